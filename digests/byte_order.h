@@ -1,0 +1,70 @@
+// Small helpers shared by the engines: loads and stores in either byte order,
+// rotations, and a wipe the compiler may not drop.  Loads and stores go byte by byte
+// (compilers turn them into single moves), so data may be unaligned and the results do
+// not depend on the host's byte order.
+#ifndef KORVADEX_DIGESTS_BYTE_ORDER_H
+#define KORVADEX_DIGESTS_BYTE_ORDER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+inline uint32_t Rotl32(uint32_t x, unsigned n) {
+    n &= 31;
+    return (x << n) | (x >> ((32 - n) & 31));
+}
+inline uint32_t Rotr32(uint32_t x, unsigned n) {
+    n &= 31;
+    return (x >> n) | (x << ((32 - n) & 31));
+}
+inline uint64_t Rotl64(uint64_t x, unsigned n) {
+    n &= 63;
+    return (x << n) | (x >> ((64 - n) & 63));
+}
+inline uint64_t Rotr64(uint64_t x, unsigned n) {
+    n &= 63;
+    return (x >> n) | (x << ((64 - n) & 63));
+}
+
+inline uint32_t LoadLe32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+inline uint32_t LoadBe32(const uint8_t* p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+inline uint64_t LoadLe64(const uint8_t* p) {
+    return uint64_t(LoadLe32(p)) | uint64_t(LoadLe32(p + 4)) << 32;
+}
+inline uint64_t LoadBe64(const uint8_t* p) {
+    return uint64_t(LoadBe32(p)) << 32 | uint64_t(LoadBe32(p + 4));
+}
+
+inline void StoreLe32(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v >> 16);
+    p[3] = uint8_t(v >> 24);
+}
+inline void StoreBe32(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v >> 24);
+    p[1] = uint8_t(v >> 16);
+    p[2] = uint8_t(v >> 8);
+    p[3] = uint8_t(v);
+}
+inline void StoreLe64(uint8_t* p, uint64_t v) {
+    StoreLe32(p, uint32_t(v));
+    StoreLe32(p + 4, uint32_t(v >> 32));
+}
+inline void StoreBe64(uint8_t* p, uint64_t v) {
+    StoreBe32(p, uint32_t(v >> 32));
+    StoreBe32(p + 4, uint32_t(v));
+}
+
+// Zeroes n bytes; the empty asm statement tells the compiler that the zeros are read,
+// so that wiping working state survives optimisation.
+inline void Wipe(void* p, size_t n) {
+    std::memset(p, 0, n);
+    __asm__ __volatile__("" : : "r"(p) : "memory");
+}
+
+#endif

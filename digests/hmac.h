@@ -1,0 +1,32 @@
+// HMAC (RFC 2104) over any engine of the suite, known only through its DigestFn and
+// SizeWord: B = BlockLength(size) is the HMAC block size, D = DigestLength(size) the
+// digest length.  Checksum results (D <= 4) take part as their low D bytes, most
+// significant first.
+#ifndef KORVADEX_DIGESTS_HMAC_H
+#define KORVADEX_DIGESTS_HMAC_H
+
+#include <cstddef>
+
+#include "digest_types.h"
+
+enum class HmacStatus {
+    kOk,
+    kEngineRefused,   // the engine returned a null result (parameters out of range)
+    kOutOfMemory,     // a scratch block could not be allocated
+    kMessageTooLong,  // B + message length does not fit the engines' 32-bit length
+};
+
+// The result has the form of the engine's own DigestFn result (a value when D <= 4,
+// otherwise the address of the engine's digest buffer).  When *status is not kOk the
+// result is 0 and means nothing: 0 is also a valid checksum, so the status is the only
+// sign of failure.  bits and passes go to every engine call.
+DigestResult HmacDigest(DigestFn engine, SizeWord size, const uint8_t* message,
+                        uint32_t messageLength, const uint8_t* key, uint32_t keyLength,
+                        uint32_t bits, uint32_t passes, HmacStatus* status);
+
+// The allocator of the three scratch blocks (zero-filled, like calloc of n bytes).
+// Tests replace it to make an allocation fail; the default is calloc.
+using HmacAllocFn = void* (*)(size_t n);
+extern HmacAllocFn gHmacAlloc;
+
+#endif

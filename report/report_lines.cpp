@@ -1,0 +1,13 @@
+#include "report_lines.h"
+
+#include "checksums.h"
+
+const ReportLine kReportLines[] = {
+    {"ADLER32: ", Adler32Digest, 0, 0, 0x40004},
+    {"CRC16: ", Crc16Digest, 0, 0, 0x40002},
+    {"CRC16CCITT: ", Crc16CcittDigest, 0, 0, 0x40002},
+    {"CRC32: ", Crc32Digest, 0, 0, 0x40004},
+    {"CRC32b: ", Crc32bDigest, 0, 0, 0x40004},
+};
+
+const size_t kReportLineCount = sizeof kReportLines / sizeof kReportLines[0];

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include "checksums.h"
+#include "digest_tables.h"
+#include "test_support.h"
+
+#ifdef KORVADEX_HAVE_ZLIB
+#include <zlib.h>
+#endif
+
+namespace {
+
+struct ChecksumCase {
+    const char* name;
+    DigestFn engine;
+    SizeWord size;
+    const char* empty;
+    const char* a;
+    const char* abc;
+    const char* check;  // over "123456789"
+};
+
+const ChecksumCase kChecksums[] = {
+    {"Adler-32", Adler32Digest, kAdler32Size, "00000001", "00620062", "024D0127", "091E01DE"},
+    {"CRC-16/ARC", Crc16Digest, kCrc16Size, "0000", "E8C1", "9738", "BB3D"},
+    {"CRC-16/IBM-3740", Crc16CcittDigest, kCrc16CcittSize, "FFFF", "9D77", "514A", "29B1"},
+    {"CRC-32/ISO-HDLC", Crc32Digest, kCrc32Size, "00000000", "E8B7BE43", "352441C2",
+     "CBF43926"},
+    {"CRC-32/BZIP2", Crc32bDigest, kCrc32bSize, "00000000", "19939B6B", "648CBB73",
+     "FC891918"},
+};
+
+TEST(Checksums, PublishedValues) {
+    for (const auto& c : kChecksums) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(DigestHex(c.engine, c.size, ""), c.empty);
+        EXPECT_EQ(DigestHex(c.engine, c.size, "a"), c.a);
+        EXPECT_EQ(DigestHex(c.engine, c.size, "abc"), c.abc);
+        EXPECT_EQ(DigestHex(c.engine, c.size, "123456789"), c.check);
+    }
+}
+
+TEST(Checksums, CrcTableRows) {
+    EXPECT_EQ(kCrc16Table[1], 0xC0C1);
+    EXPECT_EQ(kCrc16Table[255], 0x4040);
+    EXPECT_EQ(kCrc16CcittTable[1], 0x1021);
+    EXPECT_EQ(kCrc16CcittTable[255], 0x1EF0);
+    EXPECT_EQ(kCrc32Table[1], 0x77073096u);
+    EXPECT_EQ(kCrc32Table[128], 0xEDB88320u);
+    EXPECT_EQ(kCrc32Table[255], 0x2D02EF8Du);
+    EXPECT_EQ(kCrc32bTable[1], 0x04C11DB7u);
+    EXPECT_EQ(kCrc32bTable[255], 0xB1F740B4u);
+}
+
+// Bit-at-a-time CRCs, written from the catalogue parameters alone.
+uint32_t BitwiseCrc(const std::vector<uint8_t>& data, int width, uint32_t poly, bool reflected,
+                    uint32_t init, uint32_t xorOut) {
+    const uint32_t mask = width == 32 ? 0xFFFFFFFFu : (1u << width) - 1;
+    uint32_t r = init;
+    for (uint8_t byte : data) {
+        for (int bit = 0; bit < 8; ++bit) {
+            uint32_t in = reflected ? (byte >> bit) & 1 : (byte >> (7 - bit)) & 1;
+            uint32_t top = (r >> (width - 1)) & 1;
+            r = (r << 1) & mask;
+            if (top ^ in) r ^= poly;
+        }
+    }
+    if (reflected) {
+        uint32_t out = 0;
+        for (int i = 0; i < width; ++i) out |= ((r >> i) & 1) << (width - 1 - i);
+        r = out;
+    }
+    return (r ^ xorOut) & mask;
+}
+
+TEST(Checksums, AgreeWithBitwiseCrcs) {
+    for (size_t n : {0, 1, 2, 3, 7, 8, 15, 16, 63, 64, 255, 256, 1000, 4097}) {
+        auto data = RandomBytes(n, uint32_t(n) + 11);
+        const uint8_t* p = data.empty() ? nullptr : data.data();
+        SCOPED_TRACE(n);
+        EXPECT_EQ(Crc16Digest(p, uint32_t(n), 0, 0), BitwiseCrc(data, 16, 0x8005, true, 0, 0));
+        EXPECT_EQ(Crc16CcittDigest(p, uint32_t(n), 0, 0),
+                  BitwiseCrc(data, 16, 0x1021, false, 0xFFFF, 0));
+        EXPECT_EQ(Crc32Digest(p, uint32_t(n), 0, 0),
+                  BitwiseCrc(data, 32, 0x04C11DB7, true, 0xFFFFFFFF, 0xFFFFFFFF));
+        EXPECT_EQ(Crc32bDigest(p, uint32_t(n), 0, 0),
+                  BitwiseCrc(data, 32, 0x04C11DB7, false, 0xFFFFFFFF, 0xFFFFFFFF));
+    }
+}
+
+#ifdef KORVADEX_HAVE_ZLIB
+TEST(Checksums, AgreeWithZlib) {
+    for (size_t n : DifferentialLengths()) {
+        auto data = RandomBytes(n, uint32_t(n) * 7 + 1);
+        const uint8_t* p = data.empty() ? nullptr : data.data();
+        SCOPED_TRACE(n);
+        EXPECT_EQ(Adler32Digest(p, uint32_t(n), 0, 0), adler32(1, p, uInt(n)));
+        EXPECT_EQ(Crc32Digest(p, uint32_t(n), 0, 0), crc32(0, p, uInt(n)));
+    }
+}
+
+TEST(Checksums, Adler32AcrossChunkBorder) {
+    // All 0xFF drives both sums as high as they go between reductions.
+    for (size_t n : {5551, 5552, 5553, 11104, 11105, 20000}) {
+        std::vector<uint8_t> ff(n, 0xFF);
+        SCOPED_TRACE(n);
+        EXPECT_EQ(Adler32Digest(ff.data(), uint32_t(n), 0, 0), adler32(1, ff.data(), uInt(n)));
+    }
+}
+#endif
+
+TEST(Checksums, UpdateContinuesAtEverySplit) {
+    auto data = RandomBytes(6000, 5);
+    using Update = uint32_t (*)(const uint8_t*, uint32_t, uint32_t);
+    struct {
+        Update update;
+        uint32_t start;
+    } const routines[] = {{Adler32Update, 1}, {Crc16Update, 0}, {Crc16CcittUpdate, 0xFFFF},
+                          {Crc32Update, 0}, {Crc32bUpdate, 0}};
+    for (const auto& r : routines) {
+        uint32_t whole = r.update(data.data(), uint32_t(data.size()), r.start);
+        for (uint32_t split : {0u, 1u, 100u, 5551u, 5552u, 5553u, 6000u}) {
+            uint32_t head = r.update(data.data(), split, r.start);
+            EXPECT_EQ(r.update(data.data() + split, uint32_t(data.size()) - split, head), whole)
+                << split;
+        }
+    }
+}
+
+TEST(Checksums, EmptyUpdateReturnsItsStart) {
+    const uint8_t none[1] = {0};
+    for (uint32_t start : {0u, 1u, 0x12345678u, 0xFFFFFFFFu}) {
+        EXPECT_EQ(Crc32bUpdate(none, 0, start), start);
+        EXPECT_EQ(Crc32Update(none, 0, start), start);
+        EXPECT_EQ(Adler32Update(none, 0, start & 0xFFF0FFF0u), start & 0xFFF0FFF0u);
+    }
+}
+
+}  // namespace
