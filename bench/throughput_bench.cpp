@@ -53,8 +53,7 @@ const bool registered = [] {
                                      size_t(16u << 20))
             ->Unit(benchmark::kMillisecond)
             ->MinTime(0.5);
-        benchmark::RegisterBenchmark((Name(*line) + "/1KiB").c_str(), BM_Line, line,
-                                     size_t(1024));
+        benchmark::RegisterBenchmark((Name(*line) + "/1KiB").c_str(), BM_Line, line, size_t(1024));
     }
     benchmark::RegisterBenchmark("SerialReport/16MiB", BM_SerialReport)
         ->Unit(benchmark::kMillisecond)

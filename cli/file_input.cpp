@@ -11,10 +11,14 @@ namespace {
 
 std::string ErrnoText(int err) {
     switch (err) {
-        case ENOENT: return "no such file";
-        case EACCES: return "permission denied";
-        case EISDIR: return "is a directory";
-        default: return std::strerror(err);
+        case ENOENT:
+            return "no such file";
+        case EACCES:
+            return "permission denied";
+        case EISDIR:
+            return "is a directory";
+        default:
+            return std::strerror(err);
     }
 }
 

@@ -20,8 +20,7 @@ int ReportFile(const std::string& path) {
         return 1;
     }
     static const uint8_t kNoBytes[1] = {0};
-    ReportInput input{bytes.empty() ? kNoBytes : bytes.data(), uint32_t(bytes.size()), nullptr,
-                      0};
+    ReportInput input{bytes.empty() ? kNoBytes : bytes.data(), uint32_t(bytes.size()), nullptr, 0};
     std::string out;
     char hex[2 * kMaxDigestLength + 1];
     for (size_t i = 0; i < kReportLineCount; ++i) {

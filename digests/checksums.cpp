@@ -18,14 +18,22 @@ uint32_t Adler32Update(const uint8_t* data, uint32_t length, uint32_t start) {
         uint32_t chunk = length < kAdlerChunk ? length : kAdlerChunk;
         length -= chunk;
         for (; chunk >= 8; chunk -= 8, data += 8) {
-            a += data[0]; b += a;
-            a += data[1]; b += a;
-            a += data[2]; b += a;
-            a += data[3]; b += a;
-            a += data[4]; b += a;
-            a += data[5]; b += a;
-            a += data[6]; b += a;
-            a += data[7]; b += a;
+            a += data[0];
+            b += a;
+            a += data[1];
+            b += a;
+            a += data[2];
+            b += a;
+            a += data[3];
+            b += a;
+            a += data[4];
+            b += a;
+            a += data[5];
+            b += a;
+            a += data[6];
+            b += a;
+            a += data[7];
+            b += a;
         }
         for (; chunk != 0; --chunk) {
             a += *data++;

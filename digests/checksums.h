@@ -23,8 +23,7 @@ uint32_t Crc32bUpdate(const uint8_t* data, uint32_t length, uint32_t start);
 
 DigestResult Adler32Digest(const uint8_t* data, uint32_t length, uint32_t bits, uint32_t passes);
 DigestResult Crc16Digest(const uint8_t* data, uint32_t length, uint32_t bits, uint32_t passes);
-DigestResult Crc16CcittDigest(const uint8_t* data, uint32_t length, uint32_t bits,
-                              uint32_t passes);
+DigestResult Crc16CcittDigest(const uint8_t* data, uint32_t length, uint32_t bits, uint32_t passes);
 DigestResult Crc32Digest(const uint8_t* data, uint32_t length, uint32_t bits, uint32_t passes);
 DigestResult Crc32bDigest(const uint8_t* data, uint32_t length, uint32_t bits, uint32_t passes);
 

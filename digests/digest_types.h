@@ -28,8 +28,12 @@ using SizeWord = uint32_t;
 constexpr SizeWord MakeSizeWord(uint32_t blockLength, uint32_t digestLength) {
     return (blockLength << 16) | digestLength;
 }
-constexpr uint32_t BlockLength(SizeWord size) { return size >> 16; }
-constexpr uint32_t DigestLength(SizeWord size) { return size & 0xFFFF; }
+constexpr uint32_t BlockLength(SizeWord size) {
+    return size >> 16;
+}
+constexpr uint32_t DigestLength(SizeWord size) {
+    return size & 0xFFFF;
+}
 
 // The longest digest of the suite (SHA-512, Whirlpool) and the longest block (HAVAL,
 // SHA-384, SHA-512).

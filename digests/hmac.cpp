@@ -5,7 +5,9 @@
 
 namespace {
 
-void* ZeroedAlloc(size_t n) { return std::calloc(n == 0 ? 1 : n, 1); }
+void* ZeroedAlloc(size_t n) {
+    return std::calloc(n == 0 ? 1 : n, 1);
+}
 
 // Frees the scratch blocks on every way out of HmacDigest.
 struct ScratchBlocks {

@@ -3,10 +3,8 @@
 #include "checksums.h"
 
 const ReportLine kReportLines[] = {
-    {"ADLER32: ", Adler32Digest, 0, 0, 0x40004},
-    {"CRC16: ", Crc16Digest, 0, 0, 0x40002},
-    {"CRC16CCITT: ", Crc16CcittDigest, 0, 0, 0x40002},
-    {"CRC32: ", Crc32Digest, 0, 0, 0x40004},
+    {"ADLER32: ", Adler32Digest, 0, 0, 0x40004},       {"CRC16: ", Crc16Digest, 0, 0, 0x40002},
+    {"CRC16CCITT: ", Crc16CcittDigest, 0, 0, 0x40002}, {"CRC32: ", Crc32Digest, 0, 0, 0x40004},
     {"CRC32b: ", Crc32bDigest, 0, 0, 0x40004},
 };
 

@@ -6,10 +6,14 @@ namespace {
 
 ReportStatus FromHmac(HmacStatus status) {
     switch (status) {
-        case HmacStatus::kOk: return ReportStatus::kOk;
-        case HmacStatus::kEngineRefused: return ReportStatus::kEngineRefused;
-        case HmacStatus::kOutOfMemory: return ReportStatus::kOutOfMemory;
-        case HmacStatus::kMessageTooLong: return ReportStatus::kMessageTooLong;
+        case HmacStatus::kOk:
+            return ReportStatus::kOk;
+        case HmacStatus::kEngineRefused:
+            return ReportStatus::kEngineRefused;
+        case HmacStatus::kOutOfMemory:
+            return ReportStatus::kOutOfMemory;
+        case HmacStatus::kMessageTooLong:
+            return ReportStatus::kMessageTooLong;
     }
     return ReportStatus::kEngineRefused;
 }
@@ -18,10 +22,14 @@ ReportStatus FromHmac(HmacStatus status) {
 
 const char* ReportStatusText(ReportStatus status) {
     switch (status) {
-        case ReportStatus::kOk: return "ok";
-        case ReportStatus::kEngineRefused: return "an engine refused its parameters";
-        case ReportStatus::kOutOfMemory: return "out of memory";
-        case ReportStatus::kMessageTooLong: return "input too large for a keyed report";
+        case ReportStatus::kOk:
+            return "ok";
+        case ReportStatus::kEngineRefused:
+            return "an engine refused its parameters";
+        case ReportStatus::kOutOfMemory:
+            return "out of memory";
+        case ReportStatus::kMessageTooLong:
+            return "input too large for a keyed report";
     }
     return "unknown failure";
 }

@@ -28,8 +28,7 @@ const char* ReportStatusText(ReportStatus status);
 
 // Computes one line (keyed when input.keyLength != 0) and writes its hex text, at most
 // 2 * kMaxDigestLength digits and a NUL, into hex.
-ReportStatus ComputeLineHex(const ReportLine& line, const ReportInput& input, char* hex,
-                            int upper);
+ReportStatus ComputeLineHex(const ReportLine& line, const ReportInput& input, char* hex, int upper);
 
 // Appends the whole report to text: per line the label, upper-case hex and "\r\n".  On
 // failure text is left as it was.

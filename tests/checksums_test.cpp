@@ -1,6 +1,7 @@
+#include "checksums.h"
+
 #include <gtest/gtest.h>
 
-#include "checksums.h"
 #include "digest_tables.h"
 #include "test_support.h"
 
@@ -24,10 +25,8 @@ const ChecksumCase kChecksums[] = {
     {"Adler-32", Adler32Digest, kAdler32Size, "00000001", "00620062", "024D0127", "091E01DE"},
     {"CRC-16/ARC", Crc16Digest, kCrc16Size, "0000", "E8C1", "9738", "BB3D"},
     {"CRC-16/IBM-3740", Crc16CcittDigest, kCrc16CcittSize, "FFFF", "9D77", "514A", "29B1"},
-    {"CRC-32/ISO-HDLC", Crc32Digest, kCrc32Size, "00000000", "E8B7BE43", "352441C2",
-     "CBF43926"},
-    {"CRC-32/BZIP2", Crc32bDigest, kCrc32bSize, "00000000", "19939B6B", "648CBB73",
-     "FC891918"},
+    {"CRC-32/ISO-HDLC", Crc32Digest, kCrc32Size, "00000000", "E8B7BE43", "352441C2", "CBF43926"},
+    {"CRC-32/BZIP2", Crc32bDigest, kCrc32bSize, "00000000", "19939B6B", "648CBB73", "FC891918"},
 };
 
 TEST(Checksums, PublishedValues) {
@@ -115,8 +114,11 @@ TEST(Checksums, UpdateContinuesAtEverySplit) {
     struct {
         Update update;
         uint32_t start;
-    } const routines[] = {{Adler32Update, 1}, {Crc16Update, 0}, {Crc16CcittUpdate, 0xFFFF},
-                          {Crc32Update, 0}, {Crc32bUpdate, 0}};
+    } const routines[] = {{Adler32Update, 1},
+                          {Crc16Update, 0},
+                          {Crc16CcittUpdate, 0xFFFF},
+                          {Crc32Update, 0},
+                          {Crc32bUpdate, 0}};
     for (const auto& r : routines) {
         uint32_t whole = r.update(data.data(), uint32_t(data.size()), r.start);
         for (uint32_t split : {0u, 1u, 100u, 5551u, 5552u, 5553u, 6000u}) {

@@ -1,11 +1,11 @@
 #include "test_support.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
-
-#include <unistd.h>
 
 std::string Hex(const uint8_t* bytes, size_t n) {
     static const char kDigits[] = "0123456789ABCDEF";
@@ -17,7 +17,9 @@ std::string Hex(const uint8_t* bytes, size_t n) {
     return s;
 }
 
-std::string Hex(const std::vector<uint8_t>& bytes) { return Hex(bytes.data(), bytes.size()); }
+std::string Hex(const std::vector<uint8_t>& bytes) {
+    return Hex(bytes.data(), bytes.size());
+}
 
 std::string ResultHex(DigestResult result, SizeWord size) {
     uint8_t bytes[kMaxDigestLength];

@@ -17,8 +17,8 @@ std::string Hex(const std::vector<uint8_t>& bytes);
 std::string ResultHex(DigestResult result, SizeWord size);
 
 // Calls engine over the bytes of text (the result is upper-case hex).
-std::string DigestHex(DigestFn engine, SizeWord size, const std::string& text,
-                      uint32_t bits = 0, uint32_t passes = 0);
+std::string DigestHex(DigestFn engine, SizeWord size, const std::string& text, uint32_t bits = 0,
+                      uint32_t passes = 0);
 std::string DigestHex(DigestFn engine, SizeWord size, const std::vector<uint8_t>& data,
                       uint32_t bits = 0, uint32_t passes = 0);
 
