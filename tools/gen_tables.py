@@ -84,6 +84,8 @@ def main():
         '',
         '#include "digest_tables.h"',
         '',
+        '// clang-format off',
+        '',
     ]
     emit(out, 'uint16_t', 'kCrc16Table', [256], crc_reflected(0xA001, 16), 4, 8)
     emit(out, 'uint16_t', 'kCrc16CcittTable', [256], crc_forward(0x1021, 16), 4, 8)
@@ -99,7 +101,8 @@ def main():
     emit(out, 'uint64_t', 'kWhirlpoolTables', [8, 256], c, 16, 4)
     emit(out, 'uint64_t', 'kWhirlpoolRoundConstants', [10], load(folder, 'whirlpool_rc.txt', 10), 16, 2)
     emit(out, 'uint8_t', 'kGostTestSboxes', [8, 16], load(folder, 'gost94_test_sboxes.txt', 128), 1, 16)
-    sys.stdout.write('\n'.join(out))
+    out.append('// clang-format on')
+    sys.stdout.write('\n'.join(out) + '\n')
 
 
 if __name__ == '__main__':
