@@ -2,10 +2,14 @@
 
 #include "checksums.h"
 
+// clang-format off
 const ReportLine kReportLines[] = {
-    {"ADLER32: ", Adler32Digest, 0, 0, 0x40004},       {"CRC16: ", Crc16Digest, 0, 0, 0x40002},
-    {"CRC16CCITT: ", Crc16CcittDigest, 0, 0, 0x40002}, {"CRC32: ", Crc32Digest, 0, 0, 0x40004},
+    {"ADLER32: ", Adler32Digest, 0, 0, 0x40004},
+    {"CRC16: ", Crc16Digest, 0, 0, 0x40002},
+    {"CRC16CCITT: ", Crc16CcittDigest, 0, 0, 0x40002},
+    {"CRC32: ", Crc32Digest, 0, 0, 0x40004},
     {"CRC32b: ", Crc32bDigest, 0, 0, 0x40004},
 };
+// clang-format on
 
 const size_t kReportLineCount = sizeof kReportLines / sizeof kReportLines[0];
