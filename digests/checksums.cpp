@@ -1,5 +1,6 @@
 #include "checksums.h"
 
+#include "byte_order.h"
 #include "digest_tables.h"
 
 namespace {
@@ -45,28 +46,55 @@ uint32_t Adler32Update(const uint8_t* data, uint32_t length, uint32_t start) {
     return (b << 16) | a;
 }
 
+// The CRC loops below fold a whole word of input into the register before the byte
+// steps, which saves the per-byte exclusive-or with the data; each byte still takes one
+// table step.
+
 uint32_t Crc16Update(const uint8_t* data, uint32_t length, uint32_t start) {
     uint32_t r = start & 0xFFFF;
-    for (uint32_t i = 0; i < length; ++i) r = (r >> 8) ^ kCrc16Table[(r ^ data[i]) & 0xFF];
+    for (; length >= 2; length -= 2, data += 2) {
+        r ^= uint32_t(data[0]) | uint32_t(data[1]) << 8;
+        r = (r >> 8) ^ kCrc16Table[r & 0xFF];
+        r = (r >> 8) ^ kCrc16Table[r & 0xFF];
+    }
+    if (length != 0) r = (r >> 8) ^ kCrc16Table[(r ^ data[0]) & 0xFF];
     return r;
 }
 
 uint32_t Crc16CcittUpdate(const uint8_t* data, uint32_t length, uint32_t start) {
     uint32_t r = start & 0xFFFF;
-    for (uint32_t i = 0; i < length; ++i)
-        r = ((r << 8) & 0xFFFF) ^ kCrc16CcittTable[(r >> 8) ^ data[i]];
+    for (; length >= 2; length -= 2, data += 2) {
+        r ^= uint32_t(data[0]) << 8 | uint32_t(data[1]);
+        r = ((r << 8) & 0xFFFF) ^ kCrc16CcittTable[r >> 8];
+        r = ((r << 8) & 0xFFFF) ^ kCrc16CcittTable[r >> 8];
+    }
+    if (length != 0) r = ((r << 8) & 0xFFFF) ^ kCrc16CcittTable[(r >> 8) ^ data[0]];
     return r;
 }
 
 uint32_t Crc32Update(const uint8_t* data, uint32_t length, uint32_t start) {
     uint32_t r = ~start;
-    for (uint32_t i = 0; i < length; ++i) r = (r >> 8) ^ kCrc32Table[(r ^ data[i]) & 0xFF];
+    for (; length >= 4; length -= 4, data += 4) {
+        r ^= LoadLe32(data);
+        r = (r >> 8) ^ kCrc32Table[r & 0xFF];
+        r = (r >> 8) ^ kCrc32Table[r & 0xFF];
+        r = (r >> 8) ^ kCrc32Table[r & 0xFF];
+        r = (r >> 8) ^ kCrc32Table[r & 0xFF];
+    }
+    for (; length != 0; --length) r = (r >> 8) ^ kCrc32Table[(r ^ *data++) & 0xFF];
     return ~r;
 }
 
 uint32_t Crc32bUpdate(const uint8_t* data, uint32_t length, uint32_t start) {
     uint32_t r = ~start;
-    for (uint32_t i = 0; i < length; ++i) r = (r << 8) ^ kCrc32bTable[(r >> 24) ^ data[i]];
+    for (; length >= 4; length -= 4, data += 4) {
+        r ^= LoadBe32(data);
+        r = (r << 8) ^ kCrc32bTable[r >> 24];
+        r = (r << 8) ^ kCrc32bTable[r >> 24];
+        r = (r << 8) ^ kCrc32bTable[r >> 24];
+        r = (r << 8) ^ kCrc32bTable[r >> 24];
+    }
+    for (; length != 0; --length) r = (r << 8) ^ kCrc32bTable[(r >> 24) ^ *data++];
     return ~r;
 }
 

@@ -1,0 +1,215 @@
+#include "peer_digests.h"
+
+#include <cstring>
+
+#ifdef KORVADEX_HAVE_OPENSSL
+#include <openssl/evp.h>
+#include <openssl/provider.h>
+#endif
+#ifdef KORVADEX_HAVE_CRYPTOPP
+#define CRYPTOPP_ENABLE_NAMESPACE_WEAK 1
+#include <cryptopp/adler32.h>
+#include <cryptopp/crc.h>
+#include <cryptopp/md2.h>
+#include <cryptopp/md4.h>
+#include <cryptopp/md5.h>
+#include <cryptopp/panama.h>
+#include <cryptopp/ripemd.h>
+#include <cryptopp/sha.h>
+#include <cryptopp/tiger.h>
+#include <cryptopp/whrlpool.h>
+#endif
+#ifdef KORVADEX_HAVE_RHASH
+#include <rhash.h>
+#endif
+#ifdef KORVADEX_HAVE_MHASH
+#include <mhash.h>
+#endif
+#ifdef KORVADEX_HAVE_ZLIB
+#include <zlib.h>
+#endif
+#ifdef KORVADEX_HAVE_BOOST_CRC
+#include <boost/crc.hpp>
+#endif
+
+namespace {
+
+[[maybe_unused]] void StoreValue(uint32_t v, size_t width, uint8_t* out) {
+    for (size_t i = 0; i < width; ++i) out[i] = uint8_t(v >> (8 * (width - 1 - i)));
+}
+
+#ifdef KORVADEX_HAVE_OPENSSL
+const EVP_MD* OpenSslMd(const char* name) {
+    static const bool providers = [] {
+        OSSL_PROVIDER_load(nullptr, "default");
+        OSSL_PROVIDER_load(nullptr, "legacy");
+        return true;
+    }();
+    (void)providers;
+    return EVP_MD_fetch(nullptr, name, nullptr);
+}
+
+template <const char* kName>
+void OpenSsl(const uint8_t* data, size_t n, uint8_t* out) {
+    static const EVP_MD* md = OpenSslMd(kName);
+    unsigned int len = 0;
+    EVP_Digest(data, n, out, &len, md, nullptr);
+}
+
+constexpr char kMd4[] = "MD4", kMd5[] = "MD5", kSha1[] = "SHA1", kSha256[] = "SHA256",
+               kSha384[] = "SHA384", kSha512[] = "SHA512", kRipemd160[] = "RIPEMD160",
+               kWhirlpool[] = "WHIRLPOOL";
+#endif
+
+#ifdef KORVADEX_HAVE_CRYPTOPP
+template <class Hash>
+void CryptoPp(const uint8_t* data, size_t n, uint8_t* out) {
+    Hash h;
+    h.CalculateDigest(out, data, n);
+}
+
+// Crypto++'s checksums emit their register least significant byte first.
+template <class Checksum>
+void CryptoPpChecksum(const uint8_t* data, size_t n, uint8_t* out) {
+    uint8_t le[4];
+    Checksum c;
+    c.CalculateDigest(le, data, n);
+    for (int i = 0; i < 4; ++i) out[i] = le[3 - i];
+}
+
+// Adler-32 comes out most significant byte first already.
+void CryptoPpAdler32(const uint8_t* data, size_t n, uint8_t* out) {
+    CryptoPP::Adler32 a;
+    a.CalculateDigest(out, data, n);
+}
+#endif
+
+#ifdef KORVADEX_HAVE_RHASH
+template <unsigned kId>
+void Rhash(const uint8_t* data, size_t n, uint8_t* out) {
+    static const bool initialised = [] {
+        rhash_library_init();
+        return true;
+    }();
+    (void)initialised;
+    rhash_msg(kId, data, n, out);
+}
+#endif
+
+#ifdef KORVADEX_HAVE_MHASH
+template <hashid kId>
+void Mhash(const uint8_t* data, size_t n, uint8_t* out) {
+    MHASH td = mhash_init(kId);
+    mhash(td, data, mutils_word32(n));
+    mhash_deinit(td, out);
+}
+#endif
+
+#ifdef KORVADEX_HAVE_BOOST_CRC
+template <class Crc, size_t kWidth>
+void BoostCrc(const uint8_t* data, size_t n, uint8_t* out) {
+    Crc crc;
+    crc.process_bytes(data, n);
+    StoreValue(uint32_t(crc.checksum()), kWidth, out);
+}
+
+using Crc16Arc = boost::crc_16_type;
+using Crc16Ibm3740 = boost::crc_optimal<16, 0x1021, 0xFFFF, 0, false, false>;
+using Crc32IsoHdlc = boost::crc_32_type;
+using Crc32Bzip2 = boost::crc_optimal<32, 0x04C11DB7, 0xFFFFFFFF, 0xFFFFFFFF, false, false>;
+#endif
+
+}  // namespace
+
+std::vector<PeerDigest> PeerDigests() {
+    std::vector<PeerDigest> peers;
+#ifdef KORVADEX_HAVE_ZLIB
+    peers.push_back({"zlib", "ADLER32",
+                     [](const uint8_t* d, size_t n, uint8_t* out) {
+                         StoreValue(uint32_t(adler32(1, d, uInt(n))), 4, out);
+                     },
+                     false});
+    peers.push_back({"zlib", "CRC32",
+                     [](const uint8_t* d, size_t n, uint8_t* out) {
+                         StoreValue(uint32_t(crc32(0, d, uInt(n))), 4, out);
+                     },
+                     true});
+#endif
+#ifdef KORVADEX_HAVE_OPENSSL
+    peers.push_back({"OpenSSL", "MD4", OpenSsl<kMd4>, false});
+    peers.push_back({"OpenSSL", "MD5", OpenSsl<kMd5>, false});
+    peers.push_back({"OpenSSL", "RIPEMD-160", OpenSsl<kRipemd160>, false});
+    peers.push_back({"OpenSSL", "SHA-1", OpenSsl<kSha1>, true});
+    peers.push_back({"OpenSSL", "SHA-256", OpenSsl<kSha256>, true});
+    peers.push_back({"OpenSSL", "SHA-384", OpenSsl<kSha384>, true});
+    peers.push_back({"OpenSSL", "SHA-512", OpenSsl<kSha512>, true});
+    peers.push_back({"OpenSSL", "WHIRLPOOL", OpenSsl<kWhirlpool>, false});
+#endif
+#ifdef KORVADEX_HAVE_CRYPTOPP
+    using namespace CryptoPP;
+    peers.push_back({"Crypto++", "ADLER32", CryptoPpAdler32, false});
+    peers.push_back({"Crypto++", "CRC32", CryptoPpChecksum<CRC32>, false});
+    peers.push_back({"Crypto++", "MD2", CryptoPp<Weak::MD2>, false});
+    peers.push_back({"Crypto++", "MD4", CryptoPp<Weak::MD4>, false});
+    peers.push_back({"Crypto++", "MD5", CryptoPp<Weak::MD5>, false});
+    peers.push_back({"Crypto++", "PANAMA", CryptoPp<Weak::PanamaHash<LittleEndian>>, false});
+    peers.push_back({"Crypto++", "RIPEMD-128", CryptoPp<RIPEMD128>, false});
+    peers.push_back({"Crypto++", "RIPEMD-160", CryptoPp<RIPEMD160>, false});
+    peers.push_back({"Crypto++", "RIPEMD-256", CryptoPp<RIPEMD256>, false});
+    peers.push_back({"Crypto++", "RIPEMD-320", CryptoPp<RIPEMD320>, false});
+    peers.push_back({"Crypto++", "SHA-1", CryptoPp<SHA1>, true});
+    peers.push_back({"Crypto++", "SHA-256", CryptoPp<SHA256>, true});
+    peers.push_back({"Crypto++", "SHA-384", CryptoPp<SHA384>, false});
+    peers.push_back({"Crypto++", "SHA-512", CryptoPp<SHA512>, false});
+    peers.push_back({"Crypto++", "TIGER", CryptoPp<Tiger>, false});
+    peers.push_back({"Crypto++", "WHIRLPOOL", CryptoPp<Whirlpool>, false});
+#endif
+#ifdef KORVADEX_HAVE_RHASH
+    peers.push_back({"rhash", "CRC32", Rhash<RHASH_CRC32>, true});
+    peers.push_back({"rhash", "GOST", Rhash<RHASH_GOST94>, false});
+    peers.push_back({"rhash", "MD4", Rhash<RHASH_MD4>, false});
+    peers.push_back({"rhash", "MD5", Rhash<RHASH_MD5>, false});
+    peers.push_back({"rhash", "RIPEMD-160", Rhash<RHASH_RIPEMD160>, false});
+    peers.push_back({"rhash", "SHA-1", Rhash<RHASH_SHA1>, false});
+    peers.push_back({"rhash", "SHA-256", Rhash<RHASH_SHA256>, false});
+    peers.push_back({"rhash", "SHA-384", Rhash<RHASH_SHA384>, false});
+    peers.push_back({"rhash", "SHA-512", Rhash<RHASH_SHA512>, false});
+    peers.push_back({"rhash", "SNEFRU128 (8 Passes)", Rhash<RHASH_SNEFRU128>, false});
+    peers.push_back({"rhash", "SNEFRU256 (8 Passes)", Rhash<RHASH_SNEFRU256>, false});
+    peers.push_back({"rhash", "TIGER", Rhash<RHASH_TIGER>, false});
+    peers.push_back({"rhash", "WHIRLPOOL", Rhash<RHASH_WHIRLPOOL>, false});
+#endif
+#ifdef KORVADEX_HAVE_MHASH
+    peers.push_back({"mhash", "ADLER32", Mhash<MHASH_ADLER32>, false});
+    peers.push_back({"mhash", "CRC32", Mhash<MHASH_CRC32B>, false});
+    peers.push_back({"mhash", "CRC32b", Mhash<MHASH_CRC32>, false});
+    peers.push_back({"mhash", "GOST", Mhash<MHASH_GOST>, false});
+    peers.push_back({"mhash", "HAVAL 128 (3 Rounds)", Mhash<MHASH_HAVAL128>, false});
+    peers.push_back({"mhash", "HAVAL 160 (3 Rounds)", Mhash<MHASH_HAVAL160>, false});
+    peers.push_back({"mhash", "HAVAL 192 (3 Rounds)", Mhash<MHASH_HAVAL192>, false});
+    peers.push_back({"mhash", "HAVAL 224 (3 Rounds)", Mhash<MHASH_HAVAL224>, false});
+    peers.push_back({"mhash", "HAVAL 256 (3 Rounds)", Mhash<MHASH_HAVAL256>, false});
+    peers.push_back({"mhash", "MD2", Mhash<MHASH_MD2>, false});
+    peers.push_back({"mhash", "MD4", Mhash<MHASH_MD4>, false});
+    peers.push_back({"mhash", "MD5", Mhash<MHASH_MD5>, false});
+    peers.push_back({"mhash", "RIPEMD-128", Mhash<MHASH_RIPEMD128>, false});
+    peers.push_back({"mhash", "RIPEMD-160", Mhash<MHASH_RIPEMD160>, false});
+    peers.push_back({"mhash", "RIPEMD-256", Mhash<MHASH_RIPEMD256>, false});
+    peers.push_back({"mhash", "RIPEMD-320", Mhash<MHASH_RIPEMD320>, false});
+    peers.push_back({"mhash", "SHA-1", Mhash<MHASH_SHA1>, false});
+    peers.push_back({"mhash", "SHA-256", Mhash<MHASH_SHA256>, false});
+    peers.push_back({"mhash", "SHA-384", Mhash<MHASH_SHA384>, false});
+    peers.push_back({"mhash", "SHA-512", Mhash<MHASH_SHA512>, false});
+    peers.push_back({"mhash", "SNEFRU128 (8 Passes)", Mhash<MHASH_SNEFRU128>, false});
+    peers.push_back({"mhash", "SNEFRU256 (8 Passes)", Mhash<MHASH_SNEFRU256>, false});
+    peers.push_back({"mhash", "TIGER", Mhash<MHASH_TIGER192>, false});
+    peers.push_back({"mhash", "WHIRLPOOL", Mhash<MHASH_WHIRLPOOL>, false});
+#endif
+#ifdef KORVADEX_HAVE_BOOST_CRC
+    peers.push_back({"Boost.CRC", "CRC16", BoostCrc<Crc16Arc, 2>, false});
+    peers.push_back({"Boost.CRC", "CRC16CCITT", BoostCrc<Crc16Ibm3740, 2>, false});
+    peers.push_back({"Boost.CRC", "CRC32", BoostCrc<Crc32IsoHdlc, 4>, false});
+    peers.push_back({"Boost.CRC", "CRC32b", BoostCrc<Crc32Bzip2, 4>, false});
+#endif
+    return peers;
+}

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the peer libraries (as root, when missing), builds the benchmark and runs it:
+# every report line on 16 MiB and 1 KiB beside OpenSSL, Crypto++, rhash, mhash, zlib and
+# Boost.CRC, medians of three repetitions, then the summary table.
+# Extra arguments go to the benchmark (e.g. --benchmark_filter=MD5).
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+
+peers=(libbenchmark-dev libssl-dev libcrypto++-dev librhash-dev libmhash-dev zlib1g-dev libboost-dev)
+missing=()
+for p in "${peers[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "bench: run as root to install: ${missing[*]}" >&2
+    exit 1
+  fi
+  apt-get update -q
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S "$root" -B "$root/build-bench" -DCMAKE_BUILD_TYPE=Release -DKORVADEX_BUILD_TESTS=OFF >/dev/null
+cmake --build "$root/build-bench" -j"$(nproc)" --target korvadex_bench >/dev/null
+exec "$root/build-bench/bench/korvadex_bench" --benchmark_repetitions=3 \
+  --benchmark_report_aggregates_only=true "$@"
