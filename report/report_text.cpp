@@ -1,6 +1,7 @@
 #include "report_text.h"
 
 #include "bytes_to_hex.h"
+#include "line_jobs.h"
 
 namespace {
 
@@ -50,14 +51,16 @@ ReportStatus ComputeLineHex(const ReportLine& line, const ReportInput& input, ch
     return ReportStatus::kOk;
 }
 
-ReportStatus BuildReportText(const ReportInput& input, std::string& text) {
+ReportStatus BuildReportText(const ReportInput& input, std::string& text, unsigned jobs) {
+    std::vector<size_t> all(kReportLineCount);
+    for (size_t i = 0; i < kReportLineCount; ++i) all[i] = i;
+    std::vector<std::string> hex;
+    ReportStatus status = ComputeLines(input, all, jobs, 1, hex);
+    if (status != ReportStatus::kOk) return status;
     std::string report;
-    char hex[2 * kMaxDigestLength + 1];
     for (size_t i = 0; i < kReportLineCount; ++i) {
-        ReportStatus status = ComputeLineHex(kReportLines[i], input, hex, 1);
-        if (status != ReportStatus::kOk) return status;
         report += kReportLines[i].label;
-        report += hex;
+        report += hex[i];
         report += "\r\n";
     }
     text += report;

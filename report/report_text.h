@@ -31,8 +31,9 @@ const char* ReportStatusText(ReportStatus status);
 ReportStatus ComputeLineHex(const ReportLine& line, const ReportInput& input, char* hex, int upper);
 
 // Appends the whole report to text: per line the label, upper-case hex and "\r\n".  On
-// failure text is left as it was.
-ReportStatus BuildReportText(const ReportInput& input, std::string& text);
+// failure text is left as it was.  jobs > 1 (or 0: one per core) computes engine
+// families on several threads; the text is the same.
+ReportStatus BuildReportText(const ReportInput& input, std::string& text, unsigned jobs = 1);
 
 // The content of a saved report: a ruler of 95 '=', "Input: " and the path, the ruler,
 // the report text, an empty line, the ruler and the footer, lines ending in "\r\n" and
