@@ -1,0 +1,31 @@
+// Fuzz target: the report of any input has one line per table row, in order, each the
+// label, upper-case hex of the line's digest width and "\r\n"; the forty lines total 2605
+// characters.
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "report_text.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const uint8_t kNone[1] = {0};
+    ReportInput input{size ? data : kNone, uint32_t(size), nullptr, 0};
+    std::string text;
+    if (BuildReportText(input, text) != ReportStatus::kOk) std::abort();
+    size_t pos = 0;
+    for (size_t i = 0; i < kReportLineCount; ++i) {
+        const char* label = kReportLines[i].label;
+        size_t n = std::strlen(label);
+        if (text.compare(pos, n, label) != 0) std::abort();
+        pos += n;
+        for (uint32_t d = 0; d < 2 * DigestLength(kReportLines[i].size); ++d, ++pos) {
+            char c = text[pos];
+            if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) std::abort();
+        }
+        if (text.compare(pos, 2, "\r\n") != 0) std::abort();
+        pos += 2;
+    }
+    if (pos != text.size()) std::abort();
+    if (kReportLineCount == 40 && text.size() != 2605) std::abort();
+    return 0;
+}
