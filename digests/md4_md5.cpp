@@ -9,6 +9,7 @@ Md5ContextType Md5Context;
 
 namespace {
 
+// The initial chaining value of RFC 1320, which RFC 1321 prescribes for MD5 as well.
 constexpr uint32_t kInitialA = 0x67452301;
 constexpr uint32_t kInitialB = 0xEFCDAB89;
 constexpr uint32_t kInitialC = 0x98BADCFE;
@@ -18,7 +19,8 @@ constexpr uint32_t kInitialD = 0x10325476;
 // word replaced, b the one written last.  Terms that do not depend on b are added first,
 // so that they are ready before b is.
 
-// MD4 round 1: a = (a + F(b, c, d) + X[k]) <<< s, F = b ? c : d.
+// MD4 round 1: a = (a + F(b, c, d) + X[k]) <<< s, where F takes the bits of c where b
+// has ones and those of d elsewhere.
 template <unsigned S>
 inline void Md4F(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x) {
     a += x;
@@ -106,7 +108,7 @@ void Md4Compress(uint32_t state[4], const uint8_t* block) {
     state[3] += d;
 }
 
-// MD5 round 1: a = b + ((a + F(b, c, d) + X[k] + T[i]) <<< s), F = b ? c : d.
+// MD5 round 1: a = b + ((a + F(b, c, d) + X[k] + T[i]) <<< s), with the F of MD4.
 template <unsigned S>
 inline void Md5F(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x, uint32_t t) {
     a += x + t;
@@ -114,8 +116,8 @@ inline void Md5F(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x, ui
     a = b + Rotl32(a, S);
 }
 
-// Round 2: G = d ? b : c.  The two halves of G have no bit in common, so they may be
-// added separately, the half without b first.
+// Round 2: G takes the bits of b where d has ones and those of c elsewhere.  The two halves of G
+// have no bit in common, so they may be added separately, the half without b first.
 template <unsigned S>
 inline void Md5G(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x, uint32_t t) {
     a += x + t;
