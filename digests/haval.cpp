@@ -99,7 +99,8 @@ void HavalUpdate(const uint8_t* data, uint32_t length) {
         length -= space;
         HavalTransform();
         c.blockFill = 0;
-        std::memset(c.block, 0, sizeof c.block);
+        // A whole block still to come overwrites every byte; otherwise restore the zeros.
+        if (length < kBlockLength) std::memset(c.block, 0, sizeof c.block);
     }
 }
 

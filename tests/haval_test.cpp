@@ -40,7 +40,11 @@ std::string StreamedHex(const std::vector<uint8_t>& data, uint32_t bits, uint32_
         size_t n = std::min(pieces[i % pieces.size()], data.size() - at);
         HavalUpdate(data.data() + at, uint32_t(n));
         at += n;
+        // Between calls: a partial block, and zeros after it (Final writes only its marker
+        // and the trailer).
         EXPECT_LT(HavalContext.blockFill, 128u);
+        EXPECT_TRUE(std::all_of(HavalContext.block + std::min(HavalContext.blockFill, 128u),
+                                HavalContext.block + 128, [](uint8_t b) { return b == 0; }));
     }
     return Hex(HavalFinal(), bits / 8);
 }
