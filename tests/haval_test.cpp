@@ -148,6 +148,20 @@ TEST(Haval, ResultIsTheStateAndEachCallSeedsAfresh) {
     EXPECT_EQ(ResultHex(HavalDigest(abc, 3, 256, 3), kHaval256Size), firstHex);
 }
 
+// The last block keeps its trailer after Final.  A count of 2^29 bytes is 2^32 bits: the
+// length field must carry the bit that a 32-bit product would lose.
+TEST(Haval, TrailerCarriesParametersAndBitLength) {
+    const uint8_t abc[] = {'a', 'b', 'c'};
+    HavalInit(160, 4);
+    HavalContext.byteCount = 0x20000000 - 3;
+    HavalUpdate(abc, 3);
+    HavalFinal();
+    EXPECT_EQ(Hex(HavalContext.block, 4), "61626301");
+    EXPECT_EQ(Hex(HavalContext.block + 4, 114), std::string(228, '0'));
+    // (160 << 6) | (4 << 3) | 1, then 2^32 as a 64-bit little-endian number.
+    EXPECT_EQ(Hex(HavalContext.block + 118, 10), "21280000000001000000");
+}
+
 // Lengths around the trailer border and the block border, in one piece and streamed in
 // uneven pieces, and after the context was filled with junk.
 TEST(Haval, StreamingAndJunkContextAgreeWithOneShot) {
