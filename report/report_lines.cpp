@@ -1,6 +1,7 @@
 #include "report_lines.h"
 
 #include "checksums.h"
+#include "haval.h"
 #include "md2.h"
 #include "md4_md5.h"
 #include "sha0_sha1.h"
@@ -12,6 +13,21 @@ const ReportLine kReportLines[] = {
     {"CRC16CCITT: ", Crc16CcittDigest, 0, 0, 0x40002},
     {"CRC32: ", Crc32Digest, 0, 0, 0x40004},
     {"CRC32b: ", Crc32bDigest, 0, 0, 0x40004},
+    {"HAVAL 128 (3 Rounds): ", HavalDigest, 128, 3, kHaval128Size},
+    {"HAVAL 128 (4 Rounds): ", HavalDigest, 128, 4, kHaval128Size},
+    {"HAVAL 128 (5 Rounds): ", HavalDigest, 128, 5, kHaval128Size},
+    {"HAVAL 160 (3 Rounds): ", HavalDigest, 160, 3, kHaval160Size},
+    {"HAVAL 160 (4 Rounds): ", HavalDigest, 160, 4, kHaval160Size},
+    {"HAVAL 160 (5 Rounds): ", HavalDigest, 160, 5, kHaval160Size},
+    {"HAVAL 192 (3 Rounds): ", HavalDigest, 192, 3, kHaval192Size},
+    {"HAVAL 192 (4 Rounds): ", HavalDigest, 192, 4, kHaval192Size},
+    {"HAVAL 192 (5 Rounds): ", HavalDigest, 192, 5, kHaval192Size},
+    {"HAVAL 224 (3 Rounds): ", HavalDigest, 224, 3, kHaval224Size},
+    {"HAVAL 224 (4 Rounds): ", HavalDigest, 224, 4, kHaval224Size},
+    {"HAVAL 224 (5 Rounds): ", HavalDigest, 224, 5, kHaval224Size},
+    {"HAVAL 256 (3 Rounds): ", HavalDigest, 256, 3, kHaval256Size},
+    {"HAVAL 256 (4 Rounds): ", HavalDigest, 256, 4, kHaval256Size},
+    {"HAVAL 256 (5 Rounds): ", HavalDigest, 256, 5, kHaval256Size},
     {"MD2: ", Md2Digest, 0, 0, kMd2Size},
     {"MD4: ", Md4Digest, 0, 0, kMd4Size},
     {"MD5: ", Md5Digest, 0, 0, kMd5Size},

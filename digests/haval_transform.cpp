@@ -1,0 +1,192 @@
+// The three HAVAL compression functions.  Each is straight-line code: the templates
+// below unroll all 32 steps of every pass at compile time, so that each step works on
+// fixed registers and takes its message word's offset and its additive constant as
+// immediate operands.  No table is read at run time.
+#include <utility>
+
+#include "byte_order.h"
+#include "haval.h"
+
+// The steps must all be inlined into one function, so that the eight working words live in
+// registers throughout; the compiler's own limits on inlining would stop short of that.
+#if defined(__GNUC__)
+#define HAVAL_STEP_INLINE inline __attribute__((always_inline))
+#else
+#define HAVAL_STEP_INLINE inline
+#endif
+
+namespace {
+
+// The order in which each pass takes the 32 message words.
+constexpr uint8_t kWordOrder[5][32] = {
+    {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,
+     16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31},
+    {5,  14, 26, 18, 11, 28, 7,  16, 0,  23, 20, 22, 1, 10, 4,  8,
+     30, 3,  21, 9,  17, 24, 29, 6,  19, 12, 15, 13, 2, 25, 31, 27},
+    {19, 9,  4, 20, 28, 17, 8,  22, 29, 14, 25, 12, 24, 30, 16, 26,
+     31, 15, 7, 3,  1,  0,  18, 27, 13, 6,  21, 10, 23, 11, 5,  2},
+    {24, 4,  0,  14, 2, 7,  28, 23, 26, 6,  30, 20, 18, 25, 19, 3,
+     22, 11, 31, 21, 8, 27, 12, 9,  1,  29, 5,  15, 17, 10, 16, 13},
+    {27, 3, 21, 26, 17, 11, 20, 29, 19, 0,  12, 7,  13, 8, 31, 10,
+     5,  9, 14, 30, 18, 6,  28, 24, 2,  23, 16, 22, 4,  1, 25, 15},
+};
+
+// The additive constant of each step: none in the first pass, then 128 consecutive
+// 32-bit words of the fractional part of pi, following the eight of the initial value.
+constexpr uint32_t kStepConstants[5][32] = {
+    {},
+    {
+        0x452821E6, 0x38D01377, 0xBE5466CF, 0x34E90C6C, 0xC0AC29B7, 0xC97C50DD, 0x3F84D5B5,
+        0xB5470917, 0x9216D5D9, 0x8979FB1B, 0xD1310BA6, 0x98DFB5AC, 0x2FFD72DB, 0xD01ADFB7,
+        0xB8E1AFED, 0x6A267E96, 0xBA7C9045, 0xF12C7F99, 0x24A19947, 0xB3916CF7, 0x0801F2E2,
+        0x858EFC16, 0x636920D8, 0x71574E69, 0xA458FEA3, 0xF4933D7E, 0x0D95748F, 0x728EB658,
+        0x718BCD58, 0x82154AEE, 0x7B54A41D, 0xC25A59B5,
+    },
+    {
+        0x9C30D539, 0x2AF26013, 0xC5D1B023, 0x286085F0, 0xCA417918, 0xB8DB38EF, 0x8E79DCB0,
+        0x603A180E, 0x6C9E0E8B, 0xB01E8A3E, 0xD71577C1, 0xBD314B27, 0x78AF2FDA, 0x55605C60,
+        0xE65525F3, 0xAA55AB94, 0x57489862, 0x63E81440, 0x55CA396A, 0x2AAB10B6, 0xB4CC5C34,
+        0x1141E8CE, 0xA15486AF, 0x7C72E993, 0xB3EE1411, 0x636FBC2A, 0x2BA9C55D, 0x741831F6,
+        0xCE5C3E16, 0x9B87931E, 0xAFD6BA33, 0x6C24CF5C,
+    },
+    {
+        0x7A325381, 0x28958677, 0x3B8F4898, 0x6B4BB9AF, 0xC4BFE81B, 0x66282193, 0x61D809CC,
+        0xFB21A991, 0x487CAC60, 0x5DEC8032, 0xEF845D5D, 0xE98575B1, 0xDC262302, 0xEB651B88,
+        0x23893E81, 0xD396ACC5, 0x0F6D6FF3, 0x83F44239, 0x2E0B4482, 0xA4842004, 0x69C8F04A,
+        0x9E1F9B5E, 0x21C66842, 0xF6E96C9A, 0x670C9C61, 0xABD388F0, 0x6A51A0D2, 0xD8542F68,
+        0x960FA728, 0xAB5133A3, 0x6EEF0B6C, 0x137A3BE4,
+    },
+    {
+        0xBA3BF050, 0x7EFB2A98, 0xA1F1651D, 0x39AF0176, 0x66CA593E, 0x82430E88, 0x8CEE8619,
+        0x456F9FB4, 0x7D84A5C3, 0x3B8B5EBE, 0xE06F75D8, 0x85C12073, 0x401A449F, 0x56C16AA6,
+        0x4ED3AA62, 0x363F7706, 0x1BFEDF72, 0x429B023D, 0x37D0D724, 0xD00A1248, 0xDB0FEAD3,
+        0x49F1C09B, 0x075372C9, 0x80991B7B, 0x25D479D8, 0xF6E8DEF7, 0xE3FE501A, 0xB6794C3B,
+        0x976CE0BD, 0x04C006BA, 0xC1A94FB6, 0x409F60C4,
+    },
+};
+
+// The permutation of the Boolean function's inputs, by pass count and pass: the indices
+// j of the words x_j that become the function's arguments y6, y5, ..., y0, in that order.
+constexpr uint8_t kInputOrder[3][5][7] = {
+    {{1, 0, 3, 5, 6, 2, 4}, {4, 2, 1, 0, 5, 3, 6}, {6, 1, 2, 3, 4, 5, 0}},
+    {{2, 6, 1, 4, 5, 3, 0}, {3, 5, 2, 0, 1, 6, 4}, {1, 4, 3, 6, 0, 2, 5}, {6, 4, 0, 5, 2, 1, 3}},
+    {{3, 4, 1, 0, 5, 2, 6},
+     {6, 2, 1, 0, 3, 4, 5},
+     {2, 6, 0, 4, 3, 1, 5},
+     {1, 5, 3, 2, 0, 4, 6},
+     {2, 5, 0, 6, 4, 3, 1}},
+};
+
+// The Boolean functions F1..F5 of the passes over (y6, ..., y0), each given by its sum of
+// products (+ is XOR).  The word a step computes is an input of the next step, where the
+// permutation makes it the argument yL (L = kLate); each function is therefore written
+// as yL P + Q, with P and Q free of yL, so that the chain from one step to the next is a
+// single AND and XOR.  The forms are those of the arguments the permutations make late.
+template <int kFunction, int kLate>
+HAVAL_STEP_INLINE uint32_t Boolean(uint32_t y6, uint32_t y5, uint32_t y4, uint32_t y3, uint32_t y2,
+                                   uint32_t y1, uint32_t y0) {
+    if constexpr (kFunction == 1) {
+        // y1y4 + y2y5 + y3y6 + y0y1 + y0
+        if constexpr (kLate == 0) return ((y1 & y4) ^ (y2 & y5) ^ (y3 & y6)) ^ (y0 & ~y1);
+        if constexpr (kLate == 3) return ((y1 & (y0 ^ y4)) ^ (y2 & y5) ^ y0) ^ (y3 & y6);
+        if constexpr (kLate == 5) return ((y1 & (y0 ^ y4)) ^ (y3 & y6) ^ y0) ^ (y2 & y5);
+        static_assert(kLate == 0 || kLate == 3 || kLate == 5, "no form for this argument");
+    } else if constexpr (kFunction == 2) {
+        // y1y2y3 + y2y4y5 + y1y2 + y1y4 + y2y6 + y3y5 + y4y5 + y0y2 + y0
+        static_assert(kLate == 3, "no form for this argument");
+        return ((y2 & ((y4 & y5) ^ y1 ^ y6 ^ y0)) ^ (y4 & (y1 ^ y5)) ^ y0) ^
+               (y3 & ((y1 & y2) ^ y5));
+    } else if constexpr (kFunction == 3) {
+        // y1y2y3 + y1y4 + y2y5 + y3y6 + y0y3 + y0
+        if constexpr (kLate == 0)
+            return ((y3 & ((y1 & y2) ^ y6)) ^ (y1 & y4) ^ (y2 & y5)) ^ (y0 & ~y3);
+        if constexpr (kLate == 2)
+            return ((y3 & (y6 ^ y0)) ^ (y1 & y4) ^ y0) ^ (y2 & ((y1 & y3) ^ y5));
+        if constexpr (kLate == 4)
+            return ((y3 & ((y1 & y2) ^ y6 ^ y0)) ^ (y2 & y5) ^ y0) ^ (y4 & y1);
+        static_assert(kLate == 0 || kLate == 2 || kLate == 4, "no form for this argument");
+    } else if constexpr (kFunction == 4) {
+        // y1y2y3 + y2y4y5 + y3y4y6 + y1y4 + y2y6 + y3y4 + y3y5 + y3y6 + y4y5 + y4y6
+        //   + y0y4 + y0;  a + b + ab = a | b
+        if constexpr (kLate == 2)
+            return ((y4 & ((y3 | y6) ^ y1 ^ y5 ^ y0)) ^ (y3 & (y5 ^ y6)) ^ y0) ^
+                   (y2 & ((y1 & y3) ^ (y4 & y5) ^ y6));
+        if constexpr (kLate == 4)
+            return ((y3 & ((y1 & y2) ^ y5 ^ y6)) ^ (y2 & y6) ^ y0) ^
+                   (y4 & ((y5 & ~y2) ^ (y3 | y6) ^ y1 ^ y0));
+        static_assert(kLate == 2 || kLate == 4, "no form for this argument");
+    } else {
+        // y1y4 + y2y5 + y3y6 + y0y1y2y3 + y0y5 + y0
+        static_assert(kLate == 4, "no form for this argument");
+        return ((y0 & ((y1 & y2 & y3) ^ ~y5)) ^ (y2 & y5) ^ (y3 & y6)) ^ (y4 & y1);
+    }
+}
+
+// The argument (6 for y6, ..., 0 for y0) that the input order in makes of x0.
+constexpr int LateArgument(const uint8_t* in) {
+    int k = 0;
+    while (in[k] != 0) ++k;
+    return 6 - k;
+}
+
+// Step i of a pass writes word t[7 - i mod 8]; its inputs x_j are the words t[j - i mod 8].
+constexpr int Role(int j, int step) {
+    return (j + 8 - step % 8) % 8;
+}
+
+template <int kPasses, int kPass, int kStep>
+HAVAL_STEP_INLINE void Step(uint32_t (&t)[8], const uint8_t* block) {
+    constexpr const uint8_t* in = kInputOrder[kPasses - 3][kPass];
+    const uint32_t f = Boolean<kPass + 1, LateArgument(in)>(
+        t[Role(in[0], kStep)], t[Role(in[1], kStep)], t[Role(in[2], kStep)], t[Role(in[3], kStep)],
+        t[Role(in[4], kStep)], t[Role(in[5], kStep)], t[Role(in[6], kStep)]);
+    uint32_t& target = t[Role(7, kStep)];
+    target = Rotr32(f, 7) + Rotr32(target, 11) + LoadLe32(block + 4 * kWordOrder[kPass][kStep]) +
+             kStepConstants[kPass][kStep];
+}
+
+template <int kPasses, int kPass, size_t... kSteps>
+HAVAL_STEP_INLINE void Pass(uint32_t (&t)[8], const uint8_t* block,
+                            std::index_sequence<kSteps...>) {
+    (Step<kPasses, kPass, int(kSteps)>(t, block), ...);
+}
+
+template <int kPasses, size_t... kPassIndices>
+HAVAL_STEP_INLINE void Passes(uint32_t (&t)[8], const uint8_t* block,
+                              std::index_sequence<kPassIndices...>) {
+    (Pass<kPasses, int(kPassIndices)>(t, block, std::make_index_sequence<32>()), ...);
+}
+
+template <int kPasses>
+void Compress(uint32_t* state, const uint8_t* block) {
+    uint32_t t[8];
+    for (int i = 0; i < 8; ++i) t[i] = state[i];
+    Passes<kPasses>(t, block, std::make_index_sequence<kPasses>());
+    for (int i = 0; i < 8; ++i) state[i] += t[i];
+}
+
+}  // namespace
+
+void HavalTransform3() {
+    Compress<3>(HavalContext.state, HavalContext.block);
+}
+void HavalTransform4() {
+    Compress<4>(HavalContext.state, HavalContext.block);
+}
+void HavalTransform5() {
+    Compress<5>(HavalContext.state, HavalContext.block);
+}
+
+void HavalTransform() {
+    switch (HavalContext.passes) {
+        case 3:
+            HavalTransform3();
+            break;
+        case 4:
+            HavalTransform4();
+            break;
+        default:
+            HavalTransform5();
+            break;
+    }
+}
