@@ -15,8 +15,12 @@ namespace {
 constexpr uint32_t kIv[10] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0,
                               0x76543210, 0xFEDCBA98, 0x89ABCDEF, 0x01234567, 0x3C2D1E0F};
 
+// The Boolean functions of the rounds.  Every step passes the word its predecessor
+// wrote as the first argument, so each function does as little as it can after that
+// word: F2, the selection (x & y) | (~x & z), is z ^ (x & (y ^ z)), and F4, the selection
+// (x & z) | (y & ~z), is a sum (the two parts share no bit) whose y & ~z need not wait.
 inline uint32_t F1(uint32_t x, uint32_t y, uint32_t z) {
-    return x ^ y ^ z;
+    return x ^ (y ^ z);
 }
 inline uint32_t F2(uint32_t x, uint32_t y, uint32_t z) {
     return z ^ (x & (y ^ z));
@@ -25,7 +29,7 @@ inline uint32_t F3(uint32_t x, uint32_t y, uint32_t z) {
     return (x | ~y) ^ z;
 }
 inline uint32_t F4(uint32_t x, uint32_t y, uint32_t z) {
-    return y ^ (z & (x ^ y));
+    return (x & z) + (y & ~z);
 }
 inline uint32_t F5(uint32_t x, uint32_t y, uint32_t z) {
     return x ^ (y | ~z);
@@ -33,8 +37,7 @@ inline uint32_t F5(uint32_t x, uint32_t y, uint32_t z) {
 
 // The steps of round r of the left and the right line:
 //   a = ((a + f(b, c, d) + x + k) <<< s) + e,  c = c <<< 10,
-// with the round's Boolean function f and additive constant k.  F2 is
-// (x & y) | (~x & z) and F4 is (x & z) | (y & ~z), both written with one operation fewer.
+// with the round's Boolean function f and additive constant k.
 inline void Left1(uint32_t& a, uint32_t b, uint32_t& c, uint32_t d, uint32_t e, uint32_t x,
                   unsigned s) {
     a = Rotl32(a + F1(b, c, d) + x, s) + e;
