@@ -72,10 +72,10 @@ void SeedRipemd128(uint32_t h0, uint32_t h1, uint32_t h2, uint32_t h3) {
     std::memset(ctx.block, 0, sizeof ctx.block);
     ctx.byteCount = 0;
     ctx.blockFill = 0;
-    StoreLe32(ctx.state, h0);
-    StoreLe32(ctx.state + 4, h1);
-    StoreLe32(ctx.state + 8, h2);
-    StoreLe32(ctx.state + 12, h3);
+    ctx.state[0] = h0;
+    ctx.state[1] = h1;
+    ctx.state[2] = h2;
+    ctx.state[3] = h3;
 }
 
 }  // namespace
@@ -91,7 +91,7 @@ DigestResult Ripemd128DigestEx(const uint8_t* data, uint32_t length, uint32_t h0
     return DigestAddress(Ripemd128Final());
 }
 
-const uint8_t* Ripemd128Init() {
+const uint32_t* Ripemd128Init() {
     SeedRipemd128(kIv[0], kIv[1], kIv[2], kIv[3]);
     return Ripemd128Context.state;
 }
@@ -125,17 +125,20 @@ const uint8_t* Ripemd128Final() {
     }
     StoreLe64(ctx.block + 56, uint64_t(ctx.byteCount) << 3);
     Ripemd128Transform();
-    return ctx.state;
+    // The words become the digest, each least significant byte first.
+    uint8_t* digest = reinterpret_cast<uint8_t*>(ctx.state);
+    for (int i = 0; i < 4; ++i) StoreLe32(digest + 4 * i, ctx.state[i]);
+    return digest;
 }
 
 void Ripemd128Transform() {
     Ripemd128ContextType& ctx = Ripemd128Context;
     const uint8_t* block = ctx.block;
     auto x = [block](unsigned i) { return LoadLe32(block + 4 * i); };
-    const uint32_t h0 = LoadLe32(ctx.state);
-    const uint32_t h1 = LoadLe32(ctx.state + 4);
-    const uint32_t h2 = LoadLe32(ctx.state + 8);
-    const uint32_t h3 = LoadLe32(ctx.state + 12);
+    const uint32_t h0 = ctx.state[0];
+    const uint32_t h1 = ctx.state[1];
+    const uint32_t h2 = ctx.state[2];
+    const uint32_t h3 = ctx.state[3];
     uint32_t al = h0, bl = h1, cl = h2, dl = h3;
     uint32_t ar = h0, br = h1, cr = h2, dr = h3;
 
@@ -272,10 +275,10 @@ void Ripemd128Transform() {
     Left4(bl, cl, dl, al, x(2), 12);
     Right4(br, cr, dr, ar, x(14), 8);
 
-    StoreLe32(ctx.state, h1 + cl + dr);
-    StoreLe32(ctx.state + 4, h2 + dl + ar);
-    StoreLe32(ctx.state + 8, h3 + al + br);
-    StoreLe32(ctx.state + 12, h0 + bl + cr);
+    ctx.state[0] = h1 + cl + dr;
+    ctx.state[1] = h2 + dl + ar;
+    ctx.state[2] = h3 + al + br;
+    ctx.state[3] = h0 + bl + cr;
 }
 
 // RIPEMD-256
@@ -290,14 +293,14 @@ void SeedRipemd256(uint32_t h0, uint32_t h1, uint32_t h2, uint32_t h3, uint32_t 
     std::memset(ctx.block, 0, sizeof ctx.block);
     ctx.byteCount = 0;
     ctx.blockFill = 0;
-    StoreLe32(ctx.state, h0);
-    StoreLe32(ctx.state + 4, h1);
-    StoreLe32(ctx.state + 8, h2);
-    StoreLe32(ctx.state + 12, h3);
-    StoreLe32(ctx.state + 16, h4);
-    StoreLe32(ctx.state + 20, h5);
-    StoreLe32(ctx.state + 24, h6);
-    StoreLe32(ctx.state + 28, h7);
+    ctx.state[0] = h0;
+    ctx.state[1] = h1;
+    ctx.state[2] = h2;
+    ctx.state[3] = h3;
+    ctx.state[4] = h4;
+    ctx.state[5] = h5;
+    ctx.state[6] = h6;
+    ctx.state[7] = h7;
 }
 
 }  // namespace
@@ -315,7 +318,7 @@ DigestResult Ripemd256DigestEx(const uint8_t* data, uint32_t length, uint32_t h0
     return DigestAddress(Ripemd256Final());
 }
 
-const uint8_t* Ripemd256Init() {
+const uint32_t* Ripemd256Init() {
     SeedRipemd256(kIv[0], kIv[1], kIv[2], kIv[3], kIv[4], kIv[5], kIv[6], kIv[7]);
     return Ripemd256Context.state;
 }
@@ -349,21 +352,24 @@ const uint8_t* Ripemd256Final() {
     }
     StoreLe64(ctx.block + 56, uint64_t(ctx.byteCount) << 3);
     Ripemd256Transform();
-    return ctx.state;
+    // The words become the digest, each least significant byte first.
+    uint8_t* digest = reinterpret_cast<uint8_t*>(ctx.state);
+    for (int i = 0; i < 8; ++i) StoreLe32(digest + 4 * i, ctx.state[i]);
+    return digest;
 }
 
 void Ripemd256Transform() {
     Ripemd256ContextType& ctx = Ripemd256Context;
     const uint8_t* block = ctx.block;
     auto x = [block](unsigned i) { return LoadLe32(block + 4 * i); };
-    const uint32_t h0 = LoadLe32(ctx.state);
-    const uint32_t h1 = LoadLe32(ctx.state + 4);
-    const uint32_t h2 = LoadLe32(ctx.state + 8);
-    const uint32_t h3 = LoadLe32(ctx.state + 12);
-    const uint32_t h4 = LoadLe32(ctx.state + 16);
-    const uint32_t h5 = LoadLe32(ctx.state + 20);
-    const uint32_t h6 = LoadLe32(ctx.state + 24);
-    const uint32_t h7 = LoadLe32(ctx.state + 28);
+    const uint32_t h0 = ctx.state[0];
+    const uint32_t h1 = ctx.state[1];
+    const uint32_t h2 = ctx.state[2];
+    const uint32_t h3 = ctx.state[3];
+    const uint32_t h4 = ctx.state[4];
+    const uint32_t h5 = ctx.state[5];
+    const uint32_t h6 = ctx.state[6];
+    const uint32_t h7 = ctx.state[7];
     uint32_t al = h0, bl = h1, cl = h2, dl = h3;
     uint32_t ar = h4, br = h5, cr = h6, dr = h7;
 
@@ -504,12 +510,12 @@ void Ripemd256Transform() {
     Right4(br, cr, dr, ar, x(14), 8);
     std::swap(dl, dr);
 
-    StoreLe32(ctx.state, h0 + al);
-    StoreLe32(ctx.state + 4, h1 + bl);
-    StoreLe32(ctx.state + 8, h2 + cl);
-    StoreLe32(ctx.state + 12, h3 + dl);
-    StoreLe32(ctx.state + 16, h4 + ar);
-    StoreLe32(ctx.state + 20, h5 + br);
-    StoreLe32(ctx.state + 24, h6 + cr);
-    StoreLe32(ctx.state + 28, h7 + dr);
+    ctx.state[0] = h0 + al;
+    ctx.state[1] = h1 + bl;
+    ctx.state[2] = h2 + cl;
+    ctx.state[3] = h3 + dl;
+    ctx.state[4] = h4 + ar;
+    ctx.state[5] = h5 + br;
+    ctx.state[6] = h6 + cr;
+    ctx.state[7] = h7 + dr;
 }

@@ -102,11 +102,11 @@ void SeedRipemd160(uint32_t h0, uint32_t h1, uint32_t h2, uint32_t h3, uint32_t 
     std::memset(ctx.block, 0, sizeof ctx.block);
     ctx.byteCount = 0;
     ctx.blockFill = 0;
-    StoreLe32(ctx.state, h0);
-    StoreLe32(ctx.state + 4, h1);
-    StoreLe32(ctx.state + 8, h2);
-    StoreLe32(ctx.state + 12, h3);
-    StoreLe32(ctx.state + 16, h4);
+    ctx.state[0] = h0;
+    ctx.state[1] = h1;
+    ctx.state[2] = h2;
+    ctx.state[3] = h3;
+    ctx.state[4] = h4;
 }
 
 }  // namespace
@@ -122,7 +122,7 @@ DigestResult Ripemd160DigestEx(const uint8_t* data, uint32_t length, uint32_t h0
     return DigestAddress(Ripemd160Final());
 }
 
-const uint8_t* Ripemd160Init() {
+const uint32_t* Ripemd160Init() {
     SeedRipemd160(kIv[0], kIv[1], kIv[2], kIv[3], kIv[4]);
     return Ripemd160Context.state;
 }
@@ -156,18 +156,21 @@ const uint8_t* Ripemd160Final() {
     }
     StoreLe64(ctx.block + 56, uint64_t(ctx.byteCount) << 3);
     Ripemd160Transform();
-    return ctx.state;
+    // The words become the digest, each least significant byte first.
+    uint8_t* digest = reinterpret_cast<uint8_t*>(ctx.state);
+    for (int i = 0; i < 5; ++i) StoreLe32(digest + 4 * i, ctx.state[i]);
+    return digest;
 }
 
 void Ripemd160Transform() {
     Ripemd160ContextType& ctx = Ripemd160Context;
     const uint8_t* block = ctx.block;
     auto x = [block](unsigned i) { return LoadLe32(block + 4 * i); };
-    const uint32_t h0 = LoadLe32(ctx.state);
-    const uint32_t h1 = LoadLe32(ctx.state + 4);
-    const uint32_t h2 = LoadLe32(ctx.state + 8);
-    const uint32_t h3 = LoadLe32(ctx.state + 12);
-    const uint32_t h4 = LoadLe32(ctx.state + 16);
+    const uint32_t h0 = ctx.state[0];
+    const uint32_t h1 = ctx.state[1];
+    const uint32_t h2 = ctx.state[2];
+    const uint32_t h3 = ctx.state[3];
+    const uint32_t h4 = ctx.state[4];
     uint32_t al = h0, bl = h1, cl = h2, dl = h3, el = h4;
     uint32_t ar = h0, br = h1, cr = h2, dr = h3, er = h4;
 
@@ -337,11 +340,11 @@ void Ripemd160Transform() {
     Left5(bl, cl, dl, el, al, x(13), 6);
     Right5(br, cr, dr, er, ar, x(11), 11);
 
-    StoreLe32(ctx.state, h1 + cl + dr);
-    StoreLe32(ctx.state + 4, h2 + dl + er);
-    StoreLe32(ctx.state + 8, h3 + el + ar);
-    StoreLe32(ctx.state + 12, h4 + al + br);
-    StoreLe32(ctx.state + 16, h0 + bl + cr);
+    ctx.state[0] = h1 + cl + dr;
+    ctx.state[1] = h2 + dl + er;
+    ctx.state[2] = h3 + el + ar;
+    ctx.state[3] = h4 + al + br;
+    ctx.state[4] = h0 + bl + cr;
 }
 
 // RIPEMD-320
@@ -356,16 +359,16 @@ void SeedRipemd320(uint32_t h0, uint32_t h1, uint32_t h2, uint32_t h3, uint32_t 
     std::memset(ctx.block, 0, sizeof ctx.block);
     ctx.byteCount = 0;
     ctx.blockFill = 0;
-    StoreLe32(ctx.state, h0);
-    StoreLe32(ctx.state + 4, h1);
-    StoreLe32(ctx.state + 8, h2);
-    StoreLe32(ctx.state + 12, h3);
-    StoreLe32(ctx.state + 16, h4);
-    StoreLe32(ctx.state + 20, h5);
-    StoreLe32(ctx.state + 24, h6);
-    StoreLe32(ctx.state + 28, h7);
-    StoreLe32(ctx.state + 32, h8);
-    StoreLe32(ctx.state + 36, h9);
+    ctx.state[0] = h0;
+    ctx.state[1] = h1;
+    ctx.state[2] = h2;
+    ctx.state[3] = h3;
+    ctx.state[4] = h4;
+    ctx.state[5] = h5;
+    ctx.state[6] = h6;
+    ctx.state[7] = h7;
+    ctx.state[8] = h8;
+    ctx.state[9] = h9;
 }
 
 }  // namespace
@@ -383,7 +386,7 @@ DigestResult Ripemd320DigestEx(const uint8_t* data, uint32_t length, uint32_t h0
     return DigestAddress(Ripemd320Final());
 }
 
-const uint8_t* Ripemd320Init() {
+const uint32_t* Ripemd320Init() {
     SeedRipemd320(kIv[0], kIv[1], kIv[2], kIv[3], kIv[4], kIv[5], kIv[6], kIv[7], kIv[8], kIv[9]);
     return Ripemd320Context.state;
 }
@@ -417,23 +420,26 @@ const uint8_t* Ripemd320Final() {
     }
     StoreLe64(ctx.block + 56, uint64_t(ctx.byteCount) << 3);
     Ripemd320Transform();
-    return ctx.state;
+    // The words become the digest, each least significant byte first.
+    uint8_t* digest = reinterpret_cast<uint8_t*>(ctx.state);
+    for (int i = 0; i < 10; ++i) StoreLe32(digest + 4 * i, ctx.state[i]);
+    return digest;
 }
 
 void Ripemd320Transform() {
     Ripemd320ContextType& ctx = Ripemd320Context;
     const uint8_t* block = ctx.block;
     auto x = [block](unsigned i) { return LoadLe32(block + 4 * i); };
-    const uint32_t h0 = LoadLe32(ctx.state);
-    const uint32_t h1 = LoadLe32(ctx.state + 4);
-    const uint32_t h2 = LoadLe32(ctx.state + 8);
-    const uint32_t h3 = LoadLe32(ctx.state + 12);
-    const uint32_t h4 = LoadLe32(ctx.state + 16);
-    const uint32_t h5 = LoadLe32(ctx.state + 20);
-    const uint32_t h6 = LoadLe32(ctx.state + 24);
-    const uint32_t h7 = LoadLe32(ctx.state + 28);
-    const uint32_t h8 = LoadLe32(ctx.state + 32);
-    const uint32_t h9 = LoadLe32(ctx.state + 36);
+    const uint32_t h0 = ctx.state[0];
+    const uint32_t h1 = ctx.state[1];
+    const uint32_t h2 = ctx.state[2];
+    const uint32_t h3 = ctx.state[3];
+    const uint32_t h4 = ctx.state[4];
+    const uint32_t h5 = ctx.state[5];
+    const uint32_t h6 = ctx.state[6];
+    const uint32_t h7 = ctx.state[7];
+    const uint32_t h8 = ctx.state[8];
+    const uint32_t h9 = ctx.state[9];
     uint32_t al = h0, bl = h1, cl = h2, dl = h3, el = h4;
     uint32_t ar = h5, br = h6, cr = h7, dr = h8, er = h9;
 
@@ -608,14 +614,14 @@ void Ripemd320Transform() {
     Right5(br, cr, dr, er, ar, x(11), 11);
     std::swap(el, er);
 
-    StoreLe32(ctx.state, h0 + al);
-    StoreLe32(ctx.state + 4, h1 + bl);
-    StoreLe32(ctx.state + 8, h2 + cl);
-    StoreLe32(ctx.state + 12, h3 + dl);
-    StoreLe32(ctx.state + 16, h4 + el);
-    StoreLe32(ctx.state + 20, h5 + ar);
-    StoreLe32(ctx.state + 24, h6 + br);
-    StoreLe32(ctx.state + 28, h7 + cr);
-    StoreLe32(ctx.state + 32, h8 + dr);
-    StoreLe32(ctx.state + 36, h9 + er);
+    ctx.state[0] = h0 + al;
+    ctx.state[1] = h1 + bl;
+    ctx.state[2] = h2 + cl;
+    ctx.state[3] = h3 + dl;
+    ctx.state[4] = h4 + el;
+    ctx.state[5] = h5 + ar;
+    ctx.state[6] = h6 + br;
+    ctx.state[7] = h7 + cr;
+    ctx.state[8] = h8 + dr;
+    ctx.state[9] = h9 + er;
 }
