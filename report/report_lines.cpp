@@ -4,6 +4,7 @@
 #include "haval.h"
 #include "md2.h"
 #include "md4_md5.h"
+#include "ripemd.h"
 #include "sha0_sha1.h"
 
 // clang-format off
@@ -31,6 +32,10 @@ const ReportLine kReportLines[] = {
     {"MD2: ", Md2Digest, 0, 0, kMd2Size},
     {"MD4: ", Md4Digest, 0, 0, kMd4Size},
     {"MD5: ", Md5Digest, 0, 0, kMd5Size},
+    {"RIPEMD-128: ", Ripemd128Digest, 0, 0, 0x400010},
+    {"RIPEMD-160: ", Ripemd160Digest, 0, 0, 0x400014},
+    {"RIPEMD-256: ", Ripemd256Digest, 0, 0, 0x400020},
+    {"RIPEMD-320: ", Ripemd320Digest, 0, 0, 0x400028},
     {"SHA-0: ", Sha0Digest, 0, 0, kSha0Size},
     {"SHA-1: ", Sha1Digest, 0, 0, kSha1Size},
 };

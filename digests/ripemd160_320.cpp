@@ -1,0 +1,627 @@
+// RIPEMD-160 and RIPEMD-320: two parallel lines of five rounds of 16 steps over five
+// chaining words.  RIPEMD-160 starts both lines from the same five words and combines
+// them crosswise; RIPEMD-320 gives each line its own half of the state, exchanges one
+// word between the lines after every round and adds each line to its own half.
+#include <cstring>
+#include <utility>
+
+#include "byte_order.h"
+#include "ripemd.h"
+
+namespace {
+
+// The published initial value of RIPEMD-320; its left half, MD4's four words and a
+// fifth, is also the initial value of RIPEMD-160.
+constexpr uint32_t kIv[10] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0,
+                              0x76543210, 0xFEDCBA98, 0x89ABCDEF, 0x01234567, 0x3C2D1E0F};
+
+// The Boolean functions of the rounds.  Every step passes the word its predecessor
+// wrote as the first argument, so each function does as little as it can after that
+// word: F2, the selection (x & y) | (~x & z), is z ^ (x & (y ^ z)), and F4, the selection
+// (x & z) | (y & ~z), is a sum (the two parts share no bit) whose y & ~z need not wait.
+inline uint32_t F1(uint32_t x, uint32_t y, uint32_t z) {
+    return x ^ (y ^ z);
+}
+inline uint32_t F2(uint32_t x, uint32_t y, uint32_t z) {
+    return z ^ (x & (y ^ z));
+}
+inline uint32_t F3(uint32_t x, uint32_t y, uint32_t z) {
+    return (x | ~y) ^ z;
+}
+inline uint32_t F4(uint32_t x, uint32_t y, uint32_t z) {
+    return (x & z) + (y & ~z);
+}
+inline uint32_t F5(uint32_t x, uint32_t y, uint32_t z) {
+    return x ^ (y | ~z);
+}
+
+// The steps of round r of the left and the right line:
+//   a = ((a + f(b, c, d) + x + k) <<< s) + e,  c = c <<< 10,
+// with the round's Boolean function f and additive constant k.
+inline void Left1(uint32_t& a, uint32_t b, uint32_t& c, uint32_t d, uint32_t e, uint32_t x,
+                  unsigned s) {
+    a = Rotl32(a + F1(b, c, d) + x, s) + e;
+    c = Rotl32(c, 10);
+}
+inline void Left2(uint32_t& a, uint32_t b, uint32_t& c, uint32_t d, uint32_t e, uint32_t x,
+                  unsigned s) {
+    a = Rotl32(a + F2(b, c, d) + x + 0x5A827999, s) + e;
+    c = Rotl32(c, 10);
+}
+inline void Left3(uint32_t& a, uint32_t b, uint32_t& c, uint32_t d, uint32_t e, uint32_t x,
+                  unsigned s) {
+    a = Rotl32(a + F3(b, c, d) + x + 0x6ED9EBA1, s) + e;
+    c = Rotl32(c, 10);
+}
+inline void Left4(uint32_t& a, uint32_t b, uint32_t& c, uint32_t d, uint32_t e, uint32_t x,
+                  unsigned s) {
+    a = Rotl32(a + F4(b, c, d) + x + 0x8F1BBCDC, s) + e;
+    c = Rotl32(c, 10);
+}
+inline void Left5(uint32_t& a, uint32_t b, uint32_t& c, uint32_t d, uint32_t e, uint32_t x,
+                  unsigned s) {
+    a = Rotl32(a + F5(b, c, d) + x + 0xA953FD4E, s) + e;
+    c = Rotl32(c, 10);
+}
+inline void Right1(uint32_t& a, uint32_t b, uint32_t& c, uint32_t d, uint32_t e, uint32_t x,
+                   unsigned s) {
+    a = Rotl32(a + F5(b, c, d) + x + 0x50A28BE6, s) + e;
+    c = Rotl32(c, 10);
+}
+inline void Right2(uint32_t& a, uint32_t b, uint32_t& c, uint32_t d, uint32_t e, uint32_t x,
+                   unsigned s) {
+    a = Rotl32(a + F4(b, c, d) + x + 0x5C4DD124, s) + e;
+    c = Rotl32(c, 10);
+}
+inline void Right3(uint32_t& a, uint32_t b, uint32_t& c, uint32_t d, uint32_t e, uint32_t x,
+                   unsigned s) {
+    a = Rotl32(a + F3(b, c, d) + x + 0x6D703EF3, s) + e;
+    c = Rotl32(c, 10);
+}
+inline void Right4(uint32_t& a, uint32_t b, uint32_t& c, uint32_t d, uint32_t e, uint32_t x,
+                   unsigned s) {
+    a = Rotl32(a + F2(b, c, d) + x + 0x7A6D76E9, s) + e;
+    c = Rotl32(c, 10);
+}
+inline void Right5(uint32_t& a, uint32_t b, uint32_t& c, uint32_t d, uint32_t e, uint32_t x,
+                   unsigned s) {
+    a = Rotl32(a + F1(b, c, d) + x, s) + e;
+    c = Rotl32(c, 10);
+}
+
+}  // namespace
+
+// RIPEMD-160
+
+Ripemd160ContextType Ripemd160Context;
+
+namespace {
+
+void SeedRipemd160(uint32_t h0, uint32_t h1, uint32_t h2, uint32_t h3, uint32_t h4) {
+    Ripemd160ContextType& ctx = Ripemd160Context;
+    std::memset(ctx.block, 0, sizeof ctx.block);
+    ctx.byteCount = 0;
+    ctx.blockFill = 0;
+    ctx.state[0] = h0;
+    ctx.state[1] = h1;
+    ctx.state[2] = h2;
+    ctx.state[3] = h3;
+    ctx.state[4] = h4;
+}
+
+}  // namespace
+
+DigestResult Ripemd160Digest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
+    return Ripemd160DigestEx(data, length, kIv[0], kIv[1], kIv[2], kIv[3], kIv[4]);
+}
+
+DigestResult Ripemd160DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, uint32_t h1,
+                               uint32_t h2, uint32_t h3, uint32_t h4) {
+    SeedRipemd160(h0, h1, h2, h3, h4);
+    Ripemd160Update(data, length);
+    return DigestAddress(Ripemd160Final());
+}
+
+const uint32_t* Ripemd160Init() {
+    SeedRipemd160(kIv[0], kIv[1], kIv[2], kIv[3], kIv[4]);
+    return Ripemd160Context.state;
+}
+
+void Ripemd160Update(const uint8_t* data, uint32_t length) {
+    Ripemd160ContextType& ctx = Ripemd160Context;
+    ctx.byteCount += length;
+    while (length != 0) {
+        uint32_t space = 64 - ctx.blockFill;
+        if (space > length) {
+            std::memcpy(ctx.block + ctx.blockFill, data, length);
+            ctx.blockFill += length;
+            return;
+        }
+        std::memcpy(ctx.block + ctx.blockFill, data, space);
+        data += space;
+        length -= space;
+        Ripemd160Transform();
+        ctx.blockFill = 0;
+        std::memset(ctx.block, 0, sizeof ctx.block);
+    }
+}
+
+const uint8_t* Ripemd160Final() {
+    Ripemd160ContextType& ctx = Ripemd160Context;
+    ctx.block[ctx.blockFill] = 0x80;
+    if (ctx.blockFill >= 56) {
+        Ripemd160Transform();
+        ctx.blockFill = 0;
+        std::memset(ctx.block, 0, sizeof ctx.block);
+    }
+    StoreLe64(ctx.block + 56, uint64_t(ctx.byteCount) << 3);
+    Ripemd160Transform();
+    // The words become the digest, each least significant byte first.
+    uint8_t* digest = reinterpret_cast<uint8_t*>(ctx.state);
+    for (int i = 0; i < 5; ++i) StoreLe32(digest + 4 * i, ctx.state[i]);
+    return digest;
+}
+
+void Ripemd160Transform() {
+    Ripemd160ContextType& ctx = Ripemd160Context;
+    const uint8_t* block = ctx.block;
+    auto x = [block](unsigned i) { return LoadLe32(block + 4 * i); };
+    const uint32_t h0 = ctx.state[0];
+    const uint32_t h1 = ctx.state[1];
+    const uint32_t h2 = ctx.state[2];
+    const uint32_t h3 = ctx.state[3];
+    const uint32_t h4 = ctx.state[4];
+    uint32_t al = h0, bl = h1, cl = h2, dl = h3, el = h4;
+    uint32_t ar = h0, br = h1, cr = h2, dr = h3, er = h4;
+
+    // Round 1
+    Left1(al, bl, cl, dl, el, x(0), 11);
+    Right1(ar, br, cr, dr, er, x(5), 8);
+    Left1(el, al, bl, cl, dl, x(1), 14);
+    Right1(er, ar, br, cr, dr, x(14), 9);
+    Left1(dl, el, al, bl, cl, x(2), 15);
+    Right1(dr, er, ar, br, cr, x(7), 9);
+    Left1(cl, dl, el, al, bl, x(3), 12);
+    Right1(cr, dr, er, ar, br, x(0), 11);
+    Left1(bl, cl, dl, el, al, x(4), 5);
+    Right1(br, cr, dr, er, ar, x(9), 13);
+    Left1(al, bl, cl, dl, el, x(5), 8);
+    Right1(ar, br, cr, dr, er, x(2), 15);
+    Left1(el, al, bl, cl, dl, x(6), 7);
+    Right1(er, ar, br, cr, dr, x(11), 15);
+    Left1(dl, el, al, bl, cl, x(7), 9);
+    Right1(dr, er, ar, br, cr, x(4), 5);
+    Left1(cl, dl, el, al, bl, x(8), 11);
+    Right1(cr, dr, er, ar, br, x(13), 7);
+    Left1(bl, cl, dl, el, al, x(9), 13);
+    Right1(br, cr, dr, er, ar, x(6), 7);
+    Left1(al, bl, cl, dl, el, x(10), 14);
+    Right1(ar, br, cr, dr, er, x(15), 8);
+    Left1(el, al, bl, cl, dl, x(11), 15);
+    Right1(er, ar, br, cr, dr, x(8), 11);
+    Left1(dl, el, al, bl, cl, x(12), 6);
+    Right1(dr, er, ar, br, cr, x(1), 14);
+    Left1(cl, dl, el, al, bl, x(13), 7);
+    Right1(cr, dr, er, ar, br, x(10), 14);
+    Left1(bl, cl, dl, el, al, x(14), 9);
+    Right1(br, cr, dr, er, ar, x(3), 12);
+    Left1(al, bl, cl, dl, el, x(15), 8);
+    Right1(ar, br, cr, dr, er, x(12), 6);
+    // Round 2
+    Left2(el, al, bl, cl, dl, x(7), 7);
+    Right2(er, ar, br, cr, dr, x(6), 9);
+    Left2(dl, el, al, bl, cl, x(4), 6);
+    Right2(dr, er, ar, br, cr, x(11), 13);
+    Left2(cl, dl, el, al, bl, x(13), 8);
+    Right2(cr, dr, er, ar, br, x(3), 15);
+    Left2(bl, cl, dl, el, al, x(1), 13);
+    Right2(br, cr, dr, er, ar, x(7), 7);
+    Left2(al, bl, cl, dl, el, x(10), 11);
+    Right2(ar, br, cr, dr, er, x(0), 12);
+    Left2(el, al, bl, cl, dl, x(6), 9);
+    Right2(er, ar, br, cr, dr, x(13), 8);
+    Left2(dl, el, al, bl, cl, x(15), 7);
+    Right2(dr, er, ar, br, cr, x(5), 9);
+    Left2(cl, dl, el, al, bl, x(3), 15);
+    Right2(cr, dr, er, ar, br, x(10), 11);
+    Left2(bl, cl, dl, el, al, x(12), 7);
+    Right2(br, cr, dr, er, ar, x(14), 7);
+    Left2(al, bl, cl, dl, el, x(0), 12);
+    Right2(ar, br, cr, dr, er, x(15), 7);
+    Left2(el, al, bl, cl, dl, x(9), 15);
+    Right2(er, ar, br, cr, dr, x(8), 12);
+    Left2(dl, el, al, bl, cl, x(5), 9);
+    Right2(dr, er, ar, br, cr, x(12), 7);
+    Left2(cl, dl, el, al, bl, x(2), 11);
+    Right2(cr, dr, er, ar, br, x(4), 6);
+    Left2(bl, cl, dl, el, al, x(14), 7);
+    Right2(br, cr, dr, er, ar, x(9), 15);
+    Left2(al, bl, cl, dl, el, x(11), 13);
+    Right2(ar, br, cr, dr, er, x(1), 13);
+    Left2(el, al, bl, cl, dl, x(8), 12);
+    Right2(er, ar, br, cr, dr, x(2), 11);
+    // Round 3
+    Left3(dl, el, al, bl, cl, x(3), 11);
+    Right3(dr, er, ar, br, cr, x(15), 9);
+    Left3(cl, dl, el, al, bl, x(10), 13);
+    Right3(cr, dr, er, ar, br, x(5), 7);
+    Left3(bl, cl, dl, el, al, x(14), 6);
+    Right3(br, cr, dr, er, ar, x(1), 15);
+    Left3(al, bl, cl, dl, el, x(4), 7);
+    Right3(ar, br, cr, dr, er, x(3), 11);
+    Left3(el, al, bl, cl, dl, x(9), 14);
+    Right3(er, ar, br, cr, dr, x(7), 8);
+    Left3(dl, el, al, bl, cl, x(15), 9);
+    Right3(dr, er, ar, br, cr, x(14), 6);
+    Left3(cl, dl, el, al, bl, x(8), 13);
+    Right3(cr, dr, er, ar, br, x(6), 6);
+    Left3(bl, cl, dl, el, al, x(1), 15);
+    Right3(br, cr, dr, er, ar, x(9), 14);
+    Left3(al, bl, cl, dl, el, x(2), 14);
+    Right3(ar, br, cr, dr, er, x(11), 12);
+    Left3(el, al, bl, cl, dl, x(7), 8);
+    Right3(er, ar, br, cr, dr, x(8), 13);
+    Left3(dl, el, al, bl, cl, x(0), 13);
+    Right3(dr, er, ar, br, cr, x(12), 5);
+    Left3(cl, dl, el, al, bl, x(6), 6);
+    Right3(cr, dr, er, ar, br, x(2), 14);
+    Left3(bl, cl, dl, el, al, x(13), 5);
+    Right3(br, cr, dr, er, ar, x(10), 13);
+    Left3(al, bl, cl, dl, el, x(11), 12);
+    Right3(ar, br, cr, dr, er, x(0), 13);
+    Left3(el, al, bl, cl, dl, x(5), 7);
+    Right3(er, ar, br, cr, dr, x(4), 7);
+    Left3(dl, el, al, bl, cl, x(12), 5);
+    Right3(dr, er, ar, br, cr, x(13), 5);
+    // Round 4
+    Left4(cl, dl, el, al, bl, x(1), 11);
+    Right4(cr, dr, er, ar, br, x(8), 15);
+    Left4(bl, cl, dl, el, al, x(9), 12);
+    Right4(br, cr, dr, er, ar, x(6), 5);
+    Left4(al, bl, cl, dl, el, x(11), 14);
+    Right4(ar, br, cr, dr, er, x(4), 8);
+    Left4(el, al, bl, cl, dl, x(10), 15);
+    Right4(er, ar, br, cr, dr, x(1), 11);
+    Left4(dl, el, al, bl, cl, x(0), 14);
+    Right4(dr, er, ar, br, cr, x(3), 14);
+    Left4(cl, dl, el, al, bl, x(8), 15);
+    Right4(cr, dr, er, ar, br, x(11), 14);
+    Left4(bl, cl, dl, el, al, x(12), 9);
+    Right4(br, cr, dr, er, ar, x(15), 6);
+    Left4(al, bl, cl, dl, el, x(4), 8);
+    Right4(ar, br, cr, dr, er, x(0), 14);
+    Left4(el, al, bl, cl, dl, x(13), 9);
+    Right4(er, ar, br, cr, dr, x(5), 6);
+    Left4(dl, el, al, bl, cl, x(3), 14);
+    Right4(dr, er, ar, br, cr, x(12), 9);
+    Left4(cl, dl, el, al, bl, x(7), 5);
+    Right4(cr, dr, er, ar, br, x(2), 12);
+    Left4(bl, cl, dl, el, al, x(15), 6);
+    Right4(br, cr, dr, er, ar, x(13), 9);
+    Left4(al, bl, cl, dl, el, x(14), 8);
+    Right4(ar, br, cr, dr, er, x(9), 12);
+    Left4(el, al, bl, cl, dl, x(5), 6);
+    Right4(er, ar, br, cr, dr, x(7), 5);
+    Left4(dl, el, al, bl, cl, x(6), 5);
+    Right4(dr, er, ar, br, cr, x(10), 15);
+    Left4(cl, dl, el, al, bl, x(2), 12);
+    Right4(cr, dr, er, ar, br, x(14), 8);
+    // Round 5
+    Left5(bl, cl, dl, el, al, x(4), 9);
+    Right5(br, cr, dr, er, ar, x(12), 8);
+    Left5(al, bl, cl, dl, el, x(0), 15);
+    Right5(ar, br, cr, dr, er, x(15), 5);
+    Left5(el, al, bl, cl, dl, x(5), 5);
+    Right5(er, ar, br, cr, dr, x(10), 12);
+    Left5(dl, el, al, bl, cl, x(9), 11);
+    Right5(dr, er, ar, br, cr, x(4), 9);
+    Left5(cl, dl, el, al, bl, x(7), 6);
+    Right5(cr, dr, er, ar, br, x(1), 12);
+    Left5(bl, cl, dl, el, al, x(12), 8);
+    Right5(br, cr, dr, er, ar, x(5), 5);
+    Left5(al, bl, cl, dl, el, x(2), 13);
+    Right5(ar, br, cr, dr, er, x(8), 14);
+    Left5(el, al, bl, cl, dl, x(10), 12);
+    Right5(er, ar, br, cr, dr, x(7), 6);
+    Left5(dl, el, al, bl, cl, x(14), 5);
+    Right5(dr, er, ar, br, cr, x(6), 8);
+    Left5(cl, dl, el, al, bl, x(1), 12);
+    Right5(cr, dr, er, ar, br, x(2), 13);
+    Left5(bl, cl, dl, el, al, x(3), 13);
+    Right5(br, cr, dr, er, ar, x(13), 6);
+    Left5(al, bl, cl, dl, el, x(8), 14);
+    Right5(ar, br, cr, dr, er, x(14), 5);
+    Left5(el, al, bl, cl, dl, x(11), 11);
+    Right5(er, ar, br, cr, dr, x(0), 15);
+    Left5(dl, el, al, bl, cl, x(6), 8);
+    Right5(dr, er, ar, br, cr, x(3), 13);
+    Left5(cl, dl, el, al, bl, x(15), 5);
+    Right5(cr, dr, er, ar, br, x(9), 11);
+    Left5(bl, cl, dl, el, al, x(13), 6);
+    Right5(br, cr, dr, er, ar, x(11), 11);
+
+    ctx.state[0] = h1 + cl + dr;
+    ctx.state[1] = h2 + dl + er;
+    ctx.state[2] = h3 + el + ar;
+    ctx.state[3] = h4 + al + br;
+    ctx.state[4] = h0 + bl + cr;
+}
+
+// RIPEMD-320
+
+Ripemd320ContextType Ripemd320Context;
+
+namespace {
+
+void SeedRipemd320(uint32_t h0, uint32_t h1, uint32_t h2, uint32_t h3, uint32_t h4, uint32_t h5,
+                   uint32_t h6, uint32_t h7, uint32_t h8, uint32_t h9) {
+    Ripemd320ContextType& ctx = Ripemd320Context;
+    std::memset(ctx.block, 0, sizeof ctx.block);
+    ctx.byteCount = 0;
+    ctx.blockFill = 0;
+    ctx.state[0] = h0;
+    ctx.state[1] = h1;
+    ctx.state[2] = h2;
+    ctx.state[3] = h3;
+    ctx.state[4] = h4;
+    ctx.state[5] = h5;
+    ctx.state[6] = h6;
+    ctx.state[7] = h7;
+    ctx.state[8] = h8;
+    ctx.state[9] = h9;
+}
+
+}  // namespace
+
+DigestResult Ripemd320Digest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
+    return Ripemd320DigestEx(data, length, kIv[0], kIv[1], kIv[2], kIv[3], kIv[4], kIv[5], kIv[6],
+                             kIv[7], kIv[8], kIv[9]);
+}
+
+DigestResult Ripemd320DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, uint32_t h1,
+                               uint32_t h2, uint32_t h3, uint32_t h4, uint32_t h5, uint32_t h6,
+                               uint32_t h7, uint32_t h8, uint32_t h9) {
+    SeedRipemd320(h0, h1, h2, h3, h4, h5, h6, h7, h8, h9);
+    Ripemd320Update(data, length);
+    return DigestAddress(Ripemd320Final());
+}
+
+const uint32_t* Ripemd320Init() {
+    SeedRipemd320(kIv[0], kIv[1], kIv[2], kIv[3], kIv[4], kIv[5], kIv[6], kIv[7], kIv[8], kIv[9]);
+    return Ripemd320Context.state;
+}
+
+void Ripemd320Update(const uint8_t* data, uint32_t length) {
+    Ripemd320ContextType& ctx = Ripemd320Context;
+    ctx.byteCount += length;
+    while (length != 0) {
+        uint32_t space = 64 - ctx.blockFill;
+        if (space > length) {
+            std::memcpy(ctx.block + ctx.blockFill, data, length);
+            ctx.blockFill += length;
+            return;
+        }
+        std::memcpy(ctx.block + ctx.blockFill, data, space);
+        data += space;
+        length -= space;
+        Ripemd320Transform();
+        ctx.blockFill = 0;
+        std::memset(ctx.block, 0, sizeof ctx.block);
+    }
+}
+
+const uint8_t* Ripemd320Final() {
+    Ripemd320ContextType& ctx = Ripemd320Context;
+    ctx.block[ctx.blockFill] = 0x80;
+    if (ctx.blockFill >= 56) {
+        Ripemd320Transform();
+        ctx.blockFill = 0;
+        std::memset(ctx.block, 0, sizeof ctx.block);
+    }
+    StoreLe64(ctx.block + 56, uint64_t(ctx.byteCount) << 3);
+    Ripemd320Transform();
+    // The words become the digest, each least significant byte first.
+    uint8_t* digest = reinterpret_cast<uint8_t*>(ctx.state);
+    for (int i = 0; i < 10; ++i) StoreLe32(digest + 4 * i, ctx.state[i]);
+    return digest;
+}
+
+void Ripemd320Transform() {
+    Ripemd320ContextType& ctx = Ripemd320Context;
+    const uint8_t* block = ctx.block;
+    auto x = [block](unsigned i) { return LoadLe32(block + 4 * i); };
+    const uint32_t h0 = ctx.state[0];
+    const uint32_t h1 = ctx.state[1];
+    const uint32_t h2 = ctx.state[2];
+    const uint32_t h3 = ctx.state[3];
+    const uint32_t h4 = ctx.state[4];
+    const uint32_t h5 = ctx.state[5];
+    const uint32_t h6 = ctx.state[6];
+    const uint32_t h7 = ctx.state[7];
+    const uint32_t h8 = ctx.state[8];
+    const uint32_t h9 = ctx.state[9];
+    uint32_t al = h0, bl = h1, cl = h2, dl = h3, el = h4;
+    uint32_t ar = h5, br = h6, cr = h7, dr = h8, er = h9;
+
+    // Round 1
+    Left1(al, bl, cl, dl, el, x(0), 11);
+    Right1(ar, br, cr, dr, er, x(5), 8);
+    Left1(el, al, bl, cl, dl, x(1), 14);
+    Right1(er, ar, br, cr, dr, x(14), 9);
+    Left1(dl, el, al, bl, cl, x(2), 15);
+    Right1(dr, er, ar, br, cr, x(7), 9);
+    Left1(cl, dl, el, al, bl, x(3), 12);
+    Right1(cr, dr, er, ar, br, x(0), 11);
+    Left1(bl, cl, dl, el, al, x(4), 5);
+    Right1(br, cr, dr, er, ar, x(9), 13);
+    Left1(al, bl, cl, dl, el, x(5), 8);
+    Right1(ar, br, cr, dr, er, x(2), 15);
+    Left1(el, al, bl, cl, dl, x(6), 7);
+    Right1(er, ar, br, cr, dr, x(11), 15);
+    Left1(dl, el, al, bl, cl, x(7), 9);
+    Right1(dr, er, ar, br, cr, x(4), 5);
+    Left1(cl, dl, el, al, bl, x(8), 11);
+    Right1(cr, dr, er, ar, br, x(13), 7);
+    Left1(bl, cl, dl, el, al, x(9), 13);
+    Right1(br, cr, dr, er, ar, x(6), 7);
+    Left1(al, bl, cl, dl, el, x(10), 14);
+    Right1(ar, br, cr, dr, er, x(15), 8);
+    Left1(el, al, bl, cl, dl, x(11), 15);
+    Right1(er, ar, br, cr, dr, x(8), 11);
+    Left1(dl, el, al, bl, cl, x(12), 6);
+    Right1(dr, er, ar, br, cr, x(1), 14);
+    Left1(cl, dl, el, al, bl, x(13), 7);
+    Right1(cr, dr, er, ar, br, x(10), 14);
+    Left1(bl, cl, dl, el, al, x(14), 9);
+    Right1(br, cr, dr, er, ar, x(3), 12);
+    Left1(al, bl, cl, dl, el, x(15), 8);
+    Right1(ar, br, cr, dr, er, x(12), 6);
+    std::swap(al, ar);
+    // Round 2
+    Left2(el, al, bl, cl, dl, x(7), 7);
+    Right2(er, ar, br, cr, dr, x(6), 9);
+    Left2(dl, el, al, bl, cl, x(4), 6);
+    Right2(dr, er, ar, br, cr, x(11), 13);
+    Left2(cl, dl, el, al, bl, x(13), 8);
+    Right2(cr, dr, er, ar, br, x(3), 15);
+    Left2(bl, cl, dl, el, al, x(1), 13);
+    Right2(br, cr, dr, er, ar, x(7), 7);
+    Left2(al, bl, cl, dl, el, x(10), 11);
+    Right2(ar, br, cr, dr, er, x(0), 12);
+    Left2(el, al, bl, cl, dl, x(6), 9);
+    Right2(er, ar, br, cr, dr, x(13), 8);
+    Left2(dl, el, al, bl, cl, x(15), 7);
+    Right2(dr, er, ar, br, cr, x(5), 9);
+    Left2(cl, dl, el, al, bl, x(3), 15);
+    Right2(cr, dr, er, ar, br, x(10), 11);
+    Left2(bl, cl, dl, el, al, x(12), 7);
+    Right2(br, cr, dr, er, ar, x(14), 7);
+    Left2(al, bl, cl, dl, el, x(0), 12);
+    Right2(ar, br, cr, dr, er, x(15), 7);
+    Left2(el, al, bl, cl, dl, x(9), 15);
+    Right2(er, ar, br, cr, dr, x(8), 12);
+    Left2(dl, el, al, bl, cl, x(5), 9);
+    Right2(dr, er, ar, br, cr, x(12), 7);
+    Left2(cl, dl, el, al, bl, x(2), 11);
+    Right2(cr, dr, er, ar, br, x(4), 6);
+    Left2(bl, cl, dl, el, al, x(14), 7);
+    Right2(br, cr, dr, er, ar, x(9), 15);
+    Left2(al, bl, cl, dl, el, x(11), 13);
+    Right2(ar, br, cr, dr, er, x(1), 13);
+    Left2(el, al, bl, cl, dl, x(8), 12);
+    Right2(er, ar, br, cr, dr, x(2), 11);
+    std::swap(bl, br);
+    // Round 3
+    Left3(dl, el, al, bl, cl, x(3), 11);
+    Right3(dr, er, ar, br, cr, x(15), 9);
+    Left3(cl, dl, el, al, bl, x(10), 13);
+    Right3(cr, dr, er, ar, br, x(5), 7);
+    Left3(bl, cl, dl, el, al, x(14), 6);
+    Right3(br, cr, dr, er, ar, x(1), 15);
+    Left3(al, bl, cl, dl, el, x(4), 7);
+    Right3(ar, br, cr, dr, er, x(3), 11);
+    Left3(el, al, bl, cl, dl, x(9), 14);
+    Right3(er, ar, br, cr, dr, x(7), 8);
+    Left3(dl, el, al, bl, cl, x(15), 9);
+    Right3(dr, er, ar, br, cr, x(14), 6);
+    Left3(cl, dl, el, al, bl, x(8), 13);
+    Right3(cr, dr, er, ar, br, x(6), 6);
+    Left3(bl, cl, dl, el, al, x(1), 15);
+    Right3(br, cr, dr, er, ar, x(9), 14);
+    Left3(al, bl, cl, dl, el, x(2), 14);
+    Right3(ar, br, cr, dr, er, x(11), 12);
+    Left3(el, al, bl, cl, dl, x(7), 8);
+    Right3(er, ar, br, cr, dr, x(8), 13);
+    Left3(dl, el, al, bl, cl, x(0), 13);
+    Right3(dr, er, ar, br, cr, x(12), 5);
+    Left3(cl, dl, el, al, bl, x(6), 6);
+    Right3(cr, dr, er, ar, br, x(2), 14);
+    Left3(bl, cl, dl, el, al, x(13), 5);
+    Right3(br, cr, dr, er, ar, x(10), 13);
+    Left3(al, bl, cl, dl, el, x(11), 12);
+    Right3(ar, br, cr, dr, er, x(0), 13);
+    Left3(el, al, bl, cl, dl, x(5), 7);
+    Right3(er, ar, br, cr, dr, x(4), 7);
+    Left3(dl, el, al, bl, cl, x(12), 5);
+    Right3(dr, er, ar, br, cr, x(13), 5);
+    std::swap(cl, cr);
+    // Round 4
+    Left4(cl, dl, el, al, bl, x(1), 11);
+    Right4(cr, dr, er, ar, br, x(8), 15);
+    Left4(bl, cl, dl, el, al, x(9), 12);
+    Right4(br, cr, dr, er, ar, x(6), 5);
+    Left4(al, bl, cl, dl, el, x(11), 14);
+    Right4(ar, br, cr, dr, er, x(4), 8);
+    Left4(el, al, bl, cl, dl, x(10), 15);
+    Right4(er, ar, br, cr, dr, x(1), 11);
+    Left4(dl, el, al, bl, cl, x(0), 14);
+    Right4(dr, er, ar, br, cr, x(3), 14);
+    Left4(cl, dl, el, al, bl, x(8), 15);
+    Right4(cr, dr, er, ar, br, x(11), 14);
+    Left4(bl, cl, dl, el, al, x(12), 9);
+    Right4(br, cr, dr, er, ar, x(15), 6);
+    Left4(al, bl, cl, dl, el, x(4), 8);
+    Right4(ar, br, cr, dr, er, x(0), 14);
+    Left4(el, al, bl, cl, dl, x(13), 9);
+    Right4(er, ar, br, cr, dr, x(5), 6);
+    Left4(dl, el, al, bl, cl, x(3), 14);
+    Right4(dr, er, ar, br, cr, x(12), 9);
+    Left4(cl, dl, el, al, bl, x(7), 5);
+    Right4(cr, dr, er, ar, br, x(2), 12);
+    Left4(bl, cl, dl, el, al, x(15), 6);
+    Right4(br, cr, dr, er, ar, x(13), 9);
+    Left4(al, bl, cl, dl, el, x(14), 8);
+    Right4(ar, br, cr, dr, er, x(9), 12);
+    Left4(el, al, bl, cl, dl, x(5), 6);
+    Right4(er, ar, br, cr, dr, x(7), 5);
+    Left4(dl, el, al, bl, cl, x(6), 5);
+    Right4(dr, er, ar, br, cr, x(10), 15);
+    Left4(cl, dl, el, al, bl, x(2), 12);
+    Right4(cr, dr, er, ar, br, x(14), 8);
+    std::swap(dl, dr);
+    // Round 5
+    Left5(bl, cl, dl, el, al, x(4), 9);
+    Right5(br, cr, dr, er, ar, x(12), 8);
+    Left5(al, bl, cl, dl, el, x(0), 15);
+    Right5(ar, br, cr, dr, er, x(15), 5);
+    Left5(el, al, bl, cl, dl, x(5), 5);
+    Right5(er, ar, br, cr, dr, x(10), 12);
+    Left5(dl, el, al, bl, cl, x(9), 11);
+    Right5(dr, er, ar, br, cr, x(4), 9);
+    Left5(cl, dl, el, al, bl, x(7), 6);
+    Right5(cr, dr, er, ar, br, x(1), 12);
+    Left5(bl, cl, dl, el, al, x(12), 8);
+    Right5(br, cr, dr, er, ar, x(5), 5);
+    Left5(al, bl, cl, dl, el, x(2), 13);
+    Right5(ar, br, cr, dr, er, x(8), 14);
+    Left5(el, al, bl, cl, dl, x(10), 12);
+    Right5(er, ar, br, cr, dr, x(7), 6);
+    Left5(dl, el, al, bl, cl, x(14), 5);
+    Right5(dr, er, ar, br, cr, x(6), 8);
+    Left5(cl, dl, el, al, bl, x(1), 12);
+    Right5(cr, dr, er, ar, br, x(2), 13);
+    Left5(bl, cl, dl, el, al, x(3), 13);
+    Right5(br, cr, dr, er, ar, x(13), 6);
+    Left5(al, bl, cl, dl, el, x(8), 14);
+    Right5(ar, br, cr, dr, er, x(14), 5);
+    Left5(el, al, bl, cl, dl, x(11), 11);
+    Right5(er, ar, br, cr, dr, x(0), 15);
+    Left5(dl, el, al, bl, cl, x(6), 8);
+    Right5(dr, er, ar, br, cr, x(3), 13);
+    Left5(cl, dl, el, al, bl, x(15), 5);
+    Right5(cr, dr, er, ar, br, x(9), 11);
+    Left5(bl, cl, dl, el, al, x(13), 6);
+    Right5(br, cr, dr, er, ar, x(11), 11);
+    std::swap(el, er);
+
+    ctx.state[0] = h0 + al;
+    ctx.state[1] = h1 + bl;
+    ctx.state[2] = h2 + cl;
+    ctx.state[3] = h3 + dl;
+    ctx.state[4] = h4 + el;
+    ctx.state[5] = h5 + ar;
+    ctx.state[6] = h6 + br;
+    ctx.state[7] = h7 + cr;
+    ctx.state[8] = h8 + dr;
+    ctx.state[9] = h9 + er;
+}
