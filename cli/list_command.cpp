@@ -1,4 +1,5 @@
 // --list: the exact algorithm variant behind each report line.
+#include <algorithm>
 #include <string>
 
 #include "command_support.h"

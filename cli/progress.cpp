@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 
 #include "line_names.h"
 
@@ -28,10 +27,10 @@ void WriteError(const std::string& text) {
     }
 }
 
-std::string Megabytes(uint64_t bytes) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f MiB", double(bytes) / (1024.0 * 1024.0));
-    return text;
+std::string Amount(uint64_t bytes) {
+    if (bytes < 10 * 1024) return std::to_string(bytes) + " bytes";
+    if (bytes < 10 * 1024 * 1024) return std::to_string(bytes >> 10) + " KiB";
+    return std::to_string(bytes >> 20) + " MiB";
 }
 
 }  // namespace
@@ -72,7 +71,7 @@ void Progress::End() {
 
 std::string Progress::Text() const {
     const size_t count = count_;
-    if (count == 0) return "korvadex: reading " + name_ + ": " + Megabytes(bytesRead_);
+    if (count == 0) return "korvadex: reading " + name_ + ": " + Amount(bytesRead_);
     return "korvadex: " + name_ + ": line " + std::to_string(position_ + 1) + " of " +
            std::to_string(count) + ", " + LineName(kReportLines[line_]);
 }

@@ -49,7 +49,11 @@ int RunSelfTest(const KnownAnswer* answers, size_t count, FILE* out, FILE* err) 
             for (size_t a = 0; a < count; ++a) {
                 if (std::strcmp(answers[a].label, line.label) != 0) continue;
                 ++found;
-                ++(answers[a].key.kind == VectorBytes::kNone ? tally.unkeyed : tally.keyed);
+                if (answers[a].key.kind == VectorBytes::kNone) {
+                    ++tally.unkeyed;
+                } else {
+                    ++tally.keyed;
+                }
                 if (!Holds(line, answers[a], err)) ++tally.wrong;
             }
             if (found == 0) {

@@ -1,13 +1,12 @@
 // The report of files, standard input, FIFOs and devices; failures; --only and --lower;
 // usage errors, help and version.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <thread>
-
-#include <gtest/gtest.h>
 
 #include "cli_test_support.h"
 #include "program_runner.h"
@@ -163,6 +162,27 @@ TEST(CliReport, FilesOf4GiBOrMoreAreRefusedWithoutReadingThem) {
     EXPECT_EQ(fromStdin.err, "korvadex: standard input: too large (4 GiB or more)\n");
     // Reading 4 GiB, even of holes, would take far longer.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+TEST(CliReport, AFileThatShrinksWhileHashedIsAnErrorNotACrash) {
+    TempDir dir;
+    const std::string path = dir.Path("shrinking");
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, off_t(1) << 30), 0);
+    std::thread shrink([fd] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(ftruncate(fd, 0), 0);
+    });
+    RunResult r = RunKorvadex({path});
+    shrink.join();
+    close(fd);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("korvadex: " + path + ": the file shrank while it was being read"),
+              std::string::npos)
+        << r.err;
 }
 
 TEST(CliReport, OnlyAndLowerChooseLinesAndCase) {

@@ -26,8 +26,7 @@ private:
 std::string ReadFile(const std::string& path);
 
 // The upper-case hex of one line over data, keyed when key is not empty, from the core.
-std::string LineHex(const ReportLine& line, const std::string& data,
-                    const std::string& key = "");
+std::string LineHex(const ReportLine& line, const std::string& data, const std::string& key = "");
 
 // The report of data as korvadex prints it: label, hex and "\n" per line.
 std::string ExpectedReport(const std::string& data, const std::string& key = "",

@@ -10,7 +10,9 @@
 #include <cerrno>
 #include <cstdlib>
 
-const char* KorvadexPath() { return KORVADEX_EXE; }
+const char* KorvadexPath() {
+    return KORVADEX_EXE;
+}
 
 RunResult RunKorvadex(const std::vector<std::string>& args, const RunOptions& options) {
     int in[2], out[2], err[2];
@@ -24,8 +26,7 @@ RunResult RunKorvadex(const std::vector<std::string>& args, const RunOptions& op
     if (pid < 0) std::abort();
     if (pid == 0) {
         if (!options.inputFile.empty() || options.closedInput) {
-            int fd = open(options.closedInput ? "/dev/null" : options.inputFile.c_str(),
-                          O_RDONLY);
+            int fd = open(options.closedInput ? "/dev/null" : options.inputFile.c_str(), O_RDONLY);
             if (fd < 0) _exit(127);
             dup2(fd, 0);
         } else {

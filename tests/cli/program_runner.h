@@ -14,12 +14,12 @@ struct RunResult {
 };
 
 struct RunOptions {
-    std::string input;            // written to standard input through a pipe
-    std::string inputFile;        // when set, standard input is this file instead
-    bool closedInput = false;     // standard input is /dev/null
-    int inputDelayMs = 0;         // how long to wait before writing input
-    std::string outputFile;       // when set, standard output goes to this file
-    uint64_t addressSpace = 0;    // when not 0, the program's address-space limit in bytes
+    std::string input;          // written to standard input through a pipe
+    std::string inputFile;      // when set, standard input is this file instead
+    bool closedInput = false;   // standard input is /dev/null
+    int inputDelayMs = 0;       // how long to wait before writing input
+    std::string outputFile;     // when set, standard output goes to this file
+    uint64_t addressSpace = 0;  // when not 0, the program's address-space limit in bytes
 };
 
 // Runs korvadex with args and waits for it.
