@@ -53,7 +53,7 @@ TEST(CliReport, SeveralFilesWithOneMissingReportTheOthers) {
 
 TEST(CliReport, StandardInputIsReadToItsEnd) {
     TempDir dir;
-    const std::string data = Text(RandomBytes(3 << 20, 11));  // more than a pipe holds
+    const std::string data = Text(RandomBytes(1 << 20, 11));  // more than a pipe holds
     RunOptions piped;
     piped.input = data;
     RunResult r = RunKorvadex({"-"}, piped);
