@@ -69,15 +69,16 @@ int RunCheck(const Options& options, const std::vector<uint8_t>& key) {
 
     size_t failed = 0;
     std::string text;
-    for (size_t i = 0; i < checked.size(); ++i) {
-        text += kReportLines[checked[i].line].label;
-        const std::string want = Upper(checked[i].hex);
-        if (want == hex[i]) {
+    for (const SavedLine& line : checked) {
+        text += kReportLines[line.line].label;
+        const std::string want = Upper(line.hex);
+        const std::string& got = hex[line.line];
+        if (want == got) {
             text += "OK\n";
         } else {
             ++failed;
             text += "FAILED (saved " + DisplayHex(want, options.lower) + ", computed " +
-                    DisplayHex(hex[i], options.lower) + ")\n";
+                    DisplayHex(got, options.lower) + ")\n";
         }
     }
     PrintOut(text);

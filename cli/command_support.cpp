@@ -29,10 +29,9 @@ bool ComputeInput(const std::string& path, const std::vector<uint8_t>& key,
     }
     const ReportInput input{bytes.data(), uint32_t(bytes.size()),
                             key.empty() ? nullptr : key.data(), uint32_t(key.size())};
-    ReportStatus status =
-        ComputeLines(input, lines, hex, [&progress](size_t position, size_t count, size_t line) {
-            progress.LineStarted(position, count, line);
-        });
+    progress.Computing(lines.size());
+    ReportStatus status = ComputeReportLines(
+        input, lines, hex, [&progress](size_t line) { progress.LineStarted(line); });
     progress.End();
     if (status != ReportStatus::kOk) {
         PrintError(name, std::string(ReportStatusText(status)) + "; no report");

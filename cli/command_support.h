@@ -20,9 +20,9 @@ std::string InputName(const std::string& path);
 void PrintError(const std::string& subject, const std::string& reason);
 
 // Reads the input at path ("-": standard input) and computes the lines with the given
-// indexes in kReportLines over it, keyed when key is not empty; hex[i] receives the
-// upper-case text of lines[i].  Shows progress while it runs.  On failure writes the reason,
-// naming the input, to standard error and returns false.
+// indexes in kReportLines over it, keyed when key is not empty; hex[line] receives the
+// upper-case text of each line computed.  Shows progress while it runs.  On failure writes the
+// reason, naming the input, to standard error and returns false.
 bool ComputeInput(const std::string& path, const std::vector<uint8_t>& key,
                   const std::vector<size_t>& lines, Progress& progress,
                   std::vector<std::string>& hex);

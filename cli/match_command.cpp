@@ -36,9 +36,9 @@ int RunMatch(const Options& options, const std::vector<uint8_t>& key) {
     std::vector<std::string> hex;
     if (!ComputeInput(path, key, lines, progress, hex)) return kExitFailed;
     std::string text;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (hex[i] != options.matchHex) continue;
-        text += kReportLines[lines[i]].label + DisplayHex(hex[i], options.lower) + '\n';
+    for (size_t line : lines) {
+        if (hex[line] != options.matchHex) continue;
+        text += kReportLines[line].label + DisplayHex(hex[line], options.lower) + '\n';
     }
     const bool matched = !text.empty();
     if (!matched) {

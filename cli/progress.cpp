@@ -51,10 +51,14 @@ void Progress::Begin(const std::string& name) {
     thread_ = std::thread(&Progress::Run, this);
 }
 
-void Progress::LineStarted(size_t position, size_t count, size_t line) {
-    line_ = line;
-    position_ = position;
+void Progress::Computing(size_t count) {
+    position_ = 0;
     count_ = count;
+}
+
+void Progress::LineStarted(size_t line) {
+    line_ = line;
+    ++position_;
 }
 
 void Progress::End() {
@@ -72,7 +76,7 @@ void Progress::End() {
 std::string Progress::Text() const {
     const size_t count = count_;
     if (count == 0) return "korvadex: reading " + name_ + ": " + Amount(bytesRead_);
-    return "korvadex: " + name_ + ": line " + std::to_string(position_ + 1) + " of " +
+    return "korvadex: " + name_ + ": line " + std::to_string(position_) + " of " +
            std::to_string(count) + ", " + LineName(kReportLines[line_]);
 }
 

@@ -22,8 +22,10 @@ public:
     void Begin(const std::string& name);
     // Follows the count of bytes read (see ReadInput).
     std::atomic<uint64_t>* BytesRead() { return &bytesRead_; }
-    // Line number position + 1 of count, index line in kReportLines, has started.
-    void LineStarted(size_t position, size_t count, size_t line);
+    // Reading is done; count lines are computed next.
+    void Computing(size_t count);
+    // The line with this index in kReportLines has started.
+    void LineStarted(size_t line);
     // The input is done: erases the indicator.  Call before writing anything else to
     // standard error.
     void End();

@@ -9,7 +9,7 @@
 
 namespace {
 
-// Writes the saved report of one input, whose lines (all of them, in report order) are hex.
+// Writes the saved report of one input, whose lines (all of them) are hex.
 bool SaveReport(const Options& options, const std::string& path,
                 const std::vector<std::string>& hex) {
     if (path.find_first_of("\r\n") != std::string::npos) {
@@ -57,10 +57,10 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
             text += "Input: " + path + '\n';
         }
         first = false;
-        for (size_t i = 0; i < computed.size(); ++i) {
-            if (!shown[computed[i]]) continue;
-            text += kReportLines[computed[i]].label;
-            text += DisplayHex(hex[i], options.lower);
+        for (size_t line : computed) {
+            if (!shown[line]) continue;
+            text += kReportLines[line].label;
+            text += DisplayHex(hex[line], options.lower);
             text += '\n';
         }
         PrintOut(text);

@@ -1,17 +1,14 @@
 #include "report_runner.h"
 
-ReportStatus ComputeLines(const ReportInput& input, const std::vector<size_t>& lines,
-                          std::vector<std::string>& hex, const LineStartedFn& started) {
-    hex.assign(lines.size(), std::string());
+ReportStatus ComputeReportLines(const ReportInput& input, const std::vector<size_t>& lines,
+                                std::vector<std::string>& hex, const LineStartedFn& started) {
+    hex.assign(kReportLineCount, std::string());
     char text[2 * kMaxDigestLength + 1];
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (started) started(i, lines.size(), lines[i]);
-        ReportStatus status = ComputeLineHex(kReportLines[lines[i]], input, text, 1);
-        if (status != ReportStatus::kOk) {
-            hex.clear();
-            return status;
-        }
-        hex[i] = text;
+    for (size_t line : lines) {
+        if (started) started(line);
+        ReportStatus status = ComputeLineHex(kReportLines[line], input, text, 1);
+        if (status != ReportStatus::kOk) return status;
+        hex[line] = text;
     }
     return ReportStatus::kOk;
 }

@@ -11,14 +11,14 @@
 
 #include "report_text.h"
 
-// Called as each line starts: its position among the lines asked for, their count and its
-// index in kReportLines.  It may be called from any thread.
-using LineStartedFn = std::function<void(size_t position, size_t count, size_t line)>;
+// Called as each line starts, with its index in kReportLines; calls never overlap.
+using LineStartedFn = std::function<void(size_t line)>;
 
 // Computes the lines with the given indexes in kReportLines over input (keyed when
-// input.keyLength != 0); hex[i] receives the upper-case hex text of lines[i].  On failure
-// returns the status of the first line that failed and leaves hex empty.
-ReportStatus ComputeLines(const ReportInput& input, const std::vector<size_t>& lines,
-                          std::vector<std::string>& hex, const LineStartedFn& started);
+// input.keyLength != 0).  hex gets kReportLineCount entries: the upper-case hex text of each
+// line computed at its index, the others empty.  On failure returns the status of the
+// first line (in the order given) that failed.
+ReportStatus ComputeReportLines(const ReportInput& input, const std::vector<size_t>& lines,
+                                std::vector<std::string>& hex, const LineStartedFn& started);
 
 #endif
