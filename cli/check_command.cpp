@@ -49,6 +49,13 @@ int RunCheck(const Options& options, const std::vector<uint8_t>& key) {
         return kExitFailed;
     }
 
+    if (target == "-" && (savedPath == "-" || options.keyFile == "-")) {
+        PrintError(InputName(savedPath),
+                   "names standard input, which was already read; give the file after the "
+                   "saved report");
+        return kExitFailed;
+    }
+
     std::vector<SavedLine> checked;
     for (const SavedLine& line : saved.lines) {
         if (options.only.empty() ||

@@ -167,10 +167,10 @@ bool SetCommand(Options& options, Command command, std::string& error) {
 }
 
 // Checks that the options given fit the command.
-bool CheckCombination(const Options& options, bool onlyGiven, std::string& error) {
+bool CheckCombination(const Options& options, std::string& error) {
     const Command command = options.command;
     const char* name = CommandOption(command);
-    const bool modifiers = options.lower || onlyGiven || options.keyed;
+    const bool modifiers = options.lower || !options.only.empty() || options.keyed;
     if (command == Command::kList || command == Command::kSelfTest ||
         command == Command::kVersion) {
         if (modifiers || !options.savePath.empty()) {
@@ -204,7 +204,7 @@ bool CheckCombination(const Options& options, bool onlyGiven, std::string& error
         return false;
     }
     if (std::count(options.files.begin(), options.files.end(), "-") +
-            (options.keyFile == "-" ? 1 : 0) >
+            (options.keyFile == "-" ? 1 : 0) + (options.savedReport == "-" ? 1 : 0) >
         1) {
         error = "standard input (-) can be read only once";
         return false;
@@ -216,7 +216,6 @@ bool CheckCombination(const Options& options, bool onlyGiven, std::string& error
 
 bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
     options = Options();
-    bool onlyGiven = false;
     std::vector<std::string> seen;
     bool operandsOnly = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -275,7 +274,6 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
         if (name == "--lower") {
             options.lower = true;
         } else if (name == "--only") {
-            onlyGiven = true;
             ok = ParseOnly(value, options.only, error);
         } else if (name == "--key" || name == "--key-file") {
             if (options.keyed) {
@@ -309,5 +307,5 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
         }
         if (!ok) return false;
     }
-    return CheckCombination(options, onlyGiven, error);
+    return CheckCombination(options, error);
 }

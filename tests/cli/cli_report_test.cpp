@@ -240,6 +240,7 @@ TEST(CliReport, UsageErrorsExitWith2AndSayWhy) {
         {{"--self-test", "--lower"}, "--self-test takes no other options"},
         {{"-", "-"}, "standard input (-) can be read only once"},
         {{"--key-file", "-", "-"}, "standard input (-) can be read only once"},
+        {{"--check", "-", "-"}, "standard input (-) can be read only once"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.empty() ? "(no arguments)" : c.args[0]);

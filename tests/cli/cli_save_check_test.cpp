@@ -214,6 +214,15 @@ TEST(CliCheck, MalformedReportsAreRefusedWithAReason) {
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
     }
+    RunOptions savedOnStdin;
+    savedOnStdin.input = CoreSavedReport("-", "abc");
+    RunResult twice = RunKorvadex({"--check", "-"}, savedOnStdin);
+    EXPECT_EQ(twice.status, 1);
+    EXPECT_NE(twice.err.find("names standard input, which was already read"), std::string::npos)
+        << twice.err;
+    RunResult given = RunKorvadex({"--check", "-", input}, savedOnStdin);
+    EXPECT_EQ(given.status, 0) << given.err;
+
     RunResult missing = RunKorvadex({"--check", dir.Path("nothing")});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "korvadex: " + dir.Path("nothing") + ": no such file\n");
