@@ -65,8 +65,8 @@ int RunSelfTest(const KnownAnswer* answers, size_t count, FILE* out, FILE* err) 
         const LineDescription* description = FindLineDescription(kReportLines[first].label);
         const std::string engine =
             description != nullptr ? description->engine : LineName(kReportLines[first]);
-        std::string counts = std::to_string(tally.unkeyed) + " known answers";
-        if (tally.keyed != 0) counts += ", " + std::to_string(tally.keyed) + " keyed";
+        std::string counts = std::to_string(tally.unkeyed + tally.keyed) + " known answers";
+        if (tally.keyed != 0) counts += ", " + std::to_string(tally.keyed) + " of them keyed";
         if (tally.wrong == 0 && tally.uncovered == 0) {
             std::fprintf(out, "%s: ok (%s)\n", engine.c_str(), counts.c_str());
         } else {
