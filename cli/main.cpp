@@ -1,48 +1,80 @@
-// korvadex: prints the digest report of a file.
+// korvadex: prints the digest report of files, and checks and searches reports.
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "command_support.h"
+#include "commands.h"
 #include "file_input.h"
-#include "report_text.h"
+#include "options.h"
 
 namespace {
 
-const char kUsage[] =
-    "usage: korvadex FILE\n"
-    "Prints the forty digests and checksums of FILE, one per line.\n";
+// A key file holds any bytes; anything longer than this is surely the wrong file.
+constexpr uint64_t kMaxKeyBytes = 1 << 20;
 
-int ReportFile(const std::string& path) {
-    std::vector<uint8_t> bytes;
+int UsageError(const std::string& error) {
+    std::fprintf(stderr, "korvadex: %s\nTry 'korvadex --help' for more information.\n",
+                 error.c_str());
+    return kExitUsage;
+}
+
+bool LoadKey(const Options& options, std::vector<uint8_t>& key) {
+    if (!options.keyed) return true;
+    if (options.keyFile.empty()) {
+        key.assign(options.keyText.begin(), options.keyText.end());
+        return true;
+    }
+    InputBytes bytes;
     std::string reason;
-    if (!ReadWholeFile(path, bytes, reason)) {
-        std::fprintf(stderr, "korvadex: %s: %s\n", path.c_str(), reason.c_str());
-        return 1;
+    const InputLimit limit{kMaxKeyBytes, "too large for a key (more than 1 MiB)"};
+    if (!ReadInput(options.keyFile, limit, bytes, reason)) {
+        PrintError("key file " + InputName(options.keyFile), reason);
+        return false;
     }
-    static const uint8_t kNoBytes[1] = {0};
-    ReportInput input{bytes.empty() ? kNoBytes : bytes.data(), uint32_t(bytes.size()), nullptr, 0};
-    std::string out;
-    char hex[2 * kMaxDigestLength + 1];
-    for (size_t i = 0; i < kReportLineCount; ++i) {
-        ReportStatus status = ComputeLineHex(kReportLines[i], input, hex, 1);
-        if (status != ReportStatus::kOk) {
-            std::fprintf(stderr, "korvadex: %s: %s\n", path.c_str(), ReportStatusText(status));
-            return 1;
-        }
-        out += kReportLines[i].label;
-        out += hex;
-        out += '\n';
+    if (bytes.size() == 0) {
+        PrintError("key file " + InputName(options.keyFile),
+                   "empty; a key needs at least one byte");
+        return false;
     }
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    key.assign(bytes.data(), bytes.data() + bytes.size());
+    return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fputs(kUsage, stderr);
-        return 2;
+    if (argc < 2) {
+        std::fputs(kUsageText, stderr);
+        std::fputs("Try 'korvadex --help' for more information.\n", stderr);
+        return kExitUsage;
     }
-    return ReportFile(argv[1]);
+    Options options;
+    std::string error;
+    if (!ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+        return UsageError(error);
+    }
+    switch (options.command) {
+        case Command::kHelp:
+            std::fputs(kUsageText, stdout);
+            std::fputs("\n", stdout);
+            std::fputs(kHelpText, stdout);
+            return FlushOut() ? kExitOk : kExitFailed;
+        case Command::kVersion:
+            std::printf("korvadex %s\n", kVersion);
+            return FlushOut() ? kExitOk : kExitFailed;
+        case Command::kList:
+            return RunList();
+        case Command::kSelfTest:
+            return RunSelfTest(kKnownAnswers, kKnownAnswerCount, stdout, stderr);
+        case Command::kReport:
+        case Command::kCheck:
+        case Command::kMatch:
+            break;
+    }
+    std::vector<uint8_t> key;
+    if (!LoadKey(options, key)) return kExitFailed;
+    if (options.command == Command::kCheck) return RunCheck(options, key);
+    if (options.command == Command::kMatch) return RunMatch(options, key);
+    return RunReport(options, key);
 }

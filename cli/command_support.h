@@ -1,0 +1,40 @@
+// What the commands share: naming inputs in messages, reading and computing one input, and
+// writing to standard output.
+#ifndef KORVADEX_CLI_COMMAND_SUPPORT_H
+#define KORVADEX_CLI_COMMAND_SUPPORT_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "progress.h"
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+// How an input is named in messages: "standard input" for "-", else the path.
+std::string InputName(const std::string& path);
+
+// Writes "korvadex: subject: reason" to standard error.
+void PrintError(const std::string& subject, const std::string& reason);
+
+// Reads the input at path ("-": standard input) and computes the lines with the given
+// indexes in kReportLines over it, keyed when key is not empty; hex[line] receives the
+// upper-case text of each line computed.  Shows progress while it runs.  On failure writes the
+// reason, naming the input, to standard error and returns false.
+bool ComputeInput(const std::string& path, const std::vector<uint8_t>& key,
+                  const std::vector<size_t>& lines, Progress& progress,
+                  std::vector<std::string>& hex);
+
+// hex in lower case when lower is set, else as it is.
+std::string DisplayHex(const std::string& hex, bool lower);
+
+// Writes text to standard output.  A failure is kept for FlushOut to report.
+void PrintOut(const std::string& text);
+
+// Flushes standard output; returns false, after a message, when it or any earlier write
+// failed.
+bool FlushOut();
+
+#endif

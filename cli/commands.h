@@ -1,0 +1,29 @@
+// The commands of korvadex.  Each returns the process's exit status.
+#ifndef KORVADEX_CLI_COMMANDS_H
+#define KORVADEX_CLI_COMMANDS_H
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "options.h"
+#include "self_test_vectors.h"
+
+// The report of each FILE (and --save).
+int RunReport(const Options& options, const std::vector<uint8_t>& key);
+
+// --check: the verdict of each line of a saved report.
+int RunCheck(const Options& options, const std::vector<uint8_t>& key);
+
+// --match: the lines whose value equals the one given.
+int RunMatch(const Options& options, const std::vector<uint8_t>& key);
+
+// --list: the exact variant behind each line.
+int RunList();
+
+// --self-test: runs the known answers whose lines are in the report through the engines and
+// writes one verdict per engine to out and the details of each wrong value to err.  Returns
+// 0 when every value holds and every line has at least one.
+int RunSelfTest(const KnownAnswer* answers, size_t count, FILE* out, FILE* err);
+
+#endif

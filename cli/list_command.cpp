@@ -1,0 +1,28 @@
+// --list: the exact algorithm variant behind each report line.
+#include <algorithm>
+#include <string>
+
+#include "command_support.h"
+#include "commands.h"
+#include "line_descriptions.h"
+#include "line_names.h"
+
+int RunList() {
+    size_t width = 0;
+    for (size_t i = 0; i < kReportLineCount; ++i) {
+        width = std::max(width, LineName(kReportLines[i]).size());
+    }
+    std::string text;
+    for (size_t i = 0; i < kReportLineCount; ++i) {
+        const ReportLine& line = kReportLines[i];
+        const LineDescription* description = FindLineDescription(line.label);
+        std::string name = LineName(line);
+        name.resize(width + 2, ' ');
+        text += name + std::to_string(8 * DigestLength(line.size)) + " bits, HMAC block " +
+                std::to_string(BlockLength(line.size)) +
+                " bytes: " + (description != nullptr ? description->variant : "(not described)") +
+                '\n';
+    }
+    PrintOut(text);
+    return FlushOut() ? kExitOk : kExitFailed;
+}

@@ -1,0 +1,64 @@
+// The progress indicator: on a terminal, after a second, erased when done; never when
+// standard error is not a terminal.
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "cli_test_support.h"
+#include "program_runner.h"
+
+namespace {
+
+std::string ReadAll(int fd) {
+    std::string text;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, size_t(n));
+    return text;
+}
+
+TEST(CliProgress, ShownOnATerminalWhileASlowInputIsReadAndErasedWhenDone) {
+    int in[2], out[2];
+    ASSERT_EQ(pipe(in), 0);
+    ASSERT_EQ(pipe(out), 0);
+    int terminal = -1;
+    pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
+        execl(KorvadexPath(), "korvadex", "-", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    ASSERT_EQ(write(in[1], "ab", 2), 2);
+    usleep(1700 * 1000);
+    ASSERT_EQ(write(in[1], "c", 1), 1);
+    close(in[1]);
+    const std::string shown = ReadAll(terminal);  // ends when the program has exited
+    const std::string report = ReadAll(out[0]);
+    close(terminal);
+    close(out[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(report, ExpectedReport("abc"));
+    EXPECT_EQ(shown.rfind("\rkorvadex: reading standard input: 2 bytes\033[K", 0), 0u) << shown;
+    ASSERT_GE(shown.size(), 4u);
+    EXPECT_EQ(shown.substr(shown.size() - 4), "\r\033[K") << shown;
+}
+
+TEST(CliProgress, NeverShownWhenStandardErrorIsNotATerminal) {
+    RunOptions slow;
+    slow.input = "abc";
+    slow.inputDelayMs = 1500;
+    RunResult r = RunKorvadex({"-"}, slow);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, ExpectedReport("abc"));
+}
+
+}  // namespace

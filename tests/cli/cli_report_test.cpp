@@ -1,0 +1,293 @@
+// The report of files, standard input, FIFOs and devices; failures; --only and --lower;
+// usage errors, help and version.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "cli_test_support.h"
+#include "program_runner.h"
+#include "test_support.h"
+
+namespace {
+
+std::string Text(const std::vector<uint8_t>& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+TEST(CliReport, OneFileGivesThePlainReport) {
+    TempDir dir;
+    RunResult r = RunKorvadex({dir.Write("abc.txt", "abc")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, ExpectedReport("abc"));
+    // Published values, so that the comparison above is not between two wrong reports.
+    EXPECT_NE(r.out.find("ADLER32: 024D0127\nCRC16: 9738\n"), std::string::npos);
+    EXPECT_NE(r.out.find("CRC32: 352441C2\nCRC32b: 648CBB73\n"), std::string::npos);
+
+    RunResult empty = RunKorvadex({dir.Write("empty", "")});
+    EXPECT_EQ(empty.status, 0);
+    EXPECT_EQ(empty.out, ExpectedReport(""));
+    EXPECT_NE(empty.out.find("CRC16CCITT: FFFF\n"), std::string::npos);
+}
+
+TEST(CliReport, SeveralFilesWithOneMissingReportTheOthers) {
+    TempDir dir;
+    const std::string data = Text(RandomBytes(100000, 7));
+    const std::string a = dir.Write("a", "abc");
+    const std::string b = dir.Write("b", data);
+    const std::string missing = dir.Path("missing");
+    RunResult r = RunKorvadex({a, missing, b});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Input: " + a + "\n" + ExpectedReport("abc") + "\nInput: " + b + "\n" +
+                         ExpectedReport(data));
+    EXPECT_EQ(r.err, "korvadex: " + missing + ": no such file\n");
+
+    RunResult all = RunKorvadex({a, b});
+    EXPECT_EQ(all.status, 0);
+    EXPECT_EQ(all.err, "");
+}
+
+TEST(CliReport, StandardInputIsReadToItsEnd) {
+    TempDir dir;
+    const std::string data = Text(RandomBytes(1 << 20, 11));  // more than a pipe holds
+    RunOptions piped;
+    piped.input = data;
+    RunResult r = RunKorvadex({"-"}, piped);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, ExpectedReport(data));
+
+    RunOptions redirected;
+    redirected.inputFile = dir.Write("data", data);
+    RunResult fromFile = RunKorvadex({"-"}, redirected);
+    EXPECT_EQ(fromFile.status, 0);
+    EXPECT_EQ(fromFile.out, ExpectedReport(data));
+
+    RunOptions none;
+    none.closedInput = true;
+    const std::string a = dir.Write("a", "abc");
+    RunResult mixed = RunKorvadex({a, "-"}, none);
+    EXPECT_EQ(mixed.status, 0);
+    EXPECT_EQ(mixed.out,
+              "Input: " + a + "\n" + ExpectedReport("abc") + "\nInput: -\n" + ExpectedReport(""));
+}
+
+TEST(CliReport, FifoIsReadToItsEnd) {
+    TempDir dir;
+    const std::string fifo = dir.Path("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string data = Text(RandomBytes(200000, 3));
+    std::thread writer([&] {
+        int fd = open(fifo.c_str(), O_WRONLY);
+        if (fd < 0) return;
+        size_t done = 0;
+        while (done < data.size()) {
+            ssize_t n = write(fd, data.data() + done, data.size() - done);
+            if (n <= 0) break;
+            done += size_t(n);
+        }
+        close(fd);
+    });
+    RunResult r = RunKorvadex({fifo});
+    writer.join();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, ExpectedReport(data));
+}
+
+TEST(CliReport, CharacterDeviceIsReadToItsEnd) {
+    RunResult r = RunKorvadex({"/dev/null"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, ExpectedReport(""));
+}
+
+TEST(CliReport, InputsThatCannotBeReportedAreNamedWithTheReason) {
+    TempDir dir;
+    struct Case {
+        std::string path;
+        std::string reason;
+    };
+    dir.Write("plain", "x");
+    const Case cases[] = {
+        {dir.Path("nothing-here"), "no such file"},
+        {dir.Path(""), "is a directory"},
+        {dir.Path("plain/below"), "not a directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        RunResult r = RunKorvadex({c.path});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "korvadex: " + c.path + ": " + c.reason + "\n");
+    }
+}
+
+TEST(CliReport, UnreadableFileIsRefused) {
+    TempDir dir;
+    const std::string path = dir.Write("secret", "abc");
+    ASSERT_EQ(chmod(path.c_str(), 0), 0);
+    int fd = open(path.c_str(), O_RDONLY);
+    if (fd >= 0) {
+        close(fd);
+        GTEST_SKIP() << "permission bits do not stop this user's reads (running as root)";
+    }
+    RunResult r = RunKorvadex({path});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "korvadex: " + path + ": permission denied\n");
+}
+
+TEST(CliReport, FilesOf4GiBOrMoreAreRefusedWithoutReadingThem) {
+    TempDir dir;
+    const std::string path = dir.Path("sparse");
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, off_t(1) << 32), 0);
+    close(fd);
+
+    const auto start = std::chrono::steady_clock::now();
+    RunResult r = RunKorvadex({path});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "korvadex: " + path + ": too large (4 GiB or more)\n");
+
+    RunOptions redirected;
+    redirected.inputFile = path;
+    RunResult fromStdin = RunKorvadex({"-"}, redirected);
+    EXPECT_EQ(fromStdin.status, 1);
+    EXPECT_EQ(fromStdin.err, "korvadex: standard input: too large (4 GiB or more)\n");
+    // Reading 4 GiB, even of holes, would take far longer.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
+TEST(CliReport, AFileThatShrinksWhileHashedIsAnErrorNotACrash) {
+    TempDir dir;
+    const std::string path = dir.Path("shrinking");
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, off_t(1) << 30), 0);
+    std::thread shrink([fd] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(ftruncate(fd, 0), 0);
+    });
+    RunResult r = RunKorvadex({path});
+    shrink.join();
+    close(fd);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("korvadex: " + path + ": the file shrank while it was being read"),
+              std::string::npos)
+        << r.err;
+}
+
+TEST(CliReport, OnlyAndLowerChooseLinesAndCase) {
+    TempDir dir;
+    const std::string path = dir.Write("abc.txt", "abc");
+    struct Case {
+        std::vector<std::string> options;
+        std::string out;
+    };
+    const Case cases[] = {
+        {{"--only", "CRC32,ADLER32"}, "ADLER32: 024D0127\nCRC32: 352441C2\n"},
+        {{"--only=crc16 , CRC32b"}, "CRC16: 9738\nCRC32b: 648CBB73\n"},
+        {{"--only", "CRC32b,crc32b"}, "CRC32b: 648CBB73\n"},
+        {{"--lower", "--only", "ADLER32,CRC16CCITT"}, "ADLER32: 024d0127\nCRC16CCITT: 514a\n"},
+        {{"--lower"}, ExpectedReport("abc", "", true)},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = c.options;
+        args.push_back(path);
+        SCOPED_TRACE(args[0]);
+        RunResult r = RunKorvadex(args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.out, c.out);
+    }
+}
+
+TEST(CliReport, UsageErrorsExitWith2AndSayWhy) {
+    TempDir dir;
+    const std::string f = dir.Write("f", "abc");
+    struct Case {
+        std::vector<std::string> args;
+        std::string says;
+    };
+    const Case cases[] = {
+        {{}, "usage: korvadex"},
+        {{"--lower"}, "no FILE given"},
+        {{"--bogus", f}, "unknown option '--bogus'"},
+        {{"-x", f}, "unknown option '-x'"},
+        {{f, "--only"}, "--only needs a value"},
+        {{"--only", "CRC32,NOPE", f}, "no report line is named 'NOPE'; the lines are: ADLER32, "},
+        {{"--only", "CRC32,", f}, "an empty name"},
+        {{"--only", "CRC32", "--only", "CRC16", f}, "--only is given twice"},
+        {{"--lower=yes", f}, "--lower takes no value"},
+        {{"--save", dir.Path("s"), f, f}, "--save takes exactly one FILE"},
+        {{"--match", "xyz", f}, "not a hex value"},
+        {{"--match", "abc", f}, "odd number of hex digits"},
+        {{"--match", "abcd"}, "exactly one FILE"},
+        {{"--check", f, f, f}, "at most one FILE"},
+        {{"--check", f, "--match", "00", f}, "--check and --match cannot be used together"},
+        {{"--check", f, "--save", dir.Path("s")}, "--save cannot be used with --check"},
+        {{"--key", "", f}, "the key is empty"},
+        {{"--key", "k", "--key-file", f, f}, "cannot be used together"},
+        {{"--list", f}, "--list takes no FILE"},
+        {{"--self-test", "--lower"}, "--self-test takes no other options"},
+        {{"-", "-"}, "standard input (-) can be read only once"},
+        {{"--key-file", "-", "-"}, "standard input (-) can be read only once"},
+        {{"--check", "-", "-"}, "standard input (-) can be read only once"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.empty() ? "(no arguments)" : c.args[0]);
+        RunResult r = RunKorvadex(c.args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
+    }
+}
+
+TEST(CliReport, HelpShowsEveryOptionWithAnExample) {
+    RunResult r = RunKorvadex({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    for (const char* option : {"--lower", "--only", "--key", "--key-file", "--save", "--check",
+                               "--match", "--list", "--self-test", "--version"}) {
+        SCOPED_TRACE(option);
+        EXPECT_NE(r.out.find(std::string("  ") + option + " "), std::string::npos);
+        if (std::string(option) != "--version") {
+            EXPECT_NE(r.out.find(std::string("korvadex ") + option), std::string::npos);
+        }
+    }
+    size_t start = 0;
+    while (start < r.out.size()) {
+        size_t end = r.out.find('\n', start);
+        ASSERT_NE(end, std::string::npos);
+        EXPECT_LE(end - start, 80u) << r.out.substr(start, end - start);
+        start = end + 1;
+    }
+    EXPECT_EQ(RunKorvadex({"-h"}).out, r.out);
+}
+
+TEST(CliReport, VersionIsTheProjectVersion) {
+    RunResult r = RunKorvadex({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, std::string("korvadex ") + KORVADEX_VERSION + "\n");
+}
+
+TEST(CliReport, OutputThatCannotBeWrittenIsAnError) {
+    TempDir dir;
+    RunOptions full;
+    full.outputFile = "/dev/full";
+    RunResult r = RunKorvadex({dir.Write("f", "abc")}, full);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("korvadex: standard output: No space left on device"), std::string::npos)
+        << r.err;
+}
+
+}  // namespace

@@ -1,0 +1,31 @@
+// Runs the built korvadex as a user would, and captures what it says.
+#ifndef KORVADEX_TESTS_CLI_PROGRAM_RUNNER_H
+#define KORVADEX_TESTS_CLI_PROGRAM_RUNNER_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct RunResult {
+    std::string out;
+    std::string err;
+    int status = -1;  // the exit status, or -1 when a signal ended the program
+    int signal = 0;   // the signal that ended it, or 0
+};
+
+struct RunOptions {
+    std::string input;          // written to standard input through a pipe
+    std::string inputFile;      // when set, standard input is this file instead
+    bool closedInput = false;   // standard input is /dev/null
+    int inputDelayMs = 0;       // how long to wait before writing input
+    std::string outputFile;     // when set, standard output goes to this file
+    uint64_t addressSpace = 0;  // when not 0, the program's address-space limit in bytes
+};
+
+// Runs korvadex with args and waits for it.
+RunResult RunKorvadex(const std::vector<std::string>& args, const RunOptions& options = {});
+
+// The path of the built program.
+const char* KorvadexPath();
+
+#endif
