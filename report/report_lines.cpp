@@ -2,6 +2,7 @@
 
 #include "checksums.h"
 #include "tiger.h"
+#include "whirlpool.h"
 
 const ReportLine kReportLines[] = {
     {"ADLER32: ", Adler32Digest, 0, 0, 0x40004},
@@ -10,6 +11,7 @@ const ReportLine kReportLines[] = {
     {"CRC32: ", Crc32Digest, 0, 0, 0x40004},
     {"CRC32b: ", Crc32bDigest, 0, 0, 0x40004},
     {"TIGER: ", TigerDigest, 0, 0, 0x400018},
+    {"WHIRLPOOL: ", WhirlpoolDigest, 0, 0, 0x400040},
 };
 
 const size_t kReportLineCount = sizeof kReportLines / sizeof kReportLines[0];
