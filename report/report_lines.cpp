@@ -6,6 +6,8 @@
 #include "md4_md5.h"
 #include "ripemd.h"
 #include "sha0_sha1.h"
+#include "tiger.h"
+#include "whirlpool.h"
 
 // clang-format off
 const ReportLine kReportLines[] = {
@@ -38,6 +40,8 @@ const ReportLine kReportLines[] = {
     {"RIPEMD-320: ", Ripemd320Digest, 0, 0, 0x400028},
     {"SHA-0: ", Sha0Digest, 0, 0, kSha0Size},
     {"SHA-1: ", Sha1Digest, 0, 0, kSha1Size},
+    {"TIGER: ", TigerDigest, 0, 0, 0x400018},
+    {"WHIRLPOOL: ", WhirlpoolDigest, 0, 0, 0x400040},
 };
 // clang-format on
 
