@@ -1,11 +1,14 @@
 #include "report_lines.h"
 
 #include "checksums.h"
+#include "gost.h"
 #include "haval.h"
 #include "md2.h"
 #include "md4_md5.h"
+#include "panama.h"
 #include "ripemd.h"
 #include "sha0_sha1.h"
+#include "snefru.h"
 #include "tiger.h"
 #include "whirlpool.h"
 
@@ -16,6 +19,7 @@ const ReportLine kReportLines[] = {
     {"CRC16CCITT: ", Crc16CcittDigest, 0, 0, 0x40002},
     {"CRC32: ", Crc32Digest, 0, 0, 0x40004},
     {"CRC32b: ", Crc32bDigest, 0, 0, 0x40004},
+    {"GOST: ", GostDigest, 0, 0, 0x200020},
     {"HAVAL 128 (3 Rounds): ", HavalDigest, 128, 3, kHaval128Size},
     {"HAVAL 128 (4 Rounds): ", HavalDigest, 128, 4, kHaval128Size},
     {"HAVAL 128 (5 Rounds): ", HavalDigest, 128, 5, kHaval128Size},
@@ -34,12 +38,17 @@ const ReportLine kReportLines[] = {
     {"MD2: ", Md2Digest, 0, 0, kMd2Size},
     {"MD4: ", Md4Digest, 0, 0, kMd4Size},
     {"MD5: ", Md5Digest, 0, 0, kMd5Size},
+    {"PANAMA: ", PanamaDigest, 0, 0, 0x200020},
     {"RIPEMD-128: ", Ripemd128Digest, 0, 0, 0x400010},
     {"RIPEMD-160: ", Ripemd160Digest, 0, 0, 0x400014},
     {"RIPEMD-256: ", Ripemd256Digest, 0, 0, 0x400020},
     {"RIPEMD-320: ", Ripemd320Digest, 0, 0, 0x400028},
     {"SHA-0: ", Sha0Digest, 0, 0, kSha0Size},
     {"SHA-1: ", Sha1Digest, 0, 0, kSha1Size},
+    {"SNEFRU128 (4 Passes): ", SnefruDigest, 128, 4, 0x300010},
+    {"SNEFRU128 (8 Passes): ", SnefruDigest, 128, 8, 0x300010},
+    {"SNEFRU256 (4 Passes): ", SnefruDigest, 256, 4, 0x200020},
+    {"SNEFRU256 (8 Passes): ", SnefruDigest, 256, 8, 0x200020},
     {"TIGER: ", TigerDigest, 0, 0, 0x400018},
     {"WHIRLPOOL: ", WhirlpoolDigest, 0, 0, 0x400040},
 };

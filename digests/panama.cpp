@@ -1,0 +1,151 @@
+#include "panama.h"
+
+#include <cstring>
+#include <utility>
+
+#include "byte_order.h"
+
+PanamaContextType PanamaContext;
+
+namespace {
+
+// gamma and pi fused: gamma word j = a_j ^ (a_(j+1) | ~a_(j+2)), indices mod 17, goes
+// straight to its pi position I, the one with 7I = j (mod 17), that is I = 5j mod 17,
+// rotated left by I(I + 1)/2 mod 32.  Taking the words in gamma order lets each old state
+// word die early, which keeps the compiler's register pressure down.
+template <size_t J>
+inline void GammaPi(const uint32_t (&a)[17], uint32_t (&m)[17]) {
+    constexpr size_t I = 5 * J % 17;
+    m[I] = Rotl32(a[J] ^ (a[(J + 1) % 17] | ~a[(J + 2) % 17]), I * (I + 1) / 2 % 32);
+}
+
+// theta and sigma, word I: m_I ^ m_(I+1) ^ m_(I+4), then 1 into word 0, the input
+// (the pushed block, or logical stage 4 when pulling) into words 1..8 and logical stage
+// 16 into words 9..16.
+template <size_t I>
+inline uint32_t ThetaSigma(const uint32_t (&m)[17], const uint32_t* in, const uint32_t* b16) {
+    const uint32_t t = m[I] ^ m[(I + 1) % 17] ^ m[(I + 4) % 17];
+    if constexpr (I == 0) return t ^ 1;
+    if constexpr (I >= 1 && I <= 8) return t ^ in[I - 1];
+    if constexpr (I >= 9) return t ^ b16[I - 9];
+}
+
+template <size_t... I>
+inline void StateUpdate(uint32_t (&a)[17], uint32_t (&m)[17], const uint32_t* in,
+                        const uint32_t* b16, std::index_sequence<I...>) {
+    (GammaPi<I>(a, m), ...);
+    ((a[I] = ThetaSigma<I>(m, in, b16)), ...);
+}
+
+// One iteration over the state a, the scratch m and the buffer; p is the pushed block
+// as words, unused when pulling.
+template <bool kPush>
+inline void Iterate(uint32_t (&a)[17], uint32_t (&m)[17], uint32_t (*buffer)[8], uint32_t& tap,
+                    uint32_t& nextTap, const uint32_t* p) {
+    nextTap = (tap + 31) & 31;
+    uint32_t* b31 = buffer[nextTap];          // becomes stage 0
+    uint32_t* b24 = buffer[(tap + 24) & 31];  // becomes stage 25
+    const uint32_t* b16 = buffer[(tap + 16) & 31];
+    const uint32_t* b4 = buffer[(tap + 4) & 31];
+    // The buffer first, while the state is still the old one.
+    for (int i = 0; i < 8; ++i) b24[i] ^= b31[(i + 2) & 7];
+    for (int i = 0; i < 8; ++i) b31[i] ^= kPush ? p[i] : a[1 + i];
+    StateUpdate(a, m, kPush ? p : b4, b16, std::make_index_sequence<17>());
+    tap = nextTap;
+}
+
+// n iterations, pushing blocks of 32 bytes from data (kPush) or pulling (data unused).
+// The state and the scratch live in local variables for the run, where the compiler can
+// keep them in registers; the context gets them back at the end.
+template <bool kPush>
+void Run(PanamaContextType& c, const uint8_t* data, size_t n) {
+    if (n == 0) return;
+    uint32_t a[17], m[17];
+    std::memcpy(a, c.state, sizeof a);
+    uint32_t tap = c.tap, nextTap = c.nextTap;
+    for (; n != 0; --n) {
+        uint32_t p[8];
+        if (kPush) {
+            for (int i = 0; i < 8; ++i) p[i] = LoadLe32(data + 4 * i);
+            data += 32;
+        }
+        Iterate<kPush>(a, m, c.buffer, tap, nextTap, p);
+    }
+    std::memcpy(c.state, a, sizeof a);
+    std::memcpy(c.mix, m, sizeof m);
+    c.tap = tap;
+    c.nextTap = nextTap;
+}
+
+}  // namespace
+
+void PanamaPush(PanamaContextType& context, const uint8_t* block) {
+    Run<true>(context, block, 1);
+}
+
+void PanamaPull(PanamaContextType& context) {
+    Run<false>(context, nullptr, 1);
+}
+
+void PanamaInit() {
+    PanamaContextType& c = PanamaContext;
+    std::memset(c.state, 0, sizeof c.state);
+    std::memset(c.mix, 0, sizeof c.mix);
+    std::memset(c.buffer, 0, sizeof c.buffer);
+    c.tap = 0;
+    c.nextTap = 0;
+    c.byteCount = 0;
+}
+
+void PanamaUpdate(const uint8_t* data, uint32_t length) {
+    if (length == 0) return;
+    PanamaContextType& c = PanamaContext;
+    const uint32_t fill = uint32_t(c.byteCount) & 31;
+    c.byteCount += length;
+    if (fill != 0) {
+        const uint32_t space = 32 - fill;
+        if (length < space) {
+            std::memcpy(c.block + fill, data, length);
+            return;
+        }
+        std::memcpy(c.block + fill, data, space);
+        PanamaPush(c, c.block);
+        data += space;
+        length -= space;
+    }
+    Run<true>(c, data, length / 32);
+    data += length & ~31u;
+    length &= 31;
+    if (length != 0) std::memcpy(c.block, data, length);
+}
+
+const uint8_t* PanamaFinal() {
+    PanamaContextType& c = PanamaContext;
+    const uint32_t fill = uint32_t(c.byteCount) & 31;
+    std::memcpy(c.block + fill, c.padTemplate, 32 - fill);
+    PanamaPush(c, c.block);
+    Run<false>(c, nullptr, 32);
+    for (int i = 0; i < 8; ++i) StoreLe32(c.result + 4 * i, c.state[9 + i]);
+    Wipe(c.state, sizeof c.state);
+    Wipe(c.mix, sizeof c.mix);
+    Wipe(c.buffer, sizeof c.buffer);
+    c.tap = 0;
+    c.nextTap = 0;
+    c.byteCount = 0;
+    return c.result;
+}
+
+DigestResult PanamaDigestEx(const uint8_t* data, uint32_t length, uint32_t p0, uint32_t p1,
+                            uint32_t p2, uint32_t p3, uint32_t p4, uint32_t p5, uint32_t p6,
+                            uint32_t p7) {
+    PanamaContextType& c = PanamaContext;
+    const uint32_t pattern[8] = {p0, p1, p2, p3, p4, p5, p6, p7};
+    for (int i = 0; i < 8; ++i) StoreLe32(c.padTemplate + 4 * i, pattern[i]);
+    PanamaInit();
+    PanamaUpdate(data, length);
+    return DigestAddress(PanamaFinal());
+}
+
+DigestResult PanamaDigest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
+    return PanamaDigestEx(data, length, 1, 0, 0, 0, 0, 0, 0, 0);
+}

@@ -1,0 +1,188 @@
+#include "snefru.h"
+
+#include <cstring>
+
+#include "byte_order.h"
+#include "digest_tables.h"
+
+SnefruContextType SnefruContext;
+
+namespace {
+
+// Each pass runs four sub-rounds; after each one every word of the working block turns
+// right by these amounts, which add up to a whole turn.
+constexpr unsigned kRotations[4] = {16, 8, 16, 24};
+
+// The bytes of the S-box entries, plane n holding byte n (0 the least significant) of
+// every entry.  The sixteen steps of a sub-round form one chain (each step's index is
+// the low byte of a word that the step before has just changed), and its length sets
+// the speed.  With the planes, the next index is one byte load and one XOR away: no byte
+// extraction, and a byte load with an unscaled index is a cycle faster than a word load
+// with a scaled one.  Derived from the stored S-boxes on first use (16 KiB); the
+// initialisation of a function-local static is thread-safe.
+struct BytePlanes {
+    uint8_t planes[16][4][256];
+};
+
+const BytePlanes& SboxBytes() {
+    static const BytePlanes bytes = [] {
+        BytePlanes b{};
+        for (int box = 0; box < 16; ++box)
+            for (int n = 0; n < 4; ++n)
+                for (int x = 0; x < 256; ++x)
+                    b.planes[box][n][x] = uint8_t(kSnefruSboxes[box][x] >> (8 * n));
+        return b;
+    }();
+    return bytes;
+}
+
+// One S-box: its words and its byte planes.
+struct Box {
+    const uint32_t* words;
+    const uint8_t (*planes)[256];
+};
+
+// Byte n of entry idx.  The empty asm statement keeps the byte in a whole register, so
+// that the compiler does not narrow the following XOR to a byte operation, which would
+// need a zero extension on the chain again.
+inline uint32_t EntryByte(const Box& box, uint32_t idx, unsigned n) {
+    uint32_t byte = box.planes[n][idx];
+#if defined(__GNUC__)
+    __asm__("" : "+r"(byte));
+#endif
+    return byte;
+}
+
+// Step k of a sub-round: t = box[low byte of w[k]] goes into w[k - 1] and w[k + 1].
+// idx is the low byte of w[k] on entry and that of w[k + 1] on return; it is formed from
+// w[k + 1] before t goes in, plus the low byte of t.
+inline void Step(uint32_t& before, uint32_t& after, uint32_t& idx, const Box& box) {
+    const uint32_t t = box.words[idx];
+    const uint32_t next = (after & 0xFF) ^ EntryByte(box, idx, 0);
+    before ^= t;
+    after ^= t;
+    idx = next;
+}
+
+// Step 15, whose successor is step 0 of the next sub-round: the next index is the low
+// byte of w[0] after the rotation by shift (a multiple of 8), that is its byte shift / 8.
+inline void LastStep(uint32_t& before, uint32_t& after, uint32_t& idx, const Box& box,
+                     unsigned shift) {
+    const uint32_t t = box.words[idx];
+    const uint32_t next = ((after >> shift) & 0xFF) ^ EntryByte(box, idx, shift / 8);
+    before ^= t;
+    after ^= t;
+    idx = next;
+}
+
+// One sub-round over the working block w: steps 0 and 1 take S-box box0, steps 2 and 3
+// box1, and so on; then every word turns right by shift.
+inline void SubRound(uint32_t (&w)[16], uint32_t& idx, const Box& box0, const Box& box1,
+                     unsigned shift) {
+    Step(w[15], w[1], idx, box0);
+    Step(w[0], w[2], idx, box0);
+    Step(w[1], w[3], idx, box1);
+    Step(w[2], w[4], idx, box1);
+    Step(w[3], w[5], idx, box0);
+    Step(w[4], w[6], idx, box0);
+    Step(w[5], w[7], idx, box1);
+    Step(w[6], w[8], idx, box1);
+    Step(w[7], w[9], idx, box0);
+    Step(w[8], w[10], idx, box0);
+    Step(w[9], w[11], idx, box1);
+    Step(w[10], w[12], idx, box1);
+    Step(w[11], w[13], idx, box0);
+    Step(w[12], w[14], idx, box0);
+    Step(w[13], w[15], idx, box1);
+    LastStep(w[14], w[0], idx, box1, shift);
+    for (uint32_t& x : w) x = Rotr32(x, shift);
+}
+
+// The passes of the compression function over the working block.
+void Scramble(uint32_t (&work)[16], uint32_t passes) {
+    uint32_t w[16];
+    std::memcpy(w, work, sizeof w);
+    const BytePlanes& bytes = SboxBytes();
+    uint32_t idx = w[0] & 0xFF;
+    for (uint32_t p = 0; p < passes; ++p) {
+        const Box box0 = {kSnefruSboxes[2 * p], bytes.planes[2 * p]};
+        const Box box1 = {kSnefruSboxes[2 * p + 1], bytes.planes[2 * p + 1]};
+        for (unsigned shift : kRotations) SubRound(w, idx, box0, box1, shift);
+    }
+    std::memcpy(work, w, sizeof w);
+}
+
+}  // namespace
+
+void SnefruTransform(const uint8_t* bytes, uint32_t n) {
+    SnefruContextType& c = SnefruContext;
+    const uint32_t dw = c.digestWords;
+    for (uint32_t i = 0; i < n / 4; ++i) c.words[i] = LoadBe32(bytes + 4 * i);
+    for (uint32_t i = 0; i < dw; ++i) c.work[i] = c.state[i];
+    for (uint32_t i = dw; i < 16; ++i) c.work[i] = c.words[i - dw];
+    Scramble(c.work, c.passes);
+    for (uint32_t i = 0; i < dw; ++i) c.state[i] ^= c.work[15 - i];
+}
+
+void SnefruInit(uint32_t bits, uint32_t passes) {
+    SnefruContextType& c = SnefruContext;
+    c.blockSize = 64 - bits / 8;
+    c.digestWords = bits / 32;
+    c.passes = passes;
+    c.byteCount = 0;
+    std::memset(c.state, 0, sizeof c.state);
+    std::memset(c.work, 0, sizeof c.work);
+    std::memset(c.block, 0, sizeof c.block);
+    std::memset(c.words, 0, sizeof c.words);
+    std::memset(c.padding, 0, sizeof c.padding);
+}
+
+void SnefruUpdate(const uint8_t* data, uint32_t length) {
+    SnefruContextType& c = SnefruContext;
+    const uint32_t size = c.blockSize;
+    const uint32_t fill = c.byteCount % size;
+    const uint32_t space = size - fill;
+    c.byteCount += length;
+    if (length < space) {
+        if (length != 0) std::memcpy(c.block + fill, data, length);
+        return;
+    }
+    std::memcpy(c.block + fill, data, space);
+    SnefruTransform(c.block, size);
+    uint32_t j = space;
+    for (; length - j >= size; j += size) SnefruTransform(data + j, size);
+    if (length != j) std::memcpy(c.block, data + j, length - j);
+}
+
+void SnefruPad() {
+    SnefruContextType& c = SnefruContext;
+    const uint32_t fill = c.byteCount % c.blockSize;
+    c.padLength = fill != 0 ? (c.blockSize - fill) + c.blockSize : c.blockSize;
+    StoreBe64(c.padding + c.padLength - 8, uint64_t(c.byteCount) << 3);
+}
+
+const uint8_t* SnefruFinal() {
+    SnefruContextType& c = SnefruContext;
+    for (uint32_t i = 0; i < c.digestWords; ++i) StoreBe32(c.result + 4 * i, c.state[i]);
+    return c.result;
+}
+
+DigestResult SnefruDigestEx(const uint8_t* data, uint32_t length, uint32_t bits, uint32_t passes,
+                            uint32_t h0, uint32_t h1, uint32_t h2, uint32_t h3, uint32_t h4,
+                            uint32_t h5, uint32_t h6, uint32_t h7) {
+    // Other output lengths would overrun words or divide by a zero block size, and more
+    // than eight passes would read past the sixteen S-boxes.
+    if ((bits != 128 && bits != 256) || passes < 1 || passes > 8) return 0;
+    SnefruInit(bits, passes);
+    SnefruContextType& c = SnefruContext;
+    const uint32_t h[8] = {h0, h1, h2, h3, h4, h5, h6, h7};
+    std::memcpy(c.state, h, sizeof h);
+    SnefruUpdate(data, length);
+    SnefruPad();
+    SnefruUpdate(c.padding, c.padLength);
+    return DigestAddress(SnefruFinal());
+}
+
+DigestResult SnefruDigest(const uint8_t* data, uint32_t length, uint32_t bits, uint32_t passes) {
+    return SnefruDigestEx(data, length, bits, passes, 0, 0, 0, 0, 0, 0, 0, 0);
+}
