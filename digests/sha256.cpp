@@ -186,8 +186,6 @@ DigestResult Sha256DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, u
     Wipe(ctx.state, sizeof ctx.state);
     Wipe(ctx.work, sizeof ctx.work);
     Wipe(ctx.schedule, sizeof ctx.schedule);
-    ctx.messageLength = 0;
-    ctx.tailPending = 0;
-    ctx.remaining = 0;
+    ctx.messageLength = 0;  // tailPending and remaining are 0 already: the tail is whole blocks
     return DigestAddress(ctx.result);
 }
