@@ -1,12 +1,14 @@
 // The bad-input matrix: every kind of awkward input, given to every command that reads an
 // input (the plain report, a keyed report, --save, --check through the path a saved report
-// names, --match).  Each input either gives the report of exactly its bytes, or is refused
-// with a message that names it and says why, with no report, exit status 1 and an earlier
-// saved report left as it was.
+// names, --match) and as the key file of --key-file.  Each input either gives the report of
+// exactly its bytes, or is refused with a message that names it and says why, with no
+// report, exit status 1 and an earlier saved report left as it was.
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -29,6 +31,9 @@ struct Input {
     unsigned user = 0;              // run as this user (for permissions to apply to root)
     std::string saveRefusal;        // --save prints the report but refuses to save, saying this
     std::string checkRefusal;       // --check refuses the saved report of this path, saying this
+    std::string keyFileRefusal;     // the reason as a key file, when it differs from refusal
+    std::string keyFileUsageError;  // as a key file, a usage error saying this
+    std::string skip;               // why this system cannot offer the input
     std::function<void()> cleanUp;  // what the folder's own removal cannot remove
 };
 
@@ -146,6 +151,26 @@ const Case kCases[] = {
          EXPECT_EQ(symlink("loop", (in + "/loop").c_str()), 0);
          return Refused(in + "/loop", "too many levels of symbolic links");
      }},
+    {"Socket",
+     [](const std::string& in) {
+         const std::string path = in + "/socket";
+         int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+         sockaddr_un address{};
+         address.sun_family = AF_UNIX;
+         EXPECT_LT(path.size(), sizeof address.sun_path);
+         path.copy(address.sun_path, sizeof address.sun_path - 1);
+         EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+         Input input = Refused(path, "no such device or address");
+         input.cleanUp = [fd] { close(fd); };
+         return input;
+     }},
+    {"EmptyPath",
+     [](const std::string&) {
+         Input input = Refused("", "no such file");
+         input.checkRefusal = "names no file";
+         input.keyFileUsageError = "--key-file: no file named";
+         return input;
+     }},
     {"Fifo",
      [](const std::string& in) {
          Input input = Readable(in + "/fifo", Random(100000, 21));
@@ -160,6 +185,14 @@ const Case kCases[] = {
          const std::string content = ReadFile("/proc/version");
          EXPECT_FALSE(content.empty());
          return Readable("/proc/version", content);
+     }},
+    {"SysfsFileSmallerThanItsSize",
+     [](const std::string&) {
+         // Reports a size of a whole page but holds a few bytes.
+         const std::string path = "/sys/class/net/lo/address";
+         Input input = Readable(path, ReadFile(path));
+         if (input.content.empty()) input.skip = path + " cannot be read here";
+         return input;
      }},
     {"PathOf511Characters",
      [](const std::string& in) {
@@ -220,16 +253,34 @@ const Case kCases[] = {
          input.checkRefusal = "not a valid saved report";
          return input;
      }},
+    {"TabInName",
+     [](const std::string& in) {
+         // A saved report cannot hold a control character in its path: --check refuses
+         // one, so --save must not write one.
+         Input input = Readable(WriteFile(in + "/tab\there", "abc"), "abc");
+         input.saveRefusal = "not saved: the input path holds a control character";
+         input.checkRefusal = "the input path holds a control character";
+         return input;
+     }},
     {"SizeOf4GiB",
      [](const std::string& in) {
-         return Refused(SparseFile(in + "/4GiB", uint64_t(1) << 32), "too large (4 GiB or more)");
+         Input input =
+             Refused(SparseFile(in + "/4GiB", uint64_t(1) << 32), "too large (4 GiB or more)");
+         input.keyFileRefusal = "too large for a key (more than 1 MiB)";
+         return input;
      }},
     {"SizeOf4GiBAnd3Bytes",
      [](const std::string& in) {
-         return Refused(SparseFile(in + "/4GiB+3", (uint64_t(1) << 32) + 3),
-                        "too large (4 GiB or more)");
+         Input input = Refused(SparseFile(in + "/4GiB+3", (uint64_t(1) << 32) + 3),
+                               "too large (4 GiB or more)");
+         input.keyFileRefusal = "too large for a key (more than 1 MiB)";
+         return input;
      }},
 };
+
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class CliBadInput : public testing::TestWithParam<Case> {
 protected:
@@ -240,6 +291,7 @@ protected:
         ASSERT_EQ(mkdir(in_.c_str(), 0755), 0);
         ASSERT_EQ(mkdir(out_.c_str(), 0755), 0);
         input_ = GetParam().make(in_);
+        if (!input_.skip.empty()) GTEST_SKIP() << input_.skip;
     }
     void TearDown() override {
         if (input_.cleanUp) input_.cleanUp();
@@ -269,11 +321,12 @@ protected:
     }
 
     // A refusal: the input named with the reason, no output, status 1.
-    void ExpectRefused(const RunResult& r, const std::string& reason) {
+    void ExpectRefused(const RunResult& r, const std::string& reason,
+                       const std::string& role = "") {
         EXPECT_EQ(r.signal, 0);
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, "korvadex: " + input_.path + ": " + reason + "\n");
+        EXPECT_EQ(r.err, "korvadex: " + role + input_.path + ": " + reason + "\n");
     }
 
     std::string CoreReport(const std::string& data) {
@@ -372,6 +425,25 @@ TEST_P(CliBadInput, EveryCommandReportsOrRefusesClearly) {
             EXPECT_NE(r.out.find("CRC32: " + crc32 + "\n"), std::string::npos) << r.out;
         } else {
             ExpectRefused(r, in.refusal);
+        }
+    }
+    {
+        SCOPED_TRACE("as the key file of a keyed report");
+        const std::string message = WriteFile(out_ + "/message", "abc");
+        RunResult r = Run({"--key-file", in.path, message});
+        if (!in.keyFileUsageError.empty()) {
+            EXPECT_EQ(r.status, 2);
+            EXPECT_EQ(r.out, "");
+            EXPECT_NE(r.err.find(in.keyFileUsageError), std::string::npos) << r.err;
+        } else if (!readable) {
+            ExpectRefused(r, in.keyFileRefusal.empty() ? in.refusal : in.keyFileRefusal,
+                          "key file ");
+        } else if (in.content.empty()) {
+            ExpectRefused(r, "empty; a key needs at least one byte", "key file ");
+        } else {
+            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(r.err, "");
+            EXPECT_EQ(r.out, ExpectedReport("abc", in.content));
         }
     }
 }
