@@ -36,6 +36,7 @@ target_link_libraries(korvadex_shell PUBLIC korvadex_report comctl32 comdlg32 sh
 
 add_executable(korvadex WIN32 shell/main.cpp)
 target_link_libraries(korvadex PRIVATE korvadex_shell korvadex_resources)
+target_link_options(korvadex PRIVATE $<$<CONFIG:Release>:-s>)
 
 if(KORVADEX_BUILD_TESTS)
   enable_testing()

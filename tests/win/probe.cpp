@@ -66,6 +66,10 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc < 3) return Usage();
+    if (verb == "cmd" && argc == 3) {
+        SendMessageA(window, WM_COMMAND, MAKEWPARAM(std::atoi(argv[2]), BN_CLICKED), 0);
+        return 0;
+    }
     HWND control = Control(window, std::atoi(argv[2]));
     if (!control) return 3;
     if (verb == "get" && argc == 3) {
@@ -80,10 +84,6 @@ int main(int argc, char** argv) {
             Sleep(5);
         }
         std::printf("%lu\n", static_cast<unsigned long>(GetTickCount() - start));
-        return 0;
-    }
-    if (verb == "cmd" && argc == 3) {
-        SendMessageA(window, WM_COMMAND, MAKEWPARAM(std::atoi(argv[2]), BN_CLICKED), 0);
         return 0;
     }
     if (verb == "center" && argc == 3) {

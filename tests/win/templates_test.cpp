@@ -73,12 +73,7 @@ const Template kAboutTemplate{
         {1237, "Button", "", kChild | BS_GROUPBOX, 0, {3, 3, 121, 108}},
         {1224, "Static", "#8888", kChild | SS_BITMAP | SS_CENTERIMAGE, 0, {13, 15, 101, 53}},
         {1238, "Static", "Korvadex", kChild | SS_CENTER, 0, {13, 71, 101, 10}},
-        {1239,
-         "Static",
-         "Made by the Korvadex developers",
-         kChild | SS_CENTER,
-         0,
-         {13, 80, 101, 10}},
+        {1239, "Static", "Made by the Korvadex team", kChild | SS_CENTER, 0, {13, 80, 101, 10}},
         {1240,
          "Static",
          "Digest suite by the Korvadex developers",
@@ -280,6 +275,23 @@ TEST(AboutWindowLayout, ControlsAsTheTemplateGivesThem) {
     GetObjectA(picture, sizeof bitmap, &bitmap);
     EXPECT_EQ(bitmap.bmWidth, 150);
     EXPECT_EQ(bitmap.bmHeight, 82);
+
+    // The texts fit their boxes: nothing is cut off.
+    for (int id : {IDC_ABOUT_PRODUCT, IDC_ABOUT_AUTHOR, IDC_ABOUT_SUITE_AUTHOR}) {
+        HWND text = GetDlgItem(about, id);
+        RECT box, needed;
+        GetClientRect(text, &box);
+        needed = box;
+        HDC dc = GetDC(text);
+        HGDIOBJ old =
+            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(text, WM_GETFONT, 0, 0)));
+        const std::string s = WindowText(text);
+        DrawTextA(dc, s.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
+        SelectObject(dc, old);
+        ReleaseDC(text, dc);
+        EXPECT_LE(needed.right - needed.left, box.right) << s;
+        EXPECT_LE(needed.bottom - needed.top, box.bottom) << s;
+    }
     DestroyWindow(about);
 }
 
