@@ -9,7 +9,8 @@ cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
 
 jobs=$(nproc)
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKORVADEX_REQUIRE_ORACLES=ON
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKORVADEX_REQUIRE_ORACLES=ON \
+  -DKORVADEX_BUILD_WINDOWS=ON
 cmake --build build -j"$jobs"
 # -a: the first free display number, so that runs side by side do not meet.
 xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \

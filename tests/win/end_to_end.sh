@@ -51,10 +51,11 @@ click() {
 }
 
 app=
+# However the script ends, the program does not outlive it.
+trap '[ -z "$app" ] || kill -9 "$app" 2>/dev/null || true' EXIT
 fail() {
   echo "end_to_end: $*" >&2
   import -window root screenshots/failure.png 2>/dev/null || true
-  [ -z "$app" ] || kill -9 "$app" 2>/dev/null || true
   exit 1
 }
 
@@ -62,6 +63,7 @@ for i in $(seq 0 4999); do printf '%05d Korvadex end-to-end input\n' "$i"; done 
 input=$(winepath -w "$PWD/input.bin")
 "$cli" input.bin | sed 's/$/\r/' >expected-report.txt
 
+[ -z "$(find_window kORv)" ] || fail "another main window is open on this display"
 wine "$exe" 2>app.err &
 app=$!
 wait_window kORv || fail "the main window did not appear"
