@@ -80,22 +80,23 @@ uint32_t BitwiseCrc(const std::vector<uint8_t>& data, int width, uint32_t poly, 
     return (r ^ xorOut) & mask;
 }
 
-std::vector<std::string> PhpHashes(const std::string& algo,
-                                   const std::vector<std::vector<uint8_t>>& messages) {
 #ifdef KORVADEX_PHP
-    // The messages go to PHP as one file of hex lines; PHP answers one digest a line.
+namespace {
+
+// Runs PHP code over a file of input lines ($argv[2]) with $argv[1] = algo; the code
+// prints one upper-case hex digest a line.
+std::vector<std::string> RunPhp(const std::string& code, const std::string& algo,
+                                const std::vector<std::string>& lines) {
     char path[] = "/tmp/korvadex-php-XXXXXX";
     int fd = mkstemp(path);
     if (fd < 0) return {};
     close(fd);
     {
         std::ofstream f(path);
-        for (const auto& m : messages) f << Hex(m) << '\n';
+        for (const auto& line : lines) f << line << '\n';
     }
-    std::string cmd = std::string(KORVADEX_PHP) +
-                      " -r '$a=$argv[1];foreach(file($argv[2],FILE_IGNORE_NEW_LINES) as $l)"
-                      "echo strtoupper(hash($a,hex2bin($l))),\"\\n\";' '" +
-                      algo + "' " + path;
+    std::string cmd = std::string(KORVADEX_PHP) + " -r '$a=$argv[1];foreach(file($argv[2]," +
+                      "FILE_IGNORE_NEW_LINES) as $l){" + code + "}' '" + algo + "' " + path;
     std::vector<std::string> out;
     if (FILE* p = popen(cmd.c_str(), "r")) {
         char line[512];
@@ -108,6 +109,17 @@ std::vector<std::string> PhpHashes(const std::string& algo,
     }
     std::remove(path);
     return out;
+}
+
+}  // namespace
+#endif
+
+std::vector<std::string> PhpHashes(const std::string& algo,
+                                   const std::vector<std::vector<uint8_t>>& messages) {
+#ifdef KORVADEX_PHP
+    std::vector<std::string> lines;
+    for (const auto& m : messages) lines.push_back(Hex(m));
+    return RunPhp("echo strtoupper(hash($a,hex2bin($l))),\"\\n\";", algo, lines);
 #else
     (void)algo;
     (void)messages;
@@ -119,31 +131,12 @@ std::vector<std::string> PhpHmacs(
     const std::string& algo,
     const std::vector<std::pair<std::vector<uint8_t>, std::vector<uint8_t>>>& keysAndMessages) {
 #ifdef KORVADEX_PHP
-    char path[] = "/tmp/korvadex-php-XXXXXX";
-    int fd = mkstemp(path);
-    if (fd < 0) return {};
-    close(fd);
-    {
-        std::ofstream f(path);
-        for (const auto& km : keysAndMessages) f << Hex(km.first) << ' ' << Hex(km.second) << '\n';
-    }
-    std::string cmd = std::string(KORVADEX_PHP) +
-                      " -r '$a=$argv[1];foreach(file($argv[2],FILE_IGNORE_NEW_LINES) as $l){"
-                      "[$k,$m]=explode(\" \",$l);"
-                      "echo strtoupper(hash_hmac($a,hex2bin($m),hex2bin($k))),\"\\n\";}' '" +
-                      algo + "' " + path;
-    std::vector<std::string> out;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-        char line[512];
-        while (std::fgets(line, sizeof line, p)) {
-            std::string s(line);
-            while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
-            out.push_back(s);
-        }
-        pclose(p);
-    }
-    std::remove(path);
-    return out;
+    std::vector<std::string> lines;
+    for (const auto& km : keysAndMessages) lines.push_back(Hex(km.first) + ' ' + Hex(km.second));
+    return RunPhp(
+        "[$k,$m]=explode(\" \",$l);echo strtoupper(hash_hmac($a,hex2bin($m),hex2bin($k))),"
+        "\"\\n\";",
+        algo, lines);
 #else
     (void)algo;
     (void)keysAndMessages;
