@@ -23,34 +23,35 @@ uint32_t Adler32Update(const uint8_t* data, uint32_t length, uint32_t start) {
         const uint32_t chunk = length < kAdlerChunk ? length : kAdlerChunk;
         length -= chunk;
         const uint32_t half = chunk / 2;
-        const uint8_t* second = data + half;
+        // p walks the first half; p[half] is the byte as far into the second.
+        const uint8_t* p = data;
+        const uint8_t* const quads = data + (half & ~3u);
         uint32_t a2 = 0, b2 = 0;
-        uint32_t i = 0;
-        for (; i + 4 <= half; i += 4) {
-            a += data[i];
+        for (; p != quads; p += 4) {
+            a += p[0];
             b += a;
-            a2 += second[i];
+            a2 += p[half];
             b2 += a2;
-            a += data[i + 1];
+            a += p[1];
             b += a;
-            a2 += second[i + 1];
+            a2 += p[half + 1];
             b2 += a2;
-            a += data[i + 2];
+            a += p[2];
             b += a;
-            a2 += second[i + 2];
+            a2 += p[half + 2];
             b2 += a2;
-            a += data[i + 3];
+            a += p[3];
             b += a;
-            a2 += second[i + 3];
-            b2 += a2;
-        }
-        for (; i < half; ++i) {
-            a += data[i];
-            b += a;
-            a2 += second[i];
+            a2 += p[half + 3];
             b2 += a2;
         }
-        data = second + half;
+        for (; p != data + half; ++p) {
+            a += p[0];
+            b += a;
+            a2 += p[half];
+            b2 += a2;
+        }
+        data += 2 * half;
         if (chunk % 2 != 0) {
             a2 += *data++;
             b2 += a2;
@@ -90,20 +91,20 @@ uint32_t Crc16CcittUpdate(const uint8_t* data, uint32_t length, uint32_t start) 
     return r;
 }
 
-// The register is widened to 64 bits so that eight bytes are folded in at once: its upper
-// half holds input bytes that the right shifts bring down to the table index one by one.
+// The register is a machine word, so that a whole word of input is folded in at once: the
+// bytes above its low 32 bits are input that the right shifts bring down to the table index
+// one by one.  (On a 32-bit machine that is the same four bytes as the other loops; a wider
+// register there would cost a double shift per step.)
 uint32_t Crc32Update(const uint8_t* data, uint32_t length, uint32_t start) {
-    uint64_t r = uint32_t(~start);
-    for (; length >= 8; length -= 8, data += 8) {
-        r ^= LoadLe64(data);
-        r = (r >> 8) ^ kCrc32Table[r & 0xFF];
-        r = (r >> 8) ^ kCrc32Table[r & 0xFF];
-        r = (r >> 8) ^ kCrc32Table[r & 0xFF];
-        r = (r >> 8) ^ kCrc32Table[r & 0xFF];
-        r = (r >> 8) ^ kCrc32Table[r & 0xFF];
-        r = (r >> 8) ^ kCrc32Table[r & 0xFF];
-        r = (r >> 8) ^ kCrc32Table[r & 0xFF];
-        r = (r >> 8) ^ kCrc32Table[r & 0xFF];
+    using Word = size_t;
+    Word r = uint32_t(~start);
+    for (; length >= sizeof(Word); length -= sizeof(Word), data += sizeof(Word)) {
+        if constexpr (sizeof(Word) == 8) {
+            r ^= Word(LoadLe64(data));
+        } else {
+            r ^= LoadLe32(data);
+        }
+        for (size_t k = 0; k < sizeof(Word); ++k) r = (r >> 8) ^ kCrc32Table[r & 0xFF];
     }
     for (; length != 0; --length) r = (r >> 8) ^ kCrc32Table[(r ^ *data++) & 0xFF];
     return ~uint32_t(r);
