@@ -21,7 +21,7 @@ measure() {
   local out
   out="$( { /usr/bin/time -f '%e %U %S' "$@" >/dev/null; } 2>&1 | tail -n 1)"
   read -r wall user sys <<<"$out"
-  echo "$wall $(echo "$user + $sys" | bc -l)"
+  echo "$wall $(awk -v u="$user" -v s="$sys" 'BEGIN {printf "%.2f", u + s}')"
 }
 
 median() { sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
