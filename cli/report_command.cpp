@@ -18,6 +18,14 @@ bool SaveReport(const Options& options, const std::string& path,
                    "hold");
         return false;
     }
+    for (char c : path) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            PrintError(options.savePath,
+                       "not saved: the input path holds a control character, which a saved "
+                       "report cannot hold");
+            return false;
+        }
+    }
     std::string reportText;
     for (size_t i = 0; i < kReportLineCount; ++i) {
         reportText += kReportLines[i].label;

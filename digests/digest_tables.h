@@ -12,6 +12,7 @@ extern const uint32_t kCrc32bTable[256];      // CRC-32/BZIP2, 0x04C11DB7
 extern const uint8_t kMd2Sbox[256];
 extern const uint64_t kSha512RoundConstants[80];
 extern const uint32_t kSnefruSboxes[16][256];
+extern const uint8_t kSnefruBytePlanes[16][4][256];  // byte n of each entry, plane n
 extern const uint64_t kTigerSboxes[4][256];
 extern const uint64_t kWhirlpoolTables[8][256];
 extern const uint64_t kWhirlpoolRoundConstants[10];

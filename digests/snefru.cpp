@@ -13,30 +13,12 @@ namespace {
 // right by these amounts, which add up to a whole turn.
 constexpr unsigned kRotations[4] = {16, 8, 16, 24};
 
-// The bytes of the S-box entries, plane n holding byte n (0 the least significant) of
-// every entry.  The sixteen steps of a sub-round form one chain (each step's index is
-// the low byte of a word that the step before has just changed), and its length sets
-// the speed.  With the planes, the next index is one byte load and one XOR away: no byte
-// extraction, and a byte load with an unscaled index is a cycle faster than a word load
-// with a scaled one.  Derived from the stored S-boxes on first use (16 KiB); the
-// initialisation of a function-local static is thread-safe.
-struct BytePlanes {
-    uint8_t planes[16][4][256];
-};
-
-const BytePlanes& SboxBytes() {
-    static const BytePlanes bytes = [] {
-        BytePlanes b{};
-        for (int box = 0; box < 16; ++box)
-            for (int n = 0; n < 4; ++n)
-                for (int x = 0; x < 256; ++x)
-                    b.planes[box][n][x] = uint8_t(kSnefruSboxes[box][x] >> (8 * n));
-        return b;
-    }();
-    return bytes;
-}
-
-// One S-box: its words and its byte planes.
+// One S-box: its words and its byte planes (kSnefruBytePlanes: plane n holds byte n, 0 the
+// least significant, of every entry).  The sixteen steps of a sub-round form one chain
+// (each step's index is the low byte of a word that the step before has just changed),
+// and its length sets the speed.  With the planes, the next index is one byte load and
+// one XOR away: no byte extraction, and a byte load with an unscaled index is a cycle
+// faster than a word load with a scaled one.
 struct Box {
     const uint32_t* words;
     const uint8_t (*planes)[256];
@@ -102,11 +84,10 @@ inline void SubRound(uint32_t (&w)[16], uint32_t& idx, const Box& box0, const Bo
 void Scramble(uint32_t (&work)[16], uint32_t passes) {
     uint32_t w[16];
     std::memcpy(w, work, sizeof w);
-    const BytePlanes& bytes = SboxBytes();
     uint32_t idx = w[0] & 0xFF;
     for (uint32_t p = 0; p < passes; ++p) {
-        const Box box0 = {kSnefruSboxes[2 * p], bytes.planes[2 * p]};
-        const Box box1 = {kSnefruSboxes[2 * p + 1], bytes.planes[2 * p + 1]};
+        const Box box0 = {kSnefruSboxes[2 * p], kSnefruBytePlanes[2 * p]};
+        const Box box1 = {kSnefruSboxes[2 * p + 1], kSnefruBytePlanes[2 * p + 1]};
         for (unsigned shift : kRotations) SubRound(w, idx, box0, box1, shift);
     }
     std::memcpy(work, w, sizeof w);

@@ -8,6 +8,8 @@
 #include "panama.h"
 #include "ripemd.h"
 #include "sha0_sha1.h"
+#include "sha256.h"
+#include "sha384_sha512.h"
 #include "snefru.h"
 #include "tiger.h"
 #include "whirlpool.h"
@@ -45,6 +47,9 @@ const ReportLine kReportLines[] = {
     {"RIPEMD-320: ", Ripemd320Digest, 0, 0, 0x400028},
     {"SHA-0: ", Sha0Digest, 0, 0, kSha0Size},
     {"SHA-1: ", Sha1Digest, 0, 0, kSha1Size},
+    {"SHA-256: ", Sha256Digest, 0, 0, 0x400020},
+    {"SHA-384: ", Sha384Digest, 0, 0, 0x800030},
+    {"SHA-512: ", Sha512Digest, 0, 0, 0x800040},
     {"SNEFRU128 (4 Passes): ", SnefruDigest, 128, 4, 0x300010},
     {"SNEFRU128 (8 Passes): ", SnefruDigest, 128, 8, 0x300010},
     {"SNEFRU256 (4 Passes): ", SnefruDigest, 256, 4, 0x200020},

@@ -12,6 +12,17 @@
 #ifdef KORVADEX_HAVE_ZLIB
 #include <zlib.h>
 #endif
+#ifdef KORVADEX_HAVE_CRYPTOPP
+#define CRYPTOPP_ENABLE_NAMESPACE_WEAK 1
+#include <cryptopp/panama.h>
+#endif
+#ifdef KORVADEX_HAVE_RHASH
+#include <rhash.h>
+#endif
+
+#include <map>
+
+#include "report_lines.h"
 
 namespace {
 
@@ -171,6 +182,133 @@ TEST(Hmac, MessagesThatCannotCarryTheirPadAreRefused) {
     EXPECT_EQ(status, HmacStatus::kMessageTooLong);
     HmacDigest(FakeEngine::Digest, kFakeSize, &byte, UINT32_MAX - 31, &byte, 1, 0, 0, &status);
     EXPECT_EQ(status, HmacStatus::kMessageTooLong);
+}
+
+// Every report line keyed, against an independent HMAC: PHP's hash_hmac where PHP has
+// the algorithm, otherwise RFC 2104 written above over an independent digest.  SHA-0 and
+// the 4-pass Snefru lines exist in no library; their reference uses our own one-shot,
+// which the engine tests check against the published values.
+std::map<std::string, std::string> PhpAlgorithms() {
+    std::map<std::string, std::string> algos = {{"GOST", "gost"},
+                                                {"MD2", "md2"},
+                                                {"MD4", "md4"},
+                                                {"MD5", "md5"},
+                                                {"RIPEMD-128", "ripemd128"},
+                                                {"RIPEMD-160", "ripemd160"},
+                                                {"RIPEMD-256", "ripemd256"},
+                                                {"RIPEMD-320", "ripemd320"},
+                                                {"SHA-1", "sha1"},
+                                                {"SHA-256", "sha256"},
+                                                {"SHA-384", "sha384"},
+                                                {"SHA-512", "sha512"},
+                                                {"SNEFRU256 (8 Passes)", "snefru"},
+                                                {"TIGER", "tiger192,3"},
+                                                {"WHIRLPOOL", "whirlpool"}};
+    for (int bits : {128, 160, 192, 224, 256})
+        for (int passes : {3, 4, 5})
+            algos["HAVAL " + std::to_string(bits) + " (" + std::to_string(passes) + " Rounds)"] =
+                "haval" + std::to_string(bits) + "," + std::to_string(passes);
+    return algos;
+}
+
+// An independent digest for the lines PHP cannot key; null when none is built in.
+Digest IndependentDigest(const std::string& label, const ReportLine& line) {
+    auto crc = [](int width, uint32_t poly, bool reflected, uint32_t init, uint32_t xorOut) {
+        return Digest([=](const Bytes_& m) {
+            uint32_t v = BitwiseCrc(m, width, poly, reflected, init, xorOut);
+            Bytes_ out(width / 8);
+            for (size_t i = 0; i < out.size(); ++i)
+                out[i] = uint8_t(v >> (8 * (out.size() - 1 - i)));
+            return out;
+        });
+    };
+    if (label == "CRC16") return crc(16, 0x8005, true, 0, 0);
+    if (label == "CRC16CCITT") return crc(16, 0x1021, false, 0xFFFF, 0);
+    if (label == "CRC32") return crc(32, 0x04C11DB7, true, 0xFFFFFFFF, 0xFFFFFFFF);
+    if (label == "CRC32b") return crc(32, 0x04C11DB7, false, 0xFFFFFFFF, 0xFFFFFFFF);
+#ifdef KORVADEX_HAVE_ZLIB
+    if (label == "ADLER32")
+        return ValueDigest(
+            [](const Bytes_& m) { return uint32_t(::adler32(1, m.data(), uInt(m.size()))); }, 4);
+#endif
+#ifdef KORVADEX_HAVE_CRYPTOPP
+    if (label == "PANAMA")
+        return [](const Bytes_& m) {
+            Bytes_ out(32);
+            CryptoPP::Weak::PanamaHash<CryptoPP::LittleEndian>().CalculateDigest(
+                out.data(), m.data(), m.size());
+            return out;
+        };
+#endif
+#ifdef KORVADEX_HAVE_RHASH
+    if (label == "SNEFRU128 (8 Passes)")
+        return [](const Bytes_& m) {
+            rhash_library_init();
+            Bytes_ out(16);
+            rhash_msg(RHASH_SNEFRU128, m.data(), m.size(), out.data());
+            return out;
+        };
+#endif
+    if (label == "SHA-0" || label.find("(4 Passes)") != std::string::npos)
+        return [&line](const Bytes_& m) {
+            static const uint8_t kNone[1] = {0};
+            Bytes_ out(DigestLength(line.size));
+            ResultBytes(line.engine(m.empty() ? kNone : m.data(), uint32_t(m.size()), line.bits,
+                                    line.passes),
+                        line.size, out.data());
+            return out;
+        };
+    return nullptr;
+}
+
+TEST(Hmac, EveryLineAgreesWithAnIndependentHmac) {
+#if !defined(KORVADEX_PHP) || !defined(KORVADEX_HAVE_ZLIB) || !defined(KORVADEX_HAVE_CRYPTOPP) || \
+    !defined(KORVADEX_HAVE_RHASH)
+    GTEST_SKIP() << "needs PHP, zlib, Crypto++ and rhash";
+#endif
+    const std::map<std::string, std::string> php = PhpAlgorithms();
+    const std::vector<Bytes_> messages = {Bytes_(), Bytes("abc"), RandomBytes(10000, 77),
+                                          RandomBytes(333, 78)};
+    for (size_t i = 0; i < kReportLineCount; ++i) {
+        const ReportLine& line = kReportLines[i];
+        std::string label(line.label);
+        label.resize(label.size() - 2);
+        SCOPED_TRACE(label);
+        const size_t b = BlockLength(line.size);
+        std::vector<std::pair<Bytes_, Bytes_>> cases;
+        for (size_t keyLength : {size_t(0), size_t(1), b, b + 1, 3 * b})
+            for (const Bytes_& m : messages)
+                cases.emplace_back(RandomBytes(keyLength, uint32_t(keyLength) + 5), m);
+
+        std::vector<std::string> expected;
+        auto algo = php.find(label);
+        if (algo != php.end()) {
+            expected = PhpHmacs(algo->second, cases);
+        } else {
+            Digest h = IndependentDigest(label, line);
+            ASSERT_TRUE(h) << "no independent digest for " << label;
+            for (const auto& c : cases)
+                expected.push_back(Hex(ReferenceHmac(h, b, c.first, c.second)));
+        }
+        ASSERT_EQ(expected.size(), cases.size());
+        for (size_t k = 0; k < cases.size(); ++k)
+            EXPECT_EQ(Keyed(line.engine, line.size, cases[k].first, cases[k].second, line.bits,
+                            line.passes),
+                      expected[k])
+                << "key " << cases[k].first.size() << " message " << cases[k].second.size();
+    }
+}
+
+TEST(Hmac, KeysOfBlockLengthAndOneMoreDiffer) {
+    for (size_t i = 0; i < kReportLineCount; ++i) {
+        const ReportLine& line = kReportLines[i];
+        SCOPED_TRACE(line.label);
+        const size_t b = BlockLength(line.size);
+        const Bytes_ longer = RandomBytes(b + 1, 31);
+        const Bytes_ exact(longer.begin(), longer.begin() + b);
+        EXPECT_NE(Keyed(line.engine, line.size, exact, Bytes("abc"), line.bits, line.passes),
+                  Keyed(line.engine, line.size, longer, Bytes("abc"), line.bits, line.passes));
+    }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 #include "bytes_to_hex.h"
 #include "line_jobs.h"
@@ -145,6 +147,99 @@ TEST(LineJobs, ComputesOnlyTheChosenLinesAndAnnouncesEach) {
         } else {
             EXPECT_EQ(hex[i], "") << kReportLines[i].label;
         }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+// The golden reports hold the published value of every line for the message abc and for
+// the empty message.
+TEST(ReportText, FortyLinesOfPublishedValues) {
+    ASSERT_EQ(kReportLineCount, 40u);
+    for (const char* name : {"abc", "empty"}) {
+        SCOPED_TRACE(name);
+        const std::string golden = ReadFile(std::string(KORVADEX_TEST_DATA "/") + name + ".report");
+        ASSERT_EQ(golden.size(), 2605u);
+        const std::string message = std::string(name) == "abc" ? "abc" : "";
+        EXPECT_EQ(Report(message), golden);
+    }
+}
+
+TEST(ReportLines, TheFortyRowsWithTheirParameters) {
+    struct Row {
+        const char* label;
+        uint32_t bits, passes;
+        SizeWord size;
+    };
+    std::vector<Row> rows = {{"ADLER32: ", 0, 0, 0x40004},    {"CRC16: ", 0, 0, 0x40002},
+                             {"CRC16CCITT: ", 0, 0, 0x40002}, {"CRC32: ", 0, 0, 0x40004},
+                             {"CRC32b: ", 0, 0, 0x40004},     {"GOST: ", 0, 0, 0x200020}};
+    std::vector<std::string> havalLabels;
+    for (uint32_t bits : {128u, 160u, 192u, 224u, 256u}) {
+        for (uint32_t passes : {3u, 4u, 5u}) {
+            havalLabels.push_back("HAVAL " + std::to_string(bits) + " (" + std::to_string(passes) +
+                                  " Rounds): ");
+            rows.push_back({havalLabels.back().c_str(), bits, passes, 0x800000 + bits / 8});
+        }
+    }
+    const std::vector<Row> rest = {{"MD2: ", 0, 0, 0x100010},
+                                   {"MD4: ", 0, 0, 0x400010},
+                                   {"MD5: ", 0, 0, 0x400010},
+                                   {"PANAMA: ", 0, 0, 0x200020},
+                                   {"RIPEMD-128: ", 0, 0, 0x400010},
+                                   {"RIPEMD-160: ", 0, 0, 0x400014},
+                                   {"RIPEMD-256: ", 0, 0, 0x400020},
+                                   {"RIPEMD-320: ", 0, 0, 0x400028},
+                                   {"SHA-0: ", 0, 0, 0x400014},
+                                   {"SHA-1: ", 0, 0, 0x400014},
+                                   {"SHA-256: ", 0, 0, 0x400020},
+                                   {"SHA-384: ", 0, 0, 0x800030},
+                                   {"SHA-512: ", 0, 0, 0x800040},
+                                   {"SNEFRU128 (4 Passes): ", 128, 4, 0x300010},
+                                   {"SNEFRU128 (8 Passes): ", 128, 8, 0x300010},
+                                   {"SNEFRU256 (4 Passes): ", 256, 4, 0x200020},
+                                   {"SNEFRU256 (8 Passes): ", 256, 8, 0x200020},
+                                   {"TIGER: ", 0, 0, 0x400018},
+                                   {"WHIRLPOOL: ", 0, 0, 0x400040}};
+    rows.insert(rows.end(), rest.begin(), rest.end());
+    ASSERT_EQ(kReportLineCount, rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(rows[i].label);
+        EXPECT_STREQ(kReportLines[i].label, rows[i].label);
+        EXPECT_EQ(kReportLines[i].bits, rows[i].bits);
+        EXPECT_EQ(kReportLines[i].passes, rows[i].passes);
+        EXPECT_EQ(kReportLines[i].size, rows[i].size);
+    }
+}
+
+TEST(ReportText, KeyedReportIsHmacOfEveryLineUnderTheSameLabels) {
+    const std::vector<uint8_t> data = RandomBytes(1000, 4);
+    const std::vector<uint8_t> key = Bytes("a key of some length");
+    ReportInput keyed{data.data(), uint32_t(data.size()), key.data(), uint32_t(key.size())};
+    ReportInput plain{data.data(), uint32_t(data.size()), nullptr, 0};
+    std::string keyedText, plainText;
+    ASSERT_EQ(BuildReportText(keyed, keyedText), ReportStatus::kOk);
+    ASSERT_EQ(BuildReportText(plain, plainText), ReportStatus::kOk);
+    ASSERT_EQ(keyedText.size(), plainText.size());
+    size_t pos = 0;
+    for (size_t i = 0; i < kReportLineCount; ++i) {
+        const ReportLine& line = kReportLines[i];
+        HmacStatus status;
+        DigestResult r =
+            HmacDigest(line.engine, line.size, data.data(), uint32_t(data.size()), key.data(),
+                       uint32_t(key.size()), line.bits, line.passes, &status);
+        ASSERT_EQ(status, HmacStatus::kOk);
+        const std::string expected = line.label + ResultHex(r, line.size) + "\r\n";
+        EXPECT_EQ(keyedText.substr(pos, expected.size()), expected);
+        EXPECT_NE(keyedText.substr(pos, expected.size()), plainText.substr(pos, expected.size()));
+        pos += expected.size();
     }
 }
 

@@ -59,6 +59,27 @@ std::vector<size_t> DifferentialLengths() {
     return lengths;
 }
 
+// Bit-at-a-time CRCs, written from the catalogue parameters alone.
+uint32_t BitwiseCrc(const std::vector<uint8_t>& data, int width, uint32_t poly, bool reflected,
+                    uint32_t init, uint32_t xorOut) {
+    const uint32_t mask = width == 32 ? 0xFFFFFFFFu : (1u << width) - 1;
+    uint32_t r = init;
+    for (uint8_t byte : data) {
+        for (int bit = 0; bit < 8; ++bit) {
+            uint32_t in = reflected ? (byte >> bit) & 1 : (byte >> (7 - bit)) & 1;
+            uint32_t top = (r >> (width - 1)) & 1;
+            r = (r << 1) & mask;
+            if (top ^ in) r ^= poly;
+        }
+    }
+    if (reflected) {
+        uint32_t out = 0;
+        for (int i = 0; i < width; ++i) out |= ((r >> i) & 1) << (width - 1 - i);
+        r = out;
+    }
+    return (r ^ xorOut) & mask;
+}
+
 std::vector<std::string> PhpHashes(const std::string& algo,
                                    const std::vector<std::vector<uint8_t>>& messages) {
 #ifdef KORVADEX_PHP
@@ -90,6 +111,42 @@ std::vector<std::string> PhpHashes(const std::string& algo,
 #else
     (void)algo;
     (void)messages;
+    return {};
+#endif
+}
+
+std::vector<std::string> PhpHmacs(
+    const std::string& algo,
+    const std::vector<std::pair<std::vector<uint8_t>, std::vector<uint8_t>>>& keysAndMessages) {
+#ifdef KORVADEX_PHP
+    char path[] = "/tmp/korvadex-php-XXXXXX";
+    int fd = mkstemp(path);
+    if (fd < 0) return {};
+    close(fd);
+    {
+        std::ofstream f(path);
+        for (const auto& km : keysAndMessages) f << Hex(km.first) << ' ' << Hex(km.second) << '\n';
+    }
+    std::string cmd = std::string(KORVADEX_PHP) +
+                      " -r '$a=$argv[1];foreach(file($argv[2],FILE_IGNORE_NEW_LINES) as $l){"
+                      "[$k,$m]=explode(\" \",$l);"
+                      "echo strtoupper(hash_hmac($a,hex2bin($m),hex2bin($k))),\"\\n\";}' '" +
+                      algo + "' " + path;
+    std::vector<std::string> out;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char line[512];
+        while (std::fgets(line, sizeof line, p)) {
+            std::string s(line);
+            while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+            out.push_back(s);
+        }
+        pclose(p);
+    }
+    std::remove(path);
+    return out;
+#else
+    (void)algo;
+    (void)keysAndMessages;
     return {};
 #endif
 }

@@ -14,4 +14,5 @@ for seeds in tests/fuzz/corpus/*/; do
   echo "== $name: $seconds s"
   (cd build-fuzz/long && "../tests/fuzz/$name" -max_total_time="$seconds" -timeout=30 \
     -rss_limit_mb=4096 -print_final_stats=1 "$name" "../../$seeds") 2>&1 | tail -n 12
+  echo "corpus grown in build-fuzz/long/$name: $(ls "build-fuzz/long/$name" | wc -l) files"
 done

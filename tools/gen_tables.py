@@ -53,19 +53,22 @@ def rotr64(x, n):
 
 def emit(out, ctype, name, dims, values, digits, per_line):
     out.append('const %s %s%s = {' % (ctype, name, ''.join('[%d]' % d for d in dims)))
-    inner = dims[-1]
-    groups = [values[i:i + inner] for i in range(0, len(values), inner)]
-    nested = len(dims) > 1
-    for g in groups:
-        if nested:
-            out.append('    {')
-        for i in range(0, len(g), per_line):
-            row = ', '.join('0x%0*X' % (digits, v) for v in g[i:i + per_line])
-            out.append(('        ' if nested else '    ') + row + ',')
-        if nested:
-            out.append('    },')
+    emit_rows(out, dims, values, digits, per_line, 1)
     out.append('};')
     out.append('')
+
+
+def emit_rows(out, dims, values, digits, per_line, depth):
+    indent = '    ' * depth
+    if len(dims) == 1:
+        for i in range(0, len(values), per_line):
+            out.append(indent + ', '.join('0x%0*X' % (digits, v) for v in values[i:i + per_line]) + ',')
+        return
+    step = len(values) // dims[0]
+    for i in range(dims[0]):
+        out.append(indent + '{')
+        emit_rows(out, dims[1:], values[i * step:(i + 1) * step], digits, per_line, depth + 1)
+        out.append(indent + '},')
 
 
 def main():
@@ -76,7 +79,8 @@ def main():
         '//',
         '// CRC tables: the byte-wise tables of each polynomial, computed by the generator.',
         '// MD2: the substitution table of RFC 1319.  SHA-384/512: the 80 round constants of',
-        '// FIPS 180-2.  Snefru: the sixteen standard S-boxes, two per pass.  Tiger: the S-boxes',
+        '// FIPS 180-2.  Snefru: the sixteen standard S-boxes, two per pass, and their bytes',
+        '// laid out as planes (plane n of a box holds byte n of every entry).  Tiger: the S-boxes',
         '// t1..t4 of the 1996 specification.  Whirlpool (ISO/IEC 10118-3): C0 combines the',
         '// S-box with the first row of circ(1, 1, 4, 1, 8, 5, 2, 9); Ck is C0 rotated right by',
         '// 8k bits; the round constants are S-box rows.  GOST R 34.11-94: the S-boxes of the',
@@ -94,7 +98,11 @@ def main():
     emit(out, 'uint8_t', 'kMd2Sbox', [256], load(folder, 'md2_sbox.txt', 256), 2, 16)
     sha2 = load(folder, 'sha2_constants.txt', 168)
     emit(out, 'uint64_t', 'kSha512RoundConstants', [80], sha2[88:168], 16, 4)
-    emit(out, 'uint32_t', 'kSnefruSboxes', [16, 256], load(folder, 'snefru_sboxes.txt', 4096), 8, 8)
+    snefru = load(folder, 'snefru_sboxes.txt', 4096)
+    emit(out, 'uint32_t', 'kSnefruSboxes', [16, 256], snefru, 8, 8)
+    planes = [(snefru[256 * box + x] >> (8 * n)) & 0xFF
+              for box in range(16) for n in range(4) for x in range(256)]
+    emit(out, 'uint8_t', 'kSnefruBytePlanes', [16, 4, 256], planes, 2, 16)
     emit(out, 'uint64_t', 'kTigerSboxes', [4, 256], load(folder, 'tiger_sboxes.txt', 1024), 16, 4)
     c0 = load(folder, 'whirlpool_c0.txt', 256)
     c = [rotr64(v, 8 * k) for k in range(8) for v in c0]

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the benchmarks need.
-# Run as root on Debian 12; does nothing for packages already there.
+# Installs every Debian package the build, the tests and the benchmarks need, and makes
+# sure that 32-bit programs run (Wine's loader for the 32-bit Windows program is one).
+# Run as root on Debian 12; does nothing for what is already there.
 set -euo pipefail
 
 packages=(
@@ -17,15 +18,56 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-if [ ${#missing[@]} -eq 0 ]; then
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps: run as root to install: ${missing[*]}" >&2
+    exit 1
+  fi
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  apt-get update -q
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# Some kernels (virtual machines among them) have their 32-bit emulation switched off and
+# cannot start a 32-bit program at all.  There, i386 programs run through qemu's user-mode
+# emulator, registered with the kernel's binfmt_misc.  Debian 12's qemu (7.2) cannot run
+# Wine (it does not honour the address hints Wine reserves its memory with), so the
+# emulator is taken from Debian 13's qemu-user package: one statically linked file, kept
+# apart from the system's packages.
+wine_loader=/usr/lib/wine/wine
+if "$wine_loader" --version >/dev/null 2>&1; then
   exit 0
 fi
 if [ "$(id -u)" -ne 0 ]; then
-  echo "install-deps: run as root to install: ${missing[*]}" >&2
+  echo "install-deps: this machine cannot run 32-bit programs; run as root to set up" \
+       "their emulation" >&2
   exit 1
 fi
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  dpkg --add-architecture i386
+qemu=/usr/local/lib/korvadex-qemu/qemu-i386
+if [ ! -x "$qemu" ]; then
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  mkdir -p "$work/lists/partial" "$work/archives/partial"
+  echo "deb [arch=amd64] http://deb.debian.org/debian trixie main" >"$work/sources.list"
+  apt_private=(-o Dir::Etc::SourceList="$work/sources.list" -o Dir::Etc::SourceParts=-
+               -o Dir::State::Lists="$work/lists" -o Dir::Cache::Archives="$work/archives"
+               -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache= -o APT::Sandbox::User=root)
+  apt-get "${apt_private[@]}" update -q
+  (cd "$work" && apt-get "${apt_private[@]}" download qemu-user)
+  dpkg-deb -x "$work"/qemu-user_*.deb "$work/unpacked"
+  install -D -m 755 "$work/unpacked/usr/bin/qemu-i386" "$qemu"
 fi
-apt-get update -q
-DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+binfmt=/proc/sys/fs/binfmt_misc
+[ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"
+[ ! -e "$binfmt/qemu-i386" ] || echo -1 >"$binfmt/qemu-i386"
+# i386 ELF executables and shared objects; F: the emulator is opened now, once for all.
+magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+printf '%s' ":qemu-i386:M::$magic:$mask:$qemu:F" >"$binfmt/register"
+if ! "$wine_loader" --version >/dev/null 2>&1; then
+  echo "install-deps: 32-bit programs still do not run" >&2
+  exit 1
+fi
+echo "install-deps: 32-bit programs run through $qemu"

@@ -14,6 +14,6 @@ if ! command -v cmake >/dev/null || ! command -v g++ >/dev/null; then
     exit 1
   fi
 fi
-cmake -S "$root" -B "$root/build-cli" -DCMAKE_BUILD_TYPE=Release -DKORVADEX_BUILD_TESTS=OFF -DKORVADEX_BUILD_BENCH=OFF >/dev/null
+cmake -S "$root" -B "$root/build-cli" -DCMAKE_BUILD_TYPE=Release -DKORVADEX_BUILD_TESTS=OFF -DKORVADEX_BUILD_BENCH=OFF -DKORVADEX_BUILD_WINDOWS=OFF >/dev/null
 cmake --build "$root/build-cli" -j"$(nproc)" --target korvadex >/dev/null
 exec "$root/build-cli/korvadex" "$file"

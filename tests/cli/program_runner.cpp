@@ -1,6 +1,7 @@
 #include "program_runner.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -44,6 +45,10 @@ RunResult RunKorvadex(const std::vector<std::string>& args, const RunOptions& op
         if (options.addressSpace != 0) {
             struct rlimit limit = {options.addressSpace, options.addressSpace};
             setrlimit(RLIMIT_AS, &limit);
+        }
+        if (options.user != 0 && (setgroups(0, nullptr) != 0 || setgid(options.user) != 0 ||
+                                  setuid(options.user) != 0)) {
+            _exit(kCannotSwitchUser);
         }
         execv(argv[0], argv.data());
         _exit(127);

@@ -20,7 +20,12 @@ struct RunOptions {
     int inputDelayMs = 0;       // how long to wait before writing input
     std::string outputFile;     // when set, standard output goes to this file
     uint64_t addressSpace = 0;  // when not 0, the program's address-space limit in bytes
+    unsigned user = 0;          // when not 0, the program runs as this user and group id,
+                                // without supplementary groups (needs root); if the
+                                // switch fails, status is kCannotSwitchUser
 };
+
+constexpr int kCannotSwitchUser = 125;
 
 // Runs korvadex with args and waits for it.
 RunResult RunKorvadex(const std::vector<std::string>& args, const RunOptions& options = {});

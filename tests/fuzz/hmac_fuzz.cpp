@@ -17,8 +17,8 @@ using Bytes = std::vector<uint8_t>;
 
 Bytes OneShot(const ReportLine& line, const Bytes& m) {
     static const uint8_t kNone[1] = {0};
-    DigestResult r = line.engine(m.empty() ? kNone : m.data(), uint32_t(m.size()), line.bits,
-                                 line.passes);
+    DigestResult r =
+        line.engine(m.empty() ? kNone : m.data(), uint32_t(m.size()), line.bits, line.passes);
     Bytes out(DigestLength(line.size));
     ResultBytes(r, line.size, out.data());
     return out;

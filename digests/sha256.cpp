@@ -1,0 +1,191 @@
+#include "sha256.h"
+
+#include "byte_order.h"
+
+Sha256ContextData Sha256Context;
+
+namespace {
+
+inline uint32_t BigSigma0(uint32_t x) {
+    return Rotr32(x, 2) ^ Rotr32(x, 13) ^ Rotr32(x, 22);
+}
+inline uint32_t BigSigma1(uint32_t x) {
+    return Rotr32(x, 6) ^ Rotr32(x, 11) ^ Rotr32(x, 25);
+}
+inline uint32_t SmallSigma0(uint32_t x) {
+    return Rotr32(x, 7) ^ Rotr32(x, 18) ^ (x >> 3);
+}
+inline uint32_t SmallSigma1(uint32_t x) {
+    return Rotr32(x, 17) ^ Rotr32(x, 19) ^ (x >> 10);
+}
+inline uint32_t Ch(uint32_t x, uint32_t y, uint32_t z) {
+    return z ^ (x & (y ^ z));
+}
+inline uint32_t Maj(uint32_t x, uint32_t y, uint32_t z) {
+    return ((x ^ y) & (y ^ z)) ^ y;
+}
+
+// Step t of the compression, with its round constant k.
+//
+// The working variables are renamed, not shifted: at step t the name a stands for slot
+// (8 - t) mod 8 of `work`, b for the slot after it, and so on round the eight slots.
+// The step writes its new a into the slot of h and its new e into the slot of d, which
+// are the slots of a and e at step t + 1; after eight steps the names are back in place.
+// From step 16 on, schedule word t replaces word t - 16 in the window.
+//
+// Every step must be inlined, or the working variables go through memory at each call;
+// the compiler's size limits would otherwise leave some of the 64 out.
+template <unsigned t>
+[[gnu::always_inline]] inline void Sha256Step(uint32_t k) {
+    uint32_t* v = Sha256Context.work;
+    uint32_t* w = Sha256Context.schedule;
+    const unsigned base = 8 - t % 8;
+    const uint32_t a = v[base % 8];
+    const uint32_t b = v[(base + 1) % 8];
+    const uint32_t c = v[(base + 2) % 8];
+    uint32_t& d = v[(base + 3) % 8];
+    const uint32_t e = v[(base + 4) % 8];
+    const uint32_t f = v[(base + 5) % 8];
+    const uint32_t g = v[(base + 6) % 8];
+    uint32_t& h = v[(base + 7) % 8];
+    if constexpr (t >= 16) {
+        w[t % 16] += SmallSigma1(w[(t - 2) % 16]) + w[(t - 7) % 16] + SmallSigma0(w[(t - 15) % 16]);
+    }
+    const uint32_t t1 = h + BigSigma1(e) + Ch(e, f, g) + k + w[t % 16];
+    const uint32_t t2 = BigSigma0(a) + Maj(a, b, c);
+    d += t1;
+    h = t1 + t2;
+}
+
+// Compresses the 64 bytes at block into `state`.  The block is read whole into the
+// schedule window before the first step, so it may lie in `tail`.
+void Sha256Compress(const uint8_t* block) {
+    Sha256ContextData& ctx = Sha256Context;
+    for (unsigned i = 0; i < 16; ++i) ctx.schedule[i] = LoadBe32(block + 4 * i);
+    for (unsigned i = 0; i < 8; ++i) ctx.work[i] = ctx.state[i];
+    Sha256Step<0>(0x428A2F98);
+    Sha256Step<1>(0x71374491);
+    Sha256Step<2>(0xB5C0FBCF);
+    Sha256Step<3>(0xE9B5DBA5);
+    Sha256Step<4>(0x3956C25B);
+    Sha256Step<5>(0x59F111F1);
+    Sha256Step<6>(0x923F82A4);
+    Sha256Step<7>(0xAB1C5ED5);
+    Sha256Step<8>(0xD807AA98);
+    Sha256Step<9>(0x12835B01);
+    Sha256Step<10>(0x243185BE);
+    Sha256Step<11>(0x550C7DC3);
+    Sha256Step<12>(0x72BE5D74);
+    Sha256Step<13>(0x80DEB1FE);
+    Sha256Step<14>(0x9BDC06A7);
+    Sha256Step<15>(0xC19BF174);
+    Sha256Step<16>(0xE49B69C1);
+    Sha256Step<17>(0xEFBE4786);
+    Sha256Step<18>(0x0FC19DC6);
+    Sha256Step<19>(0x240CA1CC);
+    Sha256Step<20>(0x2DE92C6F);
+    Sha256Step<21>(0x4A7484AA);
+    Sha256Step<22>(0x5CB0A9DC);
+    Sha256Step<23>(0x76F988DA);
+    Sha256Step<24>(0x983E5152);
+    Sha256Step<25>(0xA831C66D);
+    Sha256Step<26>(0xB00327C8);
+    Sha256Step<27>(0xBF597FC7);
+    Sha256Step<28>(0xC6E00BF3);
+    Sha256Step<29>(0xD5A79147);
+    Sha256Step<30>(0x06CA6351);
+    Sha256Step<31>(0x14292967);
+    Sha256Step<32>(0x27B70A85);
+    Sha256Step<33>(0x2E1B2138);
+    Sha256Step<34>(0x4D2C6DFC);
+    Sha256Step<35>(0x53380D13);
+    Sha256Step<36>(0x650A7354);
+    Sha256Step<37>(0x766A0ABB);
+    Sha256Step<38>(0x81C2C92E);
+    Sha256Step<39>(0x92722C85);
+    Sha256Step<40>(0xA2BFE8A1);
+    Sha256Step<41>(0xA81A664B);
+    Sha256Step<42>(0xC24B8B70);
+    Sha256Step<43>(0xC76C51A3);
+    Sha256Step<44>(0xD192E819);
+    Sha256Step<45>(0xD6990624);
+    Sha256Step<46>(0xF40E3585);
+    Sha256Step<47>(0x106AA070);
+    Sha256Step<48>(0x19A4C116);
+    Sha256Step<49>(0x1E376C08);
+    Sha256Step<50>(0x2748774C);
+    Sha256Step<51>(0x34B0BCB5);
+    Sha256Step<52>(0x391C0CB3);
+    Sha256Step<53>(0x4ED8AA4A);
+    Sha256Step<54>(0x5B9CCA4F);
+    Sha256Step<55>(0x682E6FF3);
+    Sha256Step<56>(0x748F82EE);
+    Sha256Step<57>(0x78A5636F);
+    Sha256Step<58>(0x84C87814);
+    Sha256Step<59>(0x8CC70208);
+    Sha256Step<60>(0x90BEFFFA);
+    Sha256Step<61>(0xA4506CEB);
+    Sha256Step<62>(0xBEF9A3F7);
+    Sha256Step<63>(0xC67178F2);
+    for (unsigned i = 0; i < 8; ++i) ctx.state[i] += ctx.work[i];
+}
+
+// Pads the remaining r < 64 bytes at source into `tail`: the bytes, 0x80, zeros and the
+// bit length, most significant byte first, in the last 8 bytes of one block (r < 56) or
+// of two (r >= 56).  Sets `remaining` to the length of the tail.
+void Sha256BuildTail(const uint8_t* source) {
+    Sha256ContextData& ctx = Sha256Context;
+    const uint32_t r = ctx.remaining;
+    ctx.tailPending = 0;
+    ctx.remaining = 64;
+    for (uint32_t i = 0; i < r; ++i) ctx.tail[i] = source[i];
+    ctx.tail[r] = 0x80;
+    uint32_t lengthAt = 56;
+    if (r >= 56) {
+        lengthAt = 120;
+        ctx.remaining += 64;
+    }
+    for (uint32_t i = r + 1; i < lengthAt; ++i) ctx.tail[i] = 0;
+    StoreBe64(ctx.tail + lengthAt, uint64_t(ctx.messageLength) << 3);
+}
+
+}  // namespace
+
+DigestResult Sha256Digest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
+    return Sha256DigestEx(data, length, 0x6A09E667, 0xBB67AE85, 0x3C6EF372, 0xA54FF53A, 0x510E527F,
+                          0x9B05688C, 0x1F83D9AB, 0x5BE0CD19);
+}
+
+DigestResult Sha256DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, uint32_t h1,
+                            uint32_t h2, uint32_t h3, uint32_t h4, uint32_t h5, uint32_t h6,
+                            uint32_t h7) {
+    Sha256ContextData& ctx = Sha256Context;
+    const uint32_t initial[8] = {h0, h1, h2, h3, h4, h5, h6, h7};
+    for (unsigned i = 0; i < 8; ++i) ctx.state[i] = initial[i];
+    ctx.messageLength = length;
+    ctx.remaining = length;
+    ctx.tailPending = 0xFFFFFFFF;
+
+    // Whole blocks are compressed where they lie, first in the caller's buffer, then in
+    // the tail once it is built.
+    const uint8_t* source = data;
+    for (;;) {
+        while (ctx.remaining >= 64) {
+            Sha256Compress(source);
+            source += 64;
+            ctx.remaining -= 64;
+        }
+        if (ctx.tailPending == 0) break;
+        Sha256BuildTail(source);
+        source = ctx.tail;
+    }
+
+    for (unsigned i = 0; i < 8; ++i) StoreBe32(ctx.result + 4 * i, ctx.state[i]);
+
+    Wipe(ctx.tail, sizeof ctx.tail);
+    Wipe(ctx.state, sizeof ctx.state);
+    Wipe(ctx.work, sizeof ctx.work);
+    Wipe(ctx.schedule, sizeof ctx.schedule);
+    ctx.messageLength = 0;  // tailPending and remaining are 0 already: the tail is whole blocks
+    return DigestAddress(ctx.result);
+}

@@ -1,0 +1,25 @@
+#include <windows.h>
+
+#include "korvadex.h"
+#include "report_text.h"
+#include "report_win.h"
+
+const char kSavedReportName[] = "saved.txt";
+
+void SaveReport(HWND dialog) {
+    if (GetDlgItemTextA(dialog, IDC_INPUT, gFileName, kFileNameSize) == 0) {
+        MessageBoxA(dialog, "It seems like input is empty! :) ", "No Input",
+                    MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    const std::string saved = BuildSavedReport(gFileName, gReportText);
+    HANDLE file = CreateFileA(kSavedReportName, GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    const bool whole = WriteFile(file, saved.data(), DWORD(saved.size()), &written, nullptr) &&
+                       written == saved.size();
+    CloseHandle(file);
+    if (!whole) DeleteFileA(kSavedReportName);
+}

@@ -1,0 +1,454 @@
+// The bad-input matrix: every kind of awkward input, given to every command that reads an
+// input (the plain report, a keyed report, --save, --check through the path a saved report
+// names, --match) and as the key file of --key-file.  Each input either gives the report of
+// exactly its bytes, or is refused with a message that names it and says why, with no
+// report, exit status 1 and an earlier saved report left as it was.
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <functional>
+#include <thread>
+
+#include "cli_test_support.h"
+#include "program_runner.h"
+#include "report_text.h"
+#include "test_support.h"
+
+namespace {
+
+// What korvadex is given, and what it must make of it.
+struct Input {
+    std::string path;               // as given on the command line
+    std::string content;            // the bytes of the report, when refusal is empty
+    std::string refusal;            // the reason of "korvadex: PATH: REASON"; empty: a report
+    std::string fifoFeed;           // path is a FIFO: this is written into it for each run
+    unsigned user = 0;              // run as this user (for permissions to apply to root)
+    std::string saveRefusal;        // --save prints the report but refuses to save, saying this
+    std::string checkRefusal;       // --check refuses the saved report of this path, saying this
+    std::string keyFileRefusal;     // the reason as a key file, when it differs from refusal
+    std::string keyFileUsageError;  // as a key file, a usage error saying this
+    std::string skip;               // why this system cannot offer the input
+    std::function<void()> cleanUp;  // what the folder's own removal cannot remove
+};
+
+Input Readable(const std::string& path, const std::string& content) {
+    Input input;
+    input.path = path;
+    input.content = content;
+    return input;
+}
+
+Input Refused(const std::string& path, const std::string& reason) {
+    Input input;
+    input.path = path;
+    input.refusal = reason;
+    return input;
+}
+
+constexpr unsigned kNobody = 65534;
+const std::string kKey = "k";
+
+// A chain of folders under top, each name at most 200 characters, ending in a file whose
+// absolute path has exactly length characters.  Every step is relative to the folder
+// before, so the chain may go past the longest path the system accepts.
+std::string DeepFile(const std::string& top, size_t length, const std::string& content) {
+    std::string path = top + "/";
+    int fd = open(top.c_str(), O_DIRECTORY | O_RDONLY);
+    EXPECT_GE(fd, 0);
+    while (length - path.size() > 250) {
+        const std::string name(200, 'd');
+        EXPECT_EQ(mkdirat(fd, name.c_str(), 0755), 0);
+        int next = openat(fd, name.c_str(), O_DIRECTORY | O_RDONLY);
+        EXPECT_GE(next, 0);
+        close(fd);
+        fd = next;
+        path += name + "/";
+    }
+    const std::string name(length - path.size(), 'f');
+    int file = openat(fd, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    EXPECT_GE(file, 0);
+    EXPECT_EQ(write(file, content.data(), content.size()), ssize_t(content.size()));
+    close(file);
+    close(fd);
+    return path + name;
+}
+
+// Removes the entry name of the folder parent and everything below it, at any depth.
+void RemoveTreeAt(int parent, const char* name) {
+    int fd = openat(parent, name, O_DIRECTORY | O_RDONLY | O_NOFOLLOW);
+    if (fd < 0) {
+        unlinkat(parent, name, 0);
+        return;
+    }
+    if (DIR* d = fdopendir(fd)) {
+        while (dirent* e = readdir(d)) {
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
+                RemoveTreeAt(dirfd(d), e->d_name);
+            }
+        }
+        closedir(d);
+    }
+    unlinkat(parent, name, AT_REMOVEDIR);
+}
+
+std::string SparseFile(const std::string& path, uint64_t size) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(write(fd, "abc", 3), 3);  // the bytes a wrapped 32-bit size would cover
+    EXPECT_EQ(ftruncate(fd, off_t(size)), 0);
+    close(fd);
+    return path;
+}
+
+struct Case {
+    const char* name;
+    // Builds the input in the folder in (a folder anyone may enter).
+    std::function<Input(const std::string& in)> make;
+};
+
+std::string WriteFile(const std::string& path, const std::string& content) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    EXPECT_GE(fd, 0) << path;
+    EXPECT_EQ(write(fd, content.data(), content.size()), ssize_t(content.size()));
+    close(fd);
+    return path;
+}
+
+std::string Random(size_t n, uint32_t seed) {
+    const std::vector<uint8_t> bytes = RandomBytes(n, seed);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+const Case kCases[] = {
+    {"MissingFile",
+     [](const std::string& in) { return Refused(in + "/nothing-here", "no such file"); }},
+    {"Directory",
+     [](const std::string& in) {
+         EXPECT_EQ(mkdir((in + "/folder").c_str(), 0755), 0);
+         return Refused(in + "/folder", "is a directory");
+     }},
+    {"FileUsedAsFolder",
+     [](const std::string& in) {
+         WriteFile(in + "/plain", "x");
+         return Refused(in + "/plain/below", "not a directory");
+     }},
+    {"PermissionDenied",
+     [](const std::string& in) {
+         const std::string path = WriteFile(in + "/secret", "abc");
+         EXPECT_EQ(chmod(path.c_str(), 0), 0);
+         Input input = Refused(path, "permission denied");
+         if (geteuid() == 0) input.user = kNobody;
+         return input;
+     }},
+    {"SymlinkLoop",
+     [](const std::string& in) {
+         EXPECT_EQ(symlink("loop", (in + "/loop").c_str()), 0);
+         return Refused(in + "/loop", "too many levels of symbolic links");
+     }},
+    {"Socket",
+     [](const std::string& in) {
+         const std::string path = in + "/socket";
+         int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+         sockaddr_un address{};
+         address.sun_family = AF_UNIX;
+         EXPECT_LT(path.size(), sizeof address.sun_path);
+         path.copy(address.sun_path, sizeof address.sun_path - 1);
+         EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+         Input input = Refused(path, "no such device or address");
+         input.cleanUp = [fd] { close(fd); };
+         return input;
+     }},
+    {"EmptyPath",
+     [](const std::string&) {
+         Input input = Refused("", "no such file");
+         input.checkRefusal = "names no file";
+         input.keyFileUsageError = "--key-file: no file named";
+         return input;
+     }},
+    {"Fifo",
+     [](const std::string& in) {
+         Input input = Readable(in + "/fifo", Random(100000, 21));
+         EXPECT_EQ(mkfifo(input.path.c_str(), 0644), 0);
+         input.fifoFeed = input.content;
+         return input;
+     }},
+    {"EmptyFile", [](const std::string& in) { return Readable(WriteFile(in + "/empty", ""), ""); }},
+    {"ProcFileOfSizeZero",
+     [](const std::string&) {
+         // Reports a size of 0 but has content: it must be read, not trusted.
+         const std::string content = ReadFile("/proc/version");
+         EXPECT_FALSE(content.empty());
+         return Readable("/proc/version", content);
+     }},
+    {"SysfsFileSmallerThanItsSize",
+     [](const std::string&) {
+         // Reports a size of a whole page but holds a few bytes.
+         const std::string path = "/sys/class/net/lo/address";
+         Input input = Readable(path, ReadFile(path));
+         if (input.content.empty()) input.skip = path + " cannot be read here";
+         return input;
+     }},
+    {"PathOf511Characters",
+     [](const std::string& in) {
+         const std::string path = DeepFile(in, 511, "five hundred and eleven");
+         EXPECT_EQ(path.size(), 511u);
+         return Readable(path, "five hundred and eleven");
+     }},
+    {"PathOf512Characters",
+     [](const std::string& in) {
+         const std::string path = DeepFile(in, 512, "five hundred and twelve");
+         EXPECT_EQ(path.size(), 512u);
+         return Readable(path, "five hundred and twelve");
+     }},
+    {"PathOf4095Characters",
+     [](const std::string& in) {
+         // The longest path the system takes (PATH_MAX is 4096 with the NUL).
+         const std::string path = DeepFile(in, 4095, "longest");
+         Input input = Readable(path, "longest");
+         input.cleanUp = [in] {
+             RemoveTreeAt(AT_FDCWD, (in + "/" + std::string(200, 'd')).c_str());
+         };
+         return input;
+     }},
+    {"PathOf4096Characters",
+     [](const std::string& in) {
+         // The file exists, but its path is one character too long to be opened.
+         const std::string path = DeepFile(in, 4096, "too long");
+         Input input = Refused(path, "file name too long");
+         input.cleanUp = [in] {
+             RemoveTreeAt(AT_FDCWD, (in + "/" + std::string(200, 'd')).c_str());
+         };
+         return input;
+     }},
+    {"NameOf256Characters",
+     [](const std::string& in) {
+         return Refused(in + "/" + std::string(256, 'n'), "file name too long");
+     }},
+    {"NonAsciiName",
+     [](const std::string& in) {
+         // "donnees" with an e acute, sharp s, two CJK characters and an emoji, in UTF-8.
+         const std::string name =
+             "donn\xC3\xA9"
+             "es-\xC3\x9F-\xE6\x97\xA5\xE6\x9C\xAC-\xF0\x9F\x98\x80";
+         return Readable(WriteFile(in + "/" + name, "caf\xC3\xA9"), "caf\xC3\xA9");
+     }},
+    {"NameThatIsNotUtf8",
+     [](const std::string& in) {
+         return Readable(WriteFile(in + "/latin1-\xE9\xFF.bin", "bytes"), "bytes");
+     }},
+    {"SpacesAroundName",
+     [](const std::string& in) {
+         return Readable(WriteFile(in + "/ spaced name ", "spaces"), "spaces");
+     }},
+    {"LineBreakInName",
+     [](const std::string& in) {
+         Input input = Readable(WriteFile(in + "/line\nbreak", "abc"), "abc");
+         input.saveRefusal = "not saved: the input path holds a line break";
+         input.checkRefusal = "not a valid saved report";
+         return input;
+     }},
+    {"TabInName",
+     [](const std::string& in) {
+         // A saved report cannot hold a control character in its path: --check refuses
+         // one, so --save must not write one.
+         Input input = Readable(WriteFile(in + "/tab\there", "abc"), "abc");
+         input.saveRefusal = "not saved: the input path holds a control character";
+         input.checkRefusal = "the input path holds a control character";
+         return input;
+     }},
+    {"SizeOf4GiB",
+     [](const std::string& in) {
+         Input input =
+             Refused(SparseFile(in + "/4GiB", uint64_t(1) << 32), "too large (4 GiB or more)");
+         input.keyFileRefusal = "too large for a key (more than 1 MiB)";
+         return input;
+     }},
+    {"SizeOf4GiBAnd3Bytes",
+     [](const std::string& in) {
+         Input input = Refused(SparseFile(in + "/4GiB+3", (uint64_t(1) << 32) + 3),
+                               "too large (4 GiB or more)");
+         input.keyFileRefusal = "too large for a key (more than 1 MiB)";
+         return input;
+     }},
+};
+
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class CliBadInput : public testing::TestWithParam<Case> {
+protected:
+    void SetUp() override {
+        // Folders anyone may enter, so that a run as another user meets only the
+        // permissions under test.
+        ASSERT_EQ(chmod(dir_.Path("").c_str(), 0755), 0);
+        ASSERT_EQ(mkdir(in_.c_str(), 0755), 0);
+        ASSERT_EQ(mkdir(out_.c_str(), 0755), 0);
+        input_ = GetParam().make(in_);
+        if (!input_.skip.empty()) GTEST_SKIP() << input_.skip;
+    }
+    void TearDown() override {
+        if (input_.cleanUp) input_.cleanUp();
+    }
+
+    RunResult Run(const std::vector<std::string>& args) {
+        RunOptions options;
+        options.user = input_.user;
+        std::thread feeder;
+        if (!input_.fifoFeed.empty()) {
+            feeder = std::thread([this] {
+                int fd = open(input_.path.c_str(), O_WRONLY);
+                if (fd < 0) return;
+                size_t done = 0;
+                while (done < input_.fifoFeed.size()) {
+                    ssize_t n =
+                        write(fd, input_.fifoFeed.data() + done, input_.fifoFeed.size() - done);
+                    if (n <= 0) break;
+                    done += size_t(n);
+                }
+                close(fd);
+            });
+        }
+        RunResult r = RunKorvadex(args, options);
+        if (feeder.joinable()) feeder.join();
+        return r;
+    }
+
+    // A refusal: the input named with the reason, no output, status 1.
+    void ExpectRefused(const RunResult& r, const std::string& reason,
+                       const std::string& role = "") {
+        EXPECT_EQ(r.signal, 0);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "korvadex: " + role + input_.path + ": " + reason + "\n");
+    }
+
+    std::string CoreReport(const std::string& data) {
+        static const uint8_t kNone[1] = {0};
+        const ReportInput report{
+            data.empty() ? kNone : reinterpret_cast<const uint8_t*>(data.data()),
+            uint32_t(data.size()), nullptr, 0};
+        std::string text;
+        EXPECT_EQ(BuildReportText(report, text), ReportStatus::kOk);
+        return text;
+    }
+
+    TempDir dir_;
+    const std::string in_ = dir_.Path("in");
+    const std::string out_ = dir_.Path("out");
+    Input input_;
+};
+
+TEST_P(CliBadInput, EveryCommandReportsOrRefusesClearly) {
+    const Input& in = input_;
+    const bool readable = in.refusal.empty();
+    {
+        SCOPED_TRACE("plain report");
+        RunResult r = Run({in.path});
+        if (r.status == kCannotSwitchUser) GTEST_SKIP() << "cannot run as another user here";
+        if (readable) {
+            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(r.err, "");
+            EXPECT_EQ(r.out, ExpectedReport(in.content));
+        } else {
+            ExpectRefused(r, in.refusal);
+        }
+    }
+    {
+        SCOPED_TRACE("keyed report");
+        RunResult r = Run({"--key", kKey, in.path});
+        if (readable) {
+            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(r.err, "");
+            EXPECT_EQ(r.out, ExpectedReport(in.content, kKey));
+        } else {
+            ExpectRefused(r, in.refusal);
+        }
+    }
+    {
+        SCOPED_TRACE("--save over an earlier saved report");
+        const std::string saved = WriteFile(out_ + "/saved.txt", "the earlier report");
+        RunResult r = Run({"--save", saved, in.path});
+        if (!readable) {
+            ExpectRefused(r, in.refusal);
+            EXPECT_EQ(ReadFile(saved), "the earlier report");
+        } else if (!in.saveRefusal.empty()) {
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.out, ExpectedReport(in.content));
+            EXPECT_NE(r.err.find(in.saveRefusal), std::string::npos) << r.err;
+            EXPECT_EQ(ReadFile(saved), "the earlier report");
+        } else {
+            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(r.err, "");
+            EXPECT_EQ(ReadFile(saved), BuildSavedReport(in.path.c_str(), CoreReport(in.content)));
+        }
+        std::vector<std::string> names;
+        if (DIR* d = opendir(out_.c_str())) {
+            while (dirent* e = readdir(d)) names.push_back(e->d_name);
+            closedir(d);
+        }
+        EXPECT_EQ(names.size(), 3u) << "only saved.txt beside . and ..";
+    }
+    {
+        SCOPED_TRACE("--check of a report saved for this path");
+        const std::string saved = WriteFile(
+            out_ + "/check.txt", BuildSavedReport(in.path.c_str(), CoreReport(in.content)));
+        RunResult r = Run({"--check", saved});
+        if (!in.checkRefusal.empty()) {
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.out, "");
+            EXPECT_NE(r.err.find(in.checkRefusal), std::string::npos) << r.err;
+        } else if (readable) {
+            std::string allOk;
+            for (size_t i = 0; i < kReportLineCount; ++i)
+                allOk += kReportLines[i].label + std::string("OK\n");
+            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(r.err, "");
+            EXPECT_EQ(r.out, allOk);
+        } else {
+            ExpectRefused(r, in.refusal);
+        }
+    }
+    {
+        SCOPED_TRACE("--match of the CRC-32");
+        const std::string crc32 = LineHex(kReportLines[3], in.content);
+        ASSERT_EQ(std::string(kReportLines[3].label), "CRC32: ");
+        RunResult r = Run({"--match", crc32, in.path});
+        if (readable) {
+            EXPECT_EQ(r.status, 0);
+            EXPECT_NE(r.out.find("CRC32: " + crc32 + "\n"), std::string::npos) << r.out;
+        } else {
+            ExpectRefused(r, in.refusal);
+        }
+    }
+    {
+        SCOPED_TRACE("as the key file of a keyed report");
+        const std::string message = WriteFile(out_ + "/message", "abc");
+        RunResult r = Run({"--key-file", in.path, message});
+        if (!in.keyFileUsageError.empty()) {
+            EXPECT_EQ(r.status, 2);
+            EXPECT_EQ(r.out, "");
+            EXPECT_NE(r.err.find(in.keyFileUsageError), std::string::npos) << r.err;
+        } else if (!readable) {
+            ExpectRefused(r, in.keyFileRefusal.empty() ? in.refusal : in.keyFileRefusal,
+                          "key file ");
+        } else if (in.content.empty()) {
+            ExpectRefused(r, "empty; a key needs at least one byte", "key file ");
+        } else {
+            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(r.err, "");
+            EXPECT_EQ(r.out, ExpectedReport("abc", in.content));
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, CliBadInput, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<Case>& info) { return info.param.name; });
+
+}  // namespace
