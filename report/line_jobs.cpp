@@ -10,23 +10,25 @@
 namespace {
 
 // The time one line takes per byte of input, relative to an MD5 line, measured on 16 MiB
-// (x86-64, bench/): the threads take the costliest jobs first, so that the small ones fill
-// in at the end and the threads finish together.  Labels not listed count as 1.
+// (x86-64, bench/; see docs/performance.md): the threads take the costliest jobs first, so
+// that the small ones fill in at the end and the threads finish together.  Labels not
+// listed count as 1.
 double RelativeCost(const ReportLine& line) {
     struct Weight {
         const char* prefix;
         double cost;
     };
     static const Weight kWeights[] = {
-        {"MD2", 60},           {"SNEFRU256 (8", 18}, {"SNEFRU128 (8", 12}, {"SNEFRU256 (4", 9.2},
-        {"SNEFRU128 (4", 6.5}, {"GOST", 4.7},        {"WHIRLPOOL", 2.6},   {"SHA-256", 2.4},
-        {"CRC", 1.55},         {"SHA-384", 1.5},     {"SHA-512", 1.5},     {"RIPEMD-320", 1.3},
-        {"RIPEMD-160", 1.25},  {"RIPEMD-128", 0.9},  {"RIPEMD-256", 0.82}, {"SHA-0", 0.7},
-        {"SHA-1", 0.7},        {"MD4", 0.57},        {"PANAMA", 0.27},     {"ADLER32", 0.13},
+        {"MD2", 60},           {"SNEFRU256 (8", 19.3}, {"SNEFRU128 (8", 13}, {"SNEFRU256 (4", 10.3},
+        {"SNEFRU128 (4", 6.9}, {"GOST", 4.9},          {"WHIRLPOOL", 2.75},  {"SHA-256", 1.81},
+        {"CRC", 1.65},         {"RIPEMD-320", 1.35},   {"RIPEMD-160", 1.33}, {"SHA-512", 1.24},
+        {"SHA-384", 1.21},     {"TIGER", 1.08},        {"RIPEMD-128", 0.88}, {"RIPEMD-256", 0.87},
+        {"SHA-1", 0.8},        {"SHA-0", 0.76},        {"MD4", 0.59},        {"PANAMA", 0.28},
+        {"ADLER32", 0.13},
     };
     // HAVAL's cost follows its pass count, whatever the output length.
     if (std::strncmp(line.label, "HAVAL", 5) == 0)
-        return line.passes == 3 ? 0.68 : line.passes == 4 ? 0.85 : 1.05;
+        return line.passes == 3 ? 0.71 : line.passes == 4 ? 0.93 : 1.16;
     for (const Weight& w : kWeights)
         if (std::strncmp(line.label, w.prefix, std::strlen(w.prefix)) == 0) return w.cost;
     return 1;
