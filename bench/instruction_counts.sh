@@ -63,7 +63,7 @@ RIPEMD-256|ripemd128_256|Ripemd256Transform(
 RIPEMD-320|ripemd160_320|Ripemd320Transform(
 SHA-0|sha0_sha1|Sha0DigestEx(
 SHA-1|sha0_sha1|Sha1CompressBlocks(
-SHA-256|sha256|Sha256Compress(
+SHA-256|sha256|Sha256DigestEx(
 SHA-384, SHA-512|sha384_sha512|::Compress(Sha512ContextData
 SNEFRU|snefru|SnefruTransform(
 TIGER|tiger|TigerTransform(
