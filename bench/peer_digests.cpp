@@ -85,9 +85,12 @@ void CryptoPpAdler32(const uint8_t* data, size_t n, uint8_t* out) {
 #endif
 
 #ifdef KORVADEX_HAVE_RHASH
+// LibRHash hands some algorithms (MD5, SHA-1, SHA-2) to OpenSSL when it can load it; the
+// mask of 0 keeps every algorithm on LibRHash's own code, which is what this peer stands for.
 template <unsigned kId>
 void Rhash(const uint8_t* data, size_t n, uint8_t* out) {
     static const bool initialised = [] {
+        rhash_set_openssl_mask(0);
         rhash_library_init();
         return true;
     }();
@@ -102,6 +105,15 @@ void Mhash(const uint8_t* data, size_t n, uint8_t* out) {
     MHASH td = mhash_init(kId);
     mhash(td, data, mutils_word32(n));
     mhash_deinit(td, out);
+}
+
+// mhash emits its checksums least significant byte first, and Tiger as three 64-bit words
+// each most significant byte first: turn each group of kGroup bytes round.
+template <hashid kId, size_t kLength, size_t kGroup>
+void MhashReversed(const uint8_t* data, size_t n, uint8_t* out) {
+    uint8_t raw[kLength];
+    Mhash<kId>(data, n, raw);
+    for (size_t i = 0; i < kLength; ++i) out[i] = raw[i - i % kGroup + kGroup - 1 - i % kGroup];
 }
 #endif
 
@@ -180,9 +192,9 @@ std::vector<PeerDigest> PeerDigests() {
     peers.push_back({"rhash", "WHIRLPOOL", Rhash<RHASH_WHIRLPOOL>, false});
 #endif
 #ifdef KORVADEX_HAVE_MHASH
-    peers.push_back({"mhash", "ADLER32", Mhash<MHASH_ADLER32>, false});
-    peers.push_back({"mhash", "CRC32", Mhash<MHASH_CRC32B>, false});
-    peers.push_back({"mhash", "CRC32b", Mhash<MHASH_CRC32>, false});
+    peers.push_back({"mhash", "ADLER32", MhashReversed<MHASH_ADLER32, 4, 4>, false});
+    peers.push_back({"mhash", "CRC32", MhashReversed<MHASH_CRC32B, 4, 4>, false});
+    peers.push_back({"mhash", "CRC32b", MhashReversed<MHASH_CRC32, 4, 4>, false});
     peers.push_back({"mhash", "GOST", Mhash<MHASH_GOST>, false});
     peers.push_back({"mhash", "HAVAL 128 (3 Rounds)", Mhash<MHASH_HAVAL128>, false});
     peers.push_back({"mhash", "HAVAL 160 (3 Rounds)", Mhash<MHASH_HAVAL160>, false});
@@ -202,7 +214,7 @@ std::vector<PeerDigest> PeerDigests() {
     peers.push_back({"mhash", "SHA-512", Mhash<MHASH_SHA512>, false});
     peers.push_back({"mhash", "SNEFRU128 (8 Passes)", Mhash<MHASH_SNEFRU128>, false});
     peers.push_back({"mhash", "SNEFRU256 (8 Passes)", Mhash<MHASH_SNEFRU256>, false});
-    peers.push_back({"mhash", "TIGER", Mhash<MHASH_TIGER192>, false});
+    peers.push_back({"mhash", "TIGER", MhashReversed<MHASH_TIGER192, 24, 8>, false});
     peers.push_back({"mhash", "WHIRLPOOL", Mhash<MHASH_WHIRLPOOL>, false});
 #endif
 #ifdef KORVADEX_HAVE_BOOST_CRC

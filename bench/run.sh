@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs the peer libraries (as root, when missing), builds the benchmark and runs it:
 # every report line on 16 MiB and 1 KiB beside OpenSSL, Crypto++, rhash, mhash, zlib and
-# Boost.CRC, medians of three repetitions, then the summary table.
-# Extra arguments go to the benchmark (e.g. --benchmark_filter=MD5).
+# Boost.CRC, and the whole report serial and on all cores; medians of three repetitions run
+# in random order, then the summary table.  Then times the command line itself over 16 MiB
+# (bench/cli_timing.sh).  Extra arguments go to the benchmark (e.g.
+# --benchmark_filter=MD5 or --benchmark_repetitions=5).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -21,6 +23,8 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 cmake -S "$root" -B "$root/build-bench" -DCMAKE_BUILD_TYPE=Release -DKORVADEX_BUILD_TESTS=OFF >/dev/null
-cmake --build "$root/build-bench" -j"$(nproc)" --target korvadex_bench >/dev/null
-exec "$root/build-bench/bench/korvadex_bench" --benchmark_repetitions=3 \
+cmake --build "$root/build-bench" -j2 --target korvadex_bench korvadex >/dev/null
+"$root/build-bench/bench/korvadex_bench" --benchmark_enable_random_interleaving=true \
   --benchmark_report_aggregates_only=true "$@"
+echo
+"$root/bench/cli_timing.sh" "$root/build-bench/korvadex"

@@ -1,16 +1,25 @@
 // Throughput of every report line on a 16 MiB buffer and on 1 KiB messages, beside the same
-// algorithms in the peer libraries installed here, and the whole serial report of 16 MiB.
-// After the runs a table gives, per line, our MB/s (10^6 bytes/s), the best plain-code
-// peer's, their ratio and the ratio the line has to reach.
+// algorithms in the peer libraries installed here, and the whole report of 16 MiB, serial
+// and on all cores.  After the runs a table gives, per line, our MB/s (10^6 bytes/s), the
+// best plain-code peer's, and the ratio of the two to the line's bar; then the two reports
+// beside the sum of the best plain-code peers' times over the report lines.
+//
+// Times are medians over the repetitions (3 unless --benchmark_repetitions says otherwise).
+// Lines and peers are timed in CPU time of the timing thread, which a busy machine disturbs
+// less than wall time; the all-cores report can only be timed in wall time.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "line_jobs.h"
 #include "peer_digests.h"
 #include "report_text.h"
 
@@ -35,6 +44,10 @@ std::string Label(const ReportLine& line) {
     return s;
 }
 
+std::string SizeName(size_t n) {
+    return n == kLarge ? "/16MiB" : "/1KiB";
+}
+
 void BM_Line(benchmark::State& state, const ReportLine* line, size_t n) {
     const uint8_t* data = Buffer().data();
     for (auto _ : state) {
@@ -53,11 +66,16 @@ void BM_Peer(benchmark::State& state, const PeerDigest* peer, size_t n) {
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(n));
 }
 
-void BM_SerialReport(benchmark::State& state) {
+// The whole report text, as the command line builds it, on `jobs` threads (0: all cores).
+void BM_Report(benchmark::State& state, unsigned jobs) {
     ReportInput input{Buffer().data(), uint32_t(kLarge), nullptr, 0};
     for (auto _ : state) {
         std::string text;
-        benchmark::DoNotOptimize(BuildReportText(input, text));
+        if (BuildReportText(input, text, jobs) != ReportStatus::kOk) {
+            state.SkipWithError("report failed");
+            break;
+        }
+        benchmark::DoNotOptimize(text.data());
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kLarge));
 }
@@ -81,18 +99,46 @@ bool PeerAgrees(const PeerDigest& peer, const ReportLine& line) {
     return true;
 }
 
-// Collects the median bytes per second of each benchmark by name.
+struct Timing {
+    double cpu = 0;   // seconds per iteration, median
+    double real = 0;  // seconds per iteration, median
+};
+
+// Keeps the median time per iteration of each benchmark, by the name it was registered
+// under, and passes the runs on to the console.
 class MedianCollector : public benchmark::ConsoleReporter {
 public:
-    std::map<std::string, double> medians;
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
-            auto it = run.counters.find("bytes_per_second");
-            if (it != run.counters.end()) medians[run.run_name.function_name] = it->second.value;
+            if (run.error_occurred || run.iterations == 0) continue;
+            const std::string name = run.run_name.function_name;
+            const Timing t{run.cpu_accumulated_time / double(run.iterations),
+                           run.real_accumulated_time / double(run.iterations)};
+            if (run.run_type == Run::RT_Aggregate) {
+                if (run.aggregate_name == "median") medians_[name] = t;
+            } else {
+                single_[name].push_back(t);
+            }
         }
         ConsoleReporter::ReportRuns(runs);
     }
+
+    // The median of name's repetitions, or nullptr when it did not run.
+    const Timing* Find(const std::string& name) {
+        auto m = medians_.find(name);
+        if (m != medians_.end()) return &m->second;
+        auto s = single_.find(name);
+        if (s == single_.end() || s->second.empty()) return nullptr;
+        std::vector<Timing>& v = s->second;
+        auto byCpu = [](const Timing& a, const Timing& b) { return a.cpu < b.cpu; };
+        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end(), byCpu);
+        medians_[name] = v[v.size() / 2];
+        return &medians_[name];
+    }
+
+private:
+    std::map<std::string, Timing> medians_;
+    std::map<std::string, std::vector<Timing>> single_;
 };
 
 struct Target {
@@ -119,9 +165,52 @@ Target TargetFor(const std::string& label) {
     return {label, 1.0};
 }
 
+std::string LoadAverage() {
+    std::ifstream in("/proc/loadavg");
+    std::string one, five, fifteen;
+    if (!(in >> one >> five >> fifteen)) return "unknown";
+    return one + " " + five + " " + fifteen;
+}
+
+double MegabytesPerSecond(size_t n, double seconds) {
+    return seconds > 0 ? double(n) / seconds / 1e6 : 0;
+}
+
+struct PeerFigure {
+    const PeerDigest* peer = nullptr;
+    double large = 0;  // MB/s on 16 MiB
+    double small = 0;  // MB/s on 1 KiB
+};
+
+// The fastest peer of label on 16 MiB among the plain-code ones (accelerated false) or
+// among the accelerated ones (true).
+PeerFigure BestPeer(MedianCollector& collector, const std::vector<PeerDigest>& peers,
+                    const std::string& label, bool accelerated) {
+    PeerFigure best;
+    for (const PeerDigest& peer : peers) {
+        if (peer.label != label || peer.accelerated != accelerated) continue;
+        const std::string name = peer.library + "/" + peer.label;
+        const Timing* large = collector.Find(name + SizeName(kLarge));
+        if (!large) continue;
+        const double mb = MegabytesPerSecond(kLarge, large->cpu);
+        if (mb <= best.large) continue;
+        const Timing* small = collector.Find(name + SizeName(kSmall));
+        best = {&peer, mb, small ? MegabytesPerSecond(kSmall, small->cpu) : 0};
+    }
+    return best;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::vector<char*> args(argv, argv + argc);
+    bool repetitionsGiven = false;
+    for (char* arg : args)
+        if (std::strncmp(arg, "--benchmark_repetitions", 23) == 0) repetitionsGiven = true;
+    char defaultRepetitions[] = "--benchmark_repetitions=3";
+    if (!repetitionsGiven) args.push_back(defaultRepetitions);
+    int count = int(args.size());
+
     static std::vector<PeerDigest> peers;
     for (const PeerDigest& peer : PeerDigests()) {
         const ReportLine* line = FindLine(peer.label);
@@ -136,66 +225,120 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < kReportLineCount; ++i) {
         const ReportLine* line = &kReportLines[i];
         for (size_t n : {kLarge, kSmall}) {
-            std::string name = "ours/" + Label(*line) + (n == kLarge ? "/16MiB" : "/1KiB");
+            std::string name = "ours/" + Label(*line) + SizeName(n);
             auto* b = benchmark::RegisterBenchmark(name.c_str(), BM_Line, line, n);
             if (n == kLarge) b->Unit(benchmark::kMillisecond)->MinTime(0.3);
         }
     }
     for (const PeerDigest& peer : peers) {
         for (size_t n : {kLarge, kSmall}) {
-            std::string name = peer.library + "/" + peer.label + (n == kLarge ? "/16MiB" : "/1KiB");
+            std::string name = peer.library + "/" + peer.label + SizeName(n);
             auto* b = benchmark::RegisterBenchmark(name.c_str(), BM_Peer, &peer, n);
             if (n == kLarge) b->Unit(benchmark::kMillisecond)->MinTime(0.3);
         }
     }
-    benchmark::RegisterBenchmark("ours/serial report/16MiB", BM_SerialReport)
+    benchmark::RegisterBenchmark("ours/report --jobs 1/16MiB", BM_Report, 1u)
         ->Unit(benchmark::kMillisecond)
-        ->MinTime(1.0);
+        ->Iterations(1);
+    benchmark::RegisterBenchmark("ours/report all cores/16MiB", BM_Report, 0u)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1)
+        ->UseRealTime();
 
-    benchmark::Initialize(&argc, argv);
+    const std::string loadBefore = LoadAverage();
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
     MedianCollector collector;
     benchmark::RunSpecifiedBenchmarks(&collector);
+    const std::string loadAfter = LoadAverage();
 
-    // "bar" is the best plain-code peer's speed times the line's factor (see TargetFor);
-    // a ratio of 1.00 or more meets it.
-    std::printf("\n%-24s %9s %9s  %-30s %9s %6s\n", "line (MB/s)", "16 MiB", "1 KiB",
-                "best plain-code peer", "bar", "ratio");
-    double peerSeconds = 0;
+    // The bar of a line is its best plain-code peer's speed times the line's factor (see
+    // TargetFor); a ratio of 1.00 or more meets it.  A star marks an accelerated peer that
+    // is faster still; it is shown, not counted.
+    std::printf("\n%-21s %7s  %-31s %7s %5s | %7s %7s %5s | %s\n", "16 MiB, MB/s", "ours",
+                "best plain-code peer", "bar", "ratio", "1 KiB", "peer", "ratio",
+                "faster accelerated peer");
+    double barSeconds = 0, oursSeconds = 0;
+    size_t withBar = 0, timed = 0;
     for (size_t i = 0; i < kReportLineCount; ++i) {
         const std::string label = Label(kReportLines[i]);
-        auto ours = collector.medians.find("ours/" + label + "/16MiB");
-        if (ours == collector.medians.end()) continue;
-        auto small = collector.medians.find("ours/" + label + "/1KiB");
+        const Timing* large = collector.Find("ours/" + label + SizeName(kLarge));
+        if (!large) continue;
+        ++timed;
+        oursSeconds += large->cpu;
+        const Timing* small = collector.Find("ours/" + label + SizeName(kSmall));
+        const double oursLarge = MegabytesPerSecond(kLarge, large->cpu);
+        const double oursSmall = small ? MegabytesPerSecond(kSmall, small->cpu) : 0;
         const Target target = TargetFor(label);
-        double best = 0;
-        std::string bestName = "-";
-        for (const PeerDigest& peer : peers) {
-            if (peer.label != target.peerLabel || peer.accelerated) continue;
-            auto it = collector.medians.find(peer.library + "/" + peer.label + "/16MiB");
-            if (it != collector.medians.end() && it->second > best) {
-                best = it->second;
-                bestName = peer.library + " " + peer.label;
-            }
+        const PeerFigure plain = BestPeer(collector, peers, target.peerLabel, false);
+        const PeerFigure fast = BestPeer(collector, peers, target.peerLabel, true);
+        std::string accelerated;
+        if (fast.peer && fast.large > plain.large) {
+            char text[64];
+            std::snprintf(text, sizeof text, "%s* %.0f", fast.peer->library.c_str(), fast.large);
+            accelerated = text;
         }
-        double oursMb = ours->second / 1e6;
-        double smallMb = small == collector.medians.end() ? 0 : small->second / 1e6;
-        if (best > 0) {
-            double bar = best * target.factor / 1e6;
-            peerSeconds += kLarge / (best * target.factor);
-            std::printf("%-24s %9.1f %9.1f  %-30s %9.1f %6.2f\n", label.c_str(), oursMb, smallMb,
-                        bestName.c_str(), bar, oursMb / bar);
-        } else {
-            std::printf("%-24s %9.1f %9.1f  %-30s %9s %6s\n", label.c_str(), oursMb, smallMb,
-                        "(no peer installed)", "-", "-");
+        if (!plain.peer) {
+            std::printf("%-21s %7.1f  %-31s %7s %5s | %7.1f %7s %5s | %s\n", label.c_str(),
+                        oursLarge, "(no plain-code peer installed)", "-", "-", oursSmall, "-", "-",
+                        accelerated.c_str());
+            continue;
         }
+        ++withBar;
+        const double bar = plain.large * target.factor;
+        const double smallBar = plain.small * target.factor;
+        barSeconds += double(kLarge) / (bar * 1e6);
+        std::string peerName = plain.peer->library + " " + plain.peer->label;
+        if (target.factor != 1.0) {
+            char factor[16];
+            std::snprintf(factor, sizeof factor, " x%.2g", target.factor);
+            peerName += factor;
+        }
+        std::printf("%-21s %7.1f  %-31s %7.1f %5.2f | %7.1f %7.1f %5.2f | %s\n", label.c_str(),
+                    oursLarge, peerName.c_str(), bar, oursLarge / bar, oursSmall, smallBar,
+                    smallBar > 0 ? oursSmall / smallBar : 0.0, accelerated.c_str());
     }
-    auto serial = collector.medians.find("ours/serial report/16MiB");
-    if (serial != collector.medians.end() && peerSeconds > 0) {
-        double oursSeconds = kLarge / serial->second;
+
+    std::printf("\nload average (1, 5, 15 min): %s before, %s after; %u cores\n",
+                loadBefore.c_str(), loadAfter.c_str(), std::thread::hardware_concurrency());
+    std::printf("sum of the bars' times over the %zu of %zu lines with a plain-code peer: %.3f s\n",
+                withBar, kReportLineCount, barSeconds);
+    std::printf("sum of our %zu lines' times: %.3f s\n", timed, oursSeconds);
+    // How the plan shares the lines out on two cores, with each line's measured time: the
+    // next job goes to the thread that is free first.
+    std::vector<size_t> all(kReportLineCount);
+    for (size_t i = 0; i < kReportLineCount; ++i) all[i] = i;
+    double thread[2] = {0, 0};
+    bool complete = true;
+    for (const LineJob& job : PlanLineJobs(all)) {
+        double seconds = 0;
+        for (size_t line : job.lines) {
+            const Timing* t =
+                collector.Find("ours/" + Label(kReportLines[line]) + SizeName(kLarge));
+            if (t) seconds += t->cpu;
+            complete = complete && t;
+        }
+        thread[thread[1] < thread[0] ? 1 : 0] += seconds;
+    }
+    if (complete) {
+        std::printf("two cores as planned, with the measured line times: %.3f s and %.3f s\n",
+                    thread[0], thread[1]);
+    }
+    const Timing* serial = collector.Find("ours/report --jobs 1/16MiB");
+    const Timing* parallel = collector.Find("ours/report all cores/16MiB");
+    if (serial && barSeconds > 0) {
         std::printf(
-            "\nserial report of 16 MiB: %.3f s; sum of the best plain peers' times "
-            "over the lines with a peer: %.3f s; ratio %.2f\n",
-            oursSeconds, peerSeconds, oursSeconds / peerSeconds);
+            "report --jobs 1:   %.3f s CPU (%.3f s wall), %.2f x the bars' sum (target 0.90)\n",
+            serial->cpu, serial->real, serial->cpu / barSeconds);
+    }
+    if (parallel && barSeconds > 0) {
+        std::printf(
+            "report all cores:  %.3f s wall, %.2f x the bars' sum (target 0.55 on 2 cores)\n",
+            parallel->real, parallel->real / barSeconds);
+    }
+    if (withBar < kReportLineCount) {
+        std::printf(
+            "(the sums cover only the lines with a plain-code peer; the report covers all)\n");
     }
     return 0;
 }

@@ -72,7 +72,7 @@ int RunCheck(const Options& options, const std::vector<uint8_t>& key) {
 
     Progress progress;
     std::vector<std::string> hex;
-    if (!ComputeInput(target, key, lines, progress, hex)) return kExitFailed;
+    if (!ComputeInput(target, key, lines, options.jobs, progress, hex)) return kExitFailed;
 
     size_t failed = 0;
     std::string text;

@@ -16,7 +16,7 @@ void PrintError(const std::string& subject, const std::string& reason) {
 }
 
 bool ComputeInput(const std::string& path, const std::vector<uint8_t>& key,
-                  const std::vector<size_t>& lines, Progress& progress,
+                  const std::vector<size_t>& lines, unsigned jobs, Progress& progress,
                   std::vector<std::string>& hex) {
     const std::string name = InputName(path);
     progress.Begin(name);
@@ -31,7 +31,7 @@ bool ComputeInput(const std::string& path, const std::vector<uint8_t>& key,
                             key.empty() ? nullptr : key.data(), uint32_t(key.size())};
     progress.Computing(lines.size());
     ReportStatus status = ComputeReportLines(
-        input, lines, hex, [&progress](size_t line) { progress.LineStarted(line); });
+        input, lines, jobs, hex, [&progress](size_t line) { progress.LineStarted(line); });
     progress.End();
     if (status != ReportStatus::kOk) {
         PrintError(name, std::string(ReportStatusText(status)) + "; no report");

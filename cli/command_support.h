@@ -20,11 +20,12 @@ std::string InputName(const std::string& path);
 void PrintError(const std::string& subject, const std::string& reason);
 
 // Reads the input at path ("-": standard input) and computes the lines with the given
-// indexes in kReportLines over it, keyed when key is not empty; hex[line] receives the
-// upper-case text of each line computed.  Shows progress while it runs.  On failure writes the
-// reason, naming the input, to standard error and returns false.
+// indexes in kReportLines over it, keyed when key is not empty, on at most jobs threads (0: one
+// per core); hex[line] receives the upper-case text of each line computed.  Shows progress
+// while it runs.  On failure writes the reason, naming the input, to standard error and
+// returns false.
 bool ComputeInput(const std::string& path, const std::vector<uint8_t>& key,
-                  const std::vector<size_t>& lines, Progress& progress,
+                  const std::vector<size_t>& lines, unsigned jobs, Progress& progress,
                   std::vector<std::string>& hex);
 
 // hex in lower case when lower is set, else as it is.

@@ -34,7 +34,7 @@ int RunMatch(const Options& options, const std::vector<uint8_t>& key) {
 
     Progress progress;
     std::vector<std::string> hex;
-    if (!ComputeInput(path, key, lines, progress, hex)) return kExitFailed;
+    if (!ComputeInput(path, key, lines, options.jobs, progress, hex)) return kExitFailed;
     std::string text;
     for (size_t line : lines) {
         if (hex[line] != options.matchHex) continue;

@@ -7,7 +7,8 @@
 const char kVersion[] = "1.9.2";
 
 const char kUsageText[] =
-    "usage: korvadex [--lower] [--only LIST] [--key TEXT | --key-file PATH] FILE...\n"
+    "usage: korvadex [--lower] [--only LIST] [--key TEXT | --key-file PATH]\n"
+    "                [--jobs N] FILE...\n"
     "       korvadex [--key TEXT | --key-file PATH] --save SAVED FILE\n"
     "       korvadex --check SAVED [FILE]\n"
     "       korvadex --match HEX FILE\n"
@@ -35,6 +36,11 @@ const char kHelpText[] =
     "                     up to 1 MiB); unlike --key, it keeps the key out of the\n"
     "                     process list and the shell history\n"
     "                       korvadex --key-file secret.key invoice.pdf\n"
+    "  --jobs N           compute the lines on N threads at most, one engine per\n"
+    "                     thread at a time; 0, the default, takes one thread per\n"
+    "                     core, and 1 computes the lines one after the other.  The\n"
+    "                     output is the same for every N\n"
+    "                       korvadex --jobs 1 photo.jpg\n"
     "  --save SAVED       also write the report of the one FILE to SAVED in the\n"
     "                     saved-report format of the Windows program (CR LF line\n"
     "                     ends); SAVED is replaced only once it is complete\n"
@@ -64,7 +70,8 @@ const char kHelpText[] =
     "  -h, --help         show this help\n"
     "  --version          show the version\n"
     "\n"
-    "--lower, --only and --key or --key-file also apply to --check and --match.\n"
+    "--lower, --only, --key or --key-file, and --jobs also apply to --check and\n"
+    "--match.\n"
     "\n"
     "Exit status: 0 when every file was reported (with --check, when every line is\n"
     "OK; with --match, when a line matched); 1 when a file could not be reported, a\n"
@@ -80,8 +87,24 @@ struct OptionSpec {
 const OptionSpec kOptionSpecs[] = {
     {"--lower", false},     {"--only", true},     {"--key", true},   {"--key-file", true},
     {"--save", true},       {"--check", true},    {"--match", true}, {"--list", false},
-    {"--self-test", false}, {"--version", false}, {"--help", false},
+    {"--self-test", false}, {"--version", false}, {"--help", false}, {"--jobs", true},
 };
+
+// More threads than engines would have nothing to do; the bound only catches typing slips.
+constexpr unsigned long kMaxJobs = 1024;
+
+bool ParseJobs(const std::string& text, unsigned& jobs, std::string& error) {
+    const bool digits = !text.empty() && text.size() <= 4 &&
+                        text.find_first_not_of("0123456789") == std::string::npos;
+    const unsigned long value = digits ? std::stoul(text) : 0;
+    if (!digits || value > kMaxJobs) {
+        error = "--jobs: '" + text + "' is not a number of threads from 0 (one per core) to " +
+                std::to_string(kMaxJobs);
+        return false;
+    }
+    jobs = unsigned(value);
+    return true;
+}
 
 std::string Trim(const std::string& text) {
     size_t start = text.find_first_not_of(" \t");
@@ -170,7 +193,8 @@ bool SetCommand(Options& options, Command command, std::string& error) {
 bool CheckCombination(const Options& options, std::string& error) {
     const Command command = options.command;
     const char* name = CommandOption(command);
-    const bool modifiers = options.lower || !options.only.empty() || options.keyed;
+    const bool modifiers =
+        options.lower || !options.only.empty() || options.keyed || options.jobsGiven;
     if (command == Command::kList || command == Command::kSelfTest ||
         command == Command::kVersion) {
         if (modifiers || !options.savePath.empty()) {
@@ -290,6 +314,9 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
             } else {
                 options.keyFile = value;
             }
+        } else if (name == "--jobs") {
+            options.jobsGiven = true;
+            ok = ParseJobs(value, options.jobs, error);
         } else if (name == "--save") {
             options.savePath = value;
         } else if (name == "--check") {

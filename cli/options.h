@@ -20,6 +20,8 @@ struct Options {
     std::string savePath;            // --save
     std::string savedReport;         // --check
     std::string matchHex;            // --match, upper-case digits without separators
+    unsigned jobs = 0;               // --jobs: threads for the lines, 0: one per core
+    bool jobsGiven = false;          // --jobs was given
 };
 
 // Parses the arguments after the program name.  Returns false with error set to the reason

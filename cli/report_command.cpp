@@ -55,7 +55,7 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
     bool first = true;
     for (const std::string& path : options.files) {
         std::vector<std::string> hex;
-        if (!ComputeInput(path, key, computed, progress, hex)) {
+        if (!ComputeInput(path, key, computed, options.jobs, progress, hex)) {
             status = kExitFailed;
             continue;
         }

@@ -87,7 +87,7 @@ void HavalInit(uint32_t bits, uint32_t passes) {
 void HavalUpdate(const uint8_t* data, uint32_t length) {
     HavalContextType& c = HavalContext;
     c.byteCount += length;
-    while (length != 0) {
+    if (c.blockFill != 0) {
         const uint32_t space = kBlockLength - c.blockFill;
         if (space > length) {
             std::memcpy(c.block + c.blockFill, data, length);
@@ -99,9 +99,14 @@ void HavalUpdate(const uint8_t* data, uint32_t length) {
         length -= space;
         HavalTransform();
         c.blockFill = 0;
-        // A whole block still to come overwrites every byte; otherwise restore the zeros.
-        if (length < kBlockLength) std::memset(c.block, 0, sizeof c.block);
+        std::memset(c.block, 0, sizeof c.block);
     }
+    // Whole blocks, each copied into block, compressed and cleared; the rest waits in block.
+    HavalTransformBlocks(data, length / kBlockLength);
+    data += length / kBlockLength * kBlockLength;
+    length %= kBlockLength;
+    if (length != 0) std::memcpy(c.block, data, length);
+    c.blockFill = length;
 }
 
 const uint8_t* HavalFinal() {

@@ -2,6 +2,7 @@
 // below unroll all 32 steps of every pass at compile time, so that each step works on
 // fixed registers and takes its message word's offset and its additive constant as
 // immediate operands.  No table is read at run time.
+#include <cstring>
 #include <utility>
 
 #include "byte_order.h"
@@ -157,24 +158,42 @@ HAVAL_STEP_INLINE void Passes(uint32_t (&t)[8], const uint8_t* block,
     (Pass<kPasses, int(kPassIndices)>(t, block, std::make_index_sequence<32>()), ...);
 }
 
+// Compresses block into state count times.  With a source, each time the next 128 bytes
+// of source are first copied into block, and block is left cleared, as Update leaves it
+// after every whole block (clearing it between two blocks would only be overwritten by the
+// next copy); without one, block is compressed as it stands.  The loop over blocks lives
+// here, round the steps, so that the chaining value stays in registers from one block to
+// the next and no call is paid per block.
 template <int kPasses>
-void Compress(uint32_t* state, const uint8_t* block) {
-    uint32_t t[8];
-    for (int i = 0; i < 8; ++i) t[i] = state[i];
-    Passes<kPasses>(t, block, std::make_index_sequence<kPasses>());
-    for (int i = 0; i < 8; ++i) state[i] += t[i];
+void CompressBlocks(const uint8_t* source, size_t count) {
+    HavalContextType& c = HavalContext;
+    uint32_t h[8];
+    for (int i = 0; i < 8; ++i) h[i] = c.state[i];
+    const bool copying = source != nullptr && count != 0;
+    for (; count != 0; --count) {
+        if (source) {
+            std::memcpy(c.block, source, sizeof c.block);
+            source += sizeof c.block;
+        }
+        uint32_t t[8];
+        for (int i = 0; i < 8; ++i) t[i] = h[i];
+        Passes<kPasses>(t, c.block, std::make_index_sequence<kPasses>());
+        for (int i = 0; i < 8; ++i) h[i] += t[i];
+    }
+    for (int i = 0; i < 8; ++i) c.state[i] = h[i];
+    if (copying) std::memset(c.block, 0, sizeof c.block);
 }
 
 }  // namespace
 
 void HavalTransform3() {
-    Compress<3>(HavalContext.state, HavalContext.block);
+    CompressBlocks<3>(nullptr, 1);
 }
 void HavalTransform4() {
-    Compress<4>(HavalContext.state, HavalContext.block);
+    CompressBlocks<4>(nullptr, 1);
 }
 void HavalTransform5() {
-    Compress<5>(HavalContext.state, HavalContext.block);
+    CompressBlocks<5>(nullptr, 1);
 }
 
 void HavalTransform() {
@@ -187,6 +206,20 @@ void HavalTransform() {
             break;
         default:
             HavalTransform5();
+            break;
+    }
+}
+
+void HavalTransformBlocks(const uint8_t* source, size_t count) {
+    switch (HavalContext.passes) {
+        case 3:
+            CompressBlocks<3>(source, count);
+            break;
+        case 4:
+            CompressBlocks<4>(source, count);
+            break;
+        default:
+            CompressBlocks<5>(source, count);
             break;
     }
 }

@@ -69,7 +69,11 @@ void WhirlpoolUpdate(const uint8_t* data, uint32_t length) {
             WhirlpoolContext.blockFill += length;
             return;
         }
-        std::memcpy(WhirlpoolContext.block + WhirlpoolContext.blockFill, data, room);
+        if (room == 64) {
+            std::memcpy(WhirlpoolContext.block, data, 64);
+        } else {
+            std::memcpy(WhirlpoolContext.block + WhirlpoolContext.blockFill, data, room);
+        }
         data += room;
         length -= room;
         WhirlpoolTransform();

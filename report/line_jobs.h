@@ -15,6 +15,17 @@
 // Called as each line starts (index into kReportLines); calls never overlap.
 using LineStartFn = std::function<void(size_t line)>;
 
+// One job: lines of one engine, in report order, and its cost per byte of input relative to
+// one MD5 line (the sum of its lines' costs).
+struct LineJob {
+    std::vector<size_t> lines;
+    double cost = 0;
+};
+
+// The jobs of the lines named by `lines` (indices into kReportLines), costliest first: the
+// order in which the threads take them.
+std::vector<LineJob> PlanLineJobs(const std::vector<size_t>& lines);
+
 // Computes the lines named by `lines` (indices into kReportLines) on at most `jobs`
 // threads (0: one per core) and stores each hex text at hex[index].  On failure returns
 // the first failing line's status in report order.

@@ -108,6 +108,21 @@ TEST(Checksums, UpdateContinuesAtEverySplit) {
     }
 }
 
+TEST(Checksums, Adler32FromTheHighestSumsStaysExact) {
+    // Sums that start at 65520 and take 0xFF bytes reach the most a chunk can hold; the
+    // model reduces after every byte and cannot overflow.
+    for (size_t n : {1, 2, 3, 8, 9, 5551, 5552, 5553, 11104, 11105, 16661}) {
+        std::vector<uint8_t> ff(n, 0xFF);
+        uint64_t a = 65520, b = 65520;
+        for (uint8_t byte : ff) {
+            a = (a + byte) % 65521;
+            b = (b + a) % 65521;
+        }
+        SCOPED_TRACE(n);
+        EXPECT_EQ(Adler32Update(ff.data(), uint32_t(n), 0xFFF0FFF0u), uint32_t(b << 16 | a));
+    }
+}
+
 TEST(Checksums, EmptyUpdateReturnsItsStart) {
     const uint8_t none[1] = {0};
     for (uint32_t start : {0u, 1u, 0x12345678u, 0xFFFFFFFFu}) {
