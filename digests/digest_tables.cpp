@@ -5,7 +5,7 @@
 // MD2: the substitution table of RFC 1319.  SHA-384/512: the 80 round constants of
 // FIPS 180-2.  Snefru: the sixteen standard S-boxes, two per pass, and their bytes
 // laid out as planes (plane n of a box holds byte n of every entry).  Tiger: the S-boxes
-// t1..t4 of the 1996 specification.  Whirlpool (ISO/IEC 10118-3): C0 combines the
+// t1..t4 of the 1996 publication.  Whirlpool (ISO/IEC 10118-3): C0 combines the
 // S-box with the first row of circ(1, 1, 4, 1, 8, 5, 2, 9); Ck is C0 rotated right by
 // 8k bits; the round constants are S-box rows.  GOST R 34.11-94: the S-boxes of the
 // test parameter set, row 1 (least significant nibble) first.
