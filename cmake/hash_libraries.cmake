@@ -1,0 +1,56 @@
+# The general hash libraries used as oracles by the differential tests and as peers by the
+# benchmark.  korvadex_link_hash_libraries(TARGET MISSING_VAR) links each one found into
+# TARGET with its KORVADEX_HAVE_* definition (KORVADEX_PHP for PHP's hash extension) and
+# lists the ones not found in MISSING_VAR.
+find_package(ZLIB)
+find_package(OpenSSL)
+find_library(CRYPTOPP_LIBRARY NAMES cryptopp crypto++)
+find_path(CRYPTOPP_INCLUDE_DIR cryptopp/cryptlib.h)
+find_library(RHASH_LIBRARY rhash)
+find_path(RHASH_INCLUDE_DIR rhash.h)
+find_library(MHASH_LIBRARY mhash)
+find_path(MHASH_INCLUDE_DIR mhash.h)
+find_program(PHP_EXECUTABLE php)
+
+function(korvadex_link_library target found name definition library include_dir)
+  if(found)
+    target_link_libraries(${target} PRIVATE ${library})
+    if(include_dir)
+      target_include_directories(${target} SYSTEM PRIVATE ${include_dir})
+    endif()
+    target_compile_definitions(${target} PRIVATE ${definition})
+  else()
+    set(missing ${missing} ${name} PARENT_SCOPE)
+  endif()
+endfunction()
+
+function(korvadex_link_hash_libraries target missing_var)
+  set(missing "")
+  set(cryptopp_found OFF)
+  if(CRYPTOPP_LIBRARY AND CRYPTOPP_INCLUDE_DIR)
+    set(cryptopp_found ON)
+  endif()
+  set(rhash_found OFF)
+  if(RHASH_LIBRARY AND RHASH_INCLUDE_DIR)
+    set(rhash_found ON)
+  endif()
+  set(mhash_found OFF)
+  if(MHASH_LIBRARY AND MHASH_INCLUDE_DIR)
+    set(mhash_found ON)
+  endif()
+  korvadex_link_library(${target} "${ZLIB_FOUND}" zlib KORVADEX_HAVE_ZLIB ZLIB::ZLIB "")
+  korvadex_link_library(${target} "${OPENSSL_FOUND}" openssl KORVADEX_HAVE_OPENSSL
+    OpenSSL::Crypto "")
+  korvadex_link_library(${target} ${cryptopp_found} crypto++ KORVADEX_HAVE_CRYPTOPP
+    "${CRYPTOPP_LIBRARY}" "${CRYPTOPP_INCLUDE_DIR}")
+  korvadex_link_library(${target} ${rhash_found} rhash KORVADEX_HAVE_RHASH
+    "${RHASH_LIBRARY}" "${RHASH_INCLUDE_DIR}")
+  korvadex_link_library(${target} ${mhash_found} mhash KORVADEX_HAVE_MHASH
+    "${MHASH_LIBRARY}" "${MHASH_INCLUDE_DIR}")
+  if(PHP_EXECUTABLE)
+    target_compile_definitions(${target} PRIVATE KORVADEX_PHP="${PHP_EXECUTABLE}")
+  else()
+    list(APPEND missing php-cli)
+  endif()
+  set(${missing_var} ${missing} PARENT_SCOPE)
+endfunction()
