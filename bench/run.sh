@@ -22,7 +22,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-cmake -S "$root" -B "$root/build-bench" -DCMAKE_BUILD_TYPE=Release -DKORVADEX_BUILD_TESTS=OFF >/dev/null
+cmake -S "$root" -B "$root/build-bench" -DCMAKE_BUILD_TYPE=Release -DKORVADEX_BUILD_TESTS=OFF \
+  -DKORVADEX_BUILD_WINDOWS=OFF >/dev/null
 cmake --build "$root/build-bench" -j2 --target korvadex_bench korvadex >/dev/null
 "$root/build-bench/bench/korvadex_bench" --benchmark_enable_random_interleaving=true \
   --benchmark_report_aggregates_only=true "$@"

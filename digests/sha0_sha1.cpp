@@ -309,14 +309,17 @@ DigestResult Sha0DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, uin
     ctx.remaining = length;
     ctx.tailPending = 0xFFFFFFFF;
 
-    // Whole blocks straight from the caller's buffer, then the tail.
+    // Whole blocks straight from the caller's buffer, then the tail.  The chaining value
+    // and the count are copied into locals while the blocks run, which lets the compiler
+    // keep them in registers; the context has them again before the tail is built.
     const uint8_t* source = data;
     for (;;) {
-        while (ctx.remaining >= 64) {
-            Sha0Compress(ctx.state, source, window);
-            source += 64;
-            ctx.remaining -= 64;
-        }
+        uint32_t state[5] = {ctx.state[0], ctx.state[1], ctx.state[2], ctx.state[3], ctx.state[4]};
+        uint32_t remaining = ctx.remaining;
+        for (; remaining >= 64; remaining -= 64, source += 64) Sha0Compress(state, source, window);
+        for (int i = 0; i < 5; ++i) ctx.state[i] = state[i];
+        ctx.remaining = remaining;
+        Wipe(state, sizeof state);
         if (ctx.tailPending == 0) break;
         BuildSha0Tail(ctx, source);
         source = ctx.tail;

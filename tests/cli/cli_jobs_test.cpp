@@ -123,17 +123,18 @@ TEST(CliJobs, BadCountsAreUsageErrors) {
     EXPECT_NE(help.out.find("korvadex --jobs 1 "), std::string::npos);
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
+// The sanitizers that reserve a large shadow memory cannot run under an address-space limit.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kShadowSanitizer = true;
 #elif defined(__has_feature)
-constexpr bool kAddressSanitizer = __has_feature(address_sanitizer);
+constexpr bool kShadowSanitizer =
+    __has_feature(address_sanitizer) || __has_feature(thread_sanitizer);
 #else
-constexpr bool kAddressSanitizer = false;
+constexpr bool kShadowSanitizer = false;
 #endif
 
 TEST(CliJobs, KeyedLinesThatCannotRunSideBySideRunOneAtATime) {
-    if (kAddressSanitizer)
-        GTEST_SKIP() << "AddressSanitizer cannot run under an address-space limit";
+    if (kShadowSanitizer) GTEST_SKIP() << "the sanitizer cannot run under an address-space limit";
     // Each keyed line holds a copy of the input while it runs.  The limit leaves room for the
     // input and one copy, not two copies at once.
     TempDir dir;
