@@ -4,6 +4,7 @@
 
 #include "byte_order.h"
 #include "digest_tables.h"
+#include "sha512_sse2.h"
 
 Sha512ContextData Sha384Context;
 Sha512ContextData Sha512Context;
@@ -43,6 +44,12 @@ inline void Step(uint64_t a, uint64_t b, uint64_t c, uint64_t& d, uint64_t e, ui
 }
 
 void Compress(Sha512ContextData& ctx) {
+#if defined(__i386__) && defined(KORVADEX_HAVE_SHA512_SSE2)
+    if (__builtin_cpu_supports("sse2")) {
+        Sha512CompressSse2(ctx.state, ctx.block);
+        return;
+    }
+#endif
     uint64_t w[80];
     for (unsigned t = 0; t < 16; ++t) w[t] = LoadBe64(ctx.block + 8 * t);
     // The expansion is unrolled whole and carries W[t-2] and W[t-1] in registers.  As a
