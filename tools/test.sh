@@ -33,9 +33,10 @@ cmake --build build-fuzz -j"$jobs"
 ctest --test-dir build-fuzz --output-on-failure --no-tests=error -j"$jobs"
 
 # ThreadSanitizer over what runs on several threads: reports with engine families on
-# threads of their own (LineJobs, RobustThreads) and the command line's progress display.
+# threads of their own (LineJobs, LineJobPlan, RobustThreads), the command line's --jobs
+# and its progress display.
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS=-fsanitize=thread \
   -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread -DKORVADEX_BUILD_BENCH=OFF -DKORVADEX_BUILD_WINDOWS=OFF
 cmake --build build-tsan -j"$jobs" --target korvadex korvadex_tests korvadex_cli_tests
 TSAN_OPTIONS="halt_on_error=1 ${TSAN_OPTIONS:-}" ctest --test-dir build-tsan --output-on-failure \
-  --no-tests=error -R '^(LineJobs|RobustThreads|CliProgress)\.'
+  --no-tests=error -R '^(LineJobs|LineJobPlan|RobustThreads|CliJobs|CliProgress)\.'
