@@ -2,16 +2,17 @@
 
 #ifdef KORVADEX_HAVE_SHA512_SSE2
 
-// The 32-bit build does not assume SSE2 elsewhere: only this unit is compiled for it, and
-// its one entry is called only where the processor has it.
+#include <emmintrin.h>
+
+#include "digest_tables.h"
+
+// The 32-bit build does not assume SSE2 elsewhere: only the code below is compiled for it,
+// and its one entry is called only where the processor has it.  It calls no inline
+// function of the project's headers: one compiled here for SSE2 could be the copy the
+// linker keeps for every unit.
 #if defined(__i386__) && !defined(__SSE2__)
 #pragma GCC target("sse2")
 #endif
-
-#include <emmintrin.h>
-
-#include "byte_order.h"
-#include "digest_tables.h"
 
 namespace {
 
@@ -29,25 +30,25 @@ inline __m128i Xor(__m128i x, __m128i y) {
     return _mm_xor_si128(x, y);
 }
 
-// Each big sigma as two chains of shifts, one per direction: for instance
-// x >> 14 ^ x >> 18 ^ x >> 41 is ((x >> 23 ^ x) >> 4 ^ x) >> 14.  The chains are longer
-// than three independent rotations, but they keep one temporary each, and the 32-bit
-// build has only eight registers for the eight working variables and everything else.
-template <int n1, int n2, int n3>
-inline __m128i ShiftRightChain(__m128i x) {
-    return _mm_srli_epi64(Xor(_mm_srli_epi64(Xor(_mm_srli_epi64(x, n3), x), n2), x), n1);
-}
-template <int n1, int n2, int n3>
-inline __m128i ShiftLeftChain(__m128i x) {
-    return _mm_slli_epi64(Xor(_mm_slli_epi64(Xor(_mm_slli_epi64(x, n3), x), n2), x), n1);
-}
+// The big sigmas from shifts, two of the three shifts of each direction taken together:
+// x >> 18 ^ x >> 41 is (x ^ x >> 23) >> 18.  The 32-bit build has eight registers for the
+// eight working variables and everything else, so temporaries count: with three separate
+// rotations the compression ran a sixth slower.
 inline __m128i BigSigma0(__m128i x) {
     // rotations by 28, 34 and 39
-    return Xor(ShiftRightChain<28, 6, 5>(x), ShiftLeftChain<25, 5, 6>(x));
+    const __m128i right =
+        Xor(_mm_srli_epi64(x, 28), _mm_srli_epi64(Xor(x, _mm_srli_epi64(x, 5)), 34));
+    const __m128i left =
+        Xor(_mm_slli_epi64(x, 36), _mm_slli_epi64(Xor(x, _mm_slli_epi64(x, 5)), 25));
+    return Xor(right, left);
 }
 inline __m128i BigSigma1(__m128i x) {
     // rotations by 14, 18 and 41
-    return Xor(ShiftRightChain<14, 4, 23>(x), ShiftLeftChain<23, 23, 4>(x));
+    const __m128i right =
+        Xor(_mm_srli_epi64(x, 14), _mm_srli_epi64(Xor(x, _mm_srli_epi64(x, 23)), 18));
+    const __m128i left =
+        Xor(_mm_slli_epi64(x, 50), _mm_slli_epi64(Xor(x, _mm_slli_epi64(x, 23)), 23));
+    return Xor(right, left);
 }
 // The schedule's sigma functions work on both halves: two schedule words at once.
 inline __m128i SmallSigma0(__m128i x) {
@@ -90,8 +91,15 @@ inline __m128i OddPair(const uint64_t* w, unsigned t) {
 }  // namespace
 
 void Sha512CompressSse2(uint64_t state[8], const uint8_t block[128]) {
+    // The block's words, most significant byte first: the bytes swapped within each 16-bit
+    // half-word, then the half-words reversed within each 64-bit word.
     alignas(16) uint64_t w[80];
-    for (unsigned t = 0; t < 16; ++t) w[t] = LoadBe64(block + 8 * t);
+    for (unsigned t = 0; t < 16; t += 2) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * t));
+        x = _mm_or_si128(_mm_slli_epi16(x, 8), _mm_srli_epi16(x, 8));
+        x = _mm_shufflehi_epi16(_mm_shufflelo_epi16(x, 0x1B), 0x1B);
+        _mm_store_si128(reinterpret_cast<__m128i*>(w + t), x);
+    }
     __m128i last = Pair(w, 14);
     for (unsigned t = 16; t < 80; t += 2) {
         const __m128i next = Add(Add(SmallSigma1(last), OddPair(w, t - 7)),
