@@ -5,9 +5,9 @@
 // every 64-bit addition, rotation and logical operation.  SSE2 has 64-bit additions,
 // shifts and logic in its eight 128-bit registers, so there each working variable sits in
 // one register.  The 32-bit build compresses with it when the processor has SSE2 (every
-// x86 processor made since 2003 does); the 64-bit build, with sixteen 64-bit registers,
-// keeps to the scalar compression, and has this one only so that the tests can set the
-// two side by side.
+// x86-64 processor has, and most 32-bit ones since 2001); the 64-bit build, with sixteen
+// 64-bit registers, keeps to the scalar compression, and has this one only so that the
+// tests can set the two side by side.
 #ifndef KORVADEX_DIGESTS_SHA512_SSE2_H
 #define KORVADEX_DIGESTS_SHA512_SSE2_H
 
