@@ -11,17 +11,20 @@ Sha512ContextData Sha512Context;
 
 namespace {
 
+// Sigma0 and the small sigmas are written nested (fewer copies of x, since an x86 rotation
+// overwrites its operand); Sigma1 is not, as it lies on the chain from one e to the next,
+// which the nesting would lengthen.
 inline uint64_t BigSigma0(uint64_t x) {
-    return Rotr64(x, 28) ^ Rotr64(x, 34) ^ Rotr64(x, 39);
+    return Rotr64(Rotr64(Rotr64(x, 5) ^ x, 6) ^ x, 28);
 }
 inline uint64_t BigSigma1(uint64_t x) {
     return Rotr64(x, 14) ^ Rotr64(x, 18) ^ Rotr64(x, 41);
 }
 inline uint64_t SmallSigma0(uint64_t x) {
-    return Rotr64(x, 1) ^ Rotr64(x, 8) ^ (x >> 7);
+    return Rotr64(Rotr64(x, 7) ^ x, 1) ^ (x >> 7);
 }
 inline uint64_t SmallSigma1(uint64_t x) {
-    return Rotr64(x, 19) ^ Rotr64(x, 61) ^ (x >> 6);
+    return Rotr64(Rotr64(x, 42) ^ x, 19) ^ (x >> 6);
 }
 inline uint64_t Ch(uint64_t x, uint64_t y, uint64_t z) {
     return z ^ (x & (y ^ z));
@@ -43,6 +46,17 @@ inline void Step(uint64_t a, uint64_t b, uint64_t c, uint64_t& d, uint64_t e, ui
     h += BigSigma0(a);
 }
 
+// Schedule word t + I, for t a multiple of 16, in the 16-word window w where word t lives at
+// position t mod 16: the first sixteen are read from the block, each later one replaces
+// W[t-16].  The words are formed between the steps that use them, not all before the
+// first step, which gives the processor independent work beside the steps' long chains:
+// a seventh faster than expanding all eighty first.
+template <unsigned I>
+inline uint64_t W(uint64_t w[16], unsigned t, const uint8_t* block) {
+    if (t == 0) return w[I] = LoadBe64(block + 8 * I);
+    return w[I] += SmallSigma1(w[(I + 14) % 16]) + w[(I + 9) % 16] + SmallSigma0(w[(I + 1) % 16]);
+}
+
 void Compress(Sha512ContextData& ctx) {
 #if defined(__i386__) && defined(KORVADEX_HAVE_SHA512_SSE2)
     if (__builtin_cpu_supports("sse2")) {
@@ -50,32 +64,27 @@ void Compress(Sha512ContextData& ctx) {
         return;
     }
 #endif
-    uint64_t w[80];
-    for (unsigned t = 0; t < 16; ++t) w[t] = LoadBe64(ctx.block + 8 * t);
-    // The expansion is unrolled whole and carries W[t-2] and W[t-1] in registers.  As a
-    // plain loop the compiler vectorises it into a serial chain of two-word vectors whose
-    // latency the steps cannot hide (a quarter slower in all).
-    uint64_t w2 = w[14], w1 = w[15];
-#pragma GCC unroll 64
-    for (unsigned t = 16; t < 80; ++t) {
-        const uint64_t next = SmallSigma1(w2) + w[t - 7] + SmallSigma0(w[t - 15]) + w[t - 16];
-        w[t] = next;
-        w2 = w1;
-        w1 = next;
-    }
-
+    uint64_t w[16];
     uint64_t a = ctx.state[0], b = ctx.state[1], c = ctx.state[2], d = ctx.state[3];
     uint64_t e = ctx.state[4], f = ctx.state[5], g = ctx.state[6], h = ctx.state[7];
     const uint64_t* k = kSha512RoundConstants;
-    for (unsigned t = 0; t < 80; t += 8) {
-        Step(a, b, c, d, e, f, g, h, k[t] + w[t]);
-        Step(h, a, b, c, d, e, f, g, k[t + 1] + w[t + 1]);
-        Step(g, h, a, b, c, d, e, f, k[t + 2] + w[t + 2]);
-        Step(f, g, h, a, b, c, d, e, k[t + 3] + w[t + 3]);
-        Step(e, f, g, h, a, b, c, d, k[t + 4] + w[t + 4]);
-        Step(d, e, f, g, h, a, b, c, k[t + 5] + w[t + 5]);
-        Step(c, d, e, f, g, h, a, b, k[t + 6] + w[t + 6]);
-        Step(b, c, d, e, f, g, h, a, k[t + 7] + w[t + 7]);
+    for (unsigned t = 0; t < 80; t += 16) {
+        Step(a, b, c, d, e, f, g, h, k[t] + W<0>(w, t, ctx.block));
+        Step(h, a, b, c, d, e, f, g, k[t + 1] + W<1>(w, t, ctx.block));
+        Step(g, h, a, b, c, d, e, f, k[t + 2] + W<2>(w, t, ctx.block));
+        Step(f, g, h, a, b, c, d, e, k[t + 3] + W<3>(w, t, ctx.block));
+        Step(e, f, g, h, a, b, c, d, k[t + 4] + W<4>(w, t, ctx.block));
+        Step(d, e, f, g, h, a, b, c, k[t + 5] + W<5>(w, t, ctx.block));
+        Step(c, d, e, f, g, h, a, b, k[t + 6] + W<6>(w, t, ctx.block));
+        Step(b, c, d, e, f, g, h, a, k[t + 7] + W<7>(w, t, ctx.block));
+        Step(a, b, c, d, e, f, g, h, k[t + 8] + W<8>(w, t, ctx.block));
+        Step(h, a, b, c, d, e, f, g, k[t + 9] + W<9>(w, t, ctx.block));
+        Step(g, h, a, b, c, d, e, f, k[t + 10] + W<10>(w, t, ctx.block));
+        Step(f, g, h, a, b, c, d, e, k[t + 11] + W<11>(w, t, ctx.block));
+        Step(e, f, g, h, a, b, c, d, k[t + 12] + W<12>(w, t, ctx.block));
+        Step(d, e, f, g, h, a, b, c, k[t + 13] + W<13>(w, t, ctx.block));
+        Step(c, d, e, f, g, h, a, b, k[t + 14] + W<14>(w, t, ctx.block));
+        Step(b, c, d, e, f, g, h, a, k[t + 15] + W<15>(w, t, ctx.block));
     }
     ctx.state[0] += a;
     ctx.state[1] += b;
