@@ -1,7 +1,7 @@
 // Small helpers shared by the engines: loads and stores in either byte order,
-// rotations, and a wipe the compiler may not drop.  Loads and stores go byte by byte
-// (compilers turn them into single moves), so data may be unaligned and the results do
-// not depend on the host's byte order.
+// rotations, a prefetch hint, and a wipe the compiler may not drop.  Loads and stores go byte by
+// byte (compilers turn them into single moves), so data may be unaligned and the results do not
+// depend on the host's byte order.
 #ifndef KORVADEX_DIGESTS_BYTE_ORDER_H
 #define KORVADEX_DIGESTS_BYTE_ORDER_H
 
@@ -58,6 +58,22 @@ inline void StoreLe64(uint8_t* p, uint64_t v) {
 inline void StoreBe64(uint8_t* p, uint64_t v) {
     StoreBe32(p, uint32_t(v >> 32));
     StoreBe32(p + 4, uint32_t(v));
+}
+
+// Asks the processor to start fetching the cache line kPrefetchDistance bytes past p.  The
+// engines read the caller's buffer front to back, and a large buffer comes in from beyond
+// the second-level cache more slowly than the hardware's own prefetching anticipates: a
+// tenth of the speed of the faster engines was lost waiting for it.  Only a hint: nothing
+// is read, and an address past the end of the buffer does no harm (the address is formed
+// as an integer, never as a pointer beyond the buffer).
+constexpr uintptr_t kPrefetchDistance = 2048;
+inline void PrefetchAhead(const void* p) {
+#if defined(__GNUC__)
+    __builtin_prefetch(
+        reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(p) + kPrefetchDistance));
+#else
+    (void)p;
+#endif
 }
 
 // Zeroes n bytes; the empty asm statement tells the compiler that the zeros are read,

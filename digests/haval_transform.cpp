@@ -172,6 +172,8 @@ void CompressBlocks(const uint8_t* source, size_t count) {
     const bool copying = source != nullptr && count != 0;
     for (; count != 0; --count) {
         if (source) {
+            PrefetchAhead(source);
+            PrefetchAhead(source + 64);
             std::memcpy(c.block, source, sizeof c.block);
             source += sizeof c.block;
         }

@@ -56,6 +56,7 @@ void Md4CompressBlocks(Md4ContextType& ctx, const uint8_t* source, size_t count)
     uint32_t h0 = ctx.state[0], h1 = ctx.state[1], h2 = ctx.state[2], h3 = ctx.state[3];
     for (; count != 0; --count) {
         if (source) {
+            PrefetchAhead(source);
             std::memcpy(ctx.block, source, 64);
             source += 64;
         }
@@ -168,6 +169,7 @@ inline void Md5I(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x, ui
 void Md5CompressBlocks(Md5ContextType& ctx, const uint8_t* source, size_t count) {
     for (; count != 0; --count) {
         if (source) {
+            PrefetchAhead(source);
             std::memcpy(ctx.block, source, 64);
             source += 64;
         }

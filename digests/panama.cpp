@@ -66,6 +66,7 @@ void Run(PanamaContextType& c, const uint8_t* data, size_t n) {
     for (; n != 0; --n) {
         uint32_t p[8];
         if (kPush) {
+            PrefetchAhead(data);
             for (int i = 0; i < 8; ++i) p[i] = LoadLe32(data + 4 * i);
             data += 32;
         }

@@ -106,6 +106,7 @@ void Ripemd128Update(const uint8_t* data, uint32_t length) {
             ctx.blockFill += length;
             return;
         }
+        PrefetchAhead(data);
         std::memcpy(ctx.block + ctx.blockFill, data, space);
         data += space;
         length -= space;
@@ -333,6 +334,7 @@ void Ripemd256Update(const uint8_t* data, uint32_t length) {
             ctx.blockFill += length;
             return;
         }
+        PrefetchAhead(data);
         std::memcpy(ctx.block + ctx.blockFill, data, space);
         data += space;
         length -= space;

@@ -137,6 +137,7 @@ void Ripemd160Update(const uint8_t* data, uint32_t length) {
             ctx.blockFill += length;
             return;
         }
+        PrefetchAhead(data);
         std::memcpy(ctx.block + ctx.blockFill, data, space);
         data += space;
         length -= space;
@@ -401,6 +402,7 @@ void Ripemd320Update(const uint8_t* data, uint32_t length) {
             ctx.blockFill += length;
             return;
         }
+        PrefetchAhead(data);
         std::memcpy(ctx.block + ctx.blockFill, data, space);
         data += space;
         length -= space;

@@ -77,6 +77,7 @@ void Sha1CompressBlocks(Sha1ContextType& ctx, const uint8_t* source, size_t coun
     const uint8_t* block = ctx.block;
     for (; count != 0; --count) {
         if (source) {
+            PrefetchAhead(source);
             std::memcpy(ctx.block, source, 64);
             source += 64;
         }
@@ -312,7 +313,10 @@ DigestResult Sha0DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, uin
     for (;;) {
         uint32_t state[5] = {ctx.state[0], ctx.state[1], ctx.state[2], ctx.state[3], ctx.state[4]};
         uint32_t remaining = ctx.remaining;
-        for (; remaining >= 64; remaining -= 64, source += 64) Sha0Compress(state, source, window);
+        for (; remaining >= 64; remaining -= 64, source += 64) {
+            PrefetchAhead(source);
+            Sha0Compress(state, source, window);
+        }
         for (int i = 0; i < 5; ++i) ctx.state[i] = state[i];
         ctx.remaining = remaining;
         Wipe(state, sizeof state);

@@ -173,6 +173,7 @@ DigestResult Sha256DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, u
     const uint8_t* source = data;
     for (;;) {
         while (ctx.remaining >= 64) {
+            PrefetchAhead(source);
             Sha256Compress(source);
             source += 64;
             ctx.remaining -= 64;

@@ -118,6 +118,8 @@ void Update(Sha512ContextData& ctx, const uint8_t* data, uint32_t length) {
             ctx.blockFill += length;
             return;
         }
+        PrefetchAhead(data);
+        PrefetchAhead(data + 64);
         std::memcpy(ctx.block + ctx.blockFill, data, space);
         data += space;
         length -= space;

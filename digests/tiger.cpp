@@ -102,6 +102,7 @@ void TigerUpdate(const uint8_t* data, uint32_t length) {
             TigerContext.blockFill += length;
             return;
         }
+        PrefetchAhead(data);
         std::memcpy(TigerContext.block + TigerContext.blockFill, data, room);
         data += room;
         length -= room;
