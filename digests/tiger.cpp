@@ -102,7 +102,6 @@ void TigerUpdate(const uint8_t* data, uint32_t length) {
             TigerContext.blockFill += length;
             return;
         }
-        PrefetchAhead(data);
         std::memcpy(TigerContext.block + TigerContext.blockFill, data, room);
         data += room;
         length -= room;
