@@ -62,10 +62,10 @@ inline void StoreBe64(uint8_t* p, uint64_t v) {
 
 // Asks the processor to start fetching the cache line kPrefetchDistance bytes past p.  The
 // engines read the caller's buffer front to back, and a large buffer comes in from beyond
-// the second-level cache more slowly than the hardware's own prefetching anticipates: a
-// tenth of the speed of the faster engines was lost waiting for it.  Only a hint: nothing
-// is read, and an address past the end of the buffer does no harm (the address is formed
-// as an integer, never as a pointer beyond the buffer).
+// the second-level cache more slowly than the hardware's own prefetching anticipates: up
+// to a tenth of the speed of the faster engines was lost waiting for it.  Only a hint:
+// nothing is read, and an address past the end of the buffer does no harm (the address is
+// formed as an integer, never as a pointer beyond the buffer).
 constexpr uintptr_t kPrefetchDistance = 2048;
 inline void PrefetchAhead(const void* p) {
 #if defined(__GNUC__)
