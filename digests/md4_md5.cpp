@@ -46,6 +46,19 @@ inline void Md4H(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x) {
     a = Rotl32(a, S);
 }
 
+// The message words of the next block.  With a source, its next 64 bytes are first copied
+// into block and source moves past them, as Update does with every whole block; without
+// one, block is taken as it stands.
+template <typename Context>
+inline void NextBlockWords(Context& ctx, const uint8_t*& source, uint32_t (&x)[16]) {
+    if (source) {
+        PrefetchAhead(source);
+        std::memcpy(ctx.block, source, 64);
+        source += 64;
+    }
+    for (int i = 0; i < 16; ++i) x[i] = LoadLe32(ctx.block + 4 * i);
+}
+
 // The compression of RFC 1320 over ctx.block into ctx.state, count times.  With a source,
 // each time the next 64 bytes of source are first copied into block, and block is cleared
 // after the compression, as Update does with every whole block; without one, block is
@@ -55,13 +68,8 @@ inline void Md4H(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x) {
 void Md4CompressBlocks(Md4ContextType& ctx, const uint8_t* source, size_t count) {
     uint32_t h0 = ctx.state[0], h1 = ctx.state[1], h2 = ctx.state[2], h3 = ctx.state[3];
     for (; count != 0; --count) {
-        if (source) {
-            PrefetchAhead(source);
-            std::memcpy(ctx.block, source, 64);
-            source += 64;
-        }
         uint32_t x[16];
-        for (int i = 0; i < 16; ++i) x[i] = LoadLe32(ctx.block + 4 * i);
+        NextBlockWords(ctx, source, x);
         uint32_t a = h0, b = h1, c = h2, d = h3;
 
         Md4F<3>(a, b, c, d, x[0]);
@@ -168,13 +176,8 @@ inline void Md5I(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x, ui
 // ran at the same speed either way); MD4 shows no such difference.
 void Md5CompressBlocks(Md5ContextType& ctx, const uint8_t* source, size_t count) {
     for (; count != 0; --count) {
-        if (source) {
-            PrefetchAhead(source);
-            std::memcpy(ctx.block, source, 64);
-            source += 64;
-        }
         uint32_t x[16];
-        for (int i = 0; i < 16; ++i) x[i] = LoadLe32(ctx.block + 4 * i);
+        NextBlockWords(ctx, source, x);
         uint32_t a = ctx.state[0], b = ctx.state[1], c = ctx.state[2], d = ctx.state[3];
 
         Md5F<7>(a, b, c, d, x[0], 0xD76AA478);
