@@ -30,25 +30,24 @@ inline __m128i Xor(__m128i x, __m128i y) {
     return _mm_xor_si128(x, y);
 }
 
-// The big sigmas from shifts, two of the three shifts of each direction taken together:
-// x >> 18 ^ x >> 41 is (x ^ x >> 23) >> 18.  The 32-bit build has eight registers for the
-// eight working variables and everything else, so temporaries count: with three separate
-// rotations the compression ran a sixth slower.
-inline __m128i BigSigma0(__m128i x) {
-    // rotations by 28, 34 and 39
+// A big sigma, the rotations by a < b < c, from shifts with two of the three shifts of each
+// direction taken together: x >> b ^ x >> c is (x ^ x >> (c - b)) >> b, and likewise to the
+// left.  The 32-bit build has eight registers for the eight working variables and
+// everything else, so temporaries count: with three separate rotations the compression ran
+// a sixth slower.
+template <int a, int b, int c>
+inline __m128i BigSigma(__m128i x) {
     const __m128i right =
-        Xor(_mm_srli_epi64(x, 28), _mm_srli_epi64(Xor(x, _mm_srli_epi64(x, 5)), 34));
+        Xor(_mm_srli_epi64(x, a), _mm_srli_epi64(Xor(x, _mm_srli_epi64(x, c - b)), b));
     const __m128i left =
-        Xor(_mm_slli_epi64(x, 36), _mm_slli_epi64(Xor(x, _mm_slli_epi64(x, 5)), 25));
+        Xor(_mm_slli_epi64(x, 64 - a), _mm_slli_epi64(Xor(x, _mm_slli_epi64(x, c - b)), 64 - c));
     return Xor(right, left);
 }
+inline __m128i BigSigma0(__m128i x) {
+    return BigSigma<28, 34, 39>(x);
+}
 inline __m128i BigSigma1(__m128i x) {
-    // rotations by 14, 18 and 41
-    const __m128i right =
-        Xor(_mm_srli_epi64(x, 14), _mm_srli_epi64(Xor(x, _mm_srli_epi64(x, 23)), 18));
-    const __m128i left =
-        Xor(_mm_slli_epi64(x, 50), _mm_slli_epi64(Xor(x, _mm_slli_epi64(x, 23)), 23));
-    return Xor(right, left);
+    return BigSigma<14, 18, 41>(x);
 }
 // The schedule's sigma functions work on both halves: two schedule words at once.
 inline __m128i SmallSigma0(__m128i x) {
