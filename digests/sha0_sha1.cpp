@@ -47,20 +47,34 @@ inline void Round4(uint32_t a, uint32_t& b, uint32_t c, uint32_t d, uint32_t& e,
     b = Rotl32(b, 30);
 }
 
-// Word T of the message schedule, in the 16-word window w where word t lives at
-// position t mod 16: the first sixteen are read from the block, each later one is the
-// XOR of W[T-3], W[T-8], W[T-14] and W[T-16] and replaces the last of them.  SHA-1
-// rotates it left by one bit; SHA-0 does not, the one difference between the two.
-template <int T, bool Rotate>
-inline uint32_t ScheduleWord(uint32_t w[16], const uint8_t* block) {
+// Word T of the message schedule, in the N-word window w where word t lives at position
+// t mod N: the first sixteen are read from the block, each later one is the XOR of W[T-3],
+// W[T-8], W[T-14] and W[T-16] and replaces the oldest word.  SHA-1 rotates it left by one
+// bit; SHA-0 does not, the one difference between the two.
+//
+// Applied to itself, SHA-1's recurrence gives, from word 32 on, the XOR of W[T-6],
+// W[T-16], W[T-28] and W[T-32] rotated left by two: the same words from a 32-word window.
+// Where the window lives in memory, as in 32-bit builds, each word waits on the store of
+// the word it is made from; six steps rather than three between the two take that wait
+// off the steps' pace (a fifth faster there).  With a 16-word window the 64-bit build is
+// faster, a few percent.
+template <int T, bool Rotate, size_t N>
+inline uint32_t ScheduleWord(uint32_t (&w)[N], const uint8_t* block) {
+    uint32_t x;
     if constexpr (T < 16) {
-        w[T] = LoadBe32(block + 4 * T);
+        x = LoadBe32(block + 4 * T);
+    } else if constexpr (Rotate && N == 32 && T >= 32) {
+        x = Rotl32(w[(T - 6) % N] ^ w[(T - 16) % N] ^ w[(T - 28) % N] ^ w[(T - 32) % N], 2);
     } else {
-        const uint32_t x = w[T % 16] ^ w[(T - 3) % 16] ^ w[(T - 8) % 16] ^ w[(T - 14) % 16];
-        w[T % 16] = Rotate ? Rotl32(x, 1) : x;
+        x = w[(T - 3) % N] ^ w[(T - 8) % N] ^ w[(T - 14) % N] ^ w[(T - 16) % N];
+        if constexpr (Rotate) x = Rotl32(x, 1);
     }
-    return w[T % 16];
+    w[T % N] = x;
+    return x;
 }
+
+// SHA-1's window: 32 words in 32-bit builds, 16 otherwise (above).
+constexpr size_t kSha1Window = sizeof(void*) == 4 ? 32 : 16;
 
 // SHA-1 compression of ctx.block into ctx.state, count times.  With a source, each time
 // the next 64 bytes of source are first copied into block, and block is cleared after the
@@ -73,7 +87,7 @@ inline uint32_t ScheduleWord(uint32_t w[16], const uint8_t* block) {
 // The schedule is formed step by step in a 16-word window rather than expanded into 80
 // words first: the same words, with about a fifth less work.
 void Sha1CompressBlocks(Sha1ContextType& ctx, const uint8_t* source, size_t count) {
-    uint32_t w[16];
+    uint32_t w[kSha1Window];
     const uint8_t* block = ctx.block;
     for (; count != 0; --count) {
         if (source) {
@@ -179,7 +193,7 @@ void Sha1CompressBlocks(Sha1ContextType& ctx, const uint8_t* source, size_t coun
 
 // SHA-0 compression.  The window w belongs to the caller, who wipes it after the last
 // block.
-void Sha0Compress(uint32_t state[5], const uint8_t* block, uint32_t w[16]) {
+void Sha0Compress(uint32_t state[5], const uint8_t* block, uint32_t (&w)[16]) {
     uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
 
     Round1(a, b, c, d, e, ScheduleWord<0, false>(w, block));
