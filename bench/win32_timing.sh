@@ -18,9 +18,11 @@ out="$root/build-win32"
 mkdir -p "$out"
 
 sources=("$root/bench/line_timing.cpp" "$root"/digests/*.cpp "$root/report/report_lines.cpp")
-# The digests' 32-bit flag from CMakeLists.txt (no `rep stos` for the block clears).
+# The digests' 32-bit flags from CMakeLists.txt (no `rep stos` or `rep movs` for the
+# block clears and copies).
 i686-w64-mingw32-g++-posix -O3 -std=c++17 -Wall -Wextra -static -I"$root/digests" \
   -I"$root/report" -mmemset-strategy=unrolled_loop:256:noalign,libcall:-1:noalign \
+  -mmemcpy-strategy=unrolled_loop:256:noalign,libcall:-1:noalign \
   "${sources[@]}" -o "$out/korvadex_line_timing.exe"
 g++ -O3 -std=c++17 -Wall -Wextra -I"$root/digests" -I"$root/report" "${sources[@]}" \
   -o "$out/korvadex_line_timing"
