@@ -1,6 +1,7 @@
 #include "sha0_sha1.h"
 
 #include <cstring>
+#include <utility>
 
 #include "byte_order.h"
 
@@ -60,13 +61,12 @@ inline void Round4(uint32_t a, uint32_t& b, uint32_t c, uint32_t d, uint32_t& e,
 // the steps' pace.  32-bit SHA-1 a third faster in all; the 64-bit build is a few percent
 // faster with the 16-word window.
 template <int T, bool Rotate, size_t N>
-inline uint32_t ScheduleWord(uint32_t (&w)[N], [[maybe_unused]] const uint8_t* block) {
+inline uint32_t FormWord(uint32_t (&w)[N], const uint8_t* block) {
     static_assert(N == 16 || (Rotate && N == 32), "a 32-word window is SHA-1's");
-    if constexpr (N == 32 && T < 32) return w[T];
     uint32_t x;
     if constexpr (T < 16) {
         x = LoadBe32(block + 4 * T);
-    } else if constexpr (N == 32) {
+    } else if constexpr (N == 32 && T >= 32) {
         x = Rotl32(w[(T - 6) % N] ^ w[(T - 16) % N] ^ w[(T - 28) % N] ^ w[(T - 32) % N], 2);
     } else {
         x = w[(T - 3) % N] ^ w[(T - 8) % N] ^ w[(T - 14) % N] ^ w[(T - 16) % N];
@@ -78,12 +78,22 @@ inline uint32_t ScheduleWord(uint32_t (&w)[N], [[maybe_unused]] const uint8_t* b
 
 // The words of a 32-word SHA-1 window that are formed before the steps: the sixteen of
 // the block and the sixteen made from them.  A 16-word window has none.
+template <size_t N, size_t... T>
+inline void FillWindow(uint32_t (&w)[N], const uint8_t* block, std::index_sequence<T...>) {
+    if constexpr (N == 32) (FormWord<int(T), true>(w, block), ...);
+}
 template <size_t N>
-inline void FillWindow([[maybe_unused]] uint32_t (&w)[N], [[maybe_unused]] const uint8_t* block) {
-    if constexpr (N == 32) {
-        for (int t = 0; t < 16; ++t) w[t] = LoadBe32(block + 4 * t);
-        for (int t = 16; t < 32; ++t) w[t] = Rotl32(w[t - 3] ^ w[t - 8] ^ w[t - 14] ^ w[t - 16], 1);
-    }
+inline void FillWindow(uint32_t (&w)[N], const uint8_t* block) {
+    FillWindow(w, block, std::make_index_sequence<32>());
+}
+
+// Word T for step T: formed now, or taken from the window where FillWindow formed it.
+template <int T, bool Rotate, size_t N>
+inline uint32_t ScheduleWord(uint32_t (&w)[N], const uint8_t* block) {
+    if constexpr (N == 32 && T < 32)
+        return w[T];
+    else
+        return FormWord<T, Rotate>(w, block);
 }
 
 // SHA-1's window: 32 words in 32-bit builds, 16 otherwise (above).
