@@ -171,12 +171,7 @@ void CompressBlocks(const uint8_t* source, size_t count) {
     for (int i = 0; i < 8; ++i) h[i] = c.state[i];
     const bool copying = source != nullptr && count != 0;
     for (; count != 0; --count) {
-        if (source) {
-            PrefetchAhead(source);
-            PrefetchAhead(source + 64);
-            std::memcpy(c.block, source, sizeof c.block);
-            source += sizeof c.block;
-        }
+        if (source) TakeBlock(c.block, source);
         uint32_t t[8];
         for (int i = 0; i < 8; ++i) t[i] = h[i];
         Passes<kPasses>(t, c.block, std::make_index_sequence<kPasses>());

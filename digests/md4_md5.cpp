@@ -51,11 +51,7 @@ inline void Md4H(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x) {
 // one, block is taken as it stands.
 template <typename Context>
 inline void NextBlockWords(Context& ctx, const uint8_t*& source, uint32_t (&x)[16]) {
-    if (source) {
-        PrefetchAhead(source);
-        std::memcpy(ctx.block, source, 64);
-        source += 64;
-    }
+    if (source) TakeBlock(ctx.block, source);
     for (int i = 0; i < 16; ++i) x[i] = LoadLe32(ctx.block + 4 * i);
 }
 

@@ -113,11 +113,7 @@ void Sha1CompressBlocks(Sha1ContextType& ctx, const uint8_t* source, size_t coun
     uint32_t w[kSha1Window];
     const uint8_t* block = ctx.block;
     for (; count != 0; --count) {
-        if (source) {
-            PrefetchAhead(source);
-            std::memcpy(ctx.block, source, 64);
-            source += 64;
-        }
+        if (source) TakeBlock(ctx.block, source);
         FillWindow(w, block);
         uint32_t a = ctx.state[0], b = ctx.state[1], c = ctx.state[2], d = ctx.state[3],
                  e = ctx.state[4];
