@@ -76,6 +76,18 @@ uint32_t Adler32Update(const uint8_t* data, uint32_t length, uint32_t start) {
 // register of its own (movzbl %al,%ecx) instead of copying the register and narrowing it in
 // place, which takes the narrowing off the chain from one step to the next on processors
 // that eliminate such moves; a seventh faster on Intel cores, the same on AMD ones.
+//
+// One step waits for the one before it: a table load and an exclusive-or, about six cycles
+// a byte however the step is written.  Long inputs therefore go through in groups of
+// kCrcLanes stretches of kCrcLaneBytes, whose registers run side by side (each stretch but
+// the first from zero), and join at the end of the group.  A CRC register is linear in the
+// register it starts from and in the data: the register after the data AB equals the
+// register after A carried across as many zero bytes as B has, exclusive-or the register
+// that B alone gives from zero.  Carrying a register across n zero bytes multiplies it by
+// x^(8n) modulo the polynomial, a constant for a stretch of fixed length.  Every byte still
+// takes its one step in the variant's own table.  Eight lanes of 2 KiB made CRC-32 over
+// 16 MiB about six times as fast as one register (x86-64: 3.5 against 0.6 GB/s; the
+// 32-bit build keeps pace); inputs shorter than a group take the one-register loops.
 
 namespace {
 
@@ -87,50 +99,158 @@ size_t LoadLeWord(const uint8_t* p) {
     }
 }
 
+constexpr unsigned kCrcLanes = 8;
+constexpr uint32_t kCrcLaneBytes = 2048;  // a multiple of every variant's fold
+
+// The register of each variant as a polynomial over GF(2) of degree below kWidth, and
+// the variant's one step per byte, folded a word at a time (Fold takes kFoldBytes).
+struct Crc16Arc {
+    using Reg = size_t;
+    static constexpr unsigned kWidth = 16;
+    static constexpr bool kReflected = true;
+    static constexpr uint32_t kPoly = 0xA001;
+    static constexpr uint32_t kFoldBytes = sizeof(Reg);
+    static Reg Fold(Reg r, const uint8_t* p) {
+        r ^= LoadLeWord(p);
+        for (size_t k = 0; k < sizeof(Reg); ++k) r = kCrc16Table[r & 0xFF] ^ (r >> 8);
+        return r;
+    }
+};
+
+struct Crc16Ibm3740 {
+    using Reg = uint32_t;
+    static constexpr unsigned kWidth = 16;
+    static constexpr bool kReflected = false;
+    static constexpr uint32_t kPoly = 0x1021;
+    static constexpr uint32_t kFoldBytes = 2;
+    static Reg Fold(Reg r, const uint8_t* p) {
+        r ^= uint32_t(p[0]) << 8 | uint32_t(p[1]);
+        r = ((r << 8) & 0xFFFF) ^ kCrc16CcittTable[r >> 8];
+        return ((r << 8) & 0xFFFF) ^ kCrc16CcittTable[r >> 8];
+    }
+};
+
+struct Crc32IsoHdlc {
+    using Reg = size_t;
+    static constexpr unsigned kWidth = 32;
+    static constexpr bool kReflected = true;
+    static constexpr uint32_t kPoly = 0xEDB88320;
+    static constexpr uint32_t kFoldBytes = sizeof(Reg);
+    static Reg Fold(Reg r, const uint8_t* p) {
+        r ^= LoadLeWord(p);
+        for (size_t k = 0; k < sizeof(Reg); ++k) r = kCrc32Table[r & 0xFF] ^ (r >> 8);
+        return r;
+    }
+};
+
+struct Crc32Bzip2 {
+    using Reg = uint32_t;
+    static constexpr unsigned kWidth = 32;
+    static constexpr bool kReflected = false;
+    static constexpr uint32_t kPoly = 0x04C11DB7;
+    static constexpr uint32_t kFoldBytes = 4;
+    static Reg Fold(Reg r, const uint8_t* p) {
+        r ^= LoadBe32(p);
+        for (int k = 0; k < 4; ++k) r = (r << 8) ^ kCrc32bTable[r >> 24];
+        return r;
+    }
+};
+
+// The register bit that holds the coefficient of x^j.
+template <class Crc>
+constexpr uint32_t PowerBit(unsigned j) {
+    return Crc::kReflected ? uint32_t(1) << (Crc::kWidth - 1 - j) : uint32_t(1) << j;
+}
+
+// r times x, modulo the polynomial.
+template <class Crc>
+constexpr uint32_t TimesX(uint32_t r) {
+    const uint32_t top = PowerBit<Crc>(Crc::kWidth - 1);
+    const uint32_t carry = (r & top) != 0 ? Crc::kPoly : 0;
+    if constexpr (Crc::kReflected) {
+        return (r >> 1) ^ carry;
+    } else {
+        return ((r << 1) & (top | (top - 1))) ^ carry;
+    }
+}
+
+// a times b, modulo the polynomial.
+template <class Crc>
+uint32_t Times(uint32_t a, uint32_t b) {
+    uint32_t product = 0;
+    for (unsigned j = 0; j < Crc::kWidth; ++j, b = TimesX<Crc>(b))
+        if ((a & PowerBit<Crc>(j)) != 0) product ^= b;
+    return product;
+}
+
+// x^n modulo the polynomial.
+template <class Crc>
+constexpr uint32_t PowerOfX(uint32_t n) {
+    uint32_t r = PowerBit<Crc>(0);
+    for (; n != 0; --n) r = TimesX<Crc>(r);
+    return r;
+}
+
+// Takes whole groups of lanes off the front of the data and returns the register after them.
+template <class Crc>
+typename Crc::Reg RunLanes(typename Crc::Reg r, const uint8_t*& data, uint32_t& length) {
+    using Reg = typename Crc::Reg;
+    static_assert(kCrcLaneBytes % Crc::kFoldBytes == 0, "a lane ends on a fold");
+    constexpr uint32_t kCarry = PowerOfX<Crc>(8 * kCrcLaneBytes);
+    constexpr uint32_t kGroup = kCrcLanes * kCrcLaneBytes;
+    for (; length >= kGroup; length -= kGroup, data += kGroup) {
+        Reg lane[kCrcLanes] = {r};
+        for (const uint8_t* p = data; p != data + kCrcLaneBytes; p += Crc::kFoldBytes)
+#pragma GCC unroll 8  // kCrcLanes: the lanes' registers stay registers
+            for (unsigned i = 0; i < kCrcLanes; ++i)
+                lane[i] = Crc::Fold(lane[i], p + i * kCrcLaneBytes);
+        // After a whole fold a register holds no bits above the CRC's width.
+        uint32_t joined = uint32_t(lane[0]);
+        for (unsigned i = 1; i < kCrcLanes; ++i)
+            joined = Times<Crc>(joined, kCarry) ^ uint32_t(lane[i]);
+        r = joined;
+    }
+    return r;
+}
+
+// The whole words after the lanes, then the last bytes one at a time.
+template <class Crc>
+typename Crc::Reg RunFolds(typename Crc::Reg r, const uint8_t*& data, uint32_t& length) {
+    for (; length >= Crc::kFoldBytes; length -= Crc::kFoldBytes, data += Crc::kFoldBytes)
+        r = Crc::Fold(r, data);
+    return r;
+}
+
 }  // namespace
 
 uint32_t Crc16Update(const uint8_t* data, uint32_t length, uint32_t start) {
-    using Word = size_t;
-    Word r = start & 0xFFFF;
-    for (; length >= sizeof(Word); length -= sizeof(Word), data += sizeof(Word)) {
-        r ^= LoadLeWord(data);
-        for (size_t k = 0; k < sizeof(Word); ++k) r = kCrc16Table[r & 0xFF] ^ (r >> 8);
-    }
+    size_t r = start & 0xFFFF;
+    r = RunLanes<Crc16Arc>(r, data, length);
+    r = RunFolds<Crc16Arc>(r, data, length);
     for (; length != 0; --length) r = kCrc16Table[(r ^ *data++) & 0xFF] ^ (r >> 8);
     return uint32_t(r);
 }
 
 uint32_t Crc16CcittUpdate(const uint8_t* data, uint32_t length, uint32_t start) {
     uint32_t r = start & 0xFFFF;
-    for (; length >= 2; length -= 2, data += 2) {
-        r ^= uint32_t(data[0]) << 8 | uint32_t(data[1]);
-        r = ((r << 8) & 0xFFFF) ^ kCrc16CcittTable[r >> 8];
-        r = ((r << 8) & 0xFFFF) ^ kCrc16CcittTable[r >> 8];
-    }
+    r = RunLanes<Crc16Ibm3740>(r, data, length);
+    r = RunFolds<Crc16Ibm3740>(r, data, length);
     if (length != 0) r = ((r << 8) & 0xFFFF) ^ kCrc16CcittTable[(r >> 8) ^ data[0]];
     return r;
 }
 
 uint32_t Crc32Update(const uint8_t* data, uint32_t length, uint32_t start) {
-    using Word = size_t;
-    Word r = uint32_t(~start);
-    for (; length >= sizeof(Word); length -= sizeof(Word), data += sizeof(Word)) {
-        r ^= LoadLeWord(data);
-        for (size_t k = 0; k < sizeof(Word); ++k) r = kCrc32Table[r & 0xFF] ^ (r >> 8);
-    }
+    size_t r = uint32_t(~start);
+    r = RunLanes<Crc32IsoHdlc>(r, data, length);
+    r = RunFolds<Crc32IsoHdlc>(r, data, length);
     for (; length != 0; --length) r = kCrc32Table[(r ^ *data++) & 0xFF] ^ (r >> 8);
     return ~uint32_t(r);
 }
 
 uint32_t Crc32bUpdate(const uint8_t* data, uint32_t length, uint32_t start) {
     uint32_t r = ~start;
-    for (; length >= 4; length -= 4, data += 4) {
-        r ^= LoadBe32(data);
-        r = (r << 8) ^ kCrc32bTable[r >> 24];
-        r = (r << 8) ^ kCrc32bTable[r >> 24];
-        r = (r << 8) ^ kCrc32bTable[r >> 24];
-        r = (r << 8) ^ kCrc32bTable[r >> 24];
-    }
+    r = RunLanes<Crc32Bzip2>(r, data, length);
+    r = RunFolds<Crc32Bzip2>(r, data, length);
     for (; length != 0; --length) r = (r << 8) ^ kCrc32bTable[(r >> 24) ^ *data++];
     return ~r;
 }

@@ -21,9 +21,9 @@ double RelativeCost(const ReportLine& line) {
     static const Weight kWeights[] = {
         {"MD2", 60},           {"SNEFRU256 (8", 19.3}, {"SNEFRU128 (8", 13}, {"SNEFRU256 (4", 10.3},
         {"SNEFRU128 (4", 6.9}, {"GOST", 4.9},          {"WHIRLPOOL", 2.75},  {"SHA-256", 1.81},
-        {"CRC", 1.65},         {"RIPEMD-320", 1.35},   {"RIPEMD-160", 1.33}, {"SHA-512", 1.24},
-        {"SHA-384", 1.21},     {"TIGER", 1.08},        {"RIPEMD-128", 0.88}, {"RIPEMD-256", 0.87},
-        {"SHA-1", 0.8},        {"SHA-0", 0.76},        {"MD4", 0.59},        {"PANAMA", 0.28},
+        {"RIPEMD-320", 1.35},  {"RIPEMD-160", 1.33},   {"SHA-512", 1.24},    {"SHA-384", 1.21},
+        {"TIGER", 1.08},       {"RIPEMD-128", 0.88},   {"RIPEMD-256", 0.87}, {"SHA-1", 0.8},
+        {"SHA-0", 0.76},       {"MD4", 0.59},          {"CRC", 0.3},         {"PANAMA", 0.28},
         {"ADLER32", 0.13},
     };
     // HAVAL's cost follows its pass count, whatever the output length.

@@ -52,7 +52,10 @@ TEST(Checksums, CrcTableRows) {
 }
 
 TEST(Checksums, AgreeWithBitwiseCrcs) {
-    for (size_t n : {0, 1, 2, 3, 7, 8, 15, 16, 63, 64, 255, 256, 1000, 4097}) {
+    // Past 16 KiB the CRCs run in lanes that join: lengths on both sides of one and of two
+    // groups of lanes, and one that ends in a part group, an odd word and odd bytes.
+    for (size_t n : {0,   1,   2,    3,    7,     8,     15,    16,    63,    64,
+                     255, 256, 1000, 4097, 16383, 16384, 16385, 32768, 32775, 100003}) {
         auto data = RandomBytes(n, uint32_t(n) + 11);
         const uint8_t* p = data.empty() ? nullptr : data.data();
         SCOPED_TRACE(n);
@@ -88,7 +91,7 @@ TEST(Checksums, Adler32AcrossChunkBorder) {
 #endif
 
 TEST(Checksums, UpdateContinuesAtEverySplit) {
-    auto data = RandomBytes(6000, 5);
+    auto data = RandomBytes(40000, 5);
     using Update = uint32_t (*)(const uint8_t*, uint32_t, uint32_t);
     struct {
         Update update;
@@ -100,7 +103,8 @@ TEST(Checksums, UpdateContinuesAtEverySplit) {
                           {Crc32bUpdate, 0}};
     for (const auto& r : routines) {
         uint32_t whole = r.update(data.data(), uint32_t(data.size()), r.start);
-        for (uint32_t split : {0u, 1u, 100u, 5551u, 5552u, 5553u, 6000u}) {
+        for (uint32_t split :
+             {0u, 1u, 100u, 5551u, 5552u, 5553u, 6000u, 16383u, 16384u, 23457u, 40000u}) {
             uint32_t head = r.update(data.data(), split, r.start);
             EXPECT_EQ(r.update(data.data() + split, uint32_t(data.size()) - split, head), whole)
                 << split;
