@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the peer libraries (as root, when missing), builds the benchmark and runs it:
 # every report line on 16 MiB and 1 KiB beside OpenSSL, Crypto++, rhash, mhash, zlib and
-# Boost.CRC, and the whole report serial and on all cores; medians of three repetitions run
-# in random order, then the summary table.  Then times the command line itself over 16 MiB
-# (bench/cli_timing.sh).  Extra arguments go to the benchmark (e.g.
-# --benchmark_filter=MD5 or --benchmark_repetitions=5).
+# Boost.CRC, the whole report serial and on all cores, and the command line over the same
+# 16 MiB as a file; medians of three repetitions run in random order, then the summary
+# table.  Extra arguments go to the benchmark (e.g. --benchmark_filter=MD5 or
+# --benchmark_repetitions=5).  bench/cli_timing.sh times the command line over a file of
+# your own.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -27,5 +28,3 @@ cmake -S "$root" -B "$root/build-bench" -DCMAKE_BUILD_TYPE=Release -DKORVADEX_BU
 cmake --build "$root/build-bench" -j2 --target korvadex_bench korvadex >/dev/null
 "$root/build-bench/bench/korvadex_bench" --benchmark_enable_random_interleaving=true \
   --benchmark_report_aggregates_only=true "$@"
-echo
-"$root/bench/cli_timing.sh" "$root/build-bench/korvadex"

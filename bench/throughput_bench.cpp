@@ -2,14 +2,24 @@
 // algorithms in the peer libraries installed here, and the whole report of 16 MiB, serial
 // and on all cores.  After the runs a table gives, per line, our MB/s (10^6 bytes/s), the
 // best plain-code peer's, and the ratio of the two to the line's bar; then the two reports
-// beside the sum of the best plain-code peers' times over the report lines.
+// beside the sum of the best plain-code peers' times over the report lines; and the command
+// line itself (the korvadex program of this build) over the same 16 MiB as a file, serial
+// and on all cores, timed among the other benchmarks so that the machine's drift over the
+// minutes of a run falls on it and on the bars alike.
 //
 // Times are medians over the repetitions (3 unless --benchmark_repetitions says otherwise).
 // Lines and peers are timed in CPU time of the timing thread, which a busy machine disturbs
-// less than wall time; the all-cores report can only be timed in wall time.
+// less than wall time; the all-cores report and the command line can only be timed in wall
+// time.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -76,6 +86,76 @@ void BM_Report(benchmark::State& state, unsigned jobs) {
             break;
         }
         benchmark::DoNotOptimize(text.data());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kLarge));
+}
+
+// The 16 MiB buffer as a file, for the command line to read; removed again at exit.
+// path() is empty when the file could not be written.
+class BufferFile {
+public:
+    BufferFile() {
+        char name[] = "/tmp/korvadex-bench-XXXXXX";
+        const int fd = mkstemp(name);
+        if (fd < 0) return;
+        const std::vector<uint8_t>& data = Buffer();
+        size_t done = 0;
+        while (done < data.size()) {
+            const ssize_t n = write(fd, data.data() + done, data.size() - done);
+            if (n <= 0) break;
+            done += size_t(n);
+        }
+        close(fd);
+        if (done == data.size()) {
+            path_ = name;
+        } else {
+            unlink(name);
+        }
+    }
+    ~BufferFile() {
+        if (!path_.empty()) unlink(path_.c_str());
+    }
+    BufferFile(const BufferFile&) = delete;
+    BufferFile& operator=(const BufferFile&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// Runs the command line of this build over file with --jobs jobs, its output to /dev/null;
+// true when it exits with status 0.
+bool RunCommandLine(const std::string& file, const char* jobs) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    std::string program = KORVADEX_COMMAND_LINE;
+    std::string jobsOption = "--jobs";
+    std::string jobsValue = jobs;
+    std::string input = file;
+    char* argv[] = {program.data(), jobsOption.data(), jobsValue.data(), input.data(), nullptr};
+    pid_t pid;
+    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return false;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return false;
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// `korvadex --jobs jobs FILE` over the 16 MiB file, from start to exit.
+void BM_CommandLine(benchmark::State& state, const BufferFile* file, const char* jobs) {
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        const bool ok = RunCommandLine(file->path(), jobs);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        if (!ok) {
+            state.SkipWithError("the command line failed");
+            break;
+        }
+        state.SetIterationTime(took.count());
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kLarge));
 }
@@ -245,6 +325,21 @@ int main(int argc, char** argv) {
         ->Iterations(1)
         ->UseRealTime();
 
+    static const BufferFile file;
+    if (file.path().empty() || access(KORVADEX_COMMAND_LINE, X_OK) != 0) {
+        std::fprintf(stderr, "the command line (%s) or its input file is missing: not timed\n",
+                     KORVADEX_COMMAND_LINE);
+    } else {
+        benchmark::RegisterBenchmark("cli --jobs 1/16MiB", BM_CommandLine, &file, "1")
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(1)
+            ->UseManualTime();
+        benchmark::RegisterBenchmark("cli all cores/16MiB", BM_CommandLine, &file, "0")
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(1)
+            ->UseManualTime();
+    }
+
     const std::string loadBefore = LoadAverage();
     benchmark::Initialize(&count, args.data());
     if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
@@ -335,6 +430,17 @@ int main(int argc, char** argv) {
         std::printf(
             "report all cores:  %.3f s wall, %.2f x the bars' sum (target 0.55 on 2 cores)\n",
             parallel->real, parallel->real / barSeconds);
+    }
+    const Timing* cliSerial = collector.Find("cli --jobs 1/16MiB");
+    const Timing* cliParallel = collector.Find("cli all cores/16MiB");
+    if (cliSerial && barSeconds > 0) {
+        std::printf("korvadex --jobs 1 FILE: %.3f s wall, %.2f x the bars' sum (target 0.90)\n",
+                    cliSerial->real, cliSerial->real / barSeconds);
+    }
+    if (cliParallel && barSeconds > 0) {
+        std::printf(
+            "korvadex FILE:          %.3f s wall, %.2f x the bars' sum (target 0.55 on 2 cores)\n",
+            cliParallel->real, cliParallel->real / barSeconds);
     }
     if (withBar < kReportLineCount) {
         std::printf(
