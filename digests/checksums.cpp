@@ -104,18 +104,31 @@ constexpr uint32_t kCrcLaneBytes = 2048;  // a multiple of every variant's fold
 
 // The register of each variant as a polynomial over GF(2) of degree below kWidth, and
 // the variant's one step per byte, folded a word at a time (Fold takes kFoldBytes).
-struct Crc16Arc {
+//
+// The two reflected variants differ only in table, width and polynomial; both keep their
+// register in a machine word (see above).
+template <typename Entry, const Entry (&kTable)[256], unsigned Width, uint32_t Poly>
+struct ReflectedCrc {
     using Reg = size_t;
-    static constexpr unsigned kWidth = 16;
+    static constexpr unsigned kWidth = Width;
     static constexpr bool kReflected = true;
-    static constexpr uint32_t kPoly = 0xA001;
+    static constexpr uint32_t kPoly = Poly;
     static constexpr uint32_t kFoldBytes = sizeof(Reg);
+    static Reg Step(Reg r) { return kTable[r & 0xFF] ^ (r >> 8); }
     static Reg Fold(Reg r, const uint8_t* p) {
         r ^= LoadLeWord(p);
-        for (size_t k = 0; k < sizeof(Reg); ++k) r = kCrc16Table[r & 0xFF] ^ (r >> 8);
+        for (size_t k = 0; k < sizeof(Reg); ++k) r = Step(r);
+        return r;
+    }
+    // The bytes after the last whole word, one at a time.
+    static Reg Tail(Reg r, const uint8_t* p, uint32_t length) {
+        for (; length != 0; --length) r = Step(r ^ *p++);
         return r;
     }
 };
+
+using Crc16Arc = ReflectedCrc<uint16_t, kCrc16Table, 16, 0xA001>;
+using Crc32IsoHdlc = ReflectedCrc<uint32_t, kCrc32Table, 32, 0xEDB88320>;
 
 struct Crc16Ibm3740 {
     using Reg = uint32_t;
@@ -127,19 +140,6 @@ struct Crc16Ibm3740 {
         r ^= uint32_t(p[0]) << 8 | uint32_t(p[1]);
         r = ((r << 8) & 0xFFFF) ^ kCrc16CcittTable[r >> 8];
         return ((r << 8) & 0xFFFF) ^ kCrc16CcittTable[r >> 8];
-    }
-};
-
-struct Crc32IsoHdlc {
-    using Reg = size_t;
-    static constexpr unsigned kWidth = 32;
-    static constexpr bool kReflected = true;
-    static constexpr uint32_t kPoly = 0xEDB88320;
-    static constexpr uint32_t kFoldBytes = sizeof(Reg);
-    static Reg Fold(Reg r, const uint8_t* p) {
-        r ^= LoadLeWord(p);
-        for (size_t k = 0; k < sizeof(Reg); ++k) r = kCrc32Table[r & 0xFF] ^ (r >> 8);
-        return r;
     }
 };
 
@@ -227,8 +227,7 @@ uint32_t Crc16Update(const uint8_t* data, uint32_t length, uint32_t start) {
     size_t r = start & 0xFFFF;
     r = RunLanes<Crc16Arc>(r, data, length);
     r = RunFolds<Crc16Arc>(r, data, length);
-    for (; length != 0; --length) r = kCrc16Table[(r ^ *data++) & 0xFF] ^ (r >> 8);
-    return uint32_t(r);
+    return uint32_t(Crc16Arc::Tail(r, data, length));
 }
 
 uint32_t Crc16CcittUpdate(const uint8_t* data, uint32_t length, uint32_t start) {
@@ -243,8 +242,7 @@ uint32_t Crc32Update(const uint8_t* data, uint32_t length, uint32_t start) {
     size_t r = uint32_t(~start);
     r = RunLanes<Crc32IsoHdlc>(r, data, length);
     r = RunFolds<Crc32IsoHdlc>(r, data, length);
-    for (; length != 0; --length) r = kCrc32Table[(r ^ *data++) & 0xFF] ^ (r >> 8);
-    return ~uint32_t(r);
+    return ~uint32_t(Crc32IsoHdlc::Tail(r, data, length));
 }
 
 uint32_t Crc32bUpdate(const uint8_t* data, uint32_t length, uint32_t start) {
