@@ -49,4 +49,20 @@ inline DigestResult DigestAddress(const void* digest) {
     return reinterpret_cast<DigestResult>(digest);
 }
 
+// The streaming form of an engine, for callers that run any number of computations side by
+// side (all fifteen HAVAL lines over the same piece of a file, say) and take a message in
+// pieces of any size.  The caller owns the context: contextSize bytes, aligned as
+// kStreamContextAlign.  init seeds it for a new message and returns false when bits or
+// passes are out of range (HAVAL, Snefru); update takes in the next piece (length 0 never
+// reads data); final pads, finishes and writes the DigestLength bytes of the digest, in print
+// order, to digest.  After final the context holds nothing that can be continued.
+struct StreamingEngine {
+    size_t contextSize;
+    bool (*init)(void* context, uint32_t bits, uint32_t passes);
+    void (*update)(void* context, const uint8_t* data, size_t length);
+    void (*final)(void* context, uint8_t* digest);
+};
+
+constexpr size_t kStreamContextAlign = 64;
+
 #endif
