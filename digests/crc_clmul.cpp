@@ -84,11 +84,14 @@ struct Multipliers {
     static constexpr FoldMultipliers k512 = MultipliersFor(kShape, 512);
     static constexpr FoldMultipliers k1024 = MultipliersFor(kShape, 1024);
     static constexpr FoldMultipliers k2048 = MultipliersFor(kShape, 2048);
+    static constexpr FoldMultipliers k4096 = MultipliersFor(kShape, 4096);
 };
 
 // The 128-bit registers: eight blocks side by side on x86-64; the 32-bit build has eight
 // registers in all, so four.
 constexpr size_t kLanes = sizeof(void*) == 8 ? 8 : 4;
+// The 512-bit registers likewise: x86-64 has 32 of them, the 32-bit build 8.
+constexpr size_t kWideLanes = sizeof(void*) == 8 ? 8 : 4;
 
 KORVADEX_PCLMUL inline __m128i Pair(FoldMultipliers m) {
     return _mm_set_epi64x(static_cast<long long>(m.high), static_cast<long long>(m.low));
@@ -194,34 +197,32 @@ KORVADEX_VPCLMUL inline __m512i FoldOnto512(__m512i s, __m512i next, __m512i mul
     return _mm512_ternarylogic_epi64(low, high, next, 0x96);  // low ^ high ^ next
 }
 
-// Four 512-bit registers side by side, 256 bytes a step.
+// Several 512-bit registers side by side, four blocks each.
 template <CrcVariant V>
 KORVADEX_VPCLMUL void FoldVpclmul(const uint8_t* p, size_t blocks, uint32_t r,
                                   uint8_t residue[16]) {
-    if (blocks < 16) {
+    constexpr size_t kStep = 4 * kWideLanes;  // blocks
+    if (blocks < kStep) {
         FoldPclmul<V>(p, blocks, r, residue);
         return;
     }
     using M = Multipliers<V>;
     constexpr bool kReflected = M::kShape.reflected;
-    const __m512i k2048 = Pair512(M::k2048);
+    const __m512i kAcross = Pair512(kWideLanes == 8 ? M::k4096 : M::k2048);
     const __m512i k512 = Pair512(M::k512);
-    __m512i z0 = Load4Blocks<kReflected>(p);
-    __m512i z1 = Load4Blocks<kReflected>(p + 64);
-    __m512i z2 = Load4Blocks<kReflected>(p + 128);
-    __m512i z3 = Load4Blocks<kReflected>(p + 192);
-    z0 = _mm512_xor_si512(z0, _mm512_zextsi128_si512(RegisterBlock<V>(r)));
-    p += 256;
-    blocks -= 16;
-    for (; blocks >= 16; blocks -= 16, p += 256) {
-        z0 = FoldOnto512(z0, Load4Blocks<kReflected>(p), k2048);
-        z1 = FoldOnto512(z1, Load4Blocks<kReflected>(p + 64), k2048);
-        z2 = FoldOnto512(z2, Load4Blocks<kReflected>(p + 128), k2048);
-        z3 = FoldOnto512(z3, Load4Blocks<kReflected>(p + 192), k2048);
-    }
-    z0 = FoldOnto512(z0, z1, k512);
-    z0 = FoldOnto512(z0, z2, k512);
-    z0 = FoldOnto512(z0, z3, k512);
+    __m512i lane[kWideLanes];
+#pragma GCC unroll 8
+    for (size_t i = 0; i < kWideLanes; ++i) lane[i] = Load4Blocks<kReflected>(p + 64 * i);
+    lane[0] = _mm512_xor_si512(lane[0], _mm512_zextsi128_si512(RegisterBlock<V>(r)));
+    p += 16 * kStep;
+    blocks -= kStep;
+    for (; blocks >= kStep; blocks -= kStep, p += 16 * kStep)
+#pragma GCC unroll 8
+        for (size_t i = 0; i < kWideLanes; ++i)
+            lane[i] = FoldOnto512(lane[i], Load4Blocks<kReflected>(p + 64 * i), kAcross);
+    __m512i z0 = lane[0];
+#pragma GCC unroll 8
+    for (size_t i = 1; i < kWideLanes; ++i) z0 = FoldOnto512(z0, lane[i], k512);
     for (; blocks >= 4; blocks -= 4, p += 64)
         z0 = FoldOnto512(z0, Load4Blocks<kReflected>(p), k512);
     const __m128i k128 = Pair(M::k128);
