@@ -1,0 +1,72 @@
+#include "streaming_engines.h"
+
+#include <cstring>
+
+#include "checksums.h"
+#include "md4_md5.h"
+
+namespace {
+
+// A checksum's context is its running value.  The running-value routines take 32-bit
+// lengths, so longer pieces go to them in parts.
+using ChecksumUpdateFn = uint32_t (*)(const uint8_t*, uint32_t, uint32_t);
+
+struct ChecksumContext {
+    uint32_t value;
+};
+
+template <ChecksumUpdateFn UpdateFn, uint32_t kStart, SizeWord kSize>
+struct ChecksumAdapter {
+    static constexpr size_t kMaxPart = size_t(1) << 30;
+    static bool Init(void* context, uint32_t, uint32_t) {
+        static_cast<ChecksumContext*>(context)->value = kStart;
+        return true;
+    }
+    static void Update(void* context, const uint8_t* data, size_t length) {
+        uint32_t& value = static_cast<ChecksumContext*>(context)->value;
+        while (length != 0) {
+            const size_t part = length < kMaxPart ? length : kMaxPart;
+            value = UpdateFn(data, uint32_t(part), value);
+            data += part;
+            length -= part;
+        }
+    }
+    static void Final(void* context, uint8_t* digest) {
+        ResultBytes(static_cast<ChecksumContext*>(context)->value, kSize, digest);
+    }
+    static constexpr StreamingEngine kEngine = {sizeof(ChecksumContext), Init, Update, Final};
+};
+
+// An engine with a context-taking Init (the published initial value), Update and Final, whose
+// Final returns the digest's address in print order.
+template <typename Context, void (*InitFn)(Context&),
+          void (*UpdateFn)(Context&, const uint8_t*, size_t), const uint8_t* (*FinalFn)(Context&),
+          SizeWord kSize>
+struct ContextAdapter {
+    static_assert(alignof(Context) <= kStreamContextAlign, "a stream context fits the alignment");
+    static bool Init(void* context, uint32_t, uint32_t) {
+        InitFn(*static_cast<Context*>(context));
+        return true;
+    }
+    static void Update(void* context, const uint8_t* data, size_t length) {
+        UpdateFn(*static_cast<Context*>(context), data, length);
+    }
+    static void Final(void* context, uint8_t* digest) {
+        std::memcpy(digest, FinalFn(*static_cast<Context*>(context)), DigestLength(kSize));
+    }
+    static constexpr StreamingEngine kEngine = {sizeof(Context), Init, Update, Final};
+};
+
+}  // namespace
+
+const StreamingEngine kAdler32Stream = ChecksumAdapter<Adler32Update, 1, kAdler32Size>::kEngine;
+const StreamingEngine kCrc16Stream = ChecksumAdapter<Crc16Update, 0, kCrc16Size>::kEngine;
+const StreamingEngine kCrc16CcittStream =
+    ChecksumAdapter<Crc16CcittUpdate, 0xFFFFFFFF, kCrc16CcittSize>::kEngine;
+const StreamingEngine kCrc32Stream = ChecksumAdapter<Crc32Update, 0, kCrc32Size>::kEngine;
+const StreamingEngine kCrc32bStream = ChecksumAdapter<Crc32bUpdate, 0, kCrc32bSize>::kEngine;
+
+const StreamingEngine kMd4Stream =
+    ContextAdapter<Md4ContextType, Md4Init, Md4Update, Md4Final, kMd4Size>::kEngine;
+const StreamingEngine kMd5Stream =
+    ContextAdapter<Md5ContextType, Md5Init, Md5Update, Md5Final, kMd5Size>::kEngine;
