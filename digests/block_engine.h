@@ -33,17 +33,25 @@
 // across Update calls, and the padding, go through the context's block.
 constexpr size_t kStripBytes = 1024;
 
-template <typename T>
-inline void CompressWholeBlocks(typename T::Context& ctx, const uint8_t* data, size_t blocks) {
-    constexpr size_t kBlock = sizeof ctx.block;
+// Compresses blocks whole blocks of kBlock bytes from data through compress(p, n), n blocks
+// from p at a time; also the policy of the one-pass engines that compress their caller's
+// buffer themselves.
+template <size_t kBlock, typename Compress>
+inline void CompressInStrips(const uint8_t* data, size_t blocks, Compress&& compress) {
     constexpr size_t kStripBlocks = kStripBytes >= kBlock ? kStripBytes / kBlock : 1;
     while (blocks != 0) {
         const size_t n = blocks < kStripBlocks ? blocks : kStripBlocks;
         for (size_t i = 0; i < n * kBlock; i += 64) PrefetchAhead(data + i);
-        T::Compress(ctx, data, n);
+        compress(data, n);
         data += n * kBlock;
         blocks -= n;
     }
+}
+
+template <typename T>
+inline void CompressWholeBlocks(typename T::Context& ctx, const uint8_t* data, size_t blocks) {
+    CompressInStrips<sizeof ctx.block>(
+        data, blocks, [&ctx](const uint8_t* p, size_t n) { T::Compress(ctx, p, n); });
 }
 
 // A fresh message: counters zero, block cleared.  The caller loads state.

@@ -4,6 +4,9 @@
 
 #include "checksums.h"
 #include "md4_md5.h"
+#include "sha0_sha1.h"
+#include "sha256.h"
+#include "sha384_sha512.h"
 
 namespace {
 
@@ -70,3 +73,14 @@ const StreamingEngine kMd4Stream =
     ContextAdapter<Md4ContextType, Md4Init, Md4Update, Md4Final, kMd4Size>::kEngine;
 const StreamingEngine kMd5Stream =
     ContextAdapter<Md5ContextType, Md5Init, Md5Update, Md5Final, kMd5Size>::kEngine;
+const StreamingEngine kSha0Stream =
+    ContextAdapter<Sha0StreamContextType, Sha0Init, Sha0Update, Sha0Final, kSha0Size>::kEngine;
+const StreamingEngine kSha1Stream =
+    ContextAdapter<Sha1ContextType, Sha1Init, Sha1Update, Sha1Final, kSha1Size>::kEngine;
+const StreamingEngine kSha256Stream =
+    ContextAdapter<Sha256StreamContextType, Sha256Init, Sha256Update, Sha256Final,
+                   kSha256Size>::kEngine;
+const StreamingEngine kSha384Stream =
+    ContextAdapter<Sha512ContextData, Sha384Init, Sha384Update, Sha384Final, kSha384Size>::kEngine;
+const StreamingEngine kSha512Stream =
+    ContextAdapter<Sha512ContextData, Sha512Init, Sha512Update, Sha512Final, kSha512Size>::kEngine;

@@ -14,5 +14,10 @@ extern const StreamingEngine kCrc32Stream;
 extern const StreamingEngine kCrc32bStream;
 extern const StreamingEngine kMd4Stream;
 extern const StreamingEngine kMd5Stream;
+extern const StreamingEngine kSha0Stream;
+extern const StreamingEngine kSha1Stream;
+extern const StreamingEngine kSha256Stream;
+extern const StreamingEngine kSha384Stream;
+extern const StreamingEngine kSha512Stream;
 
 #endif

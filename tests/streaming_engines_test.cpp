@@ -12,6 +12,9 @@
 
 #include "checksums.h"
 #include "md4_md5.h"
+#include "sha0_sha1.h"
+#include "sha256.h"
+#include "sha384_sha512.h"
 #include "test_support.h"
 
 namespace {
@@ -33,6 +36,11 @@ const StreamCase kCases[] = {
     {"CRC-32b", kCrc32bStream, Crc32bDigest, kCrc32bSize, 0, 0},
     {"MD4", kMd4Stream, Md4Digest, kMd4Size, 0, 0},
     {"MD5", kMd5Stream, Md5Digest, kMd5Size, 0, 0},
+    {"SHA-0", kSha0Stream, Sha0Digest, kSha0Size, 0, 0},
+    {"SHA-1", kSha1Stream, Sha1Digest, kSha1Size, 0, 0},
+    {"SHA-256", kSha256Stream, Sha256Digest, kSha256Size, 0, 0},
+    {"SHA-384", kSha384Stream, Sha384Digest, kSha384Size, 0, 0},
+    {"SHA-512", kSha512Stream, Sha512Digest, kSha512Size, 0, 0},
 };
 
 // A context on the heap, aligned as the streaming form asks.
@@ -126,6 +134,30 @@ TEST(StreamingEngines, StreamsPastFourGiB) {
         }
         EXPECT_EQ(ctx.Final(e.size), e.hex);
     }
+}
+
+// Final's length field for a count past 2^32 bytes (and past 2^61 where the field is wider
+// than 64 bits): the bytes Final leaves at the end of the last block.
+template <typename Context>
+std::string LengthField(void (*init)(Context&), const uint8_t* (*final)(Context&), uint64_t count,
+                        size_t width) {
+    Context ctx;
+    init(ctx);
+    ctx.byteCount = count;
+    final(ctx);
+    return Hex(ctx.block + sizeof ctx.block - width, width);
+}
+
+TEST(StreamingEngines, LengthFieldHoldsTheWholeCount) {
+    const uint64_t past32 = (uint64_t(1) << 32) + 3;  // 2^35 + 24 bits
+    const uint64_t past61 = (uint64_t(1) << 61) + 5;  // 2^64 + 40 bits
+    EXPECT_EQ(LengthField<Md5ContextType>(Md5Init, Md5Final, past32, 8), "1800000008000000");
+    EXPECT_EQ(LengthField<Md4ContextType>(Md4Init, Md4Final, past32, 8), "1800000008000000");
+    EXPECT_EQ(LengthField<Sha1ContextType>(Sha1Init, Sha1Final, past32, 8), "0000000800000018");
+    EXPECT_EQ(LengthField<Sha512ContextData>(Sha512Init, Sha512Final, past61, 16),
+              "00000000000000010000000000000028");
+    EXPECT_EQ(LengthField<Sha512ContextData>(Sha384Init, Sha384Final, past32, 16),
+              "00000000000000000000000800000018");
 }
 
 }  // namespace
