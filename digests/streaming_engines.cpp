@@ -4,6 +4,7 @@
 
 #include "checksums.h"
 #include "md4_md5.h"
+#include "ripemd.h"
 #include "sha0_sha1.h"
 #include "sha256.h"
 #include "sha384_sha512.h"
@@ -84,3 +85,15 @@ const StreamingEngine kSha384Stream =
     ContextAdapter<Sha512ContextData, Sha384Init, Sha384Update, Sha384Final, kSha384Size>::kEngine;
 const StreamingEngine kSha512Stream =
     ContextAdapter<Sha512ContextData, Sha512Init, Sha512Update, Sha512Final, kSha512Size>::kEngine;
+const StreamingEngine kRipemd128Stream =
+    ContextAdapter<Ripemd128ContextType, Ripemd128Init, Ripemd128Update, Ripemd128Final,
+                   kRipemd128Size>::kEngine;
+const StreamingEngine kRipemd160Stream =
+    ContextAdapter<Ripemd160ContextType, Ripemd160Init, Ripemd160Update, Ripemd160Final,
+                   kRipemd160Size>::kEngine;
+const StreamingEngine kRipemd256Stream =
+    ContextAdapter<Ripemd256ContextType, Ripemd256Init, Ripemd256Update, Ripemd256Final,
+                   kRipemd256Size>::kEngine;
+const StreamingEngine kRipemd320Stream =
+    ContextAdapter<Ripemd320ContextType, Ripemd320Init, Ripemd320Update, Ripemd320Final,
+                   kRipemd320Size>::kEngine;

@@ -12,6 +12,7 @@
 
 #include "checksums.h"
 #include "md4_md5.h"
+#include "ripemd.h"
 #include "sha0_sha1.h"
 #include "sha256.h"
 #include "sha384_sha512.h"
@@ -36,6 +37,10 @@ const StreamCase kCases[] = {
     {"CRC-32b", kCrc32bStream, Crc32bDigest, kCrc32bSize, 0, 0},
     {"MD4", kMd4Stream, Md4Digest, kMd4Size, 0, 0},
     {"MD5", kMd5Stream, Md5Digest, kMd5Size, 0, 0},
+    {"RIPEMD-128", kRipemd128Stream, Ripemd128Digest, kRipemd128Size, 0, 0},
+    {"RIPEMD-160", kRipemd160Stream, Ripemd160Digest, kRipemd160Size, 0, 0},
+    {"RIPEMD-256", kRipemd256Stream, Ripemd256Digest, kRipemd256Size, 0, 0},
+    {"RIPEMD-320", kRipemd320Stream, Ripemd320Digest, kRipemd320Size, 0, 0},
     {"SHA-0", kSha0Stream, Sha0Digest, kSha0Size, 0, 0},
     {"SHA-1", kSha1Stream, Sha1Digest, kSha1Size, 0, 0},
     {"SHA-256", kSha256Stream, Sha256Digest, kSha256Size, 0, 0},
