@@ -1,0 +1,168 @@
+// The streaming form of every engine against its one-shot entry: any split of a message
+// gives the one-shot digest, computations of one engine side by side keep apart, and the
+// message counts run past 2^32 bytes.
+#include "streaming_engines.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "checksums.h"
+#include "md4_md5.h"
+#include "ripemd.h"
+#include "sha0_sha1.h"
+#include "sha256.h"
+#include "sha384_sha512.h"
+#include "test_support.h"
+
+namespace {
+
+struct StreamCase {
+    const char* name;
+    const StreamingEngine& stream;
+    DigestFn digest;
+    SizeWord size;
+    uint32_t bits;
+    uint32_t passes;
+};
+
+const StreamCase kCases[] = {
+    {"Adler-32", kAdler32Stream, Adler32Digest, kAdler32Size, 0, 0},
+    {"CRC-16", kCrc16Stream, Crc16Digest, kCrc16Size, 0, 0},
+    {"CRC-16/CCITT", kCrc16CcittStream, Crc16CcittDigest, kCrc16CcittSize, 0, 0},
+    {"CRC-32", kCrc32Stream, Crc32Digest, kCrc32Size, 0, 0},
+    {"CRC-32b", kCrc32bStream, Crc32bDigest, kCrc32bSize, 0, 0},
+    {"MD4", kMd4Stream, Md4Digest, kMd4Size, 0, 0},
+    {"MD5", kMd5Stream, Md5Digest, kMd5Size, 0, 0},
+    {"RIPEMD-128", kRipemd128Stream, Ripemd128Digest, kRipemd128Size, 0, 0},
+    {"RIPEMD-160", kRipemd160Stream, Ripemd160Digest, kRipemd160Size, 0, 0},
+    {"RIPEMD-256", kRipemd256Stream, Ripemd256Digest, kRipemd256Size, 0, 0},
+    {"RIPEMD-320", kRipemd320Stream, Ripemd320Digest, kRipemd320Size, 0, 0},
+    {"SHA-0", kSha0Stream, Sha0Digest, kSha0Size, 0, 0},
+    {"SHA-1", kSha1Stream, Sha1Digest, kSha1Size, 0, 0},
+    {"SHA-256", kSha256Stream, Sha256Digest, kSha256Size, 0, 0},
+    {"SHA-384", kSha384Stream, Sha384Digest, kSha384Size, 0, 0},
+    {"SHA-512", kSha512Stream, Sha512Digest, kSha512Size, 0, 0},
+};
+
+// A context on the heap, aligned as the streaming form asks.
+struct StreamContext {
+    explicit StreamContext(const StreamingEngine& e)
+        : engine(e), storage(e.contextSize + kStreamContextAlign) {
+        void* p = storage.data();
+        size_t space = storage.size();
+        context = std::align(kStreamContextAlign, e.contextSize, p, space);
+    }
+    bool Init(uint32_t bits, uint32_t passes) { return engine.init(context, bits, passes); }
+    void Update(const uint8_t* data, size_t length) { engine.update(context, data, length); }
+    std::string Final(SizeWord size) {
+        uint8_t digest[kMaxDigestLength];
+        engine.final(context, digest);
+        return Hex(digest, DigestLength(size));
+    }
+    const StreamingEngine& engine;
+    std::vector<uint8_t> storage;
+    void* context;
+};
+
+std::string StreamHex(const StreamCase& c, const std::vector<uint8_t>& data,
+                      const std::vector<size_t>& cuts) {
+    StreamContext ctx(c.stream);
+    EXPECT_TRUE(ctx.Init(c.bits, c.passes));
+    size_t at = 0;
+    for (size_t cut : cuts) {
+        ctx.Update(data.data() + at, cut - at);
+        at = cut;
+    }
+    ctx.Update(data.data() + at, data.size() - at);
+    return ctx.Final(c.size);
+}
+
+// Lengths 0 to two blocks + 1, each in three pieces, and the longest split at every point.
+TEST(StreamingEngines, AnySplitGivesTheOneShotDigest) {
+    for (const StreamCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        const size_t block = std::max<size_t>(BlockLength(c.size), 64);
+        const std::vector<uint8_t> data = RandomBytes(2 * block + 1, 17);
+        for (size_t n = 0; n <= data.size(); ++n) {
+            const std::vector<uint8_t> message(data.begin(), data.begin() + n);
+            const std::string expected = DigestHex(c.digest, c.size, message, c.bits, c.passes);
+            ASSERT_EQ(StreamHex(c, message, {n / 3, 2 * n / 3}), expected) << n;
+        }
+        const std::string expected = DigestHex(c.digest, c.size, data, c.bits, c.passes);
+        for (size_t cut = 0; cut <= data.size(); ++cut)
+            ASSERT_EQ(StreamHex(c, data, {cut}), expected) << cut;
+    }
+}
+
+// Two messages of one engine fed turn about in small pieces each give their own digest.
+TEST(StreamingEngines, InterleavedComputationsKeepApart) {
+    const std::vector<uint8_t> a = RandomBytes(1000, 3), b = RandomBytes(777, 4);
+    for (const StreamCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        StreamContext first(c.stream), second(c.stream);
+        ASSERT_TRUE(first.Init(c.bits, c.passes));
+        ASSERT_TRUE(second.Init(c.bits, c.passes));
+        for (size_t at = 0; at < a.size(); at += 7) {
+            first.Update(a.data() + at, std::min<size_t>(7, a.size() - at));
+            if (at < b.size()) second.Update(b.data() + at, std::min<size_t>(7, b.size() - at));
+        }
+        EXPECT_EQ(first.Final(c.size), DigestHex(c.digest, c.size, a, c.bits, c.passes));
+        EXPECT_EQ(second.Final(c.size), DigestHex(c.digest, c.size, b, c.bits, c.passes));
+    }
+}
+
+// 2^32 + 4099 zero bytes, in pieces that do not divide 2^32, against values computed by
+// Python's hashlib and zlib.
+TEST(StreamingEngines, StreamsPastFourGiB) {
+    struct Expected {
+        const StreamingEngine& stream;
+        SizeWord size;
+        const char* hex;
+    };
+    const Expected kExpected[] = {
+        {kCrc32Stream, kCrc32Size, "2A96E5A8"},
+        {kAdler32Stream, kAdler32Size, "10E40001"},
+        {kMd5Stream, kMd5Size, "625704248EF283E3D4E208A92F94E09A"},
+    };
+    const std::vector<uint8_t> zeros(3 << 20);
+    for (const Expected& e : kExpected) {
+        StreamContext ctx(e.stream);
+        ASSERT_TRUE(ctx.Init(0, 0));
+        for (uint64_t left = (uint64_t(1) << 32) + 4099; left != 0;) {
+            const size_t piece = size_t(std::min<uint64_t>(left, zeros.size()));
+            ctx.Update(zeros.data(), piece);
+            left -= piece;
+        }
+        EXPECT_EQ(ctx.Final(e.size), e.hex);
+    }
+}
+
+// Final's length field for a count past 2^32 bytes (and past 2^61 where the field is wider
+// than 64 bits): the bytes Final leaves at the end of the last block.
+template <typename Context>
+std::string LengthField(void (*init)(Context&), const uint8_t* (*final)(Context&), uint64_t count,
+                        size_t width) {
+    Context ctx;
+    init(ctx);
+    ctx.byteCount = count;
+    final(ctx);
+    return Hex(ctx.block + sizeof ctx.block - width, width);
+}
+
+TEST(StreamingEngines, LengthFieldHoldsTheWholeCount) {
+    const uint64_t past32 = (uint64_t(1) << 32) + 3;  // 2^35 + 24 bits
+    const uint64_t past61 = (uint64_t(1) << 61) + 5;  // 2^64 + 40 bits
+    EXPECT_EQ(LengthField<Md5ContextType>(Md5Init, Md5Final, past32, 8), "1800000008000000");
+    EXPECT_EQ(LengthField<Md4ContextType>(Md4Init, Md4Final, past32, 8), "1800000008000000");
+    EXPECT_EQ(LengthField<Sha1ContextType>(Sha1Init, Sha1Final, past32, 8), "0000000800000018");
+    EXPECT_EQ(LengthField<Sha512ContextData>(Sha512Init, Sha512Final, past61, 16),
+              "00000000000000010000000000000028");
+    EXPECT_EQ(LengthField<Sha512ContextData>(Sha384Init, Sha384Final, past32, 16),
+              "00000000000000000000000800000018");
+}
+
+}  // namespace
