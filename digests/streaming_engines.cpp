@@ -3,11 +3,14 @@
 #include <cstring>
 
 #include "checksums.h"
+#include "haval.h"
 #include "md4_md5.h"
 #include "ripemd.h"
 #include "sha0_sha1.h"
 #include "sha256.h"
 #include "sha384_sha512.h"
+#include "tiger.h"
+#include "whirlpool.h"
 
 namespace {
 
@@ -61,6 +64,26 @@ struct ContextAdapter {
     static constexpr StreamingEngine kEngine = {sizeof(Context), Init, Update, Final};
 };
 
+// HAVAL and Snefru: Init takes the output bits and passes and may refuse them; the digest is
+// bits / 8 bytes.
+template <typename Context, bool (*InitFn)(Context&, uint32_t, uint32_t),
+          void (*UpdateFn)(Context&, const uint8_t*, size_t), const uint8_t* (*FinalFn)(Context&)>
+struct ParameterAdapter {
+    static_assert(alignof(Context) <= kStreamContextAlign, "a stream context fits the alignment");
+    static bool Init(void* context, uint32_t bits, uint32_t passes) {
+        return InitFn(*static_cast<Context*>(context), bits, passes);
+    }
+    static void Update(void* context, const uint8_t* data, size_t length) {
+        UpdateFn(*static_cast<Context*>(context), data, length);
+    }
+    static void Final(void* context, uint8_t* digest) {
+        Context& ctx = *static_cast<Context*>(context);
+        const size_t length = ctx.outputBits / 8;
+        std::memcpy(digest, FinalFn(ctx), length);
+    }
+    static constexpr StreamingEngine kEngine = {sizeof(Context), Init, Update, Final};
+};
+
 }  // namespace
 
 const StreamingEngine kAdler32Stream = ChecksumAdapter<Adler32Update, 1, kAdler32Size>::kEngine;
@@ -97,3 +120,10 @@ const StreamingEngine kRipemd256Stream =
 const StreamingEngine kRipemd320Stream =
     ContextAdapter<Ripemd320ContextType, Ripemd320Init, Ripemd320Update, Ripemd320Final,
                    kRipemd320Size>::kEngine;
+const StreamingEngine kTigerStream =
+    ContextAdapter<TigerContextData, TigerInit, TigerUpdate, TigerFinal, kTigerSize>::kEngine;
+const StreamingEngine kWhirlpoolStream =
+    ContextAdapter<WhirlpoolContextData, WhirlpoolInit, WhirlpoolUpdate, WhirlpoolFinal,
+                   kWhirlpoolSize>::kEngine;
+const StreamingEngine kHavalStream =
+    ParameterAdapter<HavalContextType, HavalInit, HavalUpdate, HavalFinal>::kEngine;

@@ -11,12 +11,15 @@
 #include <vector>
 
 #include "checksums.h"
+#include "haval.h"
 #include "md4_md5.h"
 #include "ripemd.h"
 #include "sha0_sha1.h"
 #include "sha256.h"
 #include "sha384_sha512.h"
 #include "test_support.h"
+#include "tiger.h"
+#include "whirlpool.h"
 
 namespace {
 
@@ -35,6 +38,12 @@ const StreamCase kCases[] = {
     {"CRC-16/CCITT", kCrc16CcittStream, Crc16CcittDigest, kCrc16CcittSize, 0, 0},
     {"CRC-32", kCrc32Stream, Crc32Digest, kCrc32Size, 0, 0},
     {"CRC-32b", kCrc32bStream, Crc32bDigest, kCrc32bSize, 0, 0},
+    {"HAVAL-128/3", kHavalStream, HavalDigest, kHaval128Size, 128, 3},
+    {"HAVAL-160/4", kHavalStream, HavalDigest, kHaval160Size, 160, 4},
+    {"HAVAL-192/5", kHavalStream, HavalDigest, kHaval192Size, 192, 5},
+    {"HAVAL-224/3", kHavalStream, HavalDigest, kHaval224Size, 224, 3},
+    {"HAVAL-256/4", kHavalStream, HavalDigest, kHaval256Size, 256, 4},
+    {"HAVAL-256/5", kHavalStream, HavalDigest, kHaval256Size, 256, 5},
     {"MD4", kMd4Stream, Md4Digest, kMd4Size, 0, 0},
     {"MD5", kMd5Stream, Md5Digest, kMd5Size, 0, 0},
     {"RIPEMD-128", kRipemd128Stream, Ripemd128Digest, kRipemd128Size, 0, 0},
@@ -46,6 +55,8 @@ const StreamCase kCases[] = {
     {"SHA-256", kSha256Stream, Sha256Digest, kSha256Size, 0, 0},
     {"SHA-384", kSha384Stream, Sha384Digest, kSha384Size, 0, 0},
     {"SHA-512", kSha512Stream, Sha512Digest, kSha512Size, 0, 0},
+    {"Tiger", kTigerStream, TigerDigest, kTigerSize, 0, 0},
+    {"Whirlpool", kWhirlpoolStream, WhirlpoolDigest, kWhirlpoolSize, 0, 0},
 };
 
 // A context on the heap, aligned as the streaming form asks.
@@ -161,8 +172,31 @@ TEST(StreamingEngines, LengthFieldHoldsTheWholeCount) {
     EXPECT_EQ(LengthField<Sha1ContextType>(Sha1Init, Sha1Final, past32, 8), "0000000800000018");
     EXPECT_EQ(LengthField<Sha512ContextData>(Sha512Init, Sha512Final, past61, 16),
               "00000000000000010000000000000028");
+    EXPECT_EQ(LengthField<TigerContextData>(TigerInit, TigerFinal, past32, 8), "1800000008000000");
+    EXPECT_EQ(LengthField<WhirlpoolContextData>(WhirlpoolInit, WhirlpoolFinal, past61, 32),
+              "0000000000000000000000000000000000000000000000010000000000000028");
     EXPECT_EQ(LengthField<Sha512ContextData>(Sha384Init, Sha384Final, past32, 16),
               "00000000000000000000000800000018");
+}
+
+// HAVAL's trailer: the parameter word (bits << 6 | passes << 3 | version 1), then the
+// 64-bit bit length.
+TEST(StreamingEngines, HavalTrailerHoldsTheWholeCount) {
+    HavalContextType ctx;
+    ASSERT_TRUE(HavalInit(ctx, 256, 5));
+    ctx.byteCount = (uint64_t(1) << 32) + 3;
+    HavalFinal(ctx);
+    EXPECT_EQ(Hex(ctx.block + 118, 10), "29401800000008000000");
+}
+
+// Parameters HavalDigest refuses are refused by the streaming form too.
+TEST(StreamingEngines, HavalRefusesWhatItsOneShotRefuses) {
+    StreamContext ctx(kHavalStream);
+    for (uint32_t bits : {96u, 127u, 128u, 256u, 287u, 288u})
+        for (uint32_t passes : {2u, 3u, 5u, 6u}) {
+            const bool oneShot = HavalDigest(nullptr, 0, bits, passes) != 0;
+            EXPECT_EQ(ctx.Init(bits, passes), oneShot) << bits << " " << passes;
+        }
 }
 
 }  // namespace
