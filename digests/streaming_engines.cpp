@@ -3,12 +3,16 @@
 #include <cstring>
 
 #include "checksums.h"
+#include "gost.h"
 #include "haval.h"
+#include "md2.h"
 #include "md4_md5.h"
+#include "panama.h"
 #include "ripemd.h"
 #include "sha0_sha1.h"
 #include "sha256.h"
 #include "sha384_sha512.h"
+#include "snefru.h"
 #include "tiger.h"
 #include "whirlpool.h"
 
@@ -64,10 +68,11 @@ struct ContextAdapter {
     static constexpr StreamingEngine kEngine = {sizeof(Context), Init, Update, Final};
 };
 
-// HAVAL and Snefru: Init takes the output bits and passes and may refuse them; the digest is
-// bits / 8 bytes.
+// HAVAL and Snefru: Init takes the output bits and passes and may refuse them; the digest's
+// length depends on them.
 template <typename Context, bool (*InitFn)(Context&, uint32_t, uint32_t),
-          void (*UpdateFn)(Context&, const uint8_t*, size_t), const uint8_t* (*FinalFn)(Context&)>
+          void (*UpdateFn)(Context&, const uint8_t*, size_t), const uint8_t* (*FinalFn)(Context&),
+          size_t (*DigestBytes)(const Context&)>
 struct ParameterAdapter {
     static_assert(alignof(Context) <= kStreamContextAlign, "a stream context fits the alignment");
     static bool Init(void* context, uint32_t bits, uint32_t passes) {
@@ -78,11 +83,18 @@ struct ParameterAdapter {
     }
     static void Final(void* context, uint8_t* digest) {
         Context& ctx = *static_cast<Context*>(context);
-        const size_t length = ctx.outputBits / 8;
+        const size_t length = DigestBytes(ctx);
         std::memcpy(digest, FinalFn(ctx), length);
     }
     static constexpr StreamingEngine kEngine = {sizeof(Context), Init, Update, Final};
 };
+
+size_t HavalDigestBytes(const HavalContextType& ctx) {
+    return ctx.outputBits / 8;
+}
+size_t SnefruDigestBytes(const SnefruContextType& ctx) {
+    return 4 * ctx.digestWords;
+}
 
 }  // namespace
 
@@ -125,5 +137,13 @@ const StreamingEngine kTigerStream =
 const StreamingEngine kWhirlpoolStream =
     ContextAdapter<WhirlpoolContextData, WhirlpoolInit, WhirlpoolUpdate, WhirlpoolFinal,
                    kWhirlpoolSize>::kEngine;
-const StreamingEngine kHavalStream =
-    ParameterAdapter<HavalContextType, HavalInit, HavalUpdate, HavalFinal>::kEngine;
+const StreamingEngine kHavalStream = ParameterAdapter<HavalContextType, HavalInit, HavalUpdate,
+                                                      HavalFinal, HavalDigestBytes>::kEngine;
+const StreamingEngine kSnefruStream = ParameterAdapter<SnefruContextType, SnefruInit, SnefruUpdate,
+                                                       SnefruFinish, SnefruDigestBytes>::kEngine;
+const StreamingEngine kGostStream =
+    ContextAdapter<GostContextType, GostInit, GostUpdate, GostFinal, kGostSize>::kEngine;
+const StreamingEngine kMd2Stream =
+    ContextAdapter<Md2ContextType, Md2Init, Md2Update, Md2Final, kMd2Size>::kEngine;
+const StreamingEngine kPanamaStream =
+    ContextAdapter<PanamaContextType, PanamaInit, PanamaUpdate, PanamaFinal, kPanamaSize>::kEngine;

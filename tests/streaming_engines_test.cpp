@@ -11,12 +11,16 @@
 #include <vector>
 
 #include "checksums.h"
+#include "gost.h"
 #include "haval.h"
+#include "md2.h"
 #include "md4_md5.h"
+#include "panama.h"
 #include "ripemd.h"
 #include "sha0_sha1.h"
 #include "sha256.h"
 #include "sha384_sha512.h"
+#include "snefru.h"
 #include "test_support.h"
 #include "tiger.h"
 #include "whirlpool.h"
@@ -38,14 +42,17 @@ const StreamCase kCases[] = {
     {"CRC-16/CCITT", kCrc16CcittStream, Crc16CcittDigest, kCrc16CcittSize, 0, 0},
     {"CRC-32", kCrc32Stream, Crc32Digest, kCrc32Size, 0, 0},
     {"CRC-32b", kCrc32bStream, Crc32bDigest, kCrc32bSize, 0, 0},
+    {"GOST", kGostStream, GostDigest, kGostSize, 0, 0},
     {"HAVAL-128/3", kHavalStream, HavalDigest, kHaval128Size, 128, 3},
     {"HAVAL-160/4", kHavalStream, HavalDigest, kHaval160Size, 160, 4},
     {"HAVAL-192/5", kHavalStream, HavalDigest, kHaval192Size, 192, 5},
     {"HAVAL-224/3", kHavalStream, HavalDigest, kHaval224Size, 224, 3},
     {"HAVAL-256/4", kHavalStream, HavalDigest, kHaval256Size, 256, 4},
     {"HAVAL-256/5", kHavalStream, HavalDigest, kHaval256Size, 256, 5},
+    {"MD2", kMd2Stream, Md2Digest, kMd2Size, 0, 0},
     {"MD4", kMd4Stream, Md4Digest, kMd4Size, 0, 0},
     {"MD5", kMd5Stream, Md5Digest, kMd5Size, 0, 0},
+    {"PANAMA", kPanamaStream, PanamaDigest, kPanamaSize, 0, 0},
     {"RIPEMD-128", kRipemd128Stream, Ripemd128Digest, kRipemd128Size, 0, 0},
     {"RIPEMD-160", kRipemd160Stream, Ripemd160Digest, kRipemd160Size, 0, 0},
     {"RIPEMD-256", kRipemd256Stream, Ripemd256Digest, kRipemd256Size, 0, 0},
@@ -55,6 +62,10 @@ const StreamCase kCases[] = {
     {"SHA-256", kSha256Stream, Sha256Digest, kSha256Size, 0, 0},
     {"SHA-384", kSha384Stream, Sha384Digest, kSha384Size, 0, 0},
     {"SHA-512", kSha512Stream, Sha512Digest, kSha512Size, 0, 0},
+    {"Snefru-128/4", kSnefruStream, SnefruDigest, kSnefru128Size, 128, 4},
+    {"Snefru-128/8", kSnefruStream, SnefruDigest, kSnefru128Size, 128, 8},
+    {"Snefru-256/4", kSnefruStream, SnefruDigest, kSnefru256Size, 256, 4},
+    {"Snefru-256/8", kSnefruStream, SnefruDigest, kSnefru256Size, 256, 8},
     {"Tiger", kTigerStream, TigerDigest, kTigerSize, 0, 0},
     {"Whirlpool", kWhirlpoolStream, WhirlpoolDigest, kWhirlpoolSize, 0, 0},
 };
@@ -189,14 +200,47 @@ TEST(StreamingEngines, HavalTrailerHoldsTheWholeCount) {
     EXPECT_EQ(Hex(ctx.block + 118, 10), "29401800000008000000");
 }
 
-// Parameters HavalDigest refuses are refused by the streaming form too.
-TEST(StreamingEngines, HavalRefusesWhatItsOneShotRefuses) {
-    StreamContext ctx(kHavalStream);
-    for (uint32_t bits : {96u, 127u, 128u, 256u, 287u, 288u})
-        for (uint32_t passes : {2u, 3u, 5u, 6u}) {
-            const bool oneShot = HavalDigest(nullptr, 0, bits, passes) != 0;
-            EXPECT_EQ(ctx.Init(bits, passes), oneShot) << bits << " " << passes;
+// Parameters the one-shot entries of HAVAL and Snefru refuse are refused by their
+// streaming forms too.
+TEST(StreamingEngines, RefuseWhatTheOneShotRefuses) {
+    StreamContext haval(kHavalStream), snefru(kSnefruStream);
+    for (uint32_t bits : {0u, 96u, 127u, 128u, 160u, 256u, 287u, 288u, 512u})
+        for (uint32_t passes : {0u, 1u, 2u, 3u, 4u, 5u, 6u, 8u, 9u}) {
+            SCOPED_TRACE(std::to_string(bits) + " bits, " + std::to_string(passes) + " passes");
+            EXPECT_EQ(haval.Init(bits, passes), HavalDigest(nullptr, 0, bits, passes) != 0);
+            EXPECT_EQ(snefru.Init(bits, passes), SnefruDigest(nullptr, 0, bits, passes) != 0);
         }
+}
+
+// The fill of Snefru-128's 48-byte block comes from the whole count: 2^32 is no multiple
+// of 48, so a count that wrapped would misplace the bytes after it.
+TEST(StreamingEngines, SnefruFillStaysRightPastFourGiB) {
+    const std::vector<uint8_t> data = RandomBytes(100, 5);
+    SnefruContextType crossed, fresh;
+    ASSERT_TRUE(SnefruInit(crossed, 128, 4));
+    ASSERT_TRUE(SnefruInit(fresh, 128, 4));
+    // 2^32 - 16 is a multiple of 48, an empty block, like 0; 32 more bytes cross 2^32.
+    crossed.byteCount = (uint64_t(1) << 32) - 16;
+    SnefruUpdate(crossed, data.data(), 32);
+    SnefruUpdate(fresh, data.data(), 32);
+    EXPECT_EQ(crossed.byteCount % 48, 32u);
+    SnefruUpdate(crossed, data.data() + 32, 68);
+    SnefruUpdate(fresh, data.data() + 32, 68);
+    EXPECT_EQ(Hex(reinterpret_cast<const uint8_t*>(crossed.state), 16),
+              Hex(reinterpret_cast<const uint8_t*>(fresh.state), 16));
+}
+
+// GOST's bit count carries through all eight words.
+TEST(StreamingEngines, GostBitCountIsTwoHundredFiftySixBitsWide) {
+    GostContextType ctx;
+    GostInit(ctx);
+    ctx.bitCount[0] = 0xFFFFFF00;
+    ctx.bitCount[1] = 0xFFFFFFFF;
+    const uint8_t block[32] = {};
+    GostAbsorbBlock(ctx, block, 256);
+    EXPECT_EQ(ctx.bitCount[0], 0u);
+    EXPECT_EQ(ctx.bitCount[1], 0u);
+    EXPECT_EQ(ctx.bitCount[2], 1u);
 }
 
 }  // namespace
