@@ -13,6 +13,7 @@
 #include "checksums.h"
 #include "gost.h"
 #include "haval.h"
+#include "hmac.h"
 #include "md2.h"
 #include "md4_md5.h"
 #include "panama.h"
@@ -241,6 +242,104 @@ TEST(StreamingEngines, GostBitCountIsTwoHundredFiftySixBitsWide) {
     EXPECT_EQ(ctx.bitCount[0], 0u);
     EXPECT_EQ(ctx.bitCount[1], 0u);
     EXPECT_EQ(ctx.bitCount[2], 1u);
+}
+
+// A streaming HMAC over the engine's streaming form, the message in the given pieces.
+std::string StreamHmacHex(const StreamingEngine& engine, SizeWord size,
+                          const std::vector<uint8_t>& key, const std::vector<uint8_t>& message,
+                          const std::vector<size_t>& cuts, uint32_t bits = 0, uint32_t passes = 0) {
+    std::vector<uint8_t> storage(HmacStreamContextSize(engine) + kStreamContextAlign);
+    void* p = storage.data();
+    size_t space = storage.size();
+    void* context = std::align(kStreamContextAlign, HmacStreamContextSize(engine), p, space);
+    EXPECT_TRUE(HmacStreamInit(context, engine, size, key.data(), key.size(), bits, passes));
+    size_t at = 0;
+    for (size_t cut : cuts) {
+        HmacStreamUpdate(context, message.data() + at, cut - at);
+        at = cut;
+    }
+    HmacStreamUpdate(context, message.data() + at, message.size() - at);
+    uint8_t digest[kMaxDigestLength];
+    HmacStreamFinal(context, digest);
+    return Hex(digest, DigestLength(size));
+}
+
+// Keys around the block length (digested from B + 1 bytes on), messages in pieces, every
+// engine: the results of the one-shot HmacDigest.
+TEST(StreamingHmac, EqualsTheOneShotHmac) {
+    static const uint8_t kNone[1] = {0};
+    for (const StreamCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        const size_t b = BlockLength(c.size);
+        for (size_t keyLength : {size_t(0), size_t(1), b - 1, b, b + 1, size_t(200)}) {
+            const std::vector<uint8_t> key = RandomBytes(keyLength, uint32_t(keyLength));
+            for (size_t n : {size_t(0), size_t(1), 2 * b + 1, size_t(1000)}) {
+                const std::vector<uint8_t> message = RandomBytes(n, 9);
+                HmacStatus status;
+                const DigestResult r = HmacDigest(c.digest, c.size, n ? message.data() : kNone,
+                                                  uint32_t(n), keyLength ? key.data() : kNone,
+                                                  uint32_t(keyLength), c.bits, c.passes, &status);
+                ASSERT_EQ(status, HmacStatus::kOk);
+                EXPECT_EQ(
+                    StreamHmacHex(c.stream, c.size, key, message, {n / 3, n / 2}, c.bits, c.passes),
+                    ResultHex(r, c.size))
+                    << keyLength << " " << n;
+            }
+        }
+    }
+}
+
+// RFC 2202 (HMAC-MD5, HMAC-SHA-1) and RFC 4231 (HMAC-SHA-256/384/512, untruncated).
+TEST(StreamingHmac, PublishedTestCases) {
+    const std::vector<uint8_t> key0b16(16, 0x0B), key0b20(20, 0x0B), jefe = Bytes("Jefe");
+    const std::vector<uint8_t> keyAa80(80, 0xAA), keyAa131(131, 0xAA);
+    const std::vector<uint8_t> hiThere = Bytes("Hi There");
+    const std::vector<uint8_t> what = Bytes("what do ya want for nothing?");
+    const std::vector<uint8_t> large =
+        Bytes("Test Using Larger Than Block-Size Key - Hash Key First");
+    struct Case {
+        const StreamingEngine& engine;
+        SizeWord size;
+        const std::vector<uint8_t>& key;
+        const std::vector<uint8_t>& message;
+        const char* hex;
+    };
+    const Case kPublished[] = {
+        {kMd5Stream, kMd5Size, key0b16, hiThere, "9294727A3638BB1C13F48EF8158BFC9D"},
+        {kMd5Stream, kMd5Size, jefe, what, "750C783E6AB0B503EAA86E310A5DB738"},
+        {kSha1Stream, kSha1Size, key0b20, hiThere, "B617318655057264E28BC0B6FB378C8EF146BE00"},
+        {kSha1Stream, kSha1Size, jefe, what, "EFFCDF6AE5EB2FA2D27416D5F184DF9C259A7C79"},
+        {kSha1Stream, kSha1Size, keyAa80, large, "AA4AE5E15272D00E95705637CE8A3B55ED402112"},
+        {kSha256Stream, kSha256Size, key0b20, hiThere,
+         "B0344C61D8DB38535CA8AFCEAF0BF12B881DC200C9833DA726E9376C2E32CFF7"},
+        {kSha256Stream, kSha256Size, jefe, what,
+         "5BDCC146BF60754E6A042426089575C75A003F089D2739839DEC58B964EC3843"},
+        {kSha256Stream, kSha256Size, keyAa131, large,
+         "60E431591EE0B67F0D8A26AACBF5B77F8E0BC6213728C5140546040F0EE37F54"},
+        {kSha384Stream, kSha384Size, jefe, what,
+         "AF45D2E376484031617F78D2B58A6B1B9C7EF464F5A01B47E42EC3736322445E8E2240CA5E69E2C78B3239EC"
+         "FAB21649"},
+        {kSha512Stream, kSha512Size, jefe, what,
+         "164B7A7BFCF819E2E395FBE73B56E0A387BD64222E831FD610270CD7EA2505549758BF75C05A994A6D034F65"
+         "F8F0E6FDCAEAB1A34D4A6B4B636E070A38BCE737"},
+        {kSha512Stream, kSha512Size, keyAa131, large,
+         "80B24263C7C1A3EBB71493C1DD7BE8B49B46D1F41B4AEEC1121B013783F8F3526B56D037E05F2598BD0FD221"
+         "5D6A1E5295E64F73F63F0AEC8B915A985D786598"},
+    };
+    for (const Case& c : kPublished)
+        for (size_t cut = 0; cut <= c.message.size(); cut += 5)
+            EXPECT_EQ(StreamHmacHex(c.engine, c.size, c.key, c.message, {cut}), c.hex) << cut;
+}
+
+TEST(StreamingHmac, RefusesWhatTheEngineRefuses) {
+    std::vector<uint8_t> storage(HmacStreamContextSize(kHavalStream) + kStreamContextAlign);
+    void* p = storage.data();
+    size_t space = storage.size();
+    void* context = std::align(kStreamContextAlign, HmacStreamContextSize(kHavalStream), p, space);
+    const uint8_t key[1] = {1};
+    EXPECT_FALSE(HmacStreamInit(context, kHavalStream, kHaval128Size, key, 1, 127, 3));
+    EXPECT_FALSE(HmacStreamInit(context, kHavalStream, kHaval128Size, key, 1, 128, 6));
+    EXPECT_TRUE(HmacStreamInit(context, kHavalStream, kHaval128Size, key, 1, 128, 3));
 }
 
 }  // namespace
