@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "options.h"
-#include "self_test_vectors.h"
+#include "report_lines.h"
 
 // The report of each FILE (and --save).
 int RunReport(const Options& options, const std::vector<uint8_t>& key);
@@ -21,9 +21,10 @@ int RunMatch(const Options& options, const std::vector<uint8_t>& key);
 // --list: the exact variant behind each line.
 int RunList();
 
-// --self-test: runs the known answers whose lines are in the report through the engines and
-// writes one verdict per engine to out and the details of each wrong value to err.  Returns
-// 0 when every value holds and every line has at least one.
-int RunSelfTest(const KnownAnswer* answers, size_t count, FILE* out, FILE* err);
+// --self-test: runs the known answers of the given lines (kReportLines in the program)
+// through their engines, one-shot and streamed, and writes one verdict per engine to out and
+// the details of each wrong value to err.  Returns 0 when every value holds and every line
+// has at least one.
+int RunSelfTest(const ReportLine* lines, size_t count, FILE* out, FILE* err);
 
 #endif

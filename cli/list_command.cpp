@@ -4,7 +4,6 @@
 
 #include "command_support.h"
 #include "commands.h"
-#include "line_descriptions.h"
 #include "line_names.h"
 
 int RunList() {
@@ -15,13 +14,10 @@ int RunList() {
     std::string text;
     for (size_t i = 0; i < kReportLineCount; ++i) {
         const ReportLine& line = kReportLines[i];
-        const LineDescription* description = FindLineDescription(line.label);
         std::string name = LineName(line);
         name.resize(width + 2, ' ');
         text += name + std::to_string(8 * DigestLength(line.size)) + " bits, HMAC block " +
-                std::to_string(BlockLength(line.size)) +
-                " bytes: " + (description != nullptr ? description->variant : "(not described)") +
-                '\n';
+                std::to_string(BlockLength(line.size)) + " bytes: " + line.variant + '\n';
     }
     PrintOut(text);
     return FlushOut() ? kExitOk : kExitFailed;

@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
         case Command::kList:
             return RunList();
         case Command::kSelfTest:
-            return RunSelfTest(kKnownAnswers, kKnownAnswerCount, stdout, stderr);
+            return RunSelfTest(kReportLines, kReportLineCount, stdout, stderr);
         case Command::kReport:
         case Command::kCheck:
         case Command::kMatch:

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "commands.h"
-#include "line_descriptions.h"
 #include "line_names.h"
 #include "report_text.h"
 
@@ -34,44 +33,40 @@ bool Holds(const ReportLine& line, const KnownAnswer& answer, FILE* err) {
 
 }  // namespace
 
-int RunSelfTest(const KnownAnswer* answers, size_t count, FILE* out, FILE* err) {
+int RunSelfTest(const ReportLine* lines, size_t count, FILE* out, FILE* err) {
     // One verdict per engine: the lines of HAVAL and of Snefru share theirs.
-    std::vector<bool> done(kReportLineCount, false);
+    std::vector<bool> done(count, false);
     bool allHold = true;
-    for (size_t first = 0; first < kReportLineCount; ++first) {
+    for (size_t first = 0; first < count; ++first) {
         if (done[first]) continue;
         EngineTally tally;
-        for (size_t i = first; i < kReportLineCount; ++i) {
-            const ReportLine& line = kReportLines[i];
-            if (line.engine != kReportLines[first].engine) continue;
+        for (size_t i = first; i < count; ++i) {
+            const ReportLine& line = lines[i];
+            if (line.engine != lines[first].engine) continue;
             done[i] = true;
-            size_t found = 0;
-            for (size_t a = 0; a < count; ++a) {
-                if (std::strcmp(answers[a].label, line.label) != 0) continue;
-                ++found;
-                if (answers[a].key.kind == VectorBytes::kNone) {
+            for (size_t a = 0; a < line.answers.count; ++a) {
+                const KnownAnswer& answer = line.answers.answers[a];
+                if (answer.key.kind == VectorBytes::kNone) {
                     ++tally.unkeyed;
                 } else {
                     ++tally.keyed;
                 }
-                if (!Holds(line, answers[a], err)) ++tally.wrong;
+                if (!Holds(line, answer, err)) ++tally.wrong;
             }
-            if (found == 0) {
+            if (line.answers.count == 0) {
                 ++tally.uncovered;
                 std::fprintf(err, "korvadex: %s: no known answer to check it against\n",
                              LineName(line).c_str());
             }
         }
-        const LineDescription* description = FindLineDescription(kReportLines[first].label);
-        const std::string engine =
-            description != nullptr ? description->engine : LineName(kReportLines[first]);
+        const char* engine = lines[first].family;
         std::string counts = std::to_string(tally.unkeyed + tally.keyed) + " known answers";
         if (tally.keyed != 0) counts += ", " + std::to_string(tally.keyed) + " of them keyed";
         if (tally.wrong == 0 && tally.uncovered == 0) {
-            std::fprintf(out, "%s: ok (%s)\n", engine.c_str(), counts.c_str());
+            std::fprintf(out, "%s: ok (%s)\n", engine, counts.c_str());
         } else {
             allHold = false;
-            std::fprintf(out, "%s: FAILED (%s; %zu wrong, %zu lines unchecked)\n", engine.c_str(),
+            std::fprintf(out, "%s: FAILED (%s; %zu wrong, %zu lines unchecked)\n", engine,
                          counts.c_str(), tally.wrong, tally.uncovered);
         }
     }

@@ -1,10 +1,13 @@
-// The lines of the report, in report order.
+// The registry of the report's lines, in report order: everything the report, the line
+// planner, --list, --self-test and the tests need to know of each line.  Adding a line means
+// adding one row.
 #ifndef KORVADEX_REPORT_REPORT_LINES_H
 #define KORVADEX_REPORT_REPORT_LINES_H
 
 #include <cstddef>
 
 #include "digest_types.h"
+#include "known_answers.h"
 
 struct ReportLine {
     const char* label;  // ends in ": "
@@ -12,6 +15,13 @@ struct ReportLine {
     uint32_t bits;    // HAVAL and Snefru only, 0 elsewhere
     uint32_t passes;  // HAVAL and Snefru only, 0 elsewhere
     SizeWord size;
+    const StreamingEngine* stream;  // the same engine over a context of the caller's
+    const char* family;             // the engine's name, e.g. "HAVAL" or "CRC-16/ARC"
+    const char* variant;            // the exact algorithm variant, for --list
+    // Time per byte of input relative to an MD5 line (x86-64, see docs/performance.md): the
+    // line planner balances the threads by it.
+    double cost;
+    KnownAnswerList answers;
 };
 
 extern const ReportLine kReportLines[];

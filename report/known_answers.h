@@ -1,10 +1,7 @@
-// Published known-answer values of the report lines, keyed by label: the empty message and
-// "abc" for every line (and the catalogue check value of each checksum), and the keyed
-// test cases of RFC 2202 (HMAC-MD5, HMAC-SHA-1), RFC 2286 (HMAC-RIPEMD-128, HMAC-RIPEMD-160)
-// and RFC 4231 (HMAC-SHA-256/384/512, the untruncated cases).  No published keyed values
-// exist for the other lines.
-#ifndef KORVADEX_CLI_SELF_TEST_VECTORS_H
-#define KORVADEX_CLI_SELF_TEST_VECTORS_H
+// A known answer: a published (or independently computed) value of one report line over a
+// given message, unkeyed or keyed, for --self-test and the tests.
+#ifndef KORVADEX_REPORT_KNOWN_ANSWERS_H
+#define KORVADEX_REPORT_KNOWN_ANSWERS_H
 
 #include <cstddef>
 #include <cstdint>
@@ -35,14 +32,17 @@ constexpr VectorBytes HexBytes(const char* hex) {
 std::vector<uint8_t> ExpandBytes(const VectorBytes& bytes);
 
 struct KnownAnswer {
-    const char* label;  // the report label, with its ": "
-    const char* name;   // what the case is, e.g. "\"abc\"" or "RFC 2202 case 3"
-    VectorBytes key;    // NoBytes() for an unkeyed value
+    const char* name;  // what the case is, e.g. "\"abc\"" or "RFC 2202 case 3"
+    VectorBytes key;   // NoBytes() for an unkeyed value
     VectorBytes message;
     const char* hex;  // the expected value, upper-case hex
 };
 
-extern const KnownAnswer kKnownAnswers[];
-extern const size_t kKnownAnswerCount;
+// The known answers of one line.
+struct KnownAnswerList {
+    const KnownAnswer* answers;
+    size_t count;
+    const char* source;  // where the values come from
+};
 
 #endif

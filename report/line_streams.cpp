@@ -1,0 +1,313 @@
+#include "line_streams.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "bytes_to_hex.h"
+
+namespace {
+
+// Buffers shared by the reader and the workers: enough for the reader to fill one while
+// the workers are busy with the others, and for a fast worker to run a little ahead.
+constexpr size_t kBufferCount = 4;
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+using AlignedBlock = std::unique_ptr<uint8_t, FreeDeleter>;
+
+AlignedBlock AllocateAligned(size_t size) {
+    const size_t rounded =
+        (size + kStreamContextAlign - 1) / kStreamContextAlign * kStreamContextAlign;
+    return AlignedBlock(static_cast<uint8_t*>(std::aligned_alloc(kStreamContextAlign, rounded)));
+}
+
+size_t RoundedContextSize(const ReportLine& line) {
+    return (line.stream->contextSize + kStreamContextAlign - 1) / kStreamContextAlign *
+           kStreamContextAlign;
+}
+
+// One line's computation: the engine over the message, or HMAC (RFC 2104) of it, the inner
+// hash taking the message as it comes and the outer one run at the end.
+class LineStream {
+public:
+    // Seeds the computation in context (RoundedContextSize bytes); false when the engine
+    // refuses the line's bits and passes.
+    bool Begin(const ReportLine& line, void* context, const uint8_t* key, size_t keyLength) {
+        line_ = &line;
+        context_ = context;
+        keyed_ = keyLength != 0;
+        const StreamingEngine& engine = *line.stream;
+        if (!engine.init(context, line.bits, line.passes)) return false;
+        if (!keyed_) return true;
+        const size_t block = BlockLength(line.size);
+        uint8_t keyBlock[kMaxBlockLength] = {};
+        if (keyLength > block) {
+            // A key longer than a block is replaced by its digest (D <= B for every engine).
+            engine.update(context, key, keyLength);
+            engine.final(context, keyBlock);
+            if (!engine.init(context, line.bits, line.passes)) return false;
+        } else {
+            std::memcpy(keyBlock, key, keyLength);
+        }
+        uint8_t innerPad[kMaxBlockLength];
+        for (size_t i = 0; i < block; ++i) {
+            innerPad[i] = uint8_t(keyBlock[i] ^ 0x36);
+            outerPad_[i] = uint8_t(keyBlock[i] ^ 0x5C);
+        }
+        engine.update(context, innerPad, block);
+        return true;
+    }
+
+    void Update(const uint8_t* data, size_t length) {
+        line_->stream->update(context_, data, length);
+    }
+
+    std::string Finish(int upper) {
+        const StreamingEngine& engine = *line_->stream;
+        uint8_t digest[kMaxDigestLength];
+        engine.final(context_, digest);
+        const size_t length = DigestLength(line_->size);
+        if (keyed_) {
+            // init accepted these bits and passes in Begin.
+            engine.init(context_, line_->bits, line_->passes);
+            engine.update(context_, outerPad_, BlockLength(line_->size));
+            engine.update(context_, digest, length);
+            engine.final(context_, digest);
+        }
+        DigestResult result = DigestAddress(digest);
+        if (length <= 4) {
+            result = 0;
+            for (size_t i = 0; i < length; ++i) result = result << 8 | digest[i];
+        }
+        char text[2 * kMaxDigestLength + 1];
+        BytesToHex(result, line_->size, text, upper);
+        return text;
+    }
+
+private:
+    const ReportLine* line_ = nullptr;
+    void* context_ = nullptr;
+    bool keyed_ = false;
+    uint8_t outerPad_[kMaxBlockLength];
+};
+
+// The buffers, and what the reader and the workers tell each other about them.
+class ChunkRing {
+public:
+    ChunkRing(uint8_t* memory, size_t chunkSize) {
+        for (size_t b = 0; b < kBufferCount; ++b) buffers_[b].data = memory + b * chunkSize;
+    }
+
+    // Before the first chunk is published: the number of workers that take every chunk.
+    void SetWorkers(unsigned workers) { workers_ = workers; }
+
+    // Reader: the buffer for chunk `sequence`, once every worker is done with what it held.
+    uint8_t* Fill(uint64_t sequence) {
+        Buffer& buffer = buffers_[sequence % kBufferCount];
+        std::unique_lock<std::mutex> lock(mutex_);
+        freed_.wait(lock, [&] { return buffer.pending == 0; });
+        return buffer.data;
+    }
+
+    // Reader: chunk `sequence` holds length bytes; last when the input ends with it.
+    void Publish(uint64_t sequence, size_t length, bool last) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            Buffer& buffer = buffers_[sequence % kBufferCount];
+            buffer.length = length;
+            buffer.pending = workers_;
+            published_ = sequence + 1;
+            ended_ = last;
+        }
+        filled_.notify_all();
+    }
+
+    // Reader: no more chunks (the input ended with the last one published, or failed).
+    void End() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ended_ = true;
+        }
+        filled_.notify_all();
+    }
+
+    // Worker: waits for chunk `sequence`; false when the input ended before it.
+    bool Take(uint64_t sequence, const uint8_t*& data, size_t& length) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        filled_.wait(lock, [&] { return published_ > sequence || ended_; });
+        if (published_ <= sequence) return false;
+        const Buffer& buffer = buffers_[sequence % kBufferCount];
+        data = buffer.data;
+        length = buffer.length;
+        return true;
+    }
+
+    // Worker: done with chunk `sequence`.  Returns the chunk's length when this worker was
+    // the last one on it, else 0.
+    size_t Release(uint64_t sequence) {
+        size_t done = 0;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            Buffer& buffer = buffers_[sequence % kBufferCount];
+            if (--buffer.pending == 0) done = buffer.length;
+        }
+        if (done != 0) freed_.notify_one();
+        return done;
+    }
+
+private:
+    struct Buffer {
+        uint8_t* data = nullptr;
+        size_t length = 0;
+        unsigned pending = 0;  // workers yet to run over it
+    };
+    unsigned workers_ = 0;
+    Buffer buffers_[kBufferCount];
+    std::mutex mutex_;
+    std::condition_variable filled_;
+    std::condition_variable freed_;
+    uint64_t published_ = 0;
+    bool ended_ = false;
+};
+
+}  // namespace
+
+bool MemorySource::Read(uint8_t* data, size_t capacity, size_t& length) {
+    length = std::min(capacity, size_ - offset_);
+    if (length != 0) std::memcpy(data, data_ + offset_, length);
+    offset_ += length;
+    return true;
+}
+
+std::vector<std::vector<size_t>> DealLines(const std::vector<const ReportLine*>& lines,
+                                           unsigned workers) {
+    struct Group {
+        DigestFn engine;
+        std::vector<size_t> positions;
+        double cost;
+    };
+    std::vector<Group> groups;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        auto same = std::find_if(groups.begin(), groups.end(),
+                                 [&](const Group& g) { return g.engine == lines[i]->engine; });
+        if (same == groups.end())
+            same = groups.insert(groups.end(), Group{lines[i]->engine, {}, 0});
+        same->positions.push_back(i);
+        same->cost += lines[i]->cost;
+    }
+    std::stable_sort(groups.begin(), groups.end(),
+                     [](const Group& a, const Group& b) { return a.cost > b.cost; });
+    std::vector<std::vector<size_t>> dealt(std::max(1u, workers));
+    std::vector<double> load(dealt.size(), 0);
+    for (const Group& group : groups) {
+        const size_t least = size_t(std::min_element(load.begin(), load.end()) - load.begin());
+        dealt[least].insert(dealt[least].end(), group.positions.begin(), group.positions.end());
+        load[least] += group.cost;
+    }
+    dealt.erase(std::remove_if(dealt.begin(), dealt.end(),
+                               [](const std::vector<size_t>& d) { return d.empty(); }),
+                dealt.end());
+    return dealt;
+}
+
+StreamStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const ReportLine*>& lines,
+                                  const uint8_t* key, size_t keyLength,
+                                  const StreamSettings& settings, std::vector<std::string>& hex) {
+    hex.assign(lines.size(), std::string());
+    for (const ReportLine* line : lines) {
+        if (line->stream == nullptr) return StreamStatus::kNoStreamingForm;
+    }
+
+    // One context per line, side by side in one block.
+    std::vector<size_t> offsets;
+    size_t contextBytes = 0;
+    for (const ReportLine* line : lines) {
+        offsets.push_back(contextBytes);
+        contextBytes += RoundedContextSize(*line);
+    }
+    const size_t chunkSize = std::max<size_t>(settings.chunkSize, 64);
+    AlignedBlock contexts = AllocateAligned(std::max<size_t>(contextBytes, 1));
+    AlignedBlock buffers = AllocateAligned(kBufferCount * chunkSize);
+    if (!contexts || !buffers) return StreamStatus::kOutOfMemory;
+
+    std::vector<LineStream> streams(lines.size());
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (!streams[i].Begin(*lines[i], contexts.get() + offsets[i], key, keyLength))
+            return StreamStatus::kEngineRefused;
+    }
+    auto finish = [&] {
+        for (size_t i = 0; i < lines.size(); ++i) hex[i] = streams[i].Finish(settings.upper);
+        return StreamStatus::kOk;
+    };
+    auto count = [&](size_t length) {
+        if (settings.bytesDone != nullptr)
+            settings.bytesDone->fetch_add(length, std::memory_order_relaxed);
+    };
+
+    // An input that ends within the first chunk is hashed here, without threads.
+    size_t length = 0;
+    if (!source.Read(buffers.get(), chunkSize, length)) return StreamStatus::kReadFailed;
+    if (length < chunkSize) {
+        for (LineStream& stream : streams) stream.Update(buffers.get(), length);
+        count(length);
+        return finish();
+    }
+
+    const unsigned jobs =
+        settings.jobs != 0 ? settings.jobs : std::max(1u, std::thread::hardware_concurrency());
+    std::vector<std::vector<size_t>> dealt = DealLines(lines, jobs);
+    ChunkRing ring(buffers.get(), chunkSize);
+    // A worker reads its list of lines only once the first chunk is published.
+    auto work = [&](size_t worker) {
+        const uint8_t* data;
+        size_t size;
+        for (uint64_t sequence = 0; ring.Take(sequence, data, size); ++sequence) {
+            for (size_t i : dealt[worker]) streams[i].Update(data, size);
+            count(ring.Release(sequence));
+        }
+    };
+    std::vector<std::thread> threads;
+    try {
+        for (size_t w = 0; w < dealt.size(); ++w) threads.emplace_back(work, w);
+    } catch (const std::system_error&) {
+        // No room for another thread: the ones started share the lines of the others.
+    }
+    if (threads.empty()) {
+        // Not even one: this thread reads and hashes by turns.
+        for (;;) {
+            for (LineStream& stream : streams) stream.Update(buffers.get(), length);
+            count(length);
+            if (length < chunkSize) return finish();
+            if (!source.Read(buffers.get(), chunkSize, length)) return StreamStatus::kReadFailed;
+        }
+    }
+    for (size_t w = threads.size(); w < dealt.size(); ++w) {
+        std::vector<size_t>& to = dealt[w % threads.size()];
+        to.insert(to.end(), dealt[w].begin(), dealt[w].end());
+    }
+    ring.SetWorkers(unsigned(threads.size()));
+    ring.Publish(0, length, false);
+
+    bool failed = false;
+    for (uint64_t sequence = 1; length == chunkSize; ++sequence) {
+        uint8_t* data = ring.Fill(sequence);
+        if (!source.Read(data, chunkSize, length)) {
+            failed = true;
+            break;
+        }
+        if (length == 0) break;
+        ring.Publish(sequence, length, length < chunkSize);
+    }
+    ring.End();
+    for (std::thread& t : threads) t.join();
+    if (failed) return StreamStatus::kReadFailed;
+    return finish();
+}

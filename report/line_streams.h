@@ -1,0 +1,74 @@
+// Computing report lines over an input read once, in chunks: every chunk feeds every line,
+// so an input of any size is hashed in a few buffers' worth of memory.
+//
+// Line groups may run on several threads.  The calling thread reads the chunks into a few
+// shared buffers; each worker runs its lines over every buffer in order, and a buffer is
+// filled again once every worker is done with it.  No worker gets a copy of the input, and
+// the results do not depend on the number of threads.
+#ifndef KORVADEX_REPORT_LINE_STREAMS_H
+#define KORVADEX_REPORT_LINE_STREAMS_H
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "report_lines.h"
+
+// The bytes of one input, in order.
+class ChunkSource {
+public:
+    virtual ~ChunkSource() = default;
+    // Fills data with the next bytes, at most capacity, and sets length to their number:
+    // fewer than capacity only at the end of the input (0 once nothing is left).  Returns
+    // false on a failure, which the source describes in its own terms.
+    virtual bool Read(uint8_t* data, size_t capacity, size_t& length) = 0;
+};
+
+// A source over bytes in memory.
+class MemorySource : public ChunkSource {
+public:
+    MemorySource(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    bool Read(uint8_t* data, size_t capacity, size_t& length) override;
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+    size_t offset_ = 0;
+};
+
+enum class StreamStatus {
+    kOk,
+    kReadFailed,      // the source failed: no line has a result
+    kEngineRefused,   // a line's engine refused its bits and passes
+    kOutOfMemory,     // the buffers or contexts could not be allocated
+    kNoStreamingForm  // a line has no streaming engine
+};
+
+struct StreamSettings {
+    unsigned jobs = 1;            // worker threads at most; 0: one per core
+    size_t chunkSize = 1u << 20;  // bytes per buffer
+    int upper = 1;                // hex digits in upper case
+    // When given, follows the count of bytes that every line has taken in.
+    std::atomic<uint64_t>* bytesDone = nullptr;
+};
+
+// The default chunk size of the command line.
+constexpr size_t kDefaultChunkSize = size_t(1) << 20;
+
+// Computes the given lines (rows of kReportLines, or of a table like it) over the bytes of
+// source, keyed (HMAC) when keyLength != 0; hex[i] gets the text of lines[i].  On failure
+// hex is left with empty texts.
+StreamStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const ReportLine*>& lines,
+                                  const uint8_t* key, size_t keyLength,
+                                  const StreamSettings& settings, std::vector<std::string>& hex);
+
+// The positions in `lines` dealt to at most `workers` workers: the lines of one engine stay
+// together (they share its code and tables in the cache), and each engine's lines go, the
+// costliest engine first, to the worker with the least cost so far, so that the workers'
+// summed costs come out as even as the engines allow.  Empty workers are left out.
+std::vector<std::vector<size_t>> DealLines(const std::vector<const ReportLine*>& lines,
+                                           unsigned workers);
+
+#endif
