@@ -3,11 +3,18 @@
 #include <cstring>
 
 #include "checksums.h"
+#include "gost.h"
+#include "haval.h"
+#include "md2.h"
 #include "md4_md5.h"
+#include "panama.h"
 #include "ripemd.h"
 #include "sha0_sha1.h"
 #include "sha256.h"
 #include "sha384_sha512.h"
+#include "snefru.h"
+#include "tiger.h"
+#include "whirlpool.h"
 
 namespace {
 
@@ -61,6 +68,34 @@ struct ContextAdapter {
     static constexpr StreamingEngine kEngine = {sizeof(Context), Init, Update, Final};
 };
 
+// HAVAL and Snefru: Init takes the output bits and passes and may refuse them; the digest's
+// length depends on them.
+template <typename Context, bool (*InitFn)(Context&, uint32_t, uint32_t),
+          void (*UpdateFn)(Context&, const uint8_t*, size_t), const uint8_t* (*FinalFn)(Context&),
+          size_t (*DigestBytes)(const Context&)>
+struct ParameterAdapter {
+    static_assert(alignof(Context) <= kStreamContextAlign, "a stream context fits the alignment");
+    static bool Init(void* context, uint32_t bits, uint32_t passes) {
+        return InitFn(*static_cast<Context*>(context), bits, passes);
+    }
+    static void Update(void* context, const uint8_t* data, size_t length) {
+        UpdateFn(*static_cast<Context*>(context), data, length);
+    }
+    static void Final(void* context, uint8_t* digest) {
+        Context& ctx = *static_cast<Context*>(context);
+        const size_t length = DigestBytes(ctx);
+        std::memcpy(digest, FinalFn(ctx), length);
+    }
+    static constexpr StreamingEngine kEngine = {sizeof(Context), Init, Update, Final};
+};
+
+size_t HavalDigestBytes(const HavalContextType& ctx) {
+    return ctx.outputBits / 8;
+}
+size_t SnefruDigestBytes(const SnefruContextType& ctx) {
+    return 4 * ctx.digestWords;
+}
+
 }  // namespace
 
 const StreamingEngine kAdler32Stream = ChecksumAdapter<Adler32Update, 1, kAdler32Size>::kEngine;
@@ -97,3 +132,18 @@ const StreamingEngine kRipemd256Stream =
 const StreamingEngine kRipemd320Stream =
     ContextAdapter<Ripemd320ContextType, Ripemd320Init, Ripemd320Update, Ripemd320Final,
                    kRipemd320Size>::kEngine;
+const StreamingEngine kTigerStream =
+    ContextAdapter<TigerContextData, TigerInit, TigerUpdate, TigerFinal, kTigerSize>::kEngine;
+const StreamingEngine kWhirlpoolStream =
+    ContextAdapter<WhirlpoolContextData, WhirlpoolInit, WhirlpoolUpdate, WhirlpoolFinal,
+                   kWhirlpoolSize>::kEngine;
+const StreamingEngine kHavalStream = ParameterAdapter<HavalContextType, HavalInit, HavalUpdate,
+                                                      HavalFinal, HavalDigestBytes>::kEngine;
+const StreamingEngine kSnefruStream = ParameterAdapter<SnefruContextType, SnefruInit, SnefruUpdate,
+                                                       SnefruFinish, SnefruDigestBytes>::kEngine;
+const StreamingEngine kGostStream =
+    ContextAdapter<GostContextType, GostInit, GostUpdate, GostFinal, kGostSize>::kEngine;
+const StreamingEngine kMd2Stream =
+    ContextAdapter<Md2ContextType, Md2Init, Md2Update, Md2Final, kMd2Size>::kEngine;
+const StreamingEngine kPanamaStream =
+    ContextAdapter<PanamaContextType, PanamaInit, PanamaUpdate, PanamaFinal, kPanamaSize>::kEngine;

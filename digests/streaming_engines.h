@@ -12,8 +12,12 @@ extern const StreamingEngine kCrc16Stream;
 extern const StreamingEngine kCrc16CcittStream;
 extern const StreamingEngine kCrc32Stream;
 extern const StreamingEngine kCrc32bStream;
+extern const StreamingEngine kGostStream;
+extern const StreamingEngine kHavalStream;
+extern const StreamingEngine kMd2Stream;
 extern const StreamingEngine kMd4Stream;
 extern const StreamingEngine kMd5Stream;
+extern const StreamingEngine kPanamaStream;
 extern const StreamingEngine kRipemd128Stream;
 extern const StreamingEngine kRipemd160Stream;
 extern const StreamingEngine kRipemd256Stream;
@@ -23,5 +27,8 @@ extern const StreamingEngine kSha1Stream;
 extern const StreamingEngine kSha256Stream;
 extern const StreamingEngine kSha384Stream;
 extern const StreamingEngine kSha512Stream;
+extern const StreamingEngine kSnefruStream;
+extern const StreamingEngine kTigerStream;
+extern const StreamingEngine kWhirlpoolStream;
 
 #endif

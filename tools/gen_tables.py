@@ -50,7 +50,7 @@ def data_lines(name):
 
 def load(name, sections):
     """Reads the numbers of a data file.  sections: (count, digits) pairs in file order; each
-    number must have exactly the digits of its section, and a line may not mix sections."""
+    number must have exactly the digits of its section."""
     widths = [digits for count, digits in sections for _ in range(count)]
     values = []
     for number, line in data_lines(name):
