@@ -18,19 +18,16 @@ namespace {
 // the workers are busy with the others, and for a fast worker to run a little ahead.
 constexpr size_t kBufferCount = 4;
 
-// Aligned operator new rather than std::aligned_alloc, which the Windows C runtime lacks.
+// C++17's aligned operator new rather than std::aligned_alloc, which the 32-bit Windows
+// runtime does not have.
 struct AlignedDeleter {
-    void operator()(uint8_t* p) const {
-        ::operator delete(p, std::align_val_t(kStreamContextAlign));
-    }
+    void operator()(void* p) const { ::operator delete(p, std::align_val_t(kStreamContextAlign)); }
 };
 using AlignedBlock = std::unique_ptr<uint8_t, AlignedDeleter>;
 
 AlignedBlock AllocateAligned(size_t size) {
-    const size_t rounded =
-        (size + kStreamContextAlign - 1) / kStreamContextAlign * kStreamContextAlign;
     return AlignedBlock(static_cast<uint8_t*>(
-        ::operator new(rounded, std::align_val_t(kStreamContextAlign), std::nothrow)));
+        ::operator new(size, std::align_val_t(kStreamContextAlign), std::nothrow)));
 }
 
 size_t RoundedContextSize(const ReportLine& line) {
