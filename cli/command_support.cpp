@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 #include "file_input.h"
-#include "report_runner.h"
 
 std::string InputName(const std::string& path) {
     return path == "-" ? "standard input" : path;
@@ -15,29 +15,61 @@ void PrintError(const std::string& subject, const std::string& reason) {
     std::fprintf(stderr, "korvadex: %s: %s\n", subject.c_str(), reason.c_str());
 }
 
+namespace {
+
+bool Compute(ChunkSource& source, const std::function<std::string()>& readFailure,
+             const std::string& name, const std::vector<uint8_t>& key,
+             const std::vector<size_t>& lines, unsigned jobs, Progress& progress,
+             std::vector<std::string>& hex) {
+    std::vector<const ReportLine*> rows;
+    for (size_t index : lines) rows.push_back(&kReportLines[index]);
+    StreamSettings settings;
+    settings.jobs = jobs;
+    settings.chunkSize = kDefaultChunkSize;
+    std::vector<std::string> texts;
+    const StreamStatus status =
+        ComputeStreamedLines(source, rows, key.data(), key.size(), settings, texts);
+    std::string reason;
+    bool ok = status == StreamStatus::kOk;
+    hex.assign(kReportLineCount, std::string());
+    if (ok) {
+        for (size_t i = 0; i < lines.size(); ++i) hex[lines[i]] = texts[i];
+    } else if (status == StreamStatus::kReadFailed) {
+        reason = readFailure();
+    } else {
+        reason = status == StreamStatus::kOutOfMemory ? "out of memory"
+                                                      : "an engine refused its parameters";
+    }
+    progress.End();
+    if (!ok) PrintError(name, reason + "; no report");
+    return ok;
+}
+
+}  // namespace
+
 bool ComputeInput(const std::string& path, const std::vector<uint8_t>& key,
                   const std::vector<size_t>& lines, unsigned jobs, Progress& progress,
                   std::vector<std::string>& hex) {
     const std::string name = InputName(path);
-    progress.Begin(name);
-    InputBytes bytes;
+    InputReader reader;
     std::string reason;
-    if (!ReadInput(path, kReportInputLimit, bytes, reason, progress.BytesRead())) {
-        progress.End();
+    if (!reader.Open(path, reason, progress.BytesRead())) {
         PrintError(name, reason);
         return false;
     }
-    const ReportInput input{bytes.data(), uint32_t(bytes.size()),
-                            key.empty() ? nullptr : key.data(), uint32_t(key.size())};
-    progress.Computing(lines.size());
-    ReportStatus status = ComputeReportLines(
-        input, lines, jobs, hex, [&progress](size_t line) { progress.LineStarted(line); });
-    progress.End();
-    if (status != ReportStatus::kOk) {
-        PrintError(name, std::string(ReportStatusText(status)) + "; no report");
-        return false;
-    }
-    return true;
+    progress.Begin(name, reader.Size());
+    return Compute(
+        reader, [&reader] { return reader.Reason(); }, name, key, lines, jobs, progress, hex);
+}
+
+bool ComputeBytes(const std::string& name, const uint8_t* data, size_t size,
+                  const std::vector<uint8_t>& key, const std::vector<size_t>& lines, unsigned jobs,
+                  Progress& progress, std::vector<std::string>& hex) {
+    MemorySource source(data, size);
+    progress.Begin(name, int64_t(size));
+    return Compute(
+        source, [] { return std::string("cannot be read"); }, name, key, lines, jobs, progress,
+        hex);
 }
 
 std::string DisplayHex(const std::string& hex, bool lower) {

@@ -19,14 +19,19 @@ std::string InputName(const std::string& path);
 // Writes "korvadex: subject: reason" to standard error.
 void PrintError(const std::string& subject, const std::string& reason);
 
-// Reads the input at path ("-": standard input) and computes the lines with the given
-// indexes in kReportLines over it, keyed when key is not empty, on at most jobs threads (0: one
-// per core); hex[line] receives the upper-case text of each line computed.  Shows progress
-// while it runs.  On failure writes the reason, naming the input, to standard error and
-// returns false.
+// Reads the input at path ("-": standard input) once, in chunks, and computes the lines with
+// the given indexes in kReportLines over it, keyed when key is not empty, on at most jobs
+// threads (0: one per core); hex gets kReportLineCount entries, the upper-case text of each
+// line computed at its index.  Shows progress while it runs.  On failure writes the reason,
+// naming the input, to standard error and returns false.
 bool ComputeInput(const std::string& path, const std::vector<uint8_t>& key,
                   const std::vector<size_t>& lines, unsigned jobs, Progress& progress,
                   std::vector<std::string>& hex);
+
+// The same over size bytes in memory, named name in messages.
+bool ComputeBytes(const std::string& name, const uint8_t* data, size_t size,
+                  const std::vector<uint8_t>& key, const std::vector<size_t>& lines, unsigned jobs,
+                  Progress& progress, std::vector<std::string>& hex);
 
 // hex in lower case when lower is set, else as it is.
 std::string DisplayHex(const std::string& hex, bool lower);

@@ -4,6 +4,9 @@
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#ifdef __linux__
+#include <sys/vfs.h>
+#endif
 #include <unistd.h>
 
 #include <cerrno>
@@ -108,6 +111,32 @@ bool ReadStream(int fd, uint64_t expected, const InputLimit& limit, uint8_t*& he
     return true;
 }
 
+// Whether fd is on a file system whose regular files report a size that says nothing of
+// their content (a page for a few bytes of sysfs, 0 for most of /proc).
+bool SizeIsNominal(int fd) {
+#ifdef __linux__
+    struct statfs fs;
+    if (::fstatfs(fd, &fs) != 0) return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+        case 0x9FA0:       // proc
+        case 0x62656572:   // sysfs
+        case 0x64626720:   // debugfs
+        case 0x74726163:   // tracefs
+        case 0x73636673:   // securityfs
+        case 0x62656570:   // configfs
+        case 0x63677270:   // cgroup2
+        case 0x27E0EB:     // cgroup
+        case 0xDE5E81E4:   // efivarfs
+            return true;
+        default:
+            return false;
+    }
+#else
+    (void)fd;
+    return false;
+#endif
+}
+
 }  // namespace
 
 InputBytes::~InputBytes() {
@@ -174,4 +203,70 @@ bool ReadInput(const std::string& path, const InputLimit& limit, InputBytes& byt
     if (!standardInput) ::close(fd);
     if (!ok) bytes.Release();
     return ok;
+}
+
+InputReader::~InputReader() {
+    if (owned_) ::close(fd_);
+}
+
+bool InputReader::Open(const std::string& path, std::string& reason,
+                       std::atomic<uint64_t>* bytesRead) {
+    bytesRead_ = bytesRead;
+    const bool standardInput = path == "-";
+    fd_ = standardInput ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd_ < 0) {
+        reason = ErrnoText(errno);
+        return false;
+    }
+    owned_ = !standardInput;
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) {
+        reason = ErrnoText(errno);
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        reason = ErrnoText(EISDIR);
+        return false;
+    }
+    // A size of 0 is not trusted (files of /proc report it), nor any size on the kernel's
+    // own file systems.
+    if (S_ISREG(st.st_mode) && st.st_size > 0 && !SizeIsNominal(fd_)) {
+        const off_t at = standardInput ? ::lseek(fd_, 0, SEEK_CUR) : 0;
+        if (at >= 0 && at <= st.st_size) {
+            expected_ = int64_t(st.st_size - at);
+            modified_ = st.st_mtim;
+            ::posix_fadvise(fd_, at, 0, POSIX_FADV_SEQUENTIAL);
+        }
+    }
+    return true;
+}
+
+bool InputReader::Fail(const std::string& reason) {
+    reason_ = reason;
+    return false;
+}
+
+bool InputReader::Read(uint8_t* data, size_t capacity, size_t& length) {
+    length = 0;
+    while (length < capacity) {
+        ssize_t n = ::read(fd_, data + length, capacity - length);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return Fail(ErrnoText(errno));
+        }
+        if (n == 0) break;
+        length += size_t(n);
+        read_ += uint64_t(n);
+        if (bytesRead_ != nullptr) bytesRead_->store(read_, std::memory_order_relaxed);
+        if (expected_ >= 0 && read_ > uint64_t(expected_))
+            return Fail("the file grew while it was being read");
+    }
+    if (length == capacity || expected_ < 0) return true;
+    // The end of a regular file: it must have kept its size and time all along.
+    if (read_ < uint64_t(expected_)) return Fail("the file shrank while it was being read");
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) return Fail(ErrnoText(errno));
+    if (st.st_mtim.tv_sec != modified_.tv_sec || st.st_mtim.tv_nsec != modified_.tv_nsec)
+        return Fail("the file changed while it was being read");
+    return true;
 }

@@ -3,10 +3,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <chrono>
-
-#include "line_names.h"
-
 namespace {
 
 constexpr auto kDelay = std::chrono::seconds(1);
@@ -41,24 +37,15 @@ Progress::~Progress() {
     End();
 }
 
-void Progress::Begin(const std::string& name) {
+void Progress::Begin(const std::string& name, int64_t size) {
     End();
     name_ = name;
+    size_ = size;
     bytesRead_ = 0;
-    count_ = 0;
+    start_ = std::chrono::steady_clock::now();
     if (!enabled_) return;
     stop_ = false;
     thread_ = std::thread(&Progress::Run, this);
-}
-
-void Progress::Computing(size_t count) {
-    position_ = 0;
-    count_ = count;
-}
-
-void Progress::LineStarted(size_t line) {
-    line_ = line;
-    ++position_;
 }
 
 void Progress::End() {
@@ -73,18 +60,22 @@ void Progress::End() {
     shown_ = false;
 }
 
-std::string Progress::Text() const {
-    const size_t count = count_;
-    if (count == 0) return "korvadex: reading " + name_ + ": " + Amount(bytesRead_);
-    return "korvadex: " + name_ + ": line " + std::to_string(position_) + " of " +
-           std::to_string(count) + ", " + LineName(kReportLines[line_]);
+std::string Progress::Text(const std::string& name, int64_t size, uint64_t bytes, double seconds) {
+    std::string text = "korvadex: reading " + name + ": " + Amount(bytes);
+    if (size > 0) {
+        text += " of " + Amount(uint64_t(size)) + ", " +
+                std::to_string(bytes >= uint64_t(size) ? 100 : bytes * 100 / uint64_t(size)) + "%";
+    }
+    if (seconds > 0) text += ", " + Amount(uint64_t(double(bytes) / seconds)) + "/s";
+    return text;
 }
 
 void Progress::Run() {
     std::unique_lock<std::mutex> lock(mutex_);
     if (wake_.wait_for(lock, kDelay, [this] { return stop_; })) return;
     do {
-        std::string text = Text();
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start_;
+        std::string text = Text(name_, size_, bytesRead_, elapsed.count());
         const size_t width = TerminalWidth();
         if (text.size() >= width) text.resize(width - 1);
         WriteError("\r" + text + "\033[K");

@@ -4,6 +4,7 @@
 
 #include "commands.h"
 #include "line_names.h"
+#include "line_streams.h"
 #include "report_text.h"
 
 namespace {
@@ -15,7 +16,8 @@ struct EngineTally {
     size_t uncovered = 0;  // lines without a known answer
 };
 
-// Checks one known answer; on a wrong value writes the details to err.
+// Checks one known answer, through the one-shot entry and the streaming form; on a wrong
+// value writes the details to err.
 bool Holds(const ReportLine& line, const KnownAnswer& answer, FILE* err) {
     static const uint8_t kNoBytes[1] = {0};
     const std::vector<uint8_t> key = ExpandBytes(answer.key);
@@ -24,11 +26,23 @@ bool Holds(const ReportLine& line, const KnownAnswer& answer, FILE* err) {
                             key.empty() ? nullptr : key.data(), uint32_t(key.size())};
     char hex[2 * kMaxDigestLength + 1];
     ReportStatus status = ComputeLineHex(line, input, hex, 1);
-    if (status == ReportStatus::kOk && std::strcmp(hex, answer.hex) == 0) return true;
-    std::fprintf(err, "korvadex: %s, %s%s: expected %s, computed %s\n", LineName(line).c_str(),
-                 key.empty() ? "" : "keyed, ", answer.name, answer.hex,
-                 status == ReportStatus::kOk ? hex : ReportStatusText(status));
-    return false;
+    if (status != ReportStatus::kOk || std::strcmp(hex, answer.hex) != 0) {
+        std::fprintf(err, "korvadex: %s, %s%s: expected %s, computed %s\n", LineName(line).c_str(),
+                     key.empty() ? "" : "keyed, ", answer.name, answer.hex,
+                     status == ReportStatus::kOk ? hex : ReportStatusText(status));
+        return false;
+    }
+    MemorySource source(message.data(), message.size());
+    std::vector<std::string> streamed;
+    if (ComputeStreamedLines(source, {&line}, key.data(), key.size(), StreamSettings(), streamed) !=
+            StreamStatus::kOk ||
+        streamed[0] != answer.hex) {
+        std::fprintf(err, "korvadex: %s, %s%s, streamed: expected %s, computed %s\n",
+                     LineName(line).c_str(), key.empty() ? "" : "keyed, ", answer.name, answer.hex,
+                     streamed.empty() ? "nothing" : streamed[0].c_str());
+        return false;
+    }
+    return true;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "bytes_to_hex.h"
+#include "hmac.h"
 
 namespace {
 
@@ -25,66 +26,56 @@ struct AlignedDeleter {
 };
 using AlignedBlock = std::unique_ptr<uint8_t, AlignedDeleter>;
 
+size_t Rounded(size_t size) {
+    return (size + kStreamContextAlign - 1) / kStreamContextAlign * kStreamContextAlign;
+}
+
 AlignedBlock AllocateAligned(size_t size) {
     return AlignedBlock(static_cast<uint8_t*>(
-        ::operator new(size, std::align_val_t(kStreamContextAlign), std::nothrow)));
+        ::operator new(Rounded(size), std::align_val_t(kStreamContextAlign), std::nothrow)));
 }
 
-size_t RoundedContextSize(const ReportLine& line) {
-    return (line.stream->contextSize + kStreamContextAlign - 1) / kStreamContextAlign *
-           kStreamContextAlign;
-}
-
-// One line's computation: the engine over the message, or HMAC (RFC 2104) of it, the inner
-// hash taking the message as it comes and the outer one run at the end.
+// One line's computation over a context of its own: the engine over the message, or HMAC
+// of it.
 class LineStream {
 public:
-    // Seeds the computation in context (RoundedContextSize bytes); false when the engine
-    // refuses the line's bits and passes.
+    // The bytes of context the line needs, keyed or not.
+    static size_t ContextSize(const ReportLine& line, bool keyed) {
+        return Rounded(keyed ? HmacStreamContextSize(*line.stream) : line.stream->contextSize);
+    }
+
+    // Seeds the computation in context; false when the engine refuses the line's bits and
+    // passes.
     bool Begin(const ReportLine& line, void* context, const uint8_t* key, size_t keyLength) {
         line_ = &line;
         context_ = context;
         keyed_ = keyLength != 0;
-        const StreamingEngine& engine = *line.stream;
-        if (!engine.init(context, line.bits, line.passes)) return false;
-        if (!keyed_) return true;
-        const size_t block = BlockLength(line.size);
-        uint8_t keyBlock[kMaxBlockLength] = {};
-        if (keyLength > block) {
-            // A key longer than a block is replaced by its digest (D <= B for every engine).
-            engine.update(context, key, keyLength);
-            engine.final(context, keyBlock);
-            if (!engine.init(context, line.bits, line.passes)) return false;
-        } else {
-            std::memcpy(keyBlock, key, keyLength);
+        if (keyed_) {
+            return HmacStreamInit(context, *line.stream, line.size, key, keyLength, line.bits,
+                                  line.passes);
         }
-        uint8_t innerPad[kMaxBlockLength];
-        for (size_t i = 0; i < block; ++i) {
-            innerPad[i] = uint8_t(keyBlock[i] ^ 0x36);
-            outerPad_[i] = uint8_t(keyBlock[i] ^ 0x5C);
-        }
-        engine.update(context, innerPad, block);
-        return true;
+        return line.stream->init(context, line.bits, line.passes);
     }
 
     void Update(const uint8_t* data, size_t length) {
-        line_->stream->update(context_, data, length);
+        if (keyed_) {
+            HmacStreamUpdate(context_, data, length);
+        } else {
+            line_->stream->update(context_, data, length);
+        }
     }
 
     std::string Finish(int upper) {
-        const StreamingEngine& engine = *line_->stream;
         uint8_t digest[kMaxDigestLength];
-        engine.final(context_, digest);
-        const size_t length = DigestLength(line_->size);
         if (keyed_) {
-            // init accepted these bits and passes in Begin.
-            engine.init(context_, line_->bits, line_->passes);
-            engine.update(context_, outerPad_, BlockLength(line_->size));
-            engine.update(context_, digest, length);
-            engine.final(context_, digest);
+            HmacStreamFinal(context_, digest);
+        } else {
+            line_->stream->final(context_, digest);
         }
+        const size_t length = DigestLength(line_->size);
         DigestResult result = DigestAddress(digest);
         if (length <= 4) {
+            // A checksum: BytesToHex takes its value.
             result = 0;
             for (size_t i = 0; i < length; ++i) result = result << 8 | digest[i];
         }
@@ -97,7 +88,6 @@ private:
     const ReportLine* line_ = nullptr;
     void* context_ = nullptr;
     bool keyed_ = false;
-    uint8_t outerPad_[kMaxBlockLength];
 };
 
 // The buffers, and what the reader and the workers tell each other about them.
@@ -223,16 +213,13 @@ StreamStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
                                   const uint8_t* key, size_t keyLength,
                                   const StreamSettings& settings, std::vector<std::string>& hex) {
     hex.assign(lines.size(), std::string());
-    for (const ReportLine* line : lines) {
-        if (line->stream == nullptr) return StreamStatus::kNoStreamingForm;
-    }
 
     // One context per line, side by side in one block.
     std::vector<size_t> offsets;
     size_t contextBytes = 0;
     for (const ReportLine* line : lines) {
         offsets.push_back(contextBytes);
-        contextBytes += RoundedContextSize(*line);
+        contextBytes += LineStream::ContextSize(*line, keyLength != 0);
     }
     const size_t chunkSize = std::max<size_t>(settings.chunkSize, 64);
     AlignedBlock contexts = AllocateAligned(std::max<size_t>(contextBytes, 1));

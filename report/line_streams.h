@@ -40,10 +40,9 @@ private:
 
 enum class StreamStatus {
     kOk,
-    kReadFailed,      // the source failed: no line has a result
-    kEngineRefused,   // a line's engine refused its bits and passes
-    kOutOfMemory,     // the buffers or contexts could not be allocated
-    kNoStreamingForm  // a line has no streaming engine
+    kReadFailed,     // the source failed: no line has a result
+    kEngineRefused,  // a line's engine refused its bits and passes
+    kOutOfMemory,    // the buffers or contexts could not be allocated
 };
 
 struct StreamSettings {

@@ -6,55 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <set>
-#include <utility>
 
 #include "report_text.h"
 #include "test_support.h"
 
 namespace {
 
-// A streaming form of row I's one-shot engine, for the rows that have none of their own:
-// it gathers the message and runs the one-shot entry in final.
-struct Gathered {
-    std::vector<uint8_t>* bytes;
-    uint32_t bits, passes;
-};
-
-template <size_t I>
-bool GatherInit(void* context, uint32_t bits, uint32_t passes) {
-    *static_cast<Gathered*>(context) = {new std::vector<uint8_t>, bits, passes};
-    return true;
-}
-void GatherUpdate(void* context, const uint8_t* data, size_t length) {
-    std::vector<uint8_t>& bytes = *static_cast<Gathered*>(context)->bytes;
-    bytes.insert(bytes.end(), data, data + length);
-}
-template <size_t I>
-void GatherFinal(void* context, uint8_t* digest) {
-    Gathered& g = *static_cast<Gathered*>(context);
-    static const uint8_t kNone[1] = {0};
-    const ReportLine& row = kReportLines[I];
-    const DigestResult r = row.engine(g.bytes->empty() ? kNone : g.bytes->data(),
-                                      uint32_t(g.bytes->size()), g.bits, g.passes);
-    ResultBytes(r, row.size, digest);
-    delete g.bytes;
-}
-
-template <size_t... I>
-std::vector<StreamingEngine> GatheringEngines(std::index_sequence<I...>) {
-    return {StreamingEngine{sizeof(Gathered), GatherInit<I>, GatherUpdate, GatherFinal<I>}...};
-}
-
-// The registry's rows, each with its own streaming engine or else a gathering one.
 std::vector<ReportLine> TestRows() {
-    static const std::vector<StreamingEngine> gathering =
-        GatheringEngines(std::make_index_sequence<40>());
-    EXPECT_EQ(kReportLineCount, 40u);
-    std::vector<ReportLine> rows(kReportLines, kReportLines + kReportLineCount);
-    for (size_t i = 0; i < rows.size(); ++i) {
-        if (rows[i].stream == nullptr) rows[i].stream = &gathering[i];
-    }
-    return rows;
+    return std::vector<ReportLine>(kReportLines, kReportLines + kReportLineCount);
 }
 
 std::vector<std::string> Streamed(const std::vector<ReportLine>& rows,
@@ -161,9 +120,6 @@ TEST(LineStreams, AFailingSourceOrARefusingEngineLeavesNoResult) {
     rows[2].stream = &kRefusing;
     EXPECT_EQ(ComputeStreamedLines(source, lines, nullptr, 0, StreamSettings(), hex),
               StreamStatus::kEngineRefused);
-    rows[2].stream = nullptr;
-    EXPECT_EQ(ComputeStreamedLines(source, lines, nullptr, 0, StreamSettings(), hex),
-              StreamStatus::kNoStreamingForm);
     rows[2].stream = &kSum;
     const std::vector<uint8_t> data(3000, 2);
     MemorySource some(data.data(), data.size());

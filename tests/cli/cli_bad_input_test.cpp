@@ -12,10 +12,12 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <thread>
 
 #include "cli_test_support.h"
+#include "file_input.h"
 #include "program_runner.h"
 #include "report_text.h"
 #include "test_support.h"
@@ -95,15 +97,6 @@ void RemoveTreeAt(int parent, const char* name) {
         closedir(d);
     }
     unlinkat(parent, name, AT_REMOVEDIR);
-}
-
-std::string SparseFile(const std::string& path, uint64_t size) {
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    EXPECT_GE(fd, 0);
-    EXPECT_EQ(write(fd, "abc", 3), 3);  // the bytes a wrapped 32-bit size would cover
-    EXPECT_EQ(ftruncate(fd, off_t(size)), 0);
-    close(fd);
-    return path;
 }
 
 struct Case {
@@ -260,20 +253,6 @@ const Case kCases[] = {
          Input input = Readable(WriteFile(in + "/tab\there", "abc"), "abc");
          input.saveRefusal = "not saved: the input path holds a control character";
          input.checkRefusal = "the input path holds a control character";
-         return input;
-     }},
-    {"SizeOf4GiB",
-     [](const std::string& in) {
-         Input input =
-             Refused(SparseFile(in + "/4GiB", uint64_t(1) << 32), "too large (4 GiB or more)");
-         input.keyFileRefusal = "too large for a key (more than 1 MiB)";
-         return input;
-     }},
-    {"SizeOf4GiBAnd3Bytes",
-     [](const std::string& in) {
-         Input input = Refused(SparseFile(in + "/4GiB+3", (uint64_t(1) << 32) + 3),
-                               "too large (4 GiB or more)");
-         input.keyFileRefusal = "too large for a key (more than 1 MiB)";
          return input;
      }},
 };
@@ -450,5 +429,79 @@ TEST_P(CliBadInput, EveryCommandReportsOrRefusesClearly) {
 
 INSTANTIATE_TEST_SUITE_P(Matrix, CliBadInput, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<Case>& info) { return info.param.name; });
+
+TEST(CliLargeInput, InputsOf4GiBAndMoreAreHashedWholePlainAndKeyed) {
+    // 2^32 zero bytes (a sparse file) and "abc": a 32-bit size would see only "abc".
+    TempDir dir;
+    const std::string path = dir.Path("4GiB+3");
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(pwrite(fd, "abc", 3, off_t(1) << 32), 3);
+    close(fd);
+    // The values of zlib's crc32 and adler32 over the same bytes, and HMAC over crc32.
+    RunResult r = RunKorvadex({"--only", "CRC32,ADLER32", path});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "ADLER32: 032E0127\nCRC32: EB2147CC\n");
+    RunOptions redirected;
+    redirected.inputFile = path;
+    r = RunKorvadex({"--key", "k", "--only", "CRC32", "-"}, redirected);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "CRC32: 4FBD970B\n");
+}
+
+// A regular file read in chunks whose size or time changes between its opening and its end.
+TEST(InputReader, AFileThatChangesWhileItIsReadIsAFailureThatSaysSo) {
+    TempDir dir;
+    const std::string path = dir.Path("changing");
+    const std::string content(10000, 'x');
+    std::vector<uint8_t> chunk(4096);
+    size_t length = 0;
+    std::string reason;
+    struct Change {
+        const char* name;
+        std::function<void()> change;
+        const char* reason;
+    };
+    const std::vector<Change> changes = {
+        {"appended", [&] { std::ofstream(path, std::ios::app) << "more"; },
+         "the file grew while it was being read"},
+        {"truncated", [&] { ASSERT_EQ(truncate(path.c_str(), 5000), 0); },
+         "the file shrank while it was being read"},
+        {"rewritten with another time",
+         [&] {
+             std::fstream(path, std::ios::in | std::ios::out) << "y";
+             const struct timespec times[2] = {{0, UTIME_OMIT}, {12345, 0}};
+             ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+         },
+         "the file changed while it was being read"},
+    };
+    for (const Change& c : changes) {
+        SCOPED_TRACE(c.name);
+        WriteFile(path, content);
+        InputReader reader;
+        ASSERT_TRUE(reader.Open(path, reason));
+        EXPECT_EQ(reader.Size(), 10000);
+        ASSERT_TRUE(reader.Read(chunk.data(), chunk.size(), length));
+        EXPECT_EQ(length, chunk.size());
+        c.change();
+        bool ok = true;
+        do {
+            ok = reader.Read(chunk.data(), chunk.size(), length);
+        } while (ok && length == chunk.size());
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(reader.Reason(), c.reason);
+    }
+    // Unchanged, the file reads to its end in full chunks and a short last one.
+    WriteFile(path, content);
+    InputReader reader;
+    ASSERT_TRUE(reader.Open(path, reason));
+    size_t total = 0;
+    do {
+        ASSERT_TRUE(reader.Read(chunk.data(), chunk.size(), length));
+        total += length;
+    } while (length == chunk.size());
+    EXPECT_EQ(total, content.size());
+}
 
 }  // namespace

@@ -141,29 +141,6 @@ TEST(CliReport, UnreadableFileIsRefused) {
     EXPECT_EQ(r.err, "korvadex: " + path + ": permission denied\n");
 }
 
-TEST(CliReport, FilesOf4GiBOrMoreAreRefusedWithoutReadingThem) {
-    TempDir dir;
-    const std::string path = dir.Path("sparse");
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0600);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(ftruncate(fd, off_t(1) << 32), 0);
-    close(fd);
-
-    const auto start = std::chrono::steady_clock::now();
-    RunResult r = RunKorvadex({path});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "korvadex: " + path + ": too large (4 GiB or more)\n");
-
-    RunOptions redirected;
-    redirected.inputFile = path;
-    RunResult fromStdin = RunKorvadex({"-"}, redirected);
-    EXPECT_EQ(fromStdin.status, 1);
-    EXPECT_EQ(fromStdin.err, "korvadex: standard input: too large (4 GiB or more)\n");
-    // Reading 4 GiB, even of holes, would take far longer.
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-}
-
 TEST(CliReport, AFileThatShrinksWhileHashedIsAnErrorNotACrash) {
     TempDir dir;
     const std::string path = dir.Path("shrinking");

@@ -25,6 +25,7 @@ TEST(LineRegistry, EveryLineIsDescribedAndHasWellFormedAnswers) {
         EXPECT_GT(std::strlen(line.family), 0u);
         EXPECT_GT(std::strlen(line.variant), 0u);
         EXPECT_GT(line.cost, 0);
+        ASSERT_NE(line.stream, nullptr);
         EXPECT_GT(std::strlen(line.answers.source), 0u);
         size_t unkeyed = 0;
         for (size_t a = 0; a < line.answers.count; ++a) {

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The command line's resident memory over inputs larger than memory budgets: the maximum
+# resident set size (/usr/bin/time -v) of
+#   korvadex --only MD5,SHA-256 BIG             (BIG: a sparse file of 5 GiB)
+#   head -c 5G /dev/zero | korvadex --only MD5,CRC32 -
+#   korvadex --key K --only MD5,SHA-256 BIG
+#   korvadex --key K SMALL                      (every line keyed, SMALL 64 MiB: the
+#                                               memory does not grow with the input)
+# must stay at or below 64 MiB each.
+#
+#   bench/memory_check.sh [KORVADEX]            (default build/korvadex)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+exe=$(realpath "${1:-build/korvadex}")
+limit_kib=$((64 * 1024))
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+big=$dir/big
+truncate -s 5G "$big"
+
+failed=0
+measure() {
+  local what=$1
+  shift
+  local report=$dir/time.txt
+  /usr/bin/time -v -o "$report" "$@" > /dev/null
+  local kib
+  kib=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$report")
+  local verdict=ok
+  if [ "$kib" -gt "$limit_kib" ]; then
+    verdict=FAIL
+    failed=1
+  fi
+  printf '%-4s %6d KiB max resident  %s\n' "$verdict" "$kib" "$what"
+}
+
+measure "korvadex --only MD5,SHA-256 BIG (5 GiB)" "$exe" --only MD5,SHA-256 "$big"
+measure "head -c 5G /dev/zero | korvadex --only MD5,CRC32 -" \
+  bash -c 'head -c 5G /dev/zero | "$0" --only MD5,CRC32 -' "$exe"
+measure "korvadex --key K --only MD5,SHA-256 BIG (5 GiB)" "$exe" --key K --only MD5,SHA-256 "$big"
+truncate -s 64M "$dir/small"
+measure "korvadex --key K SMALL (64 MiB, all forty lines)" "$exe" --key K "$dir/small"
+exit $failed
