@@ -156,39 +156,43 @@ KORVADEX_PCLMUL inline __m128i RegisterBlock(uint32_t r) {
     }
 }
 
-// The 128 bits of x in reverse order.
-KORVADEX_PCLMUL inline __m128i ReverseBits(__m128i x) {
-    const __m128i nibble = _mm_set1_epi8(0x0F);
-    const __m128i reversed = _mm_setr_epi8(0x0, 0x8, 0x4, 0xC, 0x2, 0xA, 0x6, 0xE, 0x1, 0x9, 0x5,
-                                           0xD, 0x3, 0xB, 0x7, 0xF);
-    const __m128i reversedHigh = _mm_slli_epi16(reversed, 4);
-    const __m128i low = _mm_shuffle_epi8(reversedHigh, _mm_and_si128(x, nibble));
-    const __m128i high = _mm_shuffle_epi8(reversed, _mm_and_si128(_mm_srli_epi16(x, 4), nibble));
-    return _mm_shuffle_epi8(_mm_or_si128(low, high), ReversedBytes());
-}
-
-// The register after a last block s: s x^w modulo P.  A reflected block is turned round
-// first, and the remainder back.
+// The register after a last block s: s x^w modulo P.  First t = s x^w, up to a multiple of
+// P, below 64 + w bits: the high-degree half times x^(64 + w) modulo P, the other half times
+// x^w as it stands; then Barrett's quotient q of t and the remainder t + q P.
 template <CrcVariant V>
 KORVADEX_PCLMUL inline uint32_t Reduce(__m128i s) {
     constexpr CrcShape shape = ShapeOf(V);
     constexpr BarrettConstants c = BarrettFor(shape);
-    constexpr int kWidthBytes = int(shape.width / 8);
-    if constexpr (shape.reflected) s = ReverseBits(s);
-    const __m128i k =
-        _mm_set_epi64x(static_cast<long long>(c.poly), static_cast<long long>(c.fold));
-    const __m128i mu = _mm_set_epi64x(0, static_cast<long long>(c.mu));
-    // t = high x^(64 + w) + low x^w, below 64 + w bits.
-    const __m128i t = _mm_xor_si128(_mm_clmulepi64_si128(s, k, 0x01),
-                                    _mm_slli_si128(_mm_move_epi64(s), kWidthBytes));
-    const __m128i a = _mm_srli_si128(t, kWidthBytes);  // floor(t / x^w), below 64 bits
-    const __m128i q = _mm_xor_si128(a, _mm_srli_si128(_mm_clmulepi64_si128(a, mu, 0x00), 8));
-    const __m128i r = _mm_xor_si128(t, _mm_clmulepi64_si128(q, k, 0x10));
+    constexpr unsigned w = shape.width;
+    constexpr int kWidthBytes = int(w / 8);
+    constexpr uint32_t kMask = uint32_t((uint64_t(1) << w) - 1);
     if constexpr (shape.reflected) {
-        // The remainder's w bits, turned round, stand at the top of the 128.
-        return uint32_t(_mm_extract_epi32(ReverseBits(r), 3)) >> (32 - shape.width);
+        // Bit k of a reflected block holds x^(127 - k), and a product of two reflected
+        // halves stands for the product times x (see above): the multipliers are
+        // x^(63 + w) for the fold, and mu and P, times x^(-1), shifted back by one bit.
+        constexpr uint64_t kFold = MultipliersFor(shape, w).low;
+        const __m128i k =
+            _mm_set_epi64x(static_cast<long long>(Reflect64((uint64_t(1) << w) | c.poly)),
+                           static_cast<long long>(kFold));
+        const __m128i mu = _mm_set_epi64x(0, static_cast<long long>(Reflect64(c.mu)));
+        const __m128i t =
+            _mm_xor_si128(_mm_clmulepi64_si128(s, k, 0x00),
+                          _mm_srli_si128(_mm_unpackhi_epi64(_mm_setzero_si128(), s), kWidthBytes));
+        const __m128i a = _mm_srli_si128(t, 8 - kWidthBytes);  // floor(t / x^w)
+        const __m128i q = _mm_xor_si128(a, _mm_slli_epi64(_mm_clmulepi64_si128(a, mu, 0x00), 1));
+        const __m128i qp = _mm_clmulepi64_si128(q, k, 0x10);  // q P x
+        const __m128i r = _mm_xor_si128(_mm_srli_epi64(t, 64 - w), _mm_srli_epi64(qp, 63 - w));
+        return uint32_t(_mm_extract_epi32(r, 2)) & kMask;
     } else {
-        return uint32_t(_mm_cvtsi128_si32(r)) & uint32_t((uint64_t(1) << shape.width) - 1);
+        const __m128i k =
+            _mm_set_epi64x(static_cast<long long>(c.poly), static_cast<long long>(c.fold));
+        const __m128i mu = _mm_set_epi64x(0, static_cast<long long>(c.mu));
+        const __m128i t = _mm_xor_si128(_mm_clmulepi64_si128(s, k, 0x01),
+                                        _mm_slli_si128(_mm_move_epi64(s), kWidthBytes));
+        const __m128i a = _mm_srli_si128(t, kWidthBytes);  // floor(t / x^w)
+        const __m128i q = _mm_xor_si128(a, _mm_srli_si128(_mm_clmulepi64_si128(a, mu, 0x00), 8));
+        const __m128i r = _mm_xor_si128(t, _mm_clmulepi64_si128(q, k, 0x10));
+        return uint32_t(_mm_cvtsi128_si32(r)) & kMask;
     }
 }
 
