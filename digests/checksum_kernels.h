@@ -38,13 +38,10 @@ uint32_t Crc32bUpdateOn(CrcPath path, const uint8_t* data, uint32_t length, uint
 
 enum class CrcVariant { kCrc16Arc, kCrc16Ibm3740, kCrc32IsoHdlc, kCrc32Bzip2 };
 
-// Folds `blocks` (one or more) 16-byte blocks of data, with the register r of the
-// variant's table loop standing before them, into 16 bytes whose CRC from a zero register
-// (the table loop's r = 0) is the register after the blocks.
-void CrcFoldPclmul(CrcVariant variant, const uint8_t* data, size_t blocks, uint32_t r,
-                   uint8_t residue[16]);
-void CrcFoldVpclmul(CrcVariant variant, const uint8_t* data, size_t blocks, uint32_t r,
-                    uint8_t residue[16]);
+// The register of the variant's table loop after `blocks` (one or more) 16-byte blocks of
+// data, continued from the register r.
+uint32_t CrcFoldPclmul(CrcVariant variant, const uint8_t* data, size_t blocks, uint32_t r);
+uint32_t CrcFoldVpclmul(CrcVariant variant, const uint8_t* data, size_t blocks, uint32_t r);
 
 // Adler-32 sums a (low half of start) and b (high half) continued over `blocks` 64-byte
 // blocks of data, reduced modulo 65521.

@@ -229,8 +229,7 @@ typename Crc::Reg RunFolds(typename Crc::Reg r, const uint8_t*& data, uint32_t& 
 }
 
 #ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
-// The accelerated paths take the whole 16-byte blocks of inputs from this length on; the
-// 16 bytes they leave go through the table loop, which on shorter inputs is as fast.
+// The accelerated paths take the whole 16-byte blocks of inputs from this length on.
 constexpr uint32_t kClmulMinBytes = 64;
 
 // Takes the whole 16-byte blocks off the front of the data on the path and returns the
@@ -238,18 +237,12 @@ constexpr uint32_t kClmulMinBytes = 64;
 template <class Crc>
 typename Crc::Reg RunClmul(CrcPath path, CrcVariant variant, typename Crc::Reg r,
                            const uint8_t*& data, uint32_t& length) {
-    uint8_t residue[16];
     const size_t blocks = length / 16;
-    if (path == CrcPath::kVpclmul) {
-        CrcFoldVpclmul(variant, data, blocks, uint32_t(r), residue);
-    } else {
-        CrcFoldPclmul(variant, data, blocks, uint32_t(r), residue);
-    }
+    r = path == CrcPath::kVpclmul ? CrcFoldVpclmul(variant, data, blocks, uint32_t(r))
+                                  : CrcFoldPclmul(variant, data, blocks, uint32_t(r));
     data += 16 * blocks;
     length -= uint32_t(16 * blocks);
-    const uint8_t* rest = residue;
-    uint32_t restLength = 16;
-    return RunFolds<Crc>(0, rest, restLength);
+    return r;
 }
 #endif
 

@@ -10,9 +10,8 @@
 // distance of D bits further on (onto the block D bits later) replaces S x^D by a product
 // of the same remainder modulo P: each 64-bit half times x^D, or x^(D + 64), modulo P, one
 // carry-less multiplication a half.  The products have degree below 64 + w, so they fit
-// the block they land on.  What is left at the end, 16 bytes, has the same remainder as
-// everything before it, and the variant's table code takes it from a zero register: no
-// reduction step of its own, and the same code for the 16-bit and the 32-bit CRCs.
+// the block they land on.  What is left at the end, one block S, has the same remainder as
+// everything before it: the register is S x^w modulo P, which Reduce computes.
 //
 // The register that the data continues from stands as the first w bits of the message:
 // the table loops fold it in the same way, and it needs n >= w.
@@ -76,16 +75,51 @@ constexpr FoldMultipliers MultipliersFor(CrcShape shape, unsigned distance) {
     return {PowerOfX(distance, shape), PowerOfX(distance + 64, shape)};
 }
 
-// The multipliers of one variant for the distances the kernels fold over, in bits.
+// The multipliers of one variant for the distances the kernels fold over, in bits:
+// byBlocks[i] for i blocks of 16 bytes, byWide[i] for i blocks of 64 bytes.
 template <CrcVariant V>
 struct Multipliers {
     static constexpr CrcShape kShape = ShapeOf(V);
-    static constexpr FoldMultipliers k128 = MultipliersFor(kShape, 128);
-    static constexpr FoldMultipliers k512 = MultipliersFor(kShape, 512);
-    static constexpr FoldMultipliers k1024 = MultipliersFor(kShape, 1024);
-    static constexpr FoldMultipliers k2048 = MultipliersFor(kShape, 2048);
-    static constexpr FoldMultipliers k4096 = MultipliersFor(kShape, 4096);
+    struct Table {
+        FoldMultipliers byBlocks[9];
+        FoldMultipliers byWide[9];
+    };
+    static constexpr Table MakeTable() {
+        Table t{};
+        for (unsigned i = 1; i <= 8; ++i) {
+            t.byBlocks[i] = MultipliersFor(kShape, 128 * i);
+            t.byWide[i] = MultipliersFor(kShape, 512 * i);
+        }
+        return t;
+    }
+    static constexpr Table kTable = MakeTable();
+    static constexpr FoldMultipliers k128 = kTable.byBlocks[1];
+    static constexpr FoldMultipliers k512 = kTable.byWide[1];
 };
+
+// Barrett reduction of a polynomial T of degree below 64 + w: its quotient by P is
+// floor(floor(T / x^w) mu / x^64) with mu = floor(x^(64 + w) / P), exactly.
+struct BarrettConstants {
+    uint64_t fold;  // x^(64 + w) modulo P
+    uint64_t mu;    // mu without its x^64 term
+    uint64_t poly;  // P without its x^w term
+};
+
+constexpr BarrettConstants BarrettFor(CrcShape shape) {
+    // Long division of x^(64 + w) by P, one quotient bit a step.
+    const unsigned w = shape.width;
+    uint64_t quotient = 0;
+    uint64_t rest = 1;  // the leading bits of the dividend not yet taken, as a remainder
+    for (unsigned k = 0; k < 64 + w; ++k) {
+        rest <<= 1;
+        quotient <<= 1;
+        if (((rest >> w) & 1) != 0) {
+            rest ^= (uint64_t(1) << w) | shape.poly;
+            quotient |= 1;
+        }
+    }
+    return {PowerOfX(64 + w, shape), quotient, shape.poly};
+}
 
 // The 128-bit registers: eight blocks side by side on x86-64; the 32-bit build has eight
 // registers in all, so four.
@@ -122,10 +156,44 @@ KORVADEX_PCLMUL inline __m128i RegisterBlock(uint32_t r) {
     }
 }
 
-template <bool kReflected>
-KORVADEX_PCLMUL inline void StoreBlock(uint8_t* p, __m128i x) {
-    if constexpr (!kReflected) x = _mm_shuffle_epi8(x, ReversedBytes());
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), x);
+// The register after a last block s: s x^w modulo P.  First t = s x^w, up to a multiple of
+// P, below 64 + w bits: the high-degree half times x^(64 + w) modulo P, the other half times
+// x^w as it stands; then Barrett's quotient q of t and the remainder t + q P.
+template <CrcVariant V>
+KORVADEX_PCLMUL inline uint32_t Reduce(__m128i s) {
+    constexpr CrcShape shape = ShapeOf(V);
+    constexpr BarrettConstants c = BarrettFor(shape);
+    constexpr unsigned w = shape.width;
+    constexpr int kWidthBytes = int(w / 8);
+    constexpr uint32_t kMask = uint32_t((uint64_t(1) << w) - 1);
+    if constexpr (shape.reflected) {
+        // Bit k of a reflected block holds x^(127 - k), and a product of two reflected
+        // halves stands for the product times x (see above): the multipliers are
+        // x^(63 + w) for the fold, and mu and P, times x^(-1), shifted back by one bit.
+        constexpr uint64_t kFold = MultipliersFor(shape, w).low;
+        const __m128i k =
+            _mm_set_epi64x(static_cast<long long>(Reflect64((uint64_t(1) << w) | c.poly)),
+                           static_cast<long long>(kFold));
+        const __m128i mu = _mm_set_epi64x(0, static_cast<long long>(Reflect64(c.mu)));
+        const __m128i t =
+            _mm_xor_si128(_mm_clmulepi64_si128(s, k, 0x00),
+                          _mm_srli_si128(_mm_unpackhi_epi64(_mm_setzero_si128(), s), kWidthBytes));
+        const __m128i a = _mm_srli_si128(t, 8 - kWidthBytes);  // floor(t / x^w)
+        const __m128i q = _mm_xor_si128(a, _mm_slli_epi64(_mm_clmulepi64_si128(a, mu, 0x00), 1));
+        const __m128i qp = _mm_clmulepi64_si128(q, k, 0x10);  // q P x
+        const __m128i r = _mm_xor_si128(_mm_srli_epi64(t, 64 - w), _mm_srli_epi64(qp, 63 - w));
+        return uint32_t(_mm_extract_epi32(r, 2)) & kMask;
+    } else {
+        const __m128i k =
+            _mm_set_epi64x(static_cast<long long>(c.poly), static_cast<long long>(c.fold));
+        const __m128i mu = _mm_set_epi64x(0, static_cast<long long>(c.mu));
+        const __m128i t = _mm_xor_si128(_mm_clmulepi64_si128(s, k, 0x01),
+                                        _mm_slli_si128(_mm_move_epi64(s), kWidthBytes));
+        const __m128i a = _mm_srli_si128(t, kWidthBytes);  // floor(t / x^w)
+        const __m128i q = _mm_xor_si128(a, _mm_srli_si128(_mm_clmulepi64_si128(a, mu, 0x00), 8));
+        const __m128i r = _mm_xor_si128(t, _mm_clmulepi64_si128(q, k, 0x10));
+        return uint32_t(_mm_cvtsi128_si32(r)) & kMask;
+    }
 }
 
 // s carried onto next, with the multipliers of the distance between them.
@@ -135,14 +203,26 @@ KORVADEX_PCLMUL inline __m128i FoldOnto(__m128i s, __m128i next, __m128i multipl
     return _mm_xor_si128(_mm_xor_si128(low, high), next);
 }
 
+// The registers lane[0 .. n) of consecutive blocks, each carried onto the last.  The
+// products do not wait on each other.
+template <CrcVariant V, size_t n>
+KORVADEX_PCLMUL inline __m128i Merge(const __m128i (&lane)[n]) {
+    using M = Multipliers<V>;
+    __m128i acc = lane[n - 1];
+#pragma GCC unroll 8
+    for (size_t i = 0; i + 1 < n; ++i)
+        acc = FoldOnto(lane[i], acc, Pair(M::kTable.byBlocks[n - 1 - i]));
+    return acc;
+}
+
 template <CrcVariant V>
-KORVADEX_PCLMUL void FoldPclmul(const uint8_t* p, size_t blocks, uint32_t r, uint8_t residue[16]) {
+KORVADEX_PCLMUL uint32_t FoldPclmul(const uint8_t* p, size_t blocks, uint32_t r) {
     using M = Multipliers<V>;
     constexpr bool kReflected = M::kShape.reflected;
     const __m128i k128 = Pair(M::k128);
     __m128i acc;
     if (blocks >= kLanes) {
-        const __m128i kAcross = Pair(kLanes == 8 ? M::k1024 : M::k512);
+        const __m128i kAcross = Pair(M::kTable.byBlocks[kLanes]);
         __m128i lane[kLanes];
 #pragma GCC unroll 8
         for (size_t i = 0; i < kLanes; ++i) lane[i] = LoadBlock<kReflected>(p + 16 * i);
@@ -153,20 +233,16 @@ KORVADEX_PCLMUL void FoldPclmul(const uint8_t* p, size_t blocks, uint32_t r, uin
 #pragma GCC unroll 8
             for (size_t i = 0; i < kLanes; ++i)
                 lane[i] = FoldOnto(lane[i], LoadBlock<kReflected>(p + 16 * i), kAcross);
-        acc = lane[0];
-#pragma GCC unroll 8
-        for (size_t i = 1; i < kLanes; ++i) acc = FoldOnto(acc, lane[i], k128);
+        acc = Merge<V>(lane);
     } else {
         acc = _mm_xor_si128(LoadBlock<kReflected>(p), RegisterBlock<V>(r));
         p += 16;
         --blocks;
     }
     for (; blocks != 0; --blocks, p += 16) acc = FoldOnto(acc, LoadBlock<kReflected>(p), k128);
-    StoreBlock<kReflected>(residue, acc);
+    return Reduce<V>(acc);
 }
 
-// The masked forms of broadcast and extract: the plain ones start from an undefined
-// register, which GCC 12 warns of as uninitialised.
 KORVADEX_VPCLMUL inline __m512i Broadcast(__m128i x) {
     return _mm512_maskz_broadcast_i32x4(0xFFFF, x);
 }
@@ -199,16 +275,12 @@ KORVADEX_VPCLMUL inline __m512i FoldOnto512(__m512i s, __m512i next, __m512i mul
 
 // Several 512-bit registers side by side, four blocks each.
 template <CrcVariant V>
-KORVADEX_VPCLMUL void FoldVpclmul(const uint8_t* p, size_t blocks, uint32_t r,
-                                  uint8_t residue[16]) {
+KORVADEX_VPCLMUL uint32_t FoldVpclmul(const uint8_t* p, size_t blocks, uint32_t r) {
     constexpr size_t kStep = 4 * kWideLanes;  // blocks
-    if (blocks < kStep) {
-        FoldPclmul<V>(p, blocks, r, residue);
-        return;
-    }
+    if (blocks < kStep) return FoldPclmul<V>(p, blocks, r);
     using M = Multipliers<V>;
     constexpr bool kReflected = M::kShape.reflected;
-    const __m512i kAcross = Pair512(kWideLanes == 8 ? M::k4096 : M::k2048);
+    const __m512i kAcross = Pair512(M::kTable.byWide[kWideLanes]);
     const __m512i k512 = Pair512(M::k512);
     __m512i lane[kWideLanes];
 #pragma GCC unroll 8
@@ -220,48 +292,47 @@ KORVADEX_VPCLMUL void FoldVpclmul(const uint8_t* p, size_t blocks, uint32_t r,
 #pragma GCC unroll 8
         for (size_t i = 0; i < kWideLanes; ++i)
             lane[i] = FoldOnto512(lane[i], Load4Blocks<kReflected>(p + 64 * i), kAcross);
-    __m512i z0 = lane[0];
+    // Each register carried onto the last, the products side by side.
+    __m512i z = lane[kWideLanes - 1];
 #pragma GCC unroll 8
-    for (size_t i = 1; i < kWideLanes; ++i) z0 = FoldOnto512(z0, lane[i], k512);
-    for (; blocks >= 4; blocks -= 4, p += 64)
-        z0 = FoldOnto512(z0, Load4Blocks<kReflected>(p), k512);
+    for (size_t i = 0; i + 1 < kWideLanes; ++i)
+        z = FoldOnto512(lane[i], z, Pair512(M::kTable.byWide[kWideLanes - 1 - i]));
+    for (; blocks >= 4; blocks -= 4, p += 64) z = FoldOnto512(z, Load4Blocks<kReflected>(p), k512);
+    const __m128i quarters[4] = {Lane<0>(z), Lane<1>(z), Lane<2>(z), Lane<3>(z)};
+    __m128i acc = Merge<V>(quarters);
     const __m128i k128 = Pair(M::k128);
-    __m128i acc = Lane<0>(z0);
-    acc = FoldOnto(acc, Lane<1>(z0), k128);
-    acc = FoldOnto(acc, Lane<2>(z0), k128);
-    acc = FoldOnto(acc, Lane<3>(z0), k128);
     for (; blocks != 0; --blocks, p += 16) acc = FoldOnto(acc, LoadBlock<kReflected>(p), k128);
-    StoreBlock<kReflected>(residue, acc);
+    return Reduce<V>(acc);
 }
 
 }  // namespace
 
-void CrcFoldPclmul(CrcVariant variant, const uint8_t* data, size_t blocks, uint32_t r,
-                   uint8_t residue[16]) {
+uint32_t CrcFoldPclmul(CrcVariant variant, const uint8_t* data, size_t blocks, uint32_t r) {
     switch (variant) {
         case CrcVariant::kCrc16Arc:
-            return FoldPclmul<CrcVariant::kCrc16Arc>(data, blocks, r, residue);
+            return FoldPclmul<CrcVariant::kCrc16Arc>(data, blocks, r);
         case CrcVariant::kCrc16Ibm3740:
-            return FoldPclmul<CrcVariant::kCrc16Ibm3740>(data, blocks, r, residue);
+            return FoldPclmul<CrcVariant::kCrc16Ibm3740>(data, blocks, r);
         case CrcVariant::kCrc32IsoHdlc:
-            return FoldPclmul<CrcVariant::kCrc32IsoHdlc>(data, blocks, r, residue);
+            return FoldPclmul<CrcVariant::kCrc32IsoHdlc>(data, blocks, r);
         case CrcVariant::kCrc32Bzip2:
-            return FoldPclmul<CrcVariant::kCrc32Bzip2>(data, blocks, r, residue);
+            break;
     }
+    return FoldPclmul<CrcVariant::kCrc32Bzip2>(data, blocks, r);
 }
 
-void CrcFoldVpclmul(CrcVariant variant, const uint8_t* data, size_t blocks, uint32_t r,
-                    uint8_t residue[16]) {
+uint32_t CrcFoldVpclmul(CrcVariant variant, const uint8_t* data, size_t blocks, uint32_t r) {
     switch (variant) {
         case CrcVariant::kCrc16Arc:
-            return FoldVpclmul<CrcVariant::kCrc16Arc>(data, blocks, r, residue);
+            return FoldVpclmul<CrcVariant::kCrc16Arc>(data, blocks, r);
         case CrcVariant::kCrc16Ibm3740:
-            return FoldVpclmul<CrcVariant::kCrc16Ibm3740>(data, blocks, r, residue);
+            return FoldVpclmul<CrcVariant::kCrc16Ibm3740>(data, blocks, r);
         case CrcVariant::kCrc32IsoHdlc:
-            return FoldVpclmul<CrcVariant::kCrc32IsoHdlc>(data, blocks, r, residue);
+            return FoldVpclmul<CrcVariant::kCrc32IsoHdlc>(data, blocks, r);
         case CrcVariant::kCrc32Bzip2:
-            return FoldVpclmul<CrcVariant::kCrc32Bzip2>(data, blocks, r, residue);
+            break;
     }
+    return FoldVpclmul<CrcVariant::kCrc32Bzip2>(data, blocks, r);
 }
 
 #endif
