@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <string>
 
+#include "algorithm_names.h"
 #include "command_support.h"
 #include "commands.h"
 #include "line_descriptions.h"
@@ -21,7 +22,7 @@ int RunList() {
         text += name + std::to_string(8 * DigestLength(line.size)) + " bits, HMAC block " +
                 std::to_string(BlockLength(line.size)) +
                 " bytes: " + (description != nullptr ? description->variant : "(not described)") +
-                '\n';
+                AlgorithmNamesNote(i) + '\n';
     }
     PrintOut(text);
     return FlushOut() ? kExitOk : kExitFailed;
