@@ -2,6 +2,7 @@
 // the files it names.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -227,43 +228,63 @@ private:
         PrintError(name_, "cannot tell which algorithm made its values of " +
                               std::to_string(digits) + " hex digits (" + names +
                               " all have that width): name it with -a, for example -a " +
-                              Lowercase(BsdTag(fits.back())) +
+                              SuggestedName(fits) +
                               ", or name the list after it, as in SHA256SUMS or list.md5");
         return -2;
     }
 
-    static std::string Lowercase(std::string text) {
-        for (char& c : text) c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-        return text;
+    // A name for the example of a message: the commonest algorithm among those that fit.
+    static std::string SuggestedName(const std::vector<size_t>& fits) {
+        for (const char* common : {"sha256", "sha1", "md5", "sha512", "crc32", "tiger"}) {
+            for (size_t line : fits) {
+                if (FindAlgorithm(common) == long(line)) return common;
+            }
+        }
+        return LineName(kReportLines[fits[0]]);
     }
 
-    // Checks the entries gathered for one file, hashing it once for all their lines.
+    // The entries gathered for one file, hashed once for all their lines.
+    struct Pending {
+        std::vector<ChecksumLine> entries;
+        std::vector<size_t> lines;
+        bool read = false;
+        std::vector<std::string> hex;
+    };
+
+    // Checks the group of entries for one file.
     void Flush() {
         if (group_.empty()) return;
-        const std::string file = group_[0].name;
+        const std::string& file = group_[0].name;
         struct stat st;
         if (options_.ignoreMissing && file != "-" && ::stat(file.c_str(), &st) != 0 &&
             errno == ENOENT) {
             group_.clear();
             return;
         }
-        std::vector<size_t> lines;
+        Pending pending;
         for (const ChecksumLine& entry : group_) {
             bool seen = false;
-            for (size_t line : lines) seen = seen || line == size_t(entry.line);
-            if (!seen) lines.push_back(size_t(entry.line));
+            for (size_t line : pending.lines) seen = seen || line == size_t(entry.line);
+            if (!seen) pending.lines.push_back(size_t(entry.line));
         }
-        std::vector<std::string> hex;
-        const bool read = ComputeInput(file, key_, lines, options_.jobs, progress_, hex);
+        pending.entries.swap(group_);
+        // One line is one job: more threads for it would only cost their start.
+        const unsigned jobs = pending.lines.size() == 1 ? 1 : options_.jobs;
+        pending.read = ComputeInput(pending.entries[0].name, key_, pending.lines, jobs, progress_,
+                                    pending.hex);
+        Report(pending);
+    }
+
+    void Report(const Pending& pending) {
         bool needsMark = false;
-        const std::string shown = EscapeName(file, needsMark);
+        const std::string shown = EscapeName(pending.entries[0].name, needsMark);
         std::string text;
-        for (const ChecksumLine& entry : group_) {
+        for (const ChecksumLine& entry : pending.entries) {
             const char* verdict = "OK";
-            if (!read) {
+            if (!pending.read) {
                 ++unreadable_;
                 verdict = "FAILED open or read";
-            } else if (Upper(entry.hex) != hex[size_t(entry.line)]) {
+            } else if (Upper(entry.hex) != pending.hex[size_t(entry.line)]) {
                 ++mismatched_;
                 verdict = "FAILED";
             } else {
@@ -273,7 +294,6 @@ private:
             if (!options_.status) text += (needsMark ? "\\" : "") + shown + ": " + verdict + "\n";
         }
         PrintOut(text);
-        group_.clear();
     }
 
     const std::string path_;
