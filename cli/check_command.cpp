@@ -276,8 +276,11 @@ private:
     }
 
     void Report(const Pending& pending) {
+        // As coreutils does, a name is escaped in a verdict only when it holds a line break.
+        const std::string& name = pending.entries[0].name;
         bool needsMark = false;
-        const std::string shown = EscapeName(pending.entries[0].name, needsMark);
+        const std::string shown =
+            name.find_first_of("\r\n") == std::string::npos ? name : EscapeName(name, needsMark);
         std::string text;
         for (const ChecksumLine& entry : pending.entries) {
             const char* verdict = "OK";

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <set>
 #include <utility>
 
 #include "command_support.h"
@@ -15,7 +14,9 @@ namespace {
 
 using DirectoryId = std::pair<dev_t, ino_t>;
 
-bool Walk(const std::string& dir, bool follow, std::set<DirectoryId>& entered,
+// ancestors: the directories from the top down to dir, so that a link back up is not
+// entered again.
+bool Walk(const std::string& dir, bool follow, std::vector<DirectoryId>& ancestors,
           std::vector<std::string>& files) {
     DIR* handle = ::opendir(dir.c_str());
     if (handle == nullptr) {
@@ -50,8 +51,15 @@ bool Walk(const std::string& dir, bool follow, std::set<DirectoryId>& entered,
             if (::stat(path.c_str(), &st) != 0) continue;  // a dangling link names no file
         }
         if (S_ISDIR(st.st_mode)) {
-            if (!entered.insert({st.st_dev, st.st_ino}).second) continue;
-            ok = Walk(path, follow, entered, files) && ok;
+            const DirectoryId id{st.st_dev, st.st_ino};
+            if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) {
+                PrintError(path, "a link to a directory above it; not entered again");
+                ok = false;
+                continue;
+            }
+            ancestors.push_back(id);
+            ok = Walk(path, follow, ancestors, files) && ok;
+            ancestors.pop_back();
         } else if (S_ISREG(st.st_mode)) {
             files.push_back(path);
         }
@@ -67,6 +75,6 @@ bool WalkFiles(const std::string& path, bool follow, std::vector<std::string>& f
         files.push_back(path);  // hashing it says what is wrong, if anything
         return true;
     }
-    std::set<DirectoryId> entered{{st.st_dev, st.st_ino}};
-    return Walk(path, follow, entered, files);
+    std::vector<DirectoryId> ancestors{{st.st_dev, st.st_ino}};
+    return Walk(path, follow, ancestors, files);
 }

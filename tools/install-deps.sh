@@ -10,6 +10,8 @@ packages=(
   python3
   # independent implementations for the differential tests and the benchmarks
   zlib1g-dev libssl-dev libcrypto++-dev librhash-dev libmhash-dev php-cli
+  # peer checksum tools whose lists the command-line tests exchange, and man for its page
+  coreutils rhash openssl man-db
   # 32-bit Windows build, run under Wine in a virtual X display
   g++-mingw-w64-i686-posix wine wine32:i386 fonts-wine xvfb xauth xdotool imagemagick
 )

@@ -229,3 +229,32 @@ TEST(CliCheck, MalformedReportsAreRefusedWithAReason) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CliCheck, WhenEveryLineFailsTheKeyIsNamedAsACause) {
+    TempDir dir;
+    const std::string input = dir.Write("abc.txt", "abc");
+    const std::string keyed = dir.Path("keyed.txt");
+    const std::string plain = dir.Path("plain.txt");
+    ASSERT_EQ(RunKorvadex({"--key", "k", "--save", keyed, input}).status, 0);
+    ASSERT_EQ(RunKorvadex({"--save", plain, input}).status, 0);
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* says;
+    } cases[] = {
+        {{"-c", keyed}, 1, "if the report was saved with a key, give it with --key"},
+        {{"-c", keyed, "--key", "other"}, 1, "a wrong key, or a report saved without a key"},
+        {{"-c", plain, "--key", "k"}, 1, "a wrong key, or a report saved without a key"},
+        {{"-c", keyed, "--key", "k"}, 0, ""},
+        {{"-c", keyed, plain, "--key", "k"}, 1, "a wrong key"},
+    };
+    for (const auto& c : cases) {
+        RunResult r = RunKorvadex(c.args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    }
+}
+
+}  // namespace
