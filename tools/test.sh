@@ -16,6 +16,9 @@ cmake --build build -j"$jobs"
 xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
   ctest --test-dir build --output-on-failure -j"$jobs"
 
+# The command line's Debian package: built with cpack, installed, run and removed.
+bash tools/test-package.sh build
+
 # ---- Robustness: sanitizers and fuzzing (ASan/UBSan, libFuzzer, TSan) -----------------
 
 # Every test under AddressSanitizer and UndefinedBehaviorSanitizer.
