@@ -160,6 +160,12 @@ TEST(CliPeerTools, StandardInputAndDirectoriesAsCoreutilsReadThem) {
     RunResult r = RunKorvadex({"-a", "md5", "--format", "gnu"}, abc);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "900150983cd24fb0d6963f7d28e17f72  -\n");
+    // A terminal on standard input and nothing else to read: the usage, as a usage error.
+    ShellResult terminal = Shell("script -qec " + K() + " /dev/null");
+    EXPECT_NE(terminal.out.find("usage: korvadex"), std::string::npos) << terminal.out;
+    EXPECT_EQ(Shell("script -qec '" + std::string(KorvadexPath()) + " -a md5' /dev/null; echo $?")
+                  .out.substr(0, 6),
+              "usage:");
     RunResult text = RunKorvadex({"--string", "abc", "--string", "", "-a", "md5", "--tag"});
     EXPECT_EQ(text.out,
               "MD5 (\"abc\") = 900150983cd24fb0d6963f7d28e17f72\n"

@@ -305,6 +305,7 @@ TEST(CliReport, VersionIsTheProjectVersion) {
     RunResult r = RunKorvadex({"--version"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, std::string("korvadex ") + KORVADEX_VERSION + "\n");
+    EXPECT_EQ(RunKorvadex({"-V"}).out, r.out);
 }
 
 TEST(CliReport, OutputThatCannotBeWrittenIsAnError) {
