@@ -146,6 +146,12 @@ public:
         } else if (kind == ChecksumLineKind::kEntry && entry.line < 0) {
             entry.line = Untagged(entry.hex.size(), reason);
             if (entry.line == -2) return false;
+        } else if (kind == ChecksumLineKind::kEntry && !options_.only.empty() &&
+                   std::find(options_.only.begin(), options_.only.end(), size_t(entry.line)) ==
+                       options_.only.end()) {
+            // As cksum -a does: a line of another algorithm than those asked for is not one
+            // of the list's lines.
+            reason = "a " + LineName(kReportLines[entry.line]) + " line, not one of -a";
         } else if (kind == ChecksumLineKind::kEntry &&
                    entry.hex.size() != 2 * DigestLength(kReportLines[entry.line].size)) {
             reason = LineName(kReportLines[entry.line]) + " values have " +

@@ -91,6 +91,11 @@ TEST(CliPeerTools, ChecksTheListsOtherToolsWrite) {
         EXPECT_NE(checked.out.find("one: OK\n"), std::string::npos) << checked.out;
         EXPECT_NE(checked.out.find("did NOT match"), std::string::npos) << checked.out;
     }
+    // With -a, the lines of other algorithms are improperly formatted, as cksum -a says.
+    const std::string mixed =
+        "cd '" + d + "' && md5sum --tag one > mixed && sha256sum --tag " + "one >> mixed && ";
+    EXPECT_EQ(Shell(mixed + K() + " -c -a sha256 mixed 2>&1 | sed s/^korvadex:/cksum:/").out,
+              Shell(mixed + "cksum -c -a sha256 mixed").out);
     // Several lists at once, each checked.
     ShellResult both = Shell("cd '" + d + "' && " + K() + " -c --quiet MD5SUMS files.sfv");
     EXPECT_EQ(both.status, 1);
