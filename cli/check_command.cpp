@@ -146,6 +146,11 @@ public:
         } else if (kind == ChecksumLineKind::kEntry && entry.line < 0) {
             entry.line = Untagged(entry.hex.size(), reason);
             if (entry.line == -2) return false;
+        } else if (kind == ChecksumLineKind::kEntry && entry.keyed && !options_.keyed) {
+            reason = "an HMAC line: give its key with --key or --key-file";
+        } else if (kind == ChecksumLineKind::kEntry && entry.line >= 0 && !entry.keyed &&
+                   options_.keyed) {
+            reason = "a line of a plain digest, while a key was given";
         } else if (kind == ChecksumLineKind::kEntry && !options_.only.empty() &&
                    std::find(options_.only.begin(), options_.only.end(), size_t(entry.line)) ==
                        options_.only.end()) {
@@ -160,6 +165,9 @@ public:
         }
         if (kind != ChecksumLineKind::kEntry || !reason.empty()) {
             ++malformed_;
+            if (firstReason_.empty()) {
+                firstReason_ = "line " + std::to_string(number) + ": " + reason;
+            }
             if (options_.warn) {
                 std::fprintf(stderr, "korvadex: %s: %zu: improperly formatted checksum line: %s\n",
                              name_.c_str(), number, reason.c_str());
@@ -177,7 +185,8 @@ public:
         Flush();
         if (!FlushOut()) failedOutput_ = true;
         if (wellFormed_ == 0) {
-            PrintError(name_, "no properly formatted checksum lines found");
+            PrintError(name_, "no properly formatted checksum lines found" +
+                                  (firstReason_.empty() ? "" : " (" + firstReason_ + ")"));
             return kExitFailed;
         }
         if (!options_.status) {
@@ -318,6 +327,8 @@ private:
     size_t unreadable_ = 0;
     size_t mismatched_ = 0;
     size_t verified_ = 0;
+    std::string firstReason_;  // why the first malformed line was refused, for the message
+                               // of a list with no line taken
     bool failedOutput_ = false;
 };
 

@@ -73,6 +73,7 @@ bool ParseGnu(const std::string& text, bool escaped, ChecksumLine& entry, std::s
     }
     entry.hex = text.substr(0, digits);
     entry.line = -1;
+    entry.keyed = false;
     return TakeName(text.substr(digits + 2), escaped, entry, reason);
 }
 
@@ -110,7 +111,9 @@ bool ParseBsd(const std::string& text, bool escaped, ChecksumLine& entry, std::s
         return false;
     }
     if (close <= open) return false;
-    const long line = FindAlgorithm(tag);
+    entry.keyed =
+        tag.size() > 5 && (tag.compare(0, 5, "HMAC-") == 0 || tag.compare(0, 5, "hmac-") == 0);
+    const long line = FindAlgorithm(entry.keyed ? tag.substr(5) : tag);
     if (line < 0) {
         reason = "no report line is tagged '" + tag + "'";
         return false;
@@ -133,6 +136,7 @@ bool ParseSfv(const std::string& text, ChecksumLine& entry) {
     entry.name = text.substr(0, end);
     entry.hex = text.substr(space + 1);
     entry.line = FindAlgorithm("crc32");
+    entry.keyed = false;
     return true;
 }
 

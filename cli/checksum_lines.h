@@ -1,7 +1,8 @@
 // The lines of the checksum lists other tools write and read:
 //   gnu:  "hex  NAME" or "hex *NAME" (sha256sum, md5sum, openssl dgst -r)
 //   bsd:  "TAG (NAME) = hex" (sha256sum --tag, cksum -a, rhash --bsd, whose tags may be
-//         followed by blanks) and "TAG(NAME)= hex" (openssl dgst)
+//         followed by blanks) and "TAG(NAME)= hex" (openssl dgst); "HMAC-TAG" for a keyed
+//         value
 //   sfv:  "NAME CRC32" (rhash --sfv and other SFV writers; ';' starts a comment)
 // A gnu or bsd line that starts with '\' has its name escaped: "\\" for a backslash, "\n"
 // for a line feed and "\r" for a carriage return, as coreutils writes names that hold them.
@@ -16,9 +17,11 @@
 std::string EscapeName(const std::string& name, bool& needsMark);
 
 struct ChecksumLine {
-    std::string name;  // the file, unescaped
-    std::string hex;   // as written, either case
-    long line = -1;    // index in kReportLines from the tag; -1 for an untagged line
+    std::string name;    // the file, unescaped
+    std::string hex;     // as written, either case
+    long line = -1;      // index in kReportLines from the tag; -1 for an untagged line
+    bool keyed = false;  // the tag starts with "HMAC-", as in keyed --tag lines and in those
+                         // of openssl dgst -hmac
 };
 
 enum class ChecksumLineKind {

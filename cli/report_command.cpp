@@ -82,7 +82,10 @@ std::string ListLines(const Options& options, const std::string& name,
                 text += mark + value + (options.binary ? " *" : "  ") + shown + end;
                 break;
             case OutputFormat::kBsd:
-                text += mark + BsdTag(line) + " (" + shown + ") = " + value + end;
+                // A keyed value is tagged as openssl dgst -hmac tags it, so that no tool
+                // takes it for the plain digest.
+                text += mark + (options.keyed ? "HMAC-" : "") + BsdTag(line) + " (" + shown +
+                        ") = " + value + end;
                 break;
             case OutputFormat::kSfv:
                 text += name + " " + value + end;

@@ -96,6 +96,14 @@ TEST(CliPeerTools, ChecksTheListsOtherToolsWrite) {
         "cd '" + d + "' && md5sum --tag one > mixed && sha256sum --tag " + "one >> mixed && ";
     EXPECT_EQ(Shell(mixed + K() + " -c -a sha256 mixed 2>&1 | sed s/^korvadex:/cksum:/").out,
               Shell(mixed + "cksum -c -a sha256 mixed").out);
+    // Keyed values are tagged as openssl dgst -hmac tags them, and need their key.
+    const std::string hmac = "cd '" + d + "' && openssl dgst -sha256 -hmac k one > hmac && " + K() +
+                             " --key k --tag -a md5 one >> hmac && ";
+    EXPECT_EQ(Shell(hmac + K() + " -c --key k hmac").out, "one: OK\none: OK\n");
+    ShellResult noKey = Shell(hmac + K() + " -c hmac");
+    EXPECT_EQ(noKey.status, 1);
+    EXPECT_NE(noKey.out.find("(line 1: an HMAC line: give its key with --key"), std::string::npos)
+        << noKey.out;
     // Several lists at once, each checked.
     ShellResult both = Shell("cd '" + d + "' && " + K() + " -c --quiet MD5SUMS files.sfv");
     EXPECT_EQ(both.status, 1);
