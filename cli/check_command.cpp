@@ -127,8 +127,7 @@ int CheckSavedReport(const std::string& listPath, const std::string& content,
 class ListCheck {
 public:
     ListCheck(const std::string& path, const Options& options, const std::vector<uint8_t>& key)
-        : path_(path),
-          name_(InputName(path)),
+        : name_(InputName(path)),
           options_(options),
           key_(key),
           nameHint_(AlgorithmOfListName(path)),
@@ -314,7 +313,6 @@ private:
         PrintOut(text);
     }
 
-    const std::string path_;
     const std::string name_;
     const Options& options_;
     const std::vector<uint8_t>& key_;
