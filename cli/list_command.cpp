@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <string>
 
+#include "algorithm_names.h"
 #include "command_support.h"
 #include "commands.h"
 #include "line_names.h"
@@ -17,7 +18,8 @@ int RunList() {
         std::string name = LineName(line);
         name.resize(width + 2, ' ');
         text += name + std::to_string(8 * DigestLength(line.size)) + " bits, HMAC block " +
-                std::to_string(BlockLength(line.size)) + " bytes: " + line.variant + '\n';
+                std::to_string(BlockLength(line.size)) + " bytes: " + line.variant +
+                AlgorithmNamesNote(i) + '\n';
     }
     PrintOut(text);
     return FlushOut() ? kExitOk : kExitFailed;

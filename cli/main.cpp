@@ -1,4 +1,6 @@
 // korvadex: prints the digest report of files, and checks and searches reports.
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -44,15 +46,16 @@ bool LoadKey(const Options& options, std::vector<uint8_t>& key) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fputs(kUsageText, stderr);
-        std::fputs("Try 'korvadex --help' for more information.\n", stderr);
-        return kExitUsage;
-    }
     Options options;
     std::string error;
     if (!ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
         return UsageError(error);
+    }
+    // Nothing to read but a terminal: the user wants to know how to start.
+    if (options.noOperands && ::isatty(STDIN_FILENO)) {
+        std::fputs(kUsageText, stderr);
+        std::fputs("Try 'korvadex --help' for more information.\n", stderr);
+        return kExitUsage;
     }
     switch (options.command) {
         case Command::kHelp:

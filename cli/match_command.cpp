@@ -1,4 +1,4 @@
-// --match: finds the report lines whose value equals a given one.
+// --match: finds the report lines whose value equals a given one, in each file.
 #include <algorithm>
 #include <string>
 
@@ -7,7 +7,6 @@
 #include "line_names.h"
 
 int RunMatch(const Options& options, const std::vector<uint8_t>& key) {
-    const std::string& path = options.files[0];
     const size_t width = options.matchHex.size() / 2;
     const std::vector<size_t> candidates = options.only.empty() ? AllLines() : options.only;
     std::vector<size_t> lines;
@@ -32,20 +31,35 @@ int RunMatch(const Options& options, const std::vector<uint8_t>& key) {
         return kExitFailed;
     }
 
+    // With several files, each file's matches follow an "Input: FILE" line, as reports do.
+    const bool headers = options.files.size() > 1;
     Progress progress;
-    std::vector<std::string> hex;
-    if (!ComputeInput(path, key, lines, options.jobs, progress, hex)) return kExitFailed;
-    std::string text;
-    for (size_t line : lines) {
-        if (hex[line] != options.matchHex) continue;
-        text += kReportLines[line].label + DisplayHex(hex[line], options.lower) + '\n';
+    bool matched = false;
+    bool failed = false;
+    std::string missed;
+    for (const std::string& path : options.files) {
+        std::vector<std::string> hex;
+        if (!ComputeInput(path, key, lines, options.jobs, progress, hex)) {
+            failed = true;
+            continue;
+        }
+        std::string text;
+        for (size_t line : lines) {
+            if (hex[line] != options.matchHex) continue;
+            text += kReportLines[line].label + DisplayHex(hex[line], LowerHex(options)) + '\n';
+        }
+        if (text.empty()) {
+            missed += (missed.empty() ? "" : ", ") + InputName(path);
+            continue;
+        }
+        if (headers) text = (matched ? "\nInput: " : "Input: ") + path + '\n' + text;
+        matched = true;
+        PrintOut(text);
     }
-    const bool matched = !text.empty();
-    if (!matched) {
-        text = "no match: no line of the report of " + InputName(path) +
-               " has this value (compared " + names + ")\n";
+    if (!matched && !missed.empty()) {
+        PrintOut("no match: no line of the report of " + missed + " has this value (compared " +
+                 names + ")\n");
     }
-    PrintOut(text);
     if (!FlushOut()) return kExitFailed;
-    return matched ? kExitOk : kExitFailed;
+    return matched && !failed ? kExitOk : kExitFailed;
 }

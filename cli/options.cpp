@@ -2,65 +2,110 @@
 
 #include <algorithm>
 
-#include "line_names.h"
+#include "algorithm_names.h"
 
 const char kVersion[] = KORVADEX_VERSION;
 
 const char kUsageText[] =
-    "usage: korvadex [--lower] [--only LIST] [--key TEXT | --key-file PATH]\n"
-    "                [--jobs N] FILE...\n"
+    "usage: korvadex [OPTION]... [FILE]...\n"
     "       korvadex [--key TEXT | --key-file PATH] --save SAVED FILE\n"
-    "       korvadex --check SAVED [FILE]\n"
-    "       korvadex --match HEX FILE\n"
+    "       korvadex -c [--input FILE] [--quiet | --status] [--strict] [-w] LIST...\n"
+    "       korvadex --match HEX FILE...\n"
     "       korvadex --list | --self-test | --help | --version\n";
 
 const char kHelpText[] =
     "Prints the forty digests and checksums of each FILE, one per line: the line's\n"
     "label, then its value in upper-case hex.  With several files, each report\n"
     "starts with an \"Input: FILE\" line and a blank line separates the reports.\n"
-    "FILE - reads standard input (write ./- for a file named -).  Inputs must be\n"
-    "smaller than 4 GiB.\n"
+    "With no FILE, or when FILE is -, reads standard input (write ./- for a file\n"
+    "named -).  Each input is read once, in pieces: any size is hashed in a few\n"
+    "MiB of memory.\n"
     "\n"
-    "Options:\n"
-    "  --lower            print the values in lower-case hex\n"
+    "Choosing and writing the digests:\n"
+    "  -a, --algorithm NAME[,NAME...]\n"
+    "                     only the lines named: a label without the ': ' or the name\n"
+    "                     another tool gives the same variant (sha256, rmd160,\n"
+    "                     gost94, haval128,3, crc32...), in any case, hyphens\n"
+    "                     optional; may be repeated, the names add up; --list shows\n"
+    "                     every name.  --only is the same option\n"
+    "                       korvadex --algorithm sha256,md5 photo.jpg\n"
+    "                       korvadex -a haval128,3 -a rmd160 photo.jpg\n"
+    "      --format FORMAT\n"
+    "                     report (the default), gnu (\"hex  NAME\" as sha256sum\n"
+    "                     writes it; exactly one algorithm), bsd (\"TAG (NAME) = hex\",\n"
+    "                     one line per algorithm, as sha256sum --tag and cksum write\n"
+    "                     it) or sfv (\"NAME CRC32\", CRC-32 only)\n"
+    "                       korvadex --format gnu -a sha256 *.iso > SHA256SUMS\n"
+    "      --tag          the same as --format bsd\n"
+    "                       korvadex --tag -a md5,sha1 *.iso\n"
+    "  -b, --binary       gnu format: mark each name with '*' (binary mode)\n"
+    "  -t, --text         gnu format: mark each name with ' ' (the default)\n"
+    "  -z, --zero         end each output line with NUL, not newline, and write file\n"
+    "                     names as they are\n"
+    "      --lower        print the values in lower-case hex (the default of the gnu\n"
+    "                     and bsd formats)\n"
     "                       korvadex --lower photo.jpg\n"
-    "  --only LIST        print only the lines named in LIST: report labels without\n"
-    "                     the ': ', separated by commas, in any case; the lines keep\n"
-    "                     their report order (--list shows every label)\n"
-    "                       korvadex --only \"MD5,HAVAL 256 (5 Rounds)\" photo.jpg\n"
-    "  --key TEXT         keyed report: every line as HMAC (RFC 2104) of its\n"
+    "      --upper        print the values in upper-case hex (the default of the\n"
+    "                     report and sfv formats)\n"
+    "  -r, --recursive    hash the files in each directory FILE and below it, in\n"
+    "                     sorted order, named by FILE joined with '/'; symbolic links\n"
+    "                     found there are skipped\n"
+    "                       korvadex --recursive -a md5 --format gnu photos\n"
+    "      --follow       with -r, also follow symbolic links\n"
+    "      --string TEXT  hash TEXT as an input (named \"TEXT\" in the output); may\n"
+    "                     be repeated\n"
+    "                       korvadex --string abc -a sha1\n"
+    "      --key TEXT     keyed report: every line as HMAC (RFC 2104) of its\n"
     "                     algorithm with the key TEXT; the labels stay the same, and\n"
-    "                     a checksum line gives the HMAC over its checksum\n"
+    "                     a checksum line gives the HMAC over its checksum; --tag\n"
+    "                     writes HMAC-MD5 and the like, as openssl dgst -hmac does\n"
     "                       korvadex --key \"our shared secret\" invoice.pdf\n"
-    "  --key-file PATH    keyed report with the bytes of PATH as the key (any bytes,\n"
+    "      --key-file PATH\n"
+    "                     keyed report with the bytes of PATH as the key (any bytes,\n"
     "                     up to 1 MiB); unlike --key, it keeps the key out of the\n"
     "                     process list and the shell history\n"
     "                       korvadex --key-file secret.key invoice.pdf\n"
-    "  --jobs N           compute the lines on N threads at most, one engine per\n"
+    "      --jobs N       compute the lines on N threads at most, one engine per\n"
     "                     thread at a time; 0, the default, takes one thread per\n"
     "                     core, and 1 computes the lines one after the other.  The\n"
     "                     output is the same for every N\n"
     "                       korvadex --jobs 1 photo.jpg\n"
-    "  --save SAVED       also write the report of the one FILE to SAVED in the\n"
+    "      --save SAVED   also write the report of the one FILE to SAVED in the\n"
     "                     saved-report format of the Windows program (CR LF line\n"
     "                     ends); SAVED is replaced only once it is complete\n"
     "                       korvadex --save photo-report.txt photo.jpg\n"
-    "  --check SAVED [FILE]\n"
-    "                     hash the file named on the \"Input: \" line of the saved\n"
-    "                     report SAVED, or FILE when given, and print OK or FAILED\n"
-    "                     for each line of SAVED.  Give FILE when SAVED names a\n"
-    "                     Windows path; a relative path is taken from the current\n"
-    "                     folder\n"
-    "                       korvadex --check photo-report.txt\n"
-    "                       korvadex --check report-from-windows.txt photo.jpg\n"
-    "  --match HEX FILE   print the lines of FILE's report whose value is HEX, such\n"
-    "                     as a digest copied from a web page: either case, spaces\n"
-    "                     and colons allowed; several lines of one width can match\n"
+    "\n"
+    "Checking:\n"
+    "  -c, --check        read digests from each FILE (a list) and check them: saved\n"
+    "                     reports; the lists of sha256sum, md5sum and the like, with\n"
+    "                     or without --tag; those of cksum -a, rhash (also --bsd and\n"
+    "                     --sfv) and openssl dgst; SFV files.  The algorithm comes\n"
+    "                     from the tag; for untagged lines from -a, else from the\n"
+    "                     list's name (SHA256SUMS, x.md5) and the digest's length\n"
+    "                       korvadex --check SHA256SUMS\n"
+    "                       korvadex -c photo-report.txt\n"
+    "      --input FILE   check a saved report against FILE instead of the file its\n"
+    "                     \"Input: \" line names (for a report saved with a Windows\n"
+    "                     path)\n"
+    "                       korvadex --input photo.jpg -c report-from-windows.txt\n"
+    "      --ignore-missing\n"
+    "                     don't fail or report status for missing files\n"
+    "      --quiet        don't print OK for each file checked\n"
+    "      --status       don't print anything; the exit status tells\n"
+    "      --strict       exit non-zero for improperly formatted list lines\n"
+    "  -w, --warn         warn about improperly formatted list lines\n"
+    "\n"
+    "Other commands:\n"
+    "      --match HEX FILE...\n"
+    "                     print the lines of each FILE's report whose value is HEX,\n"
+    "                     such as a digest copied from a web page: either case,\n"
+    "                     spaces and colons allowed; several lines of one width can\n"
+    "                     match\n"
     "                       korvadex --match \"35 24 41 c2\" abc.txt\n"
-    "  --list             show the exact algorithm variant behind each line (the\n"
-    "                     same names stand for other variants in other tools)\n"
+    "      --list         show the exact algorithm variant behind each line, and the\n"
+    "                     other names it is known by\n"
     "                       korvadex --list\n"
-    "  --self-test        check every line against published known-answer values\n"
+    "      --self-test    check every line against published known-answer values\n"
     "                     and print one verdict per engine: the empty message and\n"
     "                     \"abc\" for every line; keyed, the test cases of RFC 2202\n"
     "                     (HMAC-MD5, HMAC-SHA-1), RFC 2286 (HMAC-RIPEMD-128 and\n"
@@ -68,10 +113,11 @@ const char kHelpText[] =
     "                     only lines for which keyed values are published\n"
     "                       korvadex --self-test\n"
     "  -h, --help         show this help\n"
-    "  --version          show the version\n"
+    "  -V, --version      show the version\n"
     "\n"
-    "--lower, --only, --key or --key-file, and --jobs also apply to --check and\n"
-    "--match.\n"
+    "-a, --lower/--upper, --key or --key-file, and --jobs also apply to --check and\n"
+    "--match.  Options may be repeated: the last --format, --lower or --upper wins,\n"
+    "and -a and --string add up.\n"
     "\n"
     "Exit status: 0 when every file was reported (with --check, when every line is\n"
     "OK; with --match, when a line matched); 1 when a file could not be reported, a\n"
@@ -79,15 +125,47 @@ const char kHelpText[] =
 
 namespace {
 
+enum class Repeat {
+    kAllowed,  // flags, and values of which the last wins or which add up
+    kOnce,     // a second one is an error
+};
+
 struct OptionSpec {
     const char* name;
+    char shortName;  // 0: none
     bool takesValue;
+    Repeat repeat;
 };
 
 const OptionSpec kOptionSpecs[] = {
-    {"--lower", false},     {"--only", true},     {"--key", true},   {"--key-file", true},
-    {"--save", true},       {"--check", true},    {"--match", true}, {"--list", false},
-    {"--self-test", false}, {"--version", false}, {"--help", false}, {"--jobs", true},
+    {"--lower", 0, false, Repeat::kAllowed},
+    {"--upper", 0, false, Repeat::kAllowed},
+    {"--algorithm", 'a', true, Repeat::kAllowed},
+    {"--only", 0, true, Repeat::kAllowed},
+    {"--format", 0, true, Repeat::kAllowed},
+    {"--tag", 0, false, Repeat::kAllowed},
+    {"--binary", 'b', false, Repeat::kAllowed},
+    {"--text", 't', false, Repeat::kAllowed},
+    {"--zero", 'z', false, Repeat::kAllowed},
+    {"--recursive", 'r', false, Repeat::kAllowed},
+    {"--follow", 0, false, Repeat::kAllowed},
+    {"--string", 0, true, Repeat::kAllowed},
+    {"--key", 0, true, Repeat::kOnce},
+    {"--key-file", 0, true, Repeat::kOnce},
+    {"--save", 0, true, Repeat::kOnce},
+    {"--check", 'c', false, Repeat::kAllowed},
+    {"--input", 0, true, Repeat::kOnce},
+    {"--ignore-missing", 0, false, Repeat::kAllowed},
+    {"--quiet", 0, false, Repeat::kAllowed},
+    {"--status", 0, false, Repeat::kAllowed},
+    {"--strict", 0, false, Repeat::kAllowed},
+    {"--warn", 'w', false, Repeat::kAllowed},
+    {"--match", 0, true, Repeat::kOnce},
+    {"--list", 0, false, Repeat::kAllowed},
+    {"--self-test", 0, false, Repeat::kAllowed},
+    {"--version", 'V', false, Repeat::kAllowed},
+    {"--help", 'h', false, Repeat::kAllowed},
+    {"--jobs", 0, true, Repeat::kOnce},
 };
 
 // More threads than engines would have nothing to do; the bound only catches typing slips.
@@ -103,38 +181,6 @@ bool ParseJobs(const std::string& text, unsigned& jobs, std::string& error) {
         return false;
     }
     jobs = unsigned(value);
-    return true;
-}
-
-std::string Trim(const std::string& text) {
-    size_t start = text.find_first_not_of(" \t");
-    if (start == std::string::npos) return "";
-    size_t end = text.find_last_not_of(" \t");
-    return text.substr(start, end - start + 1);
-}
-
-bool ParseOnly(const std::string& list, std::vector<size_t>& only, std::string& error) {
-    size_t start = 0;
-    for (;;) {
-        size_t comma = list.find(',', start);
-        std::string name = Trim(
-            list.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-        if (name.empty()) {
-            error = "--only: an empty name in '" + list + "'";
-            return false;
-        }
-        long line = FindLineByName(name);
-        if (line < 0) {
-            error =
-                "--only: no report line is named '" + name + "'; the lines are: " + LineNameList();
-            return false;
-        }
-        only.push_back(size_t(line));
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-    }
-    std::sort(only.begin(), only.end());
-    only.erase(std::unique(only.begin(), only.end()), only.end());
     return true;
 }
 
@@ -160,6 +206,24 @@ bool ParseHex(const std::string& text, std::string& hex, std::string& error) {
     return true;
 }
 
+bool ParseFormat(const std::string& text, OutputFormat& format, std::string& error) {
+    static const struct {
+        const char* name;
+        OutputFormat format;
+    } kFormats[] = {{"report", OutputFormat::kReport},
+                    {"gnu", OutputFormat::kGnu},
+                    {"bsd", OutputFormat::kBsd},
+                    {"sfv", OutputFormat::kSfv}};
+    for (const auto& f : kFormats) {
+        if (text == f.name) {
+            format = f.format;
+            return true;
+        }
+    }
+    error = "--format: '" + text + "' is not a format; the formats are report, gnu, bsd, sfv";
+    return false;
+}
+
 const char* CommandOption(Command command) {
     switch (command) {
         case Command::kCheck:
@@ -180,7 +244,7 @@ const char* CommandOption(Command command) {
 }
 
 bool SetCommand(Options& options, Command command, std::string& error) {
-    if (options.command != Command::kReport) {
+    if (options.command != Command::kReport && options.command != command) {
         error = std::string(CommandOption(options.command)) + " and " + CommandOption(command) +
                 " cannot be used together";
         return false;
@@ -189,15 +253,26 @@ bool SetCommand(Options& options, Command command, std::string& error) {
     return true;
 }
 
+// What was given, beyond the fields of Options, for the checks of the combination.
+struct Given {
+    std::vector<std::string> names;  // every option given, by its long name
+    bool Has(const char* name) const {
+        return std::find(names.begin(), names.end(), name) != names.end();
+    }
+};
+
 // Checks that the options given fit the command.
-bool CheckCombination(const Options& options, std::string& error) {
+bool CheckCombination(Options& options, const Given& given, std::string& error) {
     const Command command = options.command;
     const char* name = CommandOption(command);
-    const bool modifiers =
-        options.lower || !options.only.empty() || options.keyed || options.jobsGiven;
+    const bool modifiers = options.hexCase != HexCase::kDefault || !options.only.empty() ||
+                           options.keyed || options.jobsGiven;
+    const bool outputOptions = given.Has("--format") || given.Has("--tag") || given.Has("--zero") ||
+                               given.Has("--binary") || given.Has("--text");
+    const bool inputOptions = options.recursive || options.follow || !options.strings.empty();
     if (command == Command::kList || command == Command::kSelfTest ||
         command == Command::kVersion) {
-        if (modifiers || !options.savePath.empty()) {
+        if (modifiers || outputOptions || inputOptions || !options.savePath.empty()) {
             error = std::string(name) + " takes no other options";
             return false;
         }
@@ -207,28 +282,59 @@ bool CheckCombination(const Options& options, std::string& error) {
         }
         return true;
     }
+    for (const char* checkOnly :
+         {"--input", "--ignore-missing", "--quiet", "--status", "--strict", "--warn"}) {
+        if (command != Command::kCheck && given.Has(checkOnly)) {
+            error = std::string("the ") + checkOnly +
+                    " option is meaningful only when verifying checksums (--check)";
+            return false;
+        }
+    }
     if (command != Command::kReport && !options.savePath.empty()) {
         error = std::string("--save cannot be used with ") + name;
         return false;
     }
-    if (command == Command::kCheck && options.files.size() > 1) {
-        error = "--check takes one saved report and at most one FILE";
+    if (command != Command::kReport && (outputOptions || inputOptions)) {
+        error =
+            std::string(name) + " takes no --format, --tag, -b, -t, -z, -r, --follow or --string";
         return false;
     }
-    if (command == Command::kMatch && options.files.size() != 1) {
-        error = "--match takes a value and exactly one FILE";
+    if (options.follow && !options.recursive) {
+        error = "--follow works with -r (--recursive) only";
         return false;
     }
-    if (command == Command::kReport && options.files.empty()) {
-        error = "no FILE given";
+    if (command == Command::kMatch && options.files.empty()) {
+        error = "--match takes a value and at least one FILE";
         return false;
     }
-    if (!options.savePath.empty() && options.files.size() != 1) {
-        error = "--save takes exactly one FILE";
+    options.noOperands = options.files.empty() && options.strings.empty();
+    if (options.noOperands && command != Command::kMatch) options.files.push_back("-");
+    if (!options.savePath.empty()) {
+        if (options.format != OutputFormat::kReport) {
+            error = "--save writes a report: it takes no other --format";
+            return false;
+        }
+        if (options.files.size() != 1 || !options.strings.empty() || options.recursive) {
+            error = "--save takes exactly one FILE";
+            return false;
+        }
+    }
+    if (options.format == OutputFormat::kGnu && options.only.size() != 1) {
+        error =
+            "--format gnu writes one algorithm: name exactly one with -a (for example "
+            "-a sha256)";
         return false;
+    }
+    if (options.format == OutputFormat::kSfv) {
+        const size_t crc32 = size_t(FindAlgorithm("crc32"));
+        if (!options.only.empty() && (options.only.size() != 1 || options.only[0] != crc32)) {
+            error = "--format sfv holds CRC-32 (crc32) only";
+            return false;
+        }
+        options.only.assign(1, crc32);
     }
     if (std::count(options.files.begin(), options.files.end(), "-") +
-            (options.keyFile == "-" ? 1 : 0) + (options.savedReport == "-" ? 1 : 0) >
+            (options.keyFile == "-" ? 1 : 0) + (options.checkInput == "-" ? 1 : 0) >
         1) {
         error = "standard input (-) can be read only once";
         return false;
@@ -236,12 +342,136 @@ bool CheckCombination(const Options& options, std::string& error) {
     return true;
 }
 
+const OptionSpec* FindSpec(const std::string& name) {
+    for (const OptionSpec& s : kOptionSpecs) {
+        if (name == s.name) return &s;
+    }
+    return nullptr;
+}
+
+const OptionSpec* FindShort(char c) {
+    for (const OptionSpec& s : kOptionSpecs) {
+        if (s.shortName != 0 && s.shortName == c) return &s;
+    }
+    return nullptr;
+}
+
+// Applies one option with its value.
+bool Apply(const OptionSpec& spec, const std::string& value, Options& options, std::string& error) {
+    const std::string name = spec.name;
+    if (value.empty() && (name == "--key-file" || name == "--save" || name == "--input")) {
+        error = name + ": no file named";
+        return false;
+    }
+    if (name == "--lower") {
+        options.hexCase = HexCase::kLower;
+    } else if (name == "--upper") {
+        options.hexCase = HexCase::kUpper;
+    } else if (name == "--algorithm" || name == "--only") {
+        if (!ParseAlgorithmList(value, options.only, error)) {
+            error = name + ": " + error;
+            return false;
+        }
+    } else if (name == "--format") {
+        return ParseFormat(value, options.format, error);
+    } else if (name == "--tag") {
+        options.format = OutputFormat::kBsd;
+    } else if (name == "--binary") {
+        options.binary = true;
+    } else if (name == "--text") {
+        options.binary = false;
+    } else if (name == "--zero") {
+        options.zero = true;
+    } else if (name == "--recursive") {
+        options.recursive = true;
+    } else if (name == "--follow") {
+        options.follow = true;
+    } else if (name == "--string") {
+        options.strings.push_back(value);
+    } else if (name == "--key" || name == "--key-file") {
+        if (options.keyed) {
+            error = "--key and --key-file cannot be used together";
+            return false;
+        }
+        options.keyed = true;
+        if (name == "--key") {
+            options.keyText = value;
+            if (value.empty()) {
+                error = "--key: the key is empty (leave --key out for the unkeyed report)";
+                return false;
+            }
+        } else {
+            options.keyFile = value;
+        }
+    } else if (name == "--jobs") {
+        options.jobsGiven = true;
+        return ParseJobs(value, options.jobs, error);
+    } else if (name == "--save") {
+        options.savePath = value;
+    } else if (name == "--input") {
+        options.checkInput = value;
+    } else if (name == "--check") {
+        return SetCommand(options, Command::kCheck, error);
+    } else if (name == "--ignore-missing") {
+        options.ignoreMissing = true;
+    } else if (name == "--quiet") {
+        options.quiet = true;
+    } else if (name == "--status") {
+        options.status = true;
+    } else if (name == "--strict") {
+        options.strict = true;
+    } else if (name == "--warn") {
+        options.warn = true;
+    } else if (name == "--match") {
+        return ParseHex(value, options.matchHex, error) &&
+               SetCommand(options, Command::kMatch, error);
+    } else if (name == "--list") {
+        return SetCommand(options, Command::kList, error);
+    } else if (name == "--self-test") {
+        return SetCommand(options, Command::kSelfTest, error);
+    } else if (name == "--version") {
+        return SetCommand(options, Command::kVersion, error);
+    } else if (name == "--help") {
+        options.command = Command::kHelp;
+    }
+    return true;
+}
+
 }  // namespace
+
+bool LowerHex(const Options& options) {
+    if (options.hexCase != HexCase::kDefault) return options.hexCase == HexCase::kLower;
+    return options.format == OutputFormat::kGnu || options.format == OutputFormat::kBsd;
+}
 
 bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
     options = Options();
-    std::vector<std::string> seen;
+    Given given;
     bool operandsOnly = false;
+    // One option with its value: from "--name=value", "--name value", "-aVALUE" or "-a VALUE".
+    auto take = [&](const OptionSpec& spec, const std::string& shown, bool hasInline,
+                    const std::string& inlineValue, size_t& i) {
+        std::string value;
+        if (spec.takesValue) {
+            if (hasInline) {
+                value = inlineValue;
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            } else {
+                error = shown + " needs a value";
+                return false;
+            }
+        } else if (hasInline) {
+            error = shown + " takes no value";
+            return false;
+        }
+        if (spec.repeat == Repeat::kOnce && given.Has(spec.name)) {
+            error = std::string(spec.name) + " is given twice";
+            return false;
+        }
+        given.names.push_back(spec.name);
+        return Apply(spec, value, options, error);
+    };
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (operandsOnly || arg == "-" || arg.empty() || arg[0] != '-') {
@@ -252,87 +482,34 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
             operandsOnly = true;
             continue;
         }
-        if (arg == "-h") {
-            options.command = Command::kHelp;
-            return true;
+        if (arg[1] != '-') {
+            // Short options, grouped as in -cw; one that takes a value takes the rest.
+            for (size_t j = 1; j < arg.size(); ++j) {
+                const OptionSpec* spec = FindShort(arg[j]);
+                if (spec == nullptr) {
+                    error = std::string("unknown option '-") + arg[j] + "'";
+                    return false;
+                }
+                const std::string shown = std::string("-") + arg[j];
+                const bool rest = spec->takesValue && j + 1 < arg.size();
+                if (!take(*spec, shown, rest, rest ? arg.substr(j + 1) : "", i)) return false;
+                if (options.command == Command::kHelp) return true;
+                if (spec->takesValue) break;
+            }
+            continue;
         }
-        size_t equals = arg.find('=');
+        const size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& s : kOptionSpecs) {
-            if (name == s.name) spec = &s;
-        }
+        const OptionSpec* spec = FindSpec(name);
         if (spec == nullptr) {
             error = "unknown option '" + name + "'";
             return false;
         }
-        if (name == "--help") {
-            options.command = Command::kHelp;
-            return true;
-        }
-        std::string value;
-        if (spec->takesValue) {
-            if (equals != std::string::npos) {
-                value = arg.substr(equals + 1);
-            } else if (i + 1 < args.size()) {
-                value = args[++i];
-            } else {
-                error = name + " needs a value";
-                return false;
-            }
-        } else if (equals != std::string::npos) {
-            error = name + " takes no value";
+        const bool hasInline = equals != std::string::npos;
+        if (!take(*spec, name, hasInline, hasInline ? arg.substr(equals + 1) : "", i)) {
             return false;
         }
-        if (value.empty() && (name == "--key-file" || name == "--save" || name == "--check")) {
-            error = name + ": no file named";
-            return false;
-        }
-        if (std::find(seen.begin(), seen.end(), name) != seen.end()) {
-            error = name + " is given twice";
-            return false;
-        }
-        seen.push_back(name);
-
-        bool ok = true;
-        if (name == "--lower") {
-            options.lower = true;
-        } else if (name == "--only") {
-            ok = ParseOnly(value, options.only, error);
-        } else if (name == "--key" || name == "--key-file") {
-            if (options.keyed) {
-                error = "--key and --key-file cannot be used together";
-                return false;
-            }
-            options.keyed = true;
-            if (name == "--key") {
-                options.keyText = value;
-                if (value.empty()) {
-                    error = "--key: the key is empty (leave --key out for the unkeyed report)";
-                    return false;
-                }
-            } else {
-                options.keyFile = value;
-            }
-        } else if (name == "--jobs") {
-            options.jobsGiven = true;
-            ok = ParseJobs(value, options.jobs, error);
-        } else if (name == "--save") {
-            options.savePath = value;
-        } else if (name == "--check") {
-            options.savedReport = value;
-            ok = SetCommand(options, Command::kCheck, error);
-        } else if (name == "--match") {
-            ok = ParseHex(value, options.matchHex, error) &&
-                 SetCommand(options, Command::kMatch, error);
-        } else if (name == "--list") {
-            ok = SetCommand(options, Command::kList, error);
-        } else if (name == "--self-test") {
-            ok = SetCommand(options, Command::kSelfTest, error);
-        } else if (name == "--version") {
-            ok = SetCommand(options, Command::kVersion, error);
-        }
-        if (!ok) return false;
+        if (options.command == Command::kHelp) return true;
     }
-    return CheckCombination(options, error);
+    return CheckCombination(options, given, error);
 }

@@ -8,25 +8,52 @@
 
 enum class Command { kReport, kCheck, kMatch, kList, kSelfTest, kHelp, kVersion };
 
+// How the digests of the inputs are written.
+enum class OutputFormat {
+    kReport,  // the report: label and value per line
+    kGnu,     // "hex  NAME", as sha256sum writes it
+    kBsd,     // "TAG (NAME) = hex", as sha256sum --tag and cksum write it
+    kSfv,     // "NAME CRC32", the simple file verification list
+};
+
+enum class HexCase { kDefault, kLower, kUpper };
+
 struct Options {
     Command command = Command::kReport;
-    std::vector<std::string> files;  // operands: the inputs ("-": standard input)
-    bool lower = false;              // --lower
-    std::vector<size_t> only;        // --only, as indexes in kReportLines in report order;
-                                     // empty: every line
-    bool keyed = false;              // --key or --key-file was given
-    std::string keyText;             // --key
-    std::string keyFile;             // --key-file
-    std::string savePath;            // --save
-    std::string savedReport;         // --check
-    std::string matchHex;            // --match, upper-case digits without separators
-    unsigned jobs = 0;               // --jobs: threads for the lines, 0: one per core
-    bool jobsGiven = false;          // --jobs was given
+    std::vector<std::string> files;       // operands: inputs, or with --check the lists ("-":
+                                          // standard input)
+    std::vector<std::string> strings;     // --string: texts hashed as inputs
+    HexCase hexCase = HexCase::kDefault;  // --lower, --upper: the last one given
+    std::vector<size_t> only;  // -a/--algorithm/--only, as indexes in kReportLines in report
+                               // order; empty: every line
+    OutputFormat format = OutputFormat::kReport;  // --format, --tag
+    bool zero = false;                            // -z: lines end in NUL, names unescaped
+    bool binary = false;                          // -b: '*' before the name in gnu lines
+    bool recursive = false;                       // -r
+    bool follow = false;                          // --follow: walk into symbolic links
+    bool keyed = false;                           // --key or --key-file was given
+    std::string keyText;                          // --key
+    std::string keyFile;                          // --key-file
+    std::string savePath;                         // --save
+    std::string checkInput;      // --input: the file a saved report is checked against
+    bool quiet = false;          // --quiet: no OK lines
+    bool status = false;         // --status: nothing on standard output
+    bool strict = false;         // --strict: malformed list lines fail the check
+    bool warn = false;           // -w: a message for each malformed list line
+    bool ignoreMissing = false;  // --ignore-missing
+    std::string matchHex;        // --match, upper-case digits without separators
+    unsigned jobs = 0;           // --jobs: threads for the lines, 0: one per core
+    bool jobsGiven = false;      // --jobs was given
+    bool noOperands = false;     // no FILE and no --string: standard input is read
 };
 
 // Parses the arguments after the program name.  Returns false with error set to the reason
 // of a usage error.
 bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
+
+// The case the values are written in: --lower or --upper, else the format's own (upper for
+// the report and SFV, lower for the checksum lists, as the tools that write them do).
+bool LowerHex(const Options& options);
 
 extern const char kVersion[];
 extern const char kUsageText[];

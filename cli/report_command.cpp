@@ -1,9 +1,13 @@
-// The report of each input, and the saved report of --save.
+// The digests of each input, in the format chosen, and the saved report of --save.
 #include <string>
 
+#include "algorithm_names.h"
+#include "checksum_lines.h"
 #include "command_support.h"
 #include "commands.h"
+#include "directory_walk.h"
 #include "file_output.h"
+#include "line_jobs.h"
 #include "line_names.h"
 #include "report_text.h"
 
@@ -40,6 +44,59 @@ bool SaveReport(const Options& options, const std::string& path,
     return true;
 }
 
+// One input: a file (or "-"), or a text of --string.
+struct Input {
+    std::string path;  // the file, or the text
+    bool isText;
+    std::string Name() const { return isText ? "\"" + path + "\"" : path; }
+};
+
+// Computes the lines over a text of --string.
+bool ComputeText(const std::string& text, const std::vector<uint8_t>& key,
+                 const std::vector<size_t>& lines, unsigned jobs, std::vector<std::string>& hex) {
+    static const uint8_t kNoBytes = 0;
+    const ReportInput input{
+        text.empty() ? &kNoBytes : reinterpret_cast<const uint8_t*>(text.data()),
+        uint32_t(text.size()), key.empty() ? nullptr : key.data(), uint32_t(key.size())};
+    const ReportStatus status = ComputeLines(input, lines, jobs, 1, hex);
+    if (status != ReportStatus::kOk) {
+        PrintError("the text \"" + text + "\"", std::string(ReportStatusText(status)));
+        return false;
+    }
+    return true;
+}
+
+// The lines of one input in a checksum-list format.
+std::string ListLines(const Options& options, const std::string& name,
+                      const std::vector<size_t>& lines, const std::vector<std::string>& hex) {
+    const bool lower = LowerHex(options);
+    const char end = options.zero ? '\0' : '\n';
+    bool needsMark = false;
+    const std::string shown = options.zero ? name : EscapeName(name, needsMark);
+    const std::string mark = needsMark ? "\\" : "";
+    std::string text;
+    for (size_t line : lines) {
+        const std::string value = DisplayHex(hex[line], lower);
+        switch (options.format) {
+            case OutputFormat::kGnu:
+                text += mark + value + (options.binary ? " *" : "  ") + shown + end;
+                break;
+            case OutputFormat::kBsd:
+                // A keyed value is tagged as openssl dgst -hmac tags it, so that no tool
+                // takes it for the plain digest.
+                text += mark + (options.keyed ? "HMAC-" : "") + BsdTag(line) + " (" + shown +
+                        ") = " + value + end;
+                break;
+            case OutputFormat::kSfv:
+                text += name + " " + value + end;
+                break;
+            case OutputFormat::kReport:
+                break;
+        }
+    }
+    return text;
+}
+
 }  // namespace
 
 int RunReport(const Options& options, const std::vector<uint8_t>& key) {
@@ -48,31 +105,57 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
     for (size_t line : options.only) shown[line] = true;
     // A saved report always holds every line, whatever is shown.
     const std::vector<size_t> computed = saving || options.only.empty() ? AllLines() : options.only;
-    const bool headers = options.files.size() > 1;
+    const bool report = options.format == OutputFormat::kReport;
+
+    int status = kExitOk;
+    std::vector<Input> inputs;
+    for (const std::string& path : options.files) {
+        if (!options.recursive) {
+            inputs.push_back({path, false});
+            continue;
+        }
+        std::vector<std::string> found;
+        if (!WalkFiles(path, options.follow, found)) status = kExitFailed;
+        for (const std::string& file : found) inputs.push_back({file, false});
+    }
+    for (const std::string& text : options.strings) inputs.push_back({text, true});
+    const bool headers = inputs.size() > 1 || options.recursive;
 
     Progress progress;
-    int status = kExitOk;
     bool first = true;
-    for (const std::string& path : options.files) {
+    for (const Input& input : inputs) {
         std::vector<std::string> hex;
-        if (!ComputeInput(path, key, computed, options.jobs, progress, hex)) {
+        const bool ok = input.isText
+                            ? ComputeText(input.path, key, computed, options.jobs, hex)
+                            : ComputeInput(input.path, key, computed, options.jobs, progress, hex);
+        if (!ok) {
             status = kExitFailed;
+            continue;
+        }
+        if (!report) {
+            std::vector<size_t> lines;
+            for (size_t line : computed) {
+                if (shown[line]) lines.push_back(line);
+            }
+            PrintOut(ListLines(options, input.Name(), lines, hex));
             continue;
         }
         std::string text;
         if (headers) {
             if (!first) text += '\n';
-            text += "Input: " + path + '\n';
+            text += "Input: " + input.Name() + '\n';
         }
         first = false;
         for (size_t line : computed) {
             if (!shown[line]) continue;
             text += kReportLines[line].label;
-            text += DisplayHex(hex[line], options.lower);
+            text += DisplayHex(hex[line], LowerHex(options));
             text += '\n';
         }
         PrintOut(text);
-        if (saving && !SaveReport(options, path, hex)) status = kExitFailed;
+        if (saving && !input.isText && !SaveReport(options, input.path, hex)) {
+            status = kExitFailed;
+        }
     }
     if (!FlushOut()) status = kExitFailed;
     return status;

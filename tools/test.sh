@@ -19,6 +19,9 @@ xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
 # hmac and zlib (without --fast: every line that has an independent implementation).
 tools/big_input_check.sh --fast build/korvadex
 
+# The command line's Debian package: built with cpack, installed, run and removed.
+bash tools/test-package.sh build
+
 # ---- Robustness: sanitizers and fuzzing (ASan/UBSan, libFuzzer, TSan) -----------------
 
 # Every test under AddressSanitizer and UndefinedBehaviorSanitizer.

@@ -49,6 +49,12 @@ TEST(CliMatch, SaysWhenNothingMatches) {
     RunResult chosen = RunKorvadex({"--only", "CRC32b", "--match", "352441C2", path});
     EXPECT_EQ(chosen.status, 1);
     EXPECT_NE(chosen.out.find("(compared CRC32b)"), std::string::npos) << chosen.out;
+
+    // Several files: the matching ones, each under its name; 0 when one matched.
+    const std::string other = dir.Write("other.txt", "123456789");
+    RunResult several = RunKorvadex({"--match", "cbf43926", path, other, path});
+    EXPECT_EQ(several.status, 0);
+    EXPECT_EQ(several.out, "Input: " + other + "\nCRC32: CBF43926\n");
 }
 
 TEST(CliKey, KeyedReportIsHmacOfEveryLine) {

@@ -175,6 +175,10 @@ TEST(CliReport, OnlyAndLowerChooseLinesAndCase) {
         {{"--only", "CRC32b,crc32b"}, "CRC32b: 648CBB73\n"},
         {{"--lower", "--only", "ADLER32,CRC16CCITT"}, "ADLER32: 024d0127\nCRC16CCITT: 514a\n"},
         {{"--lower"}, ExpectedReport("abc", "", true)},
+        {{"-a", "crc32", "--only", "adler-32", "-acrc32b"},
+         "ADLER32: 024D0127\nCRC32: 352441C2\nCRC32b: 648CBB73\n"},
+        {{"--lower", "--upper", "-a", "CRC16CCITT"}, "CRC16CCITT: 514A\n"},
+        {{"--upper", "--lower", "--lower", "-a", "CRC16CCITT"}, "CRC16CCITT: 514a\n"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = c.options;
@@ -195,24 +199,34 @@ TEST(CliReport, UsageErrorsExitWith2AndSayWhy) {
         std::string says;
     };
     const Case cases[] = {
-        {{}, "usage: korvadex"},
-        {{"--lower"}, "no FILE given"},
         {{"--bogus", f}, "unknown option '--bogus'"},
         {{"-x", f}, "unknown option '-x'"},
         {{f, "--only"}, "--only needs a value"},
-        {{"--only", "CRC32,NOPE", f}, "no report line is named 'NOPE'; the lines are: ADLER32, "},
-        {{"--only", "CRC32,", f}, "an empty name"},
-        {{"--only", "CRC32", "--only", "CRC16", f}, "--only is given twice"},
+        {{f, "-a"}, "-a needs a value"},
+        {{"--only", "CRC32,NOPE", f}, "unknown algorithm 'NOPE'"},
+        {{"-a", "sha2", f}, "unknown algorithm 'sha2'; did you mean SHA-0, SHA-1, SHA-256"},
+        {{"-a", "gost94-cryptopro", f}, "the CryptoPro parameter set"},
+        {{"-a", "haval128", f}, "say the passes too: haval128,3"},
+        {{"--only", "CRC32,", f}, "an empty algorithm name"},
         {{"--lower=yes", f}, "--lower takes no value"},
         {{"--save", dir.Path("s"), f, f}, "--save takes exactly one FILE"},
+        {{"--save", dir.Path("s"), "--tag", f}, "--save writes a report"},
         {{"--match", "xyz", f}, "not a hex value"},
         {{"--match", "abc", f}, "odd number of hex digits"},
-        {{"--match", "abcd"}, "exactly one FILE"},
-        {{"--check", f, f, f}, "at most one FILE"},
+        {{"--match", "abcd"}, "at least one FILE"},
         {{"--check", f, "--match", "00", f}, "--check and --match cannot be used together"},
         {{"--check", f, "--save", dir.Path("s")}, "--save cannot be used with --check"},
+        {{"--check", "--tag", f}, "--check takes no --format"},
+        {{"--quiet", f}, "--quiet option is meaningful only when verifying"},
+        {{"--input", f, f}, "--input option is meaningful only when verifying"},
+        {{"--format", "xml", f}, "'xml' is not a format"},
+        {{"--format", "gnu", f}, "exactly one with -a"},
+        {{"--format=gnu", "-a", "md5,sha1", f}, "exactly one with -a"},
+        {{"--format", "sfv", "-a", "md5", f}, "CRC-32 (crc32) only"},
+        {{"--follow", f}, "--follow works with -r"},
         {{"--key", "", f}, "the key is empty"},
         {{"--key", "k", "--key-file", f, f}, "cannot be used together"},
+        {{"--key", "k", "--key", "k", f}, "--key is given twice"},
         {{"--list", f}, "--list takes no FILE"},
         {{"--self-test", "--lower"}, "--self-test takes no other options"},
         {{"-", "-"}, "standard input (-) can be read only once"},
@@ -233,13 +247,26 @@ TEST(CliReport, HelpShowsEveryOptionWithAnExample) {
     RunResult r = RunKorvadex({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    for (const char* option : {"--lower", "--only", "--key", "--key-file", "--save", "--check",
-                               "--match", "--list", "--self-test", "--version"}) {
-        SCOPED_TRACE(option);
-        EXPECT_NE(r.out.find(std::string("  ") + option + " "), std::string::npos);
-        if (std::string(option) != "--version") {
-            EXPECT_NE(r.out.find(std::string("korvadex ") + option), std::string::npos);
-        }
+    const struct {
+        const char* option;
+        const char* shortForm;  // or "", for the example
+    } options[] = {{"--algorithm", "-a"}, {"--format", ""},   {"--tag", ""},   {"--lower", ""},
+                   {"--recursive", "-r"}, {"--string", ""},   {"--key", ""},   {"--key-file", ""},
+                   {"--save", ""},        {"--check", "-c"},  {"--input", ""}, {"--match", ""},
+                   {"--list", ""},        {"--self-test", ""}};
+    for (const auto& o : options) {
+        SCOPED_TRACE(o.option);
+        EXPECT_NE(r.out.find(std::string(" ") + o.option + " "), std::string::npos);
+        const bool example = r.out.find(std::string("korvadex ") + o.option) != std::string::npos;
+        const bool shortExample =
+            *o.shortForm != 0 &&
+            r.out.find(std::string("korvadex ") + o.shortForm + " ") != std::string::npos;
+        EXPECT_TRUE(example || shortExample);
+    }
+    for (const char* option :
+         {"--only", "--upper", "--zero", "--binary", "--follow", "--quiet", "--status", "--strict",
+          "--warn", "--ignore-missing", "--jobs", "--version", "--help"}) {
+        EXPECT_NE(r.out.find(std::string(" ") + option), std::string::npos) << option;
     }
     size_t start = 0;
     while (start < r.out.size()) {
@@ -255,6 +282,7 @@ TEST(CliReport, VersionIsTheProjectVersion) {
     RunResult r = RunKorvadex({"--version"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, std::string("korvadex ") + KORVADEX_VERSION + "\n");
+    EXPECT_EQ(RunKorvadex({"-V"}).out, r.out);
 }
 
 TEST(CliReport, OutputThatCannotBeWrittenIsAnError) {

@@ -134,7 +134,7 @@ TEST(CliCheck, ATamperedReportOrAChangedFileFails) {
         << changed.out;
 }
 
-TEST(CliCheck, WindowsPathsNeedTheFileGivenAfterTheReport) {
+TEST(CliCheck, WindowsPathsNeedTheFileGivenWithInput) {
     TempDir dir;
     const std::string input = dir.Write("abc.txt", "abc");
     const std::string saved =
@@ -143,11 +143,11 @@ TEST(CliCheck, WindowsPathsNeedTheFileGivenAfterTheReport) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("'C:\\data\\abc.txt', a Windows path that cannot be opened here; "
-                         "give the file after the saved report"),
+                         "name the file to check with --input"),
               std::string::npos)
         << r.err;
 
-    RunResult given = RunKorvadex({"--check", saved, input});
+    RunResult given = RunKorvadex({"--check", saved, "--input", input});
     EXPECT_EQ(given.status, 0);
     EXPECT_EQ(given.err, "");
 }
@@ -184,8 +184,8 @@ TEST(CliCheck, MalformedReportsAreRefusedWithAReason) {
         std::string says;
     };
     const Case cases[] = {
-        {"empty", "", "the file is empty"},
-        {"plain text", "hello\nworld\n", "line 1: not a ruler"},
+        {"empty", "", "no properly formatted checksum lines found"},
+        {"plain text", "hello\nworld\n", "no properly formatted checksum lines found"},
         {"short ruler", good.substr(1), "line 1: not a ruler"},
         {"no input line", ruler + "\r\n" + ruler + "\r\n", "line 2: no 'Input: ' line"},
         {"empty input path", replaced("Input: " + input, "Input: "), "names no file"},
@@ -203,7 +203,7 @@ TEST(CliCheck, MalformedReportsAreRefusedWithAReason) {
         {"cut before the footer", good.substr(0, good.rfind(ruler)), "not a ruler"},
         {"cut inside the footer", good.substr(0, good.size() - 3), "is not the footer"},
         {"text after the footer", good + "\r\nmore", "text after the footer"},
-        {"binary", std::string("\0\xFF\0\x01", 4) + ruler, "line 1: not a ruler"},
+        {"binary", std::string("\0\xFF\0\x01", 4) + ruler, "no properly formatted checksum"},
         {"too large", std::string(2 << 20, '='), "too large to be a saved report"},
     };
     for (const Case& c : cases) {
@@ -220,12 +220,41 @@ TEST(CliCheck, MalformedReportsAreRefusedWithAReason) {
     EXPECT_EQ(twice.status, 1);
     EXPECT_NE(twice.err.find("names standard input, which was already read"), std::string::npos)
         << twice.err;
-    RunResult given = RunKorvadex({"--check", "-", input}, savedOnStdin);
+    RunResult given = RunKorvadex({"--check", "-", "--input", input}, savedOnStdin);
     EXPECT_EQ(given.status, 0) << given.err;
 
     RunResult missing = RunKorvadex({"--check", dir.Path("nothing")});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "korvadex: " + dir.Path("nothing") + ": no such file\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CliCheck, WhenEveryLineFailsTheKeyIsNamedAsACause) {
+    TempDir dir;
+    const std::string input = dir.Write("abc.txt", "abc");
+    const std::string keyed = dir.Path("keyed.txt");
+    const std::string plain = dir.Path("plain.txt");
+    ASSERT_EQ(RunKorvadex({"--key", "k", "--save", keyed, input}).status, 0);
+    ASSERT_EQ(RunKorvadex({"--save", plain, input}).status, 0);
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* says;
+    } cases[] = {
+        {{"-c", keyed}, 1, "if the report was saved with a key, give it with --key"},
+        {{"-c", keyed, "--key", "other"}, 1, "a wrong key, or a report saved without a key"},
+        {{"-c", plain, "--key", "k"}, 1, "a wrong key, or a report saved without a key"},
+        {{"-c", keyed, "--key", "k"}, 0, ""},
+        {{"-c", keyed, plain, "--key", "k"}, 1, "a wrong key"},
+    };
+    for (const auto& c : cases) {
+        RunResult r = RunKorvadex(c.args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,194 @@
+#include "checksum_lines.h"
+
+#include "algorithm_names.h"
+#include "line_names.h"
+
+namespace {
+
+bool IsHex(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+size_t HexRun(const std::string& text, size_t from) {
+    size_t end = from;
+    while (end < text.size() && IsHex(text[end])) ++end;
+    return end - from;
+}
+
+// Whether some report line's value has this many hex digits.
+bool IsDigestWidth(size_t digits) {
+    for (size_t i = 0; i < kReportLineCount; ++i) {
+        if (2 * DigestLength(kReportLines[i].size) == digits) return true;
+    }
+    return false;
+}
+
+bool Unescape(const std::string& text, std::string& out) {
+    out.clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            out += text[i];
+            continue;
+        }
+        if (++i == text.size()) return false;
+        switch (text[i]) {
+            case '\\':
+                out += '\\';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            default:
+                return false;
+        }
+    }
+    return true;
+}
+
+bool TakeName(const std::string& raw, bool escaped, ChecksumLine& entry, std::string& reason) {
+    if (raw.empty()) {
+        reason = "no file name";
+        return false;
+    }
+    if (!escaped) {
+        entry.name = raw;
+        return true;
+    }
+    if (!Unescape(raw, entry.name)) {
+        reason = "a '\\' in the name that is not \\\\, \\n or \\r";
+        return false;
+    }
+    return true;
+}
+
+// "hex  NAME" or "hex *NAME".
+bool ParseGnu(const std::string& text, bool escaped, ChecksumLine& entry, std::string& reason) {
+    const size_t digits = HexRun(text, 0);
+    if (digits == 0 || digits + 2 > text.size() || text[digits] != ' ' ||
+        (text[digits + 1] != ' ' && text[digits + 1] != '*') || !IsDigestWidth(digits)) {
+        return false;
+    }
+    entry.hex = text.substr(0, digits);
+    entry.line = -1;
+    entry.keyed = false;
+    return TakeName(text.substr(digits + 2), escaped, entry, reason);
+}
+
+// "TAG (NAME) = hex", "TAG   (NAME) = hex" and "TAG(NAME)= hex".
+bool ParseBsd(const std::string& text, bool escaped, ChecksumLine& entry, std::string& reason) {
+    // Labels that hold " (", such as "HAVAL 128 (3 Rounds)", are tags of their own.
+    size_t open = std::string::npos;
+    std::string tag;
+    for (size_t i = 0; i < kReportLineCount; ++i) {
+        const std::string name = LineName(kReportLines[i]);
+        if (name.find('(') != std::string::npos && text.compare(0, name.size(), name) == 0 &&
+            text.compare(name.size(), 2, " (") == 0) {
+            tag = name;
+            open = name.size() + 1;
+        }
+    }
+    if (open == std::string::npos) {
+        open = text.find('(');
+        if (open == std::string::npos || open == 0) return false;
+        size_t end = open;
+        while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+        tag = text.substr(0, end);
+        if (tag.empty()) return false;
+    }
+    // The value runs to the end of the line; the name ends at the ") = " or ")= " before it.
+    size_t start = text.size();
+    while (start > 0 && IsHex(text[start - 1])) --start;
+    if (start == text.size()) return false;
+    size_t close;
+    if (start >= 4 && text.compare(start - 4, 4, ") = ") == 0) {
+        close = start - 4;
+    } else if (start >= 3 && text.compare(start - 3, 3, ")= ") == 0) {
+        close = start - 3;
+    } else {
+        return false;
+    }
+    if (close <= open) return false;
+    entry.keyed =
+        tag.size() > 5 && (tag.compare(0, 5, "HMAC-") == 0 || tag.compare(0, 5, "hmac-") == 0);
+    const long line = FindAlgorithm(entry.keyed ? tag.substr(5) : tag);
+    if (line < 0) {
+        reason = "no report line is tagged '" + tag + "'";
+        return false;
+    }
+    entry.line = line;
+    entry.hex = text.substr(start);
+    return TakeName(text.substr(open + 1, close - open - 1), escaped, entry, reason);
+}
+
+// "NAME CRC32".
+bool ParseSfv(const std::string& text, ChecksumLine& entry) {
+    const size_t space = text.find_last_of(" \t");
+    if (space == std::string::npos || text.size() - space - 1 != 8 ||
+        HexRun(text, space + 1) != 8) {
+        return false;
+    }
+    size_t end = space;
+    while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+    if (end == 0) return false;
+    entry.name = text.substr(0, end);
+    entry.hex = text.substr(space + 1);
+    entry.line = FindAlgorithm("crc32");
+    entry.keyed = false;
+    return true;
+}
+
+}  // namespace
+
+std::string EscapeName(const std::string& name, bool& needsMark) {
+    needsMark = name.find_first_of("\\\n\r") != std::string::npos;
+    if (!needsMark) return name;
+    std::string out;
+    for (char c : name) {
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+ChecksumLineKind ParseChecksumLine(const std::string& line, bool sfvFirst, ChecksumLine& entry,
+                                   std::string& reason) {
+    reason.clear();
+    size_t start = line.find_first_not_of(" \t");
+    size_t end = line.size();
+    if (end > 0 && line[end - 1] == '\r') --end;
+    if (start == std::string::npos || start >= end) return ChecksumLineKind::kIgnored;
+    if (line[start] == '#' || line[start] == ';') return ChecksumLineKind::kIgnored;
+    std::string text = line.substr(start, end - start);
+    if (sfvFirst && ParseSfv(text, entry)) return ChecksumLineKind::kEntry;
+    const bool escaped = text[0] == '\\';
+    const std::string body = escaped ? text.substr(1) : text;
+    if (ParseGnu(body, escaped, entry, reason) ||
+        (reason.empty() && ParseBsd(body, escaped, entry, reason))) {
+        return ChecksumLineKind::kEntry;
+    }
+    if (reason.empty() && !sfvFirst) {
+        // "CRC32: 352441C2", a line of a printed report, would pass for an SFV line.
+        for (size_t i = 0; i < kReportLineCount; ++i) {
+            const std::string label = kReportLines[i].label;
+            if (text.compare(0, label.size(), label) == 0) {
+                reason =
+                    "a line of a printed report, not of a checksum list (--save writes a "
+                    "report that --check reads)";
+                return ChecksumLineKind::kMalformed;
+            }
+        }
+        if (ParseSfv(text, entry)) return ChecksumLineKind::kEntry;
+    }
+    if (reason.empty()) reason = "not a checksum line";
+    return ChecksumLineKind::kMalformed;
+}

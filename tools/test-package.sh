@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Builds the Debian package of the command line with cpack from the build folder given
+# (default: build), installs it, runs what it installed, and removes it again:
+# the program, its manual page and its bash completion must come and go with it.
+# Run as root on Debian 12.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+
+cmake --build "$build" --target korvadex
+fail() { echo "test-package: $*" >&2; exit 1; }
+
+# cmake --install into a scratch prefix.
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+cmake --install "$build" --prefix "$prefix" >/dev/null
+for f in bin/korvadex share/man/man1/korvadex.1 share/bash-completion/completions/korvadex; do
+  [ -f "$prefix/$f" ] || fail "cmake --install put no $f"
+done
+[ "$("$prefix/bin/korvadex" --version)" = "$("$build/korvadex" --version)" ] ||
+  fail "the installed program is not the one built"
+rm -rf "$prefix"
+trap - EXIT
+
+# The Debian package.
+(cd "$build" && rm -f korvadex_*.deb && cpack -G DEB >/dev/null)
+package=$(ls "$build"/korvadex_*.deb)
+if dpkg-query -W -f='${Status}' korvadex 2>/dev/null | grep -q 'install ok installed'; then
+  echo "test-package: korvadex is installed already; remove it first" >&2
+  exit 1
+fi
+dpkg -i "$package" >/dev/null
+trap 'dpkg -r korvadex >/dev/null 2>&1 || true' EXIT
+
+[ "$(command -v korvadex)" = /usr/bin/korvadex ] || fail "korvadex is not /usr/bin/korvadex"
+[ "$(printf abc | korvadex -a md5 --format gnu)" = "900150983cd24fb0d6963f7d28e17f72  -" ] ||
+  fail "the installed korvadex gives a wrong MD5"
+korvadex --self-test >/dev/null || fail "the installed korvadex fails its self-test"
+[ "$(man -w korvadex)" = /usr/share/man/man1/korvadex.1 ] ||
+  [ "$(man -w korvadex)" = /usr/share/man/man1/korvadex.1.gz ] || fail "man finds no page"
+[ -f /usr/share/bash-completion/completions/korvadex ] || fail "no bash completion installed"
+
+dpkg -r korvadex >/dev/null
+trap - EXIT
+[ ! -e /usr/bin/korvadex ] || fail "/usr/bin/korvadex is left after removal"
+[ ! -e /usr/share/bash-completion/completions/korvadex ] || fail "the completion is left"
+echo "test-package: $(basename "$package") installs, runs and uninstalls"
