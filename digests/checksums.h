@@ -4,6 +4,9 @@
 //
 // Each <Name>Update continues a checksum from a running value of the form its one-shot
 // returns, so Update(b, nb, Update(a, na, start)) equals Update(ab, na + nb, start).
+//
+// Each routine takes the fastest path the processor offers (checksum_kernels.h), with the
+// same results; KORVADEX_PORTABLE=1 keeps the portable code.
 #ifndef KORVADEX_DIGESTS_CHECKSUMS_H
 #define KORVADEX_DIGESTS_CHECKSUMS_H
 
