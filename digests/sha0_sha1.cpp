@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "byte_order.h"
+#include "cpu_features.h"
+#include "sha_accelerated.h"
 
 Sha0ContextType Sha0Context;
 Sha1ContextType Sha1Context;
@@ -211,6 +213,19 @@ void Sha1CompressBlocks(Sha1ContextType& ctx, const uint8_t* source, size_t coun
     }
 }
 
+// Sha1CompressBlocks with the SHA extensions where the processor has them, chosen on the
+// first call.  They read the caller's blocks where they lie; block, zero before, stays zero.
+void Sha1Compress(Sha1ContextType& ctx, const uint8_t* source, size_t count) {
+#ifdef KORVADEX_HAVE_SHA_ACCELERATED
+    static const bool accelerated = Cpu().sha && Cpu().sse41;
+    if (accelerated) {
+        Sha1CompressShaExt(ctx.state, source ? source : ctx.block, count);
+        return;
+    }
+#endif
+    Sha1CompressBlocks(ctx, source, count);
+}
+
 // SHA-0 compression.  The window w belongs to the caller, who wipes it after the last
 // block.
 void Sha0Compress(uint32_t state[5], const uint8_t* block, uint32_t (&w)[16]) {
@@ -307,6 +322,18 @@ void Sha0Compress(uint32_t state[5], const uint8_t* block, uint32_t (&w)[16]) {
     state[4] += e;
 }
 
+// Whole blocks at data into state, with the SHA extensions where the processor has them,
+// chosen on the first call.
+void Sha0Blocks(uint32_t state[5], const uint8_t* data, size_t blocks) {
+#ifdef KORVADEX_HAVE_SHA_ACCELERATED
+    static const auto compress =
+        Cpu().sha && Cpu().sse41 ? Sha0CompressShaExt : Sha0CompressPortable;
+#else
+    const auto compress = Sha0CompressPortable;
+#endif
+    compress(state, data, blocks);
+}
+
 // Copies the last remaining (0 to 63) bytes of the message from source into tail and
 // pads them: 0x80, zeros, and the bit length in the last 8 bytes.  Up to 55 bytes fit
 // one block with the length (55 bytes leave no zero byte between marker and length);
@@ -323,6 +350,29 @@ void BuildSha0Tail(Sha0ContextType& ctx, const uint8_t* source) {
 
 }  // namespace
 
+void Sha0CompressPortable(uint32_t state[5], const uint8_t* data, size_t blocks) {
+    // The chaining value is copied into locals while the blocks run, which lets the
+    // compiler keep it in registers.
+    uint32_t window[16];
+    uint32_t h[5] = {state[0], state[1], state[2], state[3], state[4]};
+    for (; blocks != 0; --blocks, data += 64) {
+        PrefetchAhead(data);
+        Sha0Compress(h, data, window);
+    }
+    for (int i = 0; i < 5; ++i) state[i] = h[i];
+    Wipe(h, sizeof h);
+    Wipe(window, sizeof window);
+}
+
+void Sha1CompressPortable(uint32_t state[5], const uint8_t* data, size_t blocks) {
+    Sha1ContextType ctx;
+    std::memset(ctx.block, 0, sizeof ctx.block);
+    for (int i = 0; i < 5; ++i) ctx.state[i] = state[i];
+    Sha1CompressBlocks(ctx, data, blocks);
+    for (int i = 0; i < 5; ++i) state[i] = ctx.state[i];
+    Wipe(&ctx, sizeof ctx);
+}
+
 DigestResult Sha0Digest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
     return Sha0DigestEx(data, length, kInitialH0, kInitialH1, kInitialH2, kInitialH3, kInitialH4);
 }
@@ -330,7 +380,6 @@ DigestResult Sha0Digest(const uint8_t* data, uint32_t length, uint32_t, uint32_t
 DigestResult Sha0DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, uint32_t h1,
                           uint32_t h2, uint32_t h3, uint32_t h4) {
     Sha0ContextType& ctx = Sha0Context;
-    uint32_t window[16];
     ctx.state[0] = h0;
     ctx.state[1] = h1;
     ctx.state[2] = h2;
@@ -340,20 +389,12 @@ DigestResult Sha0DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, uin
     ctx.remaining = length;
     ctx.tailPending = 0xFFFFFFFF;
 
-    // Whole blocks straight from the caller's buffer, then the tail.  The chaining value
-    // and the count are copied into locals while the blocks run, which lets the compiler
-    // keep them in registers; the context has them again before the tail is built.
+    // Whole blocks straight from the caller's buffer, then the tail.
     const uint8_t* source = data;
     for (;;) {
-        uint32_t state[5] = {ctx.state[0], ctx.state[1], ctx.state[2], ctx.state[3], ctx.state[4]};
-        uint32_t remaining = ctx.remaining;
-        for (; remaining >= 64; remaining -= 64, source += 64) {
-            PrefetchAhead(source);
-            Sha0Compress(state, source, window);
-        }
-        for (int i = 0; i < 5; ++i) ctx.state[i] = state[i];
-        ctx.remaining = remaining;
-        Wipe(state, sizeof state);
+        Sha0Blocks(ctx.state, source, ctx.remaining / 64);
+        source += ctx.remaining / 64 * 64;
+        ctx.remaining %= 64;
         if (ctx.tailPending == 0) break;
         BuildSha0Tail(ctx, source);
         source = ctx.tail;
@@ -362,7 +403,6 @@ DigestResult Sha0DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, uin
     for (int i = 0; i < 5; ++i) StoreBe32(ctx.result + 4 * i, ctx.state[i]);
 
     // Nothing of the message or the chaining value outlives the call.
-    Wipe(window, sizeof window);
     Wipe(ctx.tail, sizeof ctx.tail);
     Wipe(ctx.state, sizeof ctx.state);
     ctx.messageLength = 0;
@@ -406,12 +446,12 @@ void Sha1Update(const uint8_t* data, uint32_t length) {
         std::memcpy(ctx.block + ctx.blockFill, data, space);
         data += space;
         length -= space;
-        Sha1CompressBlocks(ctx, nullptr, 1);
+        Sha1Compress(ctx, nullptr, 1);
         ctx.blockFill = 0;
         std::memset(ctx.block, 0, sizeof ctx.block);
     }
     // Whole blocks, each copied into block, compressed and cleared; then the rest waits.
-    Sha1CompressBlocks(ctx, data, length / 64);
+    Sha1Compress(ctx, data, length / 64);
     data += length / 64 * 64;
     length %= 64;
     if (length != 0) std::memcpy(ctx.block, data, length);
@@ -422,12 +462,12 @@ const uint8_t* Sha1Final() {
     Sha1ContextType& ctx = Sha1Context;
     ctx.block[ctx.blockFill] = 0x80;
     if (ctx.blockFill >= 56) {
-        Sha1CompressBlocks(ctx, nullptr, 1);
+        Sha1Compress(ctx, nullptr, 1);
         ctx.blockFill = 0;
         std::memset(ctx.block, 0, sizeof ctx.block);
     }
     StoreBe64(ctx.block + 56, uint64_t(ctx.byteCount) << 3);
-    Sha1CompressBlocks(ctx, nullptr, 1);
+    Sha1Compress(ctx, nullptr, 1);
     // The digest is state in memory, each word most significant byte first.
     uint8_t* digest = reinterpret_cast<uint8_t*>(ctx.state);
     for (int i = 0; i < 5; ++i) StoreBe32(digest + 4 * i, ctx.state[i]);
@@ -435,5 +475,5 @@ const uint8_t* Sha1Final() {
 }
 
 void Sha1Transform() {
-    Sha1CompressBlocks(Sha1Context, nullptr, 1);
+    Sha1Compress(Sha1Context, nullptr, 1);
 }

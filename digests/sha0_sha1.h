@@ -14,6 +14,8 @@
 #ifndef KORVADEX_DIGESTS_SHA0_SHA1_H
 #define KORVADEX_DIGESTS_SHA0_SHA1_H
 
+#include <cstddef>
+
 #include "digest_types.h"
 
 constexpr SizeWord kSha0Size = MakeSizeWord(64, 20);
@@ -49,5 +51,11 @@ void Sha1Init();
 void Sha1Update(const uint8_t* data, uint32_t length);
 const uint8_t* Sha1Final();
 void Sha1Transform();
+
+// The portable compressions of whole blocks at data into the chaining value state: the
+// engines' fallback where the processor lacks the SHA extensions, and the tests' reference
+// for the accelerated paths.
+void Sha0CompressPortable(uint32_t state[5], const uint8_t* data, size_t blocks);
+void Sha1CompressPortable(uint32_t state[5], const uint8_t* data, size_t blocks);
 
 #endif

@@ -1,6 +1,8 @@
 #include "sha256.h"
 
 #include "byte_order.h"
+#include "cpu_features.h"
+#include "sha_accelerated.h"
 
 Sha256ContextData Sha256Context;
 
@@ -59,12 +61,13 @@ template <unsigned t>
     h = t1 + t2;
 }
 
-// Compresses the 64 bytes at block into `state`.  The block is read whole into the
+// Compresses the 64 bytes at block into state (the context's `state` in the engine), with
+// the context's `work` and `schedule` as scratch.  The block is read whole into the
 // schedule window before the first step, so it may lie in `tail`.
-void Sha256Compress(const uint8_t* block) {
+void Sha256Compress(uint32_t state[8], const uint8_t* block) {
     Sha256ContextData& ctx = Sha256Context;
     for (unsigned i = 0; i < 16; ++i) ctx.schedule[i] = LoadBe32(block + 4 * i);
-    for (unsigned i = 0; i < 8; ++i) ctx.work[i] = ctx.state[i];
+    for (unsigned i = 0; i < 8; ++i) ctx.work[i] = state[i];
     Sha256Step<0>(0x428A2F98);
     Sha256Step<1>(0x71374491);
     Sha256Step<2>(0xB5C0FBCF);
@@ -129,7 +132,19 @@ void Sha256Compress(const uint8_t* block) {
     Sha256Step<61>(0xA4506CEB);
     Sha256Step<62>(0xBEF9A3F7);
     Sha256Step<63>(0xC67178F2);
-    for (unsigned i = 0; i < 8; ++i) ctx.state[i] += ctx.work[i];
+    for (unsigned i = 0; i < 8; ++i) state[i] += ctx.work[i];
+}
+
+// Whole blocks at data into state, with the SHA extensions where the processor has them,
+// chosen on the first call.
+void Sha256Blocks(uint32_t state[8], const uint8_t* data, size_t blocks) {
+#ifdef KORVADEX_HAVE_SHA_ACCELERATED
+    static const auto compress =
+        Cpu().sha && Cpu().sse41 ? Sha256CompressShaExt : Sha256CompressPortable;
+#else
+    const auto compress = Sha256CompressPortable;
+#endif
+    compress(state, data, blocks);
 }
 
 // Pads the remaining r < 64 bytes at source into `tail`: the bytes, 0x80, zeros and the
@@ -153,6 +168,15 @@ void Sha256BuildTail(const uint8_t* source) {
 
 }  // namespace
 
+void Sha256CompressPortable(uint32_t state[8], const uint8_t* data, size_t blocks) {
+    for (; blocks != 0; --blocks, data += 64) {
+        PrefetchAhead(data);
+        Sha256Compress(state, data);
+    }
+    Wipe(Sha256Context.work, sizeof Sha256Context.work);
+    Wipe(Sha256Context.schedule, sizeof Sha256Context.schedule);
+}
+
 DigestResult Sha256Digest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
     return Sha256DigestEx(data, length, 0x6A09E667, 0xBB67AE85, 0x3C6EF372, 0xA54FF53A, 0x510E527F,
                           0x9B05688C, 0x1F83D9AB, 0x5BE0CD19);
@@ -172,12 +196,9 @@ DigestResult Sha256DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, u
     // the tail once it is built.
     const uint8_t* source = data;
     for (;;) {
-        while (ctx.remaining >= 64) {
-            PrefetchAhead(source);
-            Sha256Compress(source);
-            source += 64;
-            ctx.remaining -= 64;
-        }
+        Sha256Blocks(ctx.state, source, ctx.remaining / 64);
+        source += ctx.remaining / 64 * 64;
+        ctx.remaining %= 64;
         if (ctx.tailPending == 0) break;
         Sha256BuildTail(source);
         source = ctx.tail;

@@ -6,6 +6,8 @@
 #ifndef KORVADEX_DIGESTS_SHA256_H
 #define KORVADEX_DIGESTS_SHA256_H
 
+#include <cstddef>
+
 #include "digest_types.h"
 
 constexpr SizeWord kSha256Size = MakeSizeWord(64, 32);
@@ -31,5 +33,11 @@ DigestResult Sha256Digest(const uint8_t* data, uint32_t length, uint32_t bits, u
 DigestResult Sha256DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, uint32_t h1,
                             uint32_t h2, uint32_t h3, uint32_t h4, uint32_t h5, uint32_t h6,
                             uint32_t h7);
+
+// The portable compression of whole blocks at data into the chaining value state, with
+// `work` and `schedule` of the context as scratch (zero again on return): the engine's
+// fallback where the processor lacks the SHA extensions, and the tests' reference for the
+// accelerated path.  Not during a call of Sha256DigestEx.
+void Sha256CompressPortable(uint32_t state[8], const uint8_t* data, size_t blocks);
 
 #endif

@@ -3,8 +3,10 @@
 #include <cstring>
 
 #include "byte_order.h"
+#include "cpu_features.h"
 #include "digest_tables.h"
 #include "sha512_sse2.h"
+#include "sha_accelerated.h"
 
 Sha512ContextData Sha384Context;
 Sha512ContextData Sha512Context;
@@ -57,7 +59,8 @@ inline uint64_t W(uint64_t w[16], unsigned t, const uint8_t* block) {
     return w[I] += SmallSigma1(w[(I + 14) % 16]) + w[(I + 9) % 16] + SmallSigma0(w[(I + 1) % 16]);
 }
 
-void Compress(Sha512ContextData& ctx) {
+// Compresses block into state without the accelerated paths.
+void PortableCompress(Sha512ContextData& ctx) {
 #if defined(__i386__) && defined(KORVADEX_HAVE_SHA512_SSE2)
     if (__builtin_cpu_supports("sse2")) {
         Sha512CompressSse2(ctx.state, ctx.block);
@@ -96,6 +99,29 @@ void Compress(Sha512ContextData& ctx) {
     ctx.state[7] += h;
 }
 
+// The compression of whole blocks in place with the vector message schedule, where the
+// processor has AVX2 and BMI2, chosen on the first call; nullptr elsewhere.
+using BlocksFn = void (*)(uint64_t state[8], const uint8_t* data, size_t blocks);
+BlocksFn AcceleratedBlocks() {
+#ifdef KORVADEX_HAVE_SHA512_ACCELERATED
+    static const BlocksFn compress = !Cpu().bmi2    ? nullptr
+                                     : Cpu().avx512 ? Sha512CompressAvx512
+                                     : Cpu().avx2   ? Sha512CompressAvx2
+                                                    : nullptr;
+    return compress;
+#else
+    return nullptr;
+#endif
+}
+
+void Compress(Sha512ContextData& ctx) {
+    if (const BlocksFn compress = AcceleratedBlocks()) {
+        compress(ctx.state, ctx.block, 1);
+        return;
+    }
+    PortableCompress(ctx);
+}
+
 // Zeroes block.  In two halves: GCC turns one 128-byte memset into `rep stos`, whose
 // start-up cost is a noticeable share of the compression of a block.
 inline void ClearBlock(Sha512ContextData& ctx) {
@@ -111,7 +137,16 @@ void Init(Sha512ContextData& ctx) {
 
 void Update(Sha512ContextData& ctx, const uint8_t* data, uint32_t length) {
     ctx.bitCount += uint64_t(length) << 3;
+    const BlocksFn compress = AcceleratedBlocks();
     while (length != 0) {
+        if (compress && ctx.blockFill == 0 && length >= 128) {
+            // Whole blocks where they lie: the vector schedule takes several at once.
+            const uint32_t whole = length / 128 * 128;
+            compress(ctx.state, data, whole / 128);
+            data += whole;
+            length -= whole;
+            continue;
+        }
         const uint32_t space = 128 - ctx.blockFill;
         if (space > length) {
             std::memcpy(ctx.block + ctx.blockFill, data, length);
@@ -158,6 +193,17 @@ DigestResult DigestEx(Sha512ContextData& ctx, unsigned words, const uint8_t* dat
 }
 
 }  // namespace
+
+void Sha512CompressPortable(uint64_t state[8], const uint8_t* data, size_t blocks) {
+    Sha512ContextData ctx;
+    for (unsigned i = 0; i < 8; ++i) ctx.state[i] = state[i];
+    for (; blocks != 0; --blocks, data += 128) {
+        std::memcpy(ctx.block, data, 128);
+        PortableCompress(ctx);
+    }
+    for (unsigned i = 0; i < 8; ++i) state[i] = ctx.state[i];
+    Wipe(&ctx, sizeof ctx);
+}
 
 DigestResult Sha384Digest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
     return Sha384DigestEx(data, length, 0xCBBB9D5DC1059ED8, 0x629A292A367CD507, 0x9159015A3070DD17,

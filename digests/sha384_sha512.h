@@ -7,6 +7,8 @@
 #ifndef KORVADEX_DIGESTS_SHA384_SHA512_H
 #define KORVADEX_DIGESTS_SHA384_SHA512_H
 
+#include <cstddef>
+
 #include "digest_types.h"
 
 constexpr SizeWord kSha384Size = MakeSizeWord(128, 48);
@@ -49,5 +51,10 @@ const uint8_t* Sha512Final();
 // Compresses block into state.
 void Sha384Transform();
 void Sha512Transform();
+
+// The portable compression of whole blocks at data into the chaining value state (the
+// SSE2 one in 32-bit builds where the processor has SSE2): the engines' fallback where
+// the processor lacks AVX2, and the tests' reference for the accelerated paths.
+void Sha512CompressPortable(uint64_t state[8], const uint8_t* data, size_t blocks);
 
 #endif
