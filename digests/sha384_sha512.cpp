@@ -104,10 +104,7 @@ void PortableCompress(Sha512ContextData& ctx) {
 using BlocksFn = void (*)(uint64_t state[8], const uint8_t* data, size_t blocks);
 BlocksFn AcceleratedBlocks() {
 #ifdef KORVADEX_HAVE_SHA512_ACCELERATED
-    static const BlocksFn compress = !Cpu().bmi2    ? nullptr
-                                     : Cpu().avx512 ? Sha512CompressAvx512
-                                     : Cpu().avx2   ? Sha512CompressAvx2
-                                                    : nullptr;
+    static const BlocksFn compress = Cpu().avx2 && Cpu().bmi2 ? Sha512CompressAvx2 : nullptr;
     return compress;
 #else
     return nullptr;

@@ -7,16 +7,16 @@
 #include "byte_order.h"
 #include "digest_tables.h"
 
-// Only the functions below are built for AVX2 (or AVX-512) and BMI2, each by its own target
-// attribute: the rest of the build keeps its baseline instruction set, and nothing here
-// runs unless the caller has checked the processor.
+// Only the functions below are built for AVX2 and BMI2, each by its own target attribute: the rest
+// of the build keeps its baseline instruction set, and nothing here runs unless the caller has
+// checked the processor.
 //
 // The message schedule of four blocks is formed at once, one block in each 64-bit lane of
 // a 256-bit register: the recurrence W[t] = sigma1(W[t-2]) + ... leaves only two words of
 // one block independent at a time, whereas across blocks every lane is free.  The steps
 // then run on the scalar registers, block after block, reading each block's words plus
-// round constants from the lanes.  With AVX-512 the same code gets the processor's 64-bit
-// vector rotation; the helpers are built for AVX2 and inlined into both entries.
+// round constants from the lanes.  (The same code built for AVX-512, with its vector
+// rotations, ran slower on the processor tried.)
 
 namespace {
 
@@ -36,7 +36,7 @@ template <int n>
 // Words i to i + 3 of four blocks, turned so that each register holds one word of all
 // four blocks, most significant byte first.
 [[gnu::target("avx2"), gnu::always_inline]] inline void LoadWords(
-    Lanes (&w)[16], unsigned i, const uint8_t* const (&block)[4]) {
+    Lanes* w, unsigned i, const uint8_t* const (&block)[4]) {
     const __m256i wordOrder = _mm256_set_epi64x(0x08090A0B0C0D0E0F, 0x0001020304050607,
                                                 0x08090A0B0C0D0E0F, 0x0001020304050607);
     __m256i r[4];
@@ -53,20 +53,29 @@ template <int n>
     w[i + 3] = Lanes(_mm256_permute2x128_si256(t1, t3, 0x31));
 }
 
-// wk[t][j] = W[t] + K[t] of block j, for the 80 steps.
-[[gnu::target("avx2"), gnu::always_inline]] inline void Schedule(uint64_t (&wk)[80][4],
-                                                                 const uint8_t* const (&block)[4]) {
-    Lanes w[16];
-    for (unsigned i = 0; i < 16; i += 4) LoadWords(w, i, block);
-    for (unsigned t = 0; t < 80; ++t) {
-        if (t >= 16) {
-            w[t % 16] +=
-                SmallSigma1(w[(t - 2) % 16]) + w[(t - 7) % 16] + SmallSigma0(w[(t - 15) % 16]);
-        }
-        const uint64_t k = kSha512RoundConstants[t];
-        const Lanes sum = w[t % 16] + Lanes{k, k, k, k};
-        _mm256_store_si256(reinterpret_cast<__m256i*>(wk[t]), __m256i(sum));
-    }
+// The schedule of a group of four blocks: its words W[t] and, for the steps, the words plus
+// round constants, wk[t][j] for block j.
+struct Schedule {
+    Lanes w[80];
+    alignas(32) uint64_t wk[80][4];
+};
+
+[[gnu::target("avx2"), gnu::always_inline]] inline void AddConstant(Schedule& s, unsigned t) {
+    const uint64_t k = kSha512RoundConstants[t];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(s.wk[t]), __m256i(s.w[t] + Lanes{k, k, k, k}));
+}
+
+// The first sixteen words, from the blocks.
+[[gnu::target("avx2"), gnu::always_inline]] inline void StartSchedule(
+    Schedule& s, const uint8_t* const (&block)[4]) {
+    for (unsigned i = 0; i < 16; i += 4) LoadWords(s.w, i, block);
+    for (unsigned t = 0; t < 16; ++t) AddConstant(s, t);
+}
+
+// Word t, 16 or later.
+[[gnu::target("avx2"), gnu::always_inline]] inline void ScheduleWord(Schedule& s, unsigned t) {
+    s.w[t] = s.w[t - 16] + SmallSigma0(s.w[t - 15]) + s.w[t - 7] + SmallSigma1(s.w[t - 2]);
+    AddConstant(s, t);
 }
 
 // The scalar step, as in the portable compression.
@@ -86,11 +95,25 @@ inline uint64_t BigSigma1(uint64_t x) {
     h += BigSigma0(a);
 }
 
-[[gnu::always_inline]] inline void Steps(uint64_t state[8], const uint64_t (&wk)[80][4],
-                                         unsigned j) {
+// The 80 steps of block j of a group, from its words plus constants in lane j of wk.  Beside
+// them, where a next group of blocks is given, run sixteen words of that group's schedule
+// (two in each of the first eight rounds of eight steps): the vector units form it while
+// the scalar ones run the steps, where the schedule formed whole before the steps made the
+// steps wait for it.
+[[gnu::target("avx2"), gnu::always_inline]] inline void Steps(uint64_t state[8],
+                                                              const Schedule& current, unsigned j,
+                                                              Schedule* next) {
     uint64_t a = state[0], b = state[1], c = state[2], d = state[3];
     uint64_t e = state[4], f = state[5], g = state[6], h = state[7];
+    // Unrolled whole, so that every address in the steps and the schedule is a constant
+    // offset.
+#pragma GCC unroll 10
     for (unsigned t = 0; t < 80; t += 8) {
+        if (next && t < 64) {
+            ScheduleWord(*next, 16 + 16 * j + t / 4);
+            ScheduleWord(*next, 17 + 16 * j + t / 4);
+        }
+        const uint64_t(&wk)[80][4] = current.wk;
         Step(a, b, c, d, e, f, g, h, wk[t][j]);
         Step(h, a, b, c, d, e, f, g, wk[t + 1][j]);
         Step(g, h, a, b, c, d, e, f, wk[t + 2][j]);
@@ -110,21 +133,38 @@ inline uint64_t BigSigma1(uint64_t x) {
     state[7] += h;
 }
 
-// Four blocks at a time; a last group of one to three fills its spare lanes with its
-// first block, whose words there are formed and not used.
+// The next group of up to four blocks at data: their addresses, a group of one to three
+// filling its spare lanes with its first block, whose words there are formed and not used.
+inline unsigned TakeGroup(const uint8_t* (&block)[4], const uint8_t* data, size_t blocks) {
+    const unsigned n = blocks < 4 ? unsigned(blocks) : 4;
+    for (unsigned j = 0; j < 4; ++j) block[j] = data + 128 * (j < n ? j : 0);
+    return n;
+}
+
+// Groups of four blocks; the schedule of each group is formed during the steps of the one
+// before (see Steps), the first one's before the steps.  Only the last group may be short.
 [[gnu::target("avx2"), gnu::always_inline]] inline void Compress(uint64_t state[8],
                                                                  const uint8_t* data,
                                                                  size_t blocks) {
-    alignas(32) uint64_t wk[80][4];
-    while (blocks != 0) {
-        const unsigned n = blocks < 4 ? unsigned(blocks) : 4;
-        const uint8_t* block[4];
-        for (unsigned j = 0; j < 4; ++j) block[j] = data + 128 * (j < n ? j : 0);
+    if (blocks == 0) return;
+    Schedule schedules[2];
+    const uint8_t* group[4];
+    unsigned n = TakeGroup(group, data, blocks);
+    StartSchedule(schedules[0], group);
+    for (unsigned t = 16; t < 80; ++t) ScheduleWord(schedules[0], t);
+    for (unsigned current = 0;; current ^= 1) {
         for (unsigned i = 0; i < 128 * n; i += 64) PrefetchAhead(data + i);
-        Schedule(wk, block);
-        for (unsigned j = 0; j < n; ++j) Steps(state, wk, j);
-        data += 128 * n;
-        blocks -= n;
+        const unsigned count = n;
+        data += 128 * count;
+        blocks -= count;
+        Schedule* next = nullptr;
+        if (blocks != 0) {
+            n = TakeGroup(group, data, blocks);
+            next = &schedules[current ^ 1];
+            StartSchedule(*next, group);
+        }
+        for (unsigned j = 0; j < count; ++j) Steps(state, schedules[current], j, next);
+        if (next == nullptr) break;
     }
 }
 
@@ -132,12 +172,6 @@ inline uint64_t BigSigma1(uint64_t x) {
 
 [[gnu::target("avx2,bmi2")]] void Sha512CompressAvx2(uint64_t state[8], const uint8_t* data,
                                                      size_t blocks) {
-    Compress(state, data, blocks);
-}
-
-[[gnu::target("avx512f,avx512vl,avx2,bmi2")]] void Sha512CompressAvx512(uint64_t state[8],
-                                                                        const uint8_t* data,
-                                                                        size_t blocks) {
     Compress(state, data, blocks);
 }
 

@@ -8,7 +8,6 @@
 //
 //   Sha1CompressShaExt, Sha0CompressShaExt, Sha256CompressShaExt   sha and sse41 (SSSE3 too)
 //   Sha512CompressAvx2                                              avx2 and bmi2
-//   Sha512CompressAvx512                                            avx512 and bmi2
 //
 // The SHA-384/512 ones are 64-bit only: their steps run on 64-bit scalar registers, which the
 // 32-bit build lacks (it has its SSE2 compression instead).
@@ -30,7 +29,6 @@ void Sha256CompressShaExt(uint32_t state[8], const uint8_t* data, size_t blocks)
 #if defined(__x86_64__)
 #define KORVADEX_HAVE_SHA512_ACCELERATED 1
 void Sha512CompressAvx2(uint64_t state[8], const uint8_t* data, size_t blocks);
-void Sha512CompressAvx512(uint64_t state[8], const uint8_t* data, size_t blocks);
 #endif
 
 #endif
