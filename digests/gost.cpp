@@ -186,8 +186,7 @@ void GostTransform(uint32_t* h, const uint32_t* m) {
     for (int i = 0; i < 8; ++i) h[i] = y[2 * i] | y[2 * i + 1] << 16;
 }
 
-void GostAbsorbBlock(const uint8_t* block, uint32_t bits) {
-    GostContextType& c = GostContext;
+void GostAbsorbBlock(GostContextType& c, const uint8_t* block, uint32_t bits) {
     uint32_t m[8];
     for (int i = 0; i < 8; ++i) m[i] = LoadLe32(block + 4 * i);
     uint32_t carry = 0;
@@ -197,13 +196,17 @@ void GostAbsorbBlock(const uint8_t* block, uint32_t bits) {
         carry = uint32_t(t >> 32);
     }
     GostTransform(c.state, m);
-    c.bitCount[0] += bits;
-    if (c.bitCount[0] < bits) ++c.bitCount[1];
+    // The length is a 256-bit count of bits, as the control sum is a 256-bit sum.
+    uint64_t count = uint64_t(c.bitCount[0]) + bits;
+    c.bitCount[0] = uint32_t(count);
+    for (int i = 1; i < 8 && (count >> 32) != 0; ++i) {
+        count = uint64_t(c.bitCount[i]) + 1;
+        c.bitCount[i] = uint32_t(count);
+    }
 }
 
-void GostInit() {
+void GostInit(GostContextType& c) {
     if (tablesBuilt.load(std::memory_order_acquire) == 0) BuildTablesOnce();
-    GostContextType& c = GostContext;
     std::memset(c.sum, 0, sizeof c.sum);
     std::memset(c.state, 0, sizeof c.state);
     std::memset(c.bitCount, 0, sizeof c.bitCount);
@@ -211,27 +214,25 @@ void GostInit() {
     c.blockFill = 0;
 }
 
-void GostUpdate(const uint8_t* data, uint32_t length) {
-    GostContextType& c = GostContext;
-    uint32_t i = c.blockFill, j = 0;
+void GostUpdate(GostContextType& c, const uint8_t* data, size_t length) {
+    size_t i = c.blockFill, j = 0;
     while (i < 32 && j < length) c.block[i++] = data[j++];
     if (i < 32) {
-        c.blockFill = i;
+        c.blockFill = uint32_t(i);
         return;
     }
-    GostAbsorbBlock(c.block, 256);
+    GostAbsorbBlock(c, c.block, 256);
     // Whole blocks are compressed where they lie; a last block that the data fills
     // exactly is held back in block.
-    for (; length - j > 32; j += 32) GostAbsorbBlock(data + j, 256);
-    c.blockFill = length - j;
+    for (; length - j > 32; j += 32) GostAbsorbBlock(c, data + j, 256);
+    c.blockFill = uint32_t(length - j);
     if (c.blockFill != 0) std::memcpy(c.block, data + j, c.blockFill);
 }
 
-const uint8_t* GostFinal() {
-    GostContextType& c = GostContext;
+const uint8_t* GostFinal(GostContextType& c) {
     if (c.blockFill != 0) {
         std::memset(c.block + c.blockFill, 0, 32 - c.blockFill);
-        GostAbsorbBlock(c.block, c.blockFill * 8);
+        GostAbsorbBlock(c, c.block, c.blockFill * 8);
     }
     GostTransform(c.state, c.bitCount);
     GostTransform(c.state, c.sum);
@@ -239,6 +240,19 @@ const uint8_t* GostFinal() {
     uint8_t* digest = reinterpret_cast<uint8_t*>(c.state);
     for (int i = 0; i < 8; ++i) StoreLe32(digest + 4 * i, c.state[i]);
     return digest;
+}
+
+void GostAbsorbBlock(const uint8_t* block, uint32_t bits) {
+    GostAbsorbBlock(GostContext, block, bits);
+}
+void GostInit() {
+    GostInit(GostContext);
+}
+void GostUpdate(const uint8_t* data, uint32_t length) {
+    GostUpdate(GostContext, data, length);
+}
+const uint8_t* GostFinal() {
+    return GostFinal(GostContext);
 }
 
 DigestResult GostDigestEx(const uint8_t* data, uint32_t length, uint32_t h0, uint32_t h1,

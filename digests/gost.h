@@ -18,7 +18,7 @@ constexpr SizeWord kGostSize = MakeSizeWord(32, 32);
 struct GostContextType {
     uint32_t sum[8];       // control sum: the message blocks added modulo 2^256
     uint32_t state[8];     // chaining value; after Final the digest
-    uint32_t bitCount[8];  // message length in bits; words 0 and 1 count, 2..7 stay zero
+    uint32_t bitCount[8];  // message length in bits, a 256-bit count
     uint8_t block[32];     // bytes waiting to be absorbed
     uint32_t blockFill;    // bytes in block, 0..32 between calls
 };
@@ -52,5 +52,11 @@ void GostAbsorbBlock(const uint8_t* block, uint32_t bits);
 void GostTransform(uint32_t* h, const uint32_t* m);
 // Fills sboxTables from the stored S-box set.
 void GostBuildTables();
+
+// The same engine over a context the caller owns; Init resets it to the initial value.
+void GostInit(GostContextType& ctx);
+void GostUpdate(GostContextType& ctx, const uint8_t* data, size_t length);
+const uint8_t* GostFinal(GostContextType& ctx);  // the digest, in ctx
+void GostAbsorbBlock(GostContextType& ctx, const uint8_t* block, uint32_t bits);
 
 #endif

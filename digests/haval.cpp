@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "block_engine.h"
 #include "byte_order.h"
 
 HavalContextType HavalContext;
@@ -74,66 +75,72 @@ void Fold(uint32_t* d, uint32_t bits) {
     }
 }
 
+struct HavalTraits {
+    using Context = HavalContextType;
+    static constexpr uint8_t kMarker = 0x01;
+    static constexpr size_t kTrailer = 10;
+    static constexpr size_t kLengthBytes = 8;
+    static constexpr bool kBigEndian = false;
+    static void Compress(Context& ctx, const uint8_t* data, size_t blocks) {
+        HavalCompressBlocks(ctx.state, ctx.passes, data, blocks);
+    }
+    static void StoreTrailer(Context& ctx, uint8_t* trailer) {
+        const uint32_t parameters = (ctx.outputBits << 6) | (ctx.passes << 3) | kVersion;
+        trailer[0] = uint8_t(parameters);
+        trailer[1] = uint8_t(parameters >> 8);
+    }
+    static const uint8_t* StoreDigest(Context& ctx) {
+        Fold(ctx.state, ctx.outputBits);
+        // The digest is the words D0, D1, ... in turn, each least significant byte first.
+        uint8_t* digest = reinterpret_cast<uint8_t*>(ctx.state);
+        for (int i = 0; i < 8; ++i) StoreLe32(digest + 4 * i, ctx.state[i]);
+        return digest;
+    }
+};
+static_assert(kBlockLength - HavalTraits::kTrailer == kTrailerOffset, "the trailer's place");
+
+constexpr uint32_t kInitial[8] = {0x243F6A88, 0x85A308D3, 0x13198A2E, 0x03707344,
+                                  0xA4093822, 0x299F31D0, 0x082EFA98, 0xEC4E6C89};
+
+bool Accepted(uint32_t bits, uint32_t passes) {
+    return bits / 32 >= 4 && bits / 32 <= 8 && passes >= 3 && passes <= 5;
+}
+
+void Seed(HavalContextType& ctx, uint32_t bits, uint32_t passes) {
+    ctx.outputBits = bits;
+    ctx.passes = passes;
+    BlockSeed<HavalTraits>(ctx);
+}
+
 }  // namespace
 
 void HavalInit(uint32_t bits, uint32_t passes) {
-    HavalContext.outputBits = bits;
-    HavalContext.passes = passes;
-    HavalContext.byteCount = 0;
-    HavalContext.blockFill = 0;
-    std::memset(HavalContext.block, 0, sizeof HavalContext.block);
+    Seed(HavalContext, bits, passes);
 }
-
 void HavalUpdate(const uint8_t* data, uint32_t length) {
-    HavalContextType& c = HavalContext;
-    c.byteCount += length;
-    if (c.blockFill != 0) {
-        const uint32_t space = kBlockLength - c.blockFill;
-        if (space > length) {
-            std::memcpy(c.block + c.blockFill, data, length);
-            c.blockFill += length;
-            return;
-        }
-        std::memcpy(c.block + c.blockFill, data, space);
-        data += space;
-        length -= space;
-        HavalTransform();
-        c.blockFill = 0;
-        std::memset(c.block, 0, sizeof c.block);
-    }
-    // Whole blocks, each copied into block, compressed and cleared; the rest waits in block.
-    HavalTransformBlocks(data, length / kBlockLength);
-    data += length / kBlockLength * kBlockLength;
-    length %= kBlockLength;
-    if (length != 0) std::memcpy(c.block, data, length);
-    c.blockFill = length;
+    HavalUpdate(HavalContext, data, length);
+}
+const uint8_t* HavalFinal() {
+    return HavalFinal(HavalContext);
 }
 
-const uint8_t* HavalFinal() {
-    HavalContextType& c = HavalContext;
-    c.block[c.blockFill] = 0x01;
-    if (c.blockFill >= kTrailerOffset) {
-        HavalTransform();
-        c.blockFill = 0;
-        std::memset(c.block, 0, sizeof c.block);
-    }
-    const uint32_t parameters = (c.outputBits << 6) | (c.passes << 3) | kVersion;
-    c.block[kTrailerOffset] = uint8_t(parameters);
-    c.block[kTrailerOffset + 1] = uint8_t(parameters >> 8);
-    StoreLe64(c.block + kTrailerOffset + 2, uint64_t(c.byteCount) << 3);
-    HavalTransform();
-
-    Fold(c.state, c.outputBits);
-    // The digest is the words D0, D1, ... in turn, each least significant byte first.
-    uint8_t* digest = reinterpret_cast<uint8_t*>(c.state);
-    for (int i = 0; i < 8; ++i) StoreLe32(digest + 4 * i, c.state[i]);
-    return digest;
+bool HavalInit(HavalContextType& ctx, uint32_t bits, uint32_t passes) {
+    if (!Accepted(bits, passes)) return false;
+    Seed(ctx, bits, passes);
+    std::memcpy(ctx.state, kInitial, sizeof kInitial);
+    return true;
+}
+void HavalUpdate(HavalContextType& ctx, const uint8_t* data, size_t length) {
+    BlockUpdate<HavalTraits>(ctx, data, length);
+}
+const uint8_t* HavalFinal(HavalContextType& ctx) {
+    return BlockFinal<HavalTraits>(ctx);
 }
 
 DigestResult HavalDigestEx(const uint8_t* data, uint32_t length, uint32_t bits, uint32_t passes,
                            uint32_t d0, uint32_t d1, uint32_t d2, uint32_t d3, uint32_t d4,
                            uint32_t d5, uint32_t d6, uint32_t d7) {
-    if (bits / 32 < 4 || bits / 32 > 8 || passes < 3 || passes > 5) return 0;
+    if (!Accepted(bits, passes)) return 0;
     HavalInit(bits, passes);
     uint32_t* s = HavalContext.state;
     s[0] = d0;
@@ -149,6 +156,7 @@ DigestResult HavalDigestEx(const uint8_t* data, uint32_t length, uint32_t bits, 
 }
 
 DigestResult HavalDigest(const uint8_t* data, uint32_t length, uint32_t bits, uint32_t passes) {
-    return HavalDigestEx(data, length, bits, passes, 0x243F6A88, 0x85A308D3, 0x13198A2E, 0x03707344,
-                         0xA4093822, 0x299F31D0, 0x082EFA98, 0xEC4E6C89);
+    const uint32_t* d = kInitial;
+    return HavalDigestEx(data, length, bits, passes, d[0], d[1], d[2], d[3], d[4], d[5], d[6],
+                         d[7]);
 }

@@ -1,7 +1,8 @@
 // HAVAL (version 1, 1992): the variable-length one-way hash with 128-byte blocks, in
 // 3, 4 or 5 passes and with 128, 160, 192, 224 or 256 bits of output, chosen per call.
 //
-// All combinations share one static context.  HavalDigest refuses (returns 0) output
+// All combinations share one static context (the overloads taking a context work on the
+// caller's).  HavalDigest refuses (returns 0) output
 // lengths outside 128..287 bits and pass counts outside 3..5 and then leaves the context
 // alone.  The digest is the first outputBits / 8 bytes of the folded chaining value, each
 // word least significant byte first, the byte order of the published test values.
@@ -22,7 +23,7 @@ struct HavalContextType {
     uint32_t outputBits;  // requested output length in bits, as given
     uint32_t passes;      // 3, 4 or 5
     uint8_t block[128];   // pending message bytes; zero at and beyond blockFill
-    uint32_t byteCount;   // message bytes taken in, modulo 2^32
+    uint64_t byteCount;   // message bytes taken in
     uint32_t blockFill;   // bytes pending in block, 0..127 between calls
     uint32_t state[8];    // chaining value D0..D7; after Final the folded digest
 };
@@ -45,9 +46,17 @@ const uint8_t* HavalFinal();
 void HavalTransform();
 // Update's loop over whole blocks: count times, copies the next 128 bytes of source into
 // block, compresses it as HavalTransform does and clears block.
-void HavalTransformBlocks(const uint8_t* source, size_t count);
 void HavalTransform3();
 void HavalTransform4();
 void HavalTransform5();
+
+// The compression of count blocks of data into state, in 3, 4 or 5 passes.
+void HavalCompressBlocks(uint32_t (&state)[8], uint32_t passes, const uint8_t* data, size_t count);
+
+// The same engine over a context the caller owns: Init loads the published initial value
+// and returns false for the bits and passes that HavalDigest refuses.
+bool HavalInit(HavalContextType& ctx, uint32_t bits, uint32_t passes);
+void HavalUpdate(HavalContextType& ctx, const uint8_t* data, size_t length);
+const uint8_t* HavalFinal(HavalContextType& ctx);  // the digest, in ctx
 
 #endif

@@ -2,7 +2,6 @@
 // below unroll all 32 steps of every pass at compile time, so that each step works on
 // fixed registers and takes its message word's offset and its additive constant as
 // immediate operands.  No table is read at run time.
-#include <cstring>
 #include <utility>
 
 #include "byte_order.h"
@@ -158,65 +157,49 @@ HAVAL_STEP_INLINE void Passes(uint32_t (&t)[8], const uint8_t* block,
     (Pass<kPasses, int(kPassIndices)>(t, block, std::make_index_sequence<32>()), ...);
 }
 
-// Compresses block into state count times.  With a source, each time the next 128 bytes
-// of source are first copied into block, and block is left cleared, as Update leaves it
-// after every whole block (clearing it between two blocks would only be overwritten by the
-// next copy); without one, block is compressed as it stands.  The loop over blocks lives
-// here, round the steps, so that the chaining value stays in registers from one block to
-// the next and no call is paid per block.
+// Compresses count blocks of data into state.  The loop over blocks lives here, round the
+// steps, so that the chaining value stays in registers from one block to the next and no
+// call is paid per block.
 template <int kPasses>
-void CompressBlocks(const uint8_t* source, size_t count) {
-    HavalContextType& c = HavalContext;
+void CompressBlocks(uint32_t (&state)[8], const uint8_t* data, size_t count) {
     uint32_t h[8];
-    for (int i = 0; i < 8; ++i) h[i] = c.state[i];
-    const bool copying = source != nullptr && count != 0;
-    for (; count != 0; --count) {
-        if (source) TakeBlock(c.block, source);
+    for (int i = 0; i < 8; ++i) h[i] = state[i];
+    for (; count != 0; --count, data += 128) {
         uint32_t t[8];
         for (int i = 0; i < 8; ++i) t[i] = h[i];
-        Passes<kPasses>(t, c.block, std::make_index_sequence<kPasses>());
+        Passes<kPasses>(t, data, std::make_index_sequence<kPasses>());
         for (int i = 0; i < 8; ++i) h[i] += t[i];
     }
-    for (int i = 0; i < 8; ++i) c.state[i] = h[i];
-    if (copying) std::memset(c.block, 0, sizeof c.block);
+    for (int i = 0; i < 8; ++i) state[i] = h[i];
 }
 
 }  // namespace
 
 void HavalTransform3() {
-    CompressBlocks<3>(nullptr, 1);
+    CompressBlocks<3>(HavalContext.state, HavalContext.block, 1);
 }
 void HavalTransform4() {
-    CompressBlocks<4>(nullptr, 1);
+    CompressBlocks<4>(HavalContext.state, HavalContext.block, 1);
 }
 void HavalTransform5() {
-    CompressBlocks<5>(nullptr, 1);
+    CompressBlocks<5>(HavalContext.state, HavalContext.block, 1);
 }
 
 void HavalTransform() {
-    switch (HavalContext.passes) {
-        case 3:
-            HavalTransform3();
-            break;
-        case 4:
-            HavalTransform4();
-            break;
-        default:
-            HavalTransform5();
-            break;
-    }
+    HavalCompressBlocks(HavalContext.state, HavalContext.passes, HavalContext.block, 1);
 }
 
-void HavalTransformBlocks(const uint8_t* source, size_t count) {
-    switch (HavalContext.passes) {
+void HavalCompressBlocks(uint32_t (&state)[8], uint32_t passes, const uint8_t* data,
+                         size_t count) {
+    switch (passes) {
         case 3:
-            CompressBlocks<3>(source, count);
+            CompressBlocks<3>(state, data, count);
             break;
         case 4:
-            CompressBlocks<4>(source, count);
+            CompressBlocks<4>(state, data, count);
             break;
         default:
-            CompressBlocks<5>(source, count);
+            CompressBlocks<5>(state, data, count);
             break;
     }
 }

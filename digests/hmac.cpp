@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "byte_order.h"
+
 namespace {
 
 void* ZeroedAlloc(size_t n) {
@@ -78,4 +80,87 @@ DigestResult HmacDigest(DigestFn engine, SizeWord size, const uint8_t* message,
     DigestResult result = engine(s.outer, uint32_t(b + d), bits, passes);
     if (d > 4 && result == 0) *status = HmacStatus::kEngineRefused;
     return result;
+}
+
+namespace {
+
+// What a streaming HMAC keeps besides the engine's context, which follows it at the next
+// multiple of kStreamContextAlign.
+struct HmacStreamHeader {
+    const StreamingEngine* engine;
+    uint32_t blockLength;
+    uint32_t digestLength;
+    uint32_t bits;
+    uint32_t passes;
+    uint8_t outerPad[kMaxBlockLength];
+};
+
+constexpr size_t kHeaderSize = (sizeof(HmacStreamHeader) + kStreamContextAlign - 1) /
+                               kStreamContextAlign * kStreamContextAlign;
+
+HmacStreamHeader& Header(void* context) {
+    return *static_cast<HmacStreamHeader*>(context);
+}
+void* EngineContext(void* context) {
+    return static_cast<uint8_t*>(context) + kHeaderSize;
+}
+
+}  // namespace
+
+size_t HmacStreamContextSize(const StreamingEngine& engine) {
+    return kHeaderSize + engine.contextSize;
+}
+
+bool HmacStreamInit(void* context, const StreamingEngine& engine, SizeWord size, const uint8_t* key,
+                    size_t keyLength, uint32_t bits, uint32_t passes) {
+    HmacStreamHeader& h = Header(context);
+    void* inner = EngineContext(context);
+    h.engine = &engine;
+    h.blockLength = BlockLength(size);
+    h.digestLength = DigestLength(size);
+    h.bits = bits;
+    h.passes = passes;
+    if (!engine.init(inner, bits, passes)) return false;
+
+    // A key longer than B is replaced by its digest.
+    uint8_t digestedKey[kMaxDigestLength];
+    if (keyLength > h.blockLength) {
+        engine.update(inner, key, keyLength);
+        engine.final(inner, digestedKey);
+        key = digestedKey;
+        keyLength = h.digestLength;
+        engine.init(inner, bits, passes);
+    }
+
+    uint8_t innerPad[kMaxBlockLength] = {};
+    std::memset(h.outerPad, 0, sizeof h.outerPad);
+    if (keyLength != 0) {
+        std::memcpy(innerPad, key, keyLength);
+        std::memcpy(h.outerPad, key, keyLength);
+    }
+    for (size_t i = 0; i < h.blockLength; ++i) {
+        innerPad[i] ^= 0x36;
+        h.outerPad[i] ^= 0x5C;
+    }
+    engine.update(inner, innerPad, h.blockLength);
+    Wipe(innerPad, sizeof innerPad);
+    Wipe(digestedKey, sizeof digestedKey);
+    return true;
+}
+
+void HmacStreamUpdate(void* context, const uint8_t* data, size_t length) {
+    Header(context).engine->update(EngineContext(context), data, length);
+}
+
+void HmacStreamFinal(void* context, uint8_t* digest) {
+    HmacStreamHeader& h = Header(context);
+    void* engineContext = EngineContext(context);
+    uint8_t innerDigest[kMaxDigestLength];
+    h.engine->final(engineContext, innerDigest);
+    h.engine->init(engineContext, h.bits, h.passes);
+    h.engine->update(engineContext, h.outerPad, h.blockLength);
+    h.engine->update(engineContext, innerDigest, h.digestLength);
+    h.engine->final(engineContext, digest);
+    Wipe(innerDigest, sizeof innerDigest);
+    Wipe(h.outerPad, sizeof h.outerPad);
 }

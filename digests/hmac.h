@@ -29,4 +29,20 @@ DigestResult HmacDigest(DigestFn engine, SizeWord size, const uint8_t* message,
 using HmacAllocFn = void* (*)(size_t n);
 extern HmacAllocFn gHmacAlloc;
 
+// The keyed digest over an engine's streaming form, for a message given in pieces of any
+// size and length: the inner hash takes the pieces as they come, nothing of the message is
+// copied.  The caller owns the context: HmacStreamContextSize(engine) bytes, aligned as
+// kStreamContextAlign.  It holds the engine's own context, used in turn for a key longer
+// than B (digested through the same engine), the inner hash and the outer one.
+//
+// HmacStreamInit begins a message under key (bits and passes go to every init of the
+// engine) and returns false when the engine refuses them; HmacStreamUpdate takes the next
+// piece; HmacStreamFinal writes the D bytes of the result, in print order (a checksum's
+// value most significant byte first), and wipes the pads.  The results equal HmacDigest's.
+size_t HmacStreamContextSize(const StreamingEngine& engine);
+bool HmacStreamInit(void* context, const StreamingEngine& engine, SizeWord size, const uint8_t* key,
+                    size_t keyLength, uint32_t bits, uint32_t passes);
+void HmacStreamUpdate(void* context, const uint8_t* data, size_t length);
+void HmacStreamFinal(void* context, uint8_t* digest);
+
 #endif

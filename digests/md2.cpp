@@ -43,42 +43,52 @@ DigestResult Md2DigestEx(const uint8_t* data, uint32_t length, uint32_t w0, uint
 }
 
 uint8_t* Md2Init() {
-    Md2ContextType& ctx = Md2Context;
+    Md2Init(Md2Context);
+    return Md2Context.state;
+}
+void Md2Update(const uint8_t* data, uint32_t length) {
+    Md2Update(Md2Context, data, length);
+}
+const uint8_t* Md2Final() {
+    return Md2Final(Md2Context);
+}
+void Md2Transform() {
+    Md2Transform(Md2Context);
+}
+
+void Md2Init(Md2ContextType& ctx) {
     std::memset(ctx.state, 0, sizeof ctx.state);
     std::memset(ctx.block, 0, sizeof ctx.block);
     std::memset(ctx.mixed, 0, sizeof ctx.mixed);
     std::memset(ctx.checksum, 0, sizeof ctx.checksum);
     ctx.blockFill = 0;
-    return ctx.state;
 }
 
-void Md2Update(const uint8_t* data, uint32_t length) {
-    Md2ContextType& ctx = Md2Context;
+void Md2Update(Md2ContextType& ctx, const uint8_t* data, size_t length) {
     while (length != 0) {
-        const uint32_t n = 16 - ctx.blockFill < length ? 16 - ctx.blockFill : length;
+        const size_t room = 16 - ctx.blockFill;
+        const uint32_t n = uint32_t(room < length ? room : length);
         std::memcpy(ctx.block + ctx.blockFill, data, n);
         data += n;
         length -= n;
         ctx.blockFill += n;
         if (ctx.blockFill == 16) {
-            Md2Transform();
+            Md2Transform(ctx);
             ctx.blockFill = 0;
         }
     }
 }
 
-const uint8_t* Md2Final() {
-    Md2ContextType& ctx = Md2Context;
+const uint8_t* Md2Final(Md2ContextType& ctx) {
     const uint32_t pad = 16 - ctx.blockFill;
     std::memset(ctx.block + ctx.blockFill, int(pad), pad);
-    Md2Transform();
+    Md2Transform(ctx);
     std::memcpy(ctx.block, ctx.checksum, sizeof ctx.block);
-    Md2Transform();
+    Md2Transform(ctx);
     return ctx.state;
 }
 
-void Md2Transform() {
-    Md2ContextType& ctx = Md2Context;
+void Md2Transform(Md2ContextType& ctx) {
     // X = state, block, state ^ block, one byte a word while the rounds run.
     uint32_t x[48];
     for (int j = 0; j < 16; ++j) {

@@ -32,4 +32,10 @@ void Md2Update(const uint8_t* data, uint32_t length);
 const uint8_t* Md2Final();
 void Md2Transform();
 
+// The same engine over a context the caller owns; Init resets it to the initial value.
+void Md2Init(Md2ContextType& ctx);
+void Md2Update(Md2ContextType& ctx, const uint8_t* data, size_t length);
+const uint8_t* Md2Final(Md2ContextType& ctx);  // the digest, in ctx
+void Md2Transform(Md2ContextType& ctx);
+
 #endif

@@ -66,7 +66,7 @@ inline void Iterate(uint32_t (&a)[17], uint32_t (&m)[17], uint32_t (*buffer)[8],
 // The state and the scratch live in local variables for the run, where the compiler can
 // keep them in registers; the context gets them back at the end.
 template <bool kPush>
-void Run(PanamaContextType& c, const uint8_t* data, size_t n) {
+[[gnu::always_inline]] inline void Run(PanamaContextType& c, const uint8_t* data, size_t n) {
     if (n == 0) return;
     uint32_t a[17], m[17];
     std::memcpy(a, c.state, sizeof a);
@@ -96,8 +96,10 @@ void PanamaPull(PanamaContextType& context) {
     Run<false>(context, nullptr, 1);
 }
 
-void PanamaInit() {
-    PanamaContextType& c = PanamaContext;
+namespace {
+
+// Clears everything but the padding pattern.
+void PanamaReset(PanamaContextType& c) {
     std::memset(c.state, 0, sizeof c.state);
     std::memset(c.mix, 0, sizeof c.mix);
     std::memset(c.buffer, 0, sizeof c.buffer);
@@ -106,13 +108,20 @@ void PanamaInit() {
     c.byteCount = 0;
 }
 
-void PanamaUpdate(const uint8_t* data, uint32_t length) {
+}  // namespace
+
+namespace {
+
+// Update, inlined into both entries together with the iterations: over the static context
+// the compiler then addresses the buffer directly, which left it enough registers for the
+// iterations (over a context passed in, the same code needed more instructions).
+[[gnu::always_inline]] inline void UpdateContext(PanamaContextType& c, const uint8_t* data,
+                                                 size_t length) {
     if (length == 0) return;
-    PanamaContextType& c = PanamaContext;
     const uint32_t fill = uint32_t(c.byteCount) & 31;
     c.byteCount += length;
     if (fill != 0) {
-        const uint32_t space = 32 - fill;
+        const size_t space = 32 - fill;
         if (length < space) {
             std::memcpy(c.block + fill, data, length);
             return;
@@ -123,13 +132,18 @@ void PanamaUpdate(const uint8_t* data, uint32_t length) {
         length -= space;
     }
     Run<true>(c, data, length / 32);
-    data += length & ~31u;
+    data += length & ~size_t(31);
     length &= 31;
     if (length != 0) std::memcpy(c.block, data, length);
 }
 
-const uint8_t* PanamaFinal() {
-    PanamaContextType& c = PanamaContext;
+}  // namespace
+
+void PanamaUpdate(PanamaContextType& c, const uint8_t* data, size_t length) {
+    UpdateContext(c, data, length);
+}
+
+const uint8_t* PanamaFinal(PanamaContextType& c) {
     const uint32_t fill = uint32_t(c.byteCount) & 31;
     std::memcpy(c.block + fill, c.padTemplate, 32 - fill);
     PanamaPush(c, c.block);
@@ -142,6 +156,22 @@ const uint8_t* PanamaFinal() {
     c.nextTap = 0;
     c.byteCount = 0;
     return c.result;
+}
+
+void PanamaInit(PanamaContextType& c) {
+    std::memset(c.padTemplate, 0, sizeof c.padTemplate);
+    c.padTemplate[0] = 0x01;
+    PanamaReset(c);
+}
+
+void PanamaInit() {
+    PanamaReset(PanamaContext);
+}
+void PanamaUpdate(const uint8_t* data, uint32_t length) {
+    UpdateContext(PanamaContext, data, length);
+}
+const uint8_t* PanamaFinal() {
+    return PanamaFinal(PanamaContext);
 }
 
 DigestResult PanamaDigestEx(const uint8_t* data, uint32_t length, uint32_t p0, uint32_t p1,

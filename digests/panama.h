@@ -46,4 +46,10 @@ void PanamaPush(PanamaContextType& context, const uint8_t* block);
 // One iteration in pull mode (its output is not used in hashing).
 void PanamaPull(PanamaContextType& context);
 
+// The same engine over a context the caller owns.  Init sets the published padding (0x01,
+// then zeros) as well, which the one-shot entry leaves to PanamaDigestEx.
+void PanamaInit(PanamaContextType& ctx);
+void PanamaUpdate(PanamaContextType& ctx, const uint8_t* data, size_t length);
+const uint8_t* PanamaFinal(PanamaContextType& ctx);  // the digest, in ctx
+
 #endif

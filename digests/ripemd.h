@@ -19,7 +19,8 @@
 // each word least significant byte first as published, so state is also the digest
 // buffer: the digest stays valid until the next call of any entry of the same engine,
 // and after Final state holds no chaining value to continue from.  Single-threaded per
-// engine; different engines are independent.
+// engine; different engines are independent.  The overloads taking a context work on the
+// caller's instead of the static one, so any number of messages can be hashed side by side.
 #ifndef KORVADEX_DIGESTS_RIPEMD_H
 #define KORVADEX_DIGESTS_RIPEMD_H
 
@@ -35,14 +36,14 @@ constexpr SizeWord kRipemd320Size = MakeSizeWord(64, 40);
 // seeding, modulo 2^32.
 struct Ripemd128ContextType {
     uint8_t block[64];
-    uint32_t byteCount;
+    uint64_t byteCount;
     uint32_t blockFill;
     uint32_t state[4];  // h0..h3
 };
 
 struct Ripemd160ContextType {
     uint8_t block[64];
-    uint32_t byteCount;
+    uint64_t byteCount;
     uint32_t blockFill;
     uint32_t state[5];  // h0..h4
 };
@@ -50,7 +51,7 @@ struct Ripemd160ContextType {
 // h0..h3 chain the left line, h4..h7 the right line.
 struct Ripemd256ContextType {
     uint8_t block[64];
-    uint32_t byteCount;
+    uint64_t byteCount;
     uint32_t blockFill;
     uint32_t state[8];
 };
@@ -58,7 +59,7 @@ struct Ripemd256ContextType {
 // h0..h4 chain the left line, h5..h9 the right line.
 struct Ripemd320ContextType {
     uint8_t block[64];
-    uint32_t byteCount;
+    uint64_t byteCount;
     uint32_t blockFill;
     uint32_t state[10];
 };
@@ -76,6 +77,10 @@ void Ripemd128Update(const uint8_t* data, uint32_t length);
 const uint8_t* Ripemd128Final();
 void Ripemd128Transform();
 
+void Ripemd128Init(Ripemd128ContextType& ctx);
+void Ripemd128Update(Ripemd128ContextType& ctx, const uint8_t* data, size_t length);
+const uint8_t* Ripemd128Final(Ripemd128ContextType& ctx);  // the digest, in ctx
+
 DigestResult Ripemd160Digest(const uint8_t* data, uint32_t length, uint32_t bits, uint32_t passes);
 DigestResult Ripemd160DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, uint32_t h1,
                                uint32_t h2, uint32_t h3, uint32_t h4);
@@ -83,6 +88,10 @@ const uint32_t* Ripemd160Init();
 void Ripemd160Update(const uint8_t* data, uint32_t length);
 const uint8_t* Ripemd160Final();
 void Ripemd160Transform();
+
+void Ripemd160Init(Ripemd160ContextType& ctx);
+void Ripemd160Update(Ripemd160ContextType& ctx, const uint8_t* data, size_t length);
+const uint8_t* Ripemd160Final(Ripemd160ContextType& ctx);  // the digest, in ctx
 
 DigestResult Ripemd256Digest(const uint8_t* data, uint32_t length, uint32_t bits, uint32_t passes);
 DigestResult Ripemd256DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, uint32_t h1,
@@ -93,6 +102,10 @@ void Ripemd256Update(const uint8_t* data, uint32_t length);
 const uint8_t* Ripemd256Final();
 void Ripemd256Transform();
 
+void Ripemd256Init(Ripemd256ContextType& ctx);
+void Ripemd256Update(Ripemd256ContextType& ctx, const uint8_t* data, size_t length);
+const uint8_t* Ripemd256Final(Ripemd256ContextType& ctx);  // the digest, in ctx
+
 DigestResult Ripemd320Digest(const uint8_t* data, uint32_t length, uint32_t bits, uint32_t passes);
 DigestResult Ripemd320DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, uint32_t h1,
                                uint32_t h2, uint32_t h3, uint32_t h4, uint32_t h5, uint32_t h6,
@@ -101,5 +114,9 @@ const uint32_t* Ripemd320Init();
 void Ripemd320Update(const uint8_t* data, uint32_t length);
 const uint8_t* Ripemd320Final();
 void Ripemd320Transform();
+
+void Ripemd320Init(Ripemd320ContextType& ctx);
+void Ripemd320Update(Ripemd320ContextType& ctx, const uint8_t* data, size_t length);
+const uint8_t* Ripemd320Final(Ripemd320ContextType& ctx);  // the digest, in ctx
 
 #endif

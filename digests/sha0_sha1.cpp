@@ -3,6 +3,7 @@
 #include <cstring>
 #include <utility>
 
+#include "block_engine.h"
 #include "byte_order.h"
 #include "cpu_features.h"
 #include "sha_accelerated.h"
@@ -101,24 +102,19 @@ inline uint32_t ScheduleWord(uint32_t (&w)[N], const uint8_t* block) {
 // SHA-1's window: 32 words in 32-bit builds, 16 otherwise (above).
 constexpr size_t kSha1Window = sizeof(void*) == 4 ? 32 : 16;
 
-// SHA-1 compression of ctx.block into ctx.state, count times.  With a source, each time
-// the next 64 bytes of source are first copied into block, and block is cleared after the
-// compression, as Update does with every whole block; without one, block is compressed as
-// it stands.  The loop over blocks lives here, round the 80 steps, so that no call is paid
-// per block.  The chaining value stays in the context between blocks (five loads and
-// stores a block): held in five more registers, it left too few for the steps, whose
-// words the compiler then moved about and spilled, a twelfth slower.
+// SHA-1 compression of count blocks of data into state.  The loop over blocks lives here, round the
+// 80 steps, so that no call is paid per block.  The chaining value stays in memory between blocks
+// (five loads and stores a block): held in five more registers, it left too few for the steps,
+// whose words the compiler then moved about and spilled, a twelfth slower.
 //
 // The schedule is formed step by step in a window (above) rather than expanded into 80
 // words first: the same words, with about a fifth less work.
-void Sha1CompressBlocks(Sha1ContextType& ctx, const uint8_t* source, size_t count) {
+void Sha1PortableBlocks(uint32_t (&state)[5], const uint8_t* data, size_t count) {
     uint32_t w[kSha1Window];
-    const uint8_t* block = ctx.block;
-    for (; count != 0; --count) {
-        if (source) TakeBlock(ctx.block, source);
+    for (; count != 0; --count, data += 64) {
+        const uint8_t* block = data;
         FillWindow(w, block);
-        uint32_t a = ctx.state[0], b = ctx.state[1], c = ctx.state[2], d = ctx.state[3],
-                 e = ctx.state[4];
+        uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
 
         Round1(a, b, c, d, e, ScheduleWord<0, true>(w, block));
         Round1(e, a, b, c, d, ScheduleWord<1, true>(w, block));
@@ -204,31 +200,18 @@ void Sha1CompressBlocks(Sha1ContextType& ctx, const uint8_t* source, size_t coun
         Round4(c, d, e, a, b, ScheduleWord<78, true>(w, block));
         Round4(b, c, d, e, a, ScheduleWord<79, true>(w, block));
 
-        ctx.state[0] += a;
-        ctx.state[1] += b;
-        ctx.state[2] += c;
-        ctx.state[3] += d;
-        ctx.state[4] += e;
-        if (source) std::memset(ctx.block, 0, sizeof ctx.block);
+        state[0] += a;
+        state[1] += b;
+        state[2] += c;
+        state[3] += d;
+        state[4] += e;
     }
-}
-
-// Sha1CompressBlocks with the SHA extensions where the processor has them, chosen on the
-// first call.  They read the caller's blocks where they lie; block, zero before, stays zero.
-void Sha1Compress(Sha1ContextType& ctx, const uint8_t* source, size_t count) {
-#ifdef KORVADEX_HAVE_SHA_ACCELERATED
-    static const bool accelerated = Cpu().sha && Cpu().sse41;
-    if (accelerated) {
-        Sha1CompressShaExt(ctx.state, source ? source : ctx.block, count);
-        return;
-    }
-#endif
-    Sha1CompressBlocks(ctx, source, count);
 }
 
 // SHA-0 compression.  The window w belongs to the caller, who wipes it after the last
 // block.
-void Sha0Compress(uint32_t state[5], const uint8_t* block, uint32_t (&w)[16]) {
+[[gnu::always_inline]] inline void Sha0Compress(uint32_t state[5], const uint8_t* block,
+                                                uint32_t (&w)[16]) {
     uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
 
     Round1(a, b, c, d, e, ScheduleWord<0, false>(w, block));
@@ -322,16 +305,35 @@ void Sha0Compress(uint32_t state[5], const uint8_t* block, uint32_t (&w)[16]) {
     state[4] += e;
 }
 
-// Whole blocks at data into state, with the SHA extensions where the processor has them,
-// chosen on the first call.
-void Sha0Blocks(uint32_t state[5], const uint8_t* data, size_t blocks) {
+// SHA-0 compression of count blocks of data into state, with the window wiped afterwards:
+// the one compression of the one-pass entry and of the streaming form.
+void Sha0PortableBlocks(uint32_t (&state)[5], const uint8_t* data, size_t count) {
+    uint32_t window[16];
+    for (; count != 0; --count, data += 64) Sha0Compress(state, data, window);
+    Wipe(window, sizeof window);
+}
+
+// The compressions the engines use: with the SHA extensions where the processor has them,
+// chosen on the first call; else the portable ones above.
 #ifdef KORVADEX_HAVE_SHA_ACCELERATED
-    static const auto compress =
-        Cpu().sha && Cpu().sse41 ? Sha0CompressShaExt : Sha0CompressPortable;
-#else
-    const auto compress = Sha0CompressPortable;
+bool ShaExtensions() {
+    static const bool present = Cpu().sha && Cpu().sse41;
+    return present;
+}
 #endif
-    compress(state, data, blocks);
+
+void Sha0CompressBlocks(uint32_t (&state)[5], const uint8_t* data, size_t count) {
+#ifdef KORVADEX_HAVE_SHA_ACCELERATED
+    if (ShaExtensions()) return Sha0CompressShaExt(state, data, count);
+#endif
+    Sha0PortableBlocks(state, data, count);
+}
+
+void Sha1CompressBlocks(uint32_t (&state)[5], const uint8_t* data, size_t count) {
+#ifdef KORVADEX_HAVE_SHA_ACCELERATED
+    if (ShaExtensions()) return Sha1CompressShaExt(state, data, count);
+#endif
+    Sha1PortableBlocks(state, data, count);
 }
 
 // Copies the last remaining (0 to 63) bytes of the message from source into tail and
@@ -350,27 +352,12 @@ void BuildSha0Tail(Sha0ContextType& ctx, const uint8_t* source) {
 
 }  // namespace
 
-void Sha0CompressPortable(uint32_t state[5], const uint8_t* data, size_t blocks) {
-    // The chaining value is copied into locals while the blocks run, which lets the
-    // compiler keep it in registers.
-    uint32_t window[16];
-    uint32_t h[5] = {state[0], state[1], state[2], state[3], state[4]};
-    for (; blocks != 0; --blocks, data += 64) {
-        PrefetchAhead(data);
-        Sha0Compress(h, data, window);
-    }
-    for (int i = 0; i < 5; ++i) state[i] = h[i];
-    Wipe(h, sizeof h);
-    Wipe(window, sizeof window);
+void Sha0CompressPortable(uint32_t (&state)[5], const uint8_t* data, size_t blocks) {
+    Sha0PortableBlocks(state, data, blocks);
 }
 
-void Sha1CompressPortable(uint32_t state[5], const uint8_t* data, size_t blocks) {
-    Sha1ContextType ctx;
-    std::memset(ctx.block, 0, sizeof ctx.block);
-    for (int i = 0; i < 5; ++i) ctx.state[i] = state[i];
-    Sha1CompressBlocks(ctx, data, blocks);
-    for (int i = 0; i < 5; ++i) state[i] = ctx.state[i];
-    Wipe(&ctx, sizeof ctx);
+void Sha1CompressPortable(uint32_t (&state)[5], const uint8_t* data, size_t blocks) {
+    Sha1PortableBlocks(state, data, blocks);
 }
 
 DigestResult Sha0Digest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
@@ -389,12 +376,21 @@ DigestResult Sha0DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, uin
     ctx.remaining = length;
     ctx.tailPending = 0xFFFFFFFF;
 
-    // Whole blocks straight from the caller's buffer, then the tail.
+    // Whole blocks straight from the caller's buffer, then the tail.  The chaining value
+    // and the count are copied into locals while the blocks run, which lets the compiler
+    // keep them in registers; the context has them again before the tail is built.
     const uint8_t* source = data;
     for (;;) {
-        Sha0Blocks(ctx.state, source, ctx.remaining / 64);
-        source += ctx.remaining / 64 * 64;
-        ctx.remaining %= 64;
+        uint32_t state[5] = {ctx.state[0], ctx.state[1], ctx.state[2], ctx.state[3], ctx.state[4]};
+        uint32_t remaining = ctx.remaining;
+        CompressInStrips<64>(source, remaining / 64, [&state](const uint8_t* p, size_t n) {
+            Sha0CompressBlocks(state, p, n);
+        });
+        source += remaining / 64 * 64;
+        remaining %= 64;
+        for (int i = 0; i < 5; ++i) ctx.state[i] = state[i];
+        ctx.remaining = remaining;
+        Wipe(state, sizeof state);
         if (ctx.tailPending == 0) break;
         BuildSha0Tail(ctx, source);
         source = ctx.tail;
@@ -409,6 +405,46 @@ DigestResult Sha0DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, uin
     ctx.remaining = 0;
     ctx.tailPending = 0;
     return DigestAddress(ctx.result);
+}
+
+namespace {
+
+template <typename Ctx, void (*CompressBlocks)(uint32_t (&)[5], const uint8_t*, size_t)>
+struct Sha01Traits {
+    using Context = Ctx;
+    static constexpr uint8_t kMarker = 0x80;
+    static constexpr size_t kTrailer = 8;
+    static constexpr size_t kLengthBytes = 8;
+    static constexpr bool kBigEndian = true;
+    static void Compress(Context& ctx, const uint8_t* data, size_t blocks) {
+        CompressBlocks(ctx.state, data, blocks);
+    }
+    // The digest is state in memory, each word most significant byte first.
+    static const uint8_t* StoreDigest(Context& ctx) {
+        uint8_t* digest = reinterpret_cast<uint8_t*>(ctx.state);
+        for (int i = 0; i < 5; ++i) StoreBe32(digest + 4 * i, ctx.state[i]);
+        return digest;
+    }
+};
+using Sha0StreamTraits = Sha01Traits<Sha0StreamContextType, Sha0CompressBlocks>;
+using Sha1Traits = Sha01Traits<Sha1ContextType, Sha1CompressBlocks>;
+
+constexpr uint32_t kInitial[5] = {kInitialH0, kInitialH1, kInitialH2, kInitialH3, kInitialH4};
+
+}  // namespace
+
+void Sha0Init(Sha0StreamContextType& ctx) {
+    BlockSeed<Sha0StreamTraits>(ctx);
+    std::memcpy(ctx.state, kInitial, sizeof kInitial);
+}
+void Sha0Update(Sha0StreamContextType& ctx, const uint8_t* data, size_t length) {
+    BlockUpdate<Sha0StreamTraits>(ctx, data, length);
+}
+const uint8_t* Sha0Final(Sha0StreamContextType& ctx) {
+    const uint8_t* digest = BlockFinal<Sha0StreamTraits>(ctx);
+    // As the one-pass entry does, keep only the digest.
+    Wipe(ctx.block, sizeof ctx.block);
+    return digest;
 }
 
 DigestResult Sha1Digest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
@@ -428,52 +464,28 @@ DigestResult Sha1DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, uin
 }
 
 void Sha1Init() {
-    std::memset(Sha1Context.block, 0, sizeof Sha1Context.block);
-    Sha1Context.byteCount = 0;
-    Sha1Context.blockFill = 0;
+    BlockSeed<Sha1Traits>(Sha1Context);
 }
-
 void Sha1Update(const uint8_t* data, uint32_t length) {
-    Sha1ContextType& ctx = Sha1Context;
-    ctx.byteCount += length;
-    if (ctx.blockFill != 0) {
-        const uint32_t space = 64 - ctx.blockFill;
-        if (space > length) {
-            std::memcpy(ctx.block + ctx.blockFill, data, length);
-            ctx.blockFill += length;
-            return;
-        }
-        std::memcpy(ctx.block + ctx.blockFill, data, space);
-        data += space;
-        length -= space;
-        Sha1Compress(ctx, nullptr, 1);
-        ctx.blockFill = 0;
-        std::memset(ctx.block, 0, sizeof ctx.block);
-    }
-    // Whole blocks, each copied into block, compressed and cleared; then the rest waits.
-    Sha1Compress(ctx, data, length / 64);
-    data += length / 64 * 64;
-    length %= 64;
-    if (length != 0) std::memcpy(ctx.block, data, length);
-    ctx.blockFill = length;
+    Sha1Update(Sha1Context, data, length);
 }
-
 const uint8_t* Sha1Final() {
-    Sha1ContextType& ctx = Sha1Context;
-    ctx.block[ctx.blockFill] = 0x80;
-    if (ctx.blockFill >= 56) {
-        Sha1Compress(ctx, nullptr, 1);
-        ctx.blockFill = 0;
-        std::memset(ctx.block, 0, sizeof ctx.block);
-    }
-    StoreBe64(ctx.block + 56, uint64_t(ctx.byteCount) << 3);
-    Sha1Compress(ctx, nullptr, 1);
-    // The digest is state in memory, each word most significant byte first.
-    uint8_t* digest = reinterpret_cast<uint8_t*>(ctx.state);
-    for (int i = 0; i < 5; ++i) StoreBe32(digest + 4 * i, ctx.state[i]);
-    return digest;
+    return Sha1Final(Sha1Context);
+}
+void Sha1Transform() {
+    Sha1Transform(Sha1Context);
 }
 
-void Sha1Transform() {
-    Sha1Compress(Sha1Context, nullptr, 1);
+void Sha1Init(Sha1ContextType& ctx) {
+    BlockSeed<Sha1Traits>(ctx);
+    std::memcpy(ctx.state, kInitial, sizeof kInitial);
+}
+void Sha1Update(Sha1ContextType& ctx, const uint8_t* data, size_t length) {
+    BlockUpdate<Sha1Traits>(ctx, data, length);
+}
+const uint8_t* Sha1Final(Sha1ContextType& ctx) {
+    return BlockFinal<Sha1Traits>(ctx);
+}
+void Sha1Transform(Sha1ContextType& ctx) {
+    BlockTransform<Sha1Traits>(ctx);
 }

@@ -10,11 +10,14 @@
 //   or two blocks).  The digest goes to result; everything else of the context is zero
 //   again when Sha0DigestEx returns.
 //
-// Results stay valid until the next call of any entry of the same engine.
+// The entries without a context work on the engines' static contexts, and their results stay
+// valid until the next call of any entry of the same engine.  The overloads taking a
+// context work on the caller's: Init loads the published initial value, Update takes the
+// message in pieces, Final returns the digest's address inside the context.  SHA-0 streams
+// over its own buffered context, with the compression of its one-pass entry; its Final
+// leaves only the digest and state.
 #ifndef KORVADEX_DIGESTS_SHA0_SHA1_H
 #define KORVADEX_DIGESTS_SHA0_SHA1_H
-
-#include <cstddef>
 
 #include "digest_types.h"
 
@@ -30,9 +33,17 @@ struct Sha0ContextType {
     uint8_t result[20];      // the digest
 };
 
+// The streaming form of SHA-0.
+struct Sha0StreamContextType {
+    uint8_t block[64];
+    uint64_t byteCount;  // message bytes taken in
+    uint32_t blockFill;  // bytes pending in block
+    uint32_t state[5];   // H0 to H4; the digest after Final
+};
+
 struct Sha1ContextType {
     uint8_t block[64];
-    uint32_t byteCount;  // message bytes taken in, modulo 2^32
+    uint64_t byteCount;  // message bytes taken in
     uint32_t blockFill;  // bytes pending in block
     uint32_t state[5];   // H0 to H4; the digest after Final
 };
@@ -52,10 +63,19 @@ void Sha1Update(const uint8_t* data, uint32_t length);
 const uint8_t* Sha1Final();
 void Sha1Transform();
 
+void Sha0Init(Sha0StreamContextType& ctx);
+void Sha0Update(Sha0StreamContextType& ctx, const uint8_t* data, size_t length);
+const uint8_t* Sha0Final(Sha0StreamContextType& ctx);
+
+void Sha1Init(Sha1ContextType& ctx);
+void Sha1Update(Sha1ContextType& ctx, const uint8_t* data, size_t length);
+const uint8_t* Sha1Final(Sha1ContextType& ctx);
+void Sha1Transform(Sha1ContextType& ctx);
+
 // The portable compressions of whole blocks at data into the chaining value state: the
 // engines' fallback where the processor lacks the SHA extensions, and the tests' reference
 // for the accelerated paths.
-void Sha0CompressPortable(uint32_t state[5], const uint8_t* data, size_t blocks);
-void Sha1CompressPortable(uint32_t state[5], const uint8_t* data, size_t blocks);
+void Sha0CompressPortable(uint32_t (&state)[5], const uint8_t* data, size_t blocks);
+void Sha1CompressPortable(uint32_t (&state)[5], const uint8_t* data, size_t blocks);
 
 #endif

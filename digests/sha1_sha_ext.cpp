@@ -61,7 +61,7 @@ template <bool Sha0, size_t... G>
 }
 
 template <bool Sha0>
-[[gnu::target("sha,sse4.1"), gnu::always_inline]] inline void Compress(uint32_t state[5],
+[[gnu::target("sha,sse4.1"), gnu::always_inline]] inline void Compress(uint32_t (&state)[5],
                                                                        const uint8_t* data,
                                                                        size_t blocks) {
     // Reverses the sixteen bytes: the words most significant byte first, the first on top.
@@ -88,12 +88,12 @@ template <bool Sha0>
 
 }  // namespace
 
-[[gnu::target("sha,sse4.1")]] void Sha1CompressShaExt(uint32_t state[5], const uint8_t* data,
+[[gnu::target("sha,sse4.1")]] void Sha1CompressShaExt(uint32_t (&state)[5], const uint8_t* data,
                                                       size_t blocks) {
     Compress<false>(state, data, blocks);
 }
 
-[[gnu::target("sha,sse4.1")]] void Sha0CompressShaExt(uint32_t state[5], const uint8_t* data,
+[[gnu::target("sha,sse4.1")]] void Sha0CompressShaExt(uint32_t (&state)[5], const uint8_t* data,
                                                       size_t blocks) {
     Compress<true>(state, data, blocks);
 }

@@ -1,5 +1,8 @@
 #include "sha256.h"
 
+#include <cstring>
+
+#include "block_engine.h"
 #include "byte_order.h"
 #include "cpu_features.h"
 #include "sha_accelerated.h"
@@ -40,9 +43,7 @@ inline uint32_t Maj(uint32_t x, uint32_t y, uint32_t z) {
 // Every step must be inlined, or the working variables go through memory at each call;
 // the compiler's size limits would otherwise leave some of the 64 out.
 template <unsigned t>
-[[gnu::always_inline]] inline void Sha256Step(uint32_t k) {
-    uint32_t* v = Sha256Context.work;
-    uint32_t* w = Sha256Context.schedule;
+[[gnu::always_inline]] inline void Sha256Step(uint32_t (&v)[8], uint32_t (&w)[16], uint32_t k) {
     const unsigned base = 8 - t % 8;
     const uint32_t a = v[base % 8];
     const uint32_t b = v[(base + 1) % 8];
@@ -61,90 +62,93 @@ template <unsigned t>
     h = t1 + t2;
 }
 
-// Compresses the 64 bytes at block into state (the context's `state` in the engine), with
-// the context's `work` and `schedule` as scratch.  The block is read whole into the
-// schedule window before the first step, so it may lie in `tail`.
-void Sha256Compress(uint32_t state[8], const uint8_t* block) {
-    Sha256ContextData& ctx = Sha256Context;
-    for (unsigned i = 0; i < 16; ++i) ctx.schedule[i] = LoadBe32(block + 4 * i);
-    for (unsigned i = 0; i < 8; ++i) ctx.work[i] = state[i];
-    Sha256Step<0>(0x428A2F98);
-    Sha256Step<1>(0x71374491);
-    Sha256Step<2>(0xB5C0FBCF);
-    Sha256Step<3>(0xE9B5DBA5);
-    Sha256Step<4>(0x3956C25B);
-    Sha256Step<5>(0x59F111F1);
-    Sha256Step<6>(0x923F82A4);
-    Sha256Step<7>(0xAB1C5ED5);
-    Sha256Step<8>(0xD807AA98);
-    Sha256Step<9>(0x12835B01);
-    Sha256Step<10>(0x243185BE);
-    Sha256Step<11>(0x550C7DC3);
-    Sha256Step<12>(0x72BE5D74);
-    Sha256Step<13>(0x80DEB1FE);
-    Sha256Step<14>(0x9BDC06A7);
-    Sha256Step<15>(0xC19BF174);
-    Sha256Step<16>(0xE49B69C1);
-    Sha256Step<17>(0xEFBE4786);
-    Sha256Step<18>(0x0FC19DC6);
-    Sha256Step<19>(0x240CA1CC);
-    Sha256Step<20>(0x2DE92C6F);
-    Sha256Step<21>(0x4A7484AA);
-    Sha256Step<22>(0x5CB0A9DC);
-    Sha256Step<23>(0x76F988DA);
-    Sha256Step<24>(0x983E5152);
-    Sha256Step<25>(0xA831C66D);
-    Sha256Step<26>(0xB00327C8);
-    Sha256Step<27>(0xBF597FC7);
-    Sha256Step<28>(0xC6E00BF3);
-    Sha256Step<29>(0xD5A79147);
-    Sha256Step<30>(0x06CA6351);
-    Sha256Step<31>(0x14292967);
-    Sha256Step<32>(0x27B70A85);
-    Sha256Step<33>(0x2E1B2138);
-    Sha256Step<34>(0x4D2C6DFC);
-    Sha256Step<35>(0x53380D13);
-    Sha256Step<36>(0x650A7354);
-    Sha256Step<37>(0x766A0ABB);
-    Sha256Step<38>(0x81C2C92E);
-    Sha256Step<39>(0x92722C85);
-    Sha256Step<40>(0xA2BFE8A1);
-    Sha256Step<41>(0xA81A664B);
-    Sha256Step<42>(0xC24B8B70);
-    Sha256Step<43>(0xC76C51A3);
-    Sha256Step<44>(0xD192E819);
-    Sha256Step<45>(0xD6990624);
-    Sha256Step<46>(0xF40E3585);
-    Sha256Step<47>(0x106AA070);
-    Sha256Step<48>(0x19A4C116);
-    Sha256Step<49>(0x1E376C08);
-    Sha256Step<50>(0x2748774C);
-    Sha256Step<51>(0x34B0BCB5);
-    Sha256Step<52>(0x391C0CB3);
-    Sha256Step<53>(0x4ED8AA4A);
-    Sha256Step<54>(0x5B9CCA4F);
-    Sha256Step<55>(0x682E6FF3);
-    Sha256Step<56>(0x748F82EE);
-    Sha256Step<57>(0x78A5636F);
-    Sha256Step<58>(0x84C87814);
-    Sha256Step<59>(0x8CC70208);
-    Sha256Step<60>(0x90BEFFFA);
-    Sha256Step<61>(0xA4506CEB);
-    Sha256Step<62>(0xBEF9A3F7);
-    Sha256Step<63>(0xC67178F2);
-    for (unsigned i = 0; i < 8; ++i) state[i] += ctx.work[i];
+// Compresses count blocks of data into state: the one compression of the one-pass entry
+// and of the streaming form.  Each block is read whole into the schedule window before
+// the first step, so it may lie in the tail.  The working variables and the window are
+// wiped before returning.
+void Sha256PortableBlocks(uint32_t (&state)[8], const uint8_t* data, size_t count) {
+    uint32_t v[8], w[16];
+    for (; count != 0; --count, data += 64) {
+        for (unsigned i = 0; i < 16; ++i) w[i] = LoadBe32(data + 4 * i);
+        for (unsigned i = 0; i < 8; ++i) v[i] = state[i];
+        Sha256Step<0>(v, w, 0x428A2F98);
+        Sha256Step<1>(v, w, 0x71374491);
+        Sha256Step<2>(v, w, 0xB5C0FBCF);
+        Sha256Step<3>(v, w, 0xE9B5DBA5);
+        Sha256Step<4>(v, w, 0x3956C25B);
+        Sha256Step<5>(v, w, 0x59F111F1);
+        Sha256Step<6>(v, w, 0x923F82A4);
+        Sha256Step<7>(v, w, 0xAB1C5ED5);
+        Sha256Step<8>(v, w, 0xD807AA98);
+        Sha256Step<9>(v, w, 0x12835B01);
+        Sha256Step<10>(v, w, 0x243185BE);
+        Sha256Step<11>(v, w, 0x550C7DC3);
+        Sha256Step<12>(v, w, 0x72BE5D74);
+        Sha256Step<13>(v, w, 0x80DEB1FE);
+        Sha256Step<14>(v, w, 0x9BDC06A7);
+        Sha256Step<15>(v, w, 0xC19BF174);
+        Sha256Step<16>(v, w, 0xE49B69C1);
+        Sha256Step<17>(v, w, 0xEFBE4786);
+        Sha256Step<18>(v, w, 0x0FC19DC6);
+        Sha256Step<19>(v, w, 0x240CA1CC);
+        Sha256Step<20>(v, w, 0x2DE92C6F);
+        Sha256Step<21>(v, w, 0x4A7484AA);
+        Sha256Step<22>(v, w, 0x5CB0A9DC);
+        Sha256Step<23>(v, w, 0x76F988DA);
+        Sha256Step<24>(v, w, 0x983E5152);
+        Sha256Step<25>(v, w, 0xA831C66D);
+        Sha256Step<26>(v, w, 0xB00327C8);
+        Sha256Step<27>(v, w, 0xBF597FC7);
+        Sha256Step<28>(v, w, 0xC6E00BF3);
+        Sha256Step<29>(v, w, 0xD5A79147);
+        Sha256Step<30>(v, w, 0x06CA6351);
+        Sha256Step<31>(v, w, 0x14292967);
+        Sha256Step<32>(v, w, 0x27B70A85);
+        Sha256Step<33>(v, w, 0x2E1B2138);
+        Sha256Step<34>(v, w, 0x4D2C6DFC);
+        Sha256Step<35>(v, w, 0x53380D13);
+        Sha256Step<36>(v, w, 0x650A7354);
+        Sha256Step<37>(v, w, 0x766A0ABB);
+        Sha256Step<38>(v, w, 0x81C2C92E);
+        Sha256Step<39>(v, w, 0x92722C85);
+        Sha256Step<40>(v, w, 0xA2BFE8A1);
+        Sha256Step<41>(v, w, 0xA81A664B);
+        Sha256Step<42>(v, w, 0xC24B8B70);
+        Sha256Step<43>(v, w, 0xC76C51A3);
+        Sha256Step<44>(v, w, 0xD192E819);
+        Sha256Step<45>(v, w, 0xD6990624);
+        Sha256Step<46>(v, w, 0xF40E3585);
+        Sha256Step<47>(v, w, 0x106AA070);
+        Sha256Step<48>(v, w, 0x19A4C116);
+        Sha256Step<49>(v, w, 0x1E376C08);
+        Sha256Step<50>(v, w, 0x2748774C);
+        Sha256Step<51>(v, w, 0x34B0BCB5);
+        Sha256Step<52>(v, w, 0x391C0CB3);
+        Sha256Step<53>(v, w, 0x4ED8AA4A);
+        Sha256Step<54>(v, w, 0x5B9CCA4F);
+        Sha256Step<55>(v, w, 0x682E6FF3);
+        Sha256Step<56>(v, w, 0x748F82EE);
+        Sha256Step<57>(v, w, 0x78A5636F);
+        Sha256Step<58>(v, w, 0x84C87814);
+        Sha256Step<59>(v, w, 0x8CC70208);
+        Sha256Step<60>(v, w, 0x90BEFFFA);
+        Sha256Step<61>(v, w, 0xA4506CEB);
+        Sha256Step<62>(v, w, 0xBEF9A3F7);
+        Sha256Step<63>(v, w, 0xC67178F2);
+        for (unsigned i = 0; i < 8; ++i) state[i] += v[i];
+    }
+    Wipe(v, sizeof v);
+    Wipe(w, sizeof w);
 }
 
-// Whole blocks at data into state, with the SHA extensions where the processor has them,
-// chosen on the first call.
-void Sha256Blocks(uint32_t state[8], const uint8_t* data, size_t blocks) {
+// The compression the engine uses: with the SHA extensions where the processor has them,
+// chosen on the first call; else the portable one above.
+void Sha256CompressBlocks(uint32_t (&state)[8], const uint8_t* data, size_t count) {
 #ifdef KORVADEX_HAVE_SHA_ACCELERATED
-    static const auto compress =
-        Cpu().sha && Cpu().sse41 ? Sha256CompressShaExt : Sha256CompressPortable;
-#else
-    const auto compress = Sha256CompressPortable;
+    static const bool accelerated = Cpu().sha && Cpu().sse41;
+    if (accelerated) return Sha256CompressShaExt(state, data, count);
 #endif
-    compress(state, data, blocks);
+    Sha256PortableBlocks(state, data, count);
 }
 
 // Pads the remaining r < 64 bytes at source into `tail`: the bytes, 0x80, zeros and the
@@ -168,13 +172,8 @@ void Sha256BuildTail(const uint8_t* source) {
 
 }  // namespace
 
-void Sha256CompressPortable(uint32_t state[8], const uint8_t* data, size_t blocks) {
-    for (; blocks != 0; --blocks, data += 64) {
-        PrefetchAhead(data);
-        Sha256Compress(state, data);
-    }
-    Wipe(Sha256Context.work, sizeof Sha256Context.work);
-    Wipe(Sha256Context.schedule, sizeof Sha256Context.schedule);
+void Sha256CompressPortable(uint32_t (&state)[8], const uint8_t* data, size_t blocks) {
+    Sha256PortableBlocks(state, data, blocks);
 }
 
 DigestResult Sha256Digest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
@@ -196,8 +195,11 @@ DigestResult Sha256DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, u
     // the tail once it is built.
     const uint8_t* source = data;
     for (;;) {
-        Sha256Blocks(ctx.state, source, ctx.remaining / 64);
-        source += ctx.remaining / 64 * 64;
+        const uint32_t blocks = ctx.remaining / 64;
+        CompressInStrips<64>(source, blocks, [&ctx](const uint8_t* p, size_t n) {
+            Sha256CompressBlocks(ctx.state, p, n);
+        });
+        source += blocks * 64;
         ctx.remaining %= 64;
         if (ctx.tailPending == 0) break;
         Sha256BuildTail(source);
@@ -208,8 +210,48 @@ DigestResult Sha256DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, u
 
     Wipe(ctx.tail, sizeof ctx.tail);
     Wipe(ctx.state, sizeof ctx.state);
+    // The steps keep their working variables and window to themselves; the context's are
+    // left zero, as after every call.
     Wipe(ctx.work, sizeof ctx.work);
     Wipe(ctx.schedule, sizeof ctx.schedule);
     ctx.messageLength = 0;  // tailPending and remaining are 0 already: the tail is whole blocks
     return DigestAddress(ctx.result);
+}
+
+namespace {
+
+struct Sha256StreamTraits {
+    using Context = Sha256StreamContextType;
+    static constexpr uint8_t kMarker = 0x80;
+    static constexpr size_t kTrailer = 8;
+    static constexpr size_t kLengthBytes = 8;
+    static constexpr bool kBigEndian = true;
+    static void Compress(Context& ctx, const uint8_t* data, size_t blocks) {
+        Sha256CompressBlocks(ctx.state, data, blocks);
+    }
+    // The digest is state in memory, each word most significant byte first.
+    static const uint8_t* StoreDigest(Context& ctx) {
+        uint8_t* digest = reinterpret_cast<uint8_t*>(ctx.state);
+        for (int i = 0; i < 8; ++i) StoreBe32(digest + 4 * i, ctx.state[i]);
+        return digest;
+    }
+};
+
+constexpr uint32_t kInitial[8] = {0x6A09E667, 0xBB67AE85, 0x3C6EF372, 0xA54FF53A,
+                                  0x510E527F, 0x9B05688C, 0x1F83D9AB, 0x5BE0CD19};
+
+}  // namespace
+
+void Sha256Init(Sha256StreamContextType& ctx) {
+    BlockSeed<Sha256StreamTraits>(ctx);
+    std::memcpy(ctx.state, kInitial, sizeof kInitial);
+}
+void Sha256Update(Sha256StreamContextType& ctx, const uint8_t* data, size_t length) {
+    BlockUpdate<Sha256StreamTraits>(ctx, data, length);
+}
+const uint8_t* Sha256Final(Sha256StreamContextType& ctx) {
+    const uint8_t* digest = BlockFinal<Sha256StreamTraits>(ctx);
+    // As the one-pass entry does, keep only the digest.
+    Wipe(ctx.block, sizeof ctx.block);
+    return digest;
 }

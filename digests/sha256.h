@@ -1,12 +1,14 @@
 // SHA-256 (FIPS 180-2): a 32-byte digest over 64-byte blocks.
 //
-// A one-pass engine with no streaming entries: Sha256DigestEx compresses the caller's
-// whole blocks in place, builds the padded tail (one or two blocks) in its own context,
-// writes the digest into `result` and zeroes every other field before it returns.
+// The one-shot entries are one pass: Sha256DigestEx compresses the caller's whole blocks in
+// place, builds the padded tail (one or two blocks) in its own context, writes the digest
+// into `result` and zeroes every other field before it returns.
+//
+// The streaming form runs over a context the caller owns, with the same compression: Init
+// loads the published initial value, Update takes the message in pieces, Final returns the
+// digest's address inside the context and leaves nothing else of the message there.
 #ifndef KORVADEX_DIGESTS_SHA256_H
 #define KORVADEX_DIGESTS_SHA256_H
-
-#include <cstddef>
 
 #include "digest_types.h"
 
@@ -26,6 +28,17 @@ struct Sha256ContextData {
 // Between calls every field but `result` is zero.
 extern Sha256ContextData Sha256Context;
 
+struct Sha256StreamContextType {
+    uint8_t block[64];
+    uint64_t byteCount;  // message bytes taken in
+    uint32_t blockFill;  // bytes pending in block
+    uint32_t state[8];   // H0..H7; the digest after Final
+};
+
+void Sha256Init(Sha256StreamContextType& ctx);
+void Sha256Update(Sha256StreamContextType& ctx, const uint8_t* data, size_t length);
+const uint8_t* Sha256Final(Sha256StreamContextType& ctx);
+
 // The DigestFn: Sha256DigestEx with the SHA-256 initial hash value.
 DigestResult Sha256Digest(const uint8_t* data, uint32_t length, uint32_t bits, uint32_t passes);
 
@@ -34,10 +47,9 @@ DigestResult Sha256DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, u
                             uint32_t h2, uint32_t h3, uint32_t h4, uint32_t h5, uint32_t h6,
                             uint32_t h7);
 
-// The portable compression of whole blocks at data into the chaining value state, with
-// `work` and `schedule` of the context as scratch (zero again on return): the engine's
-// fallback where the processor lacks the SHA extensions, and the tests' reference for the
-// accelerated path.  Not during a call of Sha256DigestEx.
-void Sha256CompressPortable(uint32_t state[8], const uint8_t* data, size_t blocks);
+// The portable compression of whole blocks at data into the chaining value state: the
+// engine's fallback where the processor lacks the SHA extensions, and the tests' reference
+// for the accelerated path.
+void Sha256CompressPortable(uint32_t (&state)[8], const uint8_t* data, size_t blocks);
 
 #endif

@@ -55,7 +55,7 @@ template <size_t... G>
 
 }  // namespace
 
-[[gnu::target("sha,sse4.1")]] void Sha256CompressShaExt(uint32_t state[8], const uint8_t* data,
+[[gnu::target("sha,sse4.1")]] void Sha256CompressShaExt(uint32_t (&state)[8], const uint8_t* data,
                                                         size_t blocks) {
     // Byte order within each word: most significant byte first.
     const __m128i wordOrder = _mm_set_epi64x(0x0C0D0E0F08090A0B, 0x0405060700010203);

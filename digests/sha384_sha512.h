@@ -1,13 +1,11 @@
 // SHA-384 and SHA-512 (FIPS 180-2): 48- and 64-byte digests over 128-byte blocks.
 //
 // Both engines follow the block-buffered pattern: Init, Update and Final over a context
-// whose `block` takes in every message byte before Transform compresses it.  They differ
-// only in the initial hash value, which <Alg>DigestEx stores after the resetting Init, and
+// whose `block` takes in the pieces of blocks split between Update calls and the padding.  They
+// differ only in the initial hash value, which <Alg>DigestEx stores after the resetting Init, and
 // in how many state words Final emits.  Each engine has a context of its own.
 #ifndef KORVADEX_DIGESTS_SHA384_SHA512_H
 #define KORVADEX_DIGESTS_SHA384_SHA512_H
-
-#include <cstddef>
 
 #include "digest_types.h"
 
@@ -16,7 +14,7 @@ constexpr SizeWord kSha512Size = MakeSizeWord(128, 64);
 
 struct Sha512ContextData {
     uint8_t block[128];  // pending bytes; every byte at or after blockFill is zero
-    uint64_t bitCount;   // message length in bits taken in since Init
+    uint64_t byteCount;  // message bytes taken in since Init
     uint32_t blockFill;  // bytes pending in block, 0..127 between calls
     uint64_t state[8];   // chaining value H0..H7; after Final the digest bytes
 };
@@ -36,7 +34,7 @@ DigestResult Sha512DigestEx(const uint8_t* data, uint32_t length, uint64_t h0, u
                             uint64_t h2, uint64_t h3, uint64_t h4, uint64_t h5, uint64_t h6,
                             uint64_t h7);
 
-// Clears bitCount, blockFill and block; leaves state to the caller.
+// Clears byteCount, blockFill and block; leaves state to the caller.
 void Sha384Init();
 void Sha512Init();
 
@@ -52,9 +50,17 @@ const uint8_t* Sha512Final();
 void Sha384Transform();
 void Sha512Transform();
 
-// The portable compression of whole blocks at data into the chaining value state (the
-// SSE2 one in 32-bit builds where the processor has SSE2): the engines' fallback where
-// the processor lacks AVX2, and the tests' reference for the accelerated paths.
-void Sha512CompressPortable(uint64_t state[8], const uint8_t* data, size_t blocks);
+// The same engines over a context the caller owns; Init loads the published initial value.
+void Sha384Init(Sha512ContextData& ctx);
+void Sha512Init(Sha512ContextData& ctx);
+void Sha384Update(Sha512ContextData& ctx, const uint8_t* data, size_t length);
+void Sha512Update(Sha512ContextData& ctx, const uint8_t* data, size_t length);
+const uint8_t* Sha384Final(Sha512ContextData& ctx);  // the digest, in ctx
+const uint8_t* Sha512Final(Sha512ContextData& ctx);
+
+// The portable compression of count blocks of data into state, shared by both engines (the
+// SSE2 one in 32-bit builds where the processor has SSE2): their fallback where the
+// processor lacks AVX2, and the tests' reference for the accelerated path.
+void Sha512CompressPortable(uint64_t (&state)[8], const uint8_t* data, size_t count);
 
 #endif

@@ -100,7 +100,7 @@ inline uint64_t BigSigma1(uint64_t x) {
 // (two in each of the first eight rounds of eight steps): the vector units form it while
 // the scalar ones run the steps, where the schedule formed whole before the steps made the
 // steps wait for it.
-[[gnu::target("avx2"), gnu::always_inline]] inline void Steps(uint64_t state[8],
+[[gnu::target("avx2"), gnu::always_inline]] inline void Steps(uint64_t (&state)[8],
                                                               const Schedule& current, unsigned j,
                                                               Schedule* next) {
     uint64_t a = state[0], b = state[1], c = state[2], d = state[3];
@@ -143,7 +143,7 @@ inline unsigned TakeGroup(const uint8_t* (&block)[4], const uint8_t* data, size_
 
 // Groups of four blocks; the schedule of each group is formed during the steps of the one
 // before (see Steps), the first one's before the steps.  Only the last group may be short.
-[[gnu::target("avx2"), gnu::always_inline]] inline void Compress(uint64_t state[8],
+[[gnu::target("avx2"), gnu::always_inline]] inline void Compress(uint64_t (&state)[8],
                                                                  const uint8_t* data,
                                                                  size_t blocks) {
     if (blocks == 0) return;
@@ -170,7 +170,7 @@ inline unsigned TakeGroup(const uint8_t* (&block)[4], const uint8_t* data, size_
 
 }  // namespace
 
-[[gnu::target("avx2,bmi2")]] void Sha512CompressAvx2(uint64_t state[8], const uint8_t* data,
+[[gnu::target("avx2,bmi2")]] void Sha512CompressAvx2(uint64_t (&state)[8], const uint8_t* data,
                                                      size_t blocks) {
     Compress(state, data, blocks);
 }

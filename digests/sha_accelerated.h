@@ -20,15 +20,15 @@
 #if defined(__i386__) || defined(__x86_64__)
 #define KORVADEX_HAVE_SHA_ACCELERATED 1
 
-void Sha1CompressShaExt(uint32_t state[5], const uint8_t* data, size_t blocks);
+void Sha1CompressShaExt(uint32_t (&state)[5], const uint8_t* data, size_t blocks);
 // SHA-0's schedule has no rotation; its rounds are SHA-1's.
-void Sha0CompressShaExt(uint32_t state[5], const uint8_t* data, size_t blocks);
-void Sha256CompressShaExt(uint32_t state[8], const uint8_t* data, size_t blocks);
+void Sha0CompressShaExt(uint32_t (&state)[5], const uint8_t* data, size_t blocks);
+void Sha256CompressShaExt(uint32_t (&state)[8], const uint8_t* data, size_t blocks);
 #endif
 
 #if defined(__x86_64__)
 #define KORVADEX_HAVE_SHA512_ACCELERATED 1
-void Sha512CompressAvx2(uint64_t state[8], const uint8_t* data, size_t blocks);
+void Sha512CompressAvx2(uint64_t (&state)[8], const uint8_t* data, size_t blocks);
 #endif
 
 #endif

@@ -105,8 +105,15 @@ void Scramble(uint32_t (&work)[16], uint32_t passes) {
 
 }  // namespace
 
-void SnefruTransform(const uint8_t* bytes, uint32_t n) {
-    SnefruContextType& c = SnefruContext;
+namespace {
+
+// Other output lengths would overrun words or divide by a zero block size, and more than
+// eight passes would read past the sixteen S-boxes.
+bool Accepted(uint32_t bits, uint32_t passes) {
+    return (bits == 128 || bits == 256) && passes >= 1 && passes <= 8;
+}
+
+void SnefruTransformAt(SnefruContextType& c, const uint8_t* bytes, uint32_t n) {
     const uint32_t dw = c.digestWords;
     for (uint32_t i = 0; i < n / 4; ++i) c.words[i] = LoadBe32(bytes + 4 * i);
     for (uint32_t i = 0; i < dw; ++i) c.work[i] = c.state[i];
@@ -115,8 +122,7 @@ void SnefruTransform(const uint8_t* bytes, uint32_t n) {
     for (uint32_t i = 0; i < dw; ++i) c.state[i] ^= c.work[15 - i];
 }
 
-void SnefruInit(uint32_t bits, uint32_t passes) {
-    SnefruContextType& c = SnefruContext;
+void SnefruReset(SnefruContextType& c, uint32_t bits, uint32_t passes) {
     c.blockSize = 64 - bits / 8;
     c.digestWords = bits / 32;
     c.passes = passes;
@@ -128,10 +134,12 @@ void SnefruInit(uint32_t bits, uint32_t passes) {
     std::memset(c.padding, 0, sizeof c.padding);
 }
 
-void SnefruUpdate(const uint8_t* data, uint32_t length) {
-    SnefruContextType& c = SnefruContext;
+}  // namespace
+
+void SnefruUpdate(SnefruContextType& c, const uint8_t* data, size_t length) {
     const uint32_t size = c.blockSize;
-    const uint32_t fill = c.byteCount % size;
+    // The fill from the whole 64-bit count: 2^32 is no multiple of 48.
+    const uint32_t fill = uint32_t(c.byteCount % size);
     const uint32_t space = size - fill;
     c.byteCount += length;
     if (length < space) {
@@ -139,31 +147,55 @@ void SnefruUpdate(const uint8_t* data, uint32_t length) {
         return;
     }
     std::memcpy(c.block + fill, data, space);
-    SnefruTransform(c.block, size);
-    uint32_t j = space;
-    for (; length - j >= size; j += size) SnefruTransform(data + j, size);
+    SnefruTransformAt(c, c.block, size);
+    size_t j = space;
+    for (; length - j >= size; j += size) SnefruTransformAt(c, data + j, size);
     if (length != j) std::memcpy(c.block, data + j, length - j);
 }
 
-void SnefruPad() {
-    SnefruContextType& c = SnefruContext;
-    const uint32_t fill = c.byteCount % c.blockSize;
+void SnefruPad(SnefruContextType& c) {
+    const uint32_t fill = uint32_t(c.byteCount % c.blockSize);
     c.padLength = fill != 0 ? (c.blockSize - fill) + c.blockSize : c.blockSize;
-    StoreBe64(c.padding + c.padLength - 8, uint64_t(c.byteCount) << 3);
+    StoreBe64(c.padding + c.padLength - 8, c.byteCount << 3);
 }
 
-const uint8_t* SnefruFinal() {
-    SnefruContextType& c = SnefruContext;
+const uint8_t* SnefruFinal(SnefruContextType& c) {
     for (uint32_t i = 0; i < c.digestWords; ++i) StoreBe32(c.result + 4 * i, c.state[i]);
     return c.result;
+}
+
+void SnefruTransform(const uint8_t* bytes, uint32_t n) {
+    SnefruTransformAt(SnefruContext, bytes, n);
+}
+void SnefruInit(uint32_t bits, uint32_t passes) {
+    SnefruReset(SnefruContext, bits, passes);
+}
+void SnefruUpdate(const uint8_t* data, uint32_t length) {
+    SnefruUpdate(SnefruContext, data, length);
+}
+void SnefruPad() {
+    SnefruPad(SnefruContext);
+}
+const uint8_t* SnefruFinal() {
+    return SnefruFinal(SnefruContext);
+}
+
+bool SnefruInit(SnefruContextType& ctx, uint32_t bits, uint32_t passes) {
+    if (!Accepted(bits, passes)) return false;
+    SnefruReset(ctx, bits, passes);
+    return true;
+}
+
+const uint8_t* SnefruFinish(SnefruContextType& ctx) {
+    SnefruPad(ctx);
+    SnefruUpdate(ctx, ctx.padding, ctx.padLength);
+    return SnefruFinal(ctx);
 }
 
 DigestResult SnefruDigestEx(const uint8_t* data, uint32_t length, uint32_t bits, uint32_t passes,
                             uint32_t h0, uint32_t h1, uint32_t h2, uint32_t h3, uint32_t h4,
                             uint32_t h5, uint32_t h6, uint32_t h7) {
-    // Other output lengths would overrun words or divide by a zero block size, and more
-    // than eight passes would read past the sixteen S-boxes.
-    if ((bits != 128 && bits != 256) || passes < 1 || passes > 8) return 0;
+    if (!Accepted(bits, passes)) return 0;
     SnefruInit(bits, passes);
     SnefruContextType& c = SnefruContext;
     const uint32_t h[8] = {h0, h1, h2, h3, h4, h5, h6, h7};

@@ -30,8 +30,8 @@ struct SnefruContextType {
     uint32_t blockSize;    // message bytes per block: 48 or 32
     uint32_t digestWords;  // 4 or 8
     uint32_t passes;       // 1..8
-    uint32_t byteCount;    // message bytes taken in, modulo 2^32; the fill of block
-                           // is byteCount modulo blockSize
+    uint64_t byteCount;    // message bytes taken in; the fill of block is byteCount
+                           // modulo blockSize
     uint8_t result[32];    // the digest: digestWords words, most significant byte first
 };
 
@@ -52,5 +52,14 @@ void SnefruPad();
 const uint8_t* SnefruFinal();
 // Compresses n = blockSize message bytes into state.
 void SnefruTransform(const uint8_t* bytes, uint32_t n);
+
+// The same engine over a context the caller owns.  Init returns false for the bits and
+// passes SnefruDigest refuses; Finish pads, takes in the padding and returns the digest,
+// in ctx, as SnefruDigestEx does after its Update.
+bool SnefruInit(SnefruContextType& ctx, uint32_t bits, uint32_t passes);
+void SnefruUpdate(SnefruContextType& ctx, const uint8_t* data, size_t length);
+void SnefruPad(SnefruContextType& ctx);
+const uint8_t* SnefruFinal(SnefruContextType& ctx);
+const uint8_t* SnefruFinish(SnefruContextType& ctx);
 
 #endif

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "block_engine.h"
 #include "byte_order.h"
 #include "digest_tables.h"
 
@@ -71,6 +72,45 @@ inline void KeySchedule(uint64_t* x) {
     x[7] -= x[6] ^ 0x0123456789ABCDEF;
 }
 
+// The compression of count blocks of data into state.
+void TigerCompressBlocks(uint64_t (&state)[3], const uint8_t* data, size_t count) {
+    for (; count != 0; --count, data += 64) {
+        uint64_t x[8];
+        for (int i = 0; i < 8; ++i) x[i] = LoadLe64(data + 8 * i);
+        uint64_t a = state[0];
+        uint64_t b = state[1];
+        uint64_t c = state[2];
+
+        Pass<5>(a, b, c, x);
+        KeySchedule(x);
+        Pass<7>(c, a, b, x);
+        KeySchedule(x);
+        Pass<9>(b, c, a, x);
+
+        state[0] ^= a;
+        state[1] = b - state[1];
+        state[2] += c;
+    }
+}
+
+struct TigerTraits {
+    using Context = TigerContextData;
+    static constexpr uint8_t kMarker = 0x01;
+    static constexpr size_t kTrailer = 8;
+    static constexpr size_t kLengthBytes = 8;
+    static constexpr bool kBigEndian = false;
+    static void Compress(Context& ctx, const uint8_t* data, size_t blocks) {
+        TigerCompressBlocks(ctx.state, data, blocks);
+    }
+    // The digest is a, b, c, each least significant byte first: rewrite each word as its
+    // own little-endian image (nothing to do on a little-endian host).
+    static const uint8_t* StoreDigest(Context& ctx) {
+        uint8_t* digest = reinterpret_cast<uint8_t*>(ctx.state);
+        for (int i = 0; i < 3; ++i) StoreLe64(digest + 8 * i, ctx.state[i]);
+        return digest;
+    }
+};
+
 }  // namespace
 
 DigestResult TigerDigest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
@@ -88,59 +128,27 @@ DigestResult TigerDigestEx(const uint8_t* data, uint32_t length, uint64_t a, uin
 }
 
 void TigerInit() {
-    TigerContext.byteCount = 0;
-    TigerContext.blockFill = 0;
-    std::memset(TigerContext.block, 0, sizeof TigerContext.block);
+    BlockSeed<TigerTraits>(TigerContext);
 }
-
 void TigerUpdate(const uint8_t* data, uint32_t length) {
-    TigerContext.byteCount += length;
-    while (length != 0) {
-        uint32_t room = 64 - TigerContext.blockFill;
-        if (room > length) {
-            std::memcpy(TigerContext.block + TigerContext.blockFill, data, length);
-            TigerContext.blockFill += length;
-            return;
-        }
-        std::memcpy(TigerContext.block + TigerContext.blockFill, data, room);
-        data += room;
-        length -= room;
-        TigerTransform();
-        TigerContext.blockFill = 0;
-        std::memset(TigerContext.block, 0, sizeof TigerContext.block);
-    }
+    TigerUpdate(TigerContext, data, length);
 }
-
 const uint8_t* TigerFinal() {
-    TigerContext.block[TigerContext.blockFill] = 0x01;
-    if (TigerContext.blockFill >= 56) {
-        TigerTransform();
-        TigerContext.blockFill = 0;
-        std::memset(TigerContext.block, 0, sizeof TigerContext.block);
-    }
-    StoreLe64(TigerContext.block + 56, uint64_t(TigerContext.byteCount) << 3);
-    TigerTransform();
-    // The digest is a, b, c, each least significant byte first: rewrite each word as its
-    // own little-endian image (nothing to do on a little-endian host).
-    uint8_t* digest = reinterpret_cast<uint8_t*>(TigerContext.state);
-    for (int i = 0; i < 3; ++i) StoreLe64(digest + 8 * i, TigerContext.state[i]);
-    return digest;
+    return TigerFinal(TigerContext);
+}
+void TigerTransform() {
+    BlockTransform<TigerTraits>(TigerContext);
 }
 
-void TigerTransform() {
-    uint64_t x[8];
-    for (int i = 0; i < 8; ++i) x[i] = LoadLe64(TigerContext.block + 8 * i);
-    uint64_t a = TigerContext.state[0];
-    uint64_t b = TigerContext.state[1];
-    uint64_t c = TigerContext.state[2];
-
-    Pass<5>(a, b, c, x);
-    KeySchedule(x);
-    Pass<7>(c, a, b, x);
-    KeySchedule(x);
-    Pass<9>(b, c, a, x);
-
-    TigerContext.state[0] ^= a;
-    TigerContext.state[1] = b - TigerContext.state[1];
-    TigerContext.state[2] += c;
+void TigerInit(TigerContextData& ctx) {
+    BlockSeed<TigerTraits>(ctx);
+    ctx.state[0] = kTigerInitialA;
+    ctx.state[1] = kTigerInitialB;
+    ctx.state[2] = kTigerInitialC;
+}
+void TigerUpdate(TigerContextData& ctx, const uint8_t* data, size_t length) {
+    BlockUpdate<TigerTraits>(ctx, data, length);
+}
+const uint8_t* TigerFinal(TigerContextData& ctx) {
+    return BlockFinal<TigerTraits>(ctx);
 }

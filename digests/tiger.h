@@ -19,7 +19,7 @@ constexpr uint64_t kTigerInitialC = 0xF096A5B4C3B2E187;
 
 struct TigerContextData {
     uint8_t block[64];   // pending message bytes; zero from blockFill on
-    uint32_t byteCount;  // message bytes taken in, modulo 2^32
+    uint64_t byteCount;  // message bytes taken in
     uint32_t blockFill;  // bytes pending in block, 0 to 63 between calls
     uint64_t state[3];   // chaining words a, b, c; after Final the 24 digest bytes
 };
@@ -33,5 +33,10 @@ void TigerInit();
 void TigerUpdate(const uint8_t* data, uint32_t length);
 const uint8_t* TigerFinal();
 void TigerTransform();
+
+// The same engine over a context the caller owns; Init loads the published initial value.
+void TigerInit(TigerContextData& ctx);
+void TigerUpdate(TigerContextData& ctx, const uint8_t* data, size_t length);
+const uint8_t* TigerFinal(TigerContextData& ctx);  // the digest, in ctx
 
 #endif

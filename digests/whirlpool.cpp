@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "block_engine.h"
 #include "byte_order.h"
 #include "digest_tables.h"
 
@@ -47,6 +48,50 @@ inline void RhoKeyed(const uint64_t* w, const uint64_t* key, uint64_t* out) {
     out[7] = RhoRow(w, 7) ^ key[7];
 }
 
+// The block cipher W keyed by H, in Miyaguchi-Preneel mode: H' = W_H(m) ^ m ^ H.
+//
+// The ten round keys are made first, then the ten rounds of the state: each half then
+// holds eight rows live rather than sixteen, which the compiler's fifteen registers could
+// not keep (a tenth faster than the two side by side).  The state goes back and forth
+// between s and t instead of being copied.
+void WhirlpoolCompressBlocks(uint64_t (&state)[8], const uint64_t (&roundConstants)[10],
+                             const uint8_t* data, size_t count) {
+    for (; count != 0; --count, data += 64) {
+        uint64_t m[8], k[10][8], s[8], t[8];
+        Rho(state, k[0]);
+        k[0][0] ^= roundConstants[0];
+        for (int r = 1; r < 10; ++r) {
+            Rho(k[r - 1], k[r]);
+            k[r][0] ^= roundConstants[r];
+        }
+        for (int i = 0; i < 8; ++i) {
+            m[i] = LoadBe64(data + 8 * i);
+            s[i] = m[i] ^ state[i];
+        }
+        for (int r = 0; r < 10; r += 2) {
+            RhoKeyed(s, k[r], t);
+            RhoKeyed(t, k[r + 1], s);
+        }
+        for (int i = 0; i < 8; ++i) state[i] ^= s[i] ^ m[i];
+    }
+}
+
+struct WhirlpoolTraits {
+    using Context = WhirlpoolContextData;
+    static constexpr uint8_t kMarker = 0x80;
+    static constexpr size_t kTrailer = 32;
+    static constexpr size_t kLengthBytes = 32;
+    static constexpr bool kBigEndian = true;
+    static void Compress(Context& ctx, const uint8_t* data, size_t blocks) {
+        WhirlpoolCompressBlocks(ctx.state, ctx.roundConstants, data, blocks);
+    }
+    static const uint8_t* StoreDigest(Context& ctx) {
+        uint8_t* digest = reinterpret_cast<uint8_t*>(ctx.state);
+        for (int i = 0; i < 8; ++i) StoreBe64(digest + 8 * i, ctx.state[i]);
+        return digest;
+    }
+};
+
 }  // namespace
 
 DigestResult WhirlpoolDigest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
@@ -66,72 +111,27 @@ DigestResult WhirlpoolDigestEx(const uint8_t* data, uint32_t length, uint64_t rc
 }
 
 void WhirlpoolInit() {
-    WhirlpoolContext.byteCount = 0;
-    WhirlpoolContext.blockFill = 0;
+    BlockSeed<WhirlpoolTraits>(WhirlpoolContext);
     std::memset(WhirlpoolContext.state, 0, sizeof WhirlpoolContext.state);
-    std::memset(WhirlpoolContext.block, 0, sizeof WhirlpoolContext.block);
 }
-
 void WhirlpoolUpdate(const uint8_t* data, uint32_t length) {
-    WhirlpoolContext.byteCount += length;
-    while (length != 0) {
-        uint32_t room = 64 - WhirlpoolContext.blockFill;
-        if (room > length) {
-            std::memcpy(WhirlpoolContext.block + WhirlpoolContext.blockFill, data, length);
-            WhirlpoolContext.blockFill += length;
-            return;
-        }
-        if (room == 64) {
-            std::memcpy(WhirlpoolContext.block, data, 64);
-        } else {
-            std::memcpy(WhirlpoolContext.block + WhirlpoolContext.blockFill, data, room);
-        }
-        data += room;
-        length -= room;
-        WhirlpoolTransform();
-        WhirlpoolContext.blockFill = 0;
-        std::memset(WhirlpoolContext.block, 0, sizeof WhirlpoolContext.block);
-    }
+    WhirlpoolUpdate(WhirlpoolContext, data, length);
 }
-
 const uint8_t* WhirlpoolFinal() {
-    WhirlpoolContext.block[WhirlpoolContext.blockFill] = 0x80;
-    // The length field is the last 32 bytes of the block: 32 or more pending bytes leave
-    // no room for it.
-    if (WhirlpoolContext.blockFill >= 32) {
-        WhirlpoolTransform();
-        WhirlpoolContext.blockFill = 0;
-        std::memset(WhirlpoolContext.block, 0, sizeof WhirlpoolContext.block);
-    }
-    // Of the 256-bit length only the low 64 bits can be non-zero.
-    StoreBe64(WhirlpoolContext.block + 56, uint64_t(WhirlpoolContext.byteCount) << 3);
-    WhirlpoolTransform();
-    uint8_t* digest = reinterpret_cast<uint8_t*>(WhirlpoolContext.state);
-    for (int i = 0; i < 8; ++i) StoreBe64(digest + 8 * i, WhirlpoolContext.state[i]);
-    return digest;
+    return WhirlpoolFinal(WhirlpoolContext);
+}
+void WhirlpoolTransform() {
+    BlockTransform<WhirlpoolTraits>(WhirlpoolContext);
 }
 
-// The block cipher W keyed by H, in Miyaguchi-Preneel mode: H' = W_H(m) ^ m ^ H.
-//
-// The ten round keys are made first, then the ten rounds of the state: each half then
-// holds eight rows live rather than sixteen, which the compiler's fifteen registers could
-// not keep (a tenth faster than the two side by side).  The state goes back and forth
-// between s and t instead of being copied.
-void WhirlpoolTransform() {
-    uint64_t m[8], k[10][8], s[8], t[8];
-    Rho(WhirlpoolContext.state, k[0]);
-    k[0][0] ^= WhirlpoolContext.roundConstants[0];
-    for (int r = 1; r < 10; ++r) {
-        Rho(k[r - 1], k[r]);
-        k[r][0] ^= WhirlpoolContext.roundConstants[r];
-    }
-    for (int i = 0; i < 8; ++i) {
-        m[i] = LoadBe64(WhirlpoolContext.block + 8 * i);
-        s[i] = m[i] ^ WhirlpoolContext.state[i];
-    }
-    for (int r = 0; r < 10; r += 2) {
-        RhoKeyed(s, k[r], t);
-        RhoKeyed(t, k[r + 1], s);
-    }
-    for (int i = 0; i < 8; ++i) WhirlpoolContext.state[i] ^= s[i] ^ m[i];
+void WhirlpoolInit(WhirlpoolContextData& ctx) {
+    BlockSeed<WhirlpoolTraits>(ctx);
+    std::memset(ctx.state, 0, sizeof ctx.state);
+    std::memcpy(ctx.roundConstants, kWhirlpoolRoundConstants, sizeof ctx.roundConstants);
+}
+void WhirlpoolUpdate(WhirlpoolContextData& ctx, const uint8_t* data, size_t length) {
+    BlockUpdate<WhirlpoolTraits>(ctx, data, length);
+}
+const uint8_t* WhirlpoolFinal(WhirlpoolContextData& ctx) {
+    return BlockFinal<WhirlpoolTraits>(ctx);
 }

@@ -18,7 +18,7 @@ constexpr SizeWord kWhirlpoolSize = MakeSizeWord(64, 64);
 struct WhirlpoolContextData {
     uint64_t roundConstants[10];  // rounds 1 to 10
     uint8_t block[64];            // pending message bytes; zero from blockFill on
-    uint32_t byteCount;           // message bytes taken in, modulo 2^32
+    uint64_t byteCount;           // message bytes taken in
     uint32_t blockFill;           // bytes pending in block, 0 to 63 between calls
     uint64_t state[8];            // hash value H; after Final the 64 digest bytes
 };
@@ -33,5 +33,10 @@ void WhirlpoolInit();
 void WhirlpoolUpdate(const uint8_t* data, uint32_t length);
 const uint8_t* WhirlpoolFinal();
 void WhirlpoolTransform();
+
+// The same engine over a context the caller owns; Init loads the published round constants.
+void WhirlpoolInit(WhirlpoolContextData& ctx);
+void WhirlpoolUpdate(WhirlpoolContextData& ctx, const uint8_t* data, size_t length);
+const uint8_t* WhirlpoolFinal(WhirlpoolContextData& ctx);  // the digest, in ctx
 
 #endif

@@ -21,10 +21,10 @@
 namespace {
 
 // Every compression over one state type: up to eight words, 32-bit ones in the low halves.
-using Compression = void (*)(uint64_t state[8], const uint8_t* data, size_t blocks);
+using Compression = void (*)(uint64_t (&state)[8], const uint8_t* data, size_t blocks);
 
-template <size_t N, void (*F)(uint32_t*, const uint8_t*, size_t)>
-void Words32(uint64_t state[8], const uint8_t* data, size_t blocks) {
+template <size_t N, auto F>
+void Words32(uint64_t (&state)[8], const uint8_t* data, size_t blocks) {
     uint32_t words[N];
     for (size_t i = 0; i < N; ++i) words[i] = uint32_t(state[i]);
     F(words, data, blocks);

@@ -31,7 +31,7 @@ struct Engine {
     size_t contextSize;
     const uint32_t* state;
     const uint8_t* block;
-    uint32_t* byteCount;
+    uint64_t* byteCount;
     const uint32_t* blockFill;
 };
 
@@ -210,7 +210,8 @@ TEST(Ripemd, LengthFieldTakesTheHighWord) {
     const std::vector<uint8_t> tail = Bytes("xyz");
     for (const Engine& e : kEngines) {
         SCOPED_TRACE(e.name);
-        for (uint32_t count : {(1u << 29) + 3, 0xFFFFFFC3u}) {
+        for (uint64_t count :
+             {uint64_t(1u << 29) + 3, uint64_t(0xFFFFFFC3u), (uint64_t(1) << 32) + 0x43}) {
             SCOPED_TRACE(count);
             e.init();
             e.update(tail.data(), 3);
@@ -220,7 +221,7 @@ TEST(Ripemd, LengthFieldTakesTheHighWord) {
             std::vector<uint8_t> last(64, 0);
             std::memcpy(last.data(), tail.data(), 3);
             last[3] = 0x80;
-            const uint64_t bits = uint64_t(count) * 8;
+            const uint64_t bits = count * 8;
             for (int k = 0; k < 8; ++k) last[56 + k] = uint8_t(bits >> (8 * k));
             e.init();
             e.update(last.data(), 64);

@@ -159,12 +159,12 @@ TEST(Sha384Sha512, PiecesGiveTheOneShotDigest) {
     }
 }
 
-// The bit count is 64 bits wide: (2^29 - 1) bytes and one more make 2^32 bits.
+// The count is 64 bits wide: (2^32 - 1) bytes and one more make 2^32 bytes.
 TEST(Sha384Sha512, BitCountCarriesIntoItsHighHalf) {
     Sha512Init();
-    Sha512Context.bitCount = (uint64_t(1) << 32) - 8;
+    Sha512Context.byteCount = (uint64_t(1) << 32) - 1;
     Sha512Update(reinterpret_cast<const uint8_t*>("a"), 1);
-    EXPECT_EQ(Sha512Context.bitCount, uint64_t(1) << 32);
+    EXPECT_EQ(Sha512Context.byteCount, uint64_t(1) << 32);
 }
 
 #if defined(__x86_64__) && defined(KORVADEX_HAVE_SHA512_SSE2)
