@@ -6,8 +6,6 @@
 
 #include <utility>
 
-#include "byte_order.h"
-
 // Only the functions below are built for the SHA extensions (with SSE4.1), each by its own
 // target attribute: the rest of the build keeps its baseline instruction set, and nothing
 // here runs unless the caller has checked the processor.
@@ -70,7 +68,6 @@ template <bool Sha0>
         _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
     __m128i e0 = _mm_set_epi32(int(state[4]), 0, 0, 0);
     for (; blocks != 0; --blocks, data += 64) {
-        PrefetchAhead(data);
         const __m128i abcdSaved = abcd, eSaved = e0;
         __m128i m[4];
         for (int i = 0; i < 4; ++i) {

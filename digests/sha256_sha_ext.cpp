@@ -6,8 +6,6 @@
 
 #include <utility>
 
-#include "byte_order.h"
-
 // Only the functions below are built for the SHA extensions (with SSE4.1), each by its own
 // target attribute: the rest of the build keeps its baseline instruction set, and nothing
 // here runs unless the caller has checked the processor.
@@ -66,7 +64,6 @@ template <size_t... G>
     __m128i abef = _mm_alignr_epi8(badc, hgfe, 8);     // f e b a
     __m128i cdgh = _mm_blend_epi16(hgfe, badc, 0xF0);  // h g d c
     for (; blocks != 0; --blocks, data += 64) {
-        PrefetchAhead(data);
         const __m128i abefSaved = abef, cdghSaved = cdgh;
         __m128i m[4];
         for (int i = 0; i < 4; ++i) {

@@ -153,7 +153,6 @@ inline unsigned TakeGroup(const uint8_t* (&block)[4], const uint8_t* data, size_
     StartSchedule(schedules[0], group);
     for (unsigned t = 16; t < 80; ++t) ScheduleWord(schedules[0], t);
     for (unsigned current = 0;; current ^= 1) {
-        for (unsigned i = 0; i < 128 * n; i += 64) PrefetchAhead(data + i);
         const unsigned count = n;
         data += 128 * count;
         blocks -= count;
