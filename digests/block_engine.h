@@ -27,10 +27,10 @@
 
 #include "byte_order.h"
 
-// Whole blocks of the caller's data are compressed where they lie, a strip at a time, with
-// the prefetch hint given for the strip the compression reaches next: one place decides how
-// blocks are taken, for every engine built on this pattern.  Only the pieces of a block split
-// across Update calls, and the padding, go through the context's block.
+// Whole blocks of the caller's data are compressed where they lie, a strip at a time; before
+// each strip the prefetch hint goes out for every line kPrefetchDistance past the strip's
+// lines.  One place decides how blocks are taken, for every engine built on this pattern.  Only the
+// pieces of a block split across Update calls, and the padding, go through the context's block.
 constexpr size_t kStripBytes = 1024;
 
 // Compresses blocks whole blocks of kBlock bytes from data through compress(p, n), n blocks

@@ -79,16 +79,6 @@ inline void PrefetchAhead(const void* p) {
 #endif
 }
 
-// Copies the next N bytes of source into block and moves source past them, with the
-// prefetch hint for each 64-byte line: how the block engines take a whole block of the
-// caller's data into their context.
-template <size_t N>
-inline void TakeBlock(uint8_t (&block)[N], const uint8_t*& source) {
-    for (size_t i = 0; i < N; i += 64) PrefetchAhead(source + i);
-    std::memcpy(block, source, N);
-    source += N;
-}
-
 // Zeroes n bytes; the empty asm statement tells the compiler that the zeros are read,
 // so that wiping working state survives optimisation.
 inline void Wipe(void* p, size_t n) {

@@ -44,8 +44,6 @@ const uint8_t* HavalFinal();
 // Compresses block into state with the compression function of the pass count:
 // HavalTransform3 for 3 passes, HavalTransform4 for 4, HavalTransform5 otherwise.
 void HavalTransform();
-// Update's loop over whole blocks: count times, copies the next 128 bytes of source into
-// block, compresses it as HavalTransform does and clears block.
 void HavalTransform3();
 void HavalTransform4();
 void HavalTransform5();

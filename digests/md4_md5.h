@@ -3,9 +3,10 @@
 //
 // The entries without a context work on the engine's one static context; the overloads
 // taking a context work on the caller's, so any number of messages can be hashed side by
-// side.  Every byte passes through block; a block is
-// compressed as soon as it is complete, so blockFill stays below 64 between calls, and
-// every byte of block at or after blockFill is zero.  Final leaves the digest in state
+// side.  Whole blocks are compressed where they lie, the pieces of a block split between
+// Update calls are gathered in block; a block is compressed as soon as it is complete, so
+// blockFill stays below 64 between calls, and every byte of block at or after blockFill is
+// zero.  Final leaves the digest in state
 // (A, B, C, D, each word least significant byte first) and returns its address: the
 // result stays valid until the next call of any entry of the same engine.
 //

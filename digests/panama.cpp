@@ -64,13 +64,17 @@ inline void Iterate(uint32_t (&a)[17], uint32_t (&m)[17], uint32_t (*buffer)[8],
 
 // n iterations, pushing blocks of 32 bytes from data (kPush) or pulling (data unused).
 // The state and the scratch live in local variables for the run, where the compiler can
-// keep them in registers; the context gets them back at the end.
+// keep them in registers, and so does the buffer, which on the stack is addressed without a
+// register for the context's address; the context gets them back at the end, and the
+// copy of the buffer is wiped.
 template <bool kPush>
 [[gnu::always_inline]] inline void Run(PanamaContextType& c, const uint8_t* data, size_t n) {
     if (n == 0) return;
     uint32_t a[17], m[17];
     std::memcpy(a, c.state, sizeof a);
     uint32_t tap = c.tap, nextTap = c.nextTap;
+    uint32_t buffer[32][8];
+    std::memcpy(buffer, c.buffer, sizeof buffer);
     for (; n != 0; --n) {
         uint32_t p[8];
         if (kPush) {
@@ -78,10 +82,12 @@ template <bool kPush>
             for (int i = 0; i < 8; ++i) p[i] = LoadLe32(data + 4 * i);
             data += 32;
         }
-        Iterate<kPush>(a, m, c.buffer, tap, nextTap, p);
+        Iterate<kPush>(a, m, buffer, tap, nextTap, p);
     }
     std::memcpy(c.state, a, sizeof a);
     std::memcpy(c.mix, m, sizeof m);
+    std::memcpy(c.buffer, buffer, sizeof buffer);
+    Wipe(buffer, sizeof buffer);
     c.tap = tap;
     c.nextTap = nextTap;
 }

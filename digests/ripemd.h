@@ -33,7 +33,7 @@ constexpr SizeWord kRipemd320Size = MakeSizeWord(64, 40);
 
 // The fields of each context.  Between calls every byte of block at or after blockFill
 // is zero, and blockFill is below 64.  byteCount counts the bytes given to Update since
-// seeding, modulo 2^32.
+// seeding.
 struct Ripemd128ContextType {
     uint8_t block[64];
     uint64_t byteCount;

@@ -2,7 +2,7 @@
 // big-endian message words and bit length.  The two differ only in the one-bit rotation
 // of SHA-1's message schedule, but the engines are built differently:
 //
-// - SHA-1 buffers every byte in block (Init, Update, Final, Transform).  Sha1Init leaves
+// - SHA-1 is block-buffered (Init, Update, Final, Transform).  Sha1Init leaves
 //   state alone; Sha1DigestEx sets it, and a caller that streams sets it after Init.
 //   Final turns state in place into the digest and returns its address.
 // - SHA-0 is one pass over the caller's buffer: whole blocks are compressed where they

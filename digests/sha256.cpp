@@ -196,7 +196,7 @@ DigestResult Sha256DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, u
     const uint8_t* source = data;
     for (;;) {
         const uint32_t blocks = ctx.remaining / 64;
-        CompressInStrips<64>(source, blocks, [&ctx](const uint8_t* p, size_t n) {
+        CompressInStrips<64>(source, blocks, [&](const uint8_t* p, size_t n) {
             Sha256CompressBlocks(ctx.state, p, n);
         });
         source += blocks * 64;

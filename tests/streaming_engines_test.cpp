@@ -138,6 +138,26 @@ TEST(StreamingEngines, InterleavedComputationsKeepApart) {
     }
 }
 
+// All fifteen HAVAL lines side by side, each chunk handed to every one in turn.
+TEST(StreamingEngines, FifteenHavalLinesTakeTheSameChunks) {
+    const std::vector<uint8_t> data = RandomBytes(5000, 8);
+    std::vector<std::unique_ptr<StreamContext>> lines;
+    for (uint32_t bits = 128; bits <= 256; bits += 32)
+        for (uint32_t passes = 3; passes <= 5; ++passes) {
+            lines.push_back(std::make_unique<StreamContext>(kHavalStream));
+            ASSERT_TRUE(lines.back()->Init(bits, passes));
+        }
+    for (size_t at = 0; at < data.size(); at += 333)
+        for (auto& line : lines)
+            line->Update(data.data() + at, std::min<size_t>(333, data.size() - at));
+    size_t i = 0;
+    for (uint32_t bits = 128; bits <= 256; bits += 32)
+        for (uint32_t passes = 3; passes <= 5; ++passes, ++i)
+            EXPECT_EQ(lines[i]->Final(MakeSizeWord(128, bits / 8)),
+                      DigestHex(HavalDigest, MakeSizeWord(128, bits / 8), data, bits, passes))
+                << bits << " " << passes;
+}
+
 // 2^32 + 4099 zero bytes, in pieces that do not divide 2^32, against values computed by
 // Python's hashlib and zlib.
 TEST(StreamingEngines, StreamsPastFourGiB) {
