@@ -10,11 +10,14 @@
 #include <vector>
 
 #include "cpu_features.h"
+#include "digest_tables.h"
 #include "sha0_sha1.h"
 #include "sha256.h"
 #include "sha384_sha512.h"
 #include "sha_accelerated.h"
 #include "test_support.h"
+#include "whirlpool.h"
+#include "whirlpool_gfni.h"
 
 #ifdef KORVADEX_HAVE_SHA_ACCELERATED
 
@@ -57,6 +60,28 @@ std::string StreamSha1(const uint8_t* data, size_t length, const std::vector<siz
     std::memcpy(Sha1Context.state, h, sizeof h);
     Feed(data, length, pieces, [](const uint8_t* p, size_t n) { Sha1Update(p, uint32_t(n)); });
     return Hex(Sha1Final(), 20);
+}
+
+// Whirlpool's compressions with its published round constants.
+template <auto F>
+void WithRoundConstants(uint64_t (&state)[8], const uint8_t* data, size_t blocks) {
+    uint64_t rc[10];
+    std::memcpy(rc, kWhirlpoolRoundConstants, sizeof rc);
+    F(state, rc, data, blocks);
+}
+
+const char* WithoutGfni() {
+    const CpuFeatures& cpu = DetectedCpu();
+    return cpu.avx512 && cpu.avx512vbmi && cpu.gfni ? nullptr
+                                                    : "the processor lacks AVX-512 VBMI or GFNI";
+}
+
+std::string StreamWhirlpool(const uint8_t* data, size_t length, const std::vector<size_t>& pieces) {
+    WhirlpoolInit();
+    std::memcpy(WhirlpoolContext.roundConstants, kWhirlpoolRoundConstants,
+                sizeof WhirlpoolContext.roundConstants);
+    Feed(data, length, pieces, [](const uint8_t* p, size_t n) { WhirlpoolUpdate(p, uint32_t(n)); });
+    return Hex(WhirlpoolFinal(), 64);
 }
 
 // SHA-0 and SHA-256 stream over contexts of their own.
@@ -106,8 +131,9 @@ struct Path {
     const char* (*missing)();  // why the processor cannot run it, or nullptr
     Compression accelerated;
     Compression portable;
-    size_t block;      // bytes
-    size_t wordBytes;  // 4 or 8
+    size_t block;        // bytes
+    size_t lengthBytes;  // the width of the length field at the end of the padding
+    size_t wordBytes;    // 4 or 8
     size_t digestBytes;
     uint64_t initial[8];
     DigestFn digest;  // the engine, which dispatches
@@ -121,6 +147,7 @@ const Path kPaths[] = {
      Words32<5, Sha1CompressShaExt>,
      Words32<5, Sha1CompressPortable>,
      64,
+     8,
      4,
      20,
      {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0},
@@ -132,6 +159,7 @@ const Path kPaths[] = {
      Words32<5, Sha0CompressShaExt>,
      Words32<5, Sha0CompressPortable>,
      64,
+     8,
      4,
      20,
      {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0},
@@ -143,6 +171,7 @@ const Path kPaths[] = {
      Words32<8, Sha256CompressShaExt>,
      Words32<8, Sha256CompressPortable>,
      64,
+     8,
      4,
      32,
      {0x6A09E667, 0xBB67AE85, 0x3C6EF372, 0xA54FF53A, 0x510E527F, 0x9B05688C, 0x1F83D9AB,
@@ -156,6 +185,7 @@ const Path kPaths[] = {
      Sha512CompressAvx2,
      Sha512CompressPortable,
      128,
+     16,
      8,
      64,
      {kSha512Initial[0], kSha512Initial[1], kSha512Initial[2], kSha512Initial[3], kSha512Initial[4],
@@ -168,6 +198,7 @@ const Path kPaths[] = {
      Sha512CompressAvx2,
      Sha512CompressPortable,
      128,
+     16,
      8,
      48,
      {kSha384Initial[0], kSha384Initial[1], kSha384Initial[2], kSha384Initial[3], kSha384Initial[4],
@@ -176,16 +207,29 @@ const Path kPaths[] = {
      kSha384Size,
      StreamSha384},
 #endif
+#ifdef KORVADEX_HAVE_WHIRLPOOL_GFNI
+    {"Whirlpool, GFNI",
+     WithoutGfni,
+     WithRoundConstants<WhirlpoolCompressGfni>,
+     WithRoundConstants<WhirlpoolCompressPortable>,
+     64,
+     32,
+     8,
+     64,
+     {},
+     WhirlpoolDigest,
+     kWhirlpoolSize,
+     StreamWhirlpool},
+#endif
 };
 
 void PrintTo(const Path& path, std::ostream* out) {
     *out << path.name;
 }
 
-// The message padded as the SHA family pads: 0x80, zeros, the bit length most significant
-// byte first in the last 8 bytes of a whole number of blocks.
-std::vector<uint8_t> Padded(const uint8_t* data, size_t length, size_t block) {
-    const size_t lengthField = block / 8;  // 8 or 16 bytes
+// The message padded as the SHA family and Whirlpool pad: 0x80, zeros, the bit length most
+// significant byte first in a field of lengthField bytes that ends a whole number of blocks.
+std::vector<uint8_t> Padded(const uint8_t* data, size_t length, size_t block, size_t lengthField) {
     std::vector<uint8_t> padded(data, data + length);
     padded.push_back(0x80);
     while (padded.size() % block != block - lengthField) padded.push_back(0);
@@ -258,7 +302,7 @@ TEST_P(AcceleratedPaths, MessagesOfManyLengths) {
     for (const size_t length : MessageLengths()) {
         const size_t offset = 1 + length % 63;
         const uint8_t* message = random.data() + offset;
-        const std::vector<uint8_t> padded = Padded(message, length, path.block);
+        const std::vector<uint8_t> padded = Padded(message, length, path.block, path.lengthBytes);
         const std::vector<uint8_t> shifted = [&] {
             std::vector<uint8_t> v(offset, 0xA5);
             v.insert(v.end(), padded.begin(), padded.end());
