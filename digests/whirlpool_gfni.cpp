@@ -55,6 +55,23 @@ constexpr uint64_t TimesMatrix(uint8_t c) {
     return matrix;
 }
 
+// The matrices, made by the compiler: coefficient c at index c.
+constexpr uint64_t kTimesMatrices[10] = {
+    0, 0, TimesMatrix(2), 0, TimesMatrix(4), TimesMatrix(5), 0, 0, TimesMatrix(8), TimesMatrix(9)};
+
+// The column shifts: byte k of row i comes from byte k of row i - k.
+struct ShiftIndex {
+    uint8_t from[64];
+};
+constexpr ShiftIndex MakeShiftIndex() {
+    ShiftIndex index{};
+    for (int i = 0; i < 8; ++i) {
+        for (int k = 0; k < 8; ++k) index.from[8 * i + k] = uint8_t(8 * ((i - k) & 7) + k);
+    }
+    return index;
+}
+alignas(64) constexpr ShiftIndex kShiftIndex = MakeShiftIndex();
+
 #define KORVADEX_WHIRLPOOL_TARGET "avx512f,avx512bw,avx512vbmi,gfni"
 
 struct Tables {
@@ -106,13 +123,9 @@ template <int d>
     size_t blocks) {
     Tables t;
     for (int i = 0; i < 4; ++i) t.sbox[i] = _mm512_loadu_si512(kSbox + 64 * i);
-    alignas(64) uint8_t shift[64];
-    for (int i = 0; i < 8; ++i) {
-        for (int k = 0; k < 8; ++k) shift[8 * i + k] = uint8_t(8 * ((i - k) & 7) + k);
-    }
-    t.shift = _mm512_load_si512(shift);
+    t.shift = _mm512_load_si512(kShiftIndex.from);
     const uint8_t coefficients[] = {2, 4, 5, 8, 9};
-    for (const uint8_t c : coefficients) t.times[c] = _mm512_set1_epi64(int64_t(TimesMatrix(c)));
+    for (const uint8_t c : coefficients) t.times[c] = _mm512_set1_epi64(int64_t(kTimesMatrices[c]));
     // Rows as the portable code holds them have byte 0 most significant: reversed in memory.
     const __m512i rowOrder = _mm512_set_epi64(
         0x08090A0B0C0D0E0F, 0x0001020304050607, 0x08090A0B0C0D0E0F, 0x0001020304050607,
