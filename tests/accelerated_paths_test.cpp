@@ -344,7 +344,7 @@ TEST_P(AcceleratedPaths, InPieces) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Sha, AcceleratedPaths, ::testing::ValuesIn(kPaths),
+INSTANTIATE_TEST_SUITE_P(Engines, AcceleratedPaths, ::testing::ValuesIn(kPaths),
                          [](const ::testing::TestParamInfo<Path>& info) {
                              std::string name;
                              for (const char* c = info.param.name; *c; ++c) {
