@@ -5,6 +5,8 @@
 
 #include "block_engine.h"
 #include "byte_order.h"
+#include "cpu_features.h"
+#include "sha_accelerated.h"
 
 Sha0ContextType Sha0Context;
 Sha1ContextType Sha1Context;
@@ -107,7 +109,7 @@ constexpr size_t kSha1Window = sizeof(void*) == 4 ? 32 : 16;
 //
 // The schedule is formed step by step in a window (above) rather than expanded into 80
 // words first: the same words, with about a fifth less work.
-void Sha1CompressBlocks(uint32_t (&state)[5], const uint8_t* data, size_t count) {
+void Sha1PortableBlocks(uint32_t (&state)[5], const uint8_t* data, size_t count) {
     uint32_t w[kSha1Window];
     for (; count != 0; --count, data += 64) {
         const uint8_t* block = data;
@@ -305,10 +307,33 @@ void Sha1CompressBlocks(uint32_t (&state)[5], const uint8_t* data, size_t count)
 
 // SHA-0 compression of count blocks of data into state, with the window wiped afterwards:
 // the one compression of the one-pass entry and of the streaming form.
-void Sha0CompressBlocks(uint32_t (&state)[5], const uint8_t* data, size_t count) {
+void Sha0PortableBlocks(uint32_t (&state)[5], const uint8_t* data, size_t count) {
     uint32_t window[16];
     for (; count != 0; --count, data += 64) Sha0Compress(state, data, window);
     Wipe(window, sizeof window);
+}
+
+// The compressions the engines use: with the SHA extensions where the processor has them,
+// chosen on the first call; else the portable ones above.
+#ifdef KORVADEX_HAVE_SHA_ACCELERATED
+bool ShaExtensions() {
+    static const bool present = Cpu().sha && Cpu().sse41;
+    return present;
+}
+#endif
+
+void Sha0CompressBlocks(uint32_t (&state)[5], const uint8_t* data, size_t count) {
+#ifdef KORVADEX_HAVE_SHA_ACCELERATED
+    if (ShaExtensions()) return Sha0CompressShaExt(state, data, count);
+#endif
+    Sha0PortableBlocks(state, data, count);
+}
+
+void Sha1CompressBlocks(uint32_t (&state)[5], const uint8_t* data, size_t count) {
+#ifdef KORVADEX_HAVE_SHA_ACCELERATED
+    if (ShaExtensions()) return Sha1CompressShaExt(state, data, count);
+#endif
+    Sha1PortableBlocks(state, data, count);
 }
 
 // Copies the last remaining (0 to 63) bytes of the message from source into tail and
@@ -326,6 +351,14 @@ void BuildSha0Tail(Sha0ContextType& ctx, const uint8_t* source) {
 }
 
 }  // namespace
+
+void Sha0CompressPortable(uint32_t (&state)[5], const uint8_t* data, size_t blocks) {
+    Sha0PortableBlocks(state, data, blocks);
+}
+
+void Sha1CompressPortable(uint32_t (&state)[5], const uint8_t* data, size_t blocks) {
+    Sha1PortableBlocks(state, data, blocks);
+}
 
 DigestResult Sha0Digest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
     return Sha0DigestEx(data, length, kInitialH0, kInitialH1, kInitialH2, kInitialH3, kInitialH4);

@@ -72,4 +72,10 @@ void Sha1Update(Sha1ContextType& ctx, const uint8_t* data, size_t length);
 const uint8_t* Sha1Final(Sha1ContextType& ctx);
 void Sha1Transform(Sha1ContextType& ctx);
 
+// The portable compressions of whole blocks at data into the chaining value state: the
+// engines' fallback where the processor lacks the SHA extensions, and the tests' reference
+// for the accelerated paths.
+void Sha0CompressPortable(uint32_t (&state)[5], const uint8_t* data, size_t blocks);
+void Sha1CompressPortable(uint32_t (&state)[5], const uint8_t* data, size_t blocks);
+
 #endif

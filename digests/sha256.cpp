@@ -4,6 +4,8 @@
 
 #include "block_engine.h"
 #include "byte_order.h"
+#include "cpu_features.h"
+#include "sha_accelerated.h"
 
 Sha256ContextData Sha256Context;
 
@@ -64,7 +66,7 @@ template <unsigned t>
 // and of the streaming form.  Each block is read whole into the schedule window before
 // the first step, so it may lie in the tail.  The working variables and the window are
 // wiped before returning.
-void Sha256CompressBlocks(uint32_t (&state)[8], const uint8_t* data, size_t count) {
+void Sha256PortableBlocks(uint32_t (&state)[8], const uint8_t* data, size_t count) {
     uint32_t v[8], w[16];
     for (; count != 0; --count, data += 64) {
         for (unsigned i = 0; i < 16; ++i) w[i] = LoadBe32(data + 4 * i);
@@ -139,6 +141,16 @@ void Sha256CompressBlocks(uint32_t (&state)[8], const uint8_t* data, size_t coun
     Wipe(w, sizeof w);
 }
 
+// The compression the engine uses: with the SHA extensions where the processor has them,
+// chosen on the first call; else the portable one above.
+void Sha256CompressBlocks(uint32_t (&state)[8], const uint8_t* data, size_t count) {
+#ifdef KORVADEX_HAVE_SHA_ACCELERATED
+    static const bool accelerated = Cpu().sha && Cpu().sse41;
+    if (accelerated) return Sha256CompressShaExt(state, data, count);
+#endif
+    Sha256PortableBlocks(state, data, count);
+}
+
 // Pads the remaining r < 64 bytes at source into `tail`: the bytes, 0x80, zeros and the
 // bit length, most significant byte first, in the last 8 bytes of one block (r < 56) or
 // of two (r >= 56).  Sets `remaining` to the length of the tail.
@@ -159,6 +171,10 @@ void Sha256BuildTail(const uint8_t* source) {
 }
 
 }  // namespace
+
+void Sha256CompressPortable(uint32_t (&state)[8], const uint8_t* data, size_t blocks) {
+    Sha256PortableBlocks(state, data, blocks);
+}
 
 DigestResult Sha256Digest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
     return Sha256DigestEx(data, length, 0x6A09E667, 0xBB67AE85, 0x3C6EF372, 0xA54FF53A, 0x510E527F,

@@ -4,8 +4,10 @@
 
 #include "block_engine.h"
 #include "byte_order.h"
+#include "cpu_features.h"
 #include "digest_tables.h"
 #include "sha512_sse2.h"
+#include "sha_accelerated.h"
 
 Sha512ContextData Sha384Context;
 Sha512ContextData Sha512Context;
@@ -94,8 +96,9 @@ inline void CompressBlock(uint64_t (&state)[8], const uint8_t* block) {
 
 }  // namespace
 
-// The compression of count blocks of data into state, the one of SHA-384 and SHA-512.
-void Sha512CompressBlocks(uint64_t (&state)[8], const uint8_t* data, size_t count) {
+// The portable compression of count blocks of data into state, the one of SHA-384 and
+// SHA-512.
+void Sha512CompressPortable(uint64_t (&state)[8], const uint8_t* data, size_t count) {
 #if defined(__i386__) && defined(KORVADEX_HAVE_SHA512_SSE2)
     if (__builtin_cpu_supports("sse2")) {
         for (; count != 0; --count, data += 128) Sha512CompressSse2(state, data);
@@ -106,6 +109,16 @@ void Sha512CompressBlocks(uint64_t (&state)[8], const uint8_t* data, size_t coun
 }
 
 namespace {
+
+// The compression the engines use: with the vector message schedule where the processor has
+// AVX2 and BMI2, chosen on the first call; else the portable one.
+void Sha512CompressBlocks(uint64_t (&state)[8], const uint8_t* data, size_t count) {
+#ifdef KORVADEX_HAVE_SHA512_ACCELERATED
+    static const bool accelerated = Cpu().avx2 && Cpu().bmi2;
+    if (accelerated) return Sha512CompressAvx2(state, data, count);
+#endif
+    Sha512CompressPortable(state, data, count);
+}
 
 // The two engines as the block pattern sees them: they differ in how many state words make
 // the digest.

@@ -58,7 +58,9 @@ void Sha512Update(Sha512ContextData& ctx, const uint8_t* data, size_t length);
 const uint8_t* Sha384Final(Sha512ContextData& ctx);  // the digest, in ctx
 const uint8_t* Sha512Final(Sha512ContextData& ctx);
 
-// The compression of count blocks of data into state, shared by both engines.
-void Sha512CompressBlocks(uint64_t (&state)[8], const uint8_t* data, size_t count);
+// The portable compression of count blocks of data into state, shared by both engines (the
+// SSE2 one in 32-bit builds where the processor has SSE2): their fallback where the
+// processor lacks AVX2, and the tests' reference for the accelerated path.
+void Sha512CompressPortable(uint64_t (&state)[8], const uint8_t* data, size_t count);
 
 #endif

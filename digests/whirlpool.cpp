@@ -4,7 +4,9 @@
 
 #include "block_engine.h"
 #include "byte_order.h"
+#include "cpu_features.h"
 #include "digest_tables.h"
+#include "whirlpool_gfni.h"
 
 WhirlpoolContextData WhirlpoolContext;
 
@@ -54,7 +56,7 @@ inline void RhoKeyed(const uint64_t* w, const uint64_t* key, uint64_t* out) {
 // holds eight rows live rather than sixteen, which the compiler's fifteen registers could
 // not keep (a tenth faster than the two side by side).  The state goes back and forth
 // between s and t instead of being copied.
-void WhirlpoolCompressBlocks(uint64_t (&state)[8], const uint64_t (&roundConstants)[10],
+void WhirlpoolPortableBlocks(uint64_t (&state)[8], const uint64_t (&roundConstants)[10],
                              const uint8_t* data, size_t count) {
     for (; count != 0; --count, data += 64) {
         uint64_t m[8], k[10][8], s[8], t[8];
@@ -76,6 +78,17 @@ void WhirlpoolCompressBlocks(uint64_t (&state)[8], const uint64_t (&roundConstan
     }
 }
 
+// The compression the engine uses: on AVX-512 with GFNI where the processor has them, chosen
+// on the first call; else the portable one above.
+void WhirlpoolCompressBlocks(uint64_t (&state)[8], const uint64_t (&roundConstants)[10],
+                             const uint8_t* data, size_t count) {
+#ifdef KORVADEX_HAVE_WHIRLPOOL_GFNI
+    static const bool accelerated = Cpu().avx512 && Cpu().avx512vbmi && Cpu().gfni;
+    if (accelerated) return WhirlpoolCompressGfni(state, roundConstants, data, count);
+#endif
+    WhirlpoolPortableBlocks(state, roundConstants, data, count);
+}
+
 struct WhirlpoolTraits {
     using Context = WhirlpoolContextData;
     static constexpr uint8_t kMarker = 0x80;
@@ -93,6 +106,11 @@ struct WhirlpoolTraits {
 };
 
 }  // namespace
+
+void WhirlpoolCompressPortable(uint64_t (&state)[8], const uint64_t (&roundConstants)[10],
+                               const uint8_t* data, size_t blocks) {
+    WhirlpoolPortableBlocks(state, roundConstants, data, blocks);
+}
 
 DigestResult WhirlpoolDigest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
     const uint64_t* rc = kWhirlpoolRoundConstants;

@@ -1,0 +1,98 @@
+#include "sha_accelerated.h"
+
+#ifdef KORVADEX_HAVE_SHA_ACCELERATED
+
+#include <immintrin.h>
+
+#include <utility>
+
+// Only the functions below are built for the SHA extensions (with SSE4.1), each by its own
+// target attribute: the rest of the build keeps its baseline instruction set, and nothing
+// here runs unless the caller has checked the processor.
+
+namespace {
+
+// The vectors hold four schedule words each, the earliest in the top lane, as the SHA-1
+// round instruction takes them.
+
+// Schedule words t to t + 3 from the words 16, 12, 8 and 4 back (w16 holds W[t-16] to
+// W[t-13], and so on).  SHA-1 rotates each new word left by one bit, SHA-0 does not: the
+// message instructions' first half (W[t-16] ^ W[t-14]) serves both, but their second half
+// has the rotation built in, so SHA-0 adds W[t-3] with plain XORs.  W[t+3] needs the W[t]
+// of the same vector, hence the second step, which adds the top lane into the bottom one.
+template <bool Sha0>
+[[gnu::target("sha,sse4.1"), gnu::always_inline]] inline __m128i NextWords(__m128i w16, __m128i w12,
+                                                                           __m128i w8, __m128i w4) {
+    const __m128i x = _mm_xor_si128(_mm_sha1msg1_epu32(w16, w12), w8);
+    if constexpr (!Sha0) {
+        return _mm_sha1msg2_epu32(x, w4);
+    } else {
+        const __m128i y = _mm_xor_si128(x, _mm_slli_si128(w4, 4));  // ^ W[t-3], W[t-2], W[t-1]
+        return _mm_xor_si128(y, _mm_srli_si128(y, 12));             // W[t+3] ^= W[t]
+    }
+}
+
+// Steps 4G to 4G + 3.  m holds the last sixteen schedule words, group g in m[g % 4]; e
+// holds the a of four steps back, which the next-E instruction rotates into the e of this
+// group (or, in group 0, the e of the chaining value in the top lane).
+template <bool Sha0, int G>
+[[gnu::target("sha,sse4.1"), gnu::always_inline]] inline void Group(__m128i& abcd, __m128i& e,
+                                                                    __m128i (&m)[4]) {
+    if constexpr (G >= 4) {
+        m[G % 4] = NextWords<Sha0>(m[G % 4], m[(G + 1) % 4], m[(G + 2) % 4], m[(G + 3) % 4]);
+    }
+    const __m128i abcdBefore = abcd;
+    if constexpr (G == 0) {
+        e = _mm_add_epi32(e, m[0]);
+    } else {
+        e = _mm_sha1nexte_epu32(e, m[G % 4]);
+    }
+    abcd = _mm_sha1rnds4_epu32(abcd, e, G / 5);  // the function and constant of steps 20(G/5)..
+    e = abcdBefore;
+}
+
+template <bool Sha0, size_t... G>
+[[gnu::target("sha,sse4.1"), gnu::always_inline]] inline void Groups(__m128i& abcd, __m128i& e,
+                                                                     __m128i (&m)[4],
+                                                                     std::index_sequence<G...>) {
+    (Group<Sha0, int(G)>(abcd, e, m), ...);
+}
+
+template <bool Sha0>
+[[gnu::target("sha,sse4.1"), gnu::always_inline]] inline void Compress(uint32_t (&state)[5],
+                                                                       const uint8_t* data,
+                                                                       size_t blocks) {
+    // Reverses the sixteen bytes: the words most significant byte first, the first on top.
+    const __m128i wordOrder = _mm_set_epi64x(0x0001020304050607, 0x08090A0B0C0D0E0F);
+    __m128i abcd =
+        _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
+    __m128i e0 = _mm_set_epi32(int(state[4]), 0, 0, 0);
+    for (; blocks != 0; --blocks, data += 64) {
+        const __m128i abcdSaved = abcd, eSaved = e0;
+        __m128i m[4];
+        for (int i = 0; i < 4; ++i) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i));
+            m[i] = _mm_shuffle_epi8(bytes, wordOrder);
+        }
+        __m128i e = e0;
+        Groups<Sha0>(abcd, e, m, std::make_index_sequence<20>());
+        e0 = _mm_sha1nexte_epu32(e, eSaved);  // the last a rotated into e, plus the saved e
+        abcd = _mm_add_epi32(abcd, abcdSaved);
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(state), _mm_shuffle_epi32(abcd, 0x1B));
+    state[4] = uint32_t(_mm_extract_epi32(e0, 3));
+}
+
+}  // namespace
+
+[[gnu::target("sha,sse4.1")]] void Sha1CompressShaExt(uint32_t (&state)[5], const uint8_t* data,
+                                                      size_t blocks) {
+    Compress<false>(state, data, blocks);
+}
+
+[[gnu::target("sha,sse4.1")]] void Sha0CompressShaExt(uint32_t (&state)[5], const uint8_t* data,
+                                                      size_t blocks) {
+    Compress<true>(state, data, blocks);
+}
+
+#endif
