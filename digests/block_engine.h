@@ -31,7 +31,10 @@
 // each strip the prefetch hint goes out for every line kPrefetchDistance past the strip's
 // lines.  One place decides how blocks are taken, for every engine built on this pattern.  Only the
 // pieces of a block split across Update calls, and the padding, go through the context's block.
-constexpr size_t kStripBytes = 1024;
+// A strip is long enough for the compressions that work on several blocks at once (SHA-384/512
+// form the schedule of four blocks together, and that of the next four during the rounds of
+// the current ones) to run many groups in one call.
+constexpr size_t kStripBytes = 4096;
 
 // Compresses blocks whole blocks of kBlock bytes from data through compress(p, n), n blocks
 // from p at a time; also the policy of the one-pass engines that compress their caller's
