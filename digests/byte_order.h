@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "compiler_hints.h"
+
 inline uint32_t Rotl32(uint32_t x, unsigned n) {
     n &= 31;
     return (x << n) | (x >> ((32 - n) & 31));
@@ -61,14 +63,14 @@ inline void StoreBe64(uint8_t* p, uint64_t v) {
 }
 
 // Asks the processor to start fetching the cache line kPrefetchDistance bytes past p.  The
-// engines read the caller's buffer front to back, and a large buffer comes in from beyond
-// the second-level cache more slowly than the hardware's own prefetching anticipates: up
-// to a tenth of the speed of the faster engines was lost waiting for it.  Only a hint:
-// nothing is read, and an address past the end of the buffer does no harm (the address is
-// formed as an integer, never as a pointer beyond the buffer).  64-bit builds only: the
-// i686 target of the 32-bit build has no prefetch instruction, so there the hint compiled
-// to nothing but still changed how the compiler laid out the loops, and the 32-bit
-// engines ran 3-9% slower with it (PANAMA, HAVAL, RIPEMD, SHA-0 and SHA-1).
+// engines read the caller's buffer front to back, and a buffer larger than the
+// second-level cache comes in more slowly than the hardware's own prefetching anticipates,
+// so the faster engines would wait for it.  Only a hint: nothing is read, and an address
+// past the end of the buffer does no harm (the address is formed as an integer, never as a
+// pointer beyond the buffer).  64-bit builds only: the i686 target of the 32-bit build has
+// no prefetch instruction, so there the hint compiles to nothing, yet it still changed how
+// the compiler laid out the engines' loops, for the worse (docs/performance.md, "32-bit
+// Windows").
 constexpr uintptr_t kPrefetchDistance = 2048;
 inline void PrefetchAhead(const void* p) {
 #if defined(__GNUC__) && UINTPTR_MAX > 0xFFFFFFFFu
@@ -79,11 +81,11 @@ inline void PrefetchAhead(const void* p) {
 #endif
 }
 
-// Zeroes n bytes; the empty asm statement tells the compiler that the zeros are read,
-// so that wiping working state survives optimisation.
+// Zeroes n bytes of working state that nothing reads afterwards; KeepStores keeps the
+// optimiser from removing the zeros as dead stores.
 inline void Wipe(void* p, size_t n) {
     std::memset(p, 0, n);
-    __asm__ __volatile__("" : : "r"(p) : "memory");
+    KeepStores(p);
 }
 
 #endif

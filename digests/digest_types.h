@@ -42,7 +42,8 @@ constexpr size_t kMaxBlockLength = 128;
 
 // Writes the digest bytes of a result in print order into out (DigestLength(size)
 // bytes): the value's low bytes, most significant first, or a copy of the buffer.  The
-// result must not be a refusal.
+// result must not be a refusal.  A digest length above kMaxDigestLength is refused: nothing
+// is written, since callers size out as kMaxDigestLength bytes.
 void ResultBytes(DigestResult result, SizeWord size, uint8_t* out);
 
 inline DigestResult DigestAddress(const void* digest) {

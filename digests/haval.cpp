@@ -4,6 +4,7 @@
 
 #include "block_engine.h"
 #include "byte_order.h"
+#include "digest_tables.h"
 
 HavalContextType HavalContext;
 
@@ -99,9 +100,6 @@ struct HavalTraits {
 };
 static_assert(kBlockLength - HavalTraits::kTrailer == kTrailerOffset, "the trailer's place");
 
-constexpr uint32_t kInitial[8] = {0x243F6A88, 0x85A308D3, 0x13198A2E, 0x03707344,
-                                  0xA4093822, 0x299F31D0, 0x082EFA98, 0xEC4E6C89};
-
 bool Accepted(uint32_t bits, uint32_t passes) {
     return bits / 32 >= 4 && bits / 32 <= 8 && passes >= 3 && passes <= 5;
 }
@@ -127,7 +125,7 @@ const uint8_t* HavalFinal() {
 bool HavalInit(HavalContextType& ctx, uint32_t bits, uint32_t passes) {
     if (!Accepted(bits, passes)) return false;
     Seed(ctx, bits, passes);
-    std::memcpy(ctx.state, kInitial, sizeof kInitial);
+    std::memcpy(ctx.state, kHavalInitialValue, sizeof kHavalInitialValue);
     return true;
 }
 void HavalUpdate(HavalContextType& ctx, const uint8_t* data, size_t length) {
@@ -156,7 +154,7 @@ DigestResult HavalDigestEx(const uint8_t* data, uint32_t length, uint32_t bits, 
 }
 
 DigestResult HavalDigest(const uint8_t* data, uint32_t length, uint32_t bits, uint32_t passes) {
-    const uint32_t* d = kInitial;
+    const uint32_t* d = kHavalInitialValue;
     return HavalDigestEx(data, length, bits, passes, d[0], d[1], d[2], d[3], d[4], d[5], d[6],
                          d[7]);
 }

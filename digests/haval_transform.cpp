@@ -5,16 +5,9 @@
 #include <utility>
 
 #include "byte_order.h"
+#include "compiler_hints.h"
 #include "digest_tables.h"
 #include "haval.h"
-
-// The steps must all be inlined into one function, so that the eight working words live in
-// registers throughout; the compiler's own limits on inlining would stop short of that.
-#if defined(__GNUC__)
-#define HAVAL_STEP_INLINE inline __attribute__((always_inline))
-#else
-#define HAVAL_STEP_INLINE inline
-#endif
 
 namespace {
 
@@ -50,8 +43,8 @@ constexpr uint8_t kInputOrder[3][5][7] = {
 // as yL P + Q, with P and Q free of yL, so that the chain from one step to the next is a
 // single AND and XOR.  The forms are those of the arguments the permutations make late.
 template <int kFunction, int kLate>
-HAVAL_STEP_INLINE uint32_t Boolean(uint32_t y6, uint32_t y5, uint32_t y4, uint32_t y3, uint32_t y2,
-                                   uint32_t y1, uint32_t y0) {
+KORVADEX_ALWAYS_INLINE uint32_t Boolean(uint32_t y6, uint32_t y5, uint32_t y4, uint32_t y3,
+                                        uint32_t y2, uint32_t y1, uint32_t y0) {
     if constexpr (kFunction == 1) {
         // y1y4 + y2y5 + y3y6 + y0y1 + y0
         if constexpr (kLate == 0) return ((y1 & y4) ^ (y2 & y5) ^ (y3 & y6)) ^ (y0 & ~y1);
@@ -102,7 +95,7 @@ constexpr int Role(int j, int step) {
 }
 
 template <int kPasses, int kPass, int kStep>
-HAVAL_STEP_INLINE void Step(uint32_t (&t)[8], const uint8_t* block) {
+KORVADEX_ALWAYS_INLINE void Step(uint32_t (&t)[8], const uint8_t* block) {
     constexpr const uint8_t* in = kInputOrder[kPasses - 3][kPass];
     const uint32_t f = Boolean<kPass + 1, LateArgument(in)>(
         t[Role(in[0], kStep)], t[Role(in[1], kStep)], t[Role(in[2], kStep)], t[Role(in[3], kStep)],
@@ -113,14 +106,14 @@ HAVAL_STEP_INLINE void Step(uint32_t (&t)[8], const uint8_t* block) {
 }
 
 template <int kPasses, int kPass, size_t... kSteps>
-HAVAL_STEP_INLINE void Pass(uint32_t (&t)[8], const uint8_t* block,
-                            std::index_sequence<kSteps...>) {
+KORVADEX_ALWAYS_INLINE void Pass(uint32_t (&t)[8], const uint8_t* block,
+                                 std::index_sequence<kSteps...>) {
     (Step<kPasses, kPass, int(kSteps)>(t, block), ...);
 }
 
 template <int kPasses, size_t... kPassIndices>
-HAVAL_STEP_INLINE void Passes(uint32_t (&t)[8], const uint8_t* block,
-                              std::index_sequence<kPassIndices...>) {
+KORVADEX_ALWAYS_INLINE void Passes(uint32_t (&t)[8], const uint8_t* block,
+                                   std::index_sequence<kPassIndices...>) {
     (Pass<kPasses, int(kPassIndices)>(t, block, std::make_index_sequence<32>()), ...);
 }
 
@@ -156,8 +149,7 @@ void HavalTransform() {
     HavalCompressBlocks(HavalContext.state, HavalContext.passes, HavalContext.block, 1);
 }
 
-void HavalCompressBlocks(uint32_t (&state)[8], uint32_t passes, const uint8_t* data,
-                         size_t count) {
+void HavalCompressBlocks(uint32_t (&state)[8], uint32_t passes, const uint8_t* data, size_t count) {
     switch (passes) {
         case 3:
             CompressBlocks<3>(state, data, count);

@@ -33,6 +33,11 @@ DigestResult HmacDigest(DigestFn engine, SizeWord size, const uint8_t* message,
     const size_t b = BlockLength(size);
     const size_t d = DigestLength(size);
     *status = HmacStatus::kOk;
+    // The digested key and the inner digest are held in kMaxDigestLength bytes.
+    if (d > kMaxDigestLength) {
+        *status = HmacStatus::kSizeOutOfRange;
+        return 0;
+    }
     if (size_t(messageLength) > size_t(UINT32_MAX) - b) {
         *status = HmacStatus::kMessageTooLong;
         return 0;
@@ -120,6 +125,7 @@ bool HmacStreamInit(void* context, const StreamingEngine& engine, SizeWord size,
     h.digestLength = DigestLength(size);
     h.bits = bits;
     h.passes = passes;
+    if (h.blockLength > kMaxBlockLength || h.digestLength > kMaxDigestLength) return false;
     if (!engine.init(inner, bits, passes)) return false;
 
     // A key longer than B is replaced by its digest.

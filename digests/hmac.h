@@ -14,6 +14,7 @@ enum class HmacStatus {
     kEngineRefused,   // the engine returned a null result (parameters out of range)
     kOutOfMemory,     // a scratch block could not be allocated
     kMessageTooLong,  // B + message length does not fit the engines' 32-bit length
+    kSizeOutOfRange,  // D above kMaxDigestLength: no result of that length can be held
 };
 
 // The result has the form of the engine's own DigestFn result (a value when D <= 4,
@@ -36,9 +37,11 @@ extern HmacAllocFn gHmacAlloc;
 // than B (digested through the same engine), the inner hash and the outer one.
 //
 // HmacStreamInit begins a message under key (bits and passes go to every init of the
-// engine) and returns false when the engine refuses them; HmacStreamUpdate takes the next
-// piece; HmacStreamFinal writes the D bytes of the result, in print order (a checksum's
-// value most significant byte first), and wipes the pads.  The results equal HmacDigest's.
+// engine) and returns false when the engine refuses them, or when B is above kMaxBlockLength
+// or D above kMaxDigestLength (the pads and the inner digest are held in the context);
+// HmacStreamUpdate takes the next piece; HmacStreamFinal writes the D bytes of the result, in print
+// order (a checksum's value most significant byte first), and wipes the pads.  The results equal
+// HmacDigest's.
 size_t HmacStreamContextSize(const StreamingEngine& engine);
 bool HmacStreamInit(void* context, const StreamingEngine& engine, SizeWord size, const uint8_t* key,
                     size_t keyLength, uint32_t bits, uint32_t passes);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "byte_order.h"
+#include "compiler_hints.h"
 
 PanamaContextType PanamaContext;
 
@@ -36,12 +37,9 @@ inline void StateUpdate(uint32_t (&a)[17], uint32_t (&m)[17], const uint32_t* in
     (GammaPi<I>(a, m), ...);
     // theta takes the words back from m.  Left to itself the compiler keeps the
     // seventeen gamma words live from gamma to theta; short of registers, as in 32-bit
-    // builds, it then spills each one to the stack beside its store into m (17 stores an
-    // iteration, a tenth of the 32-bit speed).  The empty asm statement says that m may
-    // have changed in memory, which ends those live ranges.
-#if defined(__GNUC__)
-    __asm__("" : "+m"(m));
-#endif
+    // builds, it then spills each one to the stack beside its store into m, seventeen
+    // stores more an iteration.  Reading them back from m ends those live ranges.
+    ForgetRegisterCopies(m);
     ((a[I] = ThetaSigma<I>(m, in, b16)), ...);
 }
 
@@ -68,7 +66,7 @@ inline void Iterate(uint32_t (&a)[17], uint32_t (&m)[17], uint32_t (*buffer)[8],
 // register for the context's address; the context gets them back at the end, and the
 // copy of the buffer is wiped.
 template <bool kPush>
-[[gnu::always_inline]] inline void Run(PanamaContextType& c, const uint8_t* data, size_t n) {
+KORVADEX_ALWAYS_INLINE void Run(PanamaContextType& c, const uint8_t* data, size_t n) {
     if (n == 0) return;
     uint32_t a[17], m[17];
     std::memcpy(a, c.state, sizeof a);
@@ -121,8 +119,8 @@ namespace {
 // Update, inlined into both entries together with the iterations: over the static context
 // the compiler then addresses the buffer directly, which left it enough registers for the
 // iterations (over a context passed in, the same code needed more instructions).
-[[gnu::always_inline]] inline void UpdateContext(PanamaContextType& c, const uint8_t* data,
-                                                 size_t length) {
+KORVADEX_ALWAYS_INLINE void UpdateContext(PanamaContextType& c, const uint8_t* data,
+                                          size_t length) {
     if (length == 0) return;
     const uint32_t fill = uint32_t(c.byteCount) & 31;
     c.byteCount += length;

@@ -3,17 +3,8 @@
 #include <cstring>
 
 #include "byte_order.h"
+#include "compiler_hints.h"
 #include "digest_tables.h"
-
-// GCC's straight-line vectorizer turns the copies of the working block into and out of the
-// compression into 16-byte moves.  A 16-byte load cannot take its data from the 4-byte
-// stores just before it: the processor waits until those stores reach the cache, and
-// these waits lie on the chain from one block to the next (a 4-pass block measured 3%
-// slower with them, an 8-pass block 1-2%).  The copies are a few words; they are left
-// scalar.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC optimize("no-tree-slp-vectorize")
-#endif
 
 SnefruContextType SnefruContext;
 
@@ -27,21 +18,18 @@ constexpr unsigned kRotations[4] = {16, 8, 16, 24};
 // least significant, of every entry).  The sixteen steps of a sub-round form one chain
 // (each step's index is the low byte of a word that the step before has just changed),
 // and its length sets the speed.  With the planes, the next index is one byte load and
-// one XOR away: no byte extraction, and a byte load with an unscaled index is a cycle
-// faster than a word load with a scaled one.
+// one XOR away: no byte extraction, and a byte load with an unscaled index has a shorter
+// latency than a word load with a scaled one.
 struct Box {
     const uint32_t* words;
     const uint8_t (*planes)[256];
 };
 
-// Byte n of entry idx.  The empty asm statement keeps the byte in a whole register, so
-// that the compiler does not narrow the following XOR to a byte operation, which would
-// need a zero extension on the chain again.
+// Byte n of entry idx, kept in a whole register, so that the compiler does not narrow the
+// following XOR to a byte operation, which would need a zero extension on the chain again.
 inline uint32_t EntryByte(const Box& box, uint32_t idx, unsigned n) {
     uint32_t byte = box.planes[n][idx];
-#if defined(__GNUC__)
-    __asm__("" : "+r"(byte));
-#endif
+    KeepInRegister(byte);
     return byte;
 }
 

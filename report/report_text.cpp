@@ -15,6 +15,8 @@ ReportStatus FromHmac(HmacStatus status) {
             return ReportStatus::kOutOfMemory;
         case HmacStatus::kMessageTooLong:
             return ReportStatus::kMessageTooLong;
+        case HmacStatus::kSizeOutOfRange:  // no line of the registry has such a size
+            return ReportStatus::kEngineRefused;
     }
     return ReportStatus::kEngineRefused;
 }

@@ -150,6 +150,20 @@ TEST(Hmac, RefusalOfTheEngineIsReportedAtEveryCall) {
     FakeEngine::refuseCall = -1;
 }
 
+TEST(Hmac, DigestLengthsBeyondTheLongestAreRefusedBeforeAnyCall) {
+    // A key longer than B is digested into kMaxDigestLength bytes, so a longer D would read
+    // past them; the size is refused before the engine runs.
+    const Bytes_ longKey(200, 0x22);
+    FakeEngine::calls.clear();
+    FakeEngine::refuseCall = -1;
+    HmacStatus status;
+    DigestResult r = HmacDigest(FakeEngine::Digest, MakeSizeWord(32, kMaxDigestLength + 1),
+                                longKey.data(), 3, longKey.data(), 200, 0, 0, &status);
+    EXPECT_EQ(status, HmacStatus::kSizeOutOfRange);
+    EXPECT_EQ(r, 0u);
+    EXPECT_TRUE(FakeEngine::calls.empty());
+}
+
 // Fails the allocation with the given index (0, 1 or 2) and counts the calls.
 int gAllocCalls = 0;
 int gFailAlloc = -1;

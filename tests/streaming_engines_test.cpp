@@ -359,6 +359,11 @@ TEST(StreamingHmac, RefusesWhatTheEngineRefuses) {
     const uint8_t key[1] = {1};
     EXPECT_FALSE(HmacStreamInit(context, kHavalStream, kHaval128Size, key, 1, 127, 3));
     EXPECT_FALSE(HmacStreamInit(context, kHavalStream, kHaval128Size, key, 1, 128, 6));
+    // Sizes beyond the pads and the inner digest the context holds.
+    EXPECT_FALSE(HmacStreamInit(context, kHavalStream, MakeSizeWord(128, kMaxDigestLength + 1), key,
+                                1, 128, 3));
+    EXPECT_FALSE(HmacStreamInit(context, kHavalStream, MakeSizeWord(kMaxBlockLength + 1, 16), key,
+                                1, 128, 3));
     EXPECT_TRUE(HmacStreamInit(context, kHavalStream, kHaval128Size, key, 1, 128, 3));
 }
 
