@@ -82,19 +82,18 @@ uint32_t Adler32Portable(const uint8_t* data, uint32_t length, uint32_t start) {
 // In the reflected steps the table term is written first: GCC then takes the index into a
 // register of its own (movzbl %al,%ecx) instead of copying the register and narrowing it in
 // place, which takes the narrowing off the chain from one step to the next on processors
-// that eliminate such moves; a seventh faster on Intel cores, the same on AMD ones.
+// that eliminate such moves.
 //
-// One step waits for the one before it: a table load and an exclusive-or, about six cycles
-// a byte however the step is written.  Long inputs therefore go through in groups of
+// One step waits for the one before it, a table load and an exclusive-or, however the step
+// is written.  Long inputs therefore go through in groups of
 // kCrcLanes stretches of kCrcLaneBytes, whose registers run side by side (each stretch but
 // the first from zero), and join at the end of the group.  A CRC register is linear in the
 // register it starts from and in the data: the register after the data AB equals the
 // register after A carried across as many zero bytes as B has, exclusive-or the register
 // that B alone gives from zero.  Carrying a register across n zero bytes multiplies it by
 // x^(8n) modulo the polynomial, a constant for a stretch of fixed length.  Every byte still
-// takes its one step in the variant's own table.  Eight lanes of 2 KiB made CRC-32 over
-// 16 MiB about six times as fast as one register (x86-64: 3.5 against 0.6 GB/s; the
-// 32-bit build keeps pace); inputs shorter than a group take the one-register loops.
+// takes its one step in the variant's own table.  Inputs shorter than a group take the
+// one-register loops.
 
 namespace {
 

@@ -209,7 +209,7 @@ template <CrcVariant V, size_t n>
 KORVADEX_PCLMUL inline __m128i Merge(const __m128i (&lane)[n]) {
     using M = Multipliers<V>;
     __m128i acc = lane[n - 1];
-#pragma GCC unroll 8
+#pragma GCC unroll 8  // the lanes are registers only when the loop is unrolled whole
     for (size_t i = 0; i + 1 < n; ++i)
         acc = FoldOnto(lane[i], acc, Pair(M::kTable.byBlocks[n - 1 - i]));
     return acc;
@@ -224,13 +224,13 @@ KORVADEX_PCLMUL uint32_t FoldPclmul(const uint8_t* p, size_t blocks, uint32_t r)
     if (blocks >= kLanes) {
         const __m128i kAcross = Pair(M::kTable.byBlocks[kLanes]);
         __m128i lane[kLanes];
-#pragma GCC unroll 8
+#pragma GCC unroll 8  // the lanes are registers only when the loop is unrolled whole
         for (size_t i = 0; i < kLanes; ++i) lane[i] = LoadBlock<kReflected>(p + 16 * i);
         lane[0] = _mm_xor_si128(lane[0], RegisterBlock<V>(r));
         p += 16 * kLanes;
         blocks -= kLanes;
         for (; blocks >= kLanes; blocks -= kLanes, p += 16 * kLanes)
-#pragma GCC unroll 8
+#pragma GCC unroll 8  // the lanes are registers only when the loop is unrolled whole
             for (size_t i = 0; i < kLanes; ++i)
                 lane[i] = FoldOnto(lane[i], LoadBlock<kReflected>(p + 16 * i), kAcross);
         acc = Merge<V>(lane);
@@ -283,18 +283,18 @@ KORVADEX_VPCLMUL uint32_t FoldVpclmul(const uint8_t* p, size_t blocks, uint32_t 
     const __m512i kAcross = Pair512(M::kTable.byWide[kWideLanes]);
     const __m512i k512 = Pair512(M::k512);
     __m512i lane[kWideLanes];
-#pragma GCC unroll 8
+#pragma GCC unroll 8  // the lanes are registers only when the loop is unrolled whole
     for (size_t i = 0; i < kWideLanes; ++i) lane[i] = Load4Blocks<kReflected>(p + 64 * i);
     lane[0] = _mm512_xor_si512(lane[0], _mm512_zextsi128_si512(RegisterBlock<V>(r)));
     p += 16 * kStep;
     blocks -= kStep;
     for (; blocks >= kStep; blocks -= kStep, p += 16 * kStep)
-#pragma GCC unroll 8
+#pragma GCC unroll 8  // the lanes are registers only when the loop is unrolled whole
         for (size_t i = 0; i < kWideLanes; ++i)
             lane[i] = FoldOnto512(lane[i], Load4Blocks<kReflected>(p + 64 * i), kAcross);
     // Each register carried onto the last, the products side by side.
     __m512i z = lane[kWideLanes - 1];
-#pragma GCC unroll 8
+#pragma GCC unroll 8  // the lanes are registers only when the loop is unrolled whole
     for (size_t i = 0; i + 1 < kWideLanes; ++i)
         z = FoldOnto512(lane[i], z, Pair512(M::kTable.byWide[kWideLanes - 1 - i]));
     for (; blocks >= 4; blocks -= 4, p += 64) z = FoldOnto512(z, Load4Blocks<kReflected>(p), k512);

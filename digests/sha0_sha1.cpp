@@ -5,6 +5,7 @@
 
 #include "block_engine.h"
 #include "byte_order.h"
+#include "compiler_hints.h"
 #include "cpu_features.h"
 #include "sha_accelerated.h"
 
@@ -61,8 +62,8 @@ inline void Round4(uint32_t a, uint32_t& b, uint32_t c, uint32_t d, uint32_t& e,
 // are formed before the steps (FillWindow), and from word 32 on each is the XOR of W[T-6],
 // W[T-16], W[T-28] and W[T-32] rotated left by two (the recurrence applied to itself): six
 // steps rather than three between a word and the one it is made from take that wait off
-// the steps' pace.  32-bit SHA-1 a third faster in all; the 64-bit build is a few percent
-// faster with the 16-word window.
+// the steps' pace.  The 64-bit build, whose 16-word window stays in registers, has no such
+// wait and keeps the shorter window.
 template <int T, bool Rotate, size_t N>
 inline uint32_t FormWord(uint32_t (&w)[N], const uint8_t* block) {
     static_assert(N == 16 || (Rotate && N == 32), "a 32-word window is SHA-1's");
@@ -105,10 +106,10 @@ constexpr size_t kSha1Window = sizeof(void*) == 4 ? 32 : 16;
 // SHA-1 compression of count blocks of data into state.  The loop over blocks lives here, round the
 // 80 steps, so that no call is paid per block.  The chaining value stays in memory between blocks
 // (five loads and stores a block): held in five more registers, it left too few for the steps,
-// whose words the compiler then moved about and spilled, a twelfth slower.
+// whose words the compiler then moved about and spilled.
 //
 // The schedule is formed step by step in a window (above) rather than expanded into 80
-// words first: the same words, with about a fifth less work.
+// words first: the same words, without the stores and loads of an 80-word array.
 void Sha1PortableBlocks(uint32_t (&state)[5], const uint8_t* data, size_t count) {
     uint32_t w[kSha1Window];
     for (; count != 0; --count, data += 64) {
@@ -210,8 +211,8 @@ void Sha1PortableBlocks(uint32_t (&state)[5], const uint8_t* data, size_t count)
 
 // SHA-0 compression.  The window w belongs to the caller, who wipes it after the last
 // block.
-[[gnu::always_inline]] inline void Sha0Compress(uint32_t state[5], const uint8_t* block,
-                                                uint32_t (&w)[16]) {
+KORVADEX_ALWAYS_INLINE void Sha0Compress(uint32_t state[5], const uint8_t* block,
+                                         uint32_t (&w)[16]) {
     uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
 
     Round1(a, b, c, d, e, ScheduleWord<0, false>(w, block));

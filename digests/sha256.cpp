@@ -4,6 +4,7 @@
 
 #include "block_engine.h"
 #include "byte_order.h"
+#include "compiler_hints.h"
 #include "cpu_features.h"
 #include "sha_accelerated.h"
 
@@ -12,7 +13,7 @@ Sha256ContextData Sha256Context;
 namespace {
 
 // The sigmas are written nested, ((x ror m) ^ x) ror n and so on: fewer copies of x, since
-// an x86 rotation overwrites its operand, and a tenth faster in all.
+// an x86 rotation overwrites its operand, so each copy is a move on the steps' chain.
 inline uint32_t BigSigma0(uint32_t x) {
     return Rotr32(Rotr32(Rotr32(x, 9) ^ x, 11) ^ x, 2);
 }
@@ -43,7 +44,7 @@ inline uint32_t Maj(uint32_t x, uint32_t y, uint32_t z) {
 // Every step must be inlined, or the working variables go through memory at each call;
 // the compiler's size limits would otherwise leave some of the 64 out.
 template <unsigned t>
-[[gnu::always_inline]] inline void Sha256Step(uint32_t (&v)[8], uint32_t (&w)[16], uint32_t k) {
+KORVADEX_ALWAYS_INLINE void Sha256Step(uint32_t (&v)[8], uint32_t (&w)[16], uint32_t k) {
     const unsigned base = 8 - t % 8;
     const uint32_t a = v[base % 8];
     const uint32_t b = v[(base + 1) % 8];

@@ -52,8 +52,7 @@ inline void Step(uint64_t a, uint64_t b, uint64_t c, uint64_t& d, uint64_t e, ui
 // Schedule word t + I, for t a multiple of 16, in the 16-word window w where word t lives at
 // position t mod 16: the first sixteen are read from the block, each later one replaces
 // W[t-16].  The words are formed between the steps that use them, not all before the
-// first step, which gives the processor independent work beside the steps' long chains:
-// a seventh faster than expanding all eighty first.
+// first step, which gives the processor independent work beside the steps' long chains.
 template <unsigned I>
 inline uint64_t W(uint64_t w[16], unsigned t, const uint8_t* block) {
     if (t == 0) return w[I] = LoadBe64(block + 8 * I);

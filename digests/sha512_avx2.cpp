@@ -15,8 +15,8 @@
 // a 256-bit register: the recurrence W[t] = sigma1(W[t-2]) + ... leaves only two words of
 // one block independent at a time, whereas across blocks every lane is free.  The steps
 // then run on the scalar registers, block after block, reading each block's words plus
-// round constants from the lanes.  (The same code built for AVX-512, with its vector
-// rotations, ran slower on the processor tried.)
+// round constants from the lanes.  (docs/performance.md says why there is no AVX-512 build
+// of it.)
 
 namespace {
 

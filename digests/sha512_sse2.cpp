@@ -33,8 +33,8 @@ inline __m128i Xor(__m128i x, __m128i y) {
 // A big sigma, the rotations by a < b < c, from shifts with two of the three shifts of each
 // direction taken together: x >> b ^ x >> c is (x ^ x >> (c - b)) >> b, and likewise to the
 // left.  The 32-bit build has eight registers for the eight working variables and
-// everything else, so temporaries count: with three separate rotations the compression ran
-// a sixth slower.
+// everything else, so temporaries count: three separate rotations need more of them live
+// at once than the registers hold.
 template <int a, int b, int c>
 inline __m128i BigSigma(__m128i x) {
     const __m128i right =
