@@ -4,7 +4,9 @@
 
 #include "block_engine.h"
 #include "byte_order.h"
+#include "cpu_features.h"
 #include "digest_tables.h"
+#include "whirlpool_simd.h"
 
 WhirlpoolContextData WhirlpoolContext;
 
@@ -48,14 +50,17 @@ inline void RhoKeyed(const uint64_t* w, const uint64_t* key, uint64_t* out) {
     out[7] = RhoRow(w, 7) ^ key[7];
 }
 
+}  // namespace
+
 // The block cipher W keyed by H, in Miyaguchi-Preneel mode: H' = W_H(m) ^ m ^ H.
 //
 // The ten round keys are made first, then the ten rounds of the state: each half then
 // holds eight rows live rather than sixteen, which the compiler's fifteen registers could
 // not keep (a tenth faster than the two side by side).  The state goes back and forth
 // between s and t instead of being copied.
-void WhirlpoolCompressBlocks(uint64_t (&state)[8], const uint64_t (&roundConstants)[10],
-                             const uint8_t* data, size_t count) {
+
+void WhirlpoolCompressPortable(uint64_t (&state)[8], const uint64_t (&roundConstants)[10],
+                               const uint8_t* data, size_t count) {
     for (; count != 0; --count, data += 64) {
         uint64_t m[8], k[10][8], s[8], t[8];
         Rho(state, k[0]);
@@ -74,6 +79,25 @@ void WhirlpoolCompressBlocks(uint64_t (&state)[8], const uint64_t (&roundConstan
         }
         for (int i = 0; i < 8; ++i) state[i] ^= s[i] ^ m[i];
     }
+}
+
+namespace {
+
+#ifdef KORVADEX_HAVE_WHIRLPOOL_AVX512
+bool HasAvx512Path() {
+    static const bool present = Cpu().avx512 && Cpu().avx512vbmi && Cpu().gfni;
+    return present;
+}
+#endif
+
+// The compression of count blocks: on AVX-512 where the processor has it, else the
+// portable one.
+void WhirlpoolCompressBlocks(uint64_t (&state)[8], const uint64_t (&roundConstants)[10],
+                             const uint8_t* data, size_t count) {
+#ifdef KORVADEX_HAVE_WHIRLPOOL_AVX512
+    if (HasAvx512Path()) return WhirlpoolCompressAvx512(state, roundConstants, data, count);
+#endif
+    WhirlpoolCompressPortable(state, roundConstants, data, count);
 }
 
 struct WhirlpoolTraits {
