@@ -17,6 +17,7 @@
 #include "digest_tables.h"
 #include "test_support.h"
 #include "tiger.h"
+#include "tiger_sse2.h"
 #include "whirlpool.h"
 #include "whirlpool_simd.h"
 
@@ -36,8 +37,17 @@ struct Path {
 
 std::vector<Path> Paths() {
     std::vector<Path> paths;
-#ifdef KORVADEX_HAVE_WHIRLPOOL_AVX512
     const CpuFeatures& cpu = DetectedCpu();
+#ifdef KORVADEX_HAVE_TIGER_SSE2
+    paths.push_back({"Tiger SSE2", cpu.sse2, "SSE2", 3,
+                     [](uint64_t* s, const uint8_t* d, size_t n) {
+                         TigerCompressSse2(*reinterpret_cast<uint64_t(*)[3]>(s), d, n);
+                     },
+                     [](uint64_t* s, const uint8_t* d, size_t n) {
+                         TigerCompressPortable(*reinterpret_cast<uint64_t(*)[3]>(s), d, n);
+                     }});
+#endif
+#ifdef KORVADEX_HAVE_WHIRLPOOL_AVX512
     paths.push_back({"Whirlpool AVX-512", cpu.avx512 && cpu.avx512vbmi && cpu.gfni,
                      "AVX-512 VBMI or GFNI", 8,
                      [](uint64_t* s, const uint8_t* d, size_t n) {
