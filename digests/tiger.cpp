@@ -4,7 +4,9 @@
 
 #include "block_engine.h"
 #include "byte_order.h"
+#include "cpu_features.h"
 #include "digest_tables.h"
+#include "tiger_sse2.h"
 
 TigerContextData TigerContext;
 
@@ -72,8 +74,9 @@ inline void KeySchedule(uint64_t* x) {
     x[7] -= x[6] ^ 0x0123456789ABCDEF;
 }
 
-// The compression of count blocks of data into state.
-void TigerCompressBlocks(uint64_t (&state)[3], const uint8_t* data, size_t count) {
+}  // namespace
+
+void TigerCompressPortable(uint64_t (&state)[3], const uint8_t* data, size_t count) {
     for (; count != 0; --count, data += 64) {
         uint64_t x[8];
         for (int i = 0; i < 8; ++i) x[i] = LoadLe64(data + 8 * i);
@@ -91,6 +94,18 @@ void TigerCompressBlocks(uint64_t (&state)[3], const uint8_t* data, size_t count
         state[1] = b - state[1];
         state[2] += c;
     }
+}
+
+namespace {
+
+// The compression of count blocks of data into state: in 32-bit builds on SSE2 where the
+// processor has it, else the portable one.
+void TigerCompressBlocks(uint64_t (&state)[3], const uint8_t* data, size_t count) {
+#if defined(__i386__) && defined(KORVADEX_HAVE_TIGER_SSE2)
+    static const bool sse2 = Cpu().sse2;
+    if (sse2) return TigerCompressSse2(state, data, count);
+#endif
+    TigerCompressPortable(state, data, count);
 }
 
 struct TigerTraits {

@@ -37,6 +37,11 @@ void TigerTransform();
 // The same engine over a context the caller owns; Init loads the published initial value.
 void TigerInit(TigerContextData& ctx);
 void TigerUpdate(TigerContextData& ctx, const uint8_t* data, size_t length);
-const uint8_t* TigerFinal(TigerContextData& ctx);  // the digest, in ctx
+const uint8_t* TigerFinal(TigerContextData& ctx);
+
+// The compression of count 64-byte blocks of data into state in portable code: the
+// fallback of the accelerated path and its tests' reference.
+void TigerCompressPortable(uint64_t (&state)[3], const uint8_t* data,
+                           size_t count);  // the digest, in ctx
 
 #endif

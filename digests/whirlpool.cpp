@@ -6,7 +6,7 @@
 #include "byte_order.h"
 #include "cpu_features.h"
 #include "digest_tables.h"
-#include "whirlpool_gfni.h"
+#include "whirlpool_simd.h"
 
 WhirlpoolContextData WhirlpoolContext;
 
@@ -50,14 +50,17 @@ inline void RhoKeyed(const uint64_t* w, const uint64_t* key, uint64_t* out) {
     out[7] = RhoRow(w, 7) ^ key[7];
 }
 
+}  // namespace
+
 // The block cipher W keyed by H, in Miyaguchi-Preneel mode: H' = W_H(m) ^ m ^ H.
 //
 // The ten round keys are made first, then the ten rounds of the state: each half then
 // holds eight rows live rather than sixteen, which the compiler's fifteen registers could
 // not keep (a tenth faster than the two side by side).  The state goes back and forth
 // between s and t instead of being copied.
-void WhirlpoolPortableBlocks(uint64_t (&state)[8], const uint64_t (&roundConstants)[10],
-                             const uint8_t* data, size_t count) {
+
+void WhirlpoolCompressPortable(uint64_t (&state)[8], const uint64_t (&roundConstants)[10],
+                               const uint8_t* data, size_t count) {
     for (; count != 0; --count, data += 64) {
         uint64_t m[8], k[10][8], s[8], t[8];
         Rho(state, k[0]);
@@ -78,15 +81,23 @@ void WhirlpoolPortableBlocks(uint64_t (&state)[8], const uint64_t (&roundConstan
     }
 }
 
-// The compression the engine uses: on AVX-512 with GFNI where the processor has them, chosen
-// on the first call; else the portable one above.
+namespace {
+
+#ifdef KORVADEX_HAVE_WHIRLPOOL_AVX512
+bool HasAvx512Path() {
+    static const bool present = Cpu().avx512 && Cpu().avx512vbmi && Cpu().gfni;
+    return present;
+}
+#endif
+
+// The compression of count blocks: on AVX-512 where the processor has it, else the
+// portable one.
 void WhirlpoolCompressBlocks(uint64_t (&state)[8], const uint64_t (&roundConstants)[10],
                              const uint8_t* data, size_t count) {
-#ifdef KORVADEX_HAVE_WHIRLPOOL_GFNI
-    static const bool accelerated = Cpu().avx512 && Cpu().avx512vbmi && Cpu().gfni;
-    if (accelerated) return WhirlpoolCompressGfni(state, roundConstants, data, count);
+#ifdef KORVADEX_HAVE_WHIRLPOOL_AVX512
+    if (HasAvx512Path()) return WhirlpoolCompressAvx512(state, roundConstants, data, count);
 #endif
-    WhirlpoolPortableBlocks(state, roundConstants, data, count);
+    WhirlpoolCompressPortable(state, roundConstants, data, count);
 }
 
 struct WhirlpoolTraits {
@@ -106,11 +117,6 @@ struct WhirlpoolTraits {
 };
 
 }  // namespace
-
-void WhirlpoolCompressPortable(uint64_t (&state)[8], const uint64_t (&roundConstants)[10],
-                               const uint8_t* data, size_t blocks) {
-    WhirlpoolPortableBlocks(state, roundConstants, data, blocks);
-}
 
 DigestResult WhirlpoolDigest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
     const uint64_t* rc = kWhirlpoolRoundConstants;

@@ -39,9 +39,9 @@ void WhirlpoolInit(WhirlpoolContextData& ctx);
 void WhirlpoolUpdate(WhirlpoolContextData& ctx, const uint8_t* data, size_t length);
 const uint8_t* WhirlpoolFinal(WhirlpoolContextData& ctx);  // the digest, in ctx
 
-// The portable compression of whole blocks at data into state: the engine's fallback where
-// the processor lacks AVX-512 with GFNI, and the tests' reference for the accelerated path.
+// The compression of count 64-byte blocks of data into state in portable code: the
+// fallback of the accelerated paths and their tests' reference.
 void WhirlpoolCompressPortable(uint64_t (&state)[8], const uint64_t (&roundConstants)[10],
-                               const uint8_t* data, size_t blocks);
+                               const uint8_t* data, size_t count);
 
 #endif

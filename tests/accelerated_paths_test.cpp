@@ -17,7 +17,7 @@
 #include "sha_accelerated.h"
 #include "test_support.h"
 #include "whirlpool.h"
-#include "whirlpool_gfni.h"
+#include "whirlpool_simd.h"
 
 #ifdef KORVADEX_HAVE_SHA_ACCELERATED
 
@@ -70,7 +70,7 @@ void WithRoundConstants(uint64_t (&state)[8], const uint8_t* data, size_t blocks
     F(state, rc, data, blocks);
 }
 
-const char* WithoutGfni() {
+const char* WithoutWhirlpoolAvx512() {
     const CpuFeatures& cpu = DetectedCpu();
     return cpu.avx512 && cpu.avx512vbmi && cpu.gfni ? nullptr
                                                     : "the processor lacks AVX-512 VBMI or GFNI";
@@ -207,10 +207,10 @@ const Path kPaths[] = {
      kSha384Size,
      StreamSha384},
 #endif
-#ifdef KORVADEX_HAVE_WHIRLPOOL_GFNI
-    {"Whirlpool, GFNI",
-     WithoutGfni,
-     WithRoundConstants<WhirlpoolCompressGfni>,
+#ifdef KORVADEX_HAVE_WHIRLPOOL_AVX512
+    {"Whirlpool, AVX-512",
+     WithoutWhirlpoolAvx512,
+     WithRoundConstants<WhirlpoolCompressAvx512>,
      WithRoundConstants<WhirlpoolCompressPortable>,
      64,
      32,
