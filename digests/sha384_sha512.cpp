@@ -98,23 +98,26 @@ inline void CompressBlock(uint64_t (&state)[8], const uint8_t* block) {
 // The portable compression of count blocks of data into state, the one of SHA-384 and
 // SHA-512.
 void Sha512CompressPortable(uint64_t (&state)[8], const uint8_t* data, size_t count) {
-#if defined(__i386__) && defined(KORVADEX_HAVE_SHA512_SSE2)
-    if (__builtin_cpu_supports("sse2")) {
-        for (; count != 0; --count, data += 128) Sha512CompressSse2(state, data);
-        return;
-    }
-#endif
     for (; count != 0; --count, data += 128) CompressBlock(state, data);
 }
 
 namespace {
 
-// The compression the engines use: with the vector message schedule where the processor has
-// AVX2 and BMI2, chosen on the first call; else the portable one.
+// The compression the engines use, chosen on the first call: with the vector message
+// schedule where the processor has AVX2 and BMI2; in 32-bit builds, whose scalar code has
+// too few registers for 64-bit words, on SSE2 registers where the processor has them; else
+// the portable one.
 void Sha512CompressBlocks(uint64_t (&state)[8], const uint8_t* data, size_t count) {
 #ifdef KORVADEX_HAVE_SHA512_ACCELERATED
     static const bool accelerated = Cpu().avx2 && Cpu().bmi2;
     if (accelerated) return Sha512CompressAvx2(state, data, count);
+#endif
+#if defined(__i386__) && defined(KORVADEX_HAVE_SHA512_SSE2)
+    static const bool sse2 = Cpu().sse2;
+    if (sse2) {
+        for (; count != 0; --count, data += 128) Sha512CompressSse2(state, data);
+        return;
+    }
 #endif
     Sha512CompressPortable(state, data, count);
 }
