@@ -31,6 +31,10 @@
 #ifdef KORVADEX_HAVE_BOOST_CRC
 #include <boost/crc.hpp>
 #endif
+#ifdef KORVADEX_HAVE_ISAL
+#include <isa-l/crc.h>
+#include <isa-l/igzip_lib.h>
+#endif
 
 namespace {
 
@@ -216,6 +220,25 @@ std::vector<PeerDigest> PeerDigests() {
     peers.push_back({"mhash", "SNEFRU256 (8 Passes)", Mhash<MHASH_SNEFRU256>, false});
     peers.push_back({"mhash", "TIGER", MhashReversed<MHASH_TIGER192, 24, 8>, false});
     peers.push_back({"mhash", "WHIRLPOOL", Mhash<MHASH_WHIRLPOOL>, false});
+#endif
+#ifdef KORVADEX_HAVE_ISAL
+    // ISA-L's crc32_gzip_refl is CRC-32/ISO-HDLC and its crc32_ieee CRC-32/BZIP2, each
+    // complementing the value it is given and returns.  Its one CRC-16, crc16_t10dif, has
+    // another polynomial (0x8BB7): no report line.
+    peers.push_back({"ISA-L", "ADLER32",
+                     [](const uint8_t* d, size_t n, uint8_t* out) {
+                         StoreValue(isal_adler32(1, d, n), 4, out);
+                     },
+                     true});
+    peers.push_back({"ISA-L", "CRC32",
+                     [](const uint8_t* d, size_t n, uint8_t* out) {
+                         StoreValue(crc32_gzip_refl(0, d, n), 4, out);
+                     },
+                     true});
+    peers.push_back(
+        {"ISA-L", "CRC32b",
+         [](const uint8_t* d, size_t n, uint8_t* out) { StoreValue(crc32_ieee(0, d, n), 4, out); },
+         true});
 #endif
 #ifdef KORVADEX_HAVE_BOOST_CRC
     peers.push_back({"Boost.CRC", "CRC16", BoostCrc<Crc16Arc, 2>, false});

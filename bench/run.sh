@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Installs the peer libraries (as root, when missing), builds the benchmark and runs it:
-# every report line on 16 MiB and 1 KiB beside OpenSSL, Crypto++, rhash, mhash, zlib and
-# Boost.CRC, the whole report serial and on all cores, and the command line over the same
-# 16 MiB as a file; medians of three repetitions run in random order, then the summary
+# every report line on 16 MiB and 1 KiB beside OpenSSL, Crypto++, rhash, mhash, zlib,
+# Boost.CRC and ISA-L, the whole report serial and on all cores, and the command line over
+# the same 16 MiB as a file; medians of three repetitions run in random order, then the summary
 # table.  Extra arguments go to the benchmark (e.g. --benchmark_filter=MD5 or
 # --benchmark_repetitions=5).  bench/cli_timing.sh times the command line over a file of
-# your own.
+# your own; bench/cli_compare.sh sets it against the peer tools line by line.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
-peers=(libbenchmark-dev libssl-dev libcrypto++-dev librhash-dev libmhash-dev zlib1g-dev libboost-dev)
+peers=(libbenchmark-dev libssl-dev libcrypto++-dev librhash-dev libmhash-dev zlib1g-dev libboost-dev
+  libisal-dev)
 missing=()
 for p in "${peers[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

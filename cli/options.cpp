@@ -4,7 +4,7 @@
 
 #include "line_names.h"
 
-const char kVersion[] = "1.9.2";
+const char kVersion[] = KORVADEX_VERSION;
 
 const char kUsageText[] =
     "usage: korvadex [--lower] [--only LIST] [--key TEXT | --key-file PATH]\n"

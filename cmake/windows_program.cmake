@@ -14,6 +14,9 @@ add_custom_command(
   DEPENDS ${KORVADEX_RESGEN}
   COMMENT "Drawing the icon and the About picture")
 
+# The manifest names the project's version as the program's.
+configure_file(resources/korvadex.manifest.in ${KORVADEX_GENERATED}/korvadex.manifest @ONLY)
+
 # An OBJECT library: a resource object inside a static library would be dropped by the
 # linker, since nothing refers to it.
 add_library(korvadex_resources OBJECT
@@ -21,18 +24,23 @@ add_library(korvadex_resources OBJECT
   ${KORVADEX_GENERATED}/korvadex.ico
   ${KORVADEX_GENERATED}/about.bmp)
 set_source_files_properties(resources/korvadex.rc PROPERTIES OBJECT_DEPENDS
-  "${KORVADEX_GENERATED}/korvadex.ico;${KORVADEX_GENERATED}/about.bmp;${PROJECT_SOURCE_DIR}/resources/korvadex.manifest;${PROJECT_SOURCE_DIR}/shell/korvadex.h")
+  "${KORVADEX_GENERATED}/korvadex.ico;${KORVADEX_GENERATED}/about.bmp;${KORVADEX_GENERATED}/korvadex.manifest;${PROJECT_SOURCE_DIR}/resources/resource_ids.h")
 target_include_directories(korvadex_resources PRIVATE
-  ${PROJECT_SOURCE_DIR}/shell ${PROJECT_SOURCE_DIR}/resources ${KORVADEX_GENERATED})
+  ${PROJECT_SOURCE_DIR}/resources ${KORVADEX_GENERATED})
 
-# Window procedures and the report's Windows glue, shared by the program and its tests.
-add_library(korvadex_shell STATIC
-  shell/main_dialog.cpp
-  shell/about_dialog.cpp
+# The report's Windows glue: it sees the report core and the identifiers, not the shell.
+add_library(korvadex_report_win STATIC
   report/compute_report_win.cpp
   report/save_report_win.cpp)
+target_include_directories(korvadex_report_win PUBLIC ${PROJECT_SOURCE_DIR}/resources)
+target_link_libraries(korvadex_report_win PUBLIC korvadex_report)
+
+# Window procedures, shared by the program and its tests.
+add_library(korvadex_shell STATIC
+  shell/main_dialog.cpp
+  shell/about_dialog.cpp)
 target_include_directories(korvadex_shell PUBLIC ${PROJECT_SOURCE_DIR}/shell)
-target_link_libraries(korvadex_shell PUBLIC korvadex_report comctl32 comdlg32 shell32)
+target_link_libraries(korvadex_shell PUBLIC korvadex_report_win comctl32 comdlg32 shell32)
 
 add_executable(korvadex WIN32 shell/main.cpp)
 target_link_libraries(korvadex PRIVATE korvadex_shell korvadex_resources)

@@ -1,6 +1,9 @@
 #include "checksums.h"
 
+#include <initializer_list>
+
 #include "byte_order.h"
+#include "checksum_kernels.h"
 #include "digest_tables.h"
 
 namespace {
@@ -16,7 +19,9 @@ constexpr uint32_t kAdlerModulus = 65521;
 // zero, which gives the processor two independent chains of additions.  The second half's
 // sums then join the first's: over m bytes, b grows by m times the a it started from.  The
 // result is the integer the byte-by-byte sums reach, so the chunk bound still holds.
-uint32_t Adler32Update(const uint8_t* data, uint32_t length, uint32_t start) {
+namespace {
+
+uint32_t Adler32Portable(const uint8_t* data, uint32_t length, uint32_t start) {
     uint32_t a = start & 0xFFFF;
     uint32_t b = start >> 16;
     while (length != 0) {
@@ -64,6 +69,8 @@ uint32_t Adler32Update(const uint8_t* data, uint32_t length, uint32_t start) {
     }
     return (b << 16) | a;
 }
+
+}  // namespace
 
 // The CRC loops below fold a whole word of input into the register before the byte
 // steps, which saves the per-byte exclusive-or with the data; each byte still takes one
@@ -221,36 +228,175 @@ typename Crc::Reg RunFolds(typename Crc::Reg r, const uint8_t*& data, uint32_t& 
     return r;
 }
 
+#ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
+// The accelerated paths take the whole 16-byte blocks of inputs from this length on; the
+// 16 bytes they leave go through the table loop, which on shorter inputs is as fast.
+constexpr uint32_t kClmulMinBytes = 64;
+
+// Takes the whole 16-byte blocks off the front of the data on the path and returns the
+// register after them.
+template <class Crc>
+typename Crc::Reg RunClmul(CrcPath path, CrcVariant variant, typename Crc::Reg r,
+                           const uint8_t*& data, uint32_t& length) {
+    uint8_t residue[16];
+    const size_t blocks = length / 16;
+    if (path == CrcPath::kVpclmul) {
+        CrcFoldVpclmul(variant, data, blocks, uint32_t(r), residue);
+    } else {
+        CrcFoldPclmul(variant, data, blocks, uint32_t(r), residue);
+    }
+    data += 16 * blocks;
+    length -= uint32_t(16 * blocks);
+    const uint8_t* rest = residue;
+    uint32_t restLength = 16;
+    return RunFolds<Crc>(0, rest, restLength);
+}
+#endif
+
+// The table loops, or the accelerated path for the blocks of a long input.
+template <class Crc>
+typename Crc::Reg RunBody(CrcPath path, [[maybe_unused]] CrcVariant variant, typename Crc::Reg r,
+                          const uint8_t*& data, uint32_t& length) {
+#ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
+    if (path != CrcPath::kTable && length >= kClmulMinBytes) {
+        r = RunClmul<Crc>(path, variant, r, data, length);
+    }
+#endif
+    r = RunLanes<Crc>(r, data, length);
+    return RunFolds<Crc>(r, data, length);
+}
+
+// The path every CRC takes on this processor.
+CrcPath CrcPathHere() {
+    static const CrcPath path = FastestCrcPath(Cpu());
+    return path;
+}
+
+AdlerPath AdlerPathHere() {
+    static const AdlerPath path = FastestAdlerPath(Cpu());
+    return path;
+}
+
 }  // namespace
 
-uint32_t Crc16Update(const uint8_t* data, uint32_t length, uint32_t start) {
+bool CrcPathRuns(CrcPath path, [[maybe_unused]] const CpuFeatures& cpu) {
+    switch (path) {
+        case CrcPath::kTable:
+            return true;
+#ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
+        case CrcPath::kPclmul:
+            return cpu.pclmul && cpu.ssse3 && cpu.sse41;
+        case CrcPath::kVpclmul:
+            return cpu.pclmul && cpu.ssse3 && cpu.sse41 && cpu.vpclmul;
+#endif
+        default:
+            return false;
+    }
+}
+
+CrcPath FastestCrcPath(const CpuFeatures& cpu) {
+    for (CrcPath path : {CrcPath::kVpclmul, CrcPath::kPclmul})
+        if (CrcPathRuns(path, cpu)) return path;
+    return CrcPath::kTable;
+}
+
+bool AdlerPathRuns(AdlerPath path, [[maybe_unused]] const CpuFeatures& cpu) {
+    switch (path) {
+        case AdlerPath::kPortable:
+            return true;
+#ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
+        case AdlerPath::kSsse3:
+            return cpu.ssse3;
+        case AdlerPath::kAvx2:
+            return cpu.avx2;
+        case AdlerPath::kAvx512:
+            return cpu.avx512;
+        case AdlerPath::kAvx512Vnni:
+            return cpu.avx512 && cpu.avx512vnni;
+#endif
+        default:
+            return false;
+    }
+}
+
+AdlerPath FastestAdlerPath(const CpuFeatures& cpu) {
+    for (AdlerPath path :
+         {AdlerPath::kAvx512Vnni, AdlerPath::kAvx512, AdlerPath::kAvx2, AdlerPath::kSsse3})
+        if (AdlerPathRuns(path, cpu)) return path;
+    return AdlerPath::kPortable;
+}
+
+uint32_t Adler32UpdateOn(AdlerPath path, const uint8_t* data, uint32_t length, uint32_t start) {
+#ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
+    const size_t blocks = length / 64;
+    if (path != AdlerPath::kPortable && blocks != 0) {
+        switch (path) {
+            case AdlerPath::kSsse3:
+                start = Adler32BlocksSsse3(data, blocks, start);
+                break;
+            case AdlerPath::kAvx2:
+                start = Adler32BlocksAvx2(data, blocks, start);
+                break;
+            case AdlerPath::kAvx512:
+                start = Adler32BlocksAvx512(data, blocks, start);
+                break;
+            default:
+                start = Adler32BlocksAvx512Vnni(data, blocks, start);
+                break;
+        }
+        data += 64 * blocks;
+        length %= 64;
+    }
+#else
+    (void)path;
+#endif
+    return Adler32Portable(data, length, start);
+}
+
+uint32_t Crc16UpdateOn(CrcPath path, const uint8_t* data, uint32_t length, uint32_t start) {
     size_t r = start & 0xFFFF;
-    r = RunLanes<Crc16Arc>(r, data, length);
-    r = RunFolds<Crc16Arc>(r, data, length);
+    r = RunBody<Crc16Arc>(path, CrcVariant::kCrc16Arc, r, data, length);
     return uint32_t(Crc16Arc::Tail(r, data, length));
 }
 
-uint32_t Crc16CcittUpdate(const uint8_t* data, uint32_t length, uint32_t start) {
+uint32_t Crc16CcittUpdateOn(CrcPath path, const uint8_t* data, uint32_t length, uint32_t start) {
     uint32_t r = start & 0xFFFF;
-    r = RunLanes<Crc16Ibm3740>(r, data, length);
-    r = RunFolds<Crc16Ibm3740>(r, data, length);
+    r = RunBody<Crc16Ibm3740>(path, CrcVariant::kCrc16Ibm3740, r, data, length);
     if (length != 0) r = ((r << 8) & 0xFFFF) ^ kCrc16CcittTable[(r >> 8) ^ data[0]];
     return r;
 }
 
-uint32_t Crc32Update(const uint8_t* data, uint32_t length, uint32_t start) {
+uint32_t Crc32UpdateOn(CrcPath path, const uint8_t* data, uint32_t length, uint32_t start) {
     size_t r = uint32_t(~start);
-    r = RunLanes<Crc32IsoHdlc>(r, data, length);
-    r = RunFolds<Crc32IsoHdlc>(r, data, length);
+    r = RunBody<Crc32IsoHdlc>(path, CrcVariant::kCrc32IsoHdlc, r, data, length);
     return ~uint32_t(Crc32IsoHdlc::Tail(r, data, length));
 }
 
-uint32_t Crc32bUpdate(const uint8_t* data, uint32_t length, uint32_t start) {
+uint32_t Crc32bUpdateOn(CrcPath path, const uint8_t* data, uint32_t length, uint32_t start) {
     uint32_t r = ~start;
-    r = RunLanes<Crc32Bzip2>(r, data, length);
-    r = RunFolds<Crc32Bzip2>(r, data, length);
+    r = RunBody<Crc32Bzip2>(path, CrcVariant::kCrc32Bzip2, r, data, length);
     for (; length != 0; --length) r = (r << 8) ^ kCrc32bTable[(r >> 24) ^ *data++];
     return ~r;
+}
+
+uint32_t Adler32Update(const uint8_t* data, uint32_t length, uint32_t start) {
+    return Adler32UpdateOn(AdlerPathHere(), data, length, start);
+}
+
+uint32_t Crc16Update(const uint8_t* data, uint32_t length, uint32_t start) {
+    return Crc16UpdateOn(CrcPathHere(), data, length, start);
+}
+
+uint32_t Crc16CcittUpdate(const uint8_t* data, uint32_t length, uint32_t start) {
+    return Crc16CcittUpdateOn(CrcPathHere(), data, length, start);
+}
+
+uint32_t Crc32Update(const uint8_t* data, uint32_t length, uint32_t start) {
+    return Crc32UpdateOn(CrcPathHere(), data, length, start);
+}
+
+uint32_t Crc32bUpdate(const uint8_t* data, uint32_t length, uint32_t start) {
+    return Crc32bUpdateOn(CrcPathHere(), data, length, start);
 }
 
 DigestResult Adler32Digest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {

@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "korvadex.h"
 #include "report_text.h"
 #include "report_win.h"
+#include "resource_ids.h"
 
 char gFileName[kFileNameSize];
 std::string gReportText;
@@ -34,7 +34,7 @@ bool LoadFile(const char* path, HGLOBAL* block, DWORD* size) {
 
 }  // namespace
 
-void ComputeReport(HWND dialog) {
+void ComputeReport(HWND dialog) noexcept {
     char key[kKeySize] = "";
     GetDlgItemTextA(dialog, IDC_KEY, key, kKeySize);
 
@@ -45,7 +45,15 @@ void ComputeReport(HWND dialog) {
     const ReportInput input{block ? static_cast<const uint8_t*>(block) : kNoBytes, size,
                             reinterpret_cast<const uint8_t*>(key), uint32_t(lstrlenA(key))};
     std::string report;
-    const ReportStatus status = BuildReportText(input, report);
+    ReportStatus status;
+    // An exception must not reach the window procedure: on 32-bit Windows the unwinder
+    // cannot cross the platform's frames above it and would end the program.  What can be
+    // thrown here is a failed allocation (or a thread that cannot start): a failed load.
+    try {
+        status = BuildReportText(input, report);
+    } catch (...) {
+        status = ReportStatus::kOutOfMemory;
+    }
     if (block) GlobalFree(block);
     if (status != ReportStatus::kOk) return;
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -19,18 +18,21 @@ namespace {
 // the workers are busy with the others, and for a fast worker to run a little ahead.
 constexpr size_t kBufferCount = 4;
 
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
+// Aligned operator new rather than std::aligned_alloc, which the Windows C runtime lacks.
+struct AlignedDeleter {
+    void operator()(uint8_t* p) const {
+        ::operator delete(p, std::align_val_t(kStreamContextAlign));
+    }
 };
-using AlignedBlock = std::unique_ptr<uint8_t, FreeDeleter>;
+using AlignedBlock = std::unique_ptr<uint8_t, AlignedDeleter>;
 
 size_t Rounded(size_t size) {
     return (size + kStreamContextAlign - 1) / kStreamContextAlign * kStreamContextAlign;
 }
 
 AlignedBlock AllocateAligned(size_t size) {
-    return AlignedBlock(
-        static_cast<uint8_t*>(std::aligned_alloc(kStreamContextAlign, Rounded(size))));
+    return AlignedBlock(static_cast<uint8_t*>(
+        ::operator new(Rounded(size), std::align_val_t(kStreamContextAlign), std::nothrow)));
 }
 
 // One line's computation over a context of its own: the engine over the message, or HMAC

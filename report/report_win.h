@@ -22,11 +22,13 @@ extern const char kSavedReportName[];
 // Reads the file named in gFileName whole, computes the report (keyed by the text of the
 // dialog's item IDC_KEY, when the dialog has one and it is not empty) and shows the path
 // in IDC_INPUT and the report in IDC_OUTPUT.  When the file cannot be read, is 4 GiB or
-// larger, or the report cannot be computed, nothing changes.
-void ComputeReport(HWND dialog);
+// larger, or the report cannot be computed (memory included), nothing changes.  Called
+// from a window procedure, so it lets no exception out.
+void ComputeReport(HWND dialog) noexcept;
 
 // Writes the framed report of the path in IDC_INPUT to kSavedReportName; before the first
-// report, shows the "No Input" box instead.  A file that cannot be written whole is removed.
-void SaveReport(HWND dialog);
+// report, shows the "No Input" box instead.  A file that cannot be written whole is removed;
+// when the text cannot be built (no memory), nothing is written.  Lets no exception out.
+void SaveReport(HWND dialog) noexcept;
 
 #endif

@@ -1,18 +1,25 @@
 #include <windows.h>
 
-#include "korvadex.h"
 #include "report_text.h"
 #include "report_win.h"
+#include "resource_ids.h"
 
 const char kSavedReportName[] = "saved.txt";
 
-void SaveReport(HWND dialog) {
+void SaveReport(HWND dialog) noexcept {
     if (GetDlgItemTextA(dialog, IDC_INPUT, gFileName, kFileNameSize) == 0) {
         MessageBoxA(dialog, "It seems like input is empty! :) ", "No Input",
                     MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    const std::string saved = BuildSavedReport(gFileName, gReportText);
+    // Built before the file is touched, so that a failed allocation, caught here because no
+    // exception may reach the window procedure, leaves an earlier saved report as it was.
+    std::string saved;
+    try {
+        saved = BuildSavedReport(gFileName, gReportText);
+    } catch (...) {
+        return;
+    }
     HANDLE file = CreateFileA(kSavedReportName, GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -45,7 +45,7 @@ INT_PTR OnClose(HWND dialog) {
 
 }  // namespace
 
-void SetWindowAlpha(HWND window, BYTE alpha) {
+void SetWindowAlpha(HWND window, BYTE alpha) noexcept {
     SetLayeredWindowAttributesFn setAttributes = LayeredWindowAttributes();
     if (!setAttributes) return;
     LONG style = GetWindowLongA(window, GWL_EXSTYLE);
@@ -54,7 +54,7 @@ void SetWindowAlpha(HWND window, BYTE alpha) {
     if (alpha < 255) setAttributes(window, 0, alpha, LWA_ALPHA);
 }
 
-void FadeOut(HWND window) {
+void FadeOut(HWND window) noexcept {
     SetLayeredWindowAttributesFn setAttributes = LayeredWindowAttributes();
     if (!setAttributes) return;
     for (DWORD alpha = 250; alpha != 0; alpha -= 5) {
@@ -63,7 +63,7 @@ void FadeOut(HWND window) {
     }
 }
 
-INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
+INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) noexcept {
     switch (message) {
         case WM_INITDIALOG:
             return OnInitDialog(dialog);

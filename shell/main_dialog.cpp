@@ -97,7 +97,7 @@ INT_PTR OnClose(HWND dialog) {
 
 }  // namespace
 
-INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) noexcept {
     switch (message) {
         case WM_INITDIALOG:
             return OnInitDialog(dialog);

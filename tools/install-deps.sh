@@ -10,8 +10,8 @@ packages=(
   python3
   # independent implementations for the differential tests and the benchmarks
   zlib1g-dev libssl-dev libcrypto++-dev librhash-dev libmhash-dev php-cli
-  # the rhash command, an oracle of tools/big_input_check.sh
-  rhash
+  # (the rhash command is also an oracle of tools/big_input_check.sh)
+  libisal-dev rhash
   # 32-bit Windows build, run under Wine in a virtual X display
   g++-mingw-w64-i686-posix wine wine32:i386 fonts-wine xvfb xauth xdotool imagemagick
 )

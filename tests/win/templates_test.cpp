@@ -333,7 +333,7 @@ TEST(Resources, IconBitmapAndManifest) {
     ASSERT_NE(dependency, std::string::npos);
     const std::string identity = text.substr(own, text.find("/>", own) - own);
     EXPECT_NE(identity.find("type=\"win32\""), std::string::npos);
-    EXPECT_NE(identity.find("version=\"1.9.2.0\""), std::string::npos);
+    EXPECT_NE(identity.find("version=\"" KORVADEX_VERSION ".0\""), std::string::npos);
     EXPECT_NE(identity.find("processorArchitecture=\"x86\""), std::string::npos);
     const std::string needs = text.substr(dependency);
     EXPECT_NE(needs.find("name=\"Microsoft.Windows.Common-Controls\""), std::string::npos);
