@@ -2,7 +2,7 @@
 # Checks the command line over an input past 4 GiB against independent implementations,
 # plain and keyed (HMAC).
 #
-#   tools/big_input_check.sh [--fast] [KORVADEX]
+#   tools/big_input_check.sh [--fast] [--size BYTES] [KORVADEX]
 #
 # The input is a sparse file of 4 GiB + 4099 bytes with random stretches at its start,
 # across the 4 GiB border and at its end.  The oracles:
@@ -16,31 +16,37 @@
 # two CRC-16s, CRC-32/BZIP2, PANAMA, SHA-0 and the 4-pass Snefru lines.
 #
 # --fast checks CRC-32, Adler-32, MD5 and SHA-1 only (tools/test.sh runs it); without it
-# every line above is checked, which takes many minutes.  KORVADEX defaults to
-# build/korvadex.  Exit status 0 when every value agrees.
+# every line above is checked, which takes many minutes.  --size makes the input another
+# size (the middle stretch then straddles half of it; a quick trial of the script itself).
+# KORVADEX defaults to build/korvadex.  Exit status 0 when every value agrees.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 fast=0
-if [ "${1:-}" = "--fast" ]; then
-  fast=1
-  shift
-fi
+size=$(((1 << 32) + 4099))
+while [ $# -gt 0 ]; do
+  case $1 in
+    --fast) fast=1; shift ;;
+    --size) size=$2; shift 2 ;;
+    *) break ;;
+  esac
+done
 exe=$(realpath "${1:-build/korvadex}")
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 
-exec python3 - "$exe" "$dir" "$fast" <<'PYTHON'
+exec python3 - "$exe" "$dir" "$fast" "$size" <<'PYTHON'
 import hashlib, hmac, os, random, shutil, subprocess, sys, zlib
 
 exe, work, fast = sys.argv[1], sys.argv[2], sys.argv[3] == "1"
 big = os.path.join(work, "big")
-size = (1 << 32) + 4099
+size = int(sys.argv[4])
+border = 1 << 32 if size > (1 << 32) + 3000 else size // 2
 key = b"twenty bytes of key!"  # longer than a checksum's block, shorter than the others'
 rng = random.Random(4099)
 with open(big, "wb") as f:
     f.truncate(size)
-    for start, length in ((0, 5000), ((1 << 32) - 3000, 6000), (size - 1500, 1500)):
+    for start, length in ((0, 5000), (border - 3000, 6000), (size - 1500, 1500)):
         f.seek(start)
         f.write(bytes(rng.getrandbits(8) for _ in range(length)))
 
