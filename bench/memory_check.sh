@@ -6,7 +6,8 @@
 #   korvadex --key K --only MD5,SHA-256 BIG
 #   korvadex --key K SMALL                      (every line keyed, SMALL 64 MiB: the
 #                                               memory does not grow with the input)
-# must stay at or below 64 MiB each.
+# must stay at or below 64 MiB each.  The piped run's values must also equal Python's
+# hashlib and zlib over the same 5 GiB of zeros.
 #
 #   bench/memory_check.sh [KORVADEX]            (default build/korvadex)
 set -euo pipefail
@@ -23,7 +24,7 @@ measure() {
   local what=$1
   shift
   local report=$dir/time.txt
-  /usr/bin/time -v -o "$report" "$@" > /dev/null
+  /usr/bin/time -v -o "$report" "$@" > "$dir/out.txt"
   local kib
   kib=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$report")
   local verdict=ok
@@ -37,6 +38,20 @@ measure() {
 measure "korvadex --only MD5,SHA-256 BIG (5 GiB)" "$exe" --only MD5,SHA-256 "$big"
 measure "head -c 5G /dev/zero | korvadex --only MD5,CRC32 -" \
   bash -c 'head -c 5G /dev/zero | "$0" --only MD5,CRC32 -' "$exe"
+expected=$(python3 -c '
+import hashlib, zlib
+md5, crc, zeros = hashlib.md5(), 0, bytes(1 << 24)
+for _ in range(5 * 64):
+    md5.update(zeros)
+    crc = zlib.crc32(zeros, crc)
+print("CRC32: %08X" % crc)
+print("MD5: " + md5.hexdigest().upper())')
+if [ "$(cat "$dir/out.txt")" = "$expected" ]; then
+  echo "ok   the piped values equal hashlib's and zlib's"
+else
+  echo "FAIL the piped values: $(tr '\n' ' ' < "$dir/out.txt"), expected $(echo $expected)"
+  failed=1
+fi
 measure "korvadex --key K --only MD5,SHA-256 BIG (5 GiB)" "$exe" --key K --only MD5,SHA-256 "$big"
 truncate -s 64M "$dir/small"
 measure "korvadex --key K SMALL (64 MiB, all forty lines)" "$exe" --key K "$dir/small"

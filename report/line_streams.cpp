@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -141,17 +140,14 @@ public:
         return true;
     }
 
-    // Worker: done with chunk `sequence`.  Returns the chunk's length when this worker was
-    // the last one on it, else 0.
-    size_t Release(uint64_t sequence) {
-        size_t done = 0;
+    // Worker: done with chunk `sequence`; the last worker on it frees its buffer.
+    void Release(uint64_t sequence) {
+        bool freed;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            Buffer& buffer = buffers_[sequence % kBufferCount];
-            if (--buffer.pending == 0) done = buffer.length;
+            freed = --buffers_[sequence % kBufferCount].pending == 0;
         }
-        if (done != 0) freed_.notify_one();
-        return done;
+        if (freed) freed_.notify_one();
     }
 
 private:
@@ -235,17 +231,12 @@ StreamStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
         for (size_t i = 0; i < lines.size(); ++i) hex[i] = streams[i].Finish(settings.upper);
         return StreamStatus::kOk;
     };
-    auto count = [&](size_t length) {
-        if (settings.bytesDone != nullptr)
-            settings.bytesDone->fetch_add(length, std::memory_order_relaxed);
-    };
 
     // An input that ends within the first chunk is hashed here, without threads.
     size_t length = 0;
     if (!source.Read(buffers.get(), chunkSize, length)) return StreamStatus::kReadFailed;
     if (length < chunkSize) {
         for (LineStream& stream : streams) stream.Update(buffers.get(), length);
-        count(length);
         return finish();
     }
 
@@ -259,7 +250,7 @@ StreamStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
         size_t size;
         for (uint64_t sequence = 0; ring.Take(sequence, data, size); ++sequence) {
             for (size_t i : dealt[worker]) streams[i].Update(data, size);
-            count(ring.Release(sequence));
+            ring.Release(sequence);
         }
     };
     std::vector<std::thread> threads;
@@ -272,7 +263,6 @@ StreamStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
         // Not even one: this thread reads and hashes by turns.
         for (;;) {
             for (LineStream& stream : streams) stream.Update(buffers.get(), length);
-            count(length);
             if (length < chunkSize) return finish();
             if (!source.Read(buffers.get(), chunkSize, length)) return StreamStatus::kReadFailed;
         }

@@ -8,7 +8,6 @@
 #ifndef KORVADEX_REPORT_LINE_STREAMS_H
 #define KORVADEX_REPORT_LINE_STREAMS_H
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -49,8 +48,6 @@ struct StreamSettings {
     unsigned jobs = 1;            // worker threads at most; 0: one per core
     size_t chunkSize = 1u << 20;  // bytes per buffer
     int upper = 1;                // hex digits in upper case
-    // When given, follows the count of bytes that every line has taken in.
-    std::atomic<uint64_t>* bytesDone = nullptr;
 };
 
 // The default chunk size of the command line.

@@ -450,6 +450,18 @@ TEST(CliLargeInput, InputsOf4GiBAndMoreAreHashedWholePlainAndKeyed) {
     EXPECT_EQ(r.out, "CRC32: 4FBD970B\n");
 }
 
+TEST(CliReadError, NamesTheInputAndGivesNoReport) {
+    // The process's own memory at offset 0 is unmapped: reading it fails.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"/proc/self/mem"},
+          std::vector<std::string>{"--key", "k", "--jobs", "2", "/proc/self/mem"}}) {
+        RunResult r = RunKorvadex(args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "korvadex: /proc/self/mem: input/output error; no report\n");
+    }
+}
+
 // A regular file read in chunks whose size or time changes between its opening and its end.
 TEST(InputReader, AFileThatChangesWhileItIsReadIsAFailureThatSaysSo) {
     TempDir dir;
