@@ -7,8 +7,8 @@
 // haval_constants.txt: SHA-256 0437487ea7462db03d7da458edf75d4b935e95aff8a2df13cfdaf42385bf0c8a
 // md2_sbox.txt: SHA-256 1eb44bdcfc9504dacfc9f95b58fc7a2d1676b94e4fc55219a1305a9e901c6510
 // sha2_constants.txt: SHA-256 959b73341371f607b203b3bf9bff5ca1bcf829f8e6748864ffe1a0ac8d9ccf81
-// snefru_sboxes.txt: SHA-256 d08551eae0f4d1c26f9e5ad8f592c213a93e5a4dca1bfdf3cae14cf6dcb1d043
-// tiger_sboxes.txt: SHA-256 cea5dc799c44b8163ff1be884eb3053b7ddf2ba400988e64a67356812d905347
+// snefru_sboxes.txt: SHA-256 4ddfd8abb1ea4edbbbdff6c05e984244c72e91a3ebda8a5fcad3d5a9901bb4ad
+// tiger_sboxes.txt: SHA-256 aba5bce8ed1edb0830896a7c494ef3bc7351cab3c892c233f4c2b25560bbe898
 // whirlpool_sbox.txt: SHA-256 1a13a1d6a18f54a8b7c9a23dcbf2b54926c8fc61f0ac2e1039761ffdefa717cd
 
 #ifndef KORVADEX_DIGESTS_DIGEST_TABLES_H
