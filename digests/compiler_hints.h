@@ -16,6 +16,15 @@
 #define KORVADEX_ALWAYS_INLINE inline
 #endif
 
+// Keep this function out of line.  For a compression whose working words the compiler
+// places better in a function of its own than inside its caller's loop over the blocks,
+// where the caller's pointers and counts compete with them for registers.
+#if defined(__GNUC__)
+#define KORVADEX_NEVER_INLINE [[gnu::noinline]]
+#else
+#define KORVADEX_NEVER_INLINE
+#endif
+
 // Says that value may have changed, in the register it is in.  The compiler then cannot
 // narrow the operations that follow to fewer bits than value has (which would need a zero
 // extension on a dependency chain later) or fold value into something it knew before.

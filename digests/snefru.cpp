@@ -78,8 +78,9 @@ inline void SubRound(uint32_t (&w)[16], uint32_t& idx, const Box& box0, const Bo
     for (uint32_t& x : w) x = Rotr32(x, shift);
 }
 
-// The passes of the compression function over the working block.
-void Scramble(uint32_t (&work)[16], uint32_t passes) {
+// The passes of the compression function over the working block.  Out of line: inlined
+// into the transform, its chain of steps ran slower (docs/performance.md, "What was tuned").
+KORVADEX_NEVER_INLINE void Scramble(uint32_t (&work)[16], uint32_t passes) {
     uint32_t w[16];
     std::memcpy(w, work, sizeof w);
     uint32_t idx = w[0] & 0xFF;
