@@ -4,6 +4,7 @@
 
 #include "block_engine.h"
 #include "byte_order.h"
+#include "compiler_hints.h"
 #include "cpu_features.h"
 #include "digest_tables.h"
 #include "whirlpool_simd.h"
@@ -59,26 +60,35 @@ inline void RhoKeyed(const uint64_t* w, const uint64_t* key, uint64_t* out) {
 // not keep (a tenth faster than the two side by side).  The state goes back and forth
 // between s and t instead of being copied.
 
+namespace {
+
+// One block.  Out of line: inlined into the loop over the blocks, the rounds ran slower
+// (docs/performance.md, "What was tuned").
+KORVADEX_NEVER_INLINE void CompressBlock(uint64_t (&state)[8], const uint64_t (&roundConstants)[10],
+                                         const uint8_t* data) {
+    uint64_t m[8], k[10][8], s[8], t[8];
+    Rho(state, k[0]);
+    k[0][0] ^= roundConstants[0];
+    for (int r = 1; r < 10; ++r) {
+        Rho(k[r - 1], k[r]);
+        k[r][0] ^= roundConstants[r];
+    }
+    for (int i = 0; i < 8; ++i) {
+        m[i] = LoadBe64(data + 8 * i);
+        s[i] = m[i] ^ state[i];
+    }
+    for (int r = 0; r < 10; r += 2) {
+        RhoKeyed(s, k[r], t);
+        RhoKeyed(t, k[r + 1], s);
+    }
+    for (int i = 0; i < 8; ++i) state[i] ^= s[i] ^ m[i];
+}
+
+}  // namespace
+
 void WhirlpoolCompressPortable(uint64_t (&state)[8], const uint64_t (&roundConstants)[10],
                                const uint8_t* data, size_t count) {
-    for (; count != 0; --count, data += 64) {
-        uint64_t m[8], k[10][8], s[8], t[8];
-        Rho(state, k[0]);
-        k[0][0] ^= roundConstants[0];
-        for (int r = 1; r < 10; ++r) {
-            Rho(k[r - 1], k[r]);
-            k[r][0] ^= roundConstants[r];
-        }
-        for (int i = 0; i < 8; ++i) {
-            m[i] = LoadBe64(data + 8 * i);
-            s[i] = m[i] ^ state[i];
-        }
-        for (int r = 0; r < 10; r += 2) {
-            RhoKeyed(s, k[r], t);
-            RhoKeyed(t, k[r + 1], s);
-        }
-        for (int i = 0; i < 8; ++i) state[i] ^= s[i] ^ m[i];
-    }
+    for (; count != 0; --count, data += 64) CompressBlock(state, roundConstants, data);
 }
 
 namespace {
