@@ -13,6 +13,7 @@
 #include "checksum_lines.h"
 #include "command_support.h"
 #include "commands.h"
+#include "file_input.h"
 #include "line_names.h"
 #include "saved_report_reader.h"
 
@@ -27,20 +28,6 @@ std::string Upper(std::string hex) {
 
 std::string Plural(size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
-// The reason a file could not be opened or read, as ReadInput words it.
-std::string ErrorText(int error) {
-    switch (error) {
-        case ENOENT:
-            return "no such file";
-        case EACCES:
-            return "permission denied";
-        case EISDIR:
-            return "is a directory";
-        default:
-            return std::strerror(error != 0 ? error : EIO);
-    }
 }
 
 void Warn(const std::string& text) {
@@ -338,7 +325,7 @@ int CheckList(const std::string& path, const Options& options, const std::vector
     const std::string name = InputName(path);
     FILE* file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
-        PrintError(name, ErrorText(errno));
+        PrintError(name, ErrnoText(errno));
         return kExitFailed;
     }
     char* buffer = nullptr;
@@ -366,7 +353,7 @@ int CheckList(const std::string& path, const Options& options, const std::vector
                 std::free(buffer);
                 if (file != stdin) std::fclose(file);
                 if (failed) {
-                    PrintError(name, ErrorText(errno));
+                    PrintError(name, ErrnoText(errno));
                     return kExitFailed;
                 }
                 return CheckSavedReport(path, content, options, key);
@@ -383,7 +370,7 @@ int CheckList(const std::string& path, const Options& options, const std::vector
     if (file != stdin) std::fclose(file);
     if (givenUp) return kExitFailed;
     if (readFailed) {
-        PrintError(name, ErrorText(readError));
+        PrintError(name, ErrnoText(readError));
         status = kExitFailed;
         if (number == 0) return status;
     }

@@ -17,22 +17,6 @@ namespace {
 
 const uint8_t kNoBytes[1] = {0};
 
-std::string ErrnoText(int err) {
-    switch (err) {
-        case ENOENT:
-            return "no such file";
-        case EACCES:
-            return "permission denied";
-        case EISDIR:
-            return "is a directory";
-        default:
-            break;
-    }
-    std::string text = std::strerror(err);
-    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') text[0] = char(text[0] - 'A' + 'a');
-    return text;
-}
-
 // The message written when a mapped file turns out shorter than it was: the pages past its
 // new end cannot be read, and the kernel signals SIGBUS on the first access.
 char gTruncatedMessage[1024];
@@ -118,15 +102,15 @@ bool SizeIsNominal(int fd) {
     struct statfs fs;
     if (::fstatfs(fd, &fs) != 0) return false;
     switch (static_cast<unsigned long>(fs.f_type)) {
-        case 0x9FA0:       // proc
-        case 0x62656572:   // sysfs
-        case 0x64626720:   // debugfs
-        case 0x74726163:   // tracefs
-        case 0x73636673:   // securityfs
-        case 0x62656570:   // configfs
-        case 0x63677270:   // cgroup2
-        case 0x27E0EB:     // cgroup
-        case 0xDE5E81E4:   // efivarfs
+        case 0x9FA0:      // proc
+        case 0x62656572:  // sysfs
+        case 0x64626720:  // debugfs
+        case 0x74726163:  // tracefs
+        case 0x73636673:  // securityfs
+        case 0x62656570:  // configfs
+        case 0x63677270:  // cgroup2
+        case 0x27E0EB:    // cgroup
+        case 0xDE5E81E4:  // efivarfs
             return true;
         default:
             return false;
@@ -138,6 +122,23 @@ bool SizeIsNominal(int fd) {
 }
 
 }  // namespace
+
+std::string ErrnoText(int err) {
+    switch (err) {
+        case ENOENT:
+            return "no such file";
+        case EACCES:
+            return "permission denied";
+        case EISDIR:
+            return "is a directory";
+        default:
+            break;
+    }
+    // No error recorded (a stream that failed without saying why) reads as an I/O error.
+    std::string text = std::strerror(err != 0 ? err : EIO);
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') text[0] = char(text[0] - 'A' + 'a');
+    return text;
+}
 
 InputBytes::~InputBytes() {
     Release();

@@ -75,6 +75,10 @@ private:
     uint64_t size_ = 0;
 };
 
+// The reason a file could not be opened or read, as the command line words it: "no such
+// file", "permission denied", "is a directory", else the system's text in lower case.
+std::string ErrnoText(int err);
+
 // Reads the input named by path ("-": standard input) into bytes.  On failure returns false,
 // leaves bytes empty and sets reason to a short text such as "no such file", "is a
 // directory", "permission denied" or limit.tooLargeReason.  When bytesRead is given, it
