@@ -123,7 +123,12 @@ inline void KeySchedule(uint32_t* words) {
     x[5] = _mm_xor_si128(x[5], x[4]);
     x[6] = _mm_add_epi64(x[6], x[5]);
     x[7] = _mm_sub_epi64(x[7], _mm_xor_si128(x[6], Word(0x0123456789ABCDEF)));
-    for (int i = 0; i < 8; ++i) _mm_storel_epi64(reinterpret_cast<__m128i*>(words + 2 * i), x[i]);
+    // Stored half by half, as the rounds read them: a 32-bit load from the upper half of
+    // a 64-bit vector store may wait for the store to complete.
+    for (int i = 0; i < 8; ++i) {
+        words[2 * i] = uint32_t(_mm_cvtsi128_si32(x[i]));
+        words[2 * i + 1] = uint32_t(_mm_cvtsi128_si32(_mm_srli_epi64(x[i], 32)));
+    }
 }
 
 }  // namespace
@@ -133,8 +138,15 @@ void TigerCompressSse41Bmi1(uint64_t (&state)[3], const uint8_t* data, size_t co
     __m128i q = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&state[1]));
     Halves c{uint32_t(state[2]), uint32_t(state[2] >> 32)};
     for (; count != 0; --count, data += 64) {
-        uint32_t x[16];  // the message words as halves, low half first (x86 is little-endian)
-        std::memcpy(x, data, 64);
+        // The message words as halves, low half first (x86 is little-endian), copied
+        // through general registers for the same reason.
+        uint32_t x[16];
+        for (int i = 0; i < 16; ++i) {
+            uint32_t half;
+            std::memcpy(&half, data + 4 * i, 4);
+            __asm__("" : "+r"(half));  // not merged into vector moves
+            x[i] = half;
+        }
         const __m128i a0 = p, b0 = q;
         const uint64_t c0 = uint64_t(c.hi) << 32 | c.lo;
         // 24 rounds, a multiple of three: a, b and c end in the registers they began in.
