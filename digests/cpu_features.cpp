@@ -33,6 +33,7 @@ CpuFeatures Detect() {
     if (__get_cpuid_max(0, nullptr) < 7) return f;
     __cpuid_count(7, 0, a, b, c, d);
     f.avx2 = avx && ymmSaved && ((b >> 5) & 1);
+    f.bmi1 = (b >> 3) & 1;
     f.bmi2 = (b >> 8) & 1;
     f.sha = (b >> 29) & 1;
     f.avx512 = f.avx2 && zmmSaved && ((b >> 16) & 1) && ((b >> 30) & 1) && ((b >> 31) & 1);

@@ -9,8 +9,9 @@ struct CpuFeatures {
     bool sse2 = false;
     bool ssse3 = false;
     bool sse41 = false;
-    bool pclmul = false;      // PCLMULQDQ
-    bool avx2 = false;        // AVX2, with the operating system saving the YMM registers
+    bool pclmul = false;  // PCLMULQDQ
+    bool avx2 = false;    // AVX2, with the operating system saving the YMM registers
+    bool bmi1 = false;    // BMI1 (bextr, andn)
     bool bmi2 = false;
     bool sha = false;         // the SHA extensions (SHA-1 and SHA-256 rounds)
     bool avx512 = false;      // AVX-512 F, BW and VL, with the ZMM registers saved

@@ -6,6 +6,7 @@
 #include "byte_order.h"
 #include "cpu_features.h"
 #include "digest_tables.h"
+#include "tiger_i686.h"
 #include "tiger_sse2.h"
 
 TigerContextData TigerContext;
@@ -98,9 +99,13 @@ void TigerCompressPortable(uint64_t (&state)[3], const uint8_t* data, size_t cou
 
 namespace {
 
-// The compression of count blocks of data into state: in 32-bit builds on SSE2 where the
-// processor has it, else the portable one.
+// The compression of count blocks of data into state: in 32-bit builds with SSE4.1 and
+// BMI1 or else on SSE2, where the processor has them; otherwise the portable one.
 void TigerCompressBlocks(uint64_t (&state)[3], const uint8_t* data, size_t count) {
+#ifdef KORVADEX_HAVE_TIGER_I686
+    static const bool sse41Bmi1 = Cpu().sse41 && Cpu().bmi1;
+    if (sse41Bmi1) return TigerCompressSse41Bmi1(state, data, count);
+#endif
 #if defined(__i386__) && defined(KORVADEX_HAVE_TIGER_SSE2)
     static const bool sse2 = Cpu().sse2;
     if (sse2) return TigerCompressSse2(state, data, count);

@@ -5,8 +5,8 @@
 // two XORs for every 64-bit S-box entry, and carry pairs for every addition.  SSE2 holds
 // each word in one register, loads each entry with one instruction and adds, subtracts
 // and shifts 64 bits at once.  The 32-bit build compresses with it when the processor has
-// SSE2; the 64-bit build keeps to the scalar compression, and has this one only so that
-// the tests can set the two side by side.
+// SSE2 but not the SSE4.1 and BMI1 of tiger_i686.h; the 64-bit build keeps to the scalar
+// compression, and has this one only so that the tests can set the two side by side.
 #ifndef KORVADEX_DIGESTS_TIGER_SSE2_H
 #define KORVADEX_DIGESTS_TIGER_SSE2_H
 

@@ -17,6 +17,7 @@
 #include "digest_tables.h"
 #include "test_support.h"
 #include "tiger.h"
+#include "tiger_i686.h"
 #include "tiger_sse2.h"
 #include "whirlpool.h"
 #include "whirlpool_simd.h"
@@ -42,6 +43,15 @@ std::vector<Path> Paths() {
     paths.push_back({"Tiger SSE2", cpu.sse2, "SSE2", 3,
                      [](uint64_t* s, const uint8_t* d, size_t n) {
                          TigerCompressSse2(*reinterpret_cast<uint64_t(*)[3]>(s), d, n);
+                     },
+                     [](uint64_t* s, const uint8_t* d, size_t n) {
+                         TigerCompressPortable(*reinterpret_cast<uint64_t(*)[3]>(s), d, n);
+                     }});
+#endif
+#ifdef KORVADEX_HAVE_TIGER_I686
+    paths.push_back({"Tiger SSE4.1 and BMI1", cpu.sse41 && cpu.bmi1, "SSE4.1 or BMI1", 3,
+                     [](uint64_t* s, const uint8_t* d, size_t n) {
+                         TigerCompressSse41Bmi1(*reinterpret_cast<uint64_t(*)[3]>(s), d, n);
                      },
                      [](uint64_t* s, const uint8_t* d, size_t n) {
                          TigerCompressPortable(*reinterpret_cast<uint64_t(*)[3]>(s), d, n);
