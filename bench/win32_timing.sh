@@ -6,20 +6,20 @@
 # of every line in the 32-bit program and its ratio to the 64-bit speed.
 #
 # The two programs take turns, ROUNDS times; each time each gives the fastest of its passes
-# over messages of BYTES bytes (see bench/line_timing.cpp: on a shared machine the fastest
-# pass is the one the scheduler left alone), and every figure printed is the median over
-# the rounds, so that a spell of load on the machine falls on both alike.  Where 32-bit x86 code cannot run natively (a 64-bit kernel
-# without IA-32 emulation, where tools/install-deps.sh runs Wine through qemu-i386), the
-# 32-bit column measures the emulator, not the processor; the script says so.
+# over each line's messages (see bench/line_timing.cpp: on a shared machine the fastest pass
+# is the one the scheduler left alone), and every figure printed is the median over the
+# rounds, so that a spell of load on the machine falls on both alike.  Where 32-bit x86
+# code cannot run natively (a 64-bit kernel without IA-32 emulation, where
+# tools/install-deps.sh runs Wine through qemu-i386), the 32-bit column measures the
+# emulator, not the processor; the script says so.
 #
-#   bench/win32_timing.sh [BYTES [ROUNDS]]      (default 64 KiB, 5 rounds)
+#   bench/win32_timing.sh [ROUNDS]      (default 5 rounds)
 #
 # KORVADEX_TIMING_BUILD names the native build directory (default build-win32); the
 # Windows tree is its win/.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-bytes="${1:-65536}"
-rounds="${2:-5}"
+rounds="${1:-5}"
 out="${KORVADEX_TIMING_BUILD:-$root/build-win32}"
 
 # Without the tests: the Windows tree then builds the libraries, the program and the timing
@@ -40,8 +40,8 @@ load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
 : >"$out/timing-64.txt"
 : >"$out/timing-32.txt"
 for ((round = 0; round < rounds; ++round)); do
-  "$native" "$bytes" | grep -v '^#' >>"$out/timing-64.txt"
-  wine "$windows" "$bytes" | tr -d '\r' | grep -v '^#' >>"$out/timing-32.txt"
+  "$native" | grep -v '^#' >>"$out/timing-64.txt"
+  wine "$windows" | tr -d '\r' | grep -v '^#' >>"$out/timing-32.txt"
 done
 
 # label TAB median over the rounds
@@ -53,7 +53,7 @@ medians() {
     END { flush() }'
 }
 
-echo "messages of $bytes bytes, median of $rounds rounds; load average before: $load_before," \
+echo "median of $rounds rounds; load average before: $load_before," \
   "after: $(cut -d' ' -f1-3 /proc/loadavg)"
 if [ "$emulated" = yes ]; then
   echo "32-bit code runs here through qemu-i386 (binfmt_misc): the 32-bit figures are EMULATED,"
