@@ -6,11 +6,21 @@
 
 #include <utility>
 
+#include "compiler_hints.h"
+
 // Only the functions below are built for the SHA extensions (with SSE4.1), each by its own
 // target attribute: the rest of the build keeps its baseline instruction set, and nothing
 // here runs unless the caller has checked the processor.
 
 namespace {
+
+// Where the chaining value saved before a block waits for the block's end.  32-bit code has
+// eight vector registers, too few for the block's working set and both parts of the saved
+// value; left to itself the compiler keeps in memory the value the next block starts from,
+// which puts a store and its reload on the chain from one block to the next.  Put in
+// memory, the saved copy costs a store at the start of the block and a load at its end,
+// both off the chain.  64-bit code keeps it in registers.
+constexpr bool kSavedInMemory = sizeof(void*) == 4;
 
 // The vectors hold four schedule words each, the earliest in the top lane, as the SHA-1
 // round instruction takes them.
@@ -68,7 +78,11 @@ template <bool Sha0>
         _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
     __m128i e0 = _mm_set_epi32(int(state[4]), 0, 0, 0);
     for (; blocks != 0; --blocks, data += 64) {
-        const __m128i abcdSaved = abcd, eSaved = e0;
+        __m128i abcdSaved = abcd, eSaved = e0;
+        if constexpr (kSavedInMemory) {
+            ForgetRegisterCopies(abcdSaved);
+            ForgetRegisterCopies(eSaved);
+        }
         __m128i m[4];
         for (int i = 0; i < 4; ++i) {
             const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i));

@@ -6,11 +6,21 @@
 
 #include <utility>
 
+#include "compiler_hints.h"
+
 // Only the functions below are built for the SHA extensions (with SSE4.1), each by its own
 // target attribute: the rest of the build keeps its baseline instruction set, and nothing
 // here runs unless the caller has checked the processor.
 
 namespace {
+
+// Where the chaining value saved before a block waits for the block's end.  32-bit code has
+// eight vector registers, too few for the block's working set and both halves of the saved
+// value; left to itself the compiler keeps in memory the value the next block starts from,
+// which puts a store and its reload on the chain from one block to the next.  Put in
+// memory, the saved copy costs a store at the start of the block and a load at its end,
+// both off the chain.  64-bit code keeps it in registers.
+constexpr bool kSavedInMemory = sizeof(void*) == 4;
 
 // The 64 round constants of FIPS 180-2, four to a vector load.
 alignas(16) const uint32_t kRoundConstants[64] = {
@@ -64,7 +74,11 @@ template <size_t... G>
     __m128i abef = _mm_alignr_epi8(badc, hgfe, 8);     // f e b a
     __m128i cdgh = _mm_blend_epi16(hgfe, badc, 0xF0);  // h g d c
     for (; blocks != 0; --blocks, data += 64) {
-        const __m128i abefSaved = abef, cdghSaved = cdgh;
+        __m128i abefSaved = abef, cdghSaved = cdgh;
+        if constexpr (kSavedInMemory) {
+            ForgetRegisterCopies(abefSaved);
+            ForgetRegisterCopies(cdghSaved);
+        }
         __m128i m[4];
         for (int i = 0; i < 4; ++i) {
             const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i));
