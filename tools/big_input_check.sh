@@ -48,10 +48,11 @@ import hashlib, hmac, os, random, shutil, subprocess, sys, zlib
 exe, work, fast = sys.argv[1], sys.argv[2], sys.argv[3] == "1"
 big = os.path.join(work, "big")
 size = int(sys.argv[4])
-only = set(sys.argv[5].split(",")) if sys.argv[5] else None
+only = {label.strip() for label in sys.argv[5].split(",")} if sys.argv[5] else None
 
 def wanted(label):
     return only is None or label in only
+
 border = 1 << 32 if size > (1 << 32) + 3000 else size // 2
 key = b"twenty bytes of key!"  # longer than a checksum's block, shorter than the others'
 rng = random.Random(4099)
