@@ -2,7 +2,7 @@
 # Checks the command line over an input past 4 GiB against independent implementations,
 # plain and keyed (HMAC).
 #
-#   tools/big_input_check.sh [--fast] [--size BYTES] [KORVADEX]
+#   tools/big_input_check.sh [--fast] [--size BYTES] [--only LABELS] [KORVADEX]
 #
 # The input is a sparse file of 4 GiB + 4099 bytes with random stretches at its start,
 # across the 4 GiB border and at its end.  The oracles:
@@ -14,12 +14,14 @@
 #     RIPEMD-128/256/320, Snefru-256 with 8 passes, GOST;
 #   CRC-16/ARC, CRC-16/IBM-3740 and CRC-32/BZIP2 written here from their catalogue
 #     parameters, bit by bit over the random stretches and across the runs of zeros by
-#     powers of the one-zero-byte step (a matrix over GF(2)).
-# Not checked here, for want of an independent implementation fast enough for 4 GiB:
-# PANAMA, SHA-0 and the 4-pass Snefru lines.
+#     powers of the one-zero-byte step (a matrix over GF(2));
+#   the own reference, tools/reference_digests.c, compiled here: PANAMA, SHA-0 and
+#     Snefru-128 and -256 with 4 passes (keyed: the pads streamed in front, as for rhash).
 #
 # --fast checks the five checksums, MD5 and SHA-1 only (tools/test.sh runs it); without it
-# every line above is checked, which takes many minutes.  --size makes the input another
+# every line above is checked, which takes many minutes.  --only restricts the check to the
+# report lines named, by their labels without ": ", comma-separated (for instance
+# --only PANAMA,SHA-0 to re-run those at the full size).  --size makes the input another
 # size (the middle stretch then straddles half of it; a quick trial of the script itself).
 # KORVADEX defaults to build/korvadex.  Exit status 0 when every value agrees.
 set -euo pipefail
@@ -27,10 +29,12 @@ cd "$(dirname "$0")/.."
 
 fast=0
 size=$(((1 << 32) + 4099))
+only=
 while [ $# -gt 0 ]; do
   case $1 in
     --fast) fast=1; shift ;;
     --size) size=$2; shift 2 ;;
+    --only) only=$2; shift 2 ;;
     *) break ;;
   esac
 done
@@ -38,12 +42,17 @@ exe=$(realpath "${1:-build/korvadex}")
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 
-exec python3 - "$exe" "$dir" "$fast" "$size" <<'PYTHON'
+exec python3 - "$exe" "$dir" "$fast" "$size" "$only" <<'PYTHON'
 import hashlib, hmac, os, random, shutil, subprocess, sys, zlib
 
 exe, work, fast = sys.argv[1], sys.argv[2], sys.argv[3] == "1"
 big = os.path.join(work, "big")
 size = int(sys.argv[4])
+only = {label.strip() for label in sys.argv[5].split(",")} if sys.argv[5] else None
+
+def wanted(label):
+    return only is None or label in only
+
 border = 1 << 32 if size > (1 << 32) + 3000 else size // 2
 key = b"twenty bytes of key!"  # longer than a checksum's block, shorter than the others'
 rng = random.Random(4099)
@@ -87,6 +96,8 @@ if not fast:
     hashlib_lines.update({"SHA-256": "sha256", "SHA-384": "sha384", "SHA-512": "sha512"})
     if "ripemd160" in hashlib.algorithms_available:
         hashlib_lines["RIPEMD-160"] = "ripemd160"
+hashlib_lines = {label: name for label, name in hashlib_lines.items() if wanted(label)}
+zlib_lines = [label for label in ("CRC32", "ADLER32") if wanted(label)]
 
 def checksum_hmac(fn, start):
     # RFC 2104 with B = D = 4, the value's bytes most significant first.
@@ -98,26 +109,29 @@ def checksum_hmac(fn, start):
     return inner, bytes(b ^ 0x5C for b in k)
 
 expected = {}
-plain = {label: hashlib.new(name) for label, name in hashlib_lines.items()}
-keyed = {label: hmac.new(key, digestmod=name) for label, name in hashlib_lines.items()}
-crc, adler = 0, 1
-crc_inner, crc_outer = checksum_hmac(zlib.crc32, 0)
-adler_inner, adler_outer = checksum_hmac(zlib.adler32, 1)
-for piece in chunks():
-    for h in list(plain.values()) + list(keyed.values()):
-        h.update(piece)
-    crc = zlib.crc32(piece, crc)
-    adler = zlib.adler32(piece, adler)
-    crc_inner = zlib.crc32(piece, crc_inner)
-    adler_inner = zlib.adler32(piece, adler_inner)
-for label in hashlib_lines:
-    expected[(label, False)] = plain[label].hexdigest().upper()
-    expected[(label, True)] = keyed[label].hexdigest().upper()
-expected[("CRC32", False)] = "%08X" % crc
-expected[("ADLER32", False)] = "%08X" % adler
-expected[("CRC32", True)] = "%08X" % zlib.crc32(crc_outer + crc_inner.to_bytes(4, "big"))
-expected[("ADLER32", True)] = "%08X" % zlib.adler32(adler_outer + adler_inner.to_bytes(4, "big"), 1)
-oracle = {label: "Python" for label in list(hashlib_lines) + ["CRC32", "ADLER32"]}
+oracle = {}
+if hashlib_lines or zlib_lines:
+    plain = {label: hashlib.new(name) for label, name in hashlib_lines.items()}
+    keyed = {label: hmac.new(key, digestmod=name) for label, name in hashlib_lines.items()}
+    crc, adler = 0, 1
+    crc_inner, crc_outer = checksum_hmac(zlib.crc32, 0)
+    adler_inner, adler_outer = checksum_hmac(zlib.adler32, 1)
+    for piece in chunks():
+        for h in list(plain.values()) + list(keyed.values()):
+            h.update(piece)
+        if zlib_lines:
+            crc = zlib.crc32(piece, crc)
+            adler = zlib.adler32(piece, adler)
+            crc_inner = zlib.crc32(piece, crc_inner)
+            adler_inner = zlib.adler32(piece, adler_inner)
+    for label in hashlib_lines:
+        expected[(label, False)] = plain[label].hexdigest().upper()
+        expected[(label, True)] = keyed[label].hexdigest().upper()
+    expected[("CRC32", False)] = "%08X" % crc
+    expected[("ADLER32", False)] = "%08X" % adler
+    expected[("CRC32", True)] = "%08X" % zlib.crc32(crc_outer + crc_inner.to_bytes(4, "big"))
+    expected[("ADLER32", True)] = "%08X" % zlib.adler32(adler_outer + adler_inner.to_bytes(4, "big"), 1)
+    oracle = {label: "Python" for label in list(hashlib_lines) + zlib_lines}
 
 # ---- The other CRCs, from their parameters: (width, polynomial, init, reflected, xorout) ----
 class Crc:
@@ -192,6 +206,8 @@ class Crc:
 crcs = {"CRC16": Crc(16, 0x8005, 0, True, 0), "CRC16CCITT": Crc(16, 0x1021, 0xFFFF, False, 0),
         "CRC32b": Crc(32, 0x04C11DB7, 0xFFFFFFFF, False, 0xFFFFFFFF)}
 for label, crc_model in crcs.items():
+    if not wanted(label):
+        continue
     digits = crc_model.width // 4
     assert "%X" % crc_model.value(b"123456789") in ("BB3D", "29B1", "FC891918")
     expected[(label, False)] = "%0*X" % (digits, crc_model.over_file(crc_model.init) ^ crc_model.xorout)
@@ -204,6 +220,7 @@ if not fast:
         rhash_lines = {"MD4": ("md4", 64), "TIGER": ("tiger", 64), "WHIRLPOOL": ("whirlpool", 64),
                        "GOST": ("gost94", 32), "SNEFRU128 (8 Passes)": ("snefru128", 48),
                        "SNEFRU256 (8 Passes)": ("snefru256", 32)}
+        rhash_lines = {label: value for label, value in rhash_lines.items() if wanted(label)}
         def rhash(names, prefix=None):
             args = ["rhash"] + ["--" + n for n in names]
             args += ["--printf=" + " ".join("%{" + n + "}" for n in names) + r"\n"]
@@ -225,7 +242,7 @@ if not fast:
                                  check=True, capture_output=True, text=True).stdout
             return bytes.fromhex(out.strip())
         labels = list(rhash_lines)
-        for label, value in zip(labels, rhash([rhash_lines[l][0] for l in labels])):
+        for label, value in zip(labels, rhash([rhash_lines[l][0] for l in labels]) if labels else []):
             expected[(label, False)] = value.upper()
             oracle[label] = "rhash"
         for label, (name, block) in rhash_lines.items():
@@ -234,12 +251,13 @@ if not fast:
             inner = bytes.fromhex(rhash([name], bytes(b ^ 0x36 for b in k))[0])
             expected[(label, True)] = rhash_bytes(name, bytes(b ^ 0x5C for b in k) + inner).hex().upper()
     # ---- PHP: hash_init/hash_update, plain and HASH_HMAC, in one pass ----
-    if shutil.which("php"):
-        php_lines = {"MD2": "md2", "RIPEMD-128": "ripemd128", "RIPEMD-256": "ripemd256",
-                     "RIPEMD-320": "ripemd320", "SNEFRU256 (8 Passes)": "snefru", "GOST": "gost"}
-        for bits in (128, 160, 192, 224, 256):
-            for passes in (3, 4, 5):
-                php_lines["HAVAL %d (%d Rounds)" % (bits, passes)] = "haval%d,%d" % (bits, passes)
+    php_lines = {"MD2": "md2", "RIPEMD-128": "ripemd128", "RIPEMD-256": "ripemd256",
+                 "RIPEMD-320": "ripemd320", "SNEFRU256 (8 Passes)": "snefru", "GOST": "gost"}
+    for bits in (128, 160, 192, 224, 256):
+        for passes in (3, 4, 5):
+            php_lines["HAVAL %d (%d Rounds)" % (bits, passes)] = "haval%d,%d" % (bits, passes)
+    php_lines = {label: name for label, name in php_lines.items() if wanted(label)}
+    if shutil.which("php") and php_lines:
         script = r'''
             $algos = array_slice($argv, 3); $plain = []; $keyed = [];
             foreach ($algos as $a) { $plain[] = hash_init($a); $keyed[] = hash_init($a, HASH_HMAC, $argv[2]); }
@@ -261,8 +279,47 @@ if not fast:
                     sys.exit(1)
                 expected[(label, keyed_run)] = value.upper()
             oracle[label] = oracle[label] + " and PHP" if label in oracle else "PHP"
+    # ---- The own reference: plain in one pass; keyed with the pads streamed in front ----
+    # The HMAC block lengths are the engines' own: PANAMA's and 256-bit Snefru's 32 bytes,
+    # 128-bit Snefru's 48, SHA-0's 64.
+    reference_lines = {"PANAMA": ("panama", 32), "SHA-0": ("sha0", 64),
+                       "SNEFRU128 (4 Passes)": ("snefru128-4", 48),
+                       "SNEFRU256 (4 Passes)": ("snefru256-4", 32)}
+    reference_lines = {label: value for label, value in reference_lines.items() if wanted(label)}
+    if reference_lines:
+        tool = os.path.join(work, "reference_digests")
+        subprocess.run(["cc", "-O2", "-o", tool, "tools/reference_digests.c"], check=True)
+        sboxes = ["--sboxes", "tools/tables/snefru_sboxes.txt"]
+        def reference(names, source):
+            # source: the bytes to digest, or the paths of files to stream one after another
+            if isinstance(source, bytes):
+                out = subprocess.run([tool] + sboxes + names, input=source, check=True,
+                                     capture_output=True).stdout
+                return out.decode().split()
+            feed = subprocess.Popen(["cat"] + source, stdout=subprocess.PIPE)
+            out = subprocess.run([tool] + sboxes + names, stdin=feed.stdout, check=True,
+                                 capture_output=True).stdout
+            feed.stdout.close()
+            if feed.wait() != 0:
+                sys.exit("cat failed")
+            return out.decode().split()
+        labels = list(reference_lines)
+        for label, value in zip(labels, reference([reference_lines[l][0] for l in labels], [big])):
+            expected[(label, False)] = value
+            oracle[label] = "own reference"
+        pad = os.path.join(work, "pad")
+        for label, (name, block) in reference_lines.items():
+            k = key if len(key) <= block else bytes.fromhex(reference([name], key)[0])
+            k = k.ljust(block, b"\0")
+            with open(pad, "wb") as f:
+                f.write(bytes(b ^ 0x36 for b in k))
+            inner = bytes.fromhex(reference([name], [pad, big])[0])
+            expected[(label, True)] = reference([name], bytes(b ^ 0x5C for b in k) + inner)[0]
 
-lines = sorted(oracle) if fast else None
+if only is not None and only - set(oracle):
+    print("no oracle here for: %s" % ", ".join(sorted(only - set(oracle))))
+    sys.exit(1)
+lines = sorted(oracle) if fast or only is not None else None
 failed = 0
 for keyed_run in (False, True):
     got = korvadex(lines, keyed_run)
