@@ -133,6 +133,74 @@ KORVADEX_SHA512_AVX512 inline void Schedule(uint64_t* wk, const uint8_t* block) 
     }
 }
 
+// Eight blocks' words plus round constants at once, one block to each 64-bit lane of a
+// 512-bit register: wk[t][j] for block j.  The schedule of one block leaves only two words
+// independent at a time, each pair waiting on the one before; across blocks all eight
+// lanes are independent.  A group of fewer than eight blocks fills its spare lanes with its
+// first block.
+KORVADEX_SHA512_AVX512 inline void ScheduleGroup(uint64_t (*wk)[8], const uint8_t* data,
+                                                 unsigned n) {
+    const __m512i wordOrder = _mm512_set_epi64(
+        0x08090A0B0C0D0E0F, 0x0001020304050607, 0x08090A0B0C0D0E0F, 0x0001020304050607,
+        0x08090A0B0C0D0E0F, 0x0001020304050607, 0x08090A0B0C0D0E0F, 0x0001020304050607);
+    long long offsets[8];
+    for (unsigned j = 0; j < 8; ++j) offsets[j] = j < n ? 128 * j : 0;
+    const __m512i index = _mm512_loadu_si512(offsets);
+    __m512i w[16];
+#pragma GCC unroll 16
+    for (unsigned t = 0; t < 16; ++t) {
+        w[t] = _mm512_shuffle_epi8(_mm512_i64gather_epi64(index, data + 8 * t, 1), wordOrder);
+    }
+#pragma GCC unroll 80
+    for (unsigned t = 0; t < 80; ++t) {
+        __m512i& word = w[t % 16];
+        if (t >= 16) {
+            const __m512i w15 = w[(t + 1) % 16], w2 = w[(t + 14) % 16];
+            const __m512i sigma0 =
+                _mm512_ternarylogic_epi64(_mm512_ror_epi64(w15, 1), _mm512_ror_epi64(w15, 8),
+                                          _mm512_srli_epi64(w15, 7), 0x96);
+            const __m512i sigma1 = _mm512_ternarylogic_epi64(
+                _mm512_ror_epi64(w2, 19), _mm512_ror_epi64(w2, 61), _mm512_srli_epi64(w2, 6), 0x96);
+            word = _mm512_add_epi64(_mm512_add_epi64(word, w[(t + 9) % 16]),
+                                    _mm512_add_epi64(sigma0, sigma1));
+        }
+        const __m512i k = _mm512_set1_epi64(static_cast<long long>(kSha512RoundConstants[t]));
+        _mm512_store_si512(wk[t], _mm512_add_epi64(word, k));
+    }
+}
+
+// The 80 steps over a block, its words plus round constants at kw[kStride * t].
+template <unsigned kStride>
+KORVADEX_SHA512_AVX512 inline void Steps(__m128i& ab, __m128i& cd, __m128i& ef, __m128i& gh,
+                                         const uint64_t* kw) {
+    Working v;
+    v.a[3] = ab;
+    v.a[2] = _mm_unpackhi_epi64(ab, ab);
+    v.a[1] = cd;
+    v.a[0] = _mm_unpackhi_epi64(cd, cd);
+    v.e[3] = ef;
+    v.e[2] = _mm_unpackhi_epi64(ef, ef);
+    v.e[1] = gh;
+    v.e[0] = _mm_unpackhi_epi64(gh, gh);
+    for (__m128i& slot : v.a) Kept(slot);
+    for (__m128i& slot : v.e) Kept(slot);
+    __m128i a = v.a[3], b = v.a[2], e = v.e[3], f = v.e[2];
+    for (unsigned t = 0; t < 80; t += 8, kw += 8 * kStride) {
+        Step<0>(v, a, b, e, f, kw);
+        Step<1>(v, a, b, e, f, kw + kStride);
+        Step<2>(v, a, b, e, f, kw + 2 * kStride);
+        Step<3>(v, a, b, e, f, kw + 3 * kStride);
+        Step<4>(v, a, b, e, f, kw + 4 * kStride);
+        Step<5>(v, a, b, e, f, kw + 5 * kStride);
+        Step<6>(v, a, b, e, f, kw + 6 * kStride);
+        Step<7>(v, a, b, e, f, kw + 7 * kStride);
+    }
+    ab = Add(ab, _mm_unpacklo_epi64(v.a[3], v.a[2]));
+    cd = Add(cd, _mm_unpacklo_epi64(v.a[1], v.a[0]));
+    ef = Add(ef, _mm_unpacklo_epi64(v.e[3], v.e[2]));
+    gh = Add(gh, _mm_unpacklo_epi64(v.e[1], v.e[0]));
+}
+
 }  // namespace
 
 [[gnu::target("avx512f,avx512bw,avx512vl")]] void Sha512CompressAvx512Vl(uint64_t (&state)[8],
@@ -141,36 +209,22 @@ KORVADEX_SHA512_AVX512 inline void Schedule(uint64_t* wk, const uint8_t* block) 
     const __m128i* chaining = reinterpret_cast<const __m128i*>(state);
     __m128i ab = _mm_loadu_si128(chaining), cd = _mm_loadu_si128(chaining + 1);
     __m128i ef = _mm_loadu_si128(chaining + 2), gh = _mm_loadu_si128(chaining + 3);
+    // Groups of eight blocks, the last one of four to eight; fewer than four go one by one,
+    // since a group costs about as much whatever its size.
+    while (count >= 4) {
+        // One row beyond the 80, read by the last step's 16-byte load.
+        alignas(64) uint64_t wk[81][8];
+        const unsigned n = count < 8 ? unsigned(count) : 8;
+        ScheduleGroup(wk, data, n);
+        for (unsigned j = 0; j < n; ++j) Steps<8>(ab, cd, ef, gh, &wk[0][j]);
+        data += 128 * n;
+        count -= n;
+    }
     for (; count != 0; --count, data += 128) {
         // One word beyond the 80, read by the last step's 16-byte load.
         alignas(16) uint64_t wk[82];
         Schedule(wk, data);
-        Working v;
-        v.a[3] = ab;
-        v.a[2] = _mm_unpackhi_epi64(ab, ab);
-        v.a[1] = cd;
-        v.a[0] = _mm_unpackhi_epi64(cd, cd);
-        v.e[3] = ef;
-        v.e[2] = _mm_unpackhi_epi64(ef, ef);
-        v.e[1] = gh;
-        v.e[0] = _mm_unpackhi_epi64(gh, gh);
-        for (__m128i& slot : v.a) Kept(slot);
-        for (__m128i& slot : v.e) Kept(slot);
-        __m128i a = v.a[3], b = v.a[2], e = v.e[3], f = v.e[2];
-        for (unsigned t = 0; t < 80; t += 8) {
-            Step<0>(v, a, b, e, f, wk + t);
-            Step<1>(v, a, b, e, f, wk + t + 1);
-            Step<2>(v, a, b, e, f, wk + t + 2);
-            Step<3>(v, a, b, e, f, wk + t + 3);
-            Step<4>(v, a, b, e, f, wk + t + 4);
-            Step<5>(v, a, b, e, f, wk + t + 5);
-            Step<6>(v, a, b, e, f, wk + t + 6);
-            Step<7>(v, a, b, e, f, wk + t + 7);
-        }
-        ab = Add(ab, _mm_unpacklo_epi64(v.a[3], v.a[2]));
-        cd = Add(cd, _mm_unpacklo_epi64(v.a[1], v.a[0]));
-        ef = Add(ef, _mm_unpacklo_epi64(v.e[3], v.e[2]));
-        gh = Add(gh, _mm_unpacklo_epi64(v.e[1], v.e[0]));
+        Steps<1>(ab, cd, ef, gh, wk);
     }
     __m128i* out = reinterpret_cast<__m128i*>(state);
     _mm_storeu_si128(out, ab);
