@@ -138,41 +138,50 @@ KORVADEX_SHA512_AVX512 inline void Schedule(uint64_t* wk, const uint8_t* block) 
 // independent at a time, each pair waiting on the one before; across blocks all eight
 // lanes are independent.  A group of fewer than eight blocks fills its spare lanes with its
 // first block.
-KORVADEX_SHA512_AVX512 inline void ScheduleGroup(uint64_t (*wk)[8], const uint8_t* data,
-                                                 unsigned n) {
-    const __m512i wordOrder = _mm512_set_epi64(
-        0x08090A0B0C0D0E0F, 0x0001020304050607, 0x08090A0B0C0D0E0F, 0x0001020304050607,
-        0x08090A0B0C0D0E0F, 0x0001020304050607, 0x08090A0B0C0D0E0F, 0x0001020304050607);
+struct GroupSchedule {
+    alignas(64) uint64_t wk[81][8];  // one row beyond the 80, read by the last step's load
+    __m512i w[16];                   // word t in w[t mod 16]
+    __m512i offsets;                 // of the blocks from data
+    const uint8_t* data;
+};
+
+KORVADEX_SHA512_AVX512 inline void StartGroup(GroupSchedule& s, const uint8_t* data, unsigned n) {
     long long offsets[8];
     for (unsigned j = 0; j < 8; ++j) offsets[j] = j < n ? 128 * j : 0;
-    const __m512i index = _mm512_loadu_si512(offsets);
-    __m512i w[16];
-#pragma GCC unroll 16
-    for (unsigned t = 0; t < 16; ++t) {
-        w[t] = _mm512_shuffle_epi8(_mm512_i64gather_epi64(index, data + 8 * t, 1), wordOrder);
-    }
-#pragma GCC unroll 80
-    for (unsigned t = 0; t < 80; ++t) {
-        __m512i& word = w[t % 16];
-        if (t >= 16) {
-            const __m512i w15 = w[(t + 1) % 16], w2 = w[(t + 14) % 16];
-            const __m512i sigma0 =
-                _mm512_ternarylogic_epi64(_mm512_ror_epi64(w15, 1), _mm512_ror_epi64(w15, 8),
-                                          _mm512_srli_epi64(w15, 7), 0x96);
-            const __m512i sigma1 = _mm512_ternarylogic_epi64(
-                _mm512_ror_epi64(w2, 19), _mm512_ror_epi64(w2, 61), _mm512_srli_epi64(w2, 6), 0x96);
-            word = _mm512_add_epi64(_mm512_add_epi64(word, w[(t + 9) % 16]),
-                                    _mm512_add_epi64(sigma0, sigma1));
-        }
-        const __m512i k = _mm512_set1_epi64(static_cast<long long>(kSha512RoundConstants[t]));
-        _mm512_store_si512(wk[t], _mm512_add_epi64(word, k));
-    }
+    s.offsets = _mm512_loadu_si512(offsets);
+    s.data = data;
 }
 
-// The 80 steps over a block, its words plus round constants at kw[kStride * t].
+// Word t of the group's schedule, the words before it formed.
+KORVADEX_SHA512_AVX512 inline void ScheduleWord(GroupSchedule& s, unsigned t) {
+    __m512i word;
+    if (t < 16) {
+        const __m512i wordOrder = _mm512_set_epi64(
+            0x08090A0B0C0D0E0F, 0x0001020304050607, 0x08090A0B0C0D0E0F, 0x0001020304050607,
+            0x08090A0B0C0D0E0F, 0x0001020304050607, 0x08090A0B0C0D0E0F, 0x0001020304050607);
+        word = _mm512_shuffle_epi8(_mm512_i64gather_epi64(s.offsets, s.data + 8 * t, 1), wordOrder);
+    } else {
+        const __m512i w15 = s.w[(t + 1) % 16], w2 = s.w[(t + 14) % 16];
+        const __m512i sigma0 = _mm512_ternarylogic_epi64(
+            _mm512_ror_epi64(w15, 1), _mm512_ror_epi64(w15, 8), _mm512_srli_epi64(w15, 7), 0x96);
+        const __m512i sigma1 = _mm512_ternarylogic_epi64(
+            _mm512_ror_epi64(w2, 19), _mm512_ror_epi64(w2, 61), _mm512_srli_epi64(w2, 6), 0x96);
+        word = _mm512_add_epi64(_mm512_add_epi64(s.w[t % 16], s.w[(t + 9) % 16]),
+                                _mm512_add_epi64(sigma0, sigma1));
+    }
+    s.w[t % 16] = word;
+    const __m512i k = _mm512_set1_epi64(static_cast<long long>(kSha512RoundConstants[t]));
+    _mm512_store_si512(s.wk[t], _mm512_add_epi64(word, k));
+}
+
+// The 80 steps over a block, its words plus round constants at kw[kStride * t].  Where a
+// next group is given, ten words of its schedule, from word u on, are formed between the
+// steps, one every eight: the steps wait mostly on their chains, and the schedule's work
+// fills the gaps.
 template <unsigned kStride>
 KORVADEX_SHA512_AVX512 inline void Steps(__m128i& ab, __m128i& cd, __m128i& ef, __m128i& gh,
-                                         const uint64_t* kw) {
+                                         const uint64_t* kw, GroupSchedule* next = nullptr,
+                                         unsigned u = 0) {
     Working v;
     v.a[3] = ab;
     v.a[2] = _mm_unpackhi_epi64(ab, ab);
@@ -185,7 +194,8 @@ KORVADEX_SHA512_AVX512 inline void Steps(__m128i& ab, __m128i& cd, __m128i& ef, 
     for (__m128i& slot : v.a) Kept(slot);
     for (__m128i& slot : v.e) Kept(slot);
     __m128i a = v.a[3], b = v.a[2], e = v.e[3], f = v.e[2];
-    for (unsigned t = 0; t < 80; t += 8, kw += 8 * kStride) {
+    for (unsigned t = 0; t < 80; t += 8, kw += 8 * kStride, ++u) {
+        if (next) ScheduleWord(*next, u);
         Step<0>(v, a, b, e, f, kw);
         Step<1>(v, a, b, e, f, kw + kStride);
         Step<2>(v, a, b, e, f, kw + 2 * kStride);
@@ -210,15 +220,30 @@ KORVADEX_SHA512_AVX512 inline void Steps(__m128i& ab, __m128i& cd, __m128i& ef, 
     __m128i ab = _mm_loadu_si128(chaining), cd = _mm_loadu_si128(chaining + 1);
     __m128i ef = _mm_loadu_si128(chaining + 2), gh = _mm_loadu_si128(chaining + 3);
     // Groups of eight blocks, the last one of four to eight; fewer than four go one by one,
-    // since a group costs about as much whatever its size.
-    while (count >= 4) {
-        // One row beyond the 80, read by the last step's 16-byte load.
-        alignas(64) uint64_t wk[81][8];
-        const unsigned n = count < 8 ? unsigned(count) : 8;
-        ScheduleGroup(wk, data, n);
-        for (unsigned j = 0; j < n; ++j) Steps<8>(ab, cd, ef, gh, &wk[0][j]);
-        data += 128 * n;
-        count -= n;
+    // since a group costs about as much whatever its size.  The schedule of each group but
+    // the first is formed during the steps of the one before.
+    if (count >= 4) {
+        GroupSchedule schedules[2];
+        unsigned n = count < 8 ? unsigned(count) : 8;
+        StartGroup(schedules[0], data, n);
+        for (unsigned t = 0; t < 80; ++t) ScheduleWord(schedules[0], t);
+        for (unsigned current = 0;; current ^= 1) {
+            const GroupSchedule& s = schedules[current];
+            const size_t rest = count - n;
+            GroupSchedule* next = nullptr;
+            unsigned nextN = 0;
+            if (rest >= 4) {
+                // Then this group has eight blocks, whose steps form all 80 words.
+                nextN = rest < 8 ? unsigned(rest) : 8;
+                next = &schedules[current ^ 1];
+                StartGroup(*next, data + 128 * n, nextN);
+            }
+            for (unsigned j = 0; j < n; ++j) Steps<8>(ab, cd, ef, gh, &s.wk[0][j], next, 10 * j);
+            data += 128 * n;
+            count -= n;
+            if (next == nullptr) break;
+            n = nextN;
+        }
     }
     for (; count != 0; --count, data += 128) {
         // One word beyond the 80, read by the last step's 16-byte load.
