@@ -90,7 +90,7 @@ template <unsigned i>
 KORVADEX_SHA512_AVX512 inline void Step(Working& v, __m128i& a, __m128i& b, __m128i& e, __m128i& f,
                                         const uint64_t* kw) {
     const unsigned next = (i + 4) % 8;
-    const __m128i hk = Sum(_mm_loadu_si128(reinterpret_cast<const __m128i*>(kw)), v.e[i]);
+    const __m128i hk = Sum(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kw)), v.e[i]);
     const __m128i dhkCh = Sum(Sum(hk, v.a[i]), Ch(e, f, v.e[(i + 1) % 8]));
     const __m128i majD = Difference(Maj(a, b, v.a[(i + 1) % 8]), v.a[i]);
     const __m128i newE = Sum(dhkCh, BigSigma1(e));
@@ -139,9 +139,9 @@ KORVADEX_SHA512_AVX512 inline void Schedule(uint64_t* wk, const uint8_t* block) 
 // lanes are independent.  A group of fewer than eight blocks fills its spare lanes with its
 // first block.
 struct GroupSchedule {
-    alignas(64) uint64_t wk[81][8];  // one row beyond the 80, read by the last step's load
-    __m512i w[16];                   // word t in w[t mod 16]
-    __m512i offsets;                 // of the blocks from data
+    alignas(64) uint64_t wk[80][8];
+    __m512i w[16];    // word t in w[t mod 16]
+    __m512i offsets;  // of the blocks from data
     const uint8_t* data;
 };
 
@@ -246,8 +246,7 @@ KORVADEX_SHA512_AVX512 inline void Steps(__m128i& ab, __m128i& cd, __m128i& ef, 
         }
     }
     for (; count != 0; --count, data += 128) {
-        // One word beyond the 80, read by the last step's 16-byte load.
-        alignas(16) uint64_t wk[82];
+        alignas(16) uint64_t wk[80];
         Schedule(wk, data);
         Steps<1>(ab, cd, ef, gh, wk);
     }
