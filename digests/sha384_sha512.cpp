@@ -6,6 +6,7 @@
 #include "byte_order.h"
 #include "cpu_features.h"
 #include "digest_tables.h"
+#include "sha512_avx512vl.h"
 #include "sha512_sse2.h"
 #include "sha_accelerated.h"
 
@@ -105,12 +106,16 @@ namespace {
 
 // The compression the engines use, chosen on the first call: with the vector message
 // schedule where the processor has AVX2 and BMI2; in 32-bit builds, whose scalar code has
-// too few registers for 64-bit words, on SSE2 registers where the processor has them; else
-// the portable one.
+// too few registers for 64-bit words, on vector registers: AVX-512 ones where the processor
+// has them, else SSE2 ones; else the portable one.
 void Sha512CompressBlocks(uint64_t (&state)[8], const uint8_t* data, size_t count) {
 #ifdef KORVADEX_HAVE_SHA512_ACCELERATED
     static const bool accelerated = Cpu().avx2 && Cpu().bmi2;
     if (accelerated) return Sha512CompressAvx2(state, data, count);
+#endif
+#if defined(__i386__) && defined(KORVADEX_HAVE_SHA512_AVX512VL)
+    static const bool avx512 = Cpu().avx512;
+    if (avx512) return Sha512CompressAvx512Vl(state, data, count);
 #endif
 #if defined(__i386__) && defined(KORVADEX_HAVE_SHA512_SSE2)
     static const bool sse2 = Cpu().sse2;

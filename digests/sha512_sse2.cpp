@@ -63,16 +63,58 @@ inline __m128i Maj(__m128i x, __m128i y, __m128i z) {
     return Xor(_mm_and_si128(Xor(x, y), Xor(y, z)), y);
 }
 
-// One step, as in the scalar compression: the caller renames the variables, kw is the
-// round constant plus the schedule word.
-inline void Step(__m128i a, __m128i b, __m128i c, __m128i& d, __m128i e, __m128i f, __m128i g,
-                 __m128i& h, const uint64_t* kw) {
-    h = Add(h, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kw)));
-    h = Add(h, Ch(e, f, g));
-    h = Add(h, BigSigma1(e));
-    d = Add(d, h);
-    h = Add(h, Maj(a, b, c));
-    h = Add(h, BigSigma0(a));
+// The working variables in memory: slot t mod 8 of `a` holds the a made by step t - 4 (slots
+// 3, 2, 1, 0 start as a, b, c, d), and likewise for `e` (e, f, g, h).  Each slot is a whole
+// register, so that every load takes its value from one earlier store.  Step t reads its c,
+// d, g and h from there; a and b, e and f, the last two made, stay in registers.  With eight
+// vector registers that leaves room for the temporaries, which the compiler otherwise
+// spilled beside the working variables, some of them on the chain from one step to the
+// next.
+struct Working {
+    __m128i a[8];
+    __m128i e[8];
+};
+
+// Makes the compiler read slot back from memory, not from a register that held the value
+// stored there.
+inline void Kept(__m128i& slot) {
+    __asm__("" : "+m"(slot));
+}
+
+// Keep the compiler from regrouping the sums below: the order of the additions is chosen
+// for the chains from one step to the next.
+inline __m128i Sum(__m128i x, __m128i y) {
+    __m128i sum = Add(x, y);
+    __asm__("" : "+x"(sum));
+    return sum;
+}
+inline __m128i Difference(__m128i x, __m128i y) {
+    __m128i difference = _mm_sub_epi64(x, y);
+    __asm__("" : "+x"(difference));
+    return difference;
+}
+
+// Step t of the 80, i = t mod 8; kw points at the round constant plus the schedule word.
+// The new e is d + h + kw + Ch(e, f, g) + Sigma1(e), summed so that it waits on the e of
+// the step before only through Ch, Sigma1 and one addition (d, h and kw are ready long
+// before), and the new a is that plus Maj - d plus Sigma0, which it waits on through one
+// addition.
+template <unsigned i>
+inline void Step(Working& v, __m128i& a, __m128i& b, __m128i& e, __m128i& f, const uint64_t* kw) {
+    const unsigned next = (i + 4) % 8;
+    const __m128i hk = Sum(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kw)), v.e[i]);
+    const __m128i dhkCh = Sum(Sum(hk, v.a[i]), Ch(e, f, v.e[(i + 1) % 8]));
+    const __m128i majD = Difference(Maj(a, b, v.a[(i + 1) % 8]), v.a[i]);
+    const __m128i newE = Sum(dhkCh, BigSigma1(e));
+    const __m128i newA = Add(Sum(newE, majD), BigSigma0(a));
+    v.e[next] = newE;
+    Kept(v.e[next]);
+    v.a[next] = newA;
+    Kept(v.a[next]);
+    b = a;
+    a = newA;
+    f = e;
+    e = newE;
 }
 
 // The schedule words t and t + 1 (t even) from pairs stored at even positions: the odd
@@ -116,23 +158,33 @@ void Sha512CompressSse2(uint64_t state[8], const uint8_t block[128]) {
     const __m128i* chaining = reinterpret_cast<const __m128i*>(state);
     const __m128i ab = _mm_loadu_si128(chaining), cd = _mm_loadu_si128(chaining + 1);
     const __m128i ef = _mm_loadu_si128(chaining + 2), gh = _mm_loadu_si128(chaining + 3);
-    __m128i a = ab, b = _mm_unpackhi_epi64(ab, ab), c = cd, d = _mm_unpackhi_epi64(cd, cd);
-    __m128i e = ef, f = _mm_unpackhi_epi64(ef, ef), g = gh, h = _mm_unpackhi_epi64(gh, gh);
+    Working v;
+    v.a[3] = ab;
+    v.a[2] = _mm_unpackhi_epi64(ab, ab);
+    v.a[1] = cd;
+    v.a[0] = _mm_unpackhi_epi64(cd, cd);
+    v.e[3] = ef;
+    v.e[2] = _mm_unpackhi_epi64(ef, ef);
+    v.e[1] = gh;
+    v.e[0] = _mm_unpackhi_epi64(gh, gh);
+    for (__m128i& slot : v.a) Kept(slot);
+    for (__m128i& slot : v.e) Kept(slot);
+    __m128i a = v.a[3], b = v.a[2], e = v.e[3], f = v.e[2];
     for (unsigned t = 0; t < 80; t += 8) {
-        Step(a, b, c, d, e, f, g, h, w + t);
-        Step(h, a, b, c, d, e, f, g, w + t + 1);
-        Step(g, h, a, b, c, d, e, f, w + t + 2);
-        Step(f, g, h, a, b, c, d, e, w + t + 3);
-        Step(e, f, g, h, a, b, c, d, w + t + 4);
-        Step(d, e, f, g, h, a, b, c, w + t + 5);
-        Step(c, d, e, f, g, h, a, b, w + t + 6);
-        Step(b, c, d, e, f, g, h, a, w + t + 7);
+        Step<0>(v, a, b, e, f, w + t);
+        Step<1>(v, a, b, e, f, w + t + 1);
+        Step<2>(v, a, b, e, f, w + t + 2);
+        Step<3>(v, a, b, e, f, w + t + 3);
+        Step<4>(v, a, b, e, f, w + t + 4);
+        Step<5>(v, a, b, e, f, w + t + 5);
+        Step<6>(v, a, b, e, f, w + t + 6);
+        Step<7>(v, a, b, e, f, w + t + 7);
     }
     __m128i* out = reinterpret_cast<__m128i*>(state);
-    _mm_storeu_si128(out, Add(ab, _mm_unpacklo_epi64(a, b)));
-    _mm_storeu_si128(out + 1, Add(cd, _mm_unpacklo_epi64(c, d)));
-    _mm_storeu_si128(out + 2, Add(ef, _mm_unpacklo_epi64(e, f)));
-    _mm_storeu_si128(out + 3, Add(gh, _mm_unpacklo_epi64(g, h)));
+    _mm_storeu_si128(out, Add(ab, _mm_unpacklo_epi64(v.a[3], v.a[2])));
+    _mm_storeu_si128(out + 1, Add(cd, _mm_unpacklo_epi64(v.a[1], v.a[0])));
+    _mm_storeu_si128(out + 2, Add(ef, _mm_unpacklo_epi64(v.e[3], v.e[2])));
+    _mm_storeu_si128(out + 3, Add(gh, _mm_unpacklo_epi64(v.e[1], v.e[0])));
 }
 
 #endif

@@ -5,7 +5,8 @@
 // every 64-bit addition, rotation and logical operation.  SSE2 has 64-bit additions,
 // shifts and logic in its eight 128-bit registers, so there each working variable sits in
 // one register.  The 32-bit build compresses with it when the processor has SSE2 (every
-// x86-64 processor has, and most 32-bit ones since 2001); the 64-bit build, with sixteen
+// x86-64 processor has, and most 32-bit ones since 2001) but not AVX-512, whose compression
+// (sha512_avx512vl.h) it prefers; the 64-bit build, with sixteen
 // 64-bit registers, keeps to the scalar compression, and has this one only so that the
 // tests can set the two side by side.
 #ifndef KORVADEX_DIGESTS_SHA512_SSE2_H

@@ -14,6 +14,8 @@
 #include "sha0_sha1.h"
 #include "sha256.h"
 #include "sha384_sha512.h"
+#include "sha512_avx512vl.h"
+#include "sha512_sse2.h"
 #include "sha_accelerated.h"
 #include "test_support.h"
 #include "whirlpool.h"
@@ -104,6 +106,23 @@ const char* WithoutAvx2() {
     const CpuFeatures& cpu = DetectedCpu();
     return cpu.avx2 && cpu.bmi2 ? nullptr : "the processor lacks AVX2 or BMI2";
 }
+#endif
+
+// The 32-bit build's SHA-384/512 compressions (built for 64-bit too, to be tested there).
+#ifdef KORVADEX_HAVE_SHA512_AVX512VL
+const char* WithoutAvx512() {
+    return DetectedCpu().avx512 ? nullptr : "the processor lacks AVX-512 F, BW or VL";
+}
+#endif
+#ifdef KORVADEX_HAVE_SHA512_SSE2
+const char* WithoutSse2() {
+    return DetectedCpu().sse2 ? nullptr : "the processor lacks SSE2";
+}
+void Sha512CompressSse2Blocks(uint64_t (&state)[8], const uint8_t* data, size_t blocks) {
+    for (; blocks != 0; --blocks, data += 128) Sha512CompressSse2(state, data);
+}
+#endif
+
 const uint64_t kSha384Initial[8] = {0xCBBB9D5DC1059ED8, 0x629A292A367CD507, 0x9159015A3070DD17,
                                     0x152FECD8F70E5939, 0x67332667FFC00B31, 0x8EB44A8768581511,
                                     0xDB0C2E0D64F98FA7, 0x47B5481DBEFA4FA4};
@@ -124,7 +143,6 @@ std::string StreamSha512(const uint8_t* data, size_t length, const std::vector<s
     Feed(data, length, pieces, [](const uint8_t* p, size_t n) { Sha512Update(p, uint32_t(n)); });
     return Hex(Sha512Final(), 64);
 }
-#endif
 
 struct Path {
     const char* name;
@@ -206,6 +224,49 @@ const Path kPaths[] = {
      Sha384Digest,
      kSha384Size,
      StreamSha384},
+#endif
+#ifdef KORVADEX_HAVE_SHA512_AVX512VL
+    {"SHA-512, AVX-512 registers",
+     WithoutAvx512,
+     Sha512CompressAvx512Vl,
+     Sha512CompressPortable,
+     128,
+     16,
+     8,
+     64,
+     {kSha512Initial[0], kSha512Initial[1], kSha512Initial[2], kSha512Initial[3], kSha512Initial[4],
+      kSha512Initial[5], kSha512Initial[6], kSha512Initial[7]},
+     Sha512Digest,
+     kSha512Size,
+     StreamSha512},
+    {"SHA-384, AVX-512 registers",
+     WithoutAvx512,
+     Sha512CompressAvx512Vl,
+     Sha512CompressPortable,
+     128,
+     16,
+     8,
+     48,
+     {kSha384Initial[0], kSha384Initial[1], kSha384Initial[2], kSha384Initial[3], kSha384Initial[4],
+      kSha384Initial[5], kSha384Initial[6], kSha384Initial[7]},
+     Sha384Digest,
+     kSha384Size,
+     StreamSha384},
+#endif
+#ifdef KORVADEX_HAVE_SHA512_SSE2
+    {"SHA-512, SSE2 registers",
+     WithoutSse2,
+     Sha512CompressSse2Blocks,
+     Sha512CompressPortable,
+     128,
+     16,
+     8,
+     64,
+     {kSha512Initial[0], kSha512Initial[1], kSha512Initial[2], kSha512Initial[3], kSha512Initial[4],
+      kSha512Initial[5], kSha512Initial[6], kSha512Initial[7]},
+     Sha512Digest,
+     kSha512Size,
+     StreamSha512},
 #endif
 #ifdef KORVADEX_HAVE_WHIRLPOOL_AVX512
     {"Whirlpool, AVX-512",
