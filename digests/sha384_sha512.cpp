@@ -106,11 +106,14 @@ namespace {
 // The compression the engines use, chosen on the first call: with the vector message
 // schedule where the processor has AVX2 and BMI2; in 32-bit builds, whose scalar code has
 // too few registers for 64-bit words, on SSE2 registers where the processor has them; else
-// the portable one.
+// the portable one.  A lone block (the last of every message, and each one that a piece of
+// input completes) stays portable on x86-64 too: the vector schedule forms four blocks'
+// words at once, and for one block three lanes of it are waste and none of it runs beside
+// steps.
 void Sha512CompressBlocks(uint64_t (&state)[8], const uint8_t* data, size_t count) {
 #ifdef KORVADEX_HAVE_SHA512_ACCELERATED
     static const bool accelerated = Cpu().avx2 && Cpu().bmi2;
-    if (accelerated) return Sha512CompressAvx2(state, data, count);
+    if (accelerated && count > 1) return Sha512CompressAvx2(state, data, count);
 #endif
 #if defined(__i386__) && defined(KORVADEX_HAVE_SHA512_SSE2)
     static const bool sse2 = Cpu().sse2;
