@@ -134,6 +134,9 @@ struct Sha512Traits {
     static constexpr size_t kTrailer = 16;
     static constexpr size_t kLengthBytes = 16;
     static constexpr bool kBigEndian = true;
+    // Longer strips than the other engines': each call of the vector compression forms the
+    // schedule of its first four blocks with no steps beside it.
+    static constexpr size_t kStripBytes = 16384;
     static void Compress(Context& ctx, const uint8_t* data, size_t blocks) {
         Sha512CompressBlocks(ctx.state, data, blocks);
     }
