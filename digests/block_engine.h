@@ -15,6 +15,7 @@
 //   static void StoreTrailer(Context&, uint8_t* trailer);  // only when kTrailer exceeds
 //                                        // kLengthBytes: the bytes before the length field
 //   static const uint8_t* StoreDigest(Context&);  // the digest in print order, its address
+//   static constexpr size_t kStripBytes;  // optional: see StripBytesOf below
 //
 // Between calls every byte of block at or after blockFill is zero and blockFill is below the
 // block length: a block completed by Update is compressed at once.
