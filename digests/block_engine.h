@@ -15,6 +15,7 @@
 //   static void StoreTrailer(Context&, uint8_t* trailer);  // only when kTrailer exceeds
 //                                        // kLengthBytes: the bytes before the length field
 //   static const uint8_t* StoreDigest(Context&);  // the digest in print order, its address
+//   static constexpr size_t kStripBytes;  // optional: see StripBytesOf below
 //
 // Between calls every byte of block at or after blockFill is zero and blockFill is below the
 // block length: a block completed by Update is compressed at once.
@@ -24,6 +25,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "byte_order.h"
 
@@ -36,12 +38,24 @@
 // the current ones) to run many groups in one call.
 constexpr size_t kStripBytes = 4096;
 
+// An engine whose every call costs more at its start than the others' (SHA-384/512 form
+// their first group's schedule with no steps beside it) sets static constexpr size_t
+// kStripBytes of its own in its traits; the rest take kStripBytes.
+template <typename T, typename = void>
+struct StripBytesOf {
+    static constexpr size_t value = kStripBytes;
+};
+template <typename T>
+struct StripBytesOf<T, std::void_t<decltype(T::kStripBytes)>> {
+    static constexpr size_t value = T::kStripBytes;
+};
+
 // Compresses blocks whole blocks of kBlock bytes from data through compress(p, n), n blocks
-// from p at a time; also the policy of the one-pass engines that compress their caller's
-// buffer themselves.
-template <size_t kBlock, typename Compress>
+// from p at a time, strips of kStrip bytes; also the policy of the one-pass engines that
+// compress their caller's buffer themselves.
+template <size_t kBlock, size_t kStrip = kStripBytes, typename Compress>
 inline void CompressInStrips(const uint8_t* data, size_t blocks, Compress&& compress) {
-    constexpr size_t kStripBlocks = kStripBytes >= kBlock ? kStripBytes / kBlock : 1;
+    constexpr size_t kStripBlocks = kStrip >= kBlock ? kStrip / kBlock : 1;
     while (blocks != 0) {
         const size_t n = blocks < kStripBlocks ? blocks : kStripBlocks;
         for (size_t i = 0; i < n * kBlock; i += 64) PrefetchAhead(data + i);
@@ -53,7 +67,7 @@ inline void CompressInStrips(const uint8_t* data, size_t blocks, Compress&& comp
 
 template <typename T>
 inline void CompressWholeBlocks(typename T::Context& ctx, const uint8_t* data, size_t blocks) {
-    CompressInStrips<sizeof ctx.block>(
+    CompressInStrips<sizeof ctx.block, StripBytesOf<T>::value>(
         data, blocks, [&ctx](const uint8_t* p, size_t n) { T::Compress(ctx, p, n); });
 }
 
