@@ -10,7 +10,8 @@
 //   Sha512CompressAvx2                                              avx2 and bmi2
 //
 // The SHA-384/512 ones are 64-bit only: their steps run on 64-bit scalar registers, which the
-// 32-bit build lacks (it has its SSE2 compression instead).
+// 32-bit build lacks (it compresses in AVX-512 or SSE2 registers instead: sha512_avx512vl.h,
+// sha512_sse2.cpp).
 #ifndef KORVADEX_DIGESTS_SHA_ACCELERATED_H
 #define KORVADEX_DIGESTS_SHA_ACCELERATED_H
 
