@@ -94,7 +94,6 @@ struct Multipliers {
     }
     static constexpr Table kTable = MakeTable();
     static constexpr FoldMultipliers k128 = kTable.byBlocks[1];
-    static constexpr FoldMultipliers k512 = kTable.byWide[1];
 };
 
 // Barrett reduction of a polynomial T of degree below 64 + w: its quotient by P is
@@ -156,43 +155,54 @@ KORVADEX_PCLMUL inline __m128i RegisterBlock(uint32_t r) {
     }
 }
 
-// The register after a last block s: s x^w modulo P.  First t = s x^w, up to a multiple of
-// P, below 64 + w bits: the high-degree half times x^(64 + w) modulo P, the other half times
-// x^w as it stands; then Barrett's quotient q of t and the remainder t + q P.
+// The register from t, a polynomial below 64 + w bits that stands for the message times
+// x^w: Barrett's quotient q of t and the remainder t + q P.  In the reflected variants t
+// is laid out as a block, bit k holding x^(127 - k); in the others bit k holds x^k.
 template <CrcVariant V>
-KORVADEX_PCLMUL inline uint32_t Reduce(__m128i s) {
+KORVADEX_PCLMUL inline uint32_t Barrett(__m128i t) {
     constexpr CrcShape shape = ShapeOf(V);
     constexpr BarrettConstants c = BarrettFor(shape);
     constexpr unsigned w = shape.width;
     constexpr int kWidthBytes = int(w / 8);
     constexpr uint32_t kMask = uint32_t((uint64_t(1) << w) - 1);
     if constexpr (shape.reflected) {
-        // Bit k of a reflected block holds x^(127 - k), and a product of two reflected
-        // halves stands for the product times x (see above): the multipliers are
-        // x^(63 + w) for the fold, and mu and P, times x^(-1), shifted back by one bit.
-        constexpr uint64_t kFold = MultipliersFor(shape, w).low;
+        // A product of two reflected halves stands for the product times x (see above):
+        // mu and P, times x^(-1), are shifted back by one bit.
         const __m128i k =
-            _mm_set_epi64x(static_cast<long long>(Reflect64((uint64_t(1) << w) | c.poly)),
-                           static_cast<long long>(kFold));
+            _mm_set_epi64x(static_cast<long long>(Reflect64((uint64_t(1) << w) | c.poly)), 0);
         const __m128i mu = _mm_set_epi64x(0, static_cast<long long>(Reflect64(c.mu)));
-        const __m128i t =
-            _mm_xor_si128(_mm_clmulepi64_si128(s, k, 0x00),
-                          _mm_srli_si128(_mm_unpackhi_epi64(_mm_setzero_si128(), s), kWidthBytes));
         const __m128i a = _mm_srli_si128(t, 8 - kWidthBytes);  // floor(t / x^w)
         const __m128i q = _mm_xor_si128(a, _mm_slli_epi64(_mm_clmulepi64_si128(a, mu, 0x00), 1));
         const __m128i qp = _mm_clmulepi64_si128(q, k, 0x10);  // q P x
         const __m128i r = _mm_xor_si128(_mm_srli_epi64(t, 64 - w), _mm_srli_epi64(qp, 63 - w));
         return uint32_t(_mm_extract_epi32(r, 2)) & kMask;
     } else {
-        const __m128i k =
-            _mm_set_epi64x(static_cast<long long>(c.poly), static_cast<long long>(c.fold));
+        const __m128i k = _mm_set_epi64x(static_cast<long long>(c.poly), 0);
         const __m128i mu = _mm_set_epi64x(0, static_cast<long long>(c.mu));
-        const __m128i t = _mm_xor_si128(_mm_clmulepi64_si128(s, k, 0x01),
-                                        _mm_slli_si128(_mm_move_epi64(s), kWidthBytes));
         const __m128i a = _mm_srli_si128(t, kWidthBytes);  // floor(t / x^w)
         const __m128i q = _mm_xor_si128(a, _mm_srli_si128(_mm_clmulepi64_si128(a, mu, 0x00), 8));
         const __m128i r = _mm_xor_si128(t, _mm_clmulepi64_si128(q, k, 0x10));
         return uint32_t(_mm_cvtsi128_si32(r)) & kMask;
+    }
+}
+
+// The register after a last block s: s x^w modulo P.  First t = s x^w, up to a multiple of
+// P, below 64 + w bits: the high-degree half times x^(64 + w) modulo P, the other half times
+// x^w as it stands (in the reflected variants x^(63 + w) and a shift, see above).
+template <CrcVariant V>
+KORVADEX_PCLMUL inline uint32_t Reduce(__m128i s) {
+    constexpr CrcShape shape = ShapeOf(V);
+    constexpr int kWidthBytes = int(shape.width / 8);
+    if constexpr (shape.reflected) {
+        const __m128i k =
+            _mm_set_epi64x(0, static_cast<long long>(MultipliersFor(shape, shape.width).low));
+        return Barrett<V>(
+            _mm_xor_si128(_mm_clmulepi64_si128(s, k, 0x00),
+                          _mm_srli_si128(_mm_unpackhi_epi64(_mm_setzero_si128(), s), kWidthBytes)));
+    } else {
+        const __m128i k = _mm_set_epi64x(0, static_cast<long long>(BarrettFor(shape).fold));
+        return Barrett<V>(_mm_xor_si128(_mm_clmulepi64_si128(s, k, 0x01),
+                                        _mm_slli_si128(_mm_move_epi64(s), kWidthBytes)));
     }
 }
 
@@ -247,11 +257,6 @@ KORVADEX_VPCLMUL inline __m512i Broadcast(__m128i x) {
     return _mm512_maskz_broadcast_i32x4(0xFFFF, x);
 }
 
-template <int kLane>
-KORVADEX_VPCLMUL inline __m128i Lane(__m512i z) {
-    return _mm512_maskz_extracti32x4_epi32(0xF, z, kLane);
-}
-
 KORVADEX_VPCLMUL inline __m512i Pair512(FoldMultipliers m) {
     return Broadcast(Pair(m));
 }
@@ -273,36 +278,107 @@ KORVADEX_VPCLMUL inline __m512i FoldOnto512(__m512i s, __m512i next, __m512i mul
     return _mm512_ternarylogic_epi64(low, high, next, 0x96);  // low ^ high ^ next
 }
 
-// Several 512-bit registers side by side, four blocks each.
+// Multipliers that carry a block d blocks before the last block of the input (0 .. kMax)
+// straight to the register's t (see Barrett): a distance of 128 d + w bits.  Entry
+// kMax - d, then zeros up to kMax + 3: four consecutive entries from kMax - d serve four
+// consecutive blocks, the first of them d blocks before the last, as one 512-bit register.
+template <CrcVariant V>
+struct ToLast {
+    static constexpr size_t kMax = 2 * 4 * kWideLanes - 1;
+    struct Table {
+        alignas(64) FoldMultipliers m[kMax + 4];
+    };
+    static constexpr Table MakeTable() {
+        Table t{};
+        constexpr CrcShape shape = ShapeOf(V);
+        for (size_t d = 0; d <= kMax; ++d)
+            t.m[kMax - d] = MultipliersFor(shape, unsigned(128 * d + shape.width));
+        return t;
+    }
+    static constexpr Table kTable = MakeTable();
+};
+
+// The multipliers of four consecutive blocks, the first of them d blocks before the last.
+template <CrcVariant V>
+KORVADEX_VPCLMUL inline __m512i ToLastFrom(size_t d) {
+    return _mm512_loadu_si512(&ToLast<V>::kTable.m[ToLast<V>::kMax - d]);
+}
+
+// Up to four blocks, the quarters of the mask's lanes only, the others zero.  The masked
+// lanes are not read: the blocks may end where the input ends.
+template <bool kReflected>
+KORVADEX_VPCLMUL inline __m512i LoadBlocksMasked(__mmask8 lanes, const uint8_t* p) {
+    const __m512i x = _mm512_maskz_loadu_epi64(lanes, p);
+    if constexpr (kReflected) {
+        return x;
+    } else {
+        return _mm512_shuffle_epi8(x, Broadcast(ReversedBytes()));
+    }
+}
+
+// The exclusive-or of the four blocks of z.
+KORVADEX_VPCLMUL inline __m128i XorQuarters(__m512i z) {
+    const __m256i h = _mm256_xor_si256(_mm512_maskz_extracti64x4_epi64(0xF, z, 0),
+                                       _mm512_maskz_extracti64x4_epi64(0xF, z, 1));
+    return _mm_xor_si128(_mm256_maskz_extracti32x4_epi32(0xF, h, 0),
+                         _mm256_maskz_extracti32x4_epi32(0xF, h, 1));
+}
+
+// The sum of the products of z with the multipliers, lane by lane.
+KORVADEX_VPCLMUL inline __m512i AddProducts(__m512i sum, __m512i z, __m512i multipliers) {
+    return _mm512_ternarylogic_epi64(sum, _mm512_clmulepi64_epi128(z, multipliers, 0x00),
+                                     _mm512_clmulepi64_epi128(z, multipliers, 0x11), 0x96);
+}
+
+// Several 512-bit registers side by side, four blocks each, while more than their width
+// of blocks is left.  At the end every block is carried straight to t (see Barrett) by its
+// own distance from the last: the products do not wait on each other, and an input of a
+// few hundred bytes takes no more multiplications than its blocks need.
 template <CrcVariant V>
 KORVADEX_VPCLMUL uint32_t FoldVpclmul(const uint8_t* p, size_t blocks, uint32_t r) {
     constexpr size_t kStep = 4 * kWideLanes;  // blocks
-    if (blocks < kStep) return FoldPclmul<V>(p, blocks, r);
     using M = Multipliers<V>;
     constexpr bool kReflected = M::kShape.reflected;
-    const __m512i kAcross = Pair512(M::kTable.byWide[kWideLanes]);
-    const __m512i k512 = Pair512(M::k512);
-    __m512i lane[kWideLanes];
+    const __m512i registerBlock = _mm512_zextsi128_si512(RegisterBlock<V>(r));
+    __m512i sum = _mm512_setzero_si512();  // the products, t in each lane
+    size_t left = blocks;
+    size_t g = 0;  // the blocks of the last left taken
+    if (blocks > kStep) {
+        const __m512i kAcross = Pair512(M::kTable.byWide[kWideLanes]);
+        __m512i lane[kWideLanes];
 #pragma GCC unroll 8  // the lanes are registers only when the loop is unrolled whole
-    for (size_t i = 0; i < kWideLanes; ++i) lane[i] = Load4Blocks<kReflected>(p + 64 * i);
-    lane[0] = _mm512_xor_si512(lane[0], _mm512_zextsi128_si512(RegisterBlock<V>(r)));
-    p += 16 * kStep;
-    blocks -= kStep;
-    for (; blocks >= kStep; blocks -= kStep, p += 16 * kStep)
+        for (size_t i = 0; i < kWideLanes; ++i) lane[i] = Load4Blocks<kReflected>(p + 64 * i);
+        lane[0] = _mm512_xor_si512(lane[0], registerBlock);
+        p += 16 * kStep;
+        left -= kStep;
+        for (; left > kStep; left -= kStep, p += 16 * kStep)
+#pragma GCC unroll 8  // the lanes are registers only when the loop is unrolled whole
+            for (size_t i = 0; i < kWideLanes; ++i)
+                lane[i] = FoldOnto512(lane[i], Load4Blocks<kReflected>(p + 64 * i), kAcross);
+                // The first block of lane i lies kStep - 4 i blocks before the rest, which holds
+                // left blocks, the last among them.
 #pragma GCC unroll 8  // the lanes are registers only when the loop is unrolled whole
         for (size_t i = 0; i < kWideLanes; ++i)
-            lane[i] = FoldOnto512(lane[i], Load4Blocks<kReflected>(p + 64 * i), kAcross);
-    // Each register carried onto the last, the products side by side.
-    __m512i z = lane[kWideLanes - 1];
-#pragma GCC unroll 8  // the lanes are registers only when the loop is unrolled whole
-    for (size_t i = 0; i + 1 < kWideLanes; ++i)
-        z = FoldOnto512(lane[i], z, Pair512(M::kTable.byWide[kWideLanes - 1 - i]));
-    for (; blocks >= 4; blocks -= 4, p += 64) z = FoldOnto512(z, Load4Blocks<kReflected>(p), k512);
-    const __m128i quarters[4] = {Lane<0>(z), Lane<1>(z), Lane<2>(z), Lane<3>(z)};
-    __m128i acc = Merge<V>(quarters);
-    const __m128i k128 = Pair(M::k128);
-    for (; blocks != 0; --blocks, p += 16) acc = FoldOnto(acc, LoadBlock<kReflected>(p), k128);
-    return Reduce<V>(acc);
+            sum = AddProducts(sum, lane[i], ToLastFrom<V>(kStep - 4 * i + left - 1));
+    } else if (blocks >= 4) {
+        const __m512i z = _mm512_xor_si512(Load4Blocks<kReflected>(p), registerBlock);
+        sum = AddProducts(sum, z, ToLastFrom<V>(left - 1));
+        g = 4;
+    } else {
+        const __mmask8 quarters = __mmask8((1u << (2 * blocks)) - 1);
+        const __m512i z =
+            _mm512_xor_si512(LoadBlocksMasked<kReflected>(quarters, p), registerBlock);
+        return Barrett<V>(XorQuarters(AddProducts(sum, z, ToLastFrom<V>(left - 1))));
+    }
+    // The rest of the left blocks, four at a time.
+    for (; g + 4 <= left; g += 4)
+        sum = AddProducts(sum, Load4Blocks<kReflected>(p + 16 * g), ToLastFrom<V>(left - 1 - g));
+    if (g < left) {
+        const __mmask8 quarters = __mmask8((1u << (2 * (left - g))) - 1);
+        sum = AddProducts(sum, LoadBlocksMasked<kReflected>(quarters, p + 16 * g),
+                          ToLastFrom<V>(left - 1 - g));
+    }
+    return Barrett<V>(XorQuarters(sum));
 }
 
 }  // namespace
