@@ -228,31 +228,36 @@ typename Crc::Reg RunFolds(typename Crc::Reg r, const uint8_t*& data, uint32_t& 
 }
 
 #ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
-// The accelerated paths take the whole 16-byte blocks of inputs from this length on.
-constexpr uint32_t kClmulMinBytes = 64;
+// PCLMULQDQ takes the whole 16-byte blocks of inputs from this length on; VPCLMULQDQ takes
+// every byte of inputs from one block on.
+constexpr uint32_t kPclmulMinBytes = 64;
+constexpr uint32_t kVpclmulMinBytes = 16;
 
-// Takes the whole 16-byte blocks off the front of the data on the path and returns the
-// register after them.
+// Takes what the path takes off the front of the data and returns the register after it.
 template <class Crc>
 typename Crc::Reg RunClmul(CrcPath path, CrcVariant variant, typename Crc::Reg r,
                            const uint8_t*& data, uint32_t& length) {
-    const size_t blocks = length / 16;
-    r = path == CrcPath::kVpclmul ? CrcFoldVpclmul(variant, data, blocks, uint32_t(r))
-                                  : CrcFoldPclmul(variant, data, blocks, uint32_t(r));
-    data += 16 * blocks;
-    length -= uint32_t(16 * blocks);
+    if (path == CrcPath::kVpclmul) {
+        if (length < kVpclmulMinBytes) return r;
+        r = CrcVpclmul(variant, data, length, uint32_t(r));
+        data += length;
+        length = 0;
+    } else if (length >= kPclmulMinBytes) {
+        const size_t blocks = length / 16;
+        r = CrcFoldPclmul(variant, data, blocks, uint32_t(r));
+        data += 16 * blocks;
+        length -= uint32_t(16 * blocks);
+    }
     return r;
 }
 #endif
 
-// The table loops, or the accelerated path for the blocks of a long input.
+// The table loops, after the accelerated path where it takes the input.
 template <class Crc>
 typename Crc::Reg RunBody(CrcPath path, [[maybe_unused]] CrcVariant variant, typename Crc::Reg r,
                           const uint8_t*& data, uint32_t& length) {
 #ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
-    if (path != CrcPath::kTable && length >= kClmulMinBytes) {
-        r = RunClmul<Crc>(path, variant, r, data, length);
-    }
+    if (path != CrcPath::kTable) r = RunClmul<Crc>(path, variant, r, data, length);
 #endif
     r = RunLanes<Crc>(r, data, length);
     return RunFolds<Crc>(r, data, length);

@@ -330,26 +330,60 @@ KORVADEX_VPCLMUL inline __m512i AddProducts(__m512i sum, __m512i z, __m512i mult
                                      _mm512_clmulepi64_epi128(z, multipliers, 0x11), 0x96);
 }
 
+// The register as it stands in the message's bytes: its w bits in the order the bytes
+// are taken, at byte `offset` (below 16) of the first four blocks.
+template <CrcVariant V>
+KORVADEX_VPCLMUL inline __m512i RegisterBytes(uint32_t r, size_t offset) {
+    constexpr CrcShape shape = ShapeOf(V);
+    const uint64_t v = shape.reflected ? r : __builtin_bswap32(r << (32 - shape.width));
+    const unsigned shift = unsigned(8 * (offset % 8));
+    const uint64_t low = v << shift;
+    const uint64_t high = shift > 32 ? v >> (64 - shift) : 0;  // the bytes past the word
+    const unsigned word = unsigned(offset / 8);
+    return _mm512_or_si512(
+        _mm512_maskz_set1_epi64(__mmask8(1u << word), static_cast<long long>(low)),
+        _mm512_maskz_set1_epi64(__mmask8(2u << word), static_cast<long long>(high)));
+}
+
+// The message, lengthened in front by zero bytes to whole blocks: leading zeros leave its
+// polynomial as it is, and the register stands as the first w bits of the message itself.
+// The first four blocks are read with a mask, from before the data where the zeros lie
+// (the masked bytes are not read).
+//
 // Several 512-bit registers side by side, four blocks each, while more than their width
 // of blocks is left.  At the end every block is carried straight to t (see Barrett) by its
 // own distance from the last: the products do not wait on each other, and an input of a
 // few hundred bytes takes no more multiplications than its blocks need.
 template <CrcVariant V>
-KORVADEX_VPCLMUL uint32_t FoldVpclmul(const uint8_t* p, size_t blocks, uint32_t r) {
+KORVADEX_VPCLMUL uint32_t FoldVpclmul(const uint8_t* data, size_t length, uint32_t r) {
     constexpr size_t kStep = 4 * kWideLanes;  // blocks
     using M = Multipliers<V>;
     constexpr bool kReflected = M::kShape.reflected;
-    const __m512i registerBlock = _mm512_zextsi128_si512(RegisterBlock<V>(r));
+    const size_t lead = (16 - length % 16) % 16;  // the zero bytes in front
+    const size_t blocks = (length + lead) / 16;
+    // Block k >= 1 of the lengthened message starts at data + 16 k - lead.
+    __m512i first;  // blocks 0 to 3, with the register
+    if (lead == 0 && blocks >= 4) {
+        first = _mm512_xor_si512(Load4Blocks<kReflected>(data),
+                                 _mm512_zextsi128_si512(RegisterBlock<V>(r)));
+    } else {
+        __mmask64 bytes = ~uint64_t(0) << lead;
+        if (blocks < 4) bytes &= (uint64_t(1) << (16 * blocks)) - 1;
+        const void* const front =
+            reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(data) - lead);
+        first = _mm512_xor_si512(_mm512_maskz_loadu_epi8(bytes, front), RegisterBytes<V>(r, lead));
+        if constexpr (!kReflected) first = _mm512_shuffle_epi8(first, Broadcast(ReversedBytes()));
+    }
     __m512i sum = _mm512_setzero_si512();  // the products, t in each lane
     size_t left = blocks;
-    size_t g = 0;  // the blocks of the last left taken
+    const uint8_t* p = data + (16 * 4 - lead);  // block 4
     if (blocks > kStep) {
         const __m512i kAcross = Pair512(M::kTable.byWide[kWideLanes]);
         __m512i lane[kWideLanes];
+        lane[0] = first;
 #pragma GCC unroll 8  // the lanes are registers only when the loop is unrolled whole
-        for (size_t i = 0; i < kWideLanes; ++i) lane[i] = Load4Blocks<kReflected>(p + 64 * i);
-        lane[0] = _mm512_xor_si512(lane[0], registerBlock);
-        p += 16 * kStep;
+        for (size_t i = 1; i < kWideLanes; ++i) lane[i] = Load4Blocks<kReflected>(p + 64 * (i - 1));
+        p += 16 * (kStep - 4);
         left -= kStep;
         for (; left > kStep; left -= kStep, p += 16 * kStep)
 #pragma GCC unroll 8  // the lanes are registers only when the loop is unrolled whole
@@ -360,17 +394,13 @@ KORVADEX_VPCLMUL uint32_t FoldVpclmul(const uint8_t* p, size_t blocks, uint32_t 
 #pragma GCC unroll 8  // the lanes are registers only when the loop is unrolled whole
         for (size_t i = 0; i < kWideLanes; ++i)
             sum = AddProducts(sum, lane[i], ToLastFrom<V>(kStep - 4 * i + left - 1));
-    } else if (blocks >= 4) {
-        const __m512i z = _mm512_xor_si512(Load4Blocks<kReflected>(p), registerBlock);
-        sum = AddProducts(sum, z, ToLastFrom<V>(left - 1));
-        g = 4;
     } else {
-        const __mmask8 quarters = __mmask8((1u << (2 * blocks)) - 1);
-        const __m512i z =
-            _mm512_xor_si512(LoadBlocksMasked<kReflected>(quarters, p), registerBlock);
-        return Barrett<V>(XorQuarters(AddProducts(sum, z, ToLastFrom<V>(left - 1))));
+        sum = AddProducts(sum, first, ToLastFrom<V>(left - 1));
+        if (left <= 4) return Barrett<V>(XorQuarters(sum));
+        left -= 4;
     }
     // The rest of the left blocks, four at a time.
+    size_t g = 0;
     for (; g + 4 <= left; g += 4)
         sum = AddProducts(sum, Load4Blocks<kReflected>(p + 16 * g), ToLastFrom<V>(left - 1 - g));
     if (g < left) {
@@ -397,18 +427,18 @@ uint32_t CrcFoldPclmul(CrcVariant variant, const uint8_t* data, size_t blocks, u
     return FoldPclmul<CrcVariant::kCrc32Bzip2>(data, blocks, r);
 }
 
-uint32_t CrcFoldVpclmul(CrcVariant variant, const uint8_t* data, size_t blocks, uint32_t r) {
+uint32_t CrcVpclmul(CrcVariant variant, const uint8_t* data, size_t length, uint32_t r) {
     switch (variant) {
         case CrcVariant::kCrc16Arc:
-            return FoldVpclmul<CrcVariant::kCrc16Arc>(data, blocks, r);
+            return FoldVpclmul<CrcVariant::kCrc16Arc>(data, length, r);
         case CrcVariant::kCrc16Ibm3740:
-            return FoldVpclmul<CrcVariant::kCrc16Ibm3740>(data, blocks, r);
+            return FoldVpclmul<CrcVariant::kCrc16Ibm3740>(data, length, r);
         case CrcVariant::kCrc32IsoHdlc:
-            return FoldVpclmul<CrcVariant::kCrc32IsoHdlc>(data, blocks, r);
+            return FoldVpclmul<CrcVariant::kCrc32IsoHdlc>(data, length, r);
         case CrcVariant::kCrc32Bzip2:
             break;
     }
-    return FoldVpclmul<CrcVariant::kCrc32Bzip2>(data, blocks, r);
+    return FoldVpclmul<CrcVariant::kCrc32Bzip2>(data, length, r);
 }
 
 #endif
