@@ -228,26 +228,18 @@ typename Crc::Reg RunFolds(typename Crc::Reg r, const uint8_t*& data, uint32_t& 
 }
 
 #ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
-// PCLMULQDQ takes the whole 16-byte blocks of inputs from this length on; VPCLMULQDQ takes
-// every byte of inputs from one block on.
-constexpr uint32_t kPclmulMinBytes = 64;
-constexpr uint32_t kVpclmulMinBytes = 16;
+// The accelerated paths take inputs from one block of 16 bytes on, whole.
+constexpr uint32_t kClmulMinBytes = 16;
 
-// Takes what the path takes off the front of the data and returns the register after it.
+// Takes the input on the path where it is long enough and returns the register after it.
 template <class Crc>
 typename Crc::Reg RunClmul(CrcPath path, CrcVariant variant, typename Crc::Reg r,
                            const uint8_t*& data, uint32_t& length) {
-    if (path == CrcPath::kVpclmul) {
-        if (length < kVpclmulMinBytes) return r;
-        r = CrcVpclmul(variant, data, length, uint32_t(r));
-        data += length;
-        length = 0;
-    } else if (length >= kPclmulMinBytes) {
-        const size_t blocks = length / 16;
-        r = CrcFoldPclmul(variant, data, blocks, uint32_t(r));
-        data += 16 * blocks;
-        length -= uint32_t(16 * blocks);
-    }
+    if (length < kClmulMinBytes) return r;
+    r = path == CrcPath::kVpclmul ? CrcVpclmul(variant, data, length, uint32_t(r))
+                                  : CrcPclmul(variant, data, length, uint32_t(r));
+    data += length;
+    length = 0;
     return r;
 }
 #endif

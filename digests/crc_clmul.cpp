@@ -225,10 +225,44 @@ KORVADEX_PCLMUL inline __m128i Merge(const __m128i (&lane)[n]) {
     return acc;
 }
 
+// Byte indices for pshufb: from entry t on, sixteen of them pick bytes t onwards of a
+// block into its first 16 - t places and zero the rest (kShiftDown), or move the block's
+// first t bytes to its last t places and zero the others (kShiftUp, whose zeroing entries
+// are also the ones with the top bit set).
+alignas(16) constexpr int8_t kShiftDown[32] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
+                                               11, 12, 13, 14, 15, -1, -1, -1, -1, -1, -1,
+                                               -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+alignas(16) constexpr int8_t kShiftUp[32] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                                             -1, -1, -1, -1, -1, 0,  1,  2,  3,  4,  5,
+                                             6,  7,  8,  9,  10, 11, 12, 13, 14, 15};
+
+// The register after the block s (the whole blocks so far, carried onto the last of them)
+// and t more bytes (1 to 15), the last of the 16 bytes that `end` closes.  The bytes of s
+// in the message's order followed by the t bytes are two blocks once t zero bytes lead:
+// the first t bytes of s, then its other bytes and the t bytes.
 template <CrcVariant V>
-KORVADEX_PCLMUL uint32_t FoldPclmul(const uint8_t* p, size_t blocks, uint32_t r) {
+KORVADEX_PCLMUL inline uint32_t ReduceWithTail(__m128i s, const uint8_t* end, size_t t) {
+    constexpr bool kReflected = ShapeOf(V).reflected;
+    using M = Multipliers<V>;
+    const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 16));
+    if constexpr (!kReflected) s = _mm_shuffle_epi8(s, ReversedBytes());  // the message's order
+    const __m128i up = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kShiftUp + t));
+    const __m128i down = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kShiftDown + t));
+    __m128i front = _mm_shuffle_epi8(s, up);
+    __m128i back = _mm_blendv_epi8(last, _mm_shuffle_epi8(s, down), up);
+    if constexpr (!kReflected) {
+        front = _mm_shuffle_epi8(front, ReversedBytes());
+        back = _mm_shuffle_epi8(back, ReversedBytes());
+    }
+    return Reduce<V>(FoldOnto(front, back, Pair(M::k128)));
+}
+
+template <CrcVariant V>
+KORVADEX_PCLMUL uint32_t FoldPclmul(const uint8_t* p, size_t length, uint32_t r) {
     using M = Multipliers<V>;
     constexpr bool kReflected = M::kShape.reflected;
+    const uint8_t* const end = p + length;
+    size_t blocks = length / 16;
     const __m128i k128 = Pair(M::k128);
     __m128i acc;
     if (blocks >= kLanes) {
@@ -250,7 +284,8 @@ KORVADEX_PCLMUL uint32_t FoldPclmul(const uint8_t* p, size_t blocks, uint32_t r)
         --blocks;
     }
     for (; blocks != 0; --blocks, p += 16) acc = FoldOnto(acc, LoadBlock<kReflected>(p), k128);
-    return Reduce<V>(acc);
+    const size_t t = length % 16;
+    return t == 0 ? Reduce<V>(acc) : ReduceWithTail<V>(acc, end, t);
 }
 
 KORVADEX_VPCLMUL inline __m512i Broadcast(__m128i x) {
@@ -413,18 +448,18 @@ KORVADEX_VPCLMUL uint32_t FoldVpclmul(const uint8_t* data, size_t length, uint32
 
 }  // namespace
 
-uint32_t CrcFoldPclmul(CrcVariant variant, const uint8_t* data, size_t blocks, uint32_t r) {
+uint32_t CrcPclmul(CrcVariant variant, const uint8_t* data, size_t length, uint32_t r) {
     switch (variant) {
         case CrcVariant::kCrc16Arc:
-            return FoldPclmul<CrcVariant::kCrc16Arc>(data, blocks, r);
+            return FoldPclmul<CrcVariant::kCrc16Arc>(data, length, r);
         case CrcVariant::kCrc16Ibm3740:
-            return FoldPclmul<CrcVariant::kCrc16Ibm3740>(data, blocks, r);
+            return FoldPclmul<CrcVariant::kCrc16Ibm3740>(data, length, r);
         case CrcVariant::kCrc32IsoHdlc:
-            return FoldPclmul<CrcVariant::kCrc32IsoHdlc>(data, blocks, r);
+            return FoldPclmul<CrcVariant::kCrc32IsoHdlc>(data, length, r);
         case CrcVariant::kCrc32Bzip2:
             break;
     }
-    return FoldPclmul<CrcVariant::kCrc32Bzip2>(data, blocks, r);
+    return FoldPclmul<CrcVariant::kCrc32Bzip2>(data, length, r);
 }
 
 uint32_t CrcVpclmul(CrcVariant variant, const uint8_t* data, size_t length, uint32_t r) {
