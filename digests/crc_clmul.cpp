@@ -123,8 +123,13 @@ constexpr BarrettConstants BarrettFor(CrcShape shape) {
 // The 128-bit registers: eight blocks side by side on x86-64; the 32-bit build has eight
 // registers in all, so four.
 constexpr size_t kLanes = sizeof(void*) == 8 ? 8 : 4;
-// The 512-bit registers likewise: x86-64 has 32 of them, the 32-bit build 8.
-constexpr size_t kWideLanes = sizeof(void*) == 8 ? 8 : 4;
+// The 512-bit registers likewise: x86-64 has 32 of them, the 32-bit build 8, of which a
+// step needs three besides the lanes (a block and its two products), the multipliers one
+// and the byte order of the variants that are not reflected another.
+template <CrcVariant V>
+constexpr size_t kWideLanes = sizeof(void*) == 8     ? 8
+                              : ShapeOf(V).reflected ? 4
+                                                     : 3;
 
 KORVADEX_PCLMUL inline __m128i Pair(FoldMultipliers m) {
     return _mm_set_epi64x(static_cast<long long>(m.high), static_cast<long long>(m.low));
@@ -319,7 +324,7 @@ KORVADEX_VPCLMUL inline __m512i FoldOnto512(__m512i s, __m512i next, __m512i mul
 // consecutive blocks, the first of them d blocks before the last, as one 512-bit register.
 template <CrcVariant V>
 struct ToLast {
-    static constexpr size_t kMax = 2 * 4 * kWideLanes - 1;
+    static constexpr size_t kMax = 2 * 4 * kWideLanes<V> - 1;
     struct Table {
         alignas(64) FoldMultipliers m[kMax + 4];
     };
@@ -391,7 +396,8 @@ KORVADEX_VPCLMUL inline __m512i RegisterBytes(uint32_t r, size_t offset) {
 // few hundred bytes takes no more multiplications than its blocks need.
 template <CrcVariant V>
 KORVADEX_VPCLMUL uint32_t FoldVpclmul(const uint8_t* data, size_t length, uint32_t r) {
-    constexpr size_t kStep = 4 * kWideLanes;  // blocks
+    constexpr size_t kWide = kWideLanes<V>;
+    constexpr size_t kStep = 4 * kWide;  // blocks
     using M = Multipliers<V>;
     constexpr bool kReflected = M::kShape.reflected;
     const size_t lead = (16 - length % 16) % 16;  // the zero bytes in front
@@ -413,21 +419,21 @@ KORVADEX_VPCLMUL uint32_t FoldVpclmul(const uint8_t* data, size_t length, uint32
     size_t left = blocks;
     const uint8_t* p = data + (16 * 4 - lead);  // block 4
     if (blocks > kStep) {
-        const __m512i kAcross = Pair512(M::kTable.byWide[kWideLanes]);
-        __m512i lane[kWideLanes];
+        const __m512i kAcross = Pair512(M::kTable.byWide[kWide]);
+        __m512i lane[kWide];
         lane[0] = first;
 #pragma GCC unroll 8  // the lanes are registers only when the loop is unrolled whole
-        for (size_t i = 1; i < kWideLanes; ++i) lane[i] = Load4Blocks<kReflected>(p + 64 * (i - 1));
+        for (size_t i = 1; i < kWide; ++i) lane[i] = Load4Blocks<kReflected>(p + 64 * (i - 1));
         p += 16 * (kStep - 4);
         left -= kStep;
         for (; left > kStep; left -= kStep, p += 16 * kStep)
 #pragma GCC unroll 8  // the lanes are registers only when the loop is unrolled whole
-            for (size_t i = 0; i < kWideLanes; ++i)
+            for (size_t i = 0; i < kWide; ++i)
                 lane[i] = FoldOnto512(lane[i], Load4Blocks<kReflected>(p + 64 * i), kAcross);
                 // The first block of lane i lies kStep - 4 i blocks before the rest, which holds
                 // left blocks, the last among them.
 #pragma GCC unroll 8  // the lanes are registers only when the loop is unrolled whole
-        for (size_t i = 0; i < kWideLanes; ++i)
+        for (size_t i = 0; i < kWide; ++i)
             sum = AddProducts(sum, lane[i], ToLastFrom<V>(kStep - 4 * i + left - 1));
     } else {
         sum = AddProducts(sum, first, ToLastFrom<V>(left - 1));
