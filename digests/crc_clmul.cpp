@@ -417,8 +417,9 @@ KORVADEX_VPCLMUL uint32_t FoldVpclmul(const uint8_t* data, size_t length, uint32
     }
     __m512i sum = _mm512_setzero_si512();  // the products, t in each lane
     size_t left = blocks;
-    const uint8_t* p = data + (16 * 4 - lead);  // block 4
+    const uint8_t* p;  // the next block to load
     if (blocks > kStep) {
+        p = data + (16 * 4 - lead);
         const __m512i kAcross = Pair512(M::kTable.byWide[kWide]);
         __m512i lane[kWide];
         lane[0] = first;
@@ -426,18 +427,20 @@ KORVADEX_VPCLMUL uint32_t FoldVpclmul(const uint8_t* data, size_t length, uint32
         for (size_t i = 1; i < kWide; ++i) lane[i] = Load4Blocks<kReflected>(p + 64 * (i - 1));
         p += 16 * (kStep - 4);
         left -= kStep;
-        for (; left > kStep; left -= kStep, p += 16 * kStep)
+        for (; left > kStep; left -= kStep, p += 16 * kStep) {
 #pragma GCC unroll 8  // the lanes are registers only when the loop is unrolled whole
             for (size_t i = 0; i < kWide; ++i)
                 lane[i] = FoldOnto512(lane[i], Load4Blocks<kReflected>(p + 64 * i), kAcross);
-                // The first block of lane i lies kStep - 4 i blocks before the rest, which holds
-                // left blocks, the last among them.
+        }
+        // The first block of lane i lies kStep - 4 i blocks before the rest, which holds
+        // left blocks, the last among them.
 #pragma GCC unroll 8  // the lanes are registers only when the loop is unrolled whole
         for (size_t i = 0; i < kWide; ++i)
             sum = AddProducts(sum, lane[i], ToLastFrom<V>(kStep - 4 * i + left - 1));
     } else {
         sum = AddProducts(sum, first, ToLastFrom<V>(left - 1));
         if (left <= 4) return Barrett<V>(XorQuarters(sum));
+        p = data + (16 * 4 - lead);  // block 4
         left -= 4;
     }
     // The rest of the left blocks, four at a time.
