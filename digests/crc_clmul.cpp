@@ -44,15 +44,19 @@ constexpr CrcShape ShapeOf(CrcVariant variant) {
                                                   : CrcShape{32, 0x04C11DB7, false};
 }
 
-// x^n modulo the polynomial, the coefficient of x^d in bit d.
-constexpr uint64_t PowerOfX(unsigned n, CrcShape shape) {
+// r x^n modulo the polynomial, the coefficient of x^d in bit d.
+constexpr uint64_t TimesPowerOfX(uint64_t r, unsigned n, CrcShape shape) {
     const uint64_t top = uint64_t(1) << shape.width;
-    uint64_t r = 1;
     for (; n != 0; --n) {
         r <<= 1;
         if ((r & top) != 0) r ^= top | shape.poly;
     }
     return r;
+}
+
+// x^n modulo the polynomial.
+constexpr uint64_t PowerOfX(unsigned n, CrcShape shape) {
+    return TimesPowerOfX(1, n, shape);
 }
 
 // The polynomial of degree below 64 with the coefficient of x^d in bit 63 - d.
@@ -68,11 +72,15 @@ struct FoldMultipliers {
     uint64_t low, high;
 };
 
-constexpr FoldMultipliers MultipliersFor(CrcShape shape, unsigned distance) {
+// The multipliers for a distance D of one bit or more, from x^(D - 1) modulo P.
+constexpr FoldMultipliers MultipliersFrom(CrcShape shape, uint64_t belowDistance) {
     if (shape.reflected)
-        return {Reflect64(PowerOfX(distance + 63, shape)),
-                Reflect64(PowerOfX(distance - 1, shape))};
-    return {PowerOfX(distance, shape), PowerOfX(distance + 64, shape)};
+        return {Reflect64(TimesPowerOfX(belowDistance, 64, shape)), Reflect64(belowDistance)};
+    return {TimesPowerOfX(belowDistance, 1, shape), TimesPowerOfX(belowDistance, 65, shape)};
+}
+
+constexpr FoldMultipliers MultipliersFor(CrcShape shape, unsigned distance) {
+    return MultipliersFrom(shape, PowerOfX(distance - 1, shape));
 }
 
 // The multipliers of one variant for the distances the kernels fold over, in bits:
@@ -331,8 +339,10 @@ struct ToLast {
     static constexpr Table MakeTable() {
         Table t{};
         constexpr CrcShape shape = ShapeOf(V);
-        for (size_t d = 0; d <= kMax; ++d)
-            t.m[kMax - d] = MultipliersFor(shape, unsigned(128 * d + shape.width));
+        // Each distance from the one before, which keeps the compile-time work small.
+        uint64_t below = PowerOfX(shape.width - 1, shape);  // x^(128 d + w - 1)
+        for (size_t d = 0; d <= kMax; ++d, below = TimesPowerOfX(below, 128, shape))
+            t.m[kMax - d] = MultipliersFrom(shape, below);
         return t;
     }
     static constexpr Table kTable = MakeTable();
