@@ -38,10 +38,10 @@ uint32_t Crc32bUpdateOn(CrcPath path, const uint8_t* data, uint32_t length, uint
 
 enum class CrcVariant { kCrc16Arc, kCrc16Ibm3740, kCrc32IsoHdlc, kCrc32Bzip2 };
 
-// The register of the variant's table loop after `blocks` (one or more) 16-byte blocks of
-// data, continued from the register r.
-uint32_t CrcFoldPclmul(CrcVariant variant, const uint8_t* data, size_t blocks, uint32_t r);
-uint32_t CrcFoldVpclmul(CrcVariant variant, const uint8_t* data, size_t blocks, uint32_t r);
+// The register of the variant's table loop after `length` bytes of data, 16 or more,
+// continued from the register r.
+uint32_t CrcPclmul(CrcVariant variant, const uint8_t* data, size_t length, uint32_t r);
+uint32_t CrcVpclmul(CrcVariant variant, const uint8_t* data, size_t length, uint32_t r);
 
 // Adler-32 sums a (low half of start) and b (high half) continued over `blocks` 64-byte
 // blocks of data, reduced modulo 65521.

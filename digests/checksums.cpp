@@ -228,32 +228,23 @@ typename Crc::Reg RunFolds(typename Crc::Reg r, const uint8_t*& data, uint32_t& 
 }
 
 #ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
-// The accelerated paths take the whole 16-byte blocks of inputs from this length on.
-constexpr uint32_t kClmulMinBytes = 64;
+// Whether the path takes an input of this length: the accelerated paths take inputs from
+// one block of 16 bytes on, whole.
+bool ClmulTakes(CrcPath path, uint32_t length) {
+    return path != CrcPath::kTable && length >= 16;
+}
 
-// Takes the whole 16-byte blocks off the front of the data on the path and returns the
-// register after them.
-template <class Crc>
-typename Crc::Reg RunClmul(CrcPath path, CrcVariant variant, typename Crc::Reg r,
-                           const uint8_t*& data, uint32_t& length) {
-    const size_t blocks = length / 16;
-    r = path == CrcPath::kVpclmul ? CrcFoldVpclmul(variant, data, blocks, uint32_t(r))
-                                  : CrcFoldPclmul(variant, data, blocks, uint32_t(r));
-    data += 16 * blocks;
-    length -= uint32_t(16 * blocks);
-    return r;
+// The register after the input on the accelerated path, which takes it.
+uint32_t RunClmul(CrcPath path, CrcVariant variant, uint32_t r, const uint8_t* data,
+                  uint32_t length) {
+    return path == CrcPath::kVpclmul ? CrcVpclmul(variant, data, length, r)
+                                     : CrcPclmul(variant, data, length, r);
 }
 #endif
 
-// The table loops, or the accelerated path for the blocks of a long input.
+// The table loops over what they can take whole.
 template <class Crc>
-typename Crc::Reg RunBody(CrcPath path, [[maybe_unused]] CrcVariant variant, typename Crc::Reg r,
-                          const uint8_t*& data, uint32_t& length) {
-#ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
-    if (path != CrcPath::kTable && length >= kClmulMinBytes) {
-        r = RunClmul<Crc>(path, variant, r, data, length);
-    }
-#endif
+typename Crc::Reg RunTable(typename Crc::Reg r, const uint8_t*& data, uint32_t& length) {
     r = RunLanes<Crc>(r, data, length);
     return RunFolds<Crc>(r, data, length);
 }
@@ -345,28 +336,49 @@ uint32_t Adler32UpdateOn(AdlerPath path, const uint8_t* data, uint32_t length, u
     return Adler32Portable(data, length, start);
 }
 
-uint32_t Crc16UpdateOn(CrcPath path, const uint8_t* data, uint32_t length, uint32_t start) {
+// The accelerated paths run first, before any frame the table loops need.
+uint32_t Crc16UpdateOn([[maybe_unused]] CrcPath path, const uint8_t* data, uint32_t length,
+                       uint32_t start) {
+#ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
+    if (ClmulTakes(path, length))
+        return RunClmul(path, CrcVariant::kCrc16Arc, start & 0xFFFF, data, length);
+#endif
     size_t r = start & 0xFFFF;
-    r = RunBody<Crc16Arc>(path, CrcVariant::kCrc16Arc, r, data, length);
+    r = RunTable<Crc16Arc>(r, data, length);
     return uint32_t(Crc16Arc::Tail(r, data, length));
 }
 
-uint32_t Crc16CcittUpdateOn(CrcPath path, const uint8_t* data, uint32_t length, uint32_t start) {
+uint32_t Crc16CcittUpdateOn([[maybe_unused]] CrcPath path, const uint8_t* data, uint32_t length,
+                            uint32_t start) {
+#ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
+    if (ClmulTakes(path, length))
+        return RunClmul(path, CrcVariant::kCrc16Ibm3740, start & 0xFFFF, data, length);
+#endif
     uint32_t r = start & 0xFFFF;
-    r = RunBody<Crc16Ibm3740>(path, CrcVariant::kCrc16Ibm3740, r, data, length);
+    r = RunTable<Crc16Ibm3740>(r, data, length);
     if (length != 0) r = ((r << 8) & 0xFFFF) ^ kCrc16CcittTable[(r >> 8) ^ data[0]];
     return r;
 }
 
-uint32_t Crc32UpdateOn(CrcPath path, const uint8_t* data, uint32_t length, uint32_t start) {
+uint32_t Crc32UpdateOn([[maybe_unused]] CrcPath path, const uint8_t* data, uint32_t length,
+                       uint32_t start) {
+#ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
+    if (ClmulTakes(path, length))
+        return ~RunClmul(path, CrcVariant::kCrc32IsoHdlc, ~start, data, length);
+#endif
     size_t r = uint32_t(~start);
-    r = RunBody<Crc32IsoHdlc>(path, CrcVariant::kCrc32IsoHdlc, r, data, length);
+    r = RunTable<Crc32IsoHdlc>(r, data, length);
     return ~uint32_t(Crc32IsoHdlc::Tail(r, data, length));
 }
 
-uint32_t Crc32bUpdateOn(CrcPath path, const uint8_t* data, uint32_t length, uint32_t start) {
+uint32_t Crc32bUpdateOn([[maybe_unused]] CrcPath path, const uint8_t* data, uint32_t length,
+                        uint32_t start) {
+#ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
+    if (ClmulTakes(path, length))
+        return ~RunClmul(path, CrcVariant::kCrc32Bzip2, ~start, data, length);
+#endif
     uint32_t r = ~start;
-    r = RunBody<Crc32Bzip2>(path, CrcVariant::kCrc32Bzip2, r, data, length);
+    r = RunTable<Crc32Bzip2>(r, data, length);
     for (; length != 0; --length) r = (r << 8) ^ kCrc32bTable[(r >> 24) ^ *data++];
     return ~r;
 }
