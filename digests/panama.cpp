@@ -20,27 +20,42 @@ inline void GammaPi(const uint32_t (&a)[17], uint32_t (&m)[17]) {
     m[I] = Rotl32(a[J] ^ (a[(J + 1) % 17] | ~a[(J + 2) % 17]), I * (I + 1) / 2 % 32);
 }
 
+// Whether theta takes the pushed block's words from the message itself and puts them into
+// stage b31 as well, so that each word is read once, into a register, and used twice.  In
+// 32-bit builds, short of registers, the block's words as an array live on the stack: a
+// store and two loads a word more.  64-bit builds keep the array, which is as fast there
+// (the words fetched from the message where theta uses them were slower).
+constexpr bool kBlockIntoTheta = sizeof(void*) < 8;
+
 // theta and sigma, word I: m_I ^ m_(I+1) ^ m_(I+4), then 1 into word 0, the input
 // (the pushed block, or logical stage 4 when pulling) into words 1..8 and logical stage
-// 16 into words 9..16.
-template <size_t I>
-inline uint32_t ThetaSigma(const uint32_t (&m)[17], const uint32_t* in, const uint32_t* b16) {
+// 16 into words 9..16.  With kFromMessage, the input words come from the message at data,
+// and each goes into b31 too.
+template <bool kFromMessage, size_t I>
+inline uint32_t ThetaSigma(const uint32_t (&m)[17], const uint32_t* in, const uint8_t* data,
+                           uint32_t* b31, const uint32_t* b16) {
     const uint32_t t = m[I] ^ m[(I + 1) % 17] ^ m[(I + 4) % 17];
     if constexpr (I == 0) return t ^ 1;
-    if constexpr (I >= 1 && I <= 8) return t ^ in[I - 1];
+    if constexpr (I >= 1 && I <= 8 && kFromMessage) {
+        const uint32_t word = LoadLe32(data + 4 * (I - 1));
+        b31[I - 1] ^= word;
+        return t ^ word;
+    }
+    if constexpr (I >= 1 && I <= 8 && !kFromMessage) return t ^ in[I - 1];
     if constexpr (I >= 9) return t ^ b16[I - 9];
 }
 
-template <size_t... I>
+template <bool kFromMessage, size_t... I>
 inline void StateUpdate(uint32_t (&a)[17], uint32_t (&m)[17], const uint32_t* in,
-                        const uint32_t* b16, std::index_sequence<I...>) {
+                        const uint8_t* data, uint32_t* b31, const uint32_t* b16,
+                        std::index_sequence<I...>) {
     (GammaPi<I>(a, m), ...);
     // theta takes the words back from m.  Left to itself the compiler keeps the
     // seventeen gamma words live from gamma to theta; short of registers, as in 32-bit
     // builds, it then spills each one to the stack beside its store into m, seventeen
     // stores more an iteration.  Reading them back from m ends those live ranges.
     ForgetRegisterCopies(m);
-    ((a[I] = ThetaSigma<I>(m, in, b16)), ...);
+    ((a[I] = ThetaSigma<kFromMessage, I>(m, in, data, b31, b16)), ...);
 }
 
 // One iteration over the state a, the scratch m and the buffer; p is the pushed block
@@ -56,7 +71,29 @@ inline void Iterate(uint32_t (&a)[17], uint32_t (&m)[17], uint32_t (*buffer)[8],
     // The buffer first, while the state is still the old one.
     for (int i = 0; i < 8; ++i) b24[i] ^= b31[(i + 2) & 7];
     for (int i = 0; i < 8; ++i) b31[i] ^= kPush ? p[i] : a[1 + i];
-    StateUpdate(a, m, kPush ? p : b4, b16, std::make_index_sequence<17>());
+    StateUpdate<false>(a, m, kPush ? p : b4, nullptr, b31, b16, std::make_index_sequence<17>());
+    tap = nextTap;
+}
+
+// The same iteration for builds with kBlockIntoTheta: pushing, the block is the 32 bytes
+// at data, which theta puts into b31 as well.  Inlined by force: the compiler's estimate
+// of its size stops short, and called, the iteration runs on the caller's arrays in
+// memory.
+template <bool kPush>
+KORVADEX_ALWAYS_INLINE void IterateOnFewRegisters(uint32_t (&a)[17], uint32_t (&m)[17],
+                                                  uint32_t (*buffer)[8], uint32_t& tap,
+                                                  uint32_t& nextTap, const uint8_t* data) {
+    nextTap = (tap + 31) & 31;
+    uint32_t* b31 = buffer[nextTap];
+    uint32_t* b24 = buffer[(tap + 24) & 31];
+    const uint32_t* b16 = buffer[(tap + 16) & 31];
+    const uint32_t* b4 = buffer[(tap + 4) & 31];
+    // The buffer first, while the state is still the old one (theta, which puts a pushed
+    // block into b31, reads neither b31 nor b24).
+    for (int i = 0; i < 8; ++i) b24[i] ^= b31[(i + 2) & 7];
+    if (!kPush)
+        for (int i = 0; i < 8; ++i) b31[i] ^= a[1 + i];
+    StateUpdate<kPush>(a, m, b4, data, b31, b16, std::make_index_sequence<17>());
     tap = nextTap;
 }
 
@@ -74,13 +111,19 @@ KORVADEX_ALWAYS_INLINE void Run(PanamaContextType& c, const uint8_t* data, size_
     uint32_t buffer[32][8];
     std::memcpy(buffer, c.buffer, sizeof buffer);
     for (; n != 0; --n) {
-        uint32_t p[8];
-        if (kPush) {
-            PrefetchAhead(data);
-            for (int i = 0; i < 8; ++i) p[i] = LoadLe32(data + 4 * i);
-            data += 32;
+        if constexpr (kBlockIntoTheta) {
+            if (kPush) PrefetchAhead(data);
+            IterateOnFewRegisters<kPush>(a, m, buffer, tap, nextTap, data);
+            if (kPush) data += 32;
+        } else {
+            uint32_t p[8];
+            if (kPush) {
+                PrefetchAhead(data);
+                for (int i = 0; i < 8; ++i) p[i] = LoadLe32(data + 4 * i);
+                data += 32;
+            }
+            Iterate<kPush>(a, m, buffer, tap, nextTap, p);
         }
-        Iterate<kPush>(a, m, buffer, tap, nextTap, p);
     }
     std::memcpy(c.state, a, sizeof a);
     std::memcpy(c.mix, m, sizeof m);
