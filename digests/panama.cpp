@@ -75,26 +75,43 @@ inline void Iterate(uint32_t (&a)[17], uint32_t (&m)[17], uint32_t (*buffer)[8],
     tap = nextTap;
 }
 
-// The same iteration for builds with kBlockIntoTheta: pushing, the block is the 32 bytes
-// at data, which theta puts into b31 as well.  Inlined by force: the compiler's estimate
-// of its size stops short, and called, the iteration runs on the caller's arrays in
+// n iterations, pushing blocks of 32 bytes from data (kPush) or pulling (data unused),
+// in builds with kBlockIntoTheta: a pushed block is the 32 bytes at data, which theta puts
+// into stage 31 as well.  As in Run, the state, the scratch and the buffer live in local
+// variables for the run; the buffer as one array of words, each stage found by the index
+// of its first word (w for logical stage 0), which needs no shift to become an address.
+// The iteration is written out in the loop: as a function of its own, the compiler's
+// estimate of its size stopped short of inlining it, and called, it ran on the arrays in
 // memory.
 template <bool kPush>
-KORVADEX_ALWAYS_INLINE void IterateOnFewRegisters(uint32_t (&a)[17], uint32_t (&m)[17],
-                                                  uint32_t (*buffer)[8], uint32_t& tap,
-                                                  uint32_t& nextTap, const uint8_t* data) {
-    nextTap = (tap + 31) & 31;
-    uint32_t* b31 = buffer[nextTap];
-    uint32_t* b24 = buffer[(tap + 24) & 31];
-    const uint32_t* b16 = buffer[(tap + 16) & 31];
-    const uint32_t* b4 = buffer[(tap + 4) & 31];
-    // The buffer first, while the state is still the old one (theta, which puts a pushed
-    // block into b31, reads neither b31 nor b24).
-    for (int i = 0; i < 8; ++i) b24[i] ^= b31[(i + 2) & 7];
-    if (!kPush)
-        for (int i = 0; i < 8; ++i) b31[i] ^= a[1 + i];
-    StateUpdate<kPush>(a, m, b4, data, b31, b16, std::make_index_sequence<17>());
-    tap = nextTap;
+KORVADEX_ALWAYS_INLINE void RunOnFewRegisters(PanamaContextType& c, const uint8_t* data, size_t n) {
+    uint32_t a[17], m[17];
+    std::memcpy(a, c.state, sizeof a);
+    uint32_t words[256];
+    std::memcpy(words, c.buffer, sizeof words);
+    uint32_t w = 8 * c.tap;
+    for (; n != 0; --n) {
+        const uint32_t w31 = (w + 248) & 255;
+        uint32_t* b31 = words + w31;  // becomes stage 0
+        uint32_t* b24 = words + ((w + 192) & 255);
+        const uint32_t* b16 = words + ((w + 128) & 255);
+        const uint32_t* b4 = words + ((w + 32) & 255);
+        if (kPush) PrefetchAhead(data);
+        // The buffer first, while the state is still the old one (theta, which puts a
+        // pushed block into b31, reads neither b31 nor b24).
+        for (int i = 0; i < 8; ++i) b24[i] ^= b31[(i + 2) & 7];
+        if (!kPush)
+            for (int i = 0; i < 8; ++i) b31[i] ^= a[1 + i];
+        StateUpdate<kPush>(a, m, b4, data, b31, b16, std::make_index_sequence<17>());
+        w = w31;
+        if (kPush) data += 32;
+    }
+    std::memcpy(c.state, a, sizeof a);
+    std::memcpy(c.mix, m, sizeof m);
+    std::memcpy(c.buffer, words, sizeof words);
+    Wipe(words, sizeof words);
+    c.tap = w / 8;
+    c.nextTap = w / 8;
 }
 
 // n iterations, pushing blocks of 32 bytes from data (kPush) or pulling (data unused).
@@ -105,25 +122,23 @@ KORVADEX_ALWAYS_INLINE void IterateOnFewRegisters(uint32_t (&a)[17], uint32_t (&
 template <bool kPush>
 KORVADEX_ALWAYS_INLINE void Run(PanamaContextType& c, const uint8_t* data, size_t n) {
     if (n == 0) return;
+    if constexpr (kBlockIntoTheta) {
+        RunOnFewRegisters<kPush>(c, data, n);
+        return;
+    }
     uint32_t a[17], m[17];
     std::memcpy(a, c.state, sizeof a);
     uint32_t tap = c.tap, nextTap = c.nextTap;
     uint32_t buffer[32][8];
     std::memcpy(buffer, c.buffer, sizeof buffer);
     for (; n != 0; --n) {
-        if constexpr (kBlockIntoTheta) {
-            if (kPush) PrefetchAhead(data);
-            IterateOnFewRegisters<kPush>(a, m, buffer, tap, nextTap, data);
-            if (kPush) data += 32;
-        } else {
-            uint32_t p[8];
-            if (kPush) {
-                PrefetchAhead(data);
-                for (int i = 0; i < 8; ++i) p[i] = LoadLe32(data + 4 * i);
-                data += 32;
-            }
-            Iterate<kPush>(a, m, buffer, tap, nextTap, p);
+        uint32_t p[8];
+        if (kPush) {
+            PrefetchAhead(data);
+            for (int i = 0; i < 8; ++i) p[i] = LoadLe32(data + 4 * i);
+            data += 32;
         }
+        Iterate<kPush>(a, m, buffer, tap, nextTap, p);
     }
     std::memcpy(c.state, a, sizeof a);
     std::memcpy(c.mix, m, sizeof m);
