@@ -20,27 +20,42 @@ inline void GammaPi(const uint32_t (&a)[17], uint32_t (&m)[17]) {
     m[I] = Rotl32(a[J] ^ (a[(J + 1) % 17] | ~a[(J + 2) % 17]), I * (I + 1) / 2 % 32);
 }
 
+// Whether theta takes the pushed block's words from the message itself and puts them into
+// stage b31 as well, so that each word is read once, into a register, and used twice.  In
+// 32-bit builds, short of registers, the block's words as an array live on the stack: a
+// store and two loads a word more.  64-bit builds keep the array, which is as fast there
+// (the words fetched from the message where theta uses them were slower).
+constexpr bool kBlockIntoTheta = sizeof(void*) < 8;
+
 // theta and sigma, word I: m_I ^ m_(I+1) ^ m_(I+4), then 1 into word 0, the input
 // (the pushed block, or logical stage 4 when pulling) into words 1..8 and logical stage
-// 16 into words 9..16.
-template <size_t I>
-inline uint32_t ThetaSigma(const uint32_t (&m)[17], const uint32_t* in, const uint32_t* b16) {
+// 16 into words 9..16.  With kFromMessage, the input words come from the message at data,
+// and each goes into b31 too.
+template <bool kFromMessage, size_t I>
+inline uint32_t ThetaSigma(const uint32_t (&m)[17], const uint32_t* in, const uint8_t* data,
+                           uint32_t* b31, const uint32_t* b16) {
     const uint32_t t = m[I] ^ m[(I + 1) % 17] ^ m[(I + 4) % 17];
     if constexpr (I == 0) return t ^ 1;
-    if constexpr (I >= 1 && I <= 8) return t ^ in[I - 1];
+    if constexpr (I >= 1 && I <= 8 && kFromMessage) {
+        const uint32_t word = LoadLe32(data + 4 * (I - 1));
+        b31[I - 1] ^= word;
+        return t ^ word;
+    }
+    if constexpr (I >= 1 && I <= 8 && !kFromMessage) return t ^ in[I - 1];
     if constexpr (I >= 9) return t ^ b16[I - 9];
 }
 
-template <size_t... I>
+template <bool kFromMessage, size_t... I>
 inline void StateUpdate(uint32_t (&a)[17], uint32_t (&m)[17], const uint32_t* in,
-                        const uint32_t* b16, std::index_sequence<I...>) {
+                        const uint8_t* data, uint32_t* b31, const uint32_t* b16,
+                        std::index_sequence<I...>) {
     (GammaPi<I>(a, m), ...);
     // theta takes the words back from m.  Left to itself the compiler keeps the
     // seventeen gamma words live from gamma to theta; short of registers, as in 32-bit
     // builds, it then spills each one to the stack beside its store into m, seventeen
     // stores more an iteration.  Reading them back from m ends those live ranges.
     ForgetRegisterCopies(m);
-    ((a[I] = ThetaSigma<I>(m, in, b16)), ...);
+    ((a[I] = ThetaSigma<kFromMessage, I>(m, in, data, b31, b16)), ...);
 }
 
 // One iteration over the state a, the scratch m and the buffer; p is the pushed block
@@ -56,8 +71,47 @@ inline void Iterate(uint32_t (&a)[17], uint32_t (&m)[17], uint32_t (*buffer)[8],
     // The buffer first, while the state is still the old one.
     for (int i = 0; i < 8; ++i) b24[i] ^= b31[(i + 2) & 7];
     for (int i = 0; i < 8; ++i) b31[i] ^= kPush ? p[i] : a[1 + i];
-    StateUpdate(a, m, kPush ? p : b4, b16, std::make_index_sequence<17>());
+    StateUpdate<false>(a, m, kPush ? p : b4, nullptr, b31, b16, std::make_index_sequence<17>());
     tap = nextTap;
+}
+
+// n iterations, pushing blocks of 32 bytes from data (kPush) or pulling (data unused),
+// in builds with kBlockIntoTheta: a pushed block is the 32 bytes at data, which theta puts
+// into stage 31 as well.  As in Run, the state, the scratch and the buffer live in local
+// variables for the run; the buffer as one array of words, each stage found by the index
+// of its first word (w for logical stage 0), which needs no shift to become an address.
+// The iteration is written out in the loop: as a function of its own, the compiler's
+// estimate of its size stopped short of inlining it, and called, it ran on the arrays in
+// memory.
+template <bool kPush>
+KORVADEX_ALWAYS_INLINE void RunOnFewRegisters(PanamaContextType& c, const uint8_t* data, size_t n) {
+    uint32_t a[17], m[17];
+    std::memcpy(a, c.state, sizeof a);
+    uint32_t words[256];
+    std::memcpy(words, c.buffer, sizeof words);
+    uint32_t w = 8 * c.tap;
+    for (; n != 0; --n) {
+        const uint32_t w31 = (w + 248) & 255;
+        uint32_t* b31 = words + w31;  // becomes stage 0
+        uint32_t* b24 = words + ((w + 192) & 255);
+        const uint32_t* b16 = words + ((w + 128) & 255);
+        const uint32_t* b4 = words + ((w + 32) & 255);
+        if (kPush) PrefetchAhead(data);
+        // The buffer first, while the state is still the old one (theta, which puts a
+        // pushed block into b31, reads neither b31 nor b24).
+        for (int i = 0; i < 8; ++i) b24[i] ^= b31[(i + 2) & 7];
+        if (!kPush)
+            for (int i = 0; i < 8; ++i) b31[i] ^= a[1 + i];
+        StateUpdate<kPush>(a, m, b4, data, b31, b16, std::make_index_sequence<17>());
+        w = w31;
+        if (kPush) data += 32;
+    }
+    std::memcpy(c.state, a, sizeof a);
+    std::memcpy(c.mix, m, sizeof m);
+    std::memcpy(c.buffer, words, sizeof words);
+    Wipe(words, sizeof words);
+    c.tap = w / 8;
+    c.nextTap = w / 8;
 }
 
 // n iterations, pushing blocks of 32 bytes from data (kPush) or pulling (data unused).
@@ -68,6 +122,10 @@ inline void Iterate(uint32_t (&a)[17], uint32_t (&m)[17], uint32_t (*buffer)[8],
 template <bool kPush>
 KORVADEX_ALWAYS_INLINE void Run(PanamaContextType& c, const uint8_t* data, size_t n) {
     if (n == 0) return;
+    if constexpr (kBlockIntoTheta) {
+        RunOnFewRegisters<kPush>(c, data, n);
+        return;
+    }
     uint32_t a[17], m[17];
     std::memcpy(a, c.state, sizeof a);
     uint32_t tap = c.tap, nextTap = c.nextTap;
