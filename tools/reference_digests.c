@@ -1,14 +1,16 @@
-/* Plain reference implementations of SHA-0, PANAMA and Snefru, written from their
- * publications alone, for tools/big_input_check.sh: an oracle that shares no code with the
- * engines under digests/.
+/* Plain reference implementations of SHA-0, PANAMA, Snefru and GOST R 34.11-94, written from
+ * their publications alone, for tools/big_input_check.sh: an oracle that shares no code with
+ * the engines under digests/.
  *
- *   reference_digests [--sboxes FILE] ALGORITHM... < INPUT
+ *   reference_digests [--sboxes FILE] [--gost-sboxes FILE] ALGORITHM... < INPUT
  *
  * ALGORITHM: sha0 (FIPS 180, 1993), panama (Daemen and Clapp, 1998, hashing mode),
  * snefru128-4, snefru128-8, snefru256-4, snefru256-8 (Merkle, 1990: output bits and
- * passes).  FILE holds the sixteen published Snefru S-boxes as hex words (the project's
- * tools/tables/snefru_sboxes.txt); it is needed for the Snefru algorithms.  The input is read
- * once, in chunks, and feeds every algorithm named; each digest is printed in upper-case hex
+ * passes), gost (GOST R 34.11-94).  --sboxes names a file of the sixteen published Snefru
+ * S-boxes as hex words (the project's tools/tables/snefru_sboxes.txt), needed for the Snefru
+ * algorithms; --gost-sboxes a file of the eight 4-bit S-boxes of GOST 28147-89, one row of
+ * sixteen hex digits each (tools/tables/gost94_test_sboxes.txt), needed for gost.  The input is
+ * read once, in chunks, and feeds every algorithm named; each digest is printed in upper-case hex
  * on a line of its own, in the order named.  Before it reads anything the program checks
  * every algorithm it can against published values, fed in uneven pieces, and exits with
  * status 1 if one differs.  Exit status 2 for a usage error. */
@@ -66,6 +68,8 @@ struct Hash {
     uint32_t a[17];
     uint32_t stage[32][8];
     unsigned tap; /* physical index of logical stage 0 */
+    /* GOST R 34.11-94: the chaining value and the sum of the blocks, little-endian */
+    uint8_t gostH[32], gostSum[32];
 };
 
 static void Absorb(Hash* h, const uint8_t* data, size_t size) {
@@ -257,6 +261,127 @@ static unsigned PanamaFinish(Hash* h, uint8_t* digest) {
     return 32;
 }
 
+/* ---- GOST R 34.11-94: the step function over GOST 28147-89 encryption ---- */
+
+/* Row n of the file substitutes nibble n of the round value (row 0 the least significant). */
+static uint8_t gGostSboxes[8][16];
+static int gGostSboxesLoaded;
+
+/* The round function of GOST 28147-89: the eight S-boxes, then a rotation by 11. */
+static uint32_t GostRound(uint32_t x) {
+    uint32_t y = 0;
+    for (int n = 0; n < 8; n++) y |= (uint32_t)gGostSboxes[n][(x >> (4 * n)) & 15] << (4 * n);
+    return Rotl(y, 11);
+}
+
+/* Encrypts the 64-bit block in (little-endian halves) with the 256-bit key: 32 rounds,
+ * the key words in order three times, then in reverse; the last round does not swap. */
+static void GostEncrypt(const uint8_t key[32], const uint8_t in[8], uint8_t out[8]) {
+    uint32_t k[8];
+    for (int i = 0; i < 8; i++) k[i] = LoadLe(key + 4 * i);
+    uint32_t n1 = LoadLe(in), n2 = LoadLe(in + 4);
+    for (int round = 0; round < 32; round++) {
+        uint32_t subkey = round < 24 ? k[round % 8] : k[31 - round];
+        uint32_t next = n2 ^ GostRound(n1 + subkey);
+        n2 = n1;
+        n1 = next;
+    }
+    StoreLe(out, n2);
+    StoreLe(out + 4, n1);
+}
+
+/* A(Y) for Y = y4|y3|y2|y1 in 64-bit words: (y1 ^ y2)|y4|y3|y2. */
+static void GostA(uint8_t y[32]) {
+    uint8_t t[32];
+    for (int i = 0; i < 24; i++) t[i] = y[8 + i];
+    for (int i = 0; i < 8; i++) t[24 + i] = y[i] ^ y[8 + i];
+    memcpy(y, t, 32);
+}
+
+/* P: byte i + 4k of the result is byte 8i + k of the argument (i < 4, k < 8). */
+static void GostP(const uint8_t y[32], uint8_t out[32]) {
+    for (int i = 0; i < 4; i++)
+        for (int k = 0; k < 8; k++) out[i + 4 * k] = y[8 * i + k];
+}
+
+/* psi, on sixteen 16-bit words y16|...|y1: (y1^y2^y3^y4^y13^y16)|y16|...|y2. */
+static void GostPsi(uint8_t y[32]) {
+    uint8_t lo = y[0] ^ y[2] ^ y[4] ^ y[6] ^ y[24] ^ y[30];
+    uint8_t hi = y[1] ^ y[3] ^ y[5] ^ y[7] ^ y[25] ^ y[31];
+    memmove(y, y + 2, 30);
+    y[30] = lo;
+    y[31] = hi;
+}
+
+/* The step function: H = psi^61(H ^ psi(M ^ psi^12(S))), S the four encrypted words of H
+ * under the keys made from H and M. */
+static void GostStep(uint8_t h[32], const uint8_t m[32]) {
+    static const uint8_t kC3[32] = {0x00, 0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0xFF,
+                                    0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00,
+                                    0x00, 0xFF, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0xFF,
+                                    0xFF, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0xFF};
+    uint8_t u[32], v[32], w[32], key[32], s[32];
+    memcpy(u, h, 32);
+    memcpy(v, m, 32);
+    for (int j = 0; j < 4; j++) {
+        if (j > 0) {
+            GostA(u);
+            if (j == 2)
+                for (int i = 0; i < 32; i++) u[i] ^= kC3[i];
+            GostA(v);
+            GostA(v);
+        }
+        for (int i = 0; i < 32; i++) w[i] = u[i] ^ v[i];
+        GostP(w, key);
+        GostEncrypt(key, h + 8 * j, s + 8 * j);
+    }
+    for (int i = 0; i < 12; i++) GostPsi(s);
+    for (int i = 0; i < 32; i++) s[i] ^= m[i];
+    GostPsi(s);
+    for (int i = 0; i < 32; i++) s[i] ^= h[i];
+    for (int i = 0; i < 61; i++) GostPsi(s);
+    memcpy(h, s, 32);
+}
+
+/* Adds the 256-bit little-endian number x to sum, modulo 2^256. */
+static void GostAdd(uint8_t sum[32], const uint8_t x[32]) {
+    unsigned carry = 0;
+    for (int i = 0; i < 32; i++) {
+        carry += (unsigned)sum[i] + x[i];
+        sum[i] = (uint8_t)carry;
+        carry >>= 8;
+    }
+}
+
+static void GostCompress(Hash* h, const uint8_t* block) {
+    GostStep(h->gostH, block);
+    GostAdd(h->gostSum, block);
+}
+
+static void GostStart(Hash* h) {
+    h->blockSize = 32;
+    h->compress = GostCompress;
+    memset(h->gostH, 0, 32);
+    memset(h->gostSum, 0, 32);
+}
+
+/* A last partial block is filled with zeros and hashed like the others; then the step over
+ * the message length in bits and over the sum of the blocks, each a 256-bit number. */
+static unsigned GostFinish(Hash* h, uint8_t* digest) {
+    uint64_t bytes = h->length;
+    if (h->fill) {
+        uint8_t zeros[32] = {0};
+        Absorb(h, zeros, 32 - h->fill);
+    }
+    uint8_t bits[32] = {0};
+    for (int i = 0; i < 8; i++) bits[i] = (uint8_t)((bytes << 3) >> (8 * i));
+    bits[8] = (uint8_t)(bytes >> 61);
+    GostStep(h->gostH, bits);
+    GostStep(h->gostH, h->gostSum);
+    memcpy(digest, h->gostH, 32);
+    return 32;
+}
+
 /* ---- The algorithms by name ---- */
 
 typedef struct {
@@ -267,6 +392,7 @@ typedef struct {
 static const Algorithm kAlgorithms[] = {
     {"sha0", 0, 0},          {"panama", 0, 0},        {"snefru128-4", 128, 4},
     {"snefru128-8", 128, 8}, {"snefru256-4", 256, 4}, {"snefru256-8", 256, 8},
+    {"gost", 0, 0},
 };
 enum { kAlgorithmCount = sizeof kAlgorithms / sizeof kAlgorithms[0] };
 
@@ -276,6 +402,8 @@ static void Start(Hash* h, const Algorithm* algorithm) {
         SnefruStart(h, algorithm->bits, algorithm->passes);
     else if (strcmp(algorithm->name, "sha0") == 0)
         Sha0Start(h);
+    else if (strcmp(algorithm->name, "gost") == 0)
+        GostStart(h);
     else
         PanamaStart(h);
 }
@@ -283,6 +411,7 @@ static void Start(Hash* h, const Algorithm* algorithm) {
 static unsigned Finish(Hash* h, const Algorithm* algorithm, uint8_t* digest) {
     if (algorithm->bits) return SnefruFinish(h, digest);
     if (strcmp(algorithm->name, "sha0") == 0) return Sha0Finish(h, digest);
+    if (strcmp(algorithm->name, "gost") == 0) return GostFinish(h, digest);
     return PanamaFinish(h, digest);
 }
 
@@ -321,6 +450,15 @@ static const KnownAnswer kKnownAnswers[] = {
     {"snefru128-4", "abc", "B6029A546373F33217BE9515800C5E15"},
     {"snefru256-4", "", "5148516AE7FC7E89AD8E0B0B8D76AC782498615818FB8EEB08CBAB9F07C82A73"},
     {"snefru256-4", "abc", "BDA1E7EF98134710FDC3A1BFA714993EF35B22D81B1608D09FCA2BE479DF338C"},
+    /* GOST R 34.11-94 with the test parameters: the standard's two examples, then the
+     * commonly published values */
+    {"gost", "This is message, length=32 bytes",
+     "B1C466D37519B82E8319819FF32595E047A28CB6F83EFF1C6916A815A637FFFA"},
+    {"gost", "Suppose the original message has length = 50 bytes",
+     "471ABA57A60A770D3A76130635C1FBEA4EF14DE51F78B4AE57DD893B62F55208"},
+    {"gost", "", "CE85B99CC46752FFFEE35CAB9A7B0278ABB4C2D2055CFF685AF4912C49490F8D"},
+    {"gost", "abc", "F3134348C44FB1B2A277729E2285EBB5CB5E0F29C975BC753B70497C06A4D51D"},
+    {"gost", NULL, "5C00CCC2734CDD3332D3D4749576E3C1A7DBAF0E7EA74E9FA602413C90A129FA"},
 };
 
 static const Algorithm* FindAlgorithm(const char* name) {
@@ -339,6 +477,7 @@ static int CheckKnownAnswers(void) {
         const KnownAnswer* answer = &kKnownAnswers[k];
         const Algorithm* algorithm = FindAlgorithm(answer->algorithm);
         if (algorithm->bits && !gSboxesLoaded) continue;
+        if (strcmp(algorithm->name, "gost") == 0 && !gGostSboxesLoaded) continue;
         const uint8_t* message = answer->message ? (const uint8_t*)answer->message : million;
         size_t size = answer->message ? strlen(answer->message) : sizeof million;
         Hash h;
@@ -394,15 +533,55 @@ static int LoadSboxes(const char* path) {
     return 1;
 }
 
+/* The GOST 28147-89 S-box file: eight rows of sixteen hex digits; lines starting with # are
+ * comments. */
+static int LoadGostSboxes(const char* path) {
+    FILE* f = fopen(path, "r");
+    if (!f) {
+        perror(path);
+        return 0;
+    }
+    char line[256];
+    unsigned count = 0;
+    while (fgets(line, sizeof line, f)) {
+        if (line[0] == '#') continue;
+        for (char* p = line; *p; p++) {
+            unsigned digit;
+            if (*p >= '0' && *p <= '9')
+                digit = (unsigned)(*p - '0');
+            else if (*p >= 'A' && *p <= 'F')
+                digit = (unsigned)(*p - 'A' + 10);
+            else
+                continue;
+            if (count < 8 * 16) gGostSboxes[count / 16][count % 16] = (uint8_t)digit;
+            count++;
+        }
+    }
+    fclose(f);
+    if (count != 8 * 16) {
+        fprintf(stderr, "reference_digests: %s: expected %d S-box digits\n", path, 8 * 16);
+        return 0;
+    }
+    gGostSboxesLoaded = 1;
+    return 1;
+}
+
 int main(int argc, char** argv) {
     int first = 1;
-    if (argc > 2 && strcmp(argv[1], "--sboxes") == 0) {
-        if (!LoadSboxes(argv[2])) return 2;
-        first = 3;
+    for (; first + 1 < argc && strncmp(argv[first], "--", 2) == 0; first += 2) {
+        if (strcmp(argv[first], "--sboxes") == 0) {
+            if (!LoadSboxes(argv[first + 1])) return 2;
+        } else if (strcmp(argv[first], "--gost-sboxes") == 0) {
+            if (!LoadGostSboxes(argv[first + 1])) return 2;
+        } else {
+            break;
+        }
     }
     int count = argc - first;
     if (count < 1) {
-        fprintf(stderr, "usage: reference_digests [--sboxes FILE] ALGORITHM... < INPUT\n");
+        fprintf(stderr,
+                "usage: reference_digests [--sboxes FILE] [--gost-sboxes FILE] "
+                "ALGORITHM... < INPUT\n");
         return 2;
     }
     const Algorithm** named = calloc((size_t)count, sizeof *named);
@@ -416,6 +595,10 @@ int main(int argc, char** argv) {
         }
         if (named[i]->bits && !gSboxesLoaded) {
             fprintf(stderr, "reference_digests: %s needs --sboxes\n", argv[first + i]);
+            return 2;
+        }
+        if (strcmp(named[i]->name, "gost") == 0 && !gGostSboxesLoaded) {
+            fprintf(stderr, "reference_digests: gost needs --gost-sboxes\n");
             return 2;
         }
     }
