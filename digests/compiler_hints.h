@@ -16,6 +16,19 @@
 #define KORVADEX_ALWAYS_INLINE inline
 #endif
 
+// Compile this function for the instruction-set extensions named in the string (GCC's
+// target names, comma-separated, e.g. "sha,sse4.1"), and inline it as
+// KORVADEX_ALWAYS_INLINE does.  For the pieces of a compression that uses extensions the
+// rest of the build does not assume: only a function compiled for them may use their
+// instructions, and such a function can be inlined only into one compiled for them too.
+// The compression's entry, called from code built for the baseline only after a check of
+// the processor, carries the bare target attribute, `[[gnu::target(...)]]`.
+#if defined(__GNUC__)
+#define KORVADEX_TARGET_INLINE(extensions) [[gnu::target(extensions), gnu::always_inline]] inline
+#else
+#define KORVADEX_TARGET_INLINE(extensions) inline
+#endif
+
 // Keep this function out of line.  For a compression whose working words the compiler
 // places better in a function of its own than inside its caller's loop over the blocks,
 // where the caller's pointers and counts compete with them for registers.

@@ -31,8 +31,8 @@ constexpr bool kSavedInMemory = sizeof(void*) == 4;
 // has the rotation built in, so SHA-0 adds W[t-3] with plain XORs.  W[t+3] needs the W[t]
 // of the same vector, hence the second step, which adds the top lane into the bottom one.
 template <bool Sha0>
-[[gnu::target("sha,sse4.1"), gnu::always_inline]] inline __m128i NextWords(__m128i w16, __m128i w12,
-                                                                           __m128i w8, __m128i w4) {
+KORVADEX_TARGET_INLINE("sha,sse4.1")
+__m128i NextWords(__m128i w16, __m128i w12, __m128i w8, __m128i w4) {
     const __m128i x = _mm_xor_si128(_mm_sha1msg1_epu32(w16, w12), w8);
     if constexpr (!Sha0) {
         return _mm_sha1msg2_epu32(x, w4);
@@ -46,8 +46,8 @@ template <bool Sha0>
 // holds the a of four steps back, which the next-E instruction rotates into the e of this
 // group (or, in group 0, the e of the chaining value in the top lane).
 template <bool Sha0, int G>
-[[gnu::target("sha,sse4.1"), gnu::always_inline]] inline void Group(__m128i& abcd, __m128i& e,
-                                                                    __m128i (&m)[4]) {
+KORVADEX_TARGET_INLINE("sha,sse4.1")
+void Group(__m128i& abcd, __m128i& e, __m128i (&m)[4]) {
     if constexpr (G >= 4) {
         m[G % 4] = NextWords<Sha0>(m[G % 4], m[(G + 1) % 4], m[(G + 2) % 4], m[(G + 3) % 4]);
     }
@@ -62,16 +62,14 @@ template <bool Sha0, int G>
 }
 
 template <bool Sha0, size_t... G>
-[[gnu::target("sha,sse4.1"), gnu::always_inline]] inline void Groups(__m128i& abcd, __m128i& e,
-                                                                     __m128i (&m)[4],
-                                                                     std::index_sequence<G...>) {
+KORVADEX_TARGET_INLINE("sha,sse4.1")
+void Groups(__m128i& abcd, __m128i& e, __m128i (&m)[4], std::index_sequence<G...>) {
     (Group<Sha0, int(G)>(abcd, e, m), ...);
 }
 
 template <bool Sha0>
-[[gnu::target("sha,sse4.1"), gnu::always_inline]] inline void Compress(uint32_t (&state)[5],
-                                                                       const uint8_t* data,
-                                                                       size_t blocks) {
+KORVADEX_TARGET_INLINE("sha,sse4.1")
+void Compress(uint32_t (&state)[5], const uint8_t* data, size_t blocks) {
     // Reverses the sixteen bytes: the words most significant byte first, the first on top.
     const __m128i wordOrder = _mm_set_epi64x(0x0001020304050607, 0x08090A0B0C0D0E0F);
     __m128i abcd =

@@ -39,8 +39,8 @@ alignas(16) const uint32_t kRoundConstants[64] = {
 // working variables split as (a, b, e, f) and (c, d, g, h), with the two schedule words
 // plus constants in the bottom lanes of its third operand.
 template <int G>
-[[gnu::target("sha,sse4.1"), gnu::always_inline]] inline void Group(__m128i& abef, __m128i& cdgh,
-                                                                    __m128i (&m)[4]) {
+KORVADEX_TARGET_INLINE("sha,sse4.1")
+void Group(__m128i& abef, __m128i& cdgh, __m128i (&m)[4]) {
     if constexpr (G >= 4) {
         // W[t-16] + sigma0(W[t-15]), + W[t-7] (from the groups 8 and 4 back), then the
         // sigma1 terms, which the second message instruction adds word by word.
@@ -55,9 +55,8 @@ template <int G>
 }
 
 template <size_t... G>
-[[gnu::target("sha,sse4.1"), gnu::always_inline]] inline void Groups(__m128i& abef, __m128i& cdgh,
-                                                                     __m128i (&m)[4],
-                                                                     std::index_sequence<G...>) {
+KORVADEX_TARGET_INLINE("sha,sse4.1")
+void Groups(__m128i& abef, __m128i& cdgh, __m128i (&m)[4], std::index_sequence<G...>) {
     (Group<int(G)>(abef, cdgh, m), ...);
 }
 

@@ -9,11 +9,13 @@
 #include "digest_tables.h"
 
 // As in tiger_sse2.cpp: the 32-bit build does not assume SSE2 elsewhere, and nothing here
-// calls an inline function of the project's headers.  SSE4.1 and BMI1 appear only inside
-// the assembly of a round.
+// calls an inline function of the project's headers but this unit's own copies of those
+// of tiger_sse2_words.h.  SSE4.1 and BMI1 appear only inside the assembly of a round.
 #ifndef __SSE2__
 #pragma GCC target("sse2")
 #endif
+
+#include "tiger_sse2_words.h"
 
 namespace {
 
@@ -21,14 +23,6 @@ namespace {
 struct Halves {
     uint32_t lo, hi;
 };
-
-template <unsigned kMul>
-inline __m128i Multiply(__m128i x) {
-    static_assert(kMul == 5 || kMul == 7 || kMul == 9, "the three passes' multipliers");
-    if (kMul == 5) return _mm_add_epi64(_mm_slli_epi64(x, 2), x);
-    if (kMul == 7) return _mm_sub_epi64(_mm_slli_epi64(x, 3), x);
-    return _mm_add_epi64(_mm_slli_epi64(x, 3), x);
-}
 
 // One round with message word x (two halves).  On entry p holds the round's a, q its b
 // (low halves of SSE registers) and c its c; on exit they hold the next round's a, b and
@@ -97,32 +91,12 @@ inline void Pass(__m128i& p, __m128i& q, Halves& c, const uint32_t* x) {
     Round<kMul>(p, q, c, x + 14);
 }
 
-inline __m128i Word(uint64_t value) {
-    return _mm_set_epi32(0, 0, int(uint32_t(value >> 32)), int(uint32_t(value)));
-}
-
 // The key schedule over the eight message words, held as 32-bit halves.
-inline void KeySchedule(uint32_t* words) {
+inline void KeySchedule(uint32_t (&words)[16]) {
     __m128i x[8];
     for (int i = 0; i < 8; ++i)
         x[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(words + 2 * i));
-    const __m128i ones = _mm_set1_epi32(-1);
-    x[0] = _mm_sub_epi64(x[0], _mm_xor_si128(x[7], Word(0xA5A5A5A5A5A5A5A5)));
-    x[1] = _mm_xor_si128(x[1], x[0]);
-    x[2] = _mm_add_epi64(x[2], x[1]);
-    x[3] = _mm_sub_epi64(x[3], _mm_xor_si128(x[2], _mm_slli_epi64(_mm_xor_si128(x[1], ones), 19)));
-    x[4] = _mm_xor_si128(x[4], x[3]);
-    x[5] = _mm_add_epi64(x[5], x[4]);
-    x[6] = _mm_sub_epi64(x[6], _mm_xor_si128(x[5], _mm_srli_epi64(_mm_xor_si128(x[4], ones), 23)));
-    x[7] = _mm_xor_si128(x[7], x[6]);
-    x[0] = _mm_add_epi64(x[0], x[7]);
-    x[1] = _mm_sub_epi64(x[1], _mm_xor_si128(x[0], _mm_slli_epi64(_mm_xor_si128(x[7], ones), 19)));
-    x[2] = _mm_xor_si128(x[2], x[1]);
-    x[3] = _mm_add_epi64(x[3], x[2]);
-    x[4] = _mm_sub_epi64(x[4], _mm_xor_si128(x[3], _mm_srli_epi64(_mm_xor_si128(x[2], ones), 23)));
-    x[5] = _mm_xor_si128(x[5], x[4]);
-    x[6] = _mm_add_epi64(x[6], x[5]);
-    x[7] = _mm_sub_epi64(x[7], _mm_xor_si128(x[6], Word(0x0123456789ABCDEF)));
+    KeySchedule(x);
     // Stored half by half, as the rounds read them: a 32-bit load from the upper half of
     // a 64-bit vector store may wait for the store to complete.
     for (int i = 0; i < 8; ++i) {

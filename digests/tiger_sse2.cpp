@@ -8,11 +8,13 @@
 
 // The 32-bit build does not assume SSE2 elsewhere: only the code below is compiled for it,
 // and its one entry is called only where the processor has it.  It calls no inline
-// function of the project's headers: one compiled here for SSE2 could be the copy the
-// linker keeps for every unit.
+// function of the project's headers but those of tiger_sse2_words.h, whose copies are this
+// unit's own: one compiled here for SSE2 could be the copy the linker keeps for every unit.
 #if defined(__i386__) && !defined(__SSE2__)
 #pragma GCC target("sse2")
 #endif
+
+#include "tiger_sse2_words.h"
 
 namespace {
 
@@ -21,15 +23,6 @@ namespace {
 
 inline __m128i Entry(unsigned box, uint32_t index) {
     return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&kTigerSboxes[box][index & 0xFF]));
-}
-
-// x * kMul for 5, 7 and 9, from one shift.
-template <unsigned kMul>
-inline __m128i Multiply(__m128i x) {
-    static_assert(kMul == 5 || kMul == 7 || kMul == 9, "the three passes' multipliers");
-    if (kMul == 5) return _mm_add_epi64(_mm_slli_epi64(x, 2), x);
-    if (kMul == 7) return _mm_sub_epi64(_mm_slli_epi64(x, 3), x);
-    return _mm_add_epi64(_mm_slli_epi64(x, 3), x);
 }
 
 // One round over (a, b, c) with message word x: the bytes of c, read from its two halves
@@ -57,30 +50,6 @@ inline void Pass(__m128i& a, __m128i& b, __m128i& c, const __m128i* x) {
     Round<kMul>(c, a, b, x[5]);
     Round<kMul>(a, b, c, x[6]);
     Round<kMul>(b, c, a, x[7]);
-}
-
-inline __m128i Word(uint64_t value) {
-    return _mm_set_epi32(0, 0, int(uint32_t(value >> 32)), int(uint32_t(value)));
-}
-
-inline void KeySchedule(__m128i* x) {
-    const __m128i ones = _mm_set1_epi32(-1);
-    x[0] = _mm_sub_epi64(x[0], _mm_xor_si128(x[7], Word(0xA5A5A5A5A5A5A5A5)));
-    x[1] = _mm_xor_si128(x[1], x[0]);
-    x[2] = _mm_add_epi64(x[2], x[1]);
-    x[3] = _mm_sub_epi64(x[3], _mm_xor_si128(x[2], _mm_slli_epi64(_mm_xor_si128(x[1], ones), 19)));
-    x[4] = _mm_xor_si128(x[4], x[3]);
-    x[5] = _mm_add_epi64(x[5], x[4]);
-    x[6] = _mm_sub_epi64(x[6], _mm_xor_si128(x[5], _mm_srli_epi64(_mm_xor_si128(x[4], ones), 23)));
-    x[7] = _mm_xor_si128(x[7], x[6]);
-    x[0] = _mm_add_epi64(x[0], x[7]);
-    x[1] = _mm_sub_epi64(x[1], _mm_xor_si128(x[0], _mm_slli_epi64(_mm_xor_si128(x[7], ones), 19)));
-    x[2] = _mm_xor_si128(x[2], x[1]);
-    x[3] = _mm_add_epi64(x[3], x[2]);
-    x[4] = _mm_sub_epi64(x[4], _mm_xor_si128(x[3], _mm_srli_epi64(_mm_xor_si128(x[2], ones), 23)));
-    x[5] = _mm_xor_si128(x[5], x[4]);
-    x[6] = _mm_add_epi64(x[6], x[5]);
-    x[7] = _mm_sub_epi64(x[7], _mm_xor_si128(x[6], Word(0x0123456789ABCDEF)));
 }
 
 }  // namespace

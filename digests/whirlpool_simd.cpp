@@ -10,9 +10,12 @@
 // has them are they called.  They call no inline function of the project's headers: one
 // compiled here for AVX-512 could be the copy the linker keeps for every unit.
 // GCC 12's AVX-512 headers fill the unused source of the unmasked forms from a
-// self-initialised variable, which -Wuninitialized reports at every inlined call.
+// self-initialised variable, which -Wuninitialized reports at every inlined call.  Clang's
+// headers do not, and it knows no -Wmaybe-uninitialized.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #define KORVADEX_WHIRLPOOL_AVX512 \
     __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,gfni")))
