@@ -104,17 +104,19 @@ void Sha512CompressPortable(uint64_t (&state)[8], const uint8_t* data, size_t co
 
 namespace {
 
-// The compression the engines use, chosen on the first call: with the vector message
-// schedule where the processor has AVX2 and BMI2; in 32-bit builds, whose scalar code has
-// too few registers for 64-bit words, on vector registers: AVX-512 ones where the processor
-// has them, else SSE2 ones; else the portable one.  A lone block (the last of every message,
-// and each one that a piece of input completes) stays portable on x86-64: the vector
-// schedule forms four blocks' words at once, and for one block three lanes of it are waste
-// and none of it runs beside steps.
+// The compression the engines use, chosen on the first call: on x86-64, with the vector
+// message schedule where the processor has AVX2, BMI1 and BMI2, formed with AVX-512 VL where
+// it has that too (for any number of blocks: a lone block's schedule runs beside its steps);
+// in 32-bit builds, whose scalar code has too few registers for 64-bit words, on vector
+// registers: AVX-512 ones where the processor has them, else SSE2 ones; else the portable
+// one.
 void Sha512CompressBlocks(uint64_t (&state)[8], const uint8_t* data, size_t count) {
 #ifdef KORVADEX_HAVE_SHA512_ACCELERATED
-    static const bool accelerated = Cpu().avx2 && Cpu().bmi2;
-    if (accelerated && count > 1) return Sha512CompressAvx2(state, data, count);
+    static const int accelerated = !(Cpu().avx2 && Cpu().bmi1 && Cpu().bmi2) ? 0
+                                   : Cpu().avx512                            ? 2
+                                                                             : 1;
+    if (accelerated == 2) return Sha512CompressAvx2Avx512Vl(state, data, count);
+    if (accelerated == 1) return Sha512CompressAvx2(state, data, count);
 #endif
 #if defined(__i386__) && defined(KORVADEX_HAVE_SHA512_AVX512VL)
     static const bool avx512 = Cpu().avx512;
