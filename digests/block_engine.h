@@ -34,12 +34,12 @@
 // lines.  One place decides how blocks are taken, for every engine built on this pattern.  Only the
 // pieces of a block split across Update calls, and the padding, go through the context's block.
 // A strip is long enough for the compressions that work on several blocks at once (SHA-384/512
-// form the schedule of four blocks together, and that of the next four during the rounds of
-// the current ones) to run many groups in one call.
+// form the schedule of two blocks together, and read the next two during the rounds of the
+// current ones) to run many groups in one call.
 constexpr size_t kStripBytes = 4096;
 
-// An engine whose every call costs more at its start than the others' (SHA-384/512 form
-// their first group's schedule with no steps beside it) sets static constexpr size_t
+// An engine whose every call costs more at its start than the others' (SHA-384/512 read
+// their first pair of blocks with no steps beside it) sets static constexpr size_t
 // kStripBytes of its own in its traits; the rest take kStripBytes.
 template <typename T, typename = void>
 struct StripBytesOf {

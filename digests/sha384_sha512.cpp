@@ -104,17 +104,19 @@ void Sha512CompressPortable(uint64_t (&state)[8], const uint8_t* data, size_t co
 
 namespace {
 
-// The compression the engines use, chosen on the first call: with the vector message
-// schedule where the processor has AVX2 and BMI2; in 32-bit builds, whose scalar code has
-// too few registers for 64-bit words, on vector registers: AVX-512 ones where the processor
-// has them, else SSE2 ones; else the portable one.  A lone block (the last of every message,
-// and each one that a piece of input completes) stays portable on x86-64: the vector
-// schedule forms four blocks' words at once, and for one block three lanes of it are waste
-// and none of it runs beside steps.
+// The compression the engines use, chosen on the first call: on x86-64, with the vector
+// message schedule where the processor has AVX2, BMI1 and BMI2 (for any number of blocks: a
+// lone block's schedule runs beside its steps), formed with AVX-512 VL where it has that too,
+// except in calls of 3 to 31 blocks, where that one measured slower (docs/performance.md,
+// "SHA-384/512 on x86-64, third pass"); in 32-bit builds, whose scalar code has too few
+// registers for 64-bit words, on vector registers: AVX-512 ones where the processor has
+// them, else SSE2 ones; else the portable one.
 void Sha512CompressBlocks(uint64_t (&state)[8], const uint8_t* data, size_t count) {
 #ifdef KORVADEX_HAVE_SHA512_ACCELERATED
-    static const bool accelerated = Cpu().avx2 && Cpu().bmi2;
-    if (accelerated && count > 1) return Sha512CompressAvx2(state, data, count);
+    static const bool avx2 = Cpu().avx2 && Cpu().bmi1 && Cpu().bmi2;
+    static const bool avx512 = avx2 && Cpu().avx512;
+    if (avx512 && (count < 3 || count >= 32)) return Sha512CompressAvx2Avx512Vl(state, data, count);
+    if (avx2) return Sha512CompressAvx2(state, data, count);
 #endif
 #if defined(__i386__) && defined(KORVADEX_HAVE_SHA512_AVX512VL)
     static const bool avx512 = Cpu().avx512;
@@ -139,8 +141,8 @@ struct Sha512Traits {
     static constexpr size_t kTrailer = 16;
     static constexpr size_t kLengthBytes = 16;
     static constexpr bool kBigEndian = true;
-    // Longer strips than the other engines': each call of the vector compression forms the
-    // schedule of its first four blocks with no steps beside it.
+    // Longer strips than the other engines': each call of the vector compression reads its
+    // first pair of blocks with no steps beside it.
     static constexpr size_t kStripBytes = 16384;
     static void Compress(Context& ctx, const uint8_t* data, size_t blocks) {
         Sha512CompressBlocks(ctx.state, data, blocks);

@@ -104,7 +104,11 @@ std::string StreamSha256(const uint8_t* data, size_t length, const std::vector<s
 #ifdef KORVADEX_HAVE_SHA512_ACCELERATED
 const char* WithoutAvx2() {
     const CpuFeatures& cpu = DetectedCpu();
-    return cpu.avx2 && cpu.bmi2 ? nullptr : "the processor lacks AVX2 or BMI2";
+    return cpu.avx2 && cpu.bmi1 && cpu.bmi2 ? nullptr : "the processor lacks AVX2, BMI1 or BMI2";
+}
+const char* WithoutAvx2Avx512() {
+    if (const char* why = WithoutAvx2()) return why;
+    return DetectedCpu().avx512 ? nullptr : "the processor lacks AVX-512 F, BW or VL";
 }
 #endif
 
@@ -224,6 +228,19 @@ const Path kPaths[] = {
      Sha384Digest,
      kSha384Size,
      StreamSha384},
+    {"SHA-512, AVX2 steps, AVX-512 VL schedule",
+     WithoutAvx2Avx512,
+     Sha512CompressAvx2Avx512Vl,
+     Sha512CompressPortable,
+     128,
+     16,
+     8,
+     64,
+     {kSha512Initial[0], kSha512Initial[1], kSha512Initial[2], kSha512Initial[3], kSha512Initial[4],
+      kSha512Initial[5], kSha512Initial[6], kSha512Initial[7]},
+     Sha512Digest,
+     kSha512Size,
+     StreamSha512},
 #endif
 #ifdef KORVADEX_HAVE_SHA512_AVX512VL
     {"SHA-512, AVX-512 registers",
