@@ -9,8 +9,10 @@
 // for AVX-512 could be the copy the linker keeps for every unit.
 // GCC 12's AVX-512 headers fill the unused source of the unmasked forms from a
 // self-initialised variable, which -Wuninitialized reports at every inlined call.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #define KORVADEX_PANAMA_AVX512 [[gnu::target("avx512f,avx512bw,avx512vl"), gnu::always_inline]]
 
