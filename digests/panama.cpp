@@ -6,6 +6,7 @@
 #include "byte_order.h"
 #include "compiler_hints.h"
 #include "cpu_features.h"
+#include "panama_avx2.h"
 #include "panama_avx512.h"
 
 PanamaContextType PanamaContext;
@@ -151,13 +152,17 @@ KORVADEX_ALWAYS_INLINE void RunPortable(PanamaContextType& c, const uint8_t* dat
 }
 
 // The iterations the engine runs.  The 32-bit build, whose seven general registers hold
-// little of the state, takes the AVX-512 ones where the processor has them; the 64-bit
-// build keeps the portable ones, which have the registers they need there.
+// little of the state, takes the AVX-512 ones where the processor has them, else the AVX2
+// ones; the 64-bit build keeps the portable ones, which have the registers they need there.
 template <bool kPush>
 KORVADEX_ALWAYS_INLINE void Run(PanamaContextType& c, const uint8_t* data, size_t n) {
 #if defined(__i386__) && defined(KORVADEX_HAVE_PANAMA_AVX512)
     static const bool avx512 = Cpu().avx512;
     if (avx512) return PanamaIterateAvx512(c, kPush ? data : nullptr, n);
+#endif
+#if defined(__i386__) && defined(KORVADEX_HAVE_PANAMA_AVX2)
+    static const bool avx2 = Cpu().avx2;
+    if (avx2) return PanamaIterateAvx2(c, kPush ? data : nullptr, n);
 #endif
     RunPortable<kPush>(c, data, n);
 }
