@@ -85,8 +85,9 @@ KORVADEX_PANAMA_AVX512 inline __m512i Pi(__m512i g, __m512i g16) {
 // pi word `word` in lane 0.
 template <unsigned kWord>
 KORVADEX_PANAMA_AVX512 inline __m512i PiWord(__m512i g) {
-    static_assert(PiSource(kWord) < 16, "a word of the first register");
-    return _mm512_rol_epi32(_mm512_alignr_epi32(g, g, PiSource(kWord)), PiRotation(kWord));
+    constexpr int kSource = PiSource(kWord), kRotation = PiRotation(kWord);
+    static_assert(kSource < 16, "a word of the first register");
+    return _mm512_rol_epi32(_mm512_alignr_epi32(g, g, kSource), kRotation);
 }
 
 // One iteration.  a and a16 are the state (a16 in lane 0), m and m16 receive the state
