@@ -5,6 +5,9 @@
 
 #include "byte_order.h"
 #include "compiler_hints.h"
+#include "cpu_features.h"
+#include "panama_avx2.h"
+#include "panama_avx512.h"
 
 PanamaContextType PanamaContext;
 
@@ -120,7 +123,7 @@ KORVADEX_ALWAYS_INLINE void RunOnFewRegisters(PanamaContextType& c, const uint8_
 // register for the context's address; the context gets them back at the end, and the
 // copy of the buffer is wiped.
 template <bool kPush>
-KORVADEX_ALWAYS_INLINE void Run(PanamaContextType& c, const uint8_t* data, size_t n) {
+KORVADEX_ALWAYS_INLINE void RunPortable(PanamaContextType& c, const uint8_t* data, size_t n) {
     if (n == 0) return;
     if constexpr (kBlockIntoTheta) {
         RunOnFewRegisters<kPush>(c, data, n);
@@ -148,7 +151,30 @@ KORVADEX_ALWAYS_INLINE void Run(PanamaContextType& c, const uint8_t* data, size_
     c.nextTap = nextTap;
 }
 
+// The iterations the engine runs.  The 32-bit build, whose seven general registers hold
+// little of the state, takes the AVX-512 ones where the processor has them, else the AVX2
+// ones; the 64-bit build keeps the portable ones, which have the registers they need there.
+template <bool kPush>
+KORVADEX_ALWAYS_INLINE void Run(PanamaContextType& c, const uint8_t* data, size_t n) {
+#if defined(__i386__) && defined(KORVADEX_HAVE_PANAMA_AVX512)
+    static const bool avx512 = Cpu().avx512;
+    if (avx512) return PanamaIterateAvx512(c, kPush ? data : nullptr, n);
+#endif
+#if defined(__i386__) && defined(KORVADEX_HAVE_PANAMA_AVX2)
+    static const bool avx2 = Cpu().avx2;
+    if (avx2) return PanamaIterateAvx2(c, kPush ? data : nullptr, n);
+#endif
+    RunPortable<kPush>(c, data, n);
+}
+
 }  // namespace
+
+void PanamaIteratePortable(PanamaContextType& c, const uint8_t* data, size_t n) {
+    if (data != nullptr)
+        RunPortable<true>(c, data, n);
+    else
+        RunPortable<false>(c, nullptr, n);
+}
 
 void PanamaPush(PanamaContextType& context, const uint8_t* block) {
     Run<true>(context, block, 1);
