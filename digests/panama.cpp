@@ -151,12 +151,14 @@ KORVADEX_ALWAYS_INLINE void RunPortable(PanamaContextType& c, const uint8_t* dat
     c.nextTap = nextTap;
 }
 
-// The iterations the engine runs.  The 32-bit build, whose seven general registers hold
-// little of the state, takes the AVX-512 ones where the processor has them, else the AVX2
-// ones; the 64-bit build keeps the portable ones, which have the registers they need there.
+// The iterations the engine runs: the AVX-512 ones where the processor has them, in both
+// builds (a whole operation of the state at a time beats word by word even where the
+// general registers hold all of it).  Else the 32-bit build, whose seven general registers
+// hold little of the state, takes the AVX2 ones; the 64-bit build the portable ones, which
+// have the registers they need there.
 template <bool kPush>
 KORVADEX_ALWAYS_INLINE void Run(PanamaContextType& c, const uint8_t* data, size_t n) {
-#if defined(__i386__) && defined(KORVADEX_HAVE_PANAMA_AVX512)
+#if defined(KORVADEX_HAVE_PANAMA_AVX512)
     static const bool avx512 = Cpu().avx512;
     if (avx512) return PanamaIterateAvx512(c, kPush ? data : nullptr, n);
 #endif

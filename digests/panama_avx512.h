@@ -1,4 +1,4 @@
-// PANAMA's iterations on AVX-512 registers, for 32-bit x86.
+// PANAMA's iterations on AVX-512 registers.
 //
 // The portable iterations keep seventeen state words and their seventeen images under gamma
 // and pi in general registers, which 32-bit x86 has seven of: there the words go through
@@ -7,9 +7,8 @@
 // instruction over the state and its two shifted copies, pi one two-register permutation and
 // one variable rotation, theta two shifted copies and one three-input exclusive-or; the
 // seventeenth word takes a few single-lane steps beside them.  Each buffer stage is one
-// 256-bit register.  The 32-bit build iterates with it where the processor has AVX-512 F,
-// BW and VL; the 64-bit build keeps its scalar iterations and has this one only so that the
-// tests can set it beside them there too.
+// 256-bit register.  Both builds iterate with it where the processor has AVX-512 F, BW and
+// VL.
 #ifndef KORVADEX_DIGESTS_PANAMA_AVX512_H
 #define KORVADEX_DIGESTS_PANAMA_AVX512_H
 
