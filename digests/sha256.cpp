@@ -152,6 +152,12 @@ void Sha256CompressBlocks(uint32_t (&state)[8], const uint8_t* data, size_t coun
     Sha256PortableBlocks(state, data, count);
 }
 
+// Whole blocks go to the compression without the prefetch hints (block_engine.h): the
+// SHA-extension compression, one chain of round instructions, stalls behind a strip's hints,
+// and the hardware's own prefetching keeps it fed; the portable one runs at a pace where the
+// hints make no difference.
+constexpr bool kSha256Prefetch = false;
+
 // Pads the remaining r < 64 bytes at source into `tail`: the bytes, 0x80, zeros and the
 // bit length, most significant byte first, in the last 8 bytes of one block (r < 56) or
 // of two (r >= 56).  Sets `remaining` to the length of the tail.
@@ -197,9 +203,9 @@ DigestResult Sha256DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, u
     const uint8_t* source = data;
     for (;;) {
         const uint32_t blocks = ctx.remaining / 64;
-        CompressInStrips<64>(source, blocks, [&](const uint8_t* p, size_t n) {
-            Sha256CompressBlocks(ctx.state, p, n);
-        });
+        CompressInStrips<64, kStripBytes, kSha256Prefetch>(
+            source, blocks,
+            [&](const uint8_t* p, size_t n) { Sha256CompressBlocks(ctx.state, p, n); });
         source += blocks * 64;
         ctx.remaining %= 64;
         if (ctx.tailPending == 0) break;
@@ -227,6 +233,7 @@ struct Sha256StreamTraits {
     static constexpr size_t kTrailer = 8;
     static constexpr size_t kLengthBytes = 8;
     static constexpr bool kBigEndian = true;
+    static constexpr bool kPrefetch = kSha256Prefetch;
     static void Compress(Context& ctx, const uint8_t* data, size_t blocks) {
         Sha256CompressBlocks(ctx.state, data, blocks);
     }
