@@ -74,8 +74,14 @@ template <bool Sha0>
                                                                        size_t blocks) {
     // Reverses the sixteen bytes: the words most significant byte first, the first on top.
     const __m128i wordOrder = _mm_set_epi64x(0x0001020304050607, 0x08090A0B0C0D0E0F);
-    __m128i abcd =
-        _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
+    // Read a word at a time, a in the top lane: a caller that has just stored the chaining
+    // value word by word (the one-pass entries seed it so) would hold a vector load up until
+    // the stores reach the cache, where a word load takes each from its store.
+    const __m128i dc =
+        _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(state[3])), _mm_cvtsi32_si128(int(state[2])));
+    const __m128i ba =
+        _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(state[1])), _mm_cvtsi32_si128(int(state[0])));
+    __m128i abcd = _mm_unpacklo_epi64(dc, ba);
     __m128i e0 = _mm_set_epi32(int(state[4]), 0, 0, 0);
     for (; blocks != 0; --blocks, data += 64) {
         __m128i abcdSaved = abcd, eSaved = e0;

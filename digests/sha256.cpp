@@ -192,8 +192,14 @@ DigestResult Sha256DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, u
                             uint32_t h2, uint32_t h3, uint32_t h4, uint32_t h5, uint32_t h6,
                             uint32_t h7) {
     Sha256ContextData& ctx = Sha256Context;
-    const uint32_t initial[8] = {h0, h1, h2, h3, h4, h5, h6, h7};
-    for (unsigned i = 0; i < 8; ++i) ctx.state[i] = initial[i];
+    ctx.state[0] = h0;
+    ctx.state[1] = h1;
+    ctx.state[2] = h2;
+    ctx.state[3] = h3;
+    ctx.state[4] = h4;
+    ctx.state[5] = h5;
+    ctx.state[6] = h6;
+    ctx.state[7] = h7;
     ctx.messageLength = length;
     ctx.remaining = length;
     ctx.tailPending = 0xFFFFFFFF;
