@@ -219,7 +219,14 @@ DigestResult Sha256DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, u
         source = ctx.tail;
     }
 
-    for (unsigned i = 0; i < 8; ++i) StoreBe32(ctx.result + 4 * i, ctx.state[i]);
+    // Each word byte-swapped and stored on its own: left to itself the compiler assembles
+    // the digest in general registers, stores it to the stack in pieces and reads it back
+    // as vectors, which waits for those stores to reach the cache.
+    for (unsigned i = 0; i < 8; ++i) {
+        uint32_t word = ctx.state[i];
+        KeepInRegister(word);
+        StoreBe32(ctx.result + 4 * i, word);
+    }
 
     Wipe(ctx.tail, sizeof ctx.tail);
     Wipe(ctx.state, sizeof ctx.state);
