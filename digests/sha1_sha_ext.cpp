@@ -61,11 +61,12 @@ template <bool Sha0, int G>
     e = abcdBefore;
 }
 
-template <bool Sha0, size_t... G>
+// Groups First to First + sizeof...(G) - 1.
+template <bool Sha0, int First, size_t... G>
 [[gnu::target("sha,sse4.1"), gnu::always_inline]] inline void Groups(__m128i& abcd, __m128i& e,
                                                                      __m128i (&m)[4],
                                                                      std::index_sequence<G...>) {
-    (Group<Sha0, int(G)>(abcd, e, m), ...);
+    (Group<Sha0, First + int(G)>(abcd, e, m), ...);
 }
 
 template <bool Sha0>
@@ -83,6 +84,14 @@ template <bool Sha0>
         _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(state[1])), _mm_cvtsi32_si128(int(state[0])));
     __m128i abcd = _mm_unpacklo_epi64(dc, ba);
     __m128i e0 = _mm_set_epi32(int(state[4]), 0, 0, 0);
+    if (blocks == 0) return;
+    // Each block's bytes are loaded during the last groups of the block before (the first
+    // block's here, the last block loads itself again), so that they wait in registers when
+    // its steps begin: loaded at the top of the block, they held up its first steps where
+    // they came from beyond the second-level cache.
+    __m128i bytes[4];
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i));
     for (; blocks != 0; --blocks, data += 64) {
         __m128i abcdSaved = abcd, eSaved = e0;
         if constexpr (kSavedInMemory) {
@@ -90,12 +99,13 @@ template <bool Sha0>
             ForgetRegisterCopies(eSaved);
         }
         __m128i m[4];
-        for (int i = 0; i < 4; ++i) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i));
-            m[i] = _mm_shuffle_epi8(bytes, wordOrder);
-        }
+        for (int i = 0; i < 4; ++i) m[i] = _mm_shuffle_epi8(bytes[i], wordOrder);
+        const uint8_t* following = blocks > 1 ? data + 64 : data;
         __m128i e = e0;
-        Groups<Sha0>(abcd, e, m, std::make_index_sequence<20>());
+        Groups<Sha0, 0>(abcd, e, m, std::make_index_sequence<16>());
+        for (int i = 0; i < 4; ++i)
+            bytes[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(following + 16 * i));
+        Groups<Sha0, 16>(abcd, e, m, std::make_index_sequence<4>());
         e0 = _mm_sha1nexte_epu32(e, eSaved);  // the last a rotated into e, plus the saved e
         abcd = _mm_add_epi32(abcd, abcdSaved);
     }
