@@ -16,6 +16,7 @@
 //                                        // kLengthBytes: the bytes before the length field
 //   static const uint8_t* StoreDigest(Context&);  // the digest in print order, its address
 //   static constexpr size_t kStripBytes;  // optional: see StripBytesOf below
+//   static constexpr bool kPrefetch;     // optional: see PrefetchOf below
 //
 // Between calls every byte of block at or after blockFill is zero and blockFill is below the
 // block length: a block completed by Update is compressed at once.
@@ -50,15 +51,31 @@ struct StripBytesOf<T, std::void_t<decltype(T::kStripBytes)>> {
     static constexpr size_t value = T::kStripBytes;
 };
 
+// An engine whose rounds the hints hold up more than the hardware's own prefetching leaves
+// them waiting for data sets static constexpr bool kPrefetch = false in its traits: the hints
+// of a strip go out together at its start, and an engine bound by one chain of instructions
+// (the SHA-extension compressions) stalls behind them when they miss the second-level cache.
+template <typename T, typename = void>
+struct PrefetchOf {
+    static constexpr bool value = true;
+};
+template <typename T>
+struct PrefetchOf<T, std::void_t<decltype(T::kPrefetch)>> {
+    static constexpr bool value = T::kPrefetch;
+};
+
 // Compresses blocks whole blocks of kBlock bytes from data through compress(p, n), n blocks
-// from p at a time, strips of kStrip bytes; also the policy of the one-pass engines that
-// compress their caller's buffer themselves.
-template <size_t kBlock, size_t kStrip = kStripBytes, typename Compress>
+// from p at a time, strips of kStrip bytes, each announced by the prefetch hints unless
+// kPrefetch is false; also the policy of the one-pass engines that compress their caller's
+// buffer themselves.
+template <size_t kBlock, size_t kStrip = kStripBytes, bool kPrefetch = true, typename Compress>
 inline void CompressInStrips(const uint8_t* data, size_t blocks, Compress&& compress) {
     constexpr size_t kStripBlocks = kStrip >= kBlock ? kStrip / kBlock : 1;
     while (blocks != 0) {
         const size_t n = blocks < kStripBlocks ? blocks : kStripBlocks;
-        for (size_t i = 0; i < n * kBlock; i += 64) PrefetchAhead(data + i);
+        if constexpr (kPrefetch) {
+            for (size_t i = 0; i < n * kBlock; i += 64) PrefetchAhead(data + i);
+        }
         compress(data, n);
         data += n * kBlock;
         blocks -= n;
@@ -67,7 +84,7 @@ inline void CompressInStrips(const uint8_t* data, size_t blocks, Compress&& comp
 
 template <typename T>
 inline void CompressWholeBlocks(typename T::Context& ctx, const uint8_t* data, size_t blocks) {
-    CompressInStrips<sizeof ctx.block, StripBytesOf<T>::value>(
+    CompressInStrips<sizeof ctx.block, StripBytesOf<T>::value, PrefetchOf<T>::value>(
         data, blocks, [&ctx](const uint8_t* p, size_t n) { T::Compress(ctx, p, n); });
 }
 

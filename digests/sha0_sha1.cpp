@@ -337,6 +337,12 @@ void Sha1CompressBlocks(uint32_t (&state)[5], const uint8_t* data, size_t count)
     Sha1PortableBlocks(state, data, count);
 }
 
+// Whole blocks go to the compression without the prefetch hints (block_engine.h): the
+// SHA-extension compressions, one chain of round instructions, stall behind a strip's hints,
+// and the hardware's own prefetching keeps them fed; the portable ones run at a pace where
+// the hints make no difference.
+constexpr bool kSha01Prefetch = false;
+
 // Copies the last remaining (0 to 63) bytes of the message from source into tail and
 // pads them: 0x80, zeros, and the bit length in the last 8 bytes.  Up to 55 bytes fit
 // one block with the length (55 bytes leave no zero byte between marker and length);
@@ -384,9 +390,9 @@ DigestResult Sha0DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, uin
     for (;;) {
         uint32_t state[5] = {ctx.state[0], ctx.state[1], ctx.state[2], ctx.state[3], ctx.state[4]};
         uint32_t remaining = ctx.remaining;
-        CompressInStrips<64>(source, remaining / 64, [&state](const uint8_t* p, size_t n) {
-            Sha0CompressBlocks(state, p, n);
-        });
+        CompressInStrips<64, kStripBytes, kSha01Prefetch>(
+            source, remaining / 64,
+            [&state](const uint8_t* p, size_t n) { Sha0CompressBlocks(state, p, n); });
         source += remaining / 64 * 64;
         remaining %= 64;
         for (int i = 0; i < 5; ++i) ctx.state[i] = state[i];
@@ -417,6 +423,7 @@ struct Sha01Traits {
     static constexpr size_t kTrailer = 8;
     static constexpr size_t kLengthBytes = 8;
     static constexpr bool kBigEndian = true;
+    static constexpr bool kPrefetch = kSha01Prefetch;
     static void Compress(Context& ctx, const uint8_t* data, size_t blocks) {
         CompressBlocks(ctx.state, data, blocks);
     }

@@ -61,10 +61,11 @@ void Group(__m128i& abcd, __m128i& e, __m128i (&m)[4]) {
     e = abcdBefore;
 }
 
-template <bool Sha0, size_t... G>
+// Groups First to First + sizeof...(G) - 1.
+template <bool Sha0, int First, size_t... G>
 KORVADEX_TARGET_INLINE("sha,sse4.1")
 void Groups(__m128i& abcd, __m128i& e, __m128i (&m)[4], std::index_sequence<G...>) {
-    (Group<Sha0, int(G)>(abcd, e, m), ...);
+    (Group<Sha0, First + int(G)>(abcd, e, m), ...);
 }
 
 template <bool Sha0>
@@ -72,9 +73,23 @@ KORVADEX_TARGET_INLINE("sha,sse4.1")
 void Compress(uint32_t (&state)[5], const uint8_t* data, size_t blocks) {
     // Reverses the sixteen bytes: the words most significant byte first, the first on top.
     const __m128i wordOrder = _mm_set_epi64x(0x0001020304050607, 0x08090A0B0C0D0E0F);
-    __m128i abcd =
-        _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
+    // Read a word at a time, a in the top lane: a caller that has just stored the chaining
+    // value word by word (the one-pass entries seed it so) would hold a vector load up until
+    // the stores reach the cache, where a word load takes each from its store.
+    const __m128i dc =
+        _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(state[3])), _mm_cvtsi32_si128(int(state[2])));
+    const __m128i ba =
+        _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(state[1])), _mm_cvtsi32_si128(int(state[0])));
+    __m128i abcd = _mm_unpacklo_epi64(dc, ba);
     __m128i e0 = _mm_set_epi32(int(state[4]), 0, 0, 0);
+    if (blocks == 0) return;
+    // Each block's bytes are loaded during the last groups of the block before (the first
+    // block's here, the last block loads itself again), so that they wait in registers when
+    // its steps begin: loaded at the top of the block, they held up its first steps where
+    // they came from beyond the second-level cache.
+    __m128i bytes[4];
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i));
     for (; blocks != 0; --blocks, data += 64) {
         __m128i abcdSaved = abcd, eSaved = e0;
         if constexpr (kSavedInMemory) {
@@ -82,12 +97,13 @@ void Compress(uint32_t (&state)[5], const uint8_t* data, size_t blocks) {
             ForgetRegisterCopies(eSaved);
         }
         __m128i m[4];
-        for (int i = 0; i < 4; ++i) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i));
-            m[i] = _mm_shuffle_epi8(bytes, wordOrder);
-        }
+        for (int i = 0; i < 4; ++i) m[i] = _mm_shuffle_epi8(bytes[i], wordOrder);
+        const uint8_t* following = blocks > 1 ? data + 64 : data;
         __m128i e = e0;
-        Groups<Sha0>(abcd, e, m, std::make_index_sequence<20>());
+        Groups<Sha0, 0>(abcd, e, m, std::make_index_sequence<16>());
+        for (int i = 0; i < 4; ++i)
+            bytes[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(following + 16 * i));
+        Groups<Sha0, 16>(abcd, e, m, std::make_index_sequence<4>());
         e0 = _mm_sha1nexte_epu32(e, eSaved);  // the last a rotated into e, plus the saved e
         abcd = _mm_add_epi32(abcd, abcdSaved);
     }

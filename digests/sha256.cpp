@@ -152,6 +152,12 @@ void Sha256CompressBlocks(uint32_t (&state)[8], const uint8_t* data, size_t coun
     Sha256PortableBlocks(state, data, count);
 }
 
+// Whole blocks go to the compression without the prefetch hints (block_engine.h): the
+// SHA-extension compression, one chain of round instructions, stalls behind a strip's hints,
+// and the hardware's own prefetching keeps it fed; the portable one runs at a pace where the
+// hints make no difference.
+constexpr bool kSha256Prefetch = false;
+
 // Pads the remaining r < 64 bytes at source into `tail`: the bytes, 0x80, zeros and the
 // bit length, most significant byte first, in the last 8 bytes of one block (r < 56) or
 // of two (r >= 56).  Sets `remaining` to the length of the tail.
@@ -186,8 +192,14 @@ DigestResult Sha256DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, u
                             uint32_t h2, uint32_t h3, uint32_t h4, uint32_t h5, uint32_t h6,
                             uint32_t h7) {
     Sha256ContextData& ctx = Sha256Context;
-    const uint32_t initial[8] = {h0, h1, h2, h3, h4, h5, h6, h7};
-    for (unsigned i = 0; i < 8; ++i) ctx.state[i] = initial[i];
+    ctx.state[0] = h0;
+    ctx.state[1] = h1;
+    ctx.state[2] = h2;
+    ctx.state[3] = h3;
+    ctx.state[4] = h4;
+    ctx.state[5] = h5;
+    ctx.state[6] = h6;
+    ctx.state[7] = h7;
     ctx.messageLength = length;
     ctx.remaining = length;
     ctx.tailPending = 0xFFFFFFFF;
@@ -197,9 +209,9 @@ DigestResult Sha256DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, u
     const uint8_t* source = data;
     for (;;) {
         const uint32_t blocks = ctx.remaining / 64;
-        CompressInStrips<64>(source, blocks, [&](const uint8_t* p, size_t n) {
-            Sha256CompressBlocks(ctx.state, p, n);
-        });
+        CompressInStrips<64, kStripBytes, kSha256Prefetch>(
+            source, blocks,
+            [&](const uint8_t* p, size_t n) { Sha256CompressBlocks(ctx.state, p, n); });
         source += blocks * 64;
         ctx.remaining %= 64;
         if (ctx.tailPending == 0) break;
@@ -207,7 +219,14 @@ DigestResult Sha256DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, u
         source = ctx.tail;
     }
 
-    for (unsigned i = 0; i < 8; ++i) StoreBe32(ctx.result + 4 * i, ctx.state[i]);
+    // Each word byte-swapped and stored on its own: left to itself the compiler assembles
+    // the digest in general registers, stores it to the stack in pieces and reads it back
+    // as vectors, which waits for those stores to reach the cache.
+    for (unsigned i = 0; i < 8; ++i) {
+        uint32_t word = ctx.state[i];
+        KeepInRegister(word);
+        StoreBe32(ctx.result + 4 * i, word);
+    }
 
     Wipe(ctx.tail, sizeof ctx.tail);
     Wipe(ctx.state, sizeof ctx.state);
@@ -227,6 +246,7 @@ struct Sha256StreamTraits {
     static constexpr size_t kTrailer = 8;
     static constexpr size_t kLengthBytes = 8;
     static constexpr bool kBigEndian = true;
+    static constexpr bool kPrefetch = kSha256Prefetch;
     static void Compress(Context& ctx, const uint8_t* data, size_t blocks) {
         Sha256CompressBlocks(ctx.state, data, blocks);
     }

@@ -54,6 +54,14 @@ void Group(__m128i& abef, __m128i& cdgh, __m128i (&m)[4]) {
     abef = _mm_sha256rnds2_epu32(abef, cdgh, _mm_shuffle_epi32(wk, 0x0E));
 }
 
+// The vector of the words at p0 to p3, the first in the bottom lane, read a word at a time.
+KORVADEX_TARGET_INLINE("sha,sse4.1")
+__m128i WordLanes(const uint32_t& p0, const uint32_t& p1, const uint32_t& p2, const uint32_t& p3) {
+    const __m128i low = _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(p0)), _mm_cvtsi32_si128(int(p1)));
+    const __m128i high = _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(p2)), _mm_cvtsi32_si128(int(p3)));
+    return _mm_unpacklo_epi64(low, high);
+}
+
 template <size_t... G>
 KORVADEX_TARGET_INLINE("sha,sse4.1")
 void Groups(__m128i& abef, __m128i& cdgh, __m128i (&m)[4], std::index_sequence<G...>) {
@@ -67,11 +75,11 @@ void Groups(__m128i& abef, __m128i& cdgh, __m128i (&m)[4], std::index_sequence<G
     // Byte order within each word: most significant byte first.
     const __m128i wordOrder = _mm_set_epi64x(0x0C0D0E0F08090A0B, 0x0405060700010203);
     __m128i* chaining = reinterpret_cast<__m128i*>(state);
-    // Lanes are listed bottom first.
-    const __m128i badc = _mm_shuffle_epi32(_mm_loadu_si128(chaining), 0xB1);
-    const __m128i hgfe = _mm_shuffle_epi32(_mm_loadu_si128(chaining + 1), 0x1B);
-    __m128i abef = _mm_alignr_epi8(badc, hgfe, 8);     // f e b a
-    __m128i cdgh = _mm_blend_epi16(hgfe, badc, 0xF0);  // h g d c
+    // The chaining value is read a word at a time: a caller that has just stored it word by
+    // word (the one-pass entries seed it so) would hold a vector load up until the stores
+    // reach the cache, where a word load takes each from its store.
+    __m128i abef = WordLanes(state[5], state[4], state[1], state[0]);  // f e b a, bottom first
+    __m128i cdgh = WordLanes(state[7], state[6], state[3], state[2]);  // h g d c
     for (; blocks != 0; --blocks, data += 64) {
         __m128i abefSaved = abef, cdghSaved = cdgh;
         if constexpr (kSavedInMemory) {
