@@ -1,5 +1,6 @@
 #include "checksums.h"
 
+#include <atomic>
 #include <initializer_list>
 
 #include "byte_order.h"
@@ -290,24 +291,45 @@ CrcKernel KernelOf([[maybe_unused]] CrcPath path) {
 
 // The routines of checksums.h for one variant: on a kernel, which takes inputs from one
 // block of 16 bytes on, whole, or on the table loops.  The CRC-32s complement the register
-// going in and out, the CRC-16s keep its low half.
+// going in and out of a kernel, the CRC-16s keep its low half.
 template <CrcVariant V, uint32_t (*OnTable)(const uint8_t*, uint32_t, uint32_t)>
-struct CrcRoutine {
+class CrcRoutine {
+public:
+    // On the kernel given, or on the table loops where it is null.
     static uint32_t Update(CrcKernel kernel, const uint8_t* data, uint32_t length, uint32_t start) {
-        if (kernel != nullptr && length >= 16) {
-            if constexpr (V == CrcVariant::kCrc32IsoHdlc || V == CrcVariant::kCrc32Bzip2) {
-                return ~kernel(data, length, ~start);
-            } else {
-                return kernel(data, length, start & 0xFFFF);
-            }
-        }
+        if (kernel != nullptr && length >= 16) return Out(kernel(data, length, In(start)));
         return OnTable(data, length, start);
     }
-    // The kernel of this processor's path, looked up once.
-    static CrcKernel KernelHere() {
-        static const CrcKernel kernel = KernelOf<V>(CrcPathHere());
-        return kernel;
+
+    // On this processor's path.  The first call looks the kernel up out of line, so that
+    // the calls after it keep no registers aside for the lookup.
+    static uint32_t UpdateHere(const uint8_t* data, uint32_t length, uint32_t start) {
+        const CrcKernel kernel = here_.load(std::memory_order_relaxed);
+        if (kernel == nullptr) return LookUpAndUpdate(data, length, start);
+        return Update(kernel, data, length, start);
     }
+
+private:
+    static constexpr bool kComplemented =
+        V == CrcVariant::kCrc32IsoHdlc || V == CrcVariant::kCrc32Bzip2;
+    static uint32_t In(uint32_t start) { return kComplemented ? ~start : start & 0xFFFF; }
+    static uint32_t Out(uint32_t r) { return kComplemented ? ~r : r; }
+
+    // The table loops in the form of a kernel, for the table path.
+    static uint32_t TableKernel(const uint8_t* data, size_t length, uint32_t r) {
+        return In(OnTable(data, uint32_t(length), Out(r)));
+    }
+
+    KORVADEX_NEVER_INLINE static uint32_t LookUpAndUpdate(const uint8_t* data, uint32_t length,
+                                                          uint32_t start) {
+        CrcKernel kernel = KernelOf<V>(CrcPathHere());
+        if (kernel == nullptr) kernel = TableKernel;
+        here_.store(kernel, std::memory_order_relaxed);
+        return Update(kernel, data, length, start);
+    }
+
+    // The kernel of this processor's path; null until the first call.
+    static inline std::atomic<CrcKernel> here_{nullptr};
 };
 
 using Crc16Routine = CrcRoutine<CrcVariant::kCrc16Arc, Crc16OnTable>;
@@ -413,19 +435,19 @@ uint32_t Adler32Update(const uint8_t* data, uint32_t length, uint32_t start) {
 }
 
 uint32_t Crc16Update(const uint8_t* data, uint32_t length, uint32_t start) {
-    return Crc16Routine::Update(Crc16Routine::KernelHere(), data, length, start);
+    return Crc16Routine::UpdateHere(data, length, start);
 }
 
 uint32_t Crc16CcittUpdate(const uint8_t* data, uint32_t length, uint32_t start) {
-    return Crc16CcittRoutine::Update(Crc16CcittRoutine::KernelHere(), data, length, start);
+    return Crc16CcittRoutine::UpdateHere(data, length, start);
 }
 
 uint32_t Crc32Update(const uint8_t* data, uint32_t length, uint32_t start) {
-    return Crc32Routine::Update(Crc32Routine::KernelHere(), data, length, start);
+    return Crc32Routine::UpdateHere(data, length, start);
 }
 
 uint32_t Crc32bUpdate(const uint8_t* data, uint32_t length, uint32_t start) {
-    return Crc32bRoutine::Update(Crc32bRoutine::KernelHere(), data, length, start);
+    return Crc32bRoutine::UpdateHere(data, length, start);
 }
 
 DigestResult Adler32Digest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
