@@ -33,15 +33,17 @@ uint32_t Crc16CcittUpdateOn(CrcPath path, const uint8_t* data, uint32_t length, 
 uint32_t Crc32UpdateOn(CrcPath path, const uint8_t* data, uint32_t length, uint32_t start);
 uint32_t Crc32bUpdateOn(CrcPath path, const uint8_t* data, uint32_t length, uint32_t start);
 
+enum class CrcVariant { kCrc16Arc, kCrc16Ibm3740, kCrc32IsoHdlc, kCrc32Bzip2 };
+
 #if defined(__i386__) || defined(__x86_64__)
 #define KORVADEX_HAVE_CHECKSUM_KERNELS 1
 
-enum class CrcVariant { kCrc16Arc, kCrc16Ibm3740, kCrc32IsoHdlc, kCrc32Bzip2 };
-
 // The register of the variant's table loop after `length` bytes of data, 16 or more,
 // continued from the register r.
-uint32_t CrcPclmul(CrcVariant variant, const uint8_t* data, size_t length, uint32_t r);
-uint32_t CrcVpclmul(CrcVariant variant, const uint8_t* data, size_t length, uint32_t r);
+template <CrcVariant V>
+uint32_t CrcPclmul(const uint8_t* data, size_t length, uint32_t r);
+template <CrcVariant V>
+uint32_t CrcVpclmul(const uint8_t* data, size_t length, uint32_t r);
 
 // Adler-32 sums a (low half of start) and b (high half) continued over `blocks` 64-byte
 // blocks of data, reduced modulo 65521.

@@ -1,9 +1,11 @@
 #include "checksums.h"
 
+#include <atomic>
 #include <initializer_list>
 
 #include "byte_order.h"
 #include "checksum_kernels.h"
+#include "compiler_hints.h"
 #include "digest_tables.h"
 
 namespace {
@@ -227,21 +229,6 @@ typename Crc::Reg RunFolds(typename Crc::Reg r, const uint8_t*& data, uint32_t& 
     return r;
 }
 
-#ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
-// Whether the path takes an input of this length: the accelerated paths take inputs from
-// one block of 16 bytes on, whole.
-bool ClmulTakes(CrcPath path, uint32_t length) {
-    return path != CrcPath::kTable && length >= 16;
-}
-
-// The register after the input on the accelerated path, which takes it.
-uint32_t RunClmul(CrcPath path, CrcVariant variant, uint32_t r, const uint8_t* data,
-                  uint32_t length) {
-    return path == CrcPath::kVpclmul ? CrcVpclmul(variant, data, length, r)
-                                     : CrcPclmul(variant, data, length, r);
-}
-#endif
-
 // The table loops over what they can take whole.
 template <class Crc>
 typename Crc::Reg RunTable(typename Crc::Reg r, const uint8_t*& data, uint32_t& length) {
@@ -259,6 +246,96 @@ AdlerPath AdlerPathHere() {
     static const AdlerPath path = FastestAdlerPath(Cpu());
     return path;
 }
+
+// Each variant's table loops over a whole input, out of line: their frame (the registers
+// they save, the lanes on the stack) then stays off the calls that the accelerated paths
+// take.
+KORVADEX_NEVER_INLINE uint32_t Crc16OnTable(const uint8_t* data, uint32_t length, uint32_t start) {
+    size_t r = start & 0xFFFF;
+    r = RunTable<Crc16Arc>(r, data, length);
+    return uint32_t(Crc16Arc::Tail(r, data, length));
+}
+
+KORVADEX_NEVER_INLINE uint32_t Crc16CcittOnTable(const uint8_t* data, uint32_t length,
+                                                 uint32_t start) {
+    uint32_t r = start & 0xFFFF;
+    r = RunTable<Crc16Ibm3740>(r, data, length);
+    if (length != 0) r = ((r << 8) & 0xFFFF) ^ kCrc16CcittTable[(r >> 8) ^ data[0]];
+    return r;
+}
+
+KORVADEX_NEVER_INLINE uint32_t Crc32OnTable(const uint8_t* data, uint32_t length, uint32_t start) {
+    size_t r = uint32_t(~start);
+    r = RunTable<Crc32IsoHdlc>(r, data, length);
+    return ~uint32_t(Crc32IsoHdlc::Tail(r, data, length));
+}
+
+KORVADEX_NEVER_INLINE uint32_t Crc32bOnTable(const uint8_t* data, uint32_t length, uint32_t start) {
+    uint32_t r = ~start;
+    r = RunTable<Crc32Bzip2>(r, data, length);
+    for (; length != 0; --length) r = (r << 8) ^ kCrc32bTable[(r >> 24) ^ *data++];
+    return ~r;
+}
+
+// The accelerated kernel of the variant on the path; null for the table path.
+using CrcKernel = uint32_t (*)(const uint8_t* data, size_t length, uint32_t r);
+
+template <CrcVariant V>
+CrcKernel KernelOf([[maybe_unused]] CrcPath path) {
+#ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
+    if (path == CrcPath::kVpclmul) return CrcVpclmul<V>;
+    if (path == CrcPath::kPclmul) return CrcPclmul<V>;
+#endif
+    return nullptr;
+}
+
+// The routines of checksums.h for one variant: on a kernel, which takes inputs from one
+// block of 16 bytes on, whole, or on the table loops.  The CRC-32s complement the register
+// going in and out of a kernel, the CRC-16s keep its low half.
+template <CrcVariant V, uint32_t (*OnTable)(const uint8_t*, uint32_t, uint32_t)>
+class CrcRoutine {
+public:
+    // On the kernel given, or on the table loops where it is null.
+    static uint32_t Update(CrcKernel kernel, const uint8_t* data, uint32_t length, uint32_t start) {
+        if (kernel != nullptr && length >= 16) return Out(kernel(data, length, In(start)));
+        return OnTable(data, length, start);
+    }
+
+    // On this processor's path.  The first call looks the kernel up out of line, so that
+    // the calls after it keep no registers aside for the lookup.
+    static uint32_t UpdateHere(const uint8_t* data, uint32_t length, uint32_t start) {
+        const CrcKernel kernel = here_.load(std::memory_order_relaxed);
+        if (kernel == nullptr) return LookUpAndUpdate(data, length, start);
+        return Update(kernel, data, length, start);
+    }
+
+private:
+    static constexpr bool kComplemented =
+        V == CrcVariant::kCrc32IsoHdlc || V == CrcVariant::kCrc32Bzip2;
+    static uint32_t In(uint32_t start) { return kComplemented ? ~start : start & 0xFFFF; }
+    static uint32_t Out(uint32_t r) { return kComplemented ? ~r : r; }
+
+    // The table loops in the form of a kernel, for the table path.
+    static uint32_t TableKernel(const uint8_t* data, size_t length, uint32_t r) {
+        return In(OnTable(data, uint32_t(length), Out(r)));
+    }
+
+    KORVADEX_NEVER_INLINE static uint32_t LookUpAndUpdate(const uint8_t* data, uint32_t length,
+                                                          uint32_t start) {
+        CrcKernel kernel = KernelOf<V>(CrcPathHere());
+        if (kernel == nullptr) kernel = TableKernel;
+        here_.store(kernel, std::memory_order_relaxed);
+        return Update(kernel, data, length, start);
+    }
+
+    // The kernel of this processor's path; null until the first call.
+    static inline std::atomic<CrcKernel> here_{nullptr};
+};
+
+using Crc16Routine = CrcRoutine<CrcVariant::kCrc16Arc, Crc16OnTable>;
+using Crc16CcittRoutine = CrcRoutine<CrcVariant::kCrc16Ibm3740, Crc16CcittOnTable>;
+using Crc32Routine = CrcRoutine<CrcVariant::kCrc32IsoHdlc, Crc32OnTable>;
+using Crc32bRoutine = CrcRoutine<CrcVariant::kCrc32Bzip2, Crc32bOnTable>;
 
 }  // namespace
 
@@ -336,51 +413,21 @@ uint32_t Adler32UpdateOn(AdlerPath path, const uint8_t* data, uint32_t length, u
     return Adler32Portable(data, length, start);
 }
 
-// The accelerated paths run first, before any frame the table loops need.
-uint32_t Crc16UpdateOn([[maybe_unused]] CrcPath path, const uint8_t* data, uint32_t length,
-                       uint32_t start) {
-#ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
-    if (ClmulTakes(path, length))
-        return RunClmul(path, CrcVariant::kCrc16Arc, start & 0xFFFF, data, length);
-#endif
-    size_t r = start & 0xFFFF;
-    r = RunTable<Crc16Arc>(r, data, length);
-    return uint32_t(Crc16Arc::Tail(r, data, length));
+uint32_t Crc16UpdateOn(CrcPath path, const uint8_t* data, uint32_t length, uint32_t start) {
+    return Crc16Routine::Update(KernelOf<CrcVariant::kCrc16Arc>(path), data, length, start);
 }
 
-uint32_t Crc16CcittUpdateOn([[maybe_unused]] CrcPath path, const uint8_t* data, uint32_t length,
-                            uint32_t start) {
-#ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
-    if (ClmulTakes(path, length))
-        return RunClmul(path, CrcVariant::kCrc16Ibm3740, start & 0xFFFF, data, length);
-#endif
-    uint32_t r = start & 0xFFFF;
-    r = RunTable<Crc16Ibm3740>(r, data, length);
-    if (length != 0) r = ((r << 8) & 0xFFFF) ^ kCrc16CcittTable[(r >> 8) ^ data[0]];
-    return r;
+uint32_t Crc16CcittUpdateOn(CrcPath path, const uint8_t* data, uint32_t length, uint32_t start) {
+    return Crc16CcittRoutine::Update(KernelOf<CrcVariant::kCrc16Ibm3740>(path), data, length,
+                                     start);
 }
 
-uint32_t Crc32UpdateOn([[maybe_unused]] CrcPath path, const uint8_t* data, uint32_t length,
-                       uint32_t start) {
-#ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
-    if (ClmulTakes(path, length))
-        return ~RunClmul(path, CrcVariant::kCrc32IsoHdlc, ~start, data, length);
-#endif
-    size_t r = uint32_t(~start);
-    r = RunTable<Crc32IsoHdlc>(r, data, length);
-    return ~uint32_t(Crc32IsoHdlc::Tail(r, data, length));
+uint32_t Crc32UpdateOn(CrcPath path, const uint8_t* data, uint32_t length, uint32_t start) {
+    return Crc32Routine::Update(KernelOf<CrcVariant::kCrc32IsoHdlc>(path), data, length, start);
 }
 
-uint32_t Crc32bUpdateOn([[maybe_unused]] CrcPath path, const uint8_t* data, uint32_t length,
-                        uint32_t start) {
-#ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
-    if (ClmulTakes(path, length))
-        return ~RunClmul(path, CrcVariant::kCrc32Bzip2, ~start, data, length);
-#endif
-    uint32_t r = ~start;
-    r = RunTable<Crc32Bzip2>(r, data, length);
-    for (; length != 0; --length) r = (r << 8) ^ kCrc32bTable[(r >> 24) ^ *data++];
-    return ~r;
+uint32_t Crc32bUpdateOn(CrcPath path, const uint8_t* data, uint32_t length, uint32_t start) {
+    return Crc32bRoutine::Update(KernelOf<CrcVariant::kCrc32Bzip2>(path), data, length, start);
 }
 
 uint32_t Adler32Update(const uint8_t* data, uint32_t length, uint32_t start) {
@@ -388,19 +435,19 @@ uint32_t Adler32Update(const uint8_t* data, uint32_t length, uint32_t start) {
 }
 
 uint32_t Crc16Update(const uint8_t* data, uint32_t length, uint32_t start) {
-    return Crc16UpdateOn(CrcPathHere(), data, length, start);
+    return Crc16Routine::UpdateHere(data, length, start);
 }
 
 uint32_t Crc16CcittUpdate(const uint8_t* data, uint32_t length, uint32_t start) {
-    return Crc16CcittUpdateOn(CrcPathHere(), data, length, start);
+    return Crc16CcittRoutine::UpdateHere(data, length, start);
 }
 
 uint32_t Crc32Update(const uint8_t* data, uint32_t length, uint32_t start) {
-    return Crc32UpdateOn(CrcPathHere(), data, length, start);
+    return Crc32Routine::UpdateHere(data, length, start);
 }
 
 uint32_t Crc32bUpdate(const uint8_t* data, uint32_t length, uint32_t start) {
-    return Crc32bUpdateOn(CrcPathHere(), data, length, start);
+    return Crc32bRoutine::UpdateHere(data, length, start);
 }
 
 DigestResult Adler32Digest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {

@@ -467,32 +467,23 @@ KORVADEX_VPCLMUL uint32_t FoldVpclmul(const uint8_t* data, size_t length, uint32
 
 }  // namespace
 
-uint32_t CrcPclmul(CrcVariant variant, const uint8_t* data, size_t length, uint32_t r) {
-    switch (variant) {
-        case CrcVariant::kCrc16Arc:
-            return FoldPclmul<CrcVariant::kCrc16Arc>(data, length, r);
-        case CrcVariant::kCrc16Ibm3740:
-            return FoldPclmul<CrcVariant::kCrc16Ibm3740>(data, length, r);
-        case CrcVariant::kCrc32IsoHdlc:
-            return FoldPclmul<CrcVariant::kCrc32IsoHdlc>(data, length, r);
-        case CrcVariant::kCrc32Bzip2:
-            break;
-    }
-    return FoldPclmul<CrcVariant::kCrc32Bzip2>(data, length, r);
+template <CrcVariant V>
+uint32_t CrcPclmul(const uint8_t* data, size_t length, uint32_t r) {
+    return FoldPclmul<V>(data, length, r);
 }
 
-uint32_t CrcVpclmul(CrcVariant variant, const uint8_t* data, size_t length, uint32_t r) {
-    switch (variant) {
-        case CrcVariant::kCrc16Arc:
-            return FoldVpclmul<CrcVariant::kCrc16Arc>(data, length, r);
-        case CrcVariant::kCrc16Ibm3740:
-            return FoldVpclmul<CrcVariant::kCrc16Ibm3740>(data, length, r);
-        case CrcVariant::kCrc32IsoHdlc:
-            return FoldVpclmul<CrcVariant::kCrc32IsoHdlc>(data, length, r);
-        case CrcVariant::kCrc32Bzip2:
-            break;
-    }
-    return FoldVpclmul<CrcVariant::kCrc32Bzip2>(data, length, r);
+template <CrcVariant V>
+uint32_t CrcVpclmul(const uint8_t* data, size_t length, uint32_t r) {
+    return FoldVpclmul<V>(data, length, r);
 }
+
+template uint32_t CrcPclmul<CrcVariant::kCrc16Arc>(const uint8_t*, size_t, uint32_t);
+template uint32_t CrcPclmul<CrcVariant::kCrc16Ibm3740>(const uint8_t*, size_t, uint32_t);
+template uint32_t CrcPclmul<CrcVariant::kCrc32IsoHdlc>(const uint8_t*, size_t, uint32_t);
+template uint32_t CrcPclmul<CrcVariant::kCrc32Bzip2>(const uint8_t*, size_t, uint32_t);
+template uint32_t CrcVpclmul<CrcVariant::kCrc16Arc>(const uint8_t*, size_t, uint32_t);
+template uint32_t CrcVpclmul<CrcVariant::kCrc16Ibm3740>(const uint8_t*, size_t, uint32_t);
+template uint32_t CrcVpclmul<CrcVariant::kCrc32IsoHdlc>(const uint8_t*, size_t, uint32_t);
+template uint32_t CrcVpclmul<CrcVariant::kCrc32Bzip2>(const uint8_t*, size_t, uint32_t);
 
 #endif
