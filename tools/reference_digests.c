@@ -499,8 +499,9 @@ static int CheckKnownAnswers(void) {
     return failed;
 }
 
-/* The S-box file: hex words, 8 to a line; lines starting with # are comments. */
-static int LoadSboxes(const char* path) {
+/* Reads exactly `expected` hex words from path into words; lines starting with # are
+ * comments.  Returns 0, saying why, for a file it cannot open or one with another count. */
+static int LoadHexWords(const char* path, uint32_t* words, unsigned expected) {
     FILE* f = fopen(path, "r");
     if (!f) {
         perror(path);
@@ -508,59 +509,44 @@ static int LoadSboxes(const char* path) {
     }
     char line[256];
     unsigned count = 0;
-    while (fgets(line, sizeof line, f)) {
+    while (fgets(line, sizeof line, f) && count <= expected) {
         if (line[0] == '#') continue;
         char* p = line;
         for (;;) {
             char* end;
             unsigned long word = strtoul(p, &end, 16);
             if (end == p) break;
-            if (count == 16 * 256) {
-                count++;
-                break;
-            }
-            gSboxes[count / 256][count % 256] = (uint32_t)word;
-            count++;
+            if (count < expected) words[count] = (uint32_t)word;
+            if (++count > expected) break;
             p = end;
         }
     }
     fclose(f);
-    if (count != 16 * 256) {
-        fprintf(stderr, "reference_digests: %s: expected %d S-box words\n", path, 16 * 256);
+    if (count != expected) {
+        fprintf(stderr, "reference_digests: %s: expected %u hex words\n", path, expected);
         return 0;
     }
+    return 1;
+}
+
+/* The Snefru S-box file: sixteen boxes of 256 words, 8 to a line. */
+static int LoadSboxes(const char* path) {
+    if (!LoadHexWords(path, &gSboxes[0][0], 16 * 256)) return 0;
     gSboxesLoaded = 1;
     return 1;
 }
 
-/* The GOST 28147-89 S-box file: eight rows of sixteen hex digits; lines starting with # are
- * comments. */
+/* The GOST 28147-89 S-box file: eight rows of sixteen single hex digits. */
 static int LoadGostSboxes(const char* path) {
-    FILE* f = fopen(path, "r");
-    if (!f) {
-        perror(path);
-        return 0;
-    }
-    char line[256];
-    unsigned count = 0;
-    while (fgets(line, sizeof line, f)) {
-        if (line[0] == '#') continue;
-        for (char* p = line; *p; p++) {
-            unsigned digit;
-            if (*p >= '0' && *p <= '9')
-                digit = (unsigned)(*p - '0');
-            else if (*p >= 'A' && *p <= 'F')
-                digit = (unsigned)(*p - 'A' + 10);
-            else
-                continue;
-            if (count < 8 * 16) gGostSboxes[count / 16][count % 16] = (uint8_t)digit;
-            count++;
+    uint32_t entries[8 * 16];
+    if (!LoadHexWords(path, entries, 8 * 16)) return 0;
+    for (unsigned i = 0; i < 8 * 16; i++) {
+        if (entries[i] > 15) {
+            fprintf(stderr, "reference_digests: %s: S-box entry %X is not a 4-bit value\n", path,
+                    (unsigned)entries[i]);
+            return 0;
         }
-    }
-    fclose(f);
-    if (count != 8 * 16) {
-        fprintf(stderr, "reference_digests: %s: expected %d S-box digits\n", path, 8 * 16);
-        return 0;
+        gGostSboxes[i / 16][i % 16] = (uint8_t)entries[i];
     }
     gGostSboxesLoaded = 1;
     return 1;
