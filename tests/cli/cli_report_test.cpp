@@ -34,6 +34,35 @@ TEST(CliReport, OneFileGivesThePlainReport) {
     EXPECT_NE(empty.out.find("CRC16CCITT: FFFF\n"), std::string::npos);
 }
 
+// The processor's extensions and the portable code give the same reports, byte for byte:
+// lengths around the borders of the blocks, the kernels' block groups and the chunks.
+TEST(CliReport, PortableCodeGivesTheSameReports) {
+    TempDir dir;
+    std::vector<std::string> files;
+    uint32_t seed = 40;
+    for (size_t n : {0,    1,    3,    31,    55,    56,    63,    64,    65,    111,  112,
+                     127,  128,  129,  191,   255,   256,   257,   1023,  1024,  1025, 2047,
+                     4095, 4096, 4097, 16383, 16384, 16385, 65535, 65537, 262147}) {
+        files.push_back(dir.Write("f" + std::to_string(n), Text(RandomBytes(n, seed++))));
+    }
+    const std::string longKey = Text(RandomBytes(200, 7));
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{}, std::vector<std::string>{"--key", "k"},
+          std::vector<std::string>{"--key", longKey}}) {
+        SCOPED_TRACE(options.empty() ? "plain" : "keyed, " + std::to_string(options[1].size()));
+        std::vector<std::string> args = options;
+        args.insert(args.end(), files.begin(), files.end());
+        RunOptions portable;
+        portable.environment = {"KORVADEX_PORTABLE=1"};
+        const RunResult fast = RunKorvadex(args);
+        const RunResult slow = RunKorvadex(args, portable);
+        ASSERT_EQ(fast.status, 0) << fast.err;
+        EXPECT_EQ(slow.status, 0) << slow.err;
+        EXPECT_GT(fast.out.size(), 40 * files.size() * 10);
+        EXPECT_EQ(slow.out, fast.out);
+    }
+}
+
 TEST(CliReport, SeveralFilesWithOneMissingReportTheOthers) {
     TempDir dir;
     const std::string data = Text(RandomBytes(100000, 7));

@@ -42,6 +42,9 @@ RunResult RunKorvadex(const std::vector<std::string>& args, const RunOptions& op
         }
         dup2(err[1], 2);
         for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+        for (const std::string& entry : options.environment) {
+            putenv(const_cast<char*>(entry.c_str()));
+        }
         if (options.addressSpace != 0) {
             struct rlimit limit = {options.addressSpace, options.addressSpace};
             setrlimit(RLIMIT_AS, &limit);

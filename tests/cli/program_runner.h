@@ -23,6 +23,7 @@ struct RunOptions {
     unsigned user = 0;          // when not 0, the program runs as this user and group id,
                                 // without supplementary groups (needs root); if the
                                 // switch fails, status is kCannotSwitchUser
+    std::vector<std::string> environment;  // "NAME=value" entries set for the program
 };
 
 constexpr int kCannotSwitchUser = 125;
