@@ -300,16 +300,25 @@ StreamStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
     held[0] = data;
     ring.Publish(0, data, length, false);
 
+    // A lent view is counted in the process's memory (a mapped window of the file, say)
+    // while it is out: two out at once keep the workers busy.
+    const uint64_t ahead = lending ? 2 : kBufferCount;
     bool failed = false;
     for (uint64_t sequence = 1; !last; ++sequence) {
         const size_t slot = size_t(sequence % kBufferCount);
-        ring.WaitFree(sequence);
-        if (lending && held[slot] != nullptr) {
-            const bool good = giveBack(held[slot]);
-            held[slot] = nullptr;
-            if (!good) {
-                failed = true;
-                break;
+        // Workers take the chunks in order: once the chunk `ahead` before this one is done
+        // with, so is the one that held this slot.
+        if (sequence >= ahead) {
+            const uint64_t done = sequence - ahead;
+            ring.WaitFree(done);
+            const uint8_t*& before = held[done % kBufferCount];
+            if (lending && before != nullptr) {
+                const bool good = giveBack(before);
+                before = nullptr;
+                if (!good) {
+                    failed = true;
+                    break;
+                }
             }
         }
         if (!next(slot, data, length, last)) {
