@@ -13,7 +13,9 @@
 # (comma-separated report labels) chooses the lines; the default is every line that has a
 # peer tool, and the five checksums.  RUNS defaults to 5.  BASELINE, the path of another
 # build of korvadex, adds its runs of each line to every round, and its speed and the
-# ratio of ours to it to the table.
+# ratio of ours to it to the table.  The file's pages are cached as its writing left them;
+# READ_BACK=1 drops them and reads the file back, so that they are cached as a file read
+# from disk is (in larger pieces, on systems that cache in pieces of several sizes).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 exe="${1:-$root/build/korvadex}"
@@ -36,6 +38,9 @@ trap 'rm -rf "$work"' EXIT
 if [ -z "$file" ]; then
   file="$work/input"
   head -c $((size_mib << 20)) /dev/urandom >"$file"
+fi
+if [ "${READ_BACK:-0}" = 1 ]; then
+  dd if="$file" iflag=nocache count=0 status=none
 fi
 cat "$file" >/dev/null
 bytes="$(stat -c %s "$file")"
@@ -106,6 +111,7 @@ for line in "${wanted[@]}"; do
 done
 
 echo "file: $file, $bytes bytes; $runs rounds; $(nproc) cores; $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')"
+[ "${READ_BACK:-0}" = 1 ] && echo "pages dropped and read back before the rounds"
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 for _ in $(seq "$runs"); do
   while IFS='|' read -r key command; do

@@ -4,7 +4,9 @@
 // Line groups may run on several threads.  The calling thread reads the chunks into a few
 // shared buffers; each worker runs its lines over every buffer in order, and a buffer is
 // filled again once every worker is done with it.  No worker gets a copy of the input, and
-// the results do not depend on the number of threads.
+// the results do not depend on the number of threads.  A source that lends its bytes in
+// place (a mapped file) needs no buffers: its views take their place, and one worker runs
+// on the calling thread itself, since there is no copy to overlap with the hashing.
 #ifndef KORVADEX_REPORT_LINE_STREAMS_H
 #define KORVADEX_REPORT_LINE_STREAMS_H
 
