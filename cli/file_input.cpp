@@ -23,11 +23,14 @@ const uint8_t kNoBytes[1] = {0};
 // The bytes of a regular file that InputReader maps at once.
 constexpr size_t kLendWindow = size_t(4) << 20;
 
-// The page faults a window of kLendWindow bytes may take to be mapped and still be lent:
-// pages cached in pieces of half a megabyte or more map in a few faults, at a small part
-// of the cost of copying them; a file cached in small pieces takes a fault per few pages,
-// which costs about as much as reading it.
-constexpr long kCheapFaults = 8;
+// How a file's cached pages map is judged by the first kProbeBytes of a window mapped as
+// those lent are (the system places such windows so that large pieces can be mapped
+// whole), which may take at most kCheapFaults page faults for the file to be lent: pages cached in
+// pieces of half a megabyte or more map in a few faults, at a small part of the cost of copying
+// them; a file cached in small pieces takes a fault per few pages, which costs about as much as
+// reading it.
+constexpr size_t kProbeBytes = size_t(2) << 20;
+constexpr long kCheapFaults = 4;
 
 // The page faults this thread has taken so far (0 where the system does not say).
 long ThreadFaults() {
@@ -77,19 +80,18 @@ void OnBusError(int, siginfo_t* info, void*) {
     ::signal(SIGBUS, SIG_DFL);
 }
 
-// Whether the window of the file at offset is in memory and maps in few faults.
+// Whether the probe of the file at offset is in memory and maps in few faults.
 bool CheapToMap(int fd, uint64_t offset) {
 #ifdef MADV_POPULATE_READ
     void* mapping = ::mmap(nullptr, kLendWindow, PROT_READ, MAP_PRIVATE, fd, off_t(offset));
     if (mapping == MAP_FAILED) return false;
-    const size_t pages = kLendWindow / gPageSize;
-    std::vector<unsigned char> resident(pages);
+    std::vector<unsigned char> resident(kProbeBytes / gPageSize);
     bool cheap =
-        ::mincore(mapping, kLendWindow, resident.data()) == 0 &&
+        ::mincore(mapping, kProbeBytes, resident.data()) == 0 &&
         std::all_of(resident.begin(), resident.end(), [](unsigned char r) { return (r & 1) != 0; });
     if (cheap) {
         const long faults = ThreadFaults();
-        cheap = ::madvise(mapping, kLendWindow, MADV_POPULATE_READ) == 0 &&
+        cheap = ::madvise(mapping, kProbeBytes, MADV_POPULATE_READ) == 0 &&
                 ThreadFaults() - faults <= kCheapFaults;
     }
     ::munmap(mapping, kLendWindow);
