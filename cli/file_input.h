@@ -20,8 +20,8 @@
 // it is read fails with a reason that says so, so that no digest of a partial or mixed
 // file is given.
 //
-// A regular file larger than one window whose cached pages map in large pieces is lent in
-// mapped windows rather than read: its bytes are hashed where the system keeps them,
+// A regular file of more than four windows (16 MiB) whose cached pages map in large pieces
+// is lent in mapped windows rather than read: its bytes are hashed where the system keeps them,
 // without a copy, and each window is unmapped when handed back, so that the memory used
 // stays bounded whatever the file's size.  (Pages cached in small pieces cost more to map
 // than to copy: such a file is read.)  A file that shrinks under a window reads as zeros
@@ -47,7 +47,7 @@ public:
     bool Lends() const override { return lends_; }
     bool Lend(const uint8_t*& data, size_t& length, bool& last) override;
     bool GiveBack(const uint8_t* data) override;
-    // Why the last Read failed.
+    // Why Read, Lend or GiveBack failed (the first failure's reason).
     const std::string& Reason() const { return reason_; }
 
 private:
