@@ -11,13 +11,18 @@
 # Without FILE it writes SIZE_MIB (default 512) MiB of random bytes to a temporary file;
 # the file is read once before the rounds so that it sits in the page cache.  LINES
 # (comma-separated report labels) chooses the lines; the default is every line that has a
-# peer tool, and the five checksums.  RUNS defaults to 5.
+# peer tool, and the five checksums.  RUNS defaults to 5.  BASELINE, the path of another
+# build of korvadex, adds its runs of each line to every round, and its speed and the
+# ratio of ours to it to the table.  The file's pages are cached as its writing left them;
+# READ_BACK=1 drops them and reads the file back, so that they are cached as a file read
+# from disk is (in larger pieces, on systems that cache in pieces of several sizes).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 exe="${1:-$root/build/korvadex}"
 file="${2:-}"
 runs="${3:-5}"
 size_mib="${SIZE_MIB:-512}"
+baseline="${BASELINE:-}"
 lines="${LINES:-ADLER32,CRC16,CRC16CCITT,CRC32,CRC32b,MD4,MD5,RIPEMD-160,SHA-1,SHA-256,SHA-384,SHA-512,TIGER,WHIRLPOOL,GOST}"
 
 if ! command -v rhash >/dev/null; then
@@ -33,6 +38,9 @@ trap 'rm -rf "$work"' EXIT
 if [ -z "$file" ]; then
   file="$work/input"
   head -c $((size_mib << 20)) /dev/urandom >"$file"
+fi
+if [ "${READ_BACK:-0}" = 1 ]; then
+  dd if="$file" iflag=nocache count=0 status=none
 fi
 cat "$file" >/dev/null
 bytes="$(stat -c %s "$file")"
@@ -81,6 +89,14 @@ for line in "${wanted[@]}"; do
   ours="$("$exe" --lower --only "$line" "$file")" || { echo "korvadex: no line $line" >&2; exit 1; }
   ours="${ours##*: }"
   echo "$line/korvadex|$(printf '%q ' "$exe" --only "$line" "$file")" >>"$work/commands"
+  if [ -n "$baseline" ]; then
+    theirs="$("$baseline" --lower --only "$line" "$file")"
+    if [ "${theirs##*: }" != "$ours" ]; then
+      echo "$line: the baseline prints ${theirs##*: }, not $ours" >&2
+      exit 1
+    fi
+    echo "$line/baseline/korvadex|$(printf '%q ' "$baseline" --only "$line" "$file")" >>"$work/commands"
+  fi
   while IFS='|' read -r name command; do
     [ -n "$name" ] || continue
     tool="${command%% *}"
@@ -95,6 +111,7 @@ for line in "${wanted[@]}"; do
 done
 
 echo "file: $file, $bytes bytes; $runs rounds; $(nproc) cores; $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')"
+[ "${READ_BACK:-0}" = 1 ] && echo "pages dropped and read back before the rounds"
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 for _ in $(seq "$runs"); do
   while IFS='|' read -r key command; do
@@ -106,7 +123,9 @@ echo "load average after:  $(cut -d' ' -f1-3 /proc/loadavg)"
 time_of() { median <"$work/$(echo "$1" | tr '/ ()' '____')"; }
 rate() { awk -v b="$bytes" -v s="$1" 'BEGIN {printf "%.0f", (s > 0 ? b / s / 1e6 : 0)}'; }
 dd_time="$(time_of dd)"
-printf '\n%-21s %9s  %-24s %9s %6s  %8s\n' "median, MB/s" "korvadex" "fastest peer tool" "MB/s" "ratio" "vs dd"
+[ -z "$baseline" ] || echo "baseline: $baseline"
+printf '\n%-21s %9s  %-24s %9s %6s  %8s' "median, MB/s" "korvadex" "fastest peer tool" "MB/s" "ratio" "vs dd"
+[ -z "$baseline" ] && echo || printf ' %9s %8s %8s\n' "baseline" "vs base" "base/dd"
 printf '%-21s %9s\n' "dd bs=1M (reading)" "$(rate "$dd_time")"
 for line in "${wanted[@]}"; do
   ours_time="$(time_of "$line/korvadex")"
@@ -126,6 +145,16 @@ for line in "${wanted[@]}"; do
   if is_checksum "$line"; then
     vs_dd="$(awk -v d="$dd_time" -v o="$ours_time" 'BEGIN {printf "%.2f", d / o}')"
   fi
-  printf '%-21s %9s  %-24s %9s %6s  %8s\n' "$line" "$(rate "$ours_time")" "$best_name" \
+  printf '%-21s %9s  %-24s %9s %6s  %8s' "$line" "$(rate "$ours_time")" "$best_name" \
     "$peer_rate" "$ratio" "$vs_dd"
+  if [ -n "$baseline" ]; then
+    base_time="$(time_of "$line/baseline/korvadex")"
+    base_dd="-"
+    if is_checksum "$line"; then
+      base_dd="$(awk -v d="$dd_time" -v o="$base_time" 'BEGIN {printf "%.2f", d / o}')"
+    fi
+    printf ' %9s %8s %8s' "$(rate "$base_time")" \
+      "$(awk -v b="$base_time" -v o="$ours_time" 'BEGIN {printf "%.2f", b / o}')" "$base_dd"
+  fi
+  echo
 done

@@ -3,33 +3,120 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #ifdef __linux__
 #include <sys/vfs.h>
 #endif
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
 const uint8_t kNoBytes[1] = {0};
 
-// The message written when a mapped file turns out shorter than it was: the pages past its
-// new end cannot be read, and the kernel signals SIGBUS on the first access.
+// The bytes of a regular file that InputReader maps at once.
+constexpr size_t kLendWindow = size_t(4) << 20;
+
+// How a file's cached pages map is judged by the first kProbeBytes of a window mapped as
+// those lent are (the system places such windows so that large pieces can be mapped
+// whole), which may take at most kCheapFaults page faults for the file to be lent: pages cached in
+// pieces of half a megabyte or more map in a few faults, at a small part of the cost of copying
+// them; a file cached in small pieces takes a fault per few pages, which costs about as much as
+// reading it.
+constexpr size_t kProbeBytes = size_t(2) << 20;
+constexpr long kCheapFaults = 4;
+
+// The page faults this thread has taken so far (0 where the system does not say).
+long ThreadFaults() {
+#ifdef RUSAGE_THREAD
+    struct rusage usage;
+    if (::getrusage(RUSAGE_THREAD, &usage) == 0) return usage.ru_minflt + usage.ru_majflt;
+#endif
+    return 0;
+}
+
+// A mapped file that turns out shorter than it was cannot be read past its new end: the
+// kernel signals SIGBUS on the first access there.  The windows InputReader has lent out
+// are listed for the handler, which puts zeros in place of the rest of such a window and
+// marks it spoiled, so that the lines run on to its end and its GiveBack fails.
+struct LentWindow {
+    std::atomic<uintptr_t> begin{0};  // 0: the slot is free; 1: taken, not yet mapped
+    std::atomic<uintptr_t> end{0};
+    std::atomic<bool> spoiled{false};
+};
+LentWindow gLentWindows[kMaxLentViews];
+uintptr_t gPageSize = 4096;
+
+// The message written when a mapping that no window covers (ReadInput's) loses its end.
 char gTruncatedMessage[1024];
 size_t gTruncatedMessageLength = 0;
 
-void OnBusError(int) {
-    ssize_t ignored = ::write(STDERR_FILENO, gTruncatedMessage, gTruncatedMessageLength);
-    (void)ignored;
-    ::_exit(1);
+void OnBusError(int, siginfo_t* info, void*) {
+    const uintptr_t at = reinterpret_cast<uintptr_t>(info->si_addr);
+    for (LentWindow& window : gLentWindows) {
+        const uintptr_t begin = window.begin.load(std::memory_order_acquire);
+        const uintptr_t end = window.end.load(std::memory_order_acquire);
+        if (begin <= 1 || at < begin || at >= end) continue;
+        const uintptr_t page = at & ~(gPageSize - 1);
+        if (::mmap(reinterpret_cast<void*>(page), size_t(end - page), PROT_READ,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) == MAP_FAILED) {
+            break;
+        }
+        window.spoiled.store(true, std::memory_order_release);
+        return;
+    }
+    if (gTruncatedMessageLength != 0) {
+        ssize_t ignored = ::write(STDERR_FILENO, gTruncatedMessage, gTruncatedMessageLength);
+        (void)ignored;
+        ::_exit(1);
+    }
+    // Not a file's mapping: the access is tried again, to the default action.
+    ::signal(SIGBUS, SIG_DFL);
+}
+
+// Whether the probe of the file at offset is in memory and maps in few faults.
+bool CheapToMap(int fd, uint64_t offset) {
+#ifdef MADV_POPULATE_READ
+    void* mapping = ::mmap(nullptr, kLendWindow, PROT_READ, MAP_PRIVATE, fd, off_t(offset));
+    if (mapping == MAP_FAILED) return false;
+    std::vector<unsigned char> resident(kProbeBytes / gPageSize);
+    bool cheap =
+        ::mincore(mapping, kProbeBytes, resident.data()) == 0 &&
+        std::all_of(resident.begin(), resident.end(), [](unsigned char r) { return (r & 1) != 0; });
+    if (cheap) {
+        const long faults = ThreadFaults();
+        cheap = ::madvise(mapping, kProbeBytes, MADV_POPULATE_READ) == 0 &&
+                ThreadFaults() - faults <= kCheapFaults;
+    }
+    ::munmap(mapping, kLendWindow);
+    return cheap;
+#else
+    (void)fd;
+    (void)offset;
+    return false;
+#endif
+}
+
+void InstallBusHandler() {
+    static bool installed = false;
+    if (installed) return;
+    gPageSize = uintptr_t(::sysconf(_SC_PAGESIZE));
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_sigaction = OnBusError;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGBUS, &action, nullptr);
+    installed = true;
 }
 
 void GuardMapping(const std::string& path) {
-    static bool installed = false;
     std::string message =
         "\nkorvadex: " + path + ": the file shrank while it was being read; no report\n";
     if (message.size() > sizeof gTruncatedMessage) {
@@ -37,14 +124,7 @@ void GuardMapping(const std::string& path) {
     }
     std::memcpy(gTruncatedMessage, message.data(), message.size());
     gTruncatedMessageLength = message.size();
-    if (!installed) {
-        struct sigaction action;
-        std::memset(&action, 0, sizeof action);
-        action.sa_handler = OnBusError;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGBUS, &action, nullptr);
-        installed = true;
-    }
+    InstallBusHandler();
 }
 
 // Reads fd to its end onto the heap, growing the buffer as needed.  expected, when not 0,
@@ -207,11 +287,16 @@ bool ReadInput(const std::string& path, const InputLimit& limit, InputBytes& byt
 }
 
 InputReader::~InputReader() {
+    for (size_t slot = 0; slot < kMaxLentViews; ++slot) {
+        if (windows_[slot].mapping == nullptr) continue;
+        gLentWindows[slot].begin.store(0, std::memory_order_release);
+        ::munmap(windows_[slot].mapping, windows_[slot].mapped);
+    }
     if (owned_) ::close(fd_);
 }
 
 bool InputReader::Open(const std::string& path, std::string& reason,
-                       std::atomic<uint64_t>* bytesRead) {
+                       std::atomic<uint64_t>* bytesRead, bool mapAlways) {
     bytesRead_ = bytesRead;
     const bool standardInput = path == "-";
     fd_ = standardInput ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
@@ -235,16 +320,122 @@ bool InputReader::Open(const std::string& path, std::string& reason,
         const off_t at = standardInput ? ::lseek(fd_, 0, SEEK_CUR) : 0;
         if (at >= 0 && at <= st.st_size) {
             expected_ = int64_t(st.st_size - at);
+            start_ = uint64_t(at);
             modified_ = st.st_mtim;
             ::posix_fadvise(fd_, at, 0, POSIX_FADV_SEQUENTIAL);
+            // The pages at the start of a file read from disk come in smaller pieces than
+            // those after them: the pieces are judged by windows further on.
+            InstallBusHandler();
+            const uint64_t end = uint64_t(at) + uint64_t(expected_);
+            const uint64_t window = kLendWindow;
+            if (mapAlways || (uint64_t(expected_) > 4 * window &&
+                              (CheapToMap(fd_, end / 2 / window * window) ||
+                               CheapToMap(fd_, end / 4 * 3 / window * window)))) {
+                lends_ = true;
+            }
         }
     }
     return true;
 }
 
 bool InputReader::Fail(const std::string& reason) {
-    reason_ = reason;
+    // The first failure is the one that says what happened.
+    if (reason_.empty()) reason_ = reason;
     return false;
+}
+
+bool InputReader::Unchanged() {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) return Fail(ErrnoText(errno));
+    const uint64_t end = start_ + uint64_t(expected_);
+    if (uint64_t(st.st_size) < end) return Fail("the file shrank while it was being read");
+    if (uint64_t(st.st_size) > end) return Fail("the file grew while it was being read");
+    if (st.st_mtim.tv_sec != modified_.tv_sec || st.st_mtim.tv_nsec != modified_.tv_nsec)
+        return Fail("the file changed while it was being read");
+    return true;
+}
+
+bool InputReader::MapNext(const uint8_t*& data, size_t& length, bool& last) {
+    size_t slot = 0;
+    uintptr_t none = 0;
+    // A slot is taken with a placeholder address until the window is mapped.
+    while (slot < kMaxLentViews &&
+           !gLentWindows[slot].begin.compare_exchange_strong(none, 1, std::memory_order_acq_rel)) {
+        none = 0;
+        ++slot;
+    }
+    if (slot == kMaxLentViews) return Fail("too many windows of the file at once");
+    const uint64_t at = start_ + read_;
+    const uint64_t base = at & ~uint64_t(gPageSize - 1);
+    const size_t skip = size_t(at - base);
+    const size_t take = size_t(std::min<uint64_t>(uint64_t(expected_) - read_, kLendWindow - skip));
+    void* mapping =
+        ::mmap(nullptr, skip + take, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_, off_t(base));
+    if (mapping == MAP_FAILED) {
+        gLentWindows[slot].begin.store(0, std::memory_order_release);
+        return Fail(ErrnoText(errno));
+    }
+    Window& window = windows_[slot];
+    window.mapping = mapping;
+    window.mapped = skip + take;
+    window.view = static_cast<const uint8_t*>(mapping) + skip;
+    read_ += take;
+    window.last = read_ == uint64_t(expected_);
+    LentWindow& listed = gLentWindows[slot];
+    listed.spoiled.store(false, std::memory_order_relaxed);
+    listed.end.store(reinterpret_cast<uintptr_t>(mapping) + window.mapped,
+                     std::memory_order_relaxed);
+    listed.begin.store(reinterpret_cast<uintptr_t>(mapping), std::memory_order_release);
+    // Standard input is left at the end of what was taken, as reading it would leave it.
+    if (window.last && !owned_) ::lseek(fd_, off_t(start_ + read_), SEEK_SET);
+    data = window.view;
+    length = take;
+    last = window.last;
+    return true;
+}
+
+bool InputReader::Unmap(const uint8_t* data, bool& spoiled, bool& last) {
+    size_t slot = 0;
+    while (slot < kMaxLentViews &&
+           (windows_[slot].mapping == nullptr || windows_[slot].view != data)) {
+        ++slot;
+    }
+    if (slot == kMaxLentViews) return false;
+    Window& window = windows_[slot];
+    LentWindow& listed = gLentWindows[slot];
+    spoiled = listed.spoiled.load(std::memory_order_acquire);
+    listed.begin.store(0, std::memory_order_release);
+    ::munmap(window.mapping, window.mapped);
+    last = window.last;
+    window = Window();
+    return true;
+}
+
+bool InputReader::Lend(const uint8_t*& data, size_t& length, bool& last) {
+    data = nullptr;
+    length = 0;
+    last = true;
+    if (!lends_ || read_ >= uint64_t(expected_)) {
+        return Fail("nothing left to lend");
+    } else if (!MapNext(data, length, last)) {
+        return false;
+    }
+    if (bytesRead_ != nullptr) bytesRead_->store(read_, std::memory_order_relaxed);
+    return true;
+}
+
+bool InputReader::GiveBack(const uint8_t* data) {
+    bool spoiled = false;
+    bool last = false;
+    if (!Unmap(data, spoiled, last)) return Fail("a window given back that was not lent");
+    if (spoiled) {
+        // Unreadable bytes in a file that kept its size are the device's failure.
+        struct stat st;
+        if (::fstat(fd_, &st) == 0 && uint64_t(st.st_size) >= start_ + uint64_t(expected_))
+            return Fail(ErrnoText(EIO));
+        return Fail("the file shrank while it was being read");
+    }
+    return !last || Unchanged();
 }
 
 bool InputReader::Read(uint8_t* data, size_t capacity, size_t& length) {

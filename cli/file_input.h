@@ -19,6 +19,14 @@
 // and standard input alike.  A regular file whose size or modification time changes while
 // it is read fails with a reason that says so, so that no digest of a partial or mixed
 // file is given.
+//
+// A regular file of more than four windows (16 MiB) whose cached pages map in large pieces
+// is lent in mapped windows rather than read: its bytes are hashed where the system keeps them,
+// without a copy, and each window is unmapped when handed back, so that the memory used
+// stays bounded whatever the file's size.  (Pages cached in small pieces cost more to map
+// than to copy: such a file is read.)  A file that shrinks under a window reads as zeros
+// past its new end, and the window's GiveBack fails with the reason "the file shrank while
+// it was being read".
 class InputReader : public ChunkSource {
 public:
     InputReader() = default;
@@ -29,18 +37,40 @@ public:
     // Opens path ("-": standard input); on failure sets reason ("no such file", "is a
     // directory", ...) and returns false.  When bytesRead is given, it follows the count of
     // bytes read so far, for a progress display.
+    // mapAlways: lend any regular file of known size, whatever its size and pages.
     bool Open(const std::string& path, std::string& reason,
-              std::atomic<uint64_t>* bytesRead = nullptr);
+              std::atomic<uint64_t>* bytesRead = nullptr, bool mapAlways = false);
     // The number of bytes a regular file holds (from the current offset, for standard
     // input), or -1 where no size is known in advance.
     int64_t Size() const { return expected_; }
     bool Read(uint8_t* data, size_t capacity, size_t& length) override;
-    // Why the last Read failed.
+    bool Lends() const override { return lends_; }
+    bool Lend(const uint8_t*& data, size_t& length, bool& last) override;
+    bool GiveBack(const uint8_t* data) override;
+    // Why Read, Lend or GiveBack failed (the first failure's reason).
     const std::string& Reason() const { return reason_; }
 
 private:
     bool Fail(const std::string& reason);
+    // Whether the file kept its size and time since it was opened.
+    bool Unchanged();
+    // Maps the next window; false, with the reason, when it cannot.
+    bool MapNext(const uint8_t*& data, size_t& length, bool& last);
+    // Unmaps the window of a view; false when the view is not one of those lent.
+    bool Unmap(const uint8_t* data, bool& spoiled, bool& last);
+
     int fd_ = -1;
+    bool lends_ = false;
+    // The windows lent out, by their slot in the list the bus-error handler reads.
+    struct Window {
+        void* mapping = nullptr;
+        size_t mapped = 0;
+        const uint8_t* view = nullptr;
+        bool last = false;
+    };
+    Window windows_[kMaxLentViews];
+    uint64_t start_ = 0;  // the file offset of the input's first byte
+
     bool owned_ = false;
     int64_t expected_ = -1;
     uint64_t read_ = 0;

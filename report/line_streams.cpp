@@ -14,9 +14,10 @@
 
 namespace {
 
-// Buffers shared by the reader and the workers: enough for the reader to fill one while
-// the workers are busy with the others, and for a fast worker to run a little ahead.
-constexpr size_t kBufferCount = 4;
+// Buffers (or lent views) shared by the reader and the workers: enough for the reader to
+// fill one while the workers are busy with the others, and for a fast worker to run a
+// little ahead.
+constexpr size_t kBufferCount = kMaxLentViews;
 
 // C++17's aligned operator new rather than std::aligned_alloc, which the 32-bit Windows
 // runtime does not have.
@@ -89,29 +90,26 @@ private:
     bool keyed_ = false;
 };
 
-// The buffers, and what the reader and the workers tell each other about them.
+// The chunks in the workers' hands, and what the reader and the workers tell each other
+// about them.  Chunk `sequence` takes slot sequence % kBufferCount.
 class ChunkRing {
 public:
-    ChunkRing(uint8_t* memory, size_t chunkSize) {
-        for (size_t b = 0; b < kBufferCount; ++b) buffers_[b].data = memory + b * chunkSize;
-    }
-
     // Before the first chunk is published: the number of workers that take every chunk.
     void SetWorkers(unsigned workers) { workers_ = workers; }
 
-    // Reader: the buffer for chunk `sequence`, once every worker is done with what it held.
-    uint8_t* Fill(uint64_t sequence) {
+    // Reader: waits until every worker is done with what the slot of chunk `sequence` held.
+    void WaitFree(uint64_t sequence) {
         Buffer& buffer = buffers_[sequence % kBufferCount];
         std::unique_lock<std::mutex> lock(mutex_);
         freed_.wait(lock, [&] { return buffer.pending == 0; });
-        return buffer.data;
     }
 
-    // Reader: chunk `sequence` holds length bytes; last when the input ends with it.
-    void Publish(uint64_t sequence, size_t length, bool last) {
+    // Reader: chunk `sequence` is the length bytes at data; last when the input ends with it.
+    void Publish(uint64_t sequence, const uint8_t* data, size_t length, bool last) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             Buffer& buffer = buffers_[sequence % kBufferCount];
+            buffer.data = data;
             buffer.length = length;
             buffer.pending = workers_;
             published_ = sequence + 1;
@@ -152,7 +150,7 @@ public:
 
 private:
     struct Buffer {
-        uint8_t* data = nullptr;
+        const uint8_t* data = nullptr;
         size_t length = 0;
         unsigned pending = 0;  // workers yet to run over it
     };
@@ -166,6 +164,14 @@ private:
 };
 
 }  // namespace
+
+bool ChunkSource::Lend(const uint8_t*&, size_t&, bool&) {
+    return false;
+}
+
+bool ChunkSource::GiveBack(const uint8_t*) {
+    return false;
+}
 
 bool MemorySource::Read(uint8_t* data, size_t capacity, size_t& length) {
     length = std::min(capacity, size_ - offset_);
@@ -217,10 +223,13 @@ StreamStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
         offsets.push_back(contextBytes);
         contextBytes += LineStream::ContextSize(*line, keyLength != 0);
     }
+    const bool lending = source.Lends();
     const size_t chunkSize = std::max<size_t>(settings.chunkSize, 64);
     AlignedBlock contexts = AllocateAligned(std::max<size_t>(contextBytes, 1));
-    AlignedBlock buffers = AllocateAligned(kBufferCount * chunkSize);
-    if (!contexts || !buffers) return StreamStatus::kOutOfMemory;
+    // A lending source needs no buffers.
+    AlignedBlock buffers;
+    if (!lending) buffers = AllocateAligned(kBufferCount * chunkSize);
+    if (!contexts || (!lending && !buffers)) return StreamStatus::kOutOfMemory;
 
     std::vector<LineStream> streams(lines.size());
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -231,25 +240,45 @@ StreamStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
         for (size_t i = 0; i < lines.size(); ++i) hex[i] = streams[i].Finish(settings.upper);
         return StreamStatus::kOk;
     };
+    // The next chunk, into the buffer of `slot` or lent; last when the input ends with it.
+    auto next = [&](size_t slot, const uint8_t*& data, size_t& length, bool& last) {
+        if (lending) return source.Lend(data, length, last);
+        uint8_t* memory = buffers.get() + slot * chunkSize;
+        data = memory;
+        if (!source.Read(memory, chunkSize, length)) return false;
+        last = length < chunkSize;
+        return true;
+    };
+    auto giveBack = [&](const uint8_t* data) { return !lending || source.GiveBack(data); };
+    // This thread alone runs every line over each chunk, from `data` on.
+    auto alone = [&](const uint8_t* data, size_t length, bool last) {
+        for (;;) {
+            for (LineStream& stream : streams) stream.Update(data, length);
+            if (!giveBack(data)) return StreamStatus::kReadFailed;
+            if (last) return finish();
+            if (!next(0, data, length, last)) return StreamStatus::kReadFailed;
+        }
+    };
 
     // An input that ends within the first chunk is hashed here, without threads.
+    const uint8_t* data = nullptr;
     size_t length = 0;
-    if (!source.Read(buffers.get(), chunkSize, length)) return StreamStatus::kReadFailed;
-    if (length < chunkSize) {
-        for (LineStream& stream : streams) stream.Update(buffers.get(), length);
-        return finish();
-    }
+    bool last = false;
+    if (!next(0, data, length, last)) return StreamStatus::kReadFailed;
+    if (last) return alone(data, length, last);
 
     const unsigned jobs =
         settings.jobs != 0 ? settings.jobs : std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::vector<size_t>> dealt = DealLines(lines, jobs);
-    ChunkRing ring(buffers.get(), chunkSize);
+    // One worker over lent views: no copy to wait for, so no thread to hand them to.
+    if (dealt.size() == 1 && lending) return alone(data, length, last);
+    ChunkRing ring;
     // A worker reads its list of lines only once the first chunk is published.
     auto work = [&](size_t worker) {
-        const uint8_t* data;
+        const uint8_t* bytes;
         size_t size;
-        for (uint64_t sequence = 0; ring.Take(sequence, data, size); ++sequence) {
-            for (size_t i : dealt[worker]) streams[i].Update(data, size);
+        for (uint64_t sequence = 0; ring.Take(sequence, bytes, size); ++sequence) {
+            for (size_t i : dealt[worker]) streams[i].Update(bytes, size);
             ring.Release(sequence);
         }
     };
@@ -259,33 +288,52 @@ StreamStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
     } catch (const std::system_error&) {
         // No room for another thread: the ones started share the lines of the others.
     }
-    if (threads.empty()) {
-        // Not even one: this thread reads and hashes by turns.
-        for (;;) {
-            for (LineStream& stream : streams) stream.Update(buffers.get(), length);
-            if (length < chunkSize) return finish();
-            if (!source.Read(buffers.get(), chunkSize, length)) return StreamStatus::kReadFailed;
-        }
-    }
+    // Not even one: this thread reads and hashes by turns.
+    if (threads.empty()) return alone(data, length, last);
     for (size_t w = threads.size(); w < dealt.size(); ++w) {
         std::vector<size_t>& to = dealt[w % threads.size()];
         to.insert(to.end(), dealt[w].begin(), dealt[w].end());
     }
     ring.SetWorkers(unsigned(threads.size()));
-    ring.Publish(0, length, false);
+    // The views in the workers' hands, by slot.
+    const uint8_t* held[kBufferCount] = {};
+    held[0] = data;
+    ring.Publish(0, data, length, false);
 
+    // A lent view is counted in the process's memory (a mapped window of the file, say)
+    // while it is out: two out at once keep the workers busy.
+    const uint64_t ahead = lending ? 2 : kBufferCount;
     bool failed = false;
-    for (uint64_t sequence = 1; length == chunkSize; ++sequence) {
-        uint8_t* data = ring.Fill(sequence);
-        if (!source.Read(data, chunkSize, length)) {
+    for (uint64_t sequence = 1; !last; ++sequence) {
+        const size_t slot = size_t(sequence % kBufferCount);
+        // Workers take the chunks in order: once the chunk `ahead` before this one is done
+        // with, so is the one that held this slot.
+        if (sequence >= ahead) {
+            const uint64_t done = sequence - ahead;
+            ring.WaitFree(done);
+            const uint8_t*& before = held[done % kBufferCount];
+            if (lending && before != nullptr) {
+                const bool good = giveBack(before);
+                before = nullptr;
+                if (!good) {
+                    failed = true;
+                    break;
+                }
+            }
+        }
+        if (!next(slot, data, length, last)) {
             failed = true;
             break;
         }
         if (length == 0) break;
-        ring.Publish(sequence, length, length < chunkSize);
+        held[slot] = data;
+        ring.Publish(sequence, data, length, last);
     }
     ring.End();
     for (std::thread& t : threads) t.join();
+    for (const uint8_t* view : held) {
+        if (lending && view != nullptr && !giveBack(view)) failed = true;
+    }
     if (failed) return StreamStatus::kReadFailed;
     return finish();
 }

@@ -4,7 +4,9 @@
 // Line groups may run on several threads.  The calling thread reads the chunks into a few
 // shared buffers; each worker runs its lines over every buffer in order, and a buffer is
 // filled again once every worker is done with it.  No worker gets a copy of the input, and
-// the results do not depend on the number of threads.
+// the results do not depend on the number of threads.  A source that lends its bytes in
+// place (a mapped file) needs no buffers: its views take their place, and one worker runs
+// on the calling thread itself, since there is no copy to overlap with the hashing.
 #ifndef KORVADEX_REPORT_LINE_STREAMS_H
 #define KORVADEX_REPORT_LINE_STREAMS_H
 
@@ -23,7 +25,21 @@ public:
     // fewer than capacity only at the end of the input (0 once nothing is left).  Returns
     // false on a failure, which the source describes in its own terms.
     virtual bool Read(uint8_t* data, size_t capacity, size_t& length) = 0;
+
+    // A source whose bytes can be seen where they are (a mapped file) lends them instead of
+    // copying them, when Lends() says so; the lines then take every byte from Lend and
+    // never call Read.  Lend sets data and length to the next bytes, never fewer than one,
+    // and last once they end the input; the bytes stay readable until they are handed back
+    // with GiveBack.  At most kMaxLentViews views are out at once, handed back in any
+    // order.  GiveBack returns false when the view's bytes turned out not to be the input's
+    // (the file shrank under them): the lines' results are then void.
+    virtual bool Lends() const { return false; }
+    virtual bool Lend(const uint8_t*& data, size_t& length, bool& last);
+    virtual bool GiveBack(const uint8_t* data);
 };
+
+// The views of a lending source that the lines hold at once, at most.
+constexpr size_t kMaxLentViews = 4;
 
 // A source over bytes in memory.
 class MemorySource : public ChunkSource {

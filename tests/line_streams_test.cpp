@@ -1,10 +1,13 @@
 // The report lines over an input read in chunks, on one thread and on several: each line
 // equals its one-shot (or one-shot HMAC) value, whatever the chunk size, the key and the
-// number of threads; a source that fails leaves no result.
+// number of threads, read or lent; a source that fails leaves no result.
 #include "line_streams.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <memory>
 #include <set>
 
 #include "report_text.h"
@@ -16,12 +19,65 @@ std::vector<ReportLine> TestRows() {
     return std::vector<ReportLine>(kReportLines, kReportLines + kReportLineCount);
 }
 
+// A source that lends its bytes in views of `view` bytes, each a copy of its own that is
+// poisoned when given back, and that checks how the views are held and handed back.
+class LendingSource : public ChunkSource {
+public:
+    LendingSource(const std::vector<uint8_t>& data, size_t view, size_t failAt = SIZE_MAX)
+        : data_(data), view_(view), failAt_(failAt) {}
+    ~LendingSource() override {
+        EXPECT_TRUE(out_.empty()) << out_.size() << " views never given back";
+    }
+    bool Read(uint8_t*, size_t, size_t&) override {
+        ADD_FAILURE() << "Read of a lending source";
+        return false;
+    }
+    bool Lends() const override { return true; }
+    bool Lend(const uint8_t*& data, size_t& length, bool& last) override {
+        EXPECT_LT(offset_, data_.size()) << "Lend past the end";
+        EXPECT_LT(out_.size(), kMaxLentViews);
+        length = std::min(view_, data_.size() - offset_);
+        auto copy = std::make_unique<std::vector<uint8_t>>(data_.begin() + offset_,
+                                                           data_.begin() + offset_ + length);
+        data = copy->data();
+        out_.push_back({std::move(copy), offset_});
+        offset_ += length;
+        last = offset_ == data_.size();
+        return true;
+    }
+    bool GiveBack(const uint8_t* data) override {
+        auto held = std::find_if(out_.begin(), out_.end(),
+                                 [&](const Held& h) { return h.bytes->data() == data; });
+        if (held == out_.end()) {
+            ADD_FAILURE() << "a view given back that is not out";
+            return false;
+        }
+        const bool good = held->offset != failAt_;
+        std::fill(held->bytes->begin(), held->bytes->end(), uint8_t(0xEE));
+        out_.erase(held);
+        return good;
+    }
+
+private:
+    struct Held {
+        std::unique_ptr<std::vector<uint8_t>> bytes;
+        size_t offset;
+    };
+    const std::vector<uint8_t>& data_;
+    size_t view_;
+    size_t failAt_;
+    size_t offset_ = 0;
+    std::vector<Held> out_;
+};
+
 std::vector<std::string> Streamed(const std::vector<ReportLine>& rows,
                                   const std::vector<uint8_t>& data, const std::string& key,
-                                  unsigned jobs, size_t chunk) {
+                                  unsigned jobs, size_t chunk, bool lent = false) {
     std::vector<const ReportLine*> lines;
     for (const ReportLine& row : rows) lines.push_back(&row);
-    MemorySource source(data.data(), data.size());
+    MemorySource memory(data.data(), data.size());
+    LendingSource lending(data, chunk);
+    ChunkSource& source = lent && !data.empty() ? static_cast<ChunkSource&>(lending) : memory;
     StreamSettings settings;
     settings.jobs = jobs;
     settings.chunkSize = chunk;
@@ -54,6 +110,7 @@ TEST(LineStreams, EveryLineEqualsItsOneShotValueWhateverTheChunksKeyAndThreads) 
                                  std::to_string(key.size()) + ", jobs " + std::to_string(jobs) +
                                  ", chunk " + std::to_string(chunk));
                     EXPECT_EQ(Streamed(rows, data, key, jobs, chunk), expected);
+                    EXPECT_EQ(Streamed(rows, data, key, jobs, chunk, true), expected);
                 }
             }
         }
@@ -106,6 +163,21 @@ TEST(LineStreams, AFailingSourceOrARefusingEngineLeavesNoResult) {
             StreamSettings settings;
             settings.jobs = jobs;
             settings.chunkSize = 1000;
+            std::vector<std::string> hex = {"stale"};
+            EXPECT_EQ(ComputeStreamedLines(source, lines, nullptr, 0, settings, hex),
+                      StreamStatus::kReadFailed);
+            EXPECT_EQ(hex, std::vector<std::string>(3));
+        }
+    }
+    // A lent view that turns out void, first, last or in between, alone or on threads.
+    const std::vector<uint8_t> lent(5000, 1);
+    for (unsigned jobs : {1u, 2u}) {
+        for (size_t failAt : {size_t(0), size_t(2000), size_t(4000)}) {
+            SCOPED_TRACE("the view at " + std::to_string(failAt) + " void, jobs " +
+                         std::to_string(jobs));
+            LendingSource source(lent, 1000, failAt);
+            StreamSettings settings;
+            settings.jobs = jobs;
             std::vector<std::string> hex = {"stale"};
             EXPECT_EQ(ComputeStreamedLines(source, lines, nullptr, 0, settings, hex),
                       StreamStatus::kReadFailed);

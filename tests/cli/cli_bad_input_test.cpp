@@ -516,4 +516,66 @@ TEST(InputReader, AFileThatChangesWhileItIsReadIsAFailureThatSaysSo) {
     EXPECT_EQ(total, content.size());
 }
 
+// The same file lent in mapped windows: a change under a window is found when the window is
+// given back; bytes past a new end read as zeros, not as a crash.
+TEST(InputReader, AFileThatChangesUnderALentWindowIsAFailureThatSaysSo) {
+    TempDir dir;
+    const std::string path = dir.Path("changing");
+    const std::string content(10000, 'x');
+    std::string reason;
+    struct Change {
+        const char* name;
+        std::function<void()> change;
+        const char* reason;
+    };
+    const std::vector<Change> changes = {
+        {"appended", [&] { std::ofstream(path, std::ios::app) << "more"; },
+         "the file grew while it was being read"},
+        {"truncated", [&] { ASSERT_EQ(truncate(path.c_str(), 5000), 0); },
+         "the file shrank while it was being read"},
+        {"rewritten with another time",
+         [&] {
+             std::fstream(path, std::ios::in | std::ios::out) << "y";
+             const struct timespec times[2] = {{0, UTIME_OMIT}, {12345, 0}};
+             ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+         },
+         "the file changed while it was being read"},
+    };
+    for (const Change& c : changes) {
+        SCOPED_TRACE(c.name);
+        WriteFile(path, content);
+        InputReader reader;
+        ASSERT_TRUE(reader.Open(path, reason, nullptr, true));
+        ASSERT_TRUE(reader.Lends());
+        const uint8_t* data = nullptr;
+        size_t length = 0;
+        bool last = false;
+        ASSERT_TRUE(reader.Lend(data, length, last));
+        ASSERT_EQ(length, content.size());
+        EXPECT_TRUE(last);
+        c.change();
+        size_t xs = 0;
+        for (size_t i = 0; i < length; ++i) xs += data[i] == 'x';
+        EXPECT_GE(xs, 4999u);
+        EXPECT_FALSE(reader.GiveBack(data));
+        EXPECT_EQ(reader.Reason(), c.reason);
+    }
+    // Unchanged, a file of several windows is lent whole, each byte once, in order.
+    const std::vector<uint8_t> big = RandomBytes((size_t(9) << 20) + 4321, 19);
+    WriteFile(path, std::string(big.begin(), big.end()));
+    InputReader reader;
+    ASSERT_TRUE(reader.Open(path, reason, nullptr, true));
+    std::vector<uint8_t> seen;
+    size_t views = 0;
+    for (bool last = false; !last; ++views) {
+        const uint8_t* data = nullptr;
+        size_t length = 0;
+        ASSERT_TRUE(reader.Lend(data, length, last));
+        seen.insert(seen.end(), data, data + length);
+        ASSERT_TRUE(reader.GiveBack(data));
+    }
+    EXPECT_GT(views, 1u);
+    EXPECT_TRUE(seen == big);
+}
+
 }  // namespace
