@@ -119,10 +119,10 @@ bool Sha512WideSchedule() {
 // The compression the engines use, chosen on the first call: on x86-64, with the vector
 // message schedule where the processor has AVX2, BMI1 and BMI2 (for any number of blocks: a
 // lone block's schedule runs beside its steps), formed with AVX-512 VL where it has that too,
-// in calls of kWideScheduleBlocks or more (docs/performance.md, "SHA-384/512 on x86-64, third
-// pass"; the engines' lone blocks follow their messages, see Sha512Traits); in 32-bit builds, whose
-// scalar code has too few registers for 64-bit words, on vector registers: AVX-512 ones where the
-// processor has them, else SSE2 ones; else the portable one.
+// in calls of kWideScheduleBlocks or more (docs/performance.md, "SHA-384/512 on x86-64,
+// third pass"; the engines' lone blocks follow their messages, see Sha512Traits); in 32-bit
+// builds, whose scalar code has too few registers for 64-bit words, on vector registers:
+// AVX-512 ones where the processor has them, else SSE2 ones; else the portable one.
 void Sha512CompressBlocks(uint64_t (&state)[8], const uint8_t* data, size_t count) {
 #ifdef KORVADEX_HAVE_SHA512_ACCELERATED
     static const bool avx2 = Cpu().avx2 && Cpu().bmi1 && Cpu().bmi2;
@@ -161,11 +161,10 @@ struct Sha512Traits {
     static constexpr bool kPrefetch = false;
     static void Compress(Context& ctx, const uint8_t* data, size_t blocks) {
 #ifdef KORVADEX_HAVE_SHA512_ACCELERATED
-        // The two schedules are separate stretches of code, each too large for the
-        // processor's caches of decoded instructions to hold beside the other: a message
-        // whose calls alternate between them pays for fetching and decoding both on every
-        // message.  So the block split across Update calls and the padding blocks take the
-        // schedule of the message's long calls, which byteCount (the message so far) tells.
+        // Each schedule is a long stretch of unrolled code, and messages whose calls
+        // alternate between the two ran slower than those that keep to one.  So the block
+        // split across Update calls and the padding blocks take the schedule of the
+        // message's long calls, which byteCount (the message so far) tells.
         if (blocks < 3 && ctx.byteCount >= kWideScheduleBlocks * sizeof ctx.block &&
             Sha512WideSchedule())
             return Sha512CompressAvx2Avx512Vl(ctx.state, data, blocks);
@@ -202,8 +201,7 @@ DigestResult DigestEx(Sha512ContextData& ctx, const uint8_t* data, uint32_t leng
                       const uint64_t (&initial)[8]) {
     uint64_t zero = 0;
     KeepInRegister(zero);  // else the compiler makes the loop a string store
-    uint64_t* block = reinterpret_cast<uint64_t*>(ctx.block);
-    for (size_t i = 0; i < sizeof ctx.block / 8; ++i) block[i] = zero;
+    for (size_t i = 0; i < sizeof ctx.block; i += 8) std::memcpy(ctx.block + i, &zero, 8);
     ctx.byteCount = 0;
     ctx.blockFill = 0;
     for (unsigned i = 0; i < 8; ++i) {
