@@ -4,6 +4,7 @@
 
 #include "block_engine.h"
 #include "byte_order.h"
+#include "compiler_hints.h"
 #include "cpu_features.h"
 #include "digest_tables.h"
 #include "sha512_avx512vl.h"
@@ -104,18 +105,29 @@ void Sha512CompressPortable(uint64_t (&state)[8], const uint8_t* data, size_t co
 
 namespace {
 
+#ifdef KORVADEX_HAVE_SHA512_ACCELERATED
+// Calls of this many blocks or more take the AVX-512 VL schedule where the processor has it;
+// shorter ones take the AVX2 one, which measured faster there.
+constexpr size_t kWideScheduleBlocks = 32;
+
+bool Sha512WideSchedule() {
+    static const bool wide = Cpu().avx2 && Cpu().bmi1 && Cpu().bmi2 && Cpu().avx512;
+    return wide;
+}
+#endif
+
 // The compression the engines use, chosen on the first call: on x86-64, with the vector
 // message schedule where the processor has AVX2, BMI1 and BMI2 (for any number of blocks: a
 // lone block's schedule runs beside its steps), formed with AVX-512 VL where it has that too,
-// except in calls of 3 to 31 blocks, where that one measured slower (docs/performance.md,
-// "SHA-384/512 on x86-64, third pass"); in 32-bit builds, whose scalar code has too few
-// registers for 64-bit words, on vector registers: AVX-512 ones where the processor has
-// them, else SSE2 ones; else the portable one.
+// in calls of kWideScheduleBlocks or more (docs/performance.md, "SHA-384/512 on x86-64,
+// third pass"; the engines' lone blocks follow their messages, see Sha512Traits); in 32-bit
+// builds, whose scalar code has too few registers for 64-bit words, on vector registers:
+// AVX-512 ones where the processor has them, else SSE2 ones; else the portable one.
 void Sha512CompressBlocks(uint64_t (&state)[8], const uint8_t* data, size_t count) {
 #ifdef KORVADEX_HAVE_SHA512_ACCELERATED
     static const bool avx2 = Cpu().avx2 && Cpu().bmi1 && Cpu().bmi2;
-    static const bool avx512 = avx2 && Cpu().avx512;
-    if (avx512 && (count < 3 || count >= 32)) return Sha512CompressAvx2Avx512Vl(state, data, count);
+    if (Sha512WideSchedule() && count >= kWideScheduleBlocks)
+        return Sha512CompressAvx2Avx512Vl(state, data, count);
     if (avx2) return Sha512CompressAvx2(state, data, count);
 #endif
 #if defined(__i386__) && defined(KORVADEX_HAVE_SHA512_AVX512VL)
@@ -144,7 +156,19 @@ struct Sha512Traits {
     // Longer strips than the other engines': each call of the vector compression reads its
     // first pair of blocks with no steps beside it.
     static constexpr size_t kStripBytes = 16384;
+    // The hardware's own prefetching keeps the compression fed; the hints of a strip, all
+    // issued at its start, held it up.
+    static constexpr bool kPrefetch = false;
     static void Compress(Context& ctx, const uint8_t* data, size_t blocks) {
+#ifdef KORVADEX_HAVE_SHA512_ACCELERATED
+        // Each schedule is a long stretch of unrolled code, and messages whose calls
+        // alternate between the two ran slower than those that keep to one.  So the block
+        // split across Update calls and the padding blocks take the schedule of the
+        // message's long calls, which byteCount (the message so far) tells.
+        if (blocks < 3 && ctx.byteCount >= kWideScheduleBlocks * sizeof ctx.block &&
+            Sha512WideSchedule())
+            return Sha512CompressAvx2Avx512Vl(ctx.state, data, blocks);
+#endif
         Sha512CompressBlocks(ctx.state, data, blocks);
     }
     // The first kWords state words in place, most significant byte first.
@@ -167,11 +191,24 @@ constexpr uint64_t kSha512Initial[8] = {0x6A09E667F3BCC908, 0xBB67AE8584CAA73B, 
                                         0xA54FF53A5F1D36F1, 0x510E527FADE682D1, 0x9B05688C2B3E6C1F,
                                         0x1F83D9ABFB41BD6B, 0x5BE0CD19137E2179};
 
+// The one-pass entries seed the context as BlockSeed does, in stores the compression's loads
+// can take their bytes from while they wait to reach the cache: each state word on its own
+// (the compiler otherwise gathers the words on the stack and moves them in pairs, and the
+// loads of pairs wait for the two stores of each), the block in whole words (not a string
+// store, which takes longer to start than the block takes to clear).
 template <typename T>
 DigestResult DigestEx(Sha512ContextData& ctx, const uint8_t* data, uint32_t length,
                       const uint64_t (&initial)[8]) {
-    BlockSeed<T>(ctx);
-    for (unsigned i = 0; i < 8; ++i) ctx.state[i] = initial[i];
+    uint64_t zero = 0;
+    KeepInRegister(zero);  // else the compiler makes the loop a string store
+    for (size_t i = 0; i < sizeof ctx.block; i += 8) std::memcpy(ctx.block + i, &zero, 8);
+    ctx.byteCount = 0;
+    ctx.blockFill = 0;
+    for (unsigned i = 0; i < 8; ++i) {
+        uint64_t word = initial[i];
+        KeepInRegister(word);
+        ctx.state[i] = word;
+    }
     BlockUpdate<T>(ctx, data, length);
     return DigestAddress(BlockFinal<T>(ctx));
 }
