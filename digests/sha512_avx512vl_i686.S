@@ -40,7 +40,6 @@
 #define ASLOT 0
 #define ESLOT 128
 #define OFFSETS 256
-#define STATE 320
 #define DATA 324
 #define LEFT 328
 #define COUNT 332
@@ -228,7 +227,6 @@ SYMBOL(korvadex_sha512_compress_groups_i686):
         mov     8(%ebp), %edi
         mov     12(%ebp), %edx
         mov     16(%ebp), %eax
-        mov     %edi, STATE(%esp)
         mov     %ebp, SAVED(%esp)
         lea     128(%esp), %ebp
 
