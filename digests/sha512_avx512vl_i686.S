@@ -31,27 +31,30 @@
 #define SYMBOL_EXPAND(prefix, name) SYMBOL_CONCAT(prefix, name)
 #define SYMBOL(name) SYMBOL_EXPAND(__USER_LABEL_PREFIX__, name)
 
-/* The frame, 64-byte aligned: the working variables' slots (16 bytes each: slot i of a
- * holds the a made by the step four before the next one to read it, likewise for e; the
- * steps reach them from %ebp, 128 bytes in, with one-byte displacements), the gather offsets
- * of the group being formed, a few words, the words plus constants of two groups (t,
- * block j at 64 * t + 8 * j) and the raw words of the group being formed (word t at
- * 64 * t). */
+/* The frame, 64-byte aligned: two sets of the working variables' slots (16 bytes each: slot
+ * i of a holds the a made by the step four before the next one to read it, likewise for e;
+ * the steps reach them from %ebp, 128 bytes into a set, with one-byte displacements; the
+ * blocks take the sets in turn, so that each block's chaining value goes to the next one's
+ * set during its last steps, and the next block does not start by waiting on stores just
+ * made), the gather offsets of the group being formed, a few words, the words plus
+ * constants of two groups (t, block j at 64 * t + 8 * j) and the raw words of the group
+ * being formed (word t at 64 * t). */
 #define ASLOT 0
 #define ESLOT 128
-#define OFFSETS 256
-#define DATA 324
-#define LEFT 328
-#define COUNT 332
-#define NEXTCOUNT 336
-#define BLOCKEND 340
-#define GROUPEND 344
-#define CURRENT 348
-#define SAVED 352
-#define WK0 384
-#define WK1 5504
-#define WORDS 10624
-#define FRAME 15744
+#define OFFSETS 512
+#define DATA 580
+#define LEFT 584
+#define COUNT 588
+#define NEXTCOUNT 592
+#define BLOCKEND 596
+#define GROUPEND 600
+#define CURRENT 604
+#define SAVED 608
+#define OTHER 612
+#define WK0 640
+#define WK1 5760
+#define WORDS 10880
+#define FRAME 16000
 #define PAGES 4
 
 #define T0 %xmm4
@@ -90,8 +93,9 @@
 
 /* Eight steps; the registers' roles swap after each step and are back after eight.  Where
  * a next group is being formed (%ebx not zero), the two halves of its next word go before
- * the first and the fifth step. */
-.macro STEPS8
+ * the first and the fifth step.  In the last eight of a block (last = 1), the chaining value
+ * goes to the other set of slots as the working variables take their last values. */
+.macro STEPS8 last=0
         test    %ebx, %ebx
         jz      73f
         SCHEDULE_HALF 0
@@ -105,8 +109,20 @@
         SCHEDULE_HALF 1
 74:
         STEP    4, 4, %xmm0, %xmm1, %xmm2, %xmm3
+.if \last
+        NEXT_SLOT 3, 0, 1
+        NEXT_SLOT 7, 0, 1
+.endif
         STEP    5, 5, %xmm1, %xmm0, %xmm3, %xmm2
+.if \last
+        NEXT_SLOT 2, 1, 1
+        NEXT_SLOT 6, 1, 1
+.endif
         STEP    6, 6, %xmm0, %xmm1, %xmm2, %xmm3
+.if \last
+        NEXT_SLOT 1, 2, 0
+        NEXT_SLOT 5, 2, 0
+.endif
         STEP    7, 7, %xmm1, %xmm0, %xmm3, %xmm2
 .endm
 
@@ -189,20 +205,46 @@
         vmovdqa64 %zmm4, OFFSETS(%esp)
 .endm
 
-/* The chaining value after a block: the working variables plus the state (at %edi) to the
- * state, the slots and the registers, as the next block starts from them. */
-.macro ADD_STATE k, slot, reg
-.ifnb \reg
+/* The chaining value after a block, into the other set of slots (at %eax, 128 bytes in),
+ * which the next block reads, as soon as each working variable has its last value: word k
+ * of the state (0-3 a-d, 4-7 e-h) plus slot i of the current set to slot i of the other,
+ * and to the state if update is 1; b and f, which are in registers too, go to the state
+ * with a and e after the last step. */
+.macro NEXT_SLOT k, i, update
+        mov     OTHER(%esp), %eax
         vmovq   8*(\k)(%edi), T0
-        vpaddq  T0, \reg, \reg
-        vmovq   \reg, 8*(\k)(%edi)
-        vmovdqa \reg, \slot(%esp)
+.if (\k) < 4
+        vpaddq  ASLOT-128+16*(\i)(%ebp), T0, T0
+        vmovdqa T0, ASLOT-128+16*(\i)(%eax)
 .else
-        vmovq   8*(\k)(%edi), T0
-        vpaddq  \slot(%esp), T0, T0
-        vmovq   T0, 8*(\k)(%edi)
-        vmovdqa T0, \slot(%esp)
+        vpaddq  ESLOT-128+16*(\i)(%ebp), T0, T0
+        vmovdqa T0, ESLOT-128+16*(\i)(%eax)
 .endif
+.if \update
+        vmovq   T0, 8*(\k)(%edi)
+.endif
+.endm
+
+/* After the last step: a, b, e and f plus the state in their registers and the state, a and
+ * e to the other set of slots; then the sets change places. */
+.macro ADD_REGISTERS
+        mov     OTHER(%esp), %eax
+        vmovq   0(%edi), T0
+        vpaddq  T0, %xmm0, %xmm0
+        vmovq   %xmm0, 0(%edi)
+        vmovdqa %xmm0, ASLOT-128+16*3(%eax)
+        vmovq   8(%edi), T0
+        vpaddq  T0, %xmm1, %xmm1
+        vmovq   %xmm1, 8(%edi)
+        vmovq   32(%edi), T0
+        vpaddq  T0, %xmm2, %xmm2
+        vmovq   %xmm2, 32(%edi)
+        vmovdqa %xmm2, ESLOT-128+16*3(%eax)
+        vmovq   40(%edi), T0
+        vpaddq  T0, %xmm3, %xmm3
+        vmovq   %xmm3, 40(%edi)
+        mov     %ebp, OTHER(%esp)
+        mov     %eax, %ebp
 .endm
 
         .globl  SYMBOL(korvadex_sha512_compress_groups_i686)
@@ -229,6 +271,8 @@ SYMBOL(korvadex_sha512_compress_groups_i686):
         mov     16(%ebp), %eax
         mov     %ebp, SAVED(%esp)
         lea     128(%esp), %ebp
+        lea     128+256(%esp), %ecx
+        mov     %ecx, OTHER(%esp)
 
         /* The working variables from the state: slots 3, 2, 1, 0 of a hold a, b, c, d, those
          * of e e, f, g, h; a, b, e and f in xmm0-3. */
@@ -294,22 +338,16 @@ SYMBOL(korvadex_sha512_compress_groups_i686):
         mov     %eax, GROUPEND(%esp)
         xor     %ecx, %ecx
 .Lblock:
-        lea     64*80(%esi), %eax
+        lea     64*72(%esi), %eax
         mov     %eax, BLOCKEND(%esp)
 .Leight:
         STEPS8
         add     $64*8, %esi
         cmp     BLOCKEND(%esp), %esi
         jne     .Leight
-        ADD_STATE 0, ASLOT+16*3, %xmm0
-        ADD_STATE 1, ASLOT+16*2, %xmm1
-        ADD_STATE 2, ASLOT+16*1
-        ADD_STATE 3, ASLOT+16*0
-        ADD_STATE 4, ESLOT+16*3, %xmm2
-        ADD_STATE 5, ESLOT+16*2, %xmm3
-        ADD_STATE 6, ESLOT+16*1
-        ADD_STATE 7, ESLOT+16*0
-        sub     $64*80-8, %esi
+        STEPS8  1
+        ADD_REGISTERS
+        sub     $64*72-8, %esi
         cmp     GROUPEND(%esp), %esi
         jne     .Lblock
 
