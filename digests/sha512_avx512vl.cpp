@@ -22,6 +22,15 @@
 #define KORVADEX_SHA512_VECTOR_INLINE KORVADEX_TARGET_INLINE("avx512f,avx512bw,avx512vl")
 #include "sha512_vector_compress.h"
 
+#ifdef KORVADEX_HAVE_SHA512_AVX512VL_I686_ASM
+// In the 32-bit Windows build, groups of four to eight blocks go to the assembly compression
+// of sha512_avx512vl_i686.S: eight blocks' schedules at once, the steps in an order the
+// compiler does not keep.  It compresses the groups of count blocks at data into state and
+// returns how many blocks it left at the end (fewer than four).
+extern "C" size_t korvadex_sha512_compress_groups_i686(uint64_t state[8], const uint8_t* data,
+                                                       size_t count);
+#endif
+
 namespace {
 
 // The operations of sha512_vector_compress.h in AVX-512 instructions.  The three-input logic
@@ -58,6 +67,7 @@ struct Avx512 {
     }
 };
 
+#ifndef KORVADEX_HAVE_SHA512_AVX512VL_I686_ASM
 // Eight blocks' words plus round constants at once, one block to each 64-bit lane of a
 // 512-bit register: wk[t][j] for block j.  The schedule of one block leaves only two words
 // independent at a time, each pair waiting on the one before; across blocks all eight
@@ -109,14 +119,23 @@ struct NextGroupWords {
     }
 };
 
+#endif
+
 }  // namespace
 
 [[gnu::target("avx512f,avx512bw,avx512vl")]] void Sha512CompressAvx512Vl(uint64_t (&state)[8],
                                                                          const uint8_t* data,
                                                                          size_t count) {
+#ifdef KORVADEX_HAVE_SHA512_AVX512VL_I686_ASM
+    // The groups in assembly, the blocks it leaves one by one below.
+    const size_t left = korvadex_sha512_compress_groups_i686(state, data, count);
+    data += 128 * (count - left);
+    count = left;
+#endif
     const __m128i* chaining = reinterpret_cast<const __m128i*>(state);
     __m128i ab = _mm_loadu_si128(chaining), cd = _mm_loadu_si128(chaining + 1);
     __m128i ef = _mm_loadu_si128(chaining + 2), gh = _mm_loadu_si128(chaining + 3);
+#ifndef KORVADEX_HAVE_SHA512_AVX512VL_I686_ASM
     // Groups of eight blocks, the last one of four to eight; fewer than four go one by one,
     // since a group costs about as much whatever its size.  The schedule of each group but
     // the first is formed during the steps of the one before.
@@ -145,10 +164,11 @@ struct NextGroupWords {
             n = nextN;
         }
     }
+#endif
     for (; count != 0; --count, data += 128) {
         alignas(16) uint64_t wk[80];
         Schedule<Avx512>(wk, data);
-        Steps<Avx512, 1>(ab, cd, ef, gh, wk, NextGroupWords{nullptr, 0});
+        Steps<Avx512, 1>(ab, cd, ef, gh, wk, [] {});
     }
     __m128i* out = reinterpret_cast<__m128i*>(state);
     _mm_storeu_si128(out, ab);

@@ -6,9 +6,11 @@
 // The steps keep the two newest a and e in registers and read the older working variables
 // as memory operands, which leaves the eight registers of a 32-bit processor enough room for
 // the temporaries; the message schedule runs for eight blocks at once in 512-bit registers.
-// The 32-bit build compresses with it where the processor has AVX-512 F, BW and VL; the
-// 64-bit build keeps its own compressions and has this one only so that the tests can set
-// it beside the portable one there too.
+// The 32-bit build compresses with it where the processor has AVX-512 F, BW and VL; in the
+// 32-bit Windows build (mingw-w64) its groups of blocks are the assembly of
+// sha512_avx512vl_i686.S, elsewhere the C++ of sha512_avx512vl.cpp.  The 64-bit build keeps
+// its own compressions and has this one only so that the tests can set it beside the
+// portable one there too.
 #ifndef KORVADEX_DIGESTS_SHA512_AVX512VL_H
 #define KORVADEX_DIGESTS_SHA512_AVX512VL_H
 
