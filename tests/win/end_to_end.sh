@@ -66,7 +66,21 @@ input=$(winepath -w "$PWD/input.bin")
 [ -z "$(find_window kORv)" ] || fail "another main window is open on this display"
 wine "$exe" 2>app.err &
 app=$!
-wait_window kORv || fail "the main window did not appear"
+if ! wait_window kORv; then
+  # Say whether the program ended or is still running, and what windows there are, so
+  # that a failure here can be told apart from a slow start.
+  if kill -0 "$app" 2>/dev/null; then
+    state="is still running"
+  else
+    status=0
+    wait "$app" || status=$?
+    state="ended with status $status"
+  fi
+  windows=$( (xdotool search --onlyvisible --name . 2>/dev/null || true) | while read -r w; do
+    printf '"%s" ' "$(xdotool getwindowname "$w" 2>/dev/null)"
+  done)
+  fail "the main window did not appear: the program $state; visible windows: ${windows:-none}"
+fi
 
 # Browse, type the path into the open-file dialog, Open.
 click kORv 1213
