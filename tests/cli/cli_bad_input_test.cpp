@@ -462,6 +462,30 @@ TEST(CliReadError, NamesTheInputAndGivesNoReport) {
     }
 }
 
+// The ways the tests below change a file of 10000 bytes while it is read, each with the
+// reason the reader gives for it.
+struct FileChange {
+    const char* name;
+    std::function<void()> change;
+    const char* reason;
+};
+
+std::vector<FileChange> ChangesOf(const std::string& path) {
+    return {
+        {"appended", [path] { std::ofstream(path, std::ios::app) << "more"; },
+         "the file grew while it was being read"},
+        {"truncated", [path] { ASSERT_EQ(truncate(path.c_str(), 5000), 0); },
+         "the file shrank while it was being read"},
+        {"rewritten with another time",
+         [path] {
+             std::fstream(path, std::ios::in | std::ios::out) << "y";
+             const struct timespec times[2] = {{0, UTIME_OMIT}, {12345, 0}};
+             ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+         },
+         "the file changed while it was being read"},
+    };
+}
+
 // A regular file read in chunks whose size or time changes between its opening and its end.
 TEST(InputReader, AFileThatChangesWhileItIsReadIsAFailureThatSaysSo) {
     TempDir dir;
@@ -470,25 +494,7 @@ TEST(InputReader, AFileThatChangesWhileItIsReadIsAFailureThatSaysSo) {
     std::vector<uint8_t> chunk(4096);
     size_t length = 0;
     std::string reason;
-    struct Change {
-        const char* name;
-        std::function<void()> change;
-        const char* reason;
-    };
-    const std::vector<Change> changes = {
-        {"appended", [&] { std::ofstream(path, std::ios::app) << "more"; },
-         "the file grew while it was being read"},
-        {"truncated", [&] { ASSERT_EQ(truncate(path.c_str(), 5000), 0); },
-         "the file shrank while it was being read"},
-        {"rewritten with another time",
-         [&] {
-             std::fstream(path, std::ios::in | std::ios::out) << "y";
-             const struct timespec times[2] = {{0, UTIME_OMIT}, {12345, 0}};
-             ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-         },
-         "the file changed while it was being read"},
-    };
-    for (const Change& c : changes) {
+    for (const FileChange& c : ChangesOf(path)) {
         SCOPED_TRACE(c.name);
         WriteFile(path, content);
         InputReader reader;
@@ -523,25 +529,7 @@ TEST(InputReader, AFileThatChangesUnderALentWindowIsAFailureThatSaysSo) {
     const std::string path = dir.Path("changing");
     const std::string content(10000, 'x');
     std::string reason;
-    struct Change {
-        const char* name;
-        std::function<void()> change;
-        const char* reason;
-    };
-    const std::vector<Change> changes = {
-        {"appended", [&] { std::ofstream(path, std::ios::app) << "more"; },
-         "the file grew while it was being read"},
-        {"truncated", [&] { ASSERT_EQ(truncate(path.c_str(), 5000), 0); },
-         "the file shrank while it was being read"},
-        {"rewritten with another time",
-         [&] {
-             std::fstream(path, std::ios::in | std::ios::out) << "y";
-             const struct timespec times[2] = {{0, UTIME_OMIT}, {12345, 0}};
-             ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-         },
-         "the file changed while it was being read"},
-    };
-    for (const Change& c : changes) {
+    for (const FileChange& c : ChangesOf(path)) {
         SCOPED_TRACE(c.name);
         WriteFile(path, content);
         InputReader reader;
