@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -279,6 +280,77 @@ PeerFigure BestPeer(MedianCollector& collector, const std::vector<PeerDigest>& p
     return best;
 }
 
+// Head to head: our line and a peer timed in turn, slice after slice of about kSlice each,
+// so that whatever slows the machine for a while slows both sides of a pair alike; the
+// figure of a pair is the ratio of the two speeds (against the bar: the peer's speed times
+// the line's factor), and that of the line the median over its pairs.  Each peer within a
+// tenth of the fastest one at that size in the run above takes part, and the lowest of
+// their medians counts: on this footing two peers of about the same speed cannot hide
+// behind each other's noise.
+constexpr double kSlice = 0.01;      // seconds of one side of a pair
+constexpr double kPairBudget = 1.5;  // seconds of pairs per line, size and peer
+constexpr int kMostPairs = 15;
+constexpr int kFewestPairs = 3;
+
+double ThreadSeconds() {
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// Seconds per call of f over repeat calls.
+template <typename F>
+double TimeCalls(long repeat, F&& f) {
+    const double start = ThreadSeconds();
+    for (long i = 0; i < repeat; ++i) f();
+    return (ThreadSeconds() - start) / double(repeat);
+}
+
+struct HeadToHead {
+    double ratio = 0;  // median over the pairs, the lowest over the peers
+    double low = 0;    // that peer's quartiles of the pairs' ratios
+    double high = 0;
+    const PeerDigest* peer = nullptr;
+};
+
+// Our line against peer on n bytes; ourCall and theirCall are the seconds of one call each
+// from the run above, which set how many calls make a slice.
+HeadToHead PairOff(const ReportLine& line, const PeerDigest& peer, double factor, size_t n,
+                   double ourCall, double theirCall) {
+    const uint8_t* data = Buffer().data();
+    uint8_t out[64];
+    auto ours = [&] {
+        benchmark::DoNotOptimize(line.engine(data, uint32_t(n), line.bits, line.passes));
+    };
+    auto theirs = [&] {
+        peer.digest(data, n, out);
+        benchmark::DoNotOptimize(out);
+    };
+    const long ourRepeat = std::max(1L, long(kSlice / ourCall));
+    const long theirRepeat = std::max(1L, long(kSlice / theirCall));
+    const double pairSeconds = double(ourRepeat) * ourCall + double(theirRepeat) * theirCall;
+    const int pairs = std::clamp(int(kPairBudget / pairSeconds), kFewestPairs, kMostPairs);
+    TimeCalls(ourRepeat, ours);
+    TimeCalls(theirRepeat, theirs);
+    std::vector<double> ratios;
+    for (int i = 0; i < pairs; ++i) {
+        // Taken in either order in turn, a drift within a pair favours neither side.
+        double oursTime, theirsTime;
+        if (i % 2 == 0) {
+            oursTime = TimeCalls(ourRepeat, ours);
+            theirsTime = TimeCalls(theirRepeat, theirs);
+        } else {
+            theirsTime = TimeCalls(theirRepeat, theirs);
+            oursTime = TimeCalls(ourRepeat, ours);
+        }
+        ratios.push_back(theirsTime / (oursTime * factor));
+    }
+    std::sort(ratios.begin(), ratios.end());
+    const size_t m = ratios.size();
+    const double median = m % 2 ? ratios[m / 2] : (ratios[m / 2 - 1] + ratios[m / 2]) / 2;
+    return {median, ratios[m / 4], ratios[(3 * m) / 4], &peer};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -384,6 +456,60 @@ int main(int argc, char** argv) {
                     oursLarge, peerName.c_str(), bar, oursLarge / bar, oursSmall, smallBar,
                     smallBar > 0 ? oursSmall / smallBar : 0.0);
     }
+
+    // Head to head (PairOff), every line timed above against its bar's peers.
+    std::printf(
+        "\nhead to head: median over pairs of %.0f ms slices in turn [quartiles], the lowest"
+        " over the peers\nwithin a tenth of the fastest at that size\n",
+        kSlice * 1e3);
+    std::printf("%-21s %-10s %5s %-13s | %-10s %5s %-13s\n", "", "16 MiB vs", "ratio", "",
+                "1 KiB vs", "ratio", "");
+    size_t paired[2] = {0, 0}, met[2] = {0, 0};
+    for (size_t i = 0; i < kReportLineCount; ++i) {
+        const ReportLine& line = kReportLines[i];
+        const std::string label = Label(line);
+        const Target target = TargetFor(label);
+        std::string row;
+        for (size_t k = 0; k < 2; ++k) {
+            const size_t n = k == 0 ? kLarge : kSmall;
+            const Timing* own = collector.Find("ours/" + label + SizeName(n));
+            double best = 0;
+            for (const PeerDigest& peer : peers) {
+                const Timing* t =
+                    peer.label == target.peerLabel
+                        ? collector.Find(peer.library + "/" + peer.label + SizeName(n))
+                        : nullptr;
+                if (t) best = std::max(best, MegabytesPerSecond(n, t->cpu));
+            }
+            HeadToHead worst;
+            for (const PeerDigest& peer : peers) {
+                const Timing* t =
+                    peer.label == target.peerLabel
+                        ? collector.Find(peer.library + "/" + peer.label + SizeName(n))
+                        : nullptr;
+                if (!own || !t || MegabytesPerSecond(n, t->cpu) < 0.9 * best) continue;
+                const HeadToHead h = PairOff(line, peer, target.factor, n, own->cpu, t->cpu);
+                if (!worst.peer || h.ratio < worst.ratio) worst = h;
+            }
+            char cell[80];
+            if (worst.peer) {
+                ++paired[k];
+                if (worst.ratio >= 1.0) ++met[k];
+                char range[32];
+                std::snprintf(range, sizeof range, "[%.3f-%.3f]", worst.low, worst.high);
+                std::snprintf(cell, sizeof cell, "%-10s %5.3f %-13s", worst.peer->library.c_str(),
+                              worst.ratio, range);
+            } else {
+                std::snprintf(cell, sizeof cell, "%-10s %5s %-13s", "-", "-", "");
+            }
+            row += k == 0 ? std::string(cell) + " | " : std::string(cell);
+        }
+        if (collector.Find("ours/" + label + SizeName(kLarge)))
+            std::printf("%-21s %s\n", label.c_str(), row.c_str());
+    }
+    std::printf(
+        "at or past the bar head to head: %zu of %zu lines on 16 MiB, %zu of %zu on 1 KiB\n",
+        met[0], paired[0], met[1], paired[1]);
 
     std::printf("\nload average (1, 5, 15 min): %s before, %s after; %u cores\n",
                 loadBefore.c_str(), loadAfter.c_str(), std::thread::hardware_concurrency());
