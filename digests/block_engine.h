@@ -15,7 +15,6 @@
 //   static void StoreTrailer(Context&, uint8_t* trailer);  // only when kTrailer exceeds
 //                                        // kLengthBytes: the bytes before the length field
 //   static const uint8_t* StoreDigest(Context&);  // the digest in print order, its address
-//   static constexpr size_t kStripBytes;  // optional: see StripBytesOf below
 //   static constexpr bool kPrefetch;     // optional: see PrefetchOf below
 //
 // Between calls every byte of block at or after blockFill is zero and blockFill is below the
@@ -34,27 +33,15 @@
 // each strip the prefetch hint goes out for every line kPrefetchDistance past the strip's
 // lines.  One place decides how blocks are taken, for every engine built on this pattern.  Only the
 // pieces of a block split across Update calls, and the padding, go through the context's block.
-// A strip is long enough for the compressions that work on several blocks at once (SHA-384/512
-// form the schedule of two blocks together, and read the next two during the rounds of the
-// current ones) to run many groups in one call.
 constexpr size_t kStripBytes = 4096;
-
-// An engine whose every call costs more at its start than the others' (SHA-384/512 read
-// their first pair of blocks with no steps beside it) sets static constexpr size_t
-// kStripBytes of its own in its traits; the rest take kStripBytes.
-template <typename T, typename = void>
-struct StripBytesOf {
-    static constexpr size_t value = kStripBytes;
-};
-template <typename T>
-struct StripBytesOf<T, std::void_t<decltype(T::kStripBytes)>> {
-    static constexpr size_t value = T::kStripBytes;
-};
 
 // An engine whose rounds the hints hold up more than the hardware's own prefetching leaves
 // them waiting for data sets static constexpr bool kPrefetch = false in its traits: the hints
 // of a strip go out together at its start, and an engine bound by one chain of instructions
 // (the SHA-extension compressions) stalls behind them when they miss the second-level cache.
+// Such an engine takes all the blocks in one call: with no hints to space out, strips would
+// only add the calls' own costs, which lie on that chain (the chaining value stored at the
+// end of one and loaded at the start of the next).
 template <typename T, typename = void>
 struct PrefetchOf {
     static constexpr bool value = true;
@@ -65,17 +52,19 @@ struct PrefetchOf<T, std::void_t<decltype(T::kPrefetch)>> {
 };
 
 // Compresses blocks whole blocks of kBlock bytes from data through compress(p, n), n blocks
-// from p at a time, strips of kStrip bytes, each announced by the prefetch hints unless
-// kPrefetch is false; also the policy of the one-pass engines that compress their caller's
-// buffer themselves.
+// from p at a time: strips of kStrip bytes, each announced by the prefetch hints, or where
+// kPrefetch is false all in one call; also the policy of the one-pass engines that compress
+// their caller's buffer themselves.
 template <size_t kBlock, size_t kStrip = kStripBytes, bool kPrefetch = true, typename Compress>
 inline void CompressInStrips(const uint8_t* data, size_t blocks, Compress&& compress) {
+    if constexpr (!kPrefetch) {
+        if (blocks != 0) compress(data, blocks);
+        return;
+    }
     constexpr size_t kStripBlocks = kStrip >= kBlock ? kStrip / kBlock : 1;
     while (blocks != 0) {
         const size_t n = blocks < kStripBlocks ? blocks : kStripBlocks;
-        if constexpr (kPrefetch) {
-            for (size_t i = 0; i < n * kBlock; i += 64) PrefetchAhead(data + i);
-        }
+        for (size_t i = 0; i < n * kBlock; i += 64) PrefetchAhead(data + i);
         compress(data, n);
         data += n * kBlock;
         blocks -= n;
@@ -84,7 +73,7 @@ inline void CompressInStrips(const uint8_t* data, size_t blocks, Compress&& comp
 
 template <typename T>
 inline void CompressWholeBlocks(typename T::Context& ctx, const uint8_t* data, size_t blocks) {
-    CompressInStrips<sizeof ctx.block, StripBytesOf<T>::value, PrefetchOf<T>::value>(
+    CompressInStrips<sizeof ctx.block, kStripBytes, PrefetchOf<T>::value>(
         data, blocks, [&ctx](const uint8_t* p, size_t n) { T::Compress(ctx, p, n); });
 }
 

@@ -153,10 +153,6 @@ struct Sha512Traits {
     static constexpr size_t kTrailer = 16;
     static constexpr size_t kLengthBytes = 16;
     static constexpr bool kBigEndian = true;
-    // Longer strips than the other engines': each call of the vector compression reads its
-    // first pair of blocks with no steps beside it (in the 32-bit build, the first group's
-    // whole schedule, which makes its strips longer still).
-    static constexpr size_t kStripBytes = sizeof(void*) == 4 ? 65536 : 16384;
     // The hardware's own prefetching keeps the compression fed; the hints of a strip, all
     // issued at its start, held it up.
     static constexpr bool kPrefetch = false;
