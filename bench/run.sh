@@ -3,8 +3,9 @@
 # every report line on 16 MiB and 1 KiB beside OpenSSL, Crypto++, rhash, mhash, zlib,
 # Boost.CRC and ISA-L, the whole report serial and on all cores, and the command line over
 # the same 16 MiB as a file; medians of three repetitions run in random order, then the summary
-# table.  Extra arguments go to the benchmark (e.g. --benchmark_filter=MD5 or
-# --benchmark_repetitions=5).  bench/cli_timing.sh times the command line over a file of
+# table, and each line head to head with its fastest peers (the two timed in turn, slice after
+# slice, the median ratio of the pairs).  Extra arguments go to the benchmark (e.g.
+# --benchmark_filter=MD5 or --benchmark_repetitions=5).  bench/cli_timing.sh times the command line over a file of
 # your own; bench/cli_compare.sh sets it against the peer tools line by line.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"

@@ -8,6 +8,9 @@
 // minutes of a run falls on it and on the bars alike.
 //
 // Times are medians over the repetitions (3 unless --benchmark_repetitions says otherwise).
+// A machine whose speed wanders from second to second (a shared host) moves such medians by
+// more than the gap between two codes on the same instructions, so a last table sets each
+// line against its fastest peers head to head, which the wander disturbs far less (PairOff).
 // Lines and peers are timed in CPU time of the timing thread, which a busy machine disturbs
 // less than wall time; the all-cores report and the command line can only be timed in wall
 // time.
@@ -462,7 +465,7 @@ int main(int argc, char** argv) {
         "\nhead to head: median over pairs of %.0f ms slices in turn [quartiles], the lowest"
         " over the peers\nwithin a tenth of the fastest at that size\n",
         kSlice * 1e3);
-    std::printf("%-21s %-10s %5s %-13s | %-10s %5s %-13s\n", "", "16 MiB vs", "ratio", "",
+    std::printf("%-21s %-10s %7s %-17s | %-10s %7s %-17s\n", "", "16 MiB vs", "ratio", "",
                 "1 KiB vs", "ratio", "");
     size_t paired[2] = {0, 0}, met[2] = {0, 0};
     for (size_t i = 0; i < kReportLineCount; ++i) {
@@ -497,10 +500,10 @@ int main(int argc, char** argv) {
                 if (worst.ratio >= 1.0) ++met[k];
                 char range[32];
                 std::snprintf(range, sizeof range, "[%.3f-%.3f]", worst.low, worst.high);
-                std::snprintf(cell, sizeof cell, "%-10s %5.3f %-13s", worst.peer->library.c_str(),
+                std::snprintf(cell, sizeof cell, "%-10s %7.3f %-17s", worst.peer->library.c_str(),
                               worst.ratio, range);
             } else {
-                std::snprintf(cell, sizeof cell, "%-10s %5s %-13s", "-", "-", "");
+                std::snprintf(cell, sizeof cell, "%-10s %7s %-17s", "-", "-", "");
             }
             row += k == 0 ? std::string(cell) + " | " : std::string(cell);
         }
