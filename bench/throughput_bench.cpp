@@ -507,7 +507,8 @@ int main(int argc, char** argv) {
             }
             row += k == 0 ? std::string(cell) + " | " : std::string(cell);
         }
-        if (collector.Find("ours/" + label + SizeName(kLarge)))
+        if (collector.Find("ours/" + label + SizeName(kLarge)) ||
+            collector.Find("ours/" + label + SizeName(kSmall)))
             std::printf("%-21s %s\n", label.c_str(), row.c_str());
     }
     std::printf(
