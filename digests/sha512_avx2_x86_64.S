@@ -16,9 +16,9 @@
  * same words of the second block in its high half: in W[t] = sigma1(W[t-2]) + ... the words
  * t and t+1 depend only on earlier ones, so two words of two blocks make one vector.  The
  * words plus round constants of both blocks go to the stack, and the steps, on the scalar
- * registers, read them from there.  The vector work runs beside the steps: the schedule
- * beside the first block's, the next pair's first words beside the second block's.  A last
- * odd block is formed in both halves and only the first is used.
+ * registers, read them from there.  The schedule is formed beside the first block's steps;
+ * the next pair's first words are read after the second block's first sixteen steps.  A
+ * last odd block is formed in both halves and only the first is used.
  *
  * The steps keep f ^ g and a ^ b from the step before: Ch(e, f, g) is g ^ (e & (f ^ g)), and
  * f ^ g is the e ^ f of the step before; Maj(a, b, c) is b ^ ((a ^ b) & (b ^ c)), and b ^ c
@@ -42,19 +42,21 @@
 #define FG1 %r15
 #define AB0 %rsi
 #define AB1 %rdi
-/* The first block of the next pair, during the second block's steps (the other's address
- * is in the frame). */
-#define NEXT0 %rbp
+/* The steps' place in the frame, in 128s for each sixteen steps, plus 8 in the second block
+ * (scaled by two: the 256 bytes of each sixteen steps' words, and the second block's at 16
+ * more); for the first block, also the place in the round constants of the words it forms. */
+#define AT %rbp
 
 /* The frame below the aligned stack pointer: words plus constants of steps t and t+1 (t
  * even) of both blocks at 32 * (t / 2), the first block's two then the second's; then the
- * arguments, the next pair's second block and the stack pointer at entry (after the
+ * arguments, the next pair's two blocks and the stack pointer at entry (after the
  * pushes). */
 #define STATE 1280
 #define DATA 1288
 #define LEFT 1296
 #define NEXT1 1304
 #define SAVED 1312
+#define NEXT0 1320
 #define FRAME 1344
 
 /* Vector temporaries. */
@@ -119,44 +121,43 @@
         vpxor   V3, V1, V1
         vpaddq  V1, \x0, \x0
 .endif
-        vbroadcasti128 kSha512RoundConstants+16*(\p)(%rip), KPAIR
+        lea     kSha512RoundConstants(%rip), T1
+        vbroadcasti128 16*(\p)(T1, AT), KPAIR
         vpaddq  KPAIR, \x0, V1
-        vmovdqa V1, 32*(\p)(%rsp)
+        vmovdqa V1, 32*(\p)(%rsp, AT, 2)
 .endm
 
-/* Words 2i and 2i + 1 of both blocks of the next pair, most significant byte first, to x;
- * they plus their constants to the frame. */
-.macro LOAD_WORDS x, i
-        mov     NEXT1(%rsp), T1
-        vbroadcasti128 16*(\i)(NEXT0), \x
-        vinserti128 $1, 16*(\i)(T1), \x, \x
-        vpshufb BSWAP, \x, \x
-        vbroadcasti128 kSha512RoundConstants+16*(\i)(%rip), KPAIR
-        vpaddq  KPAIR, \x, V0
-        vmovdqa V0, 32*(\i)(%rsp)
+/* The sixteen words of both blocks of the next pair, the first block's at b0 and the
+ * second's at b1, most significant byte first, to ymm0..ymm7, two words of each block to a
+ * register; they plus their constants to the frame. */
+.macro LOAD_WORDS b0, b1
+.irp i, 0, 1, 2, 3, 4, 5, 6, 7
+        vbroadcasti128 16*\i(\b0), %ymm\i
+        vinserti128 $1, 16*\i(\b1), %ymm\i, %ymm\i
+        vpshufb BSWAP, %ymm\i, %ymm\i
+        vbroadcasti128 kSha512RoundConstants+16*\i(%rip), KPAIR
+        vpaddq  KPAIR, %ymm\i, V0
+        vmovdqa V0, 32*\i(%rsp)
+.endr
 .endm
 
-/* The vector work beside step t: with work 1 (a first block), for t < 64, half of the
- * schedule of pair t / 2 + 8 (x0..x7 name the registers of its window); with work 2 (a
- * second block), for t from 16 to 23, once the steps have read the frame's first words,
- * words t - 16 of the next pair (to xl). */
-.macro WORK t, work, x0, x1, x4, x5, x7, xl
-.if \work == 1 && (\t) < 64
+/* The vector work beside step t of sixteen: with work 1 (the first block's steps 0 to
+ * 63), half of the schedule of pair t / 2 + 8 after them (x0..x7 name the registers of its
+ * window). */
+.macro WORK t, work, x0, x1, x4, x5, x7
+.if \work == 1
 .if ((\t)&1) == 0
         SCHEDULE_A \x0, \x1, \x4, \x5
 .else
         SCHEDULE_B \x0, \x7, ((\t)>>1)+8
 .endif
 .endif
-.if \work == 2 && (\t) >= 16 && (\t) < 24
-        LOAD_WORDS \xl, (\t)-16
-.endif
 .endm
 
-/* Step t of a block at offset blk (0 or 16) in the frame, with its vector work.  fgin holds
- * f ^ g, fgout receives e ^ f; abin holds b ^ c, about receives a ^ b. */
-.macro STEP_WITH a, b, c, d, e, f, g, h, t, blk, work, x0, x1, x4, x5, x7, xl, fgin, fgout, abin, about
-        add     32*((\t)>>1)+8*((\t)&1)+\blk(%rsp), \h
+/* Step t of sixteen, with its vector work; its words plus constants are at AT in the
+ * frame.  fgin holds f ^ g, fgout receives e ^ f; abin holds b ^ c, about receives a ^ b. */
+.macro STEP_WITH a, b, c, d, e, f, g, h, t, work, x0, x1, x4, x5, x7, fgin, fgout, abin, about
+        add     32*((\t)>>1)+8*((\t)&1)(%rsp, AT, 2), \h
         rorx    $14, \e, T1
         and     \e, \fgin
         rorx    $18, \e, T2
@@ -170,7 +171,7 @@
         xor     \b, \about
         and     \about, \abin
         add     \fgin, \d
-        WORK    \t, \work, \x0, \x1, \x4, \x5, \x7, \xl
+        WORK    \t, \work, \x0, \x1, \x4, \x5, \x7
         xor     \b, \abin
         mov     \e, \fgout
         add     \fgin, \abin
@@ -183,46 +184,46 @@
         lea     (\abin, T1), \h
 .endm
 
-/* Step t; a..h are its names. */
-.macro STEP a, b, c, d, e, f, g, h, t, blk, work, x0, x1, x4, x5, x7, xl
+/* Step t of sixteen; a..h are its names. */
+.macro STEP a, b, c, d, e, f, g, h, t, work, x0, x1, x4, x5, x7
 .if ((\t)&1) == 0
-        STEP_WITH \a, \b, \c, \d, \e, \f, \g, \h, \t, \blk, \work, \x0, \x1, \x4, \x5, \x7, \xl, FG0, FG1, AB0, AB1
+        STEP_WITH \a, \b, \c, \d, \e, \f, \g, \h, \t, \work, \x0, \x1, \x4, \x5, \x7, FG0, FG1, AB0, AB1
 .else
-        STEP_WITH \a, \b, \c, \d, \e, \f, \g, \h, \t, \blk, \work, \x0, \x1, \x4, \x5, \x7, \xl, FG1, FG0, AB1, AB0
+        STEP_WITH \a, \b, \c, \d, \e, \f, \g, \h, \t, \work, \x0, \x1, \x4, \x5, \x7, FG1, FG0, AB1, AB0
 .endif
 .endm
 
-/* Steps base to base + 15 (base a multiple of 16). */
-.macro STEPS16 base, blk, work
-        STEP R0, R1, R2, R3, R4, R5, R6, R7, \base+0, \blk, \work, %ymm0, %ymm1, %ymm4, %ymm5, %ymm7, %ymm0
-        STEP R7, R0, R1, R2, R3, R4, R5, R6, \base+1, \blk, \work, %ymm0, %ymm1, %ymm4, %ymm5, %ymm7, %ymm1
-        STEP R6, R7, R0, R1, R2, R3, R4, R5, \base+2, \blk, \work, %ymm1, %ymm2, %ymm5, %ymm6, %ymm0, %ymm2
-        STEP R5, R6, R7, R0, R1, R2, R3, R4, \base+3, \blk, \work, %ymm1, %ymm2, %ymm5, %ymm6, %ymm0, %ymm3
-        STEP R4, R5, R6, R7, R0, R1, R2, R3, \base+4, \blk, \work, %ymm2, %ymm3, %ymm6, %ymm7, %ymm1, %ymm4
-        STEP R3, R4, R5, R6, R7, R0, R1, R2, \base+5, \blk, \work, %ymm2, %ymm3, %ymm6, %ymm7, %ymm1, %ymm5
-        STEP R2, R3, R4, R5, R6, R7, R0, R1, \base+6, \blk, \work, %ymm3, %ymm4, %ymm7, %ymm0, %ymm2, %ymm6
-        STEP R1, R2, R3, R4, R5, R6, R7, R0, \base+7, \blk, \work, %ymm3, %ymm4, %ymm7, %ymm0, %ymm2, %ymm7
-        STEP R0, R1, R2, R3, R4, R5, R6, R7, \base+8, \blk, \work, %ymm4, %ymm5, %ymm0, %ymm1, %ymm3, %ymm0
-        STEP R7, R0, R1, R2, R3, R4, R5, R6, \base+9, \blk, \work, %ymm4, %ymm5, %ymm0, %ymm1, %ymm3, %ymm1
-        STEP R6, R7, R0, R1, R2, R3, R4, R5, \base+10, \blk, \work, %ymm5, %ymm6, %ymm1, %ymm2, %ymm4, %ymm2
-        STEP R5, R6, R7, R0, R1, R2, R3, R4, \base+11, \blk, \work, %ymm5, %ymm6, %ymm1, %ymm2, %ymm4, %ymm3
-        STEP R4, R5, R6, R7, R0, R1, R2, R3, \base+12, \blk, \work, %ymm6, %ymm7, %ymm2, %ymm3, %ymm5, %ymm4
-        STEP R3, R4, R5, R6, R7, R0, R1, R2, \base+13, \blk, \work, %ymm6, %ymm7, %ymm2, %ymm3, %ymm5, %ymm5
-        STEP R2, R3, R4, R5, R6, R7, R0, R1, \base+14, \blk, \work, %ymm7, %ymm0, %ymm3, %ymm4, %ymm6, %ymm6
-        STEP R1, R2, R3, R4, R5, R6, R7, R0, \base+15, \blk, \work, %ymm7, %ymm0, %ymm3, %ymm4, %ymm6, %ymm7
+/* Sixteen steps at AT: after them every name stands where it stood before, so that the
+ * same code serves every sixteen. */
+.macro STEPS16 work
+        STEP R0, R1, R2, R3, R4, R5, R6, R7, 0, \work, %ymm0, %ymm1, %ymm4, %ymm5, %ymm7
+        STEP R7, R0, R1, R2, R3, R4, R5, R6, 1, \work, %ymm0, %ymm1, %ymm4, %ymm5, %ymm7
+        STEP R6, R7, R0, R1, R2, R3, R4, R5, 2, \work, %ymm1, %ymm2, %ymm5, %ymm6, %ymm0
+        STEP R5, R6, R7, R0, R1, R2, R3, R4, 3, \work, %ymm1, %ymm2, %ymm5, %ymm6, %ymm0
+        STEP R4, R5, R6, R7, R0, R1, R2, R3, 4, \work, %ymm2, %ymm3, %ymm6, %ymm7, %ymm1
+        STEP R3, R4, R5, R6, R7, R0, R1, R2, 5, \work, %ymm2, %ymm3, %ymm6, %ymm7, %ymm1
+        STEP R2, R3, R4, R5, R6, R7, R0, R1, 6, \work, %ymm3, %ymm4, %ymm7, %ymm0, %ymm2
+        STEP R1, R2, R3, R4, R5, R6, R7, R0, 7, \work, %ymm3, %ymm4, %ymm7, %ymm0, %ymm2
+        STEP R0, R1, R2, R3, R4, R5, R6, R7, 8, \work, %ymm4, %ymm5, %ymm0, %ymm1, %ymm3
+        STEP R7, R0, R1, R2, R3, R4, R5, R6, 9, \work, %ymm4, %ymm5, %ymm0, %ymm1, %ymm3
+        STEP R6, R7, R0, R1, R2, R3, R4, R5, 10, \work, %ymm5, %ymm6, %ymm1, %ymm2, %ymm4
+        STEP R5, R6, R7, R0, R1, R2, R3, R4, 11, \work, %ymm5, %ymm6, %ymm1, %ymm2, %ymm4
+        STEP R4, R5, R6, R7, R0, R1, R2, R3, 12, \work, %ymm6, %ymm7, %ymm2, %ymm3, %ymm5
+        STEP R3, R4, R5, R6, R7, R0, R1, R2, 13, \work, %ymm6, %ymm7, %ymm2, %ymm3, %ymm5
+        STEP R2, R3, R4, R5, R6, R7, R0, R1, 14, \work, %ymm7, %ymm0, %ymm3, %ymm4, %ymm6
+        STEP R1, R2, R3, R4, R5, R6, R7, R0, 15, \work, %ymm7, %ymm0, %ymm3, %ymm4, %ymm6
 .endm
 
-/* The 80 steps of one block, and the block's result added into the state. */
-.macro BLOCK blk, work
+/* f ^ g and b ^ c for a block's first step. */
+.macro START_BLOCK
         mov     R1, AB0
         xor     R2, AB0
         mov     R5, FG0
         xor     R6, FG0
-        STEPS16 0, \blk, \work
-        STEPS16 16, \blk, \work
-        STEPS16 32, \blk, \work
-        STEPS16 48, \blk, \work
-        STEPS16 64, \blk, \work
+.endm
+
+/* The block's result added into the state. */
+.macro ADD_STATE
         mov     STATE(%rsp), T1
         add     0(T1), R0
         add     8(T1), R1
@@ -286,14 +287,10 @@
 
         /* The first pair's first sixteen words (the first block twice if it is the last);
          * those of each later pair are read during the pair before. */
-        mov     %rsi, NEXT0
         lea     128(%rsi), %rax
         cmp     $2, %rdx
         cmovb   %rsi, %rax
-        mov     %rax, NEXT1(%rsp)
-.irp i, 0, 1, 2, 3, 4, 5, 6, 7
-        LOAD_WORDS %ymm\i, \i
-.endr
+        LOAD_WORDS %rsi, %rax
         mov     0(%rdi), R0
         mov     8(%rdi), R1
         mov     16(%rdi), R2
@@ -303,23 +300,52 @@
         mov     48(%rdi), R6
         mov     56(%rdi), R7
 
+        /* Each sixteen steps are one turn of a loop (the whole of them unrolled is code
+         * enough to crowd the processor's caches of decoded instructions, which short
+         * messages pay for): steps 0 to 63 of a pair's first block with its schedule beside
+         * them, then its last sixteen and every sixteen of the second block in the other
+         * loop, whose second turn in the second block reads the next pair's words first. */
 .Lpair_\name:
-        BLOCK   0, 1
+        START_BLOCK
+        xor     %ebp, %ebp
+.Lschedule_\name:
+        STEPS16 1
+        add     $128, AT
+        cmp     $512, AT
+        jb      .Lschedule_\name
+.Lsteps_\name:
+        cmp     $136, AT
+        jne     .Lno_words_\name
+        mov     NEXT0(%rsp), T1
+        mov     NEXT1(%rsp), T2
+        LOAD_WORDS T1, T2
+.Lno_words_\name:
+        STEPS16 0
+        add     $128, AT
+        cmp     $640, AT
+        jb      .Lsteps_\name
+        ADD_STATE
+        test    $8, AT
+        jnz     .Lsecond_\name
         mov     LEFT(%rsp), T1
         cmp     $2, T1
         jb      .Ldone_\name
         /* The next pair's blocks: the second is the first if that is the last; where there
          * is none, those of this pair, read and not used. */
         mov     DATA(%rsp), T2
-        lea     256(T2), NEXT0
+        lea     256(T2), %rbp
         lea     384(T2), %rsi
         cmp     $3, T1
-        cmovbe  NEXT0, %rsi
+        cmovbe  %rbp, %rsi
         cmp     $2, T1
-        cmove   T2, NEXT0
+        cmove   T2, %rbp
         cmove   T2, %rsi
+        mov     %rbp, NEXT0(%rsp)
         mov     %rsi, NEXT1(%rsp)
-        BLOCK   16, 2
+        START_BLOCK
+        mov     $8, %ebp
+        jmp     .Lsteps_\name
+.Lsecond_\name:
         addq    $256, DATA(%rsp)
         subq    $2, LEFT(%rsp)
         jnz     .Lpair_\name
