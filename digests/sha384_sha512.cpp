@@ -105,29 +105,17 @@ void Sha512CompressPortable(uint64_t (&state)[8], const uint8_t* data, size_t co
 
 namespace {
 
-#ifdef KORVADEX_HAVE_SHA512_ACCELERATED
-// Calls of this many blocks or more take the AVX-512 VL schedule where the processor has it;
-// shorter ones take the AVX2 one, which measured faster there.
-constexpr size_t kWideScheduleBlocks = 32;
-
-bool Sha512WideSchedule() {
-    static const bool wide = Cpu().avx2 && Cpu().bmi1 && Cpu().bmi2 && Cpu().avx512;
-    return wide;
-}
-#endif
-
 // The compression the engines use, chosen on the first call: on x86-64, with the vector
 // message schedule where the processor has AVX2, BMI1 and BMI2 (for any number of blocks: a
-// lone block's schedule runs beside its steps), formed with AVX-512 VL where it has that too,
-// in calls of kWideScheduleBlocks or more (docs/performance.md, "SHA-384/512 on x86-64,
-// third pass"; the engines' lone blocks follow their messages, see Sha512Traits); in 32-bit
-// builds, whose scalar code has too few registers for 64-bit words, on vector registers:
-// AVX-512 ones where the processor has them, else SSE2 ones; else the portable one.
+// lone block's schedule runs beside its steps), formed with AVX-512 VL where it has that too;
+// in 32-bit builds, whose scalar code has too few registers for 64-bit words, on vector
+// registers: AVX-512 ones where the processor has them, else SSE2 ones; else the portable
+// one.
 void Sha512CompressBlocks(uint64_t (&state)[8], const uint8_t* data, size_t count) {
 #ifdef KORVADEX_HAVE_SHA512_ACCELERATED
     static const bool avx2 = Cpu().avx2 && Cpu().bmi1 && Cpu().bmi2;
-    if (Sha512WideSchedule() && count >= kWideScheduleBlocks)
-        return Sha512CompressAvx2Avx512Vl(state, data, count);
+    static const bool wide = avx2 && Cpu().avx512;
+    if (wide) return Sha512CompressAvx2Avx512Vl(state, data, count);
     if (avx2) return Sha512CompressAvx2(state, data, count);
 #endif
 #if defined(__i386__) && defined(KORVADEX_HAVE_SHA512_AVX512VL)
@@ -157,15 +145,6 @@ struct Sha512Traits {
     // issued at its start, held it up.
     static constexpr bool kPrefetch = false;
     static void Compress(Context& ctx, const uint8_t* data, size_t blocks) {
-#ifdef KORVADEX_HAVE_SHA512_ACCELERATED
-        // Each schedule is a long stretch of unrolled code, and messages whose calls
-        // alternate between the two ran slower than those that keep to one.  So the block
-        // split across Update calls and the padding blocks take the schedule of the
-        // message's long calls, which byteCount (the message so far) tells.
-        if (blocks < 3 && ctx.byteCount >= kWideScheduleBlocks * sizeof ctx.block &&
-            Sha512WideSchedule())
-            return Sha512CompressAvx2Avx512Vl(ctx.state, data, blocks);
-#endif
         Sha512CompressBlocks(ctx.state, data, blocks);
     }
     // The first kWords state words in place, most significant byte first.
