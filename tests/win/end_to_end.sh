@@ -60,28 +60,58 @@ fail() {
   exit 1
 }
 
+# What a failed start leaves to see, to stderr and start-failure.txt: whether the program
+# ended or still runs, whether Wine has its window and X a window of it (mapped or not),
+# the program's error messages and where each of its threads (and the desktop's) waits.
+describe_failed_start() {
+  local state status=0 name
+  name=$(basename "$exe")
+  if kill -0 "$app" 2>/dev/null; then
+    state="still runs"
+  else
+    wait "$app" || status=$?
+    state="ended with status $status"
+  fi
+  {
+    echo "the program $state"
+    if PROBE_TITLE=kORv timeout 20 wine "$probe_exe" get 0 </dev/null >/dev/null 2>&1; then
+      echo "Wine has a window \"kORv\""
+    else
+      echo "Wine has no window \"kORv\" (probe status $?)"
+    fi
+    echo "X windows of the program (all, then visible):" \
+      "$(xdotool search --classname "^$name\$" 2>&1 | tr '\n' ' ')/" \
+      "$(xdotool search --onlyvisible --classname "^$name\$" 2>&1 | tr '\n' ' ')"
+    echo "visible windows:"
+    (xdotool search --onlyvisible --name . 2>&1 || true) | while read -r w; do
+      case $w in
+        *[!0-9]*) echo "  $w" ;;
+        *) echo "  $w \"$(xdotool getwindowname "$w" 2>&1)\"" ;;
+      esac
+    done
+    echo "the program's standard error:"
+    cat app.err
+    if [ "$state" = "still runs" ]; then
+      echo "threads of the program and of the desktop:"
+      timeout 60 wine winedbg --command "bt all" </dev/null 2>&1 |
+        awk -v name="$name" '/^Backtracing for thread/ { show = index($0, name) || /explorer/ } show'
+    fi
+  } >start-failure.txt 2>&1
+  cat start-failure.txt >&2
+}
+
 for i in $(seq 0 4999); do printf '%05d Korvadex end-to-end input\n' "$i"; done >input.bin
 input=$(winepath -w "$PWD/input.bin")
 "$cli" input.bin | sed 's/$/\r/' >expected-report.txt
 
 [ -z "$(find_window kORv)" ] || fail "another main window is open on this display"
-wine "$exe" 2>app.err &
+# Wine's error messages of this start are kept for a failure report.
+WINEDEBUG=-all,err+all wine "$exe" 2>app.err &
 app=$!
 # The first start has been seen to miss a one-minute wait (cause not yet known): three.
 if ! wait_window kORv 180; then
-  # Say whether the program ended or is still running, and what windows there are, so
-  # that a failure here can be told apart from a slow start.
-  if kill -0 "$app" 2>/dev/null; then
-    state="is still running"
-  else
-    status=0
-    wait "$app" || status=$?
-    state="ended with status $status"
-  fi
-  windows=$( (xdotool search --onlyvisible --name . 2>/dev/null || true) | while read -r w; do
-    printf '"%s" ' "$(xdotool getwindowname "$w" 2>/dev/null)"
-  done)
-  fail "the main window did not appear: the program $state; visible windows: ${windows:-none}"
+  describe_failed_start
+  fail "the main window did not appear (more in $work/start-failure.txt)"
 fi
 
 # Browse, type the path into the open-file dialog, Open.

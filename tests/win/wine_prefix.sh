@@ -26,8 +26,11 @@ if ! (
   set -eux
   wineserver -k || true
   wineserver -p
+  # The first program of a server session boots the prefix (services, drivers, the
+  # desktop's helpers), and makes it first if it is new.  An explicit `wineboot -i` on a new
+  # prefix booted it a second time: two sets of services ran side by side for the whole run.
+  wine cmd /c exit
   if [ ! -f "$WINEPREFIX/.korvadex-ready" ]; then
-    wineboot -i
     # Without a window manager, managed windows get no caption and every hide waits for
     # an answer that never comes: let Wine draw and manage the windows itself.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f
@@ -36,8 +39,6 @@ if ! (
     # where Debian installs them.
     cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
     touch "$WINEPREFIX/.korvadex-ready"
-  else
-    wine cmd /c exit
   fi
 ); then
   cat "$log" >&2
