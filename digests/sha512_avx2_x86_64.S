@@ -49,15 +49,18 @@
 
 /* The frame below the aligned stack pointer: words plus constants of steps t and t+1 (t
  * even) of both blocks at 32 * (t / 2), the first block's two then the second's; then the
- * arguments, the next pair's two blocks and the stack pointer at entry (after the
- * pushes). */
+ * arguments, the next pair's two blocks, the stack pointer at entry (after the pushes) and
+ * a copy of the round constants. */
 #define STATE 1280
 #define DATA 1288
 #define LEFT 1296
 #define NEXT1 1304
 #define SAVED 1312
 #define NEXT0 1320
-#define FRAME 1344
+/* The round constants, copied at the start of each call, where the schedule's loop reaches
+ * them with the frame's index. */
+#define CONSTANTS 1344
+#define FRAME 1984
 
 /* Vector temporaries. */
 #define V0 %ymm8
@@ -121,8 +124,7 @@
         vpxor   V3, V1, V1
         vpaddq  V1, \x0, \x0
 .endif
-        lea     kSha512RoundConstants(%rip), T1
-        vbroadcasti128 16*(\p)(T1, AT), KPAIR
+        vbroadcasti128 CONSTANTS+16*(\p)(%rsp, AT), KPAIR
         vpaddq  KPAIR, \x0, V1
         vmovdqa V1, 32*(\p)(%rsp, AT, 2)
 .endm
@@ -280,6 +282,10 @@
         mov     %rdi, STATE(%rsp)
         mov     %rsi, DATA(%rsp)
         mov     %rdx, LEFT(%rsp)
+.irp i, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19
+        vmovdqu kSha512RoundConstants+32*\i(%rip), V0
+        vmovdqa V0, CONSTANTS+32*\i(%rsp)
+.endr
         vmovdqa .Lbyte_swap(%rip), BSWAP
 .if SCHEDULE_AVX512 == 0
         vmovdqa .Lrotate_8(%rip), ROR8
