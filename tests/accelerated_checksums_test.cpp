@@ -75,17 +75,18 @@ std::vector<PathCase> Cases() {
     return cases;
 }
 
-// Lengths beyond 2 KiB: the 16 KiB and 64 KiB borders, and Adler-32's stretch of 5504 bytes.
+// Lengths beyond 2 KiB: the 16 KiB and 64 KiB borders, Adler-32's stretch of 5504 bytes, and
+// the 512 KiB from which the CRC kernels fetch ahead.
 std::vector<uint32_t> LongLengths() {
     std::vector<uint32_t> lengths;
-    for (uint32_t border : {5504u, 5552u, 11008u, 16384u, 65536u})
+    for (uint32_t border : {5504u, 5552u, 11008u, 16384u, 65536u, 524288u})
         for (int delta : {-65, -64, -17, -16, -1, 0, 1, 15, 16, 63, 64, 255, 256})
             lengths.push_back(uint32_t(int(border) + delta));
     return lengths;
 }
 
 TEST(AcceleratedChecksums, SameAsPortable) {
-    constexpr uint32_t kMaxLength = 65536 + 256;
+    constexpr uint32_t kMaxLength = 524288 + 256;
     const std::vector<uint8_t> random = RandomBytes(kMaxLength + 64, 19);
     // All ones maximise Adler-32's sums, the test of its lanes' headroom.
     const std::vector<uint8_t> ones(kMaxLength + 64, 0xFF);
