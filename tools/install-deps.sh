@@ -17,6 +17,17 @@ packages=(
   g++-mingw-w64-i686-posix wine wine32:i386 fonts-wine xvfb xauth xdotool imagemagick
 )
 
+# A mirror in the middle of a sync fails an index now and then.  Try again, then go on with
+# the indexes that did arrive: the install that follows fails if a package cannot be found.
+update_indexes() {
+  local try
+  for try in 1 2 3; do
+    apt-get "$@" update -q && return 0
+    [ "$try" -eq 3 ] || sleep $((try * 15))
+  done
+  echo "install-deps: some package indexes could not be fetched; going on with the rest" >&2
+}
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -29,7 +40,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
   fi
-  apt-get update -q
+  update_indexes
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
@@ -57,7 +68,7 @@ if [ ! -x "$qemu" ]; then
   apt_private=(-o Dir::Etc::SourceList="$work/sources.list" -o Dir::Etc::SourceParts=-
                -o Dir::State::Lists="$work/lists" -o Dir::Cache::Archives="$work/archives"
                -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache= -o APT::Sandbox::User=root)
-  apt-get "${apt_private[@]}" update -q
+  update_indexes "${apt_private[@]}"
   (cd "$work" && apt-get "${apt_private[@]}" download qemu-user)
   dpkg-deb -x "$work"/qemu-user_*.deb "$work/unpacked"
   install -D -m 755 "$work/unpacked/usr/bin/qemu-i386" "$qemu"
