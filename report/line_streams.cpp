@@ -19,6 +19,10 @@ namespace {
 // little ahead.
 constexpr size_t kBufferCount = kMaxLentViews;
 
+// The summed cost (ReportLine::cost) of lines that hash a chunk in a fraction of the time
+// its copy from the system takes: up to three checksums (with five, the worker is ahead).
+constexpr double kCopyBoundCost = 0.07;
+
 // C++17's aligned operator new rather than std::aligned_alloc, which the 32-bit Windows
 // runtime does not have.
 struct AlignedDeleter {
@@ -272,6 +276,13 @@ StreamStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
     std::vector<std::vector<size_t>> dealt = DealLines(lines, jobs);
     // One worker over lent views: no copy to wait for, so no thread to hand them to.
     if (dealt.size() == 1 && lending) return alone(data, length, last);
+    // Lines that hash far faster than the chunks are copied in (the checksums) finish sooner
+    // in this thread between reads, on a chunk that the copy has just left in the cache, than
+    // on a worker beside the reader: a busy second thread slows the copy, and waking the
+    // worker for each chunk costs the reader more time than the hashing.
+    double cost = 0;
+    for (const ReportLine* line : lines) cost += line->cost;
+    if (!lending && cost <= kCopyBoundCost) return alone(data, length, last);
     ChunkRing ring;
     // A worker reads its list of lines only once the first chunk is published.
     auto work = [&](size_t worker) {

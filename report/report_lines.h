@@ -18,8 +18,9 @@ struct ReportLine {
     const StreamingEngine* stream;  // the same engine over a context of the caller's
     const char* family;             // the engine's name, e.g. "HAVAL" or "CRC-16/ARC"
     const char* variant;            // the exact algorithm variant, for --list
-    // Time per byte of input relative to an MD5 line (x86-64, see docs/performance.md): the
-    // line planner balances the threads by it.
+    // Time per byte of input relative to an MD5 line (x86-64, on the processor's fastest
+    // path; see docs/performance.md): the line planner balances the threads by it, and
+    // lines that cost little altogether are hashed on the thread that reads.
     double cost;
     KnownAnswerList answers;
 };
