@@ -271,11 +271,6 @@ StreamStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
     if (!next(0, data, length, last)) return StreamStatus::kReadFailed;
     if (last) return alone(data, length, last);
 
-    const unsigned jobs =
-        settings.jobs != 0 ? settings.jobs : std::max(1u, std::thread::hardware_concurrency());
-    std::vector<std::vector<size_t>> dealt = DealLines(lines, jobs);
-    // One worker over lent views: no copy to wait for, so no thread to hand them to.
-    if (dealt.size() == 1 && lending) return alone(data, length, last);
     // Lines that hash far faster than the chunks are copied in (the checksums) finish sooner
     // in this thread between reads, on a chunk that the copy has just left in the cache, than
     // on a worker beside the reader: a busy second thread slows the copy, and waking the
@@ -283,6 +278,12 @@ StreamStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
     double cost = 0;
     for (const ReportLine* line : lines) cost += line->cost;
     if (!lending && cost <= kCopyBoundCost) return alone(data, length, last);
+
+    const unsigned jobs =
+        settings.jobs != 0 ? settings.jobs : std::max(1u, std::thread::hardware_concurrency());
+    std::vector<std::vector<size_t>> dealt = DealLines(lines, jobs);
+    // One worker over lent views: no copy to wait for, so no thread to hand them to.
+    if (dealt.size() == 1 && lending) return alone(data, length, last);
     ChunkRing ring;
     // A worker reads its list of lines only once the first chunk is published.
     auto work = [&](size_t worker) {
