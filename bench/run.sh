@@ -5,8 +5,9 @@
 # the same 16 MiB as a file; medians of three repetitions run in random order, then the summary
 # table, and each line head to head with its fastest peers (the two timed in turn, slice after
 # slice, the median ratio of the pairs).  Extra arguments go to the benchmark (e.g.
-# --benchmark_filter=MD5 or --benchmark_repetitions=5).  bench/cli_timing.sh times the command line over a file of
-# your own; bench/cli_compare.sh sets it against the peer tools line by line.
+# --benchmark_filter=MD5 or --benchmark_repetitions=5).  bench/cli_timing.sh times the
+# command line over a file of your own; bench/cli_compare.sh sets it against the peer tools
+# line by line.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -21,7 +22,8 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "bench: run as root to install: ${missing[*]}" >&2
     exit 1
   fi
-  apt-get update -q
+  . "$root/tools/update-indexes.sh"
+  update_indexes
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 

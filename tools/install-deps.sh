@@ -17,16 +17,7 @@ packages=(
   g++-mingw-w64-i686-posix wine wine32:i386 fonts-wine xvfb xauth xdotool imagemagick
 )
 
-# A mirror in the middle of a sync fails an index now and then.  Try again, then go on with
-# the indexes that did arrive: the install that follows fails if a package cannot be found.
-update_indexes() {
-  local try
-  for try in 1 2 3; do
-    apt-get "$@" update -q && return 0
-    [ "$try" -eq 3 ] || sleep $((try * 15))
-  done
-  echo "install-deps: some package indexes could not be fetched; going on with the rest" >&2
-}
+. "$(dirname "$0")/update-indexes.sh"
 
 missing=()
 for p in "${packages[@]}"; do

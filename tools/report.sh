@@ -7,8 +7,8 @@ file="${1:-$root/samples/abc.txt}"
 
 if ! command -v cmake >/dev/null || ! command -v g++ >/dev/null; then
   if [ "$(id -u)" -eq 0 ]; then
-    # an index that fails to arrive (a mirror in mid-sync) need not stop the install
-    apt-get update -q || echo "report: some package indexes could not be fetched" >&2
+    . "$root/tools/update-indexes.sh"
+    update_indexes
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends cmake make g++
   else
     echo "report: cmake and g++ are needed (apt-get install cmake make g++)" >&2
