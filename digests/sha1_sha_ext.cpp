@@ -42,20 +42,37 @@ __m128i NextWords(__m128i w16, __m128i w12, __m128i w8, __m128i w4) {
     }
 }
 
-// Steps 4G to 4G + 3.  m holds the last sixteen schedule words, group g in m[g % 4]; e
+// SHA-0's schedule is linear over single bits, so applying it twice gives, from t = 32 on,
+// W[t] = W[t-6] ^ W[t-16] ^ W[t-28] ^ W[t-32]: no word of a vector depends on another of
+// the same vector, and four instructions make four words where the rule above takes six.
+// It needs the last 32 words at hand, which 64-bit code holds in registers; 32-bit code,
+// with eight vector registers, keeps the short rule throughout.
+constexpr bool kSha0LongRule = sizeof(void*) == 8;
+
+// Words t to t + 3 by the long rule, from the groups 32, 28, 16, 8 and 4 words back.
+KORVADEX_TARGET_INLINE("sha,sse4.1")
+__m128i NextSha0WordsLong(__m128i w32, __m128i w28, __m128i w16, __m128i w8, __m128i w4) {
+    const __m128i w6 = _mm_alignr_epi8(w8, w4, 8);  // W[t-6] to W[t-3]
+    return _mm_xor_si128(_mm_xor_si128(w6, w16), _mm_xor_si128(w28, w32));
+}
+
+// Steps 4G to 4G + 3.  m holds the last 32 schedule words, group g in m[g % 8]; e
 // holds the a of four steps back, which the next-E instruction rotates into the e of this
 // group (or, in group 0, the e of the chaining value in the top lane).
 template <bool Sha0, int G>
 KORVADEX_TARGET_INLINE("sha,sse4.1")
-void Group(__m128i& abcd, __m128i& e, __m128i (&m)[4]) {
-    if constexpr (G >= 4) {
-        m[G % 4] = NextWords<Sha0>(m[G % 4], m[(G + 1) % 4], m[(G + 2) % 4], m[(G + 3) % 4]);
+void Group(__m128i& abcd, __m128i& e, __m128i (&m)[8]) {
+    if constexpr (Sha0 && kSha0LongRule && G >= 8) {
+        m[G % 8] = NextSha0WordsLong(m[G % 8], m[(G + 1) % 8], m[(G + 4) % 8], m[(G + 6) % 8],
+                                     m[(G + 7) % 8]);
+    } else if constexpr (G >= 4) {
+        m[G % 8] = NextWords<Sha0>(m[(G + 4) % 8], m[(G + 5) % 8], m[(G + 6) % 8], m[(G + 7) % 8]);
     }
     const __m128i abcdBefore = abcd;
     if constexpr (G == 0) {
         e = _mm_add_epi32(e, m[0]);
     } else {
-        e = _mm_sha1nexte_epu32(e, m[G % 4]);
+        e = _mm_sha1nexte_epu32(e, m[G % 8]);
     }
     abcd = _mm_sha1rnds4_epu32(abcd, e, G / 5);  // the function and constant of steps 20(G/5)..
     e = abcdBefore;
@@ -64,7 +81,7 @@ void Group(__m128i& abcd, __m128i& e, __m128i (&m)[4]) {
 // Groups First to First + sizeof...(G) - 1.
 template <bool Sha0, int First, size_t... G>
 KORVADEX_TARGET_INLINE("sha,sse4.1")
-void Groups(__m128i& abcd, __m128i& e, __m128i (&m)[4], std::index_sequence<G...>) {
+void Groups(__m128i& abcd, __m128i& e, __m128i (&m)[8], std::index_sequence<G...>) {
     (Group<Sha0, First + int(G)>(abcd, e, m), ...);
 }
 
@@ -96,7 +113,7 @@ void Compress(uint32_t (&state)[5], const uint8_t* data, size_t blocks) {
             ForgetRegisterCopies(abcdSaved);
             ForgetRegisterCopies(eSaved);
         }
-        __m128i m[4];
+        __m128i m[8];
         for (int i = 0; i < 4; ++i) m[i] = _mm_shuffle_epi8(bytes[i], wordOrder);
         const uint8_t* following = blocks > 1 ? data + 64 : data;
         __m128i e = e0;
