@@ -347,7 +347,7 @@ bool CrcPathRuns(CrcPath path, [[maybe_unused]] const CpuFeatures& cpu) {
         case CrcPath::kPclmul:
             return cpu.pclmul && cpu.ssse3 && cpu.sse41;
         case CrcPath::kVpclmul:
-            return cpu.pclmul && cpu.ssse3 && cpu.sse41 && cpu.vpclmul;
+            return cpu.pclmul && cpu.ssse3 && cpu.sse41 && cpu.vpclmul && cpu.avx512vbmi;
 #endif
         default:
             return false;
