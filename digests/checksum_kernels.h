@@ -11,7 +11,7 @@
 
 // The ways to compute a CRC: the portable table code, or carry-less multiplication on
 // 128-bit registers (PCLMULQDQ with SSSE3 and SSE4.1) or on 512-bit ones (VPCLMULQDQ with
-// AVX-512 F, BW and VL).
+// AVX-512 F, BW, VL and VBMI).
 enum class CrcPath { kTable, kPclmul, kVpclmul };
 
 // The ways to compute Adler-32: the portable code, or 32 bytes a step with SSSE3 or AVX2,

@@ -44,7 +44,7 @@ std::vector<PathCase> Cases() {
                                                   {"CRC-32/ISO-HDLC", Crc32UpdateOn},
                                                   {"CRC-32/BZIP2", Crc32bUpdateOn}};
     const std::pair<const char*, CrcPath> crcPaths[] = {{"PCLMULQDQ", CrcPath::kPclmul},
-                                                        {"VPCLMULQDQ", CrcPath::kVpclmul}};
+                                                        {"VPCLMULQDQ+VBMI", CrcPath::kVpclmul}};
     for (const auto& [name, on] : crcs) {
         for (const auto& [pathName, path] : crcPaths) {
             cases.push_back({std::string(name) + " " + pathName, CrcPathRuns(path, cpu),
