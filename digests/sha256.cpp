@@ -1,11 +1,13 @@
 #include "sha256.h"
 
 #include <cstring>
+#include <utility>
 
 #include "block_engine.h"
 #include "byte_order.h"
 #include "compiler_hints.h"
 #include "cpu_features.h"
+#include "digest_tables.h"
 #include "sha_accelerated.h"
 
 Sha256ContextData Sha256Context;
@@ -63,6 +65,13 @@ KORVADEX_ALWAYS_INLINE void Sha256Step(uint32_t (&v)[8], uint32_t (&w)[16], uint
     h = t1 + t2;
 }
 
+// Steps T..., each with its round constant.
+template <size_t... T>
+KORVADEX_ALWAYS_INLINE void Sha256Steps(uint32_t (&v)[8], uint32_t (&w)[16],
+                                        std::index_sequence<T...>) {
+    (Sha256Step<T>(v, w, kSha256RoundConstants[T]), ...);
+}
+
 // Compresses count blocks of data into state: the one compression of the one-pass entry
 // and of the streaming form.  Each block is read whole into the schedule window before
 // the first step, so it may lie in the tail.  The working variables and the window are
@@ -72,70 +81,7 @@ void Sha256PortableBlocks(uint32_t (&state)[8], const uint8_t* data, size_t coun
     for (; count != 0; --count, data += 64) {
         for (unsigned i = 0; i < 16; ++i) w[i] = LoadBe32(data + 4 * i);
         for (unsigned i = 0; i < 8; ++i) v[i] = state[i];
-        Sha256Step<0>(v, w, 0x428A2F98);
-        Sha256Step<1>(v, w, 0x71374491);
-        Sha256Step<2>(v, w, 0xB5C0FBCF);
-        Sha256Step<3>(v, w, 0xE9B5DBA5);
-        Sha256Step<4>(v, w, 0x3956C25B);
-        Sha256Step<5>(v, w, 0x59F111F1);
-        Sha256Step<6>(v, w, 0x923F82A4);
-        Sha256Step<7>(v, w, 0xAB1C5ED5);
-        Sha256Step<8>(v, w, 0xD807AA98);
-        Sha256Step<9>(v, w, 0x12835B01);
-        Sha256Step<10>(v, w, 0x243185BE);
-        Sha256Step<11>(v, w, 0x550C7DC3);
-        Sha256Step<12>(v, w, 0x72BE5D74);
-        Sha256Step<13>(v, w, 0x80DEB1FE);
-        Sha256Step<14>(v, w, 0x9BDC06A7);
-        Sha256Step<15>(v, w, 0xC19BF174);
-        Sha256Step<16>(v, w, 0xE49B69C1);
-        Sha256Step<17>(v, w, 0xEFBE4786);
-        Sha256Step<18>(v, w, 0x0FC19DC6);
-        Sha256Step<19>(v, w, 0x240CA1CC);
-        Sha256Step<20>(v, w, 0x2DE92C6F);
-        Sha256Step<21>(v, w, 0x4A7484AA);
-        Sha256Step<22>(v, w, 0x5CB0A9DC);
-        Sha256Step<23>(v, w, 0x76F988DA);
-        Sha256Step<24>(v, w, 0x983E5152);
-        Sha256Step<25>(v, w, 0xA831C66D);
-        Sha256Step<26>(v, w, 0xB00327C8);
-        Sha256Step<27>(v, w, 0xBF597FC7);
-        Sha256Step<28>(v, w, 0xC6E00BF3);
-        Sha256Step<29>(v, w, 0xD5A79147);
-        Sha256Step<30>(v, w, 0x06CA6351);
-        Sha256Step<31>(v, w, 0x14292967);
-        Sha256Step<32>(v, w, 0x27B70A85);
-        Sha256Step<33>(v, w, 0x2E1B2138);
-        Sha256Step<34>(v, w, 0x4D2C6DFC);
-        Sha256Step<35>(v, w, 0x53380D13);
-        Sha256Step<36>(v, w, 0x650A7354);
-        Sha256Step<37>(v, w, 0x766A0ABB);
-        Sha256Step<38>(v, w, 0x81C2C92E);
-        Sha256Step<39>(v, w, 0x92722C85);
-        Sha256Step<40>(v, w, 0xA2BFE8A1);
-        Sha256Step<41>(v, w, 0xA81A664B);
-        Sha256Step<42>(v, w, 0xC24B8B70);
-        Sha256Step<43>(v, w, 0xC76C51A3);
-        Sha256Step<44>(v, w, 0xD192E819);
-        Sha256Step<45>(v, w, 0xD6990624);
-        Sha256Step<46>(v, w, 0xF40E3585);
-        Sha256Step<47>(v, w, 0x106AA070);
-        Sha256Step<48>(v, w, 0x19A4C116);
-        Sha256Step<49>(v, w, 0x1E376C08);
-        Sha256Step<50>(v, w, 0x2748774C);
-        Sha256Step<51>(v, w, 0x34B0BCB5);
-        Sha256Step<52>(v, w, 0x391C0CB3);
-        Sha256Step<53>(v, w, 0x4ED8AA4A);
-        Sha256Step<54>(v, w, 0x5B9CCA4F);
-        Sha256Step<55>(v, w, 0x682E6FF3);
-        Sha256Step<56>(v, w, 0x748F82EE);
-        Sha256Step<57>(v, w, 0x78A5636F);
-        Sha256Step<58>(v, w, 0x84C87814);
-        Sha256Step<59>(v, w, 0x8CC70208);
-        Sha256Step<60>(v, w, 0x90BEFFFA);
-        Sha256Step<61>(v, w, 0xA4506CEB);
-        Sha256Step<62>(v, w, 0xBEF9A3F7);
-        Sha256Step<63>(v, w, 0xC67178F2);
+        Sha256Steps(v, w, std::make_index_sequence<64>());
         for (unsigned i = 0; i < 8; ++i) state[i] += v[i];
     }
     Wipe(v, sizeof v);
@@ -184,8 +130,8 @@ void Sha256CompressPortable(uint32_t (&state)[8], const uint8_t* data, size_t bl
 }
 
 DigestResult Sha256Digest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
-    return Sha256DigestEx(data, length, 0x6A09E667, 0xBB67AE85, 0x3C6EF372, 0xA54FF53A, 0x510E527F,
-                          0x9B05688C, 0x1F83D9AB, 0x5BE0CD19);
+    const uint32_t(&h)[8] = kSha256InitialValue;
+    return Sha256DigestEx(data, length, h[0], h[1], h[2], h[3], h[4], h[5], h[6], h[7]);
 }
 
 DigestResult Sha256DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, uint32_t h1,
@@ -258,14 +204,11 @@ struct Sha256StreamTraits {
     }
 };
 
-constexpr uint32_t kInitial[8] = {0x6A09E667, 0xBB67AE85, 0x3C6EF372, 0xA54FF53A,
-                                  0x510E527F, 0x9B05688C, 0x1F83D9AB, 0x5BE0CD19};
-
 }  // namespace
 
 void Sha256Init(Sha256StreamContextType& ctx) {
     BlockSeed<Sha256StreamTraits>(ctx);
-    std::memcpy(ctx.state, kInitial, sizeof kInitial);
+    std::memcpy(ctx.state, kSha256InitialValue, sizeof kSha256InitialValue);
 }
 void Sha256Update(Sha256StreamContextType& ctx, const uint8_t* data, size_t length) {
     BlockUpdate<Sha256StreamTraits>(ctx, data, length);

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "compiler_hints.h"
+#include "digest_tables.h"
 
 // Only the functions below are built for the SHA extensions (with SSE4.1), each by its own
 // target attribute: the rest of the build keeps its baseline instruction set, and nothing
@@ -22,18 +23,6 @@ namespace {
 // both off the chain.  64-bit code keeps it in registers.
 constexpr bool kSavedInMemory = sizeof(void*) == 4;
 
-// The 64 round constants of FIPS 180-2, four to a vector load.
-alignas(16) const uint32_t kRoundConstants[64] = {
-    0x428A2F98, 0x71374491, 0xB5C0FBCF, 0xE9B5DBA5, 0x3956C25B, 0x59F111F1, 0x923F82A4, 0xAB1C5ED5,
-    0xD807AA98, 0x12835B01, 0x243185BE, 0x550C7DC3, 0x72BE5D74, 0x80DEB1FE, 0x9BDC06A7, 0xC19BF174,
-    0xE49B69C1, 0xEFBE4786, 0x0FC19DC6, 0x240CA1CC, 0x2DE92C6F, 0x4A7484AA, 0x5CB0A9DC, 0x76F988DA,
-    0x983E5152, 0xA831C66D, 0xB00327C8, 0xBF597FC7, 0xC6E00BF3, 0xD5A79147, 0x06CA6351, 0x14292967,
-    0x27B70A85, 0x2E1B2138, 0x4D2C6DFC, 0x53380D13, 0x650A7354, 0x766A0ABB, 0x81C2C92E, 0x92722C85,
-    0xA2BFE8A1, 0xA81A664B, 0xC24B8B70, 0xC76C51A3, 0xD192E819, 0xD6990624, 0xF40E3585, 0x106AA070,
-    0x19A4C116, 0x1E376C08, 0x2748774C, 0x34B0BCB5, 0x391C0CB3, 0x4ED8AA4A, 0x5B9CCA4F, 0x682E6FF3,
-    0x748F82EE, 0x78A5636F, 0x84C87814, 0x8CC70208, 0x90BEFFFA, 0xA4506CEB, 0xBEF9A3F7, 0xC67178F2,
-};
-
 // Steps 4G to 4G + 3.  m holds the last sixteen schedule words, group g in m[g % 4], the
 // earliest word in the bottom lane.  The round instruction does two steps over the
 // working variables split as (a, b, e, f) and (c, d, g, h), with the two schedule words
@@ -48,7 +37,8 @@ void Group(__m128i& abef, __m128i& cdgh, __m128i (&m)[4]) {
         const __m128i x = _mm_add_epi32(_mm_sha256msg1_epu32(m[G % 4], m[(G + 1) % 4]), w7);
         m[G % 4] = _mm_sha256msg2_epu32(x, m[(G + 3) % 4]);
     }
-    const __m128i k = _mm_load_si128(reinterpret_cast<const __m128i*>(kRoundConstants + 4 * G));
+    const __m128i k =
+        _mm_load_si128(reinterpret_cast<const __m128i*>(kSha256RoundConstants + 4 * G));
     const __m128i wk = _mm_add_epi32(m[G % 4], k);
     cdgh = _mm_sha256rnds2_epu32(cdgh, abef, wk);
     abef = _mm_sha256rnds2_epu32(abef, cdgh, _mm_shuffle_epi32(wk, 0x0E));

@@ -160,13 +160,6 @@ struct Sha512Traits {
 using Sha384Traits = Sha512Traits<6>;
 using Sha512FullTraits = Sha512Traits<8>;
 
-constexpr uint64_t kSha384Initial[8] = {0xCBBB9D5DC1059ED8, 0x629A292A367CD507, 0x9159015A3070DD17,
-                                        0x152FECD8F70E5939, 0x67332667FFC00B31, 0x8EB44A8768581511,
-                                        0xDB0C2E0D64F98FA7, 0x47B5481DBEFA4FA4};
-constexpr uint64_t kSha512Initial[8] = {0x6A09E667F3BCC908, 0xBB67AE8584CAA73B, 0x3C6EF372FE94F82B,
-                                        0xA54FF53A5F1D36F1, 0x510E527FADE682D1, 0x9B05688C2B3E6C1F,
-                                        0x1F83D9ABFB41BD6B, 0x5BE0CD19137E2179};
-
 // The one-pass entries seed the context as BlockSeed does, in stores the compression's loads
 // can take their bytes from while they wait to reach the cache: each state word on its own
 // (the compiler otherwise gathers the words on the stack and moves them in pairs, and the
@@ -192,12 +185,12 @@ DigestResult DigestEx(Sha512ContextData& ctx, const uint8_t* data, uint32_t leng
 }  // namespace
 
 DigestResult Sha384Digest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
-    const uint64_t* h = kSha384Initial;
+    const uint64_t* h = kSha384InitialValue;
     return Sha384DigestEx(data, length, h[0], h[1], h[2], h[3], h[4], h[5], h[6], h[7]);
 }
 
 DigestResult Sha512Digest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
-    const uint64_t* h = kSha512Initial;
+    const uint64_t* h = kSha512InitialValue;
     return Sha512DigestEx(data, length, h[0], h[1], h[2], h[3], h[4], h[5], h[6], h[7]);
 }
 
@@ -241,11 +234,11 @@ void Sha512Transform() {
 
 void Sha384Init(Sha512ContextData& ctx) {
     BlockSeed<Sha384Traits>(ctx);
-    std::memcpy(ctx.state, kSha384Initial, sizeof kSha384Initial);
+    std::memcpy(ctx.state, kSha384InitialValue, sizeof kSha384InitialValue);
 }
 void Sha512Init(Sha512ContextData& ctx) {
     BlockSeed<Sha512FullTraits>(ctx);
-    std::memcpy(ctx.state, kSha512Initial, sizeof kSha512Initial);
+    std::memcpy(ctx.state, kSha512InitialValue, sizeof kSha512InitialValue);
 }
 void Sha384Update(Sha512ContextData& ctx, const uint8_t* data, size_t length) {
     BlockUpdate<Sha384Traits>(ctx, data, length);
