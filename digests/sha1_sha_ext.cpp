@@ -56,9 +56,10 @@ __m128i NextSha0WordsLong(__m128i w32, __m128i w28, __m128i w16, __m128i w8, __m
     return _mm_xor_si128(_mm_xor_si128(w6, w16), _mm_xor_si128(w28, w32));
 }
 
-// Steps 4G to 4G + 3.  m holds the last 32 schedule words, group g in m[g % 8]; e
-// holds the a of four steps back, which the next-E instruction rotates into the e of this
-// group (or, in group 0, the e of the chaining value in the top lane).
+// Steps 4G to 4G + 3.  m holds the last 32 schedule words (the short rule reads only the
+// last sixteen), group g in m[g % 8]; e holds the a of four steps back, which the next-E
+// instruction rotates into the e of this group (or, in group 0, the e of the chaining
+// value in the top lane).
 template <bool Sha0, int G>
 KORVADEX_TARGET_INLINE("sha,sse4.1")
 void Group(__m128i& abcd, __m128i& e, __m128i (&m)[8]) {
