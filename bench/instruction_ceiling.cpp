@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "checksum_kernels.h"
 #include "cpu_features.h"
 #include "report_lines.h"
 
@@ -150,16 +151,14 @@ int main(int argc, char** argv) {
     }
     const CpuFeatures& cpu = Cpu();
     std::vector<Ceiling> ceilings;
-    // The CRC paths as the engines choose them (see CrcPathRuns).
-    const bool wide = cpu.vpclmul && cpu.avx512vbmi && cpu.pclmul && cpu.ssse3 && cpu.sse41;
-    const bool narrow = cpu.pclmul && cpu.ssse3 && cpu.sse41;
+    const CrcPath crcPath = FastestCrcPath(cpu);  // the CRC engines' choice
     for (const char* crc : {"CRC16", "CRC16CCITT", "CRC32", "CRC32b"}) {
-        if (wide)
+        if (crcPath == CrcPath::kVpclmul)
             ceilings.push_back({crc, "VPCLMULQDQ zmm", 32, Clmul512Seconds});
-        else if (narrow)
+        else if (crcPath == CrcPath::kPclmul)
             ceilings.push_back({crc, "PCLMULQDQ", 8, Clmul128Seconds});
     }
-    if (cpu.sha && cpu.sse41) {
+    if (cpu.sha && cpu.sse41) {  // as the SHA engines ask
         ceilings.push_back({"SHA-0", "SHA1RNDS4 chain", 64.0 / 20, Sha1RoundsSeconds});
         ceilings.push_back({"SHA-1", "SHA1RNDS4 chain", 64.0 / 20, Sha1RoundsSeconds});
         ceilings.push_back({"SHA-256", "SHA256RNDS2 chain", 64.0 / 32, Sha256RoundsSeconds});
