@@ -26,7 +26,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "checksum_kernels.h"
@@ -124,12 +123,6 @@ struct Ceiling {
     double (*instructionSeconds)();
 };
 
-const ReportLine* LineLabelled(const std::string& label) {
-    for (size_t i = 0; i < kReportLineCount; ++i)
-        if (label + ": " == kReportLines[i].label) return &kReportLines[i];
-    return nullptr;
-}
-
 // Seconds of the fastest of a few passes of line over the message.
 double LineSeconds(const ReportLine& line, const std::vector<uint8_t>& message) {
     double fastest = 1e9;
@@ -175,7 +168,7 @@ int main(int argc, char** argv) {
     std::printf("# fastest of %d rounds, MB/s (10^6 bytes per second)\n", rounds);
     std::printf("%-11s %-18s %10s %10s %9s\n", "line", "waits on", "ceiling", "line", "fraction");
     for (const Ceiling& c : ceilings) {
-        const ReportLine* line = LineLabelled(c.label);
+        const ReportLine* line = FindReportLine(c.label);
         if (line == nullptr) {
             std::fprintf(stderr, "no report line %s\n", c.label);
             return 1;

@@ -164,12 +164,6 @@ void BM_CommandLine(benchmark::State& state, const BufferFile* file, const char*
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kLarge));
 }
 
-const ReportLine* FindLine(const std::string& label) {
-    for (size_t i = 0; i < kReportLineCount; ++i)
-        if (Label(kReportLines[i]) == label) return &kReportLines[i];
-    return nullptr;
-}
-
 // A peer takes part only when it gives our digest for a few messages.
 bool PeerAgrees(const PeerDigest& peer, const ReportLine& line) {
     for (size_t n : {size_t(0), size_t(3), size_t(1000), size_t(70000)}) {
@@ -367,7 +361,7 @@ int main(int argc, char** argv) {
 
     static std::vector<PeerDigest> peers;
     for (const PeerDigest& peer : PeerDigests()) {
-        const ReportLine* line = FindLine(peer.label);
+        const ReportLine* line = FindReportLine(peer.label);
         if (!line) continue;
         if (!PeerAgrees(peer, *line)) {
             std::fprintf(stderr, "peer %s %s gives other digests: left out\n", peer.library.c_str(),

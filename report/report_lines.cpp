@@ -504,3 +504,12 @@ const ReportLine kReportLines[] = {
 // clang-format on
 
 const size_t kReportLineCount = sizeof kReportLines / sizeof kReportLines[0];
+
+const ReportLine* FindReportLine(std::string_view name) {
+    for (size_t i = 0; i < kReportLineCount; ++i) {
+        const std::string_view label = kReportLines[i].label;
+        if (label.substr(0, name.size()) == name && label.substr(name.size()) == ": ")
+            return &kReportLines[i];
+    }
+    return nullptr;
+}

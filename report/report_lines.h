@@ -5,6 +5,7 @@
 #define KORVADEX_REPORT_REPORT_LINES_H
 
 #include <cstddef>
+#include <string_view>
 
 #include "digest_types.h"
 #include "known_answers.h"
@@ -27,5 +28,8 @@ struct ReportLine {
 
 extern const ReportLine kReportLines[];
 extern const size_t kReportLineCount;
+
+// The line whose label is name and ": " (e.g. "SHA-1"); null if there is none.
+const ReportLine* FindReportLine(std::string_view name);
 
 #endif
