@@ -30,9 +30,7 @@ fi
 
 cmake -S "$root" -B "$root/build-bench" -DCMAKE_BUILD_TYPE=Release -DKORVADEX_BUILD_TESTS=OFF \
   -DKORVADEX_BUILD_WINDOWS=OFF >/dev/null
-targets=(korvadex_bench korvadex)
-case "$(uname -m)" in x86_64 | amd64) targets+=(korvadex_instruction_ceiling) ;; esac
-cmake --build "$root/build-bench" -j2 --target "${targets[@]}" >/dev/null
+cmake --build "$root/build-bench" -j2 --target korvadex_bench korvadex >/dev/null
 "$root/build-bench/bench/korvadex_bench" --benchmark_enable_random_interleaving=true \
   --benchmark_report_aggregates_only=true "$@"
 if [ -x "$root/build-bench/bench/korvadex_instruction_ceiling" ]; then
