@@ -15,6 +15,7 @@
 #include "commands.h"
 #include "file_input.h"
 #include "line_names.h"
+#include "list_reader.h"
 #include "saved_report_reader.h"
 
 namespace {
@@ -110,7 +111,53 @@ int CheckSavedReport(const std::string& listPath, const std::string& content,
     return kExitFailed;
 }
 
+// The order in which the lines of one width are tried on the files of an untagged list whose
+// algorithm nothing names: the commonest and cheapest first; the others follow in report order.
+const char* const kLikelyAlgorithms[] = {
+    "sha256", "sha1",      "md5",    "sha512",    "crc32",     "sha384", "md4",        "rmd160",
+    "tiger",  "whirlpool", "gost94", "adler32",   "crc32b",    "crc16",  "crc16ccitt", "rmd128",
+    "rmd256", "rmd320",    "sha0",   "snefru256", "snefru128", "md2",    "panama",
+};
+
+// The algorithms rhash writes, of those the report has: the columns of its lines for several
+// algorithms are among these.
+const char* const kRhashAlgorithms[] = {"crc32",     "md4",       "md5",      "sha1",   "tiger",
+                                        "whirlpool", "rmd160",    "gost94",   "sha256", "sha384",
+                                        "sha512",    "snefru128", "snefru256"};
+
+size_t Digits(size_t line) {
+    return 2 * DigestLength(kReportLines[line].size);
+}
+
+// The lines in the order they are tried.
+std::vector<size_t> Likeliest(std::vector<size_t> lines) {
+    const auto rank = [](size_t line) {
+        size_t i = 0;
+        for (const char* name : kLikelyAlgorithms) {
+            if (FindAlgorithm(name) == long(line)) return i;
+            ++i;
+        }
+        return i + line;
+    };
+    std::stable_sort(lines.begin(), lines.end(),
+                     [&](size_t a, size_t b) { return rank(a) < rank(b); });
+    return lines;
+}
+
+std::string Names(const std::vector<size_t>& lines) {
+    std::string names;
+    for (size_t line : lines) names += (names.empty() ? "" : ", ") + LineName(kReportLines[line]);
+    return names;
+}
+
 // One checksum list of another tool, read line by line.
+//
+// The values of an untagged list whose algorithm neither -a nor the list's name gives, and
+// whose width several lines share, are tried under each of those lines in turn, file by
+// file, until one matches: that algorithm then holds for every value of the width (in a list
+// of rhash's columns, of the column).  A file is read once for all the lines it is tried
+// under.  A value that matches none of them fails whichever is taken, so each verdict is
+// known as soon as its file is read.
 class ListCheck {
 public:
     ListCheck(const std::string& path, const Options& options, const std::vector<uint8_t>& key)
@@ -119,35 +166,26 @@ public:
           key_(key),
           nameHint_(AlgorithmOfListName(path)),
           sfv_(path.size() > 4 && (path.compare(path.size() - 4, 4, ".sfv") == 0 ||
-                                   path.compare(path.size() - 4, 4, ".SFV") == 0)) {}
+                                   path.compare(path.size() - 4, 4, ".SFV") == 0)),
+          standardInput_(path == "-") {}
 
-    // Takes the line with this number (from 1); false when the list must be given up.
-    bool Take(const std::string& text, size_t number) {
-        ChecksumLine entry;
+    // Takes the line with this number (from 1).
+    void Take(const std::string& text, size_t number) {
+        std::vector<ChecksumLine> lines(1);
         std::string reason;
-        const ChecksumLineKind kind = ParseChecksumLine(text, sfv_, entry, reason);
-        if (kind == ChecksumLineKind::kIgnored) return true;
-        if (kind == ChecksumLineKind::kEntry && entry.name.find('\0') != std::string::npos) {
-            reason = "a NUL byte in the file name";
-        } else if (kind == ChecksumLineKind::kEntry && entry.line < 0) {
-            entry.line = Untagged(entry.hex.size(), reason);
-            if (entry.line == -2) return false;
-        } else if (kind == ChecksumLineKind::kEntry && entry.keyed && !options_.keyed) {
-            reason = "an HMAC line: give its key with --key or --key-file";
-        } else if (kind == ChecksumLineKind::kEntry && entry.line >= 0 && !entry.keyed &&
-                   options_.keyed) {
-            reason = "a line of a plain digest, while a key was given";
-        } else if (kind == ChecksumLineKind::kEntry && !options_.only.empty() &&
-                   std::find(options_.only.begin(), options_.only.end(), size_t(entry.line)) ==
-                       options_.only.end()) {
-            // As cksum -a does: a line of another algorithm than those asked for is not one
-            // of the list's lines.
-            reason = "a " + LineName(kReportLines[entry.line]) + " line, not one of -a";
-        } else if (kind == ChecksumLineKind::kEntry &&
-                   entry.hex.size() != 2 * DigestLength(kReportLines[entry.line].size)) {
-            reason = LineName(kReportLines[entry.line]) + " values have " +
-                     std::to_string(2 * DigestLength(kReportLines[entry.line].size)) +
-                     " hex digits, this one " + std::to_string(entry.hex.size());
+        ChecksumLineKind kind = ParseChecksumLine(text, sfv_, lines[0], reason, &form_);
+        if (kind == ChecksumLineKind::kIgnored) return;
+        if (kind == ChecksumLineKind::kMalformed && ParseDigestColumns(text, lines)) {
+            kind = ChecksumLineKind::kEntry;
+            reason.clear();
+        }
+        std::vector<Entry> entries;
+        for (size_t column = 0;
+             kind == ChecksumLineKind::kEntry && reason.empty() && column < lines.size();
+             ++column) {
+            entries.push_back(
+                Entry{lines[column].name, lines[column].hex, lines[column].line, -1, column > 0});
+            reason = Check(lines[column], lines.size() > 1 ? long(column) : -1, entries.back());
         }
         if (kind != ChecksumLineKind::kEntry || !reason.empty()) {
             ++malformed_;
@@ -158,17 +196,23 @@ public:
                 std::fprintf(stderr, "korvadex: %s: %zu: improperly formatted checksum line: %s\n",
                              name_.c_str(), number, reason.c_str());
             }
-            return true;
+            return;
         }
         ++wellFormed_;
-        if (!group_.empty() && group_[0].name != entry.name) Flush();
-        group_.push_back(entry);
-        return true;
+        if (!group_.empty() && group_[0].name != entries[0].name) Flush();
+        group_.insert(group_.end(), entries.begin(), entries.end());
     }
 
     // Checks what is left and writes the summary; returns the exit status of the list.
     int Finish() {
         Flush();
+        for (const Slot& slot : slots_) {
+            if (slot.taken >= 0 || options_.status) continue;
+            PrintError(name_, "no listed file matched its values of " +
+                                  std::to_string(slot.digits) + " hex digits" + Column(slot) +
+                                  " under any algorithm of that width (" + Names(slot.candidates) +
+                                  "): every such line FAILED");
+        }
         if (!FlushOut()) failedOutput_ = true;
         if (wellFormed_ == 0) {
             PrintError(name_, "no properly formatted checksum lines found" +
@@ -188,7 +232,7 @@ public:
             }
         }
         if (options_.ignoreMissing && verified_ == 0) {
-            PrintError(name_, "no file was verified");
+            if (!options_.status) PrintError(name_, "no file was verified");
             return kExitFailed;
         }
         const bool ok = mismatched_ == 0 && unreadable_ == 0 &&
@@ -197,98 +241,180 @@ public:
     }
 
 private:
+    // One value to check: its line, or while that is not known, the slot it is inferred in.
+    struct Entry {
+        std::string name;
+        std::string hex;
+        long line;
+        long slot = -1;
+        bool joined = false;  // a later column of the same line of rhash's
+    };
+
+    // The values of one width (and column) whose algorithm is inferred.
+    struct Slot {
+        size_t digits;
+        long column;                     // the column of rhash's lines, -1 for other lines
+        std::vector<size_t> candidates;  // in the order they are tried
+        long taken = -1;                 // the line that matched first, -1 while none has
+    };
+
+    static std::string Column(const Slot& slot) {
+        return slot.column < 0 ? "" : " in column " + std::to_string(slot.column + 1);
+    }
+
+    // Finds the line of an entry, or why it cannot be checked.
+    std::string Check(const ChecksumLine& line, long column, Entry& entry) {
+        if (line.name.find('\0') != std::string::npos) return "a NUL byte in the file name";
+        // As coreutils does: the list is standard input, which cannot also be a file of it.
+        if (standardInput_ && line.name == "-") {
+            return "the file '-' is standard input, which holds the list";
+        }
+        if (line.line < 0) return Untagged(line.hex.size(), column, entry);
+        if (line.keyed && !options_.keyed) {
+            return "an HMAC line: give its key with --key or --key-file";
+        }
+        if (!line.keyed && options_.keyed) return "a line of a plain digest, while a key was given";
+        if (!options_.only.empty() && std::find(options_.only.begin(), options_.only.end(),
+                                                size_t(line.line)) == options_.only.end()) {
+            // As cksum -a does: a line of another algorithm than those asked for is not one
+            // of the list's lines.
+            return "a " + LineName(kReportLines[line.line]) + " line, not one of -a";
+        }
+        if (line.hex.size() != Digits(size_t(line.line))) {
+            return LineName(kReportLines[line.line]) + " values have " +
+                   std::to_string(Digits(size_t(line.line))) + " hex digits, this one " +
+                   std::to_string(line.hex.size());
+        }
+        return "";
+    }
+
     // The line of an untagged value of this many hex digits: from -a, else from the list's
-    // name, else from the width alone.  -1 (with reason) when the value fits none; -2, after
-    // a message, when it fits several and nothing says which.
-    long Untagged(size_t digits, std::string& reason) {
+    // name, else from the width alone; else the value is inferred in a slot.
+    std::string Untagged(size_t digits, long column, Entry& entry) {
         std::vector<size_t> fits;
         for (size_t line : options_.only) {
-            if (2 * DigestLength(kReportLines[line].size) == digits) fits.push_back(line);
+            if (Digits(line) == digits) fits.push_back(line);
         }
         if (!options_.only.empty() && fits.empty()) {
-            reason = "a value of " + std::to_string(digits) + " hex digits fits no algorithm of -a";
-            return -1;
+            return "a value of " + std::to_string(digits) + " hex digits fits no algorithm of -a";
         }
-        if (fits.empty() && nameHint_ >= 0) {
-            if (2 * DigestLength(kReportLines[nameHint_].size) == digits) return nameHint_;
-            reason = "the list's name says " + LineName(kReportLines[nameHint_]) +
-                     ", whose values have " +
-                     std::to_string(2 * DigestLength(kReportLines[nameHint_].size)) +
-                     " hex digits, this one " + std::to_string(digits);
-            return -1;
+        if (fits.empty() && nameHint_ >= 0 && column < 0) {
+            if (Digits(size_t(nameHint_)) == digits) {
+                entry.line = nameHint_;
+                return "";
+            }
+            return "the list's name says " + LineName(kReportLines[nameHint_]) +
+                   ", whose values have " + std::to_string(Digits(size_t(nameHint_))) +
+                   " hex digits, this one " + std::to_string(digits);
+        }
+        if (fits.empty() && column >= 0) {
+            for (const char* name : kRhashAlgorithms) {
+                const long line = FindAlgorithm(name);
+                if (Digits(size_t(line)) == digits) fits.push_back(size_t(line));
+            }
         }
         if (fits.empty()) {
             for (size_t line = 0; line < kReportLineCount; ++line) {
-                if (2 * DigestLength(kReportLines[line].size) == digits) fits.push_back(line);
+                if (Digits(line) == digits) fits.push_back(line);
             }
         }
-        if (fits.size() == 1) return long(fits[0]);
-        std::string names;
-        for (size_t line : fits)
-            names += (names.empty() ? "" : ", ") + LineName(kReportLines[line]);
-        PrintError(name_, "cannot tell which algorithm made its values of " +
-                              std::to_string(digits) + " hex digits (" + names +
-                              " all have that width): name it with -a, for example -a " +
-                              SuggestedName(fits) +
-                              ", or name the list after it, as in SHA256SUMS or list.md5");
-        return -2;
-    }
-
-    // A name for the example of a message: the commonest algorithm among those that fit.
-    static std::string SuggestedName(const std::vector<size_t>& fits) {
-        for (const char* common : {"sha256", "sha1", "md5", "sha512", "crc32", "tiger"}) {
-            for (size_t line : fits) {
-                if (FindAlgorithm(common) == long(line)) return common;
-            }
+        if (fits.size() == 1) {
+            entry.line = long(fits[0]);
+            return "";
         }
-        return LineName(kReportLines[fits[0]]);
+        for (size_t i = 0; i < slots_.size(); ++i) {
+            if (slots_[i].digits == digits && slots_[i].column == column) entry.slot = long(i);
+        }
+        if (entry.slot < 0) {
+            entry.slot = long(slots_.size());
+            slots_.push_back(Slot{digits, column, Likeliest(fits)});
+        }
+        entry.line = slots_[size_t(entry.slot)].taken;
+        return "";
     }
 
-    // The entries gathered for one file, hashed once for all their lines.
-    struct Pending {
-        std::vector<ChecksumLine> entries;
-        std::vector<size_t> lines;
-        bool read = false;
-        std::vector<std::string> hex;
-    };
+    // The file an entry names: as written, else, when that is not found and the name holds
+    // a '\' (a list made on Windows), with '/' in its place when that is found.
+    static std::string FileOf(const std::string& name) {
+        struct stat st;
+        if (name == "-" || name.find('\\') == std::string::npos || ::stat(name.c_str(), &st) == 0 ||
+            errno != ENOENT) {
+            return name;
+        }
+        std::string slashed = name;
+        std::replace(slashed.begin(), slashed.end(), '\\', '/');
+        return ::stat(slashed.c_str(), &st) == 0 ? slashed : name;
+    }
 
-    // Checks the group of entries for one file.
+    // Reads the file of the group of entries once for all their lines, and tries the
+    // candidates of the slots not yet decided.
     void Flush() {
         if (group_.empty()) return;
-        const std::string& file = group_[0].name;
+        const std::string file = FileOf(group_[0].name);
         struct stat st;
         if (options_.ignoreMissing && file != "-" && ::stat(file.c_str(), &st) != 0 &&
             errno == ENOENT) {
             group_.clear();
             return;
         }
-        Pending pending;
-        for (const ChecksumLine& entry : group_) {
-            bool seen = false;
-            for (size_t line : pending.lines) seen = seen || line == size_t(entry.line);
-            if (!seen) pending.lines.push_back(size_t(entry.line));
+        std::vector<size_t> lines;
+        for (Entry& entry : group_) {
+            if (entry.line < 0) entry.line = slots_[size_t(entry.slot)].taken;
+            const std::vector<size_t> tried = entry.line >= 0
+                                                  ? std::vector<size_t>{size_t(entry.line)}
+                                                  : slots_[size_t(entry.slot)].candidates;
+            for (size_t line : tried) {
+                if (std::find(lines.begin(), lines.end(), line) == lines.end()) {
+                    lines.push_back(line);
+                }
+            }
         }
-        pending.entries.swap(group_);
+        std::vector<Entry> entries;
+        entries.swap(group_);
         // One line is one job: more threads for it would only cost their start.
-        const unsigned jobs = pending.lines.size() == 1 ? 1 : options_.jobs;
-        pending.read = ComputeInput(pending.entries[0].name, key_, pending.lines, jobs, progress_,
-                                    pending.hex);
-        Report(pending);
+        const unsigned jobs = lines.size() == 1 ? 1 : options_.jobs;
+        std::vector<std::string> hex;
+        const bool read = ComputeInput(file, key_, lines, jobs, progress_, hex);
+        for (Entry& entry : entries) {
+            if (!read || entry.line >= 0) continue;
+            Slot& slot = slots_[size_t(entry.slot)];
+            for (size_t i = 0; slot.taken < 0 && i < slot.candidates.size(); ++i) {
+                if (Upper(entry.hex) != hex[slot.candidates[i]]) continue;
+                slot.taken = long(slot.candidates[i]);
+                if (!options_.status) {
+                    PrintError(name_, "its values of " + std::to_string(slot.digits) +
+                                          " hex digits" + Column(slot) + " are taken as " +
+                                          LineName(kReportLines[slot.taken]) +
+                                          ", the first algorithm that matched (" + entry.name +
+                                          ")");
+                }
+            }
+            // A value that matched no candidate fails under whichever is taken.
+            entry.line = slot.taken;
+        }
+        Report(entries, read, hex);
     }
 
-    void Report(const Pending& pending) {
+    void Report(const std::vector<Entry>& entries, bool read, const std::vector<std::string>& hex) {
         // As coreutils does, a name is escaped in a verdict only when it holds a line break.
-        const std::string& name = pending.entries[0].name;
+        const std::string& name = entries[0].name;
         bool needsMark = false;
         const std::string shown =
             name.find_first_of("\r\n") == std::string::npos ? name : EscapeName(name, needsMark);
         std::string text;
-        for (const ChecksumLine& entry : pending.entries) {
+        // The columns of one of rhash's lines share one verdict, as rhash gives it.
+        for (size_t i = 0, next; i < entries.size(); i = next) {
+            bool matched = true;
+            for (next = i; next < entries.size() && (next == i || entries[next].joined); ++next) {
+                const Entry& entry = entries[next];
+                matched = matched && read && entry.line >= 0 &&
+                          Upper(entry.hex) == hex[size_t(entry.line)];
+            }
             const char* verdict = "OK";
-            if (!pending.read) {
+            if (!read) {
                 ++unreadable_;
                 verdict = "FAILED open or read";
-            } else if (Upper(entry.hex) != pending.hex[size_t(entry.line)]) {
+            } else if (!matched) {
                 ++mismatched_;
                 verdict = "FAILED";
             } else {
@@ -305,8 +431,11 @@ private:
     const std::vector<uint8_t>& key_;
     const long nameHint_;
     const bool sfv_;
+    const bool standardInput_;
+    ListForm form_;
     Progress progress_;
-    std::vector<ChecksumLine> group_;  // consecutive entries for one file
+    std::vector<Entry> group_;  // consecutive entries for one file
+    std::vector<Slot> slots_;
     size_t wellFormed_ = 0;
     size_t malformed_ = 0;
     size_t unreadable_ = 0;
@@ -328,54 +457,41 @@ int CheckList(const std::string& path, const Options& options, const std::vector
         PrintError(name, ErrnoText(errno));
         return kExitFailed;
     }
-    char* buffer = nullptr;
-    size_t capacity = 0;
-    int status = kExitOk;
+    ListReader reader(file);
     size_t number = 0;
-    ssize_t length;
-    errno = 0;
     ListCheck check(path, options, key);
-    bool givenUp = false;
-    while ((length = ::getline(&buffer, &capacity, file)) >= 0) {
-        std::string text(buffer, size_t(length));
-        if (!text.empty() && text.back() == '\n') text.pop_back();
-        if (++number == 1) {
-            const std::string bom = "\xEF\xBB\xBF";
-            const size_t skip = text.compare(0, 3, bom) == 0 ? 3 : 0;
-            if (text.compare(skip, sizeof kRuler - 1, kRuler) == 0) {
-                // A saved report: read it whole, as its reader wants.
-                std::string content(buffer, size_t(length));
-                while ((length = ::getline(&buffer, &capacity, file)) >= 0 &&
-                       content.size() <= kMaxSavedReportBytes) {
-                    content.append(buffer, size_t(length));
-                }
-                const bool failed = std::ferror(file) != 0;
-                std::free(buffer);
-                if (file != stdin) std::fclose(file);
-                if (failed) {
-                    PrintError(name, ErrnoText(errno));
-                    return kExitFailed;
-                }
-                return CheckSavedReport(path, content, options, key);
+    std::string text;
+    while (reader.Next(text)) {
+        if (++number == 1 && text.compare(0, sizeof kRuler - 1, kRuler) == 0) {
+            // A saved report: read it whole, as its reader wants.
+            std::string content = text;
+            while (content.size() <= kMaxSavedReportBytes && reader.Next(text)) content += text;
+            if (file != stdin) std::fclose(file);
+            if (reader.Failed()) {
+                PrintError(name, reader.Reason());
+                return kExitFailed;
             }
+            return CheckSavedReport(path, content, options, key);
         }
-        if (!check.Take(text, number)) {
-            givenUp = true;
-            break;
-        }
+        if (number == 1 && !options.checkInput.empty()) break;
+        if (!text.empty() && text.back() == '\n') text.pop_back();
+        check.Take(text, number);
     }
-    const bool readFailed = !givenUp && std::ferror(file) != 0;
-    const int readError = errno;
-    std::free(buffer);
     if (file != stdin) std::fclose(file);
-    if (givenUp) return kExitFailed;
-    if (readFailed) {
-        PrintError(name, ErrnoText(readError));
-        status = kExitFailed;
-        if (number == 0) return status;
+    if (!options.checkInput.empty()) {
+        PrintError(name,
+                   "not a saved report: --input names the file a saved report is "
+                   "checked against, and a checksum list names its own files");
+        return kExitFailed;
     }
-    const int result = check.Finish();
-    return result != kExitOk ? result : status;
+    if (reader.Failed()) {
+        PrintError(name, reader.Reason());
+        // A list refused whole, or cut short: what was read of it is still checked.
+        if (number == 0) return kExitFailed;
+        check.Finish();
+        return kExitFailed;
+    }
+    return check.Finish();
 }
 
 }  // namespace

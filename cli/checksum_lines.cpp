@@ -64,17 +64,60 @@ bool TakeName(const std::string& raw, bool escaped, ChecksumLine& entry, std::st
     return true;
 }
 
-// "hex  NAME" or "hex *NAME".
-bool ParseGnu(const std::string& text, bool escaped, ChecksumLine& entry, std::string& reason) {
-    const size_t digits = HexRun(text, 0);
-    if (digits == 0 || digits + 2 > text.size() || text[digits] != ' ' ||
-        (text[digits + 1] != ' ' && text[digits + 1] != '*') || !IsDigestWidth(digits)) {
+// "NAME CRC32".
+bool ParseSfv(const std::string& text, ChecksumLine& entry) {
+    const size_t space = text.find_last_of(" \t");
+    if (space == std::string::npos || text.size() - space - 1 != 8 ||
+        HexRun(text, space + 1) != 8) {
         return false;
+    }
+    size_t end = space;
+    while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+    if (end == 0) return false;
+    entry.name = text.substr(0, end);
+    entry.hex = text.substr(space + 1);
+    entry.line = FindAlgorithm("crc32");
+    entry.keyed = false;
+    return true;
+}
+
+// "hex  NAME" or "hex *NAME", and "hex NAME" or "hex<TAB>NAME" (see ListForm).
+bool ParseGnu(const std::string& text, bool escaped, ChecksumLine& entry, std::string& reason,
+              ListForm& form) {
+    const size_t digits = HexRun(text, 0);
+    if (digits == 0 || digits + 1 >= text.size() || (text[digits] != ' ' && text[digits] != '\t') ||
+        !IsDigestWidth(digits)) {
+        return false;
+    }
+    size_t name = digits + 1;
+    // "hex  " and "hex *" have lost their name (coreutils would check a file named ' ').
+    const bool mark = text[name] == ' ' || text[name] == '*';
+    if (text.size() - name == 1 && mark) {
+        reason = "no file name";
+        return false;
+    }
+    const bool single = !mark;
+    ListForm::Separator seen = ListForm::Separator::kTwo;
+    if (single) {
+        ChecksumLine sfv;
+        if (form.separator != ListForm::Separator::kOne && ParseSfv(text, sfv)) return false;
+        if (form.separator == ListForm::Separator::kTwo) {
+            reason =
+                "one blank between the value and the name, where the list's first line has two";
+            return false;
+        }
+        seen = ListForm::Separator::kOne;
+    } else if (form.separator == ListForm::Separator::kOne) {
+        seen = ListForm::Separator::kOne;  // the ' ' or '*' starts the name
+    } else {
+        ++name;
     }
     entry.hex = text.substr(0, digits);
     entry.line = -1;
     entry.keyed = false;
-    return TakeName(text.substr(digits + 2), escaped, entry, reason);
+    if (!TakeName(text.substr(name), escaped, entry, reason)) return false;
+    form.separator = seen;
+    return true;
 }
 
 // "TAG (NAME) = hex", "TAG   (NAME) = hex" and "TAG(NAME)= hex".
@@ -123,23 +166,6 @@ bool ParseBsd(const std::string& text, bool escaped, ChecksumLine& entry, std::s
     return TakeName(text.substr(open + 1, close - open - 1), escaped, entry, reason);
 }
 
-// "NAME CRC32".
-bool ParseSfv(const std::string& text, ChecksumLine& entry) {
-    const size_t space = text.find_last_of(" \t");
-    if (space == std::string::npos || text.size() - space - 1 != 8 ||
-        HexRun(text, space + 1) != 8) {
-        return false;
-    }
-    size_t end = space;
-    while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
-    if (end == 0) return false;
-    entry.name = text.substr(0, end);
-    entry.hex = text.substr(space + 1);
-    entry.line = FindAlgorithm("crc32");
-    entry.keyed = false;
-    return true;
-}
-
 }  // namespace
 
 std::string EscapeName(const std::string& name, bool& needsMark) {
@@ -161,18 +187,24 @@ std::string EscapeName(const std::string& name, bool& needsMark) {
 }
 
 ChecksumLineKind ParseChecksumLine(const std::string& line, bool sfvFirst, ChecksumLine& entry,
-                                   std::string& reason) {
+                                   std::string& reason, ListForm* form) {
     reason.clear();
-    size_t start = line.find_first_not_of(" \t");
+    ListForm own;
+    ListForm& listForm = form != nullptr ? *form : own;
     size_t end = line.size();
     if (end > 0 && line[end - 1] == '\r') --end;
-    if (start == std::string::npos || start >= end) return ChecksumLineKind::kIgnored;
-    if (line[start] == '#' || line[start] == ';') return ChecksumLineKind::kIgnored;
+    if (end == 0) return ChecksumLineKind::kIgnored;
+    if (line[0] == '#' || line[0] == ';') return ChecksumLineKind::kIgnored;
+    const size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos || start >= end) {
+        reason = "a line of blanks";
+        return ChecksumLineKind::kMalformed;
+    }
     std::string text = line.substr(start, end - start);
     if (sfvFirst && ParseSfv(text, entry)) return ChecksumLineKind::kEntry;
     const bool escaped = text[0] == '\\';
     const std::string body = escaped ? text.substr(1) : text;
-    if (ParseGnu(body, escaped, entry, reason) ||
+    if (ParseGnu(body, escaped, entry, reason, listForm) ||
         (reason.empty() && ParseBsd(body, escaped, entry, reason))) {
         return ChecksumLineKind::kEntry;
     }
@@ -191,4 +223,29 @@ ChecksumLineKind ParseChecksumLine(const std::string& line, bool sfvFirst, Check
     }
     if (reason.empty()) reason = "not a checksum line";
     return ChecksumLineKind::kMalformed;
+}
+
+bool ParseDigestColumns(const std::string& line, std::vector<ChecksumLine>& entries) {
+    size_t end = line.size();
+    if (end > 0 && line[end - 1] == '\r') --end;
+    std::vector<std::string> columns;
+    for (;;) {
+        size_t start = end;
+        while (start > 0 && IsHex(line[start - 1])) --start;
+        if (start == end || start < 3 || line.compare(start - 2, 2, "  ") != 0 ||
+            !IsDigestWidth(end - start)) {
+            break;
+        }
+        columns.insert(columns.begin(), line.substr(start, end - start));
+        end = start - 2;
+    }
+    if (columns.size() < 2) return false;
+    entries.clear();
+    for (const std::string& hex : columns) {
+        ChecksumLine entry;
+        entry.name = line.substr(0, end);
+        entry.hex = hex;
+        entries.push_back(entry);
+    }
+    return true;
 }

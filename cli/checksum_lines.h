@@ -3,7 +3,11 @@
 //   bsd:  "TAG (NAME) = hex" (sha256sum --tag, cksum -a, rhash --bsd, whose tags may be
 //         followed by blanks) and "TAG(NAME)= hex" (openssl dgst); "HMAC-TAG" for a keyed
 //         value
+//   gnu with one blank or tab: "hex NAME", "hex\tNAME" (BSD md5 -r), read as coreutils reads
+//         them: see ListForm
 //   sfv:  "NAME CRC32" (rhash --sfv and other SFV writers; ';' starts a comment)
+//   columns: "NAME  hex  hex..." (rhash with several algorithms, one column each, in
+//         rhash's order of its algorithms)
 // A gnu or bsd line that starts with '\' has its name escaped: "\\" for a backslash, "\n"
 // for a line feed and "\r" for a carriage return, as coreutils writes names that hold them.
 #ifndef KORVADEX_CLI_CHECKSUM_LINES_H
@@ -11,6 +15,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 // A name as a gnu or bsd line holds it: escaped when it holds a backslash, a line feed or a
 // carriage return (then needsMark is set: the line must start with '\'), else as it is.
@@ -26,13 +31,32 @@ struct ChecksumLine {
 
 enum class ChecksumLineKind {
     kEntry,      // a checksum line, in entry
-    kIgnored,    // blank, or a comment ('#', or ';' in an SFV list)
-    kMalformed,  // not a line of any of the forms (reason says why)
+    kIgnored,    // empty, or a comment ('#' or ';' first)
+    kMalformed,  // not a line of any of the forms (reason says why); so is a line of blanks,
+                 // as coreutils counts it
+};
+
+// What the lines of one list read so far say of the form of the untagged "hex NAME" lines.
+// As coreutils reads them, the first such line decides: when the value is followed by two
+// characters (a blank or tab, then ' ' or '*'), a later line with a single blank or tab is
+// not a checksum line; when by one, a ' ' or '*' after the blank on a later line belongs to
+// its name.  A line that is also an SFV line ("NAME CRC32", the name made of hex digits)
+// is read as one until the list shows single separators.
+struct ListForm {
+    enum class Separator { kUnknown, kTwo, kOne };
+    Separator separator = Separator::kUnknown;
 };
 
 // Parses one line of a list, without its line end (a CR before it is dropped here).
 // sfvFirst: the list is an SFV file, whose "NAME CRC32" form is tried before the others.
+// form: the list's form so far, updated by the line; null for a line read on its own.
 ChecksumLineKind ParseChecksumLine(const std::string& text, bool sfvFirst, ChecksumLine& entry,
-                                   std::string& reason);
+                                   std::string& reason, ListForm* form = nullptr);
+
+// Parses a line of rhash's form for several algorithms, "NAME  hex  hex...": at least two
+// columns of hex digits of a report line's width, each after two blanks.  Fills entries with
+// one untagged entry per column, in order.  Tried when no other form fits, since a "hex  NAME"
+// line whose name ends in such columns is read as that.
+bool ParseDigestColumns(const std::string& text, std::vector<ChecksumLine>& entries);
 
 #endif

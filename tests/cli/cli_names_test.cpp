@@ -103,6 +103,10 @@ TEST(ChecksumLines, ReadsTheFormsOfEveryTool) {
         {"HAVAL 128 (3 Rounds) (abc) = " + md5, false, "abc", "HAVAL 128 (3 Rounds)"},
         {"abc 352441C2", false, "abc", "CRC32"},
         {"a b 352441C2", true, "a b", "CRC32"},
+        {md5 + " abc", false, "abc", "(none)"},
+        {md5 + "\t*abc", false, "abc", "(none)"},
+        {md5 + "\t abc", false, "abc", "(none)"},
+        {"deadbeef 352441C2", false, "deadbeef", "CRC32"},
     };
     for (const auto& c : cases) {
         ChecksumLine entry;
@@ -112,14 +116,15 @@ TEST(ChecksumLines, ReadsTheFormsOfEveryTool) {
         EXPECT_EQ(entry.name, c.name) << c.text;
         EXPECT_EQ(NameOf(entry.line), c.line) << c.text;
     }
-    for (const char* ignored : {"", "   ", "# comment", "; sfv comment", "\r"}) {
+    for (const char* ignored : {"", "# comment", "; sfv comment", "\r"}) {
         ChecksumLine entry;
         std::string reason;
         EXPECT_EQ(ParseChecksumLine(ignored, false, entry, reason), ChecksumLineKind::kIgnored);
     }
     for (const std::string& bad : std::vector<std::string>{
              md5, md5 + "  ", md5.substr(1) + "  abc", "\\" + md5 + "  bad\\escape",
-             "BLAKE2b (abc) = " + md5, "MD5 (abc) = ", "junk", "(abc) = " + md5}) {
+             "BLAKE2b (abc) = " + md5, "MD5 (abc) = ", "junk", "(abc) = " + md5, "   ", " \t\r",
+             "  # comment", md5 + " *", md5 + "\t "}) {
         ChecksumLine entry;
         std::string reason;
         EXPECT_EQ(ParseChecksumLine(bad, false, entry, reason), ChecksumLineKind::kMalformed)
@@ -139,6 +144,40 @@ TEST(ChecksumLines, ReadsTheFormsOfEveryTool) {
     EXPECT_TRUE(mark);
     EXPECT_EQ(EscapeName("plain", mark), "plain");
     EXPECT_FALSE(mark);
+}
+
+TEST(ChecksumLines, TheFirstUntaggedLineDecidesTheSeparatorAsInCoreutils) {
+    const std::string md5 = "900150983cd24fb0d6963f7d28e17f72";
+    const std::string sha1 = "a9993e364706816aba3e25717850c26c9cd0d89d";
+    const struct {
+        std::vector<std::string> lines;
+        std::vector<std::string> names;  // "" for a line refused
+    } cases[] = {
+        {{md5 + " a", md5 + "  b", md5 + " *c"}, {"a", " b", "*c"}},
+        {{md5 + "  a", md5 + " b", md5 + " *c"}, {"a", "", "c"}},
+        // An SFV line does not decide, while the list's form is not known.
+        {{"deadbeef 352441C2", md5 + "  b"}, {"deadbeef", "b"}},
+    };
+    for (const auto& c : cases) {
+        ListForm form;
+        for (size_t i = 0; i < c.lines.size(); ++i) {
+            ChecksumLine entry;
+            std::string reason;
+            const ChecksumLineKind kind =
+                ParseChecksumLine(c.lines[i], false, entry, reason, &form);
+            EXPECT_EQ(kind == ChecksumLineKind::kEntry ? entry.name : "", c.names[i]) << c.lines[i];
+        }
+    }
+    std::vector<ChecksumLine> columns;
+    ASSERT_TRUE(ParseDigestColumns("a b  " + md5 + "  " + sha1 + "\r", columns));
+    ASSERT_EQ(columns.size(), 2u);
+    EXPECT_EQ(columns[0].name, "a b");
+    EXPECT_EQ(columns[0].hex, md5);
+    EXPECT_EQ(columns[1].hex, sha1);
+    for (const std::string& bad : {md5 + "  " + sha1, "a  " + md5, "a  " + md5 + " " + sha1,
+                                   "a  " + md5 + "  " + sha1 + "0"}) {
+        EXPECT_FALSE(ParseDigestColumns(bad, columns)) << bad;
+    }
 }
 
 }  // namespace

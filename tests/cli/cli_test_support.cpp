@@ -1,7 +1,9 @@
 #include "cli_test_support.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -53,4 +55,21 @@ std::string ExpectedReport(const std::string& data, const std::string& key, bool
         report += std::string(kReportLines[i].label) + hex + "\n";
     }
     return report;
+}
+
+ShellResult Shell(const std::string& command) {
+    ShellResult result;
+    const std::string full = "bash -c '" + [&] {
+        std::string quoted;
+        for (char c : command) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return quoted;
+    }() + "' 2>&1";
+    FILE* pipe = ::popen(full.c_str(), "r");
+    if (pipe == nullptr) return result;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
+    const int status = ::pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
 }

@@ -32,4 +32,12 @@ std::string LineHex(const ReportLine& line, const std::string& data, const std::
 std::string ExpectedReport(const std::string& data, const std::string& key = "",
                            bool lower = false);
 
+struct ShellResult {
+    std::string out;
+    int status = -1;
+};
+
+// Runs command with bash, standard error joined to standard output.
+ShellResult Shell(const std::string& command);
+
 #endif
