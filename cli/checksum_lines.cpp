@@ -98,6 +98,8 @@ bool ParseGnu(const std::string& text, bool escaped, ChecksumLine& entry, std::s
     }
     const bool single = !mark;
     ListForm::Separator seen = ListForm::Separator::kTwo;
+    // A line of words such as "face the music" is no CRC-16 line of a file "the music".
+    if (single && digits < 8) return false;
     if (single) {
         ChecksumLine sfv;
         if (form.separator != ListForm::Separator::kOne && ParseSfv(text, sfv)) return false;

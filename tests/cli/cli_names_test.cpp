@@ -124,7 +124,7 @@ TEST(ChecksumLines, ReadsTheFormsOfEveryTool) {
     for (const std::string& bad : std::vector<std::string>{
              md5, md5 + "  ", md5.substr(1) + "  abc", "\\" + md5 + "  bad\\escape",
              "BLAKE2b (abc) = " + md5, "MD5 (abc) = ", "junk", "(abc) = " + md5, "   ", " \t\r",
-             "  # comment", md5 + " *", md5 + "\t "}) {
+             "  # comment", md5 + " *", md5 + "\t ", "face the music"}) {
         ChecksumLine entry;
         std::string reason;
         EXPECT_EQ(ParseChecksumLine(bad, false, entry, reason), ChecksumLineKind::kMalformed)
