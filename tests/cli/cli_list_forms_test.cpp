@@ -105,6 +105,13 @@ TEST(CliListForms, AnUntaggedListTakesTheFirstAlgorithmThatMatchesAFile) {
     EXPECT_NE(none.out.find("SNEFRU256 (4 Passes)): every such line FAILED"), std::string::npos)
         << none.out;
     EXPECT_EQ(Shell(check + " --status").out, "");
+    // Each file is read once for all the algorithms tried, so a FIFO can be checked.
+    ShellResult fifo =
+        Shell("cd '" + d + "' && mkfifo fifo && rhash --simple --snefru256 b | " +
+              "sed 's/b$/fifo/' > fifo.list && { timeout 20 sh -c 'printf xyy > fifo' " +
+              ">/dev/null 2>&1 & } && " + K() + " -c fifo.list");
+    EXPECT_EQ(fifo.status, 0);
+    EXPECT_NE(fifo.out.find("fifo: OK\n"), std::string::npos) << fifo.out;
     // -a still decides, and so does the list's name.
     EXPECT_EQ(Shell(check + " -a sha256").status, 1);
     ASSERT_EQ(Shell("cd '" + d + "' && sha256sum a b c > sha.sha256").status, 0);
