@@ -228,26 +228,32 @@ ChecksumLineKind ParseChecksumLine(const std::string& line, bool sfvFirst, Check
 }
 
 bool ParseDigestColumns(const std::string& line, std::vector<ChecksumLine>& entries) {
-    size_t end = line.size();
-    if (end > 0 && line[end - 1] == '\r') --end;
-    std::vector<std::string> columns;
-    for (;;) {
-        size_t start = end;
-        while (start > 0 && IsHex(line[start - 1])) --start;
-        if (start == end || start < 3 || line.compare(start - 2, 2, "  ") != 0 ||
-            !IsDigestWidth(end - start)) {
-            break;
+    size_t lineEnd = line.size();
+    if (lineEnd > 0 && line[lineEnd - 1] == '\r') --lineEnd;
+    // Two blanks before each column in rhash's own lines, one in its SFV lines.
+    for (const std::string separator : {"  ", " "}) {
+        size_t end = lineEnd;
+        std::vector<std::string> columns;
+        for (;;) {
+            size_t start = end;
+            while (start > 0 && IsHex(line[start - 1])) --start;
+            if (start == end || start <= separator.size() ||
+                line.compare(start - separator.size(), separator.size(), separator) != 0 ||
+                !IsDigestWidth(end - start)) {
+                break;
+            }
+            columns.insert(columns.begin(), line.substr(start, end - start));
+            end = start - separator.size();
         }
-        columns.insert(columns.begin(), line.substr(start, end - start));
-        end = start - 2;
+        if (columns.size() < 2) continue;
+        entries.clear();
+        for (const std::string& hex : columns) {
+            ChecksumLine entry;
+            entry.name = line.substr(0, end);
+            entry.hex = hex;
+            entries.push_back(entry);
+        }
+        return true;
     }
-    if (columns.size() < 2) return false;
-    entries.clear();
-    for (const std::string& hex : columns) {
-        ChecksumLine entry;
-        entry.name = line.substr(0, end);
-        entry.hex = hex;
-        entries.push_back(entry);
-    }
-    return true;
+    return false;
 }

@@ -7,7 +7,7 @@
 //         them: see ListForm
 //   sfv:  "NAME CRC32" (rhash --sfv and other SFV writers; ';' starts a comment)
 //   columns: "NAME  hex  hex..." (rhash with several algorithms, one column each, in
-//         rhash's order of its algorithms)
+//         rhash's order of its algorithms; "NAME HEX HEX..." in its SFV lists)
 // A gnu or bsd line that starts with '\' has its name escaped: "\\" for a backslash, "\n"
 // for a line feed and "\r" for a carriage return, as coreutils writes names that hold them.
 #ifndef KORVADEX_CLI_CHECKSUM_LINES_H
@@ -53,8 +53,9 @@ struct ListForm {
 ChecksumLineKind ParseChecksumLine(const std::string& text, bool sfvFirst, ChecksumLine& entry,
                                    std::string& reason, ListForm* form = nullptr);
 
-// Parses a line of rhash's form for several algorithms, "NAME  hex  hex...": at least two
-// columns of hex digits of a report line's width, each after two blanks.  Fills entries with
+// Parses a line of rhash's form for several algorithms, "NAME  hex  hex..." (or with one
+// blank, as in its SFV lists): at least two columns of hex digits of a report line's
+// width, each after the same blanks.  Fills entries with
 // one untagged entry per column, in order.  Tried when no other form fits, since a "hex  NAME"
 // line whose name ends in such columns is read as that.
 bool ParseDigestColumns(const std::string& text, std::vector<ChecksumLine>& entries);

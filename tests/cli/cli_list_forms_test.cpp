@@ -46,6 +46,7 @@ TEST(CliListForms, ListsAsPeopleHaveThemCheckWhereTheirPeersCheckThem) {
         {"win.sfv", "rhash --sfv" + files + " | sed 's#/#\\\\#'", "rhash -c"},
         {"win.sha256", "sha256sum" + files + " | sed 's#/#\\\\#'", "rhash -c"},
         {"columns.txt", "rhash --md5 --sha1" + files, "rhash -c"},
+        {"columns.sfv", "rhash --sfv --crc32 --md5 --sha1" + files, "rhash -c"},
         {"widths.txt", "rhash --sha256 --gost94 --snefru256 --whirlpool --sha512" + files,
          "rhash -c"},
         {"mixed", "{ md5sum one; sha256sum 'two words'; sha1sum sub/four; }", "rhash -c"},

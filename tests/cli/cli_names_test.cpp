@@ -174,8 +174,10 @@ TEST(ChecksumLines, TheFirstUntaggedLineDecidesTheSeparatorAsInCoreutils) {
     EXPECT_EQ(columns[0].name, "a b");
     EXPECT_EQ(columns[0].hex, md5);
     EXPECT_EQ(columns[1].hex, sha1);
-    for (const std::string& bad : {md5 + "  " + sha1, "a  " + md5, "a  " + md5 + " " + sha1,
-                                   "a  " + md5 + "  " + sha1 + "0"}) {
+    ASSERT_TRUE(ParseDigestColumns("a b " + md5 + " " + sha1, columns));
+    EXPECT_EQ(columns[0].name, "a b");
+    for (const std::string& bad :
+         {md5 + "  " + sha1, "a  " + md5, "a  " + md5 + "  " + sha1 + "0"}) {
         EXPECT_FALSE(ParseDigestColumns(bad, columns)) << bad;
     }
 }
