@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli_test_support.h"
+#include "list_reader.h"
 #include "program_runner.h"
 
 namespace {
@@ -173,6 +174,36 @@ TEST(CliListForms, ReadsAsCoreutilsDoesWhereListsAreOdd) {
     EXPECT_EQ(odd.status, 1);
     EXPECT_EQ(odd.err, "korvadex: " + dir.Path("odd.sha256") +
                            ": malformed UTF-16: a lone surrogate on line 1\n");
+}
+
+TEST(ListReader, ConvertsUtf16AsIconvDoesAndRefusesWhatIsNotUtf16) {
+    // ASCII, two-byte, three-byte and four-byte (surrogate pair) characters.
+    const std::string text = "a \xC3\xA9 \xE6\x97\xA5 \xF0\x9F\x98\x80\r\n";
+    for (bool bigEndian : {false, true}) {
+        SCOPED_TRACE(bigEndian ? "big endian" : "little endian");
+        const ShellResult utf16 = Shell(std::string("printf '") + text + "' | iconv -t UTF-16" +
+                                        (bigEndian ? "BE" : "LE"));
+        std::string out;
+        std::string reason;
+        ASSERT_TRUE(Utf16ToUtf8(utf16.out, bigEndian, out, reason)) << reason;
+        EXPECT_EQ(out, text);
+    }
+    const struct {
+        std::string bytes;
+        const char* reason;
+    } bad[] = {
+        {std::string("a\0b", 3), "malformed UTF-16: an odd number of bytes"},
+        {std::string("\n\0\x00\xDC", 4), "malformed UTF-16: a lone surrogate on line 2"},
+        {std::string("a\0\x00\xD8", 4), "malformed UTF-16: a lone surrogate on line 1"},
+        {std::string("\x00\xD8\x00\xD8\x00\xDC", 6),
+         "malformed UTF-16: a lone surrogate on line 1"},
+    };
+    for (const auto& b : bad) {
+        std::string out;
+        std::string reason;
+        EXPECT_FALSE(Utf16ToUtf8(b.bytes, false, out, reason));
+        EXPECT_EQ(reason, b.reason);
+    }
 }
 
 }  // namespace

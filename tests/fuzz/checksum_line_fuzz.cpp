@@ -2,10 +2,13 @@
 //
 // - Any line is taken, ignored or refused with a reason; a line taken names a file and has
 //   hex digits of a report line's width (checked by the caller for tagged lines).
+// - So is each line of a list read in order, and a line of rhash's columns names one file.
 // - Any name written by --format gnu or bsd, escaped as they escape it, is read back as it
 //   was, whatever bytes it holds.
+#include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "checksum_lines.h"
 
@@ -43,6 +46,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 break;
             case ChecksumLineKind::kIgnored:
                 break;
+        }
+    }
+    // The bytes as the lines of one list, whose first untagged line decides the others'
+    // separator, and as one of rhash's lines of several algorithms.
+    ListForm form;
+    for (size_t start = 0; start <= text.size();) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        ChecksumLine entry;
+        std::string reason;
+        const std::string line = text.substr(start, end - start);
+        if (ParseChecksumLine(line, false, entry, reason, &form) == ChecksumLineKind::kEntry &&
+            entry.name.empty()) {
+            std::abort();
+        }
+        start = end + 1;
+    }
+    std::vector<ChecksumLine> columns;
+    if (ParseDigestColumns(text, columns)) {
+        if (columns.size() < 2) std::abort();
+        for (const ChecksumLine& column : columns) {
+            if (column.name.empty() || column.name != columns[0].name || column.hex.empty()) {
+                std::abort();
+            }
         }
     }
     // The bytes as a file name, in the lines --format gnu and --tag write.
