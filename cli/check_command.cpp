@@ -183,9 +183,15 @@ public:
         for (size_t column = 0;
              kind == ChecksumLineKind::kEntry && reason.empty() && column < lines.size();
              ++column) {
-            entries.push_back(
-                Entry{lines[column].name, lines[column].hex, lines[column].line, -1, column > 0});
+            // With -a, the columns of other algorithms are left out, as the lines of other
+            // algorithms are.
+            if (lines.size() > 1 && !FitsOnly(lines[column].hex.size())) continue;
+            entries.push_back(Entry{lines[column].name, lines[column].hex, lines[column].line, -1,
+                                    !entries.empty()});
             reason = Check(lines[column], lines.size() > 1 ? long(column) : -1, entries.back());
+        }
+        if (kind == ChecksumLineKind::kEntry && entries.empty()) {
+            reason = "none of its columns has the width of an algorithm of -a";
         }
         if (kind != ChecksumLineKind::kEntry || !reason.empty()) {
             ++malformed_;
@@ -207,7 +213,7 @@ public:
     int Finish() {
         Flush();
         for (const Slot& slot : slots_) {
-            if (slot.taken >= 0 || options_.status) continue;
+            if (slot.taken >= 0 || !slot.tried || options_.status) continue;
             PrintError(name_, "no listed file matched its values of " +
                                   std::to_string(slot.digits) + " hex digits" + Column(slot) +
                                   " under any algorithm of that width (" + Names(slot.candidates) +
@@ -256,7 +262,15 @@ private:
         long column;                     // the column of rhash's lines, -1 for other lines
         std::vector<size_t> candidates;  // in the order they are tried
         long taken = -1;                 // the line that matched first, -1 while none has
+        bool tried = false;              // a file was read for its candidates
     };
+
+    // Whether a value of this many hex digits may be of an algorithm of -a.
+    bool FitsOnly(size_t digits) const {
+        return options_.only.empty() ||
+               std::any_of(options_.only.begin(), options_.only.end(),
+                           [&](size_t line) { return Digits(line) == digits; });
+    }
 
     static std::string Column(const Slot& slot) {
         return slot.column < 0 ? "" : " in column " + std::to_string(slot.column + 1);
@@ -378,6 +392,7 @@ private:
         for (Entry& entry : entries) {
             if (!read || entry.line >= 0) continue;
             Slot& slot = slots_[size_t(entry.slot)];
+            slot.tried = true;
             for (size_t i = 0; slot.taken < 0 && i < slot.candidates.size(); ++i) {
                 if (Upper(entry.hex) != hex[slot.candidates[i]]) continue;
                 slot.taken = long(slot.candidates[i]);

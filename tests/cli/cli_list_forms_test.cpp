@@ -67,6 +67,10 @@ TEST(CliListForms, ListsAsPeopleHaveThemCheckWhereTheirPeersCheckThem) {
         EXPECT_EQ(Count(ours.out, ": OK\n"), 3u) << ours.out;
         EXPECT_NE(ours.out.find("two words: OK\n"), std::string::npos) << ours.out;
     }
+    // With -a, the columns of other algorithms are left out, as the lines of others are.
+    ShellResult md5 = Shell("cd '" + d + "' && " + K() + " -c --strict -a md5 columns.txt");
+    EXPECT_EQ(md5.status, 0);
+    EXPECT_EQ(md5.out, "one: OK\ntwo words: OK\nsub/four: OK\n");
     dir.Write("two words", std::string(100000, 'y'));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.list);
