@@ -95,6 +95,7 @@ TEST(CliListForms, AnUntaggedListTakesTheFirstAlgorithmThatMatchesAFile) {
     EXPECT_NE(all.out.find("taken as SNEFRU256 (8 Passes), the first algorithm that matched (a)"),
               std::string::npos)
         << all.out;
+    EXPECT_EQ(Shell(check + " --status").out, "");
     // A changed first file does not decide: the next one does.
     dir.Write("a", "abd");
     ShellResult first = Shell(check + " 2>&1");
