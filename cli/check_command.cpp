@@ -155,9 +155,9 @@ std::string Names(const std::vector<size_t>& lines) {
 // The values of an untagged list whose algorithm neither -a nor the list's name gives, and
 // whose width several lines share, are tried under each of those lines in turn, file by
 // file, until one matches: that algorithm then holds for every value of the width (in a list
-// of rhash's columns, of the column).  A file is read once for all the lines it is tried
-// under.  A value that matches none of them fails whichever is taken, so each verdict is
-// known as soon as its file is read.
+// of rhash's columns, of the column).  A file is read at most twice: for the likeliest line
+// alone, then for all the others at once.  A value that matches none of them fails whichever is
+// taken, so each verdict is known as soon as its file is read.
 class ListCheck {
 public:
     ListCheck(const std::string& path, const Options& options, const std::vector<uint8_t>& key)
@@ -371,24 +371,37 @@ private:
             group_.clear();
             return;
         }
+        // A regular file can be read again: it is read first for the likeliest candidate
+        // of each undecided slot alone, and only when that does not match, once more for
+        // all the others, so that a list of the commonest algorithm costs one cheap pass.
+        // Any other input is read once for every candidate.
+        const bool again = file != "-" && ::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode);
         std::vector<size_t> lines;
+        std::vector<size_t> later;
         for (Entry& entry : group_) {
             if (entry.line < 0) entry.line = slots_[size_t(entry.slot)].taken;
             const std::vector<size_t> tried = entry.line >= 0
                                                   ? std::vector<size_t>{size_t(entry.line)}
                                                   : slots_[size_t(entry.slot)].candidates;
-            for (size_t line : tried) {
-                if (std::find(lines.begin(), lines.end(), line) == lines.end()) {
-                    lines.push_back(line);
+            for (size_t i = 0; i < tried.size(); ++i) {
+                std::vector<size_t>& pass = again && i > 0 ? later : lines;
+                if (std::find(pass.begin(), pass.end(), tried[i]) == pass.end()) {
+                    pass.push_back(tried[i]);
                 }
             }
         }
         std::vector<Entry> entries;
         entries.swap(group_);
-        // One line is one job: more threads for it would only cost their start.
-        const unsigned jobs = lines.size() == 1 ? 1 : options_.jobs;
         std::vector<std::string> hex;
-        const bool read = ComputeInput(file, key_, lines, jobs, progress_, hex);
+        bool read = Compute(file, lines, hex);
+        const bool firstMatched = std::all_of(entries.begin(), entries.end(), [&](const Entry& e) {
+            return e.line >= 0 || Upper(e.hex) == hex[slots_[size_t(e.slot)].candidates[0]];
+        });
+        if (read && !firstMatched && !later.empty()) {
+            std::vector<std::string> others;
+            read = Compute(file, later, others);
+            for (size_t line : later) hex[line] = others[line];
+        }
         for (Entry& entry : entries) {
             if (!read || entry.line >= 0) continue;
             Slot& slot = slots_[size_t(entry.slot)];
@@ -408,6 +421,14 @@ private:
             entry.line = slot.taken;
         }
         Report(entries, read, hex);
+    }
+
+    // Reads file once for the lines, into hex (indexed by line).
+    bool Compute(const std::string& file, const std::vector<size_t>& lines,
+                 std::vector<std::string>& hex) {
+        // One line is one job: more threads for it would only cost their start.
+        const unsigned jobs = lines.size() == 1 ? 1 : options_.jobs;
+        return ComputeInput(file, key_, lines, jobs, progress_, hex);
     }
 
     void Report(const std::vector<Entry>& entries, bool read, const std::vector<std::string>& hex) {
