@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "algorithm_names.h"
+#include "line_names.h"
 
 const char kVersion[] = KORVADEX_VERSION;
 
@@ -207,20 +208,14 @@ bool ParseHex(const std::string& text, std::string& hex, std::string& error) {
 }
 
 bool ParseFormat(const std::string& text, OutputFormat& format, std::string& error) {
-    static const struct {
-        const char* name;
-        OutputFormat format;
-    } kFormats[] = {{"report", OutputFormat::kReport},
-                    {"gnu", OutputFormat::kGnu},
-                    {"bsd", OutputFormat::kBsd},
-                    {"sfv", OutputFormat::kSfv}};
-    for (const auto& f : kFormats) {
-        if (text == f.name) {
-            format = f.format;
-            return true;
-        }
+    if (const ListFormat* found = FindFormat(text)) {
+        format = found->format;
+        return true;
     }
-    error = "--format: '" + text + "' is not a format; the formats are report, gnu, bsd, sfv";
+    error = "--format: '" + text + "' is not a format; the formats are ";
+    for (size_t i = 0; i < kListFormatCount; ++i) {
+        error += (i == 0 ? "" : ", ") + std::string(kListFormats[i].name);
+    }
     return false;
 }
 
@@ -319,19 +314,27 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
             return false;
         }
     }
-    if (options.format == OutputFormat::kGnu && options.only.size() != 1) {
-        error =
-            "--format gnu writes one algorithm: name exactly one with -a (for example "
-            "-a sha256)";
+    const ListFormat& format = FormatOf(options.format);
+    const std::string formatOption = std::string("--format ") + format.name;
+    if (format.oneAlgorithm && options.only.size() != 1) {
+        error = formatOption +
+                " writes one algorithm: name exactly one with -a (for example -a sha256)";
         return false;
     }
-    if (options.format == OutputFormat::kSfv) {
-        const size_t crc32 = size_t(FindAlgorithm("crc32"));
-        if (!options.only.empty() && (options.only.size() != 1 || options.only[0] != crc32)) {
-            error = "--format sfv holds CRC-32 (crc32) only";
+    if (format.onlyAlgorithm != nullptr) {
+        const size_t line = size_t(FindAlgorithm(format.onlyAlgorithm));
+        if (!options.only.empty() && (options.only.size() != 1 || options.only[0] != line)) {
+            error = formatOption + " holds " + LineName(kReportLines[line]) + " (" +
+                    format.onlyAlgorithm + ") only";
             return false;
         }
-        options.only.assign(1, crc32);
+        options.only.assign(1, line);
+    }
+    if (options.keyed && !format.keyed) {
+        error = formatOption +
+                " cannot hold keyed values: its lines cannot say that a value is keyed, so "
+                "every reader would take them for plain ones";
+        return false;
     }
     if (std::count(options.files.begin(), options.files.end(), "-") +
             (options.keyFile == "-" ? 1 : 0) + (options.checkInput == "-" ? 1 : 0) >
@@ -441,7 +444,7 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
 
 bool LowerHex(const Options& options) {
     if (options.hexCase != HexCase::kDefault) return options.hexCase == HexCase::kLower;
-    return options.format == OutputFormat::kGnu || options.format == OutputFormat::kBsd;
+    return FormatOf(options.format).lowerHex;
 }
 
 bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {

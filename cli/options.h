@@ -6,15 +6,9 @@
 #include <string>
 #include <vector>
 
-enum class Command { kReport, kCheck, kMatch, kList, kSelfTest, kHelp, kVersion };
+#include "checksum_lines.h"
 
-// How the digests of the inputs are written.
-enum class OutputFormat {
-    kReport,  // the report: label and value per line
-    kGnu,     // "hex  NAME", as sha256sum writes it
-    kBsd,     // "TAG (NAME) = hex", as sha256sum --tag and cksum write it
-    kSfv,     // "NAME CRC32", the simple file verification list
-};
+enum class Command { kReport, kCheck, kMatch, kList, kSelfTest, kHelp, kVersion };
 
 enum class HexCase { kDefault, kLower, kUpper };
 
