@@ -124,20 +124,6 @@ const char kHelpText[] =
     "OK; with --match, when a line matched); 1 when a file could not be reported, a\n"
     "check failed or nothing matched; 2 for a usage error.\n";
 
-namespace {
-
-enum class Repeat {
-    kAllowed,  // flags, and values of which the last wins or which add up
-    kOnce,     // a second one is an error
-};
-
-struct OptionSpec {
-    const char* name;
-    char shortName;  // 0: none
-    bool takesValue;
-    Repeat repeat;
-};
-
 const OptionSpec kOptionSpecs[] = {
     {"--lower", 0, false, Repeat::kAllowed},
     {"--upper", 0, false, Repeat::kAllowed},
@@ -168,6 +154,9 @@ const OptionSpec kOptionSpecs[] = {
     {"--help", 'h', false, Repeat::kAllowed},
     {"--jobs", 0, true, Repeat::kOnce},
 };
+const size_t kOptionSpecCount = sizeof kOptionSpecs / sizeof kOptionSpecs[0];
+
+namespace {
 
 // More threads than engines would have nothing to do; the bound only catches typing slips.
 constexpr unsigned long kMaxJobs = 1024;

@@ -41,6 +41,23 @@ struct Options {
     bool noOperands = false;     // no FILE and no --string: standard input is read
 };
 
+enum class Repeat {
+    kAllowed,  // flags, and values of which the last wins or which add up
+    kOnce,     // a second one is an error
+};
+
+// An option of the command line.
+struct OptionSpec {
+    const char* name;  // "--algorithm"
+    char shortName;    // 'a', or 0 for none
+    bool takesValue;
+    Repeat repeat;
+};
+
+// Every option, which the help text, the manual page and the bash completion each name.
+extern const OptionSpec kOptionSpecs[];
+extern const size_t kOptionSpecCount;
+
 // Parses the arguments after the program name.  Returns false with error set to the reason
 // of a usage error.
 bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
