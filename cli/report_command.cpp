@@ -1,7 +1,6 @@
 // The digests of each input, in the format chosen, and the saved report of --save.
 #include <string>
 
-#include "algorithm_names.h"
 #include "checksum_lines.h"
 #include "command_support.h"
 #include "commands.h"
