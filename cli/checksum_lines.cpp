@@ -1,5 +1,7 @@
 #include "checksum_lines.h"
 
+#include <cstring>
+
 #include "algorithm_names.h"
 #include "line_names.h"
 
@@ -64,20 +66,26 @@ bool TakeName(const std::string& raw, bool escaped, ChecksumLine& entry, std::st
     return true;
 }
 
-// "NAME CRC32".
-bool ParseSfv(const std::string& text, ChecksumLine& entry) {
-    const size_t space = text.find_last_of(" \t");
-    if (space == std::string::npos || text.size() - space - 1 != 8 ||
-        HexRun(text, space + 1) != 8) {
-        return false;
-    }
-    size_t end = space;
-    while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
-    if (end == 0) return false;
-    entry.name = text.substr(0, end);
-    entry.hex = text.substr(space + 1);
-    entry.line = FindAlgorithm("crc32");
-    entry.keyed = false;
+char LineEnd(const LineStyle& style) {
+    return style.zero ? '\0' : '\n';
+}
+
+// The name as a gnu or bsd line writes it, with the mark that its line then starts with.
+std::string WrittenName(const std::string& name, const LineStyle& style, std::string& mark) {
+    bool needsMark = false;
+    const std::string shown = style.zero ? name : EscapeName(name, needsMark);
+    mark = needsMark ? "\\" : "";
+    return shown;
+}
+
+bool ParseSfv(const std::string& text, ChecksumLine& entry);
+
+// gnu ------------------------------------------------------------------------------------
+
+bool WriteGnu(const ChecksumLine& entry, const LineStyle& style, std::string& text, std::string&) {
+    std::string mark;
+    const std::string name = WrittenName(entry.name, style, mark);
+    text += mark + entry.hex + (style.binary ? " *" : "  ") + name + LineEnd(style);
     return true;
 }
 
@@ -122,25 +130,40 @@ bool ParseGnu(const std::string& text, bool escaped, ChecksumLine& entry, std::s
     return true;
 }
 
-// "TAG (NAME) = hex", "TAG   (NAME) = hex" and "TAG(NAME)= hex".
+// bsd ------------------------------------------------------------------------------------
+
+// A keyed value is tagged as openssl dgst -hmac tags it, so that no tool takes it for the
+// plain digest.
+bool WriteBsd(const ChecksumLine& entry, const LineStyle& style, std::string& text, std::string&) {
+    std::string mark;
+    const std::string name = WrittenName(entry.name, style, mark);
+    text += mark + (entry.keyed ? "HMAC-" : "") + BsdTag(size_t(entry.line)) + " (" + name +
+            ") = " + entry.hex + LineEnd(style);
+    return true;
+}
+
+// "TAG (NAME) = hex", "TAG   (NAME) = hex" and "TAG(NAME)= hex"; "HMAC-TAG" before any of
+// them for a keyed value.
 bool ParseBsd(const std::string& text, bool escaped, ChecksumLine& entry, std::string& reason) {
+    const bool keyed = text.compare(0, 5, "HMAC-") == 0 || text.compare(0, 5, "hmac-") == 0;
+    const size_t from = keyed ? 5 : 0;
     // Labels that hold " (", such as "HAVAL 128 (3 Rounds)", are tags of their own.
     size_t open = std::string::npos;
     std::string tag;
     for (size_t i = 0; i < kReportLineCount; ++i) {
         const std::string name = LineName(kReportLines[i]);
-        if (name.find('(') != std::string::npos && text.compare(0, name.size(), name) == 0 &&
-            text.compare(name.size(), 2, " (") == 0) {
+        if (name.find('(') != std::string::npos && text.compare(from, name.size(), name) == 0 &&
+            text.compare(from + name.size(), 2, " (") == 0) {
             tag = name;
-            open = name.size() + 1;
+            open = from + name.size() + 1;
         }
     }
     if (open == std::string::npos) {
-        open = text.find('(');
-        if (open == std::string::npos || open == 0) return false;
+        open = text.find('(', from);
+        if (open == std::string::npos) return false;
         size_t end = open;
-        while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
-        tag = text.substr(0, end);
+        while (end > from && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+        tag = text.substr(from, end - from);
         if (tag.empty()) return false;
     }
     // The value runs to the end of the line; the name ends at the ") = " or ")= " before it.
@@ -156,11 +179,10 @@ bool ParseBsd(const std::string& text, bool escaped, ChecksumLine& entry, std::s
         return false;
     }
     if (close <= open) return false;
-    entry.keyed =
-        tag.size() > 5 && (tag.compare(0, 5, "HMAC-") == 0 || tag.compare(0, 5, "hmac-") == 0);
-    const long line = FindAlgorithm(entry.keyed ? tag.substr(5) : tag);
+    entry.keyed = keyed;
+    const long line = FindAlgorithm(tag);
     if (line < 0) {
-        reason = "no report line is tagged '" + tag + "'";
+        reason = "no report line is tagged '" + text.substr(0, from) + tag + "'";
         return false;
     }
     entry.line = line;
@@ -168,7 +190,106 @@ bool ParseBsd(const std::string& text, bool escaped, ChecksumLine& entry, std::s
     return TakeName(text.substr(open + 1, close - open - 1), escaped, entry, reason);
 }
 
+// sfv ------------------------------------------------------------------------------------
+
+// Why an SFV line cannot carry name, or null when it can.  SFV has no escapes: the name runs
+// from the start of the line to the blank before the value.
+const char* SfvRefusal(const std::string& name) {
+    if (name.empty()) return "an empty name";
+    if (name[0] == ';' || name[0] == '#') {
+        return "a name that starts with ';' or '#': its line would be read as a comment";
+    }
+    if (name[0] == ' ' || name.back() == ' ') {
+        return "a name that starts or ends with a blank: readers drop the blank";
+    }
+    for (char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            return "a name with a line break, a tab or another control character";
+        }
+    }
+    if (name.find('\\') != std::string::npos) {
+        return "a name with a backslash: readers take it for a folder separator";
+    }
+    // The starts by which a reader tells a list's encoding, and a saved report from a list
+    // (a ruler of '=').
+    for (const char* start : {"\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF", "=========="}) {
+        if (name.compare(0, std::strlen(start), start) == 0) {
+            return "a name that starts with a byte-order mark or a ruler of '=': a reader "
+                   "would take the list for another kind of file";
+        }
+    }
+    return nullptr;
+}
+
+// Whether line reads back as entry, whether or not its list is known to be an SFV file.
+bool SfvReadsBack(const std::string& line, const ChecksumLine& entry) {
+    for (bool sfvFirst : {true, false}) {
+        ChecksumLine back;
+        std::string reason;
+        if (ParseChecksumLine(line, sfvFirst, back, reason) != ChecksumLineKind::kEntry ||
+            back.name != entry.name || back.hex != entry.hex || back.line != entry.line) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool WriteSfv(const ChecksumLine& entry, const LineStyle& style, std::string& text,
+              std::string& reason) {
+    const std::string line = entry.name + " " + entry.hex;
+    const char* refusal = SfvRefusal(entry.name);
+    if (refusal == nullptr && !SfvReadsBack(line, entry)) {
+        refusal = "a name that makes its line read as another kind of checksum line";
+    }
+    if (refusal != nullptr) {
+        reason = std::string("an SFV list cannot hold ") + refusal;
+        return false;
+    }
+    text += line + LineEnd(style);
+    return true;
+}
+
+// "NAME CRC32".
+bool ParseSfv(const std::string& text, ChecksumLine& entry) {
+    const size_t space = text.find_last_of(" \t");
+    if (space == std::string::npos || text.size() - space - 1 != 8 ||
+        HexRun(text, space + 1) != 8) {
+        return false;
+    }
+    size_t end = space;
+    while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+    if (end == 0) return false;
+    entry.name = text.substr(0, end);
+    entry.hex = text.substr(space + 1);
+    entry.line = FindAlgorithm("crc32");
+    entry.keyed = false;
+    return true;
+}
+
 }  // namespace
+
+const ListFormat kListFormats[] = {
+    {"report", OutputFormat::kReport, false, nullptr, false, true, nullptr},
+    {"gnu", OutputFormat::kGnu, true, nullptr, true, true, WriteGnu},
+    {"bsd", OutputFormat::kBsd, true, nullptr, false, true, WriteBsd},
+    // An SFV line has no tag, so its readers take every value for the plain CRC-32.
+    {"sfv", OutputFormat::kSfv, false, "crc32", false, false, WriteSfv},
+};
+const size_t kListFormatCount = sizeof kListFormats / sizeof kListFormats[0];
+
+const ListFormat& FormatOf(OutputFormat format) {
+    for (const ListFormat& f : kListFormats) {
+        if (f.format == format) return f;
+    }
+    return kListFormats[0];
+}
+
+const ListFormat* FindFormat(const std::string& name) {
+    for (const ListFormat& f : kListFormats) {
+        if (name == f.name) return &f;
+    }
+    return nullptr;
+}
 
 std::string EscapeName(const std::string& name, bool& needsMark) {
     needsMark = name.find_first_of("\\\n\r") != std::string::npos;

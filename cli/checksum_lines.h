@@ -1,4 +1,5 @@
-// The lines of the checksum lists other tools write and read:
+// The lines of the checksum lists that --format writes and --check reads, one section per
+// format, each with its writer beside its reader:
 //   gnu:  "hex  NAME" or "hex *NAME" (sha256sum, md5sum, openssl dgst -r)
 //   bsd:  "TAG (NAME) = hex" (sha256sum --tag, cksum -a, rhash --bsd, whose tags may be
 //         followed by blanks) and "TAG(NAME)= hex" (openssl dgst); "HMAC-TAG" for a keyed
@@ -10,12 +11,21 @@
 //         rhash's order of its algorithms; "NAME HEX HEX..." in its SFV lists)
 // A gnu or bsd line that starts with '\' has its name escaped: "\\" for a backslash, "\n"
 // for a line feed and "\r" for a carriage return, as coreutils writes names that hold them.
+// An SFV line has no escapes: a name it cannot carry is refused when it is written.
 #ifndef KORVADEX_CLI_CHECKSUM_LINES_H
 #define KORVADEX_CLI_CHECKSUM_LINES_H
 
 #include <cstddef>
 #include <string>
 #include <vector>
+
+// How the digests of the inputs are written.
+enum class OutputFormat {
+    kReport,  // the report: label and value per line
+    kGnu,     // "hex  NAME", as sha256sum writes it
+    kBsd,     // "TAG (NAME) = hex", as sha256sum --tag and cksum write it
+    kSfv,     // "NAME CRC32", the simple file verification list
+};
 
 // A name as a gnu or bsd line holds it: escaped when it holds a backslash, a line feed or a
 // carriage return (then needsMark is set: the line must start with '\'), else as it is.
@@ -28,6 +38,37 @@ struct ChecksumLine {
     bool keyed = false;  // the tag starts with "HMAC-", as in keyed --tag lines and in those
                          // of openssl dgst -hmac
 };
+
+// What shapes a written line beyond its format.
+struct LineStyle {
+    bool binary = false;  // -b: '*' before the name of a gnu line
+    bool zero = false;    // -z: the line ends in NUL and the name is written as it is
+};
+
+// A format of --format.
+struct ListFormat {
+    const char* name;  // as --format takes it
+    OutputFormat format;
+    bool lowerHex;              // its values are in lower case unless --upper is given
+    const char* onlyAlgorithm;  // the one line it can hold, or null
+    bool oneAlgorithm;          // it holds exactly one line, which -a must name
+    bool keyed;                 // it can hold keyed values: its readers do not take them for
+                                // plain ones
+    // Appends the line of entry (line, keyed and hex as written) to text, with its end; or
+    // returns false with reason set when the format cannot carry entry.name.  Null for the
+    // report, which is not a list.
+    bool (*write)(const ChecksumLine& entry, const LineStyle& style, std::string& text,
+                  std::string& reason);
+};
+
+// The formats of --format, the report first.
+extern const ListFormat kListFormats[];
+extern const size_t kListFormatCount;
+
+const ListFormat& FormatOf(OutputFormat format);
+
+// The format named name, or null.
+const ListFormat* FindFormat(const std::string& name);
 
 enum class ChecksumLineKind {
     kEntry,      // a checksum line, in entry

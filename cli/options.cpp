@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "algorithm_names.h"
+#include "line_names.h"
 
 const char kVersion[] = KORVADEX_VERSION;
 
@@ -34,7 +35,11 @@ const char kHelpText[] =
     "                     report (the default), gnu (\"hex  NAME\" as sha256sum\n"
     "                     writes it; exactly one algorithm), bsd (\"TAG (NAME) = hex\",\n"
     "                     one line per algorithm, as sha256sum --tag and cksum write\n"
-    "                     it) or sfv (\"NAME CRC32\", CRC-32 only)\n"
+    "                     it) or sfv (\"NAME CRC32\", CRC-32 only, without a key).\n"
+    "                     A name that the format cannot carry so that --check reads\n"
+    "                     it back is not written, with exit status 1: in sfv, one\n"
+    "                     with ';' or '#' first, a blank at either end, a control\n"
+    "                     character or a backslash\n"
     "                       korvadex --format gnu -a sha256 *.iso > SHA256SUMS\n"
     "      --tag          the same as --format bsd\n"
     "                       korvadex --tag -a md5,sha1 *.iso\n"
@@ -85,6 +90,8 @@ const char kHelpText[] =
     "                     the list's name (SHA256SUMS, x.md5) and the digest's\n"
     "                     length, else it is the first of that width that matches a\n"
     "                     listed file (said on standard error)\n"
+    "                     A saved report passes only when it holds every line (with\n"
+    "                     -a, every line named), since --save writes them all\n"
     "                       korvadex --check SHA256SUMS\n"
     "                       korvadex -c photo-report.txt\n"
     "      --input FILE   check a saved report against FILE instead of the file its\n"
@@ -126,20 +133,6 @@ const char kHelpText[] =
     "OK; with --match, when a line matched); 1 when a file could not be reported, a\n"
     "check failed or nothing matched; 2 for a usage error.\n";
 
-namespace {
-
-enum class Repeat {
-    kAllowed,  // flags, and values of which the last wins or which add up
-    kOnce,     // a second one is an error
-};
-
-struct OptionSpec {
-    const char* name;
-    char shortName;  // 0: none
-    bool takesValue;
-    Repeat repeat;
-};
-
 const OptionSpec kOptionSpecs[] = {
     {"--lower", 0, false, Repeat::kAllowed},
     {"--upper", 0, false, Repeat::kAllowed},
@@ -170,6 +163,9 @@ const OptionSpec kOptionSpecs[] = {
     {"--help", 'h', false, Repeat::kAllowed},
     {"--jobs", 0, true, Repeat::kOnce},
 };
+const size_t kOptionSpecCount = sizeof kOptionSpecs / sizeof kOptionSpecs[0];
+
+namespace {
 
 // More threads than engines would have nothing to do; the bound only catches typing slips.
 constexpr unsigned long kMaxJobs = 1024;
@@ -210,20 +206,14 @@ bool ParseHex(const std::string& text, std::string& hex, std::string& error) {
 }
 
 bool ParseFormat(const std::string& text, OutputFormat& format, std::string& error) {
-    static const struct {
-        const char* name;
-        OutputFormat format;
-    } kFormats[] = {{"report", OutputFormat::kReport},
-                    {"gnu", OutputFormat::kGnu},
-                    {"bsd", OutputFormat::kBsd},
-                    {"sfv", OutputFormat::kSfv}};
-    for (const auto& f : kFormats) {
-        if (text == f.name) {
-            format = f.format;
-            return true;
-        }
+    if (const ListFormat* found = FindFormat(text)) {
+        format = found->format;
+        return true;
     }
-    error = "--format: '" + text + "' is not a format; the formats are report, gnu, bsd, sfv";
+    error = "--format: '" + text + "' is not a format; the formats are ";
+    for (size_t i = 0; i < kListFormatCount; ++i) {
+        error += (i == 0 ? "" : ", ") + std::string(kListFormats[i].name);
+    }
     return false;
 }
 
@@ -322,19 +312,27 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
             return false;
         }
     }
-    if (options.format == OutputFormat::kGnu && options.only.size() != 1) {
-        error =
-            "--format gnu writes one algorithm: name exactly one with -a (for example "
-            "-a sha256)";
+    const ListFormat& format = FormatOf(options.format);
+    const std::string formatOption = std::string("--format ") + format.name;
+    if (format.oneAlgorithm && options.only.size() != 1) {
+        error = formatOption +
+                " writes one algorithm: name exactly one with -a (for example -a sha256)";
         return false;
     }
-    if (options.format == OutputFormat::kSfv) {
-        const size_t crc32 = size_t(FindAlgorithm("crc32"));
-        if (!options.only.empty() && (options.only.size() != 1 || options.only[0] != crc32)) {
-            error = "--format sfv holds CRC-32 (crc32) only";
+    if (format.onlyAlgorithm != nullptr) {
+        const size_t line = size_t(FindAlgorithm(format.onlyAlgorithm));
+        if (!options.only.empty() && (options.only.size() != 1 || options.only[0] != line)) {
+            error = formatOption + " holds " + LineName(kReportLines[line]) + " (" +
+                    format.onlyAlgorithm + ") only";
             return false;
         }
-        options.only.assign(1, crc32);
+        options.only.assign(1, line);
+    }
+    if (options.keyed && !format.keyed) {
+        error = formatOption +
+                " cannot hold keyed values: its lines cannot say that a value is keyed, so "
+                "every reader would take them for plain ones";
+        return false;
     }
     if (std::count(options.files.begin(), options.files.end(), "-") +
             (options.keyFile == "-" ? 1 : 0) + (options.checkInput == "-" ? 1 : 0) >
@@ -444,7 +442,7 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
 
 bool LowerHex(const Options& options) {
     if (options.hexCase != HexCase::kDefault) return options.hexCase == HexCase::kLower;
-    return options.format == OutputFormat::kGnu || options.format == OutputFormat::kBsd;
+    return FormatOf(options.format).lowerHex;
 }
 
 bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {

@@ -6,15 +6,9 @@
 #include <string>
 #include <vector>
 
-enum class Command { kReport, kCheck, kMatch, kList, kSelfTest, kHelp, kVersion };
+#include "checksum_lines.h"
 
-// How the digests of the inputs are written.
-enum class OutputFormat {
-    kReport,  // the report: label and value per line
-    kGnu,     // "hex  NAME", as sha256sum writes it
-    kBsd,     // "TAG (NAME) = hex", as sha256sum --tag and cksum write it
-    kSfv,     // "NAME CRC32", the simple file verification list
-};
+enum class Command { kReport, kCheck, kMatch, kList, kSelfTest, kHelp, kVersion };
 
 enum class HexCase { kDefault, kLower, kUpper };
 
@@ -46,6 +40,23 @@ struct Options {
     bool jobsGiven = false;      // --jobs was given
     bool noOperands = false;     // no FILE and no --string: standard input is read
 };
+
+enum class Repeat {
+    kAllowed,  // flags, and values of which the last wins or which add up
+    kOnce,     // a second one is an error
+};
+
+// An option of the command line.
+struct OptionSpec {
+    const char* name;  // "--algorithm"
+    char shortName;    // 'a', or 0 for none
+    bool takesValue;
+    Repeat repeat;
+};
+
+// Every option, which the help text, the manual page and the bash completion each name.
+extern const OptionSpec kOptionSpecs[];
+extern const size_t kOptionSpecCount;
 
 // Parses the arguments after the program name.  Returns false with error set to the reason
 // of a usage error.

@@ -1,7 +1,6 @@
 // The digests of each input, in the format chosen, and the saved report of --save.
 #include <string>
 
-#include "algorithm_names.h"
 #include "checksum_lines.h"
 #include "command_support.h"
 #include "commands.h"
@@ -10,25 +9,17 @@
 #include "line_jobs.h"
 #include "line_names.h"
 #include "report_text.h"
+#include "saved_report_reader.h"
 
 namespace {
 
 // Writes the saved report of one input, whose lines (all of them) are hex.
 bool SaveReport(const Options& options, const std::string& path,
                 const std::vector<std::string>& hex) {
-    if (path.find_first_of("\r\n") != std::string::npos) {
-        PrintError(options.savePath,
-                   "not saved: the input path holds a line break, which a saved report cannot "
-                   "hold");
+    if (const char* fault = SavedPathFault(path)) {
+        PrintError(options.savePath, std::string("not saved: the input path ") + fault +
+                                         ", which a saved report cannot hold");
         return false;
-    }
-    for (char c : path) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-            PrintError(options.savePath,
-                       "not saved: the input path holds a control character, which a saved "
-                       "report cannot hold");
-            return false;
-        }
     }
     std::string reportText;
     for (size_t i = 0; i < kReportLineCount; ++i) {
@@ -66,35 +57,28 @@ bool ComputeText(const std::string& text, const std::vector<uint8_t>& key,
     return true;
 }
 
-// The lines of one input in a checksum-list format.
-std::string ListLines(const Options& options, const std::string& name,
-                      const std::vector<size_t>& lines, const std::vector<std::string>& hex) {
-    const bool lower = LowerHex(options);
-    const char end = options.zero ? '\0' : '\n';
-    bool needsMark = false;
-    const std::string shown = options.zero ? name : EscapeName(name, needsMark);
-    const std::string mark = needsMark ? "\\" : "";
-    std::string text;
+// The lines of one input in a checksum-list format, or false, after a message, when the
+// format cannot carry its name.
+bool ListLines(const Options& options, const std::string& name, const std::vector<size_t>& lines,
+               const std::vector<std::string>& hex, std::string& text) {
+    const ListFormat& format = FormatOf(options.format);
+    LineStyle style;
+    style.binary = options.binary;
+    style.zero = options.zero;
+    ChecksumLine entry;
+    entry.name = name;
+    entry.keyed = options.keyed;
     for (size_t line : lines) {
-        const std::string value = DisplayHex(hex[line], lower);
-        switch (options.format) {
-            case OutputFormat::kGnu:
-                text += mark + value + (options.binary ? " *" : "  ") + shown + end;
-                break;
-            case OutputFormat::kBsd:
-                // A keyed value is tagged as openssl dgst -hmac tags it, so that no tool
-                // takes it for the plain digest.
-                text += mark + (options.keyed ? "HMAC-" : "") + BsdTag(line) + " (" + shown +
-                        ") = " + value + end;
-                break;
-            case OutputFormat::kSfv:
-                text += name + " " + value + end;
-                break;
-            case OutputFormat::kReport:
-                break;
+        entry.line = long(line);
+        entry.hex = DisplayHex(hex[line], LowerHex(options));
+        std::string reason;
+        if (!format.write(entry, style, text, reason)) {
+            bool needsMark = false;
+            PrintError(EscapeName(name, needsMark), "not written: " + reason);
+            return false;
         }
     }
-    return text;
+    return true;
 }
 
 }  // namespace
@@ -137,7 +121,12 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
             for (size_t line : computed) {
                 if (shown[line]) lines.push_back(line);
             }
-            PrintOut(ListLines(options, input.Name(), lines, hex));
+            std::string text;
+            if (ListLines(options, input.Name(), lines, hex, text)) {
+                PrintOut(text);
+            } else {
+                status = kExitFailed;
+            }
             continue;
         }
         std::string text;

@@ -88,6 +88,15 @@ bool ParseReportLine(const std::string& text, size_t index, std::vector<bool>& s
 
 }  // namespace
 
+const char* SavedPathFault(const std::string& path) {
+    if (path.find_first_of("\r\n") != std::string::npos) return "holds a line break";
+    for (char c : path) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return "holds a control character";
+    }
+    if (path.size() > kMaxPathLength) return "is too long";
+    return nullptr;
+}
+
 bool ParseSavedReport(const std::string& content, SavedReport& report, std::string& error) {
     report = SavedReport();
     if (content.empty()) {
@@ -115,15 +124,9 @@ bool ParseSavedReport(const std::string& content, SavedReport& report, std::stri
         error = "line 2: the 'Input: ' line names no file";
         return false;
     }
-    if (report.inputPath.size() > kMaxPathLength) {
-        error = "line 2: the input path is too long";
+    if (const char* fault = SavedPathFault(report.inputPath)) {
+        error = std::string("line 2: the input path ") + fault;
         return false;
-    }
-    for (char c : report.inputPath) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-            error = "line 2: the input path holds a control character";
-            return false;
-        }
     }
     if (lines.size() < 3 || !IsRuler(lines[2])) {
         error = "line 3: not a ruler of 95 '='";

@@ -31,6 +31,10 @@ struct SavedReport {
     std::vector<SavedLine> lines;  // in the order saved
 };
 
+// Why a saved report cannot hold path on its "Input: " line ("holds a line break"), or null
+// when it can.  --save refuses to write such a path, and the reader refuses a report with one.
+const char* SavedPathFault(const std::string& path);
+
 // Parses content.  On failure returns false and sets error to a reason that names the line
 // of the file at fault, e.g. "line 7: MD5 has 30 hex digits, expected 32".
 bool ParseSavedReport(const std::string& content, SavedReport& report, std::string& error);

@@ -6,10 +6,14 @@ _korvadex() {
     prev=${COMP_WORDS[COMP_CWORD-1]}
     case $prev in
         -a|--algorithm|--only)
-            local names="adler32 crc16 crc16ccitt crc32 crc32b gost94 md2 md4 md5 panama
-                ripemd128 ripemd160 ripemd256 ripemd320 rmd128 rmd160 rmd256 rmd320
-                sha0 sha1 sha256 sha384 sha512
-                tiger whirlpool snefru128 snefru256 snefru128,4 snefru256,4"
+            local names="adler32 crc16 crc-16/arc crc16ccitt crc-16/ibm-3740
+                crc-16/ccitt-false crc32 crc-32/iso-hdlc crc32b crc-32/bzip2
+                gost gost94 gostr3411-94 md2 md4 md5 panama
+                ripemd128 ripemd160 ripemd256 ripemd320 rmd128 rmd160 rmd256 rmd320 ripemd
+                sha0 sha1 sha256 sha384 sha512 sha2-256 sha2-384 sha2-512
+                snefru snefru128 snefru-128 snefru128,4 snefru128,8
+                snefru256 snefru-256 snefru256,4 snefru256,8
+                tiger tiger192 tiger192,3 whirlpool"
             local bits passes
             for bits in 128 160 192 224 256; do
                 for passes in 3 4 5; do names+=" haval$bits,$passes"; done

@@ -101,6 +101,10 @@ TEST(ChecksumLines, ReadsTheFormsOfEveryTool) {
         {"\\MD5 (new\\nline) = " + md5, false, "new\nline", "MD5"},
         {"RIPEMD-128(abc)= " + md5, false, "abc", "RIPEMD-128"},
         {"HAVAL 128 (3 Rounds) (abc) = " + md5, false, "abc", "HAVAL 128 (3 Rounds)"},
+        {"HMAC-HAVAL 128 (3 Rounds) (b) = " + md5, false, "b", "HAVAL 128 (3 Rounds)"},
+        {"HMAC-SNEFRU256 (4 Passes) (a) = " + md5 + md5, false, "a", "SNEFRU256 (4 Passes)"},
+        {"HMAC-SNEFRU-256 (4 Passes) (a) = " + md5 + md5, false, "4 Passes) (a",
+         "SNEFRU256 (8 Passes)"},
         {"abc 352441C2", false, "abc", "CRC32"},
         {"a b 352441C2", true, "a b", "CRC32"},
         {md5 + " abc", false, "abc", "(none)"},
@@ -115,6 +119,7 @@ TEST(ChecksumLines, ReadsTheFormsOfEveryTool) {
             << c.text << ": " << reason;
         EXPECT_EQ(entry.name, c.name) << c.text;
         EXPECT_EQ(NameOf(entry.line), c.line) << c.text;
+        EXPECT_EQ(entry.keyed, c.text.compare(0, 5, "HMAC-") == 0) << c.text;
     }
     for (const char* ignored : {"", "# comment", "; sfv comment", "\r"}) {
         ChecksumLine entry;

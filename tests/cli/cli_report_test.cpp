@@ -1,14 +1,19 @@
 // The report of files, standard input, FIFOs and devices; failures; --only and --lower;
-// usage errors, help and version.
+// usage errors, help and version; the documents that name the options.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <set>
 #include <thread>
 
+#include "algorithm_names.h"
+#include "checksum_lines.h"
 #include "cli_test_support.h"
+#include "line_names.h"
+#include "options.h"
 #include "program_runner.h"
 #include "test_support.h"
 
@@ -251,7 +256,8 @@ TEST(CliReport, UsageErrorsExitWith2AndSayWhy) {
         {{"--format", "xml", f}, "'xml' is not a format"},
         {{"--format", "gnu", f}, "exactly one with -a"},
         {{"--format=gnu", "-a", "md5,sha1", f}, "exactly one with -a"},
-        {{"--format", "sfv", "-a", "md5", f}, "CRC-32 (crc32) only"},
+        {{"--format", "sfv", "-a", "md5", f}, "holds CRC32 (crc32) only"},
+        {{"--format", "sfv", "--key", "k", f}, "--format sfv cannot hold keyed values"},
         {{"--follow", f}, "--follow works with -r"},
         {{"--key", "", f}, "the key is empty"},
         {{"--key", "k", "--key-file", f, f}, "cannot be used together"},
@@ -305,6 +311,92 @@ TEST(CliReport, HelpShowsEveryOptionWithAnExample) {
         start = end + 1;
     }
     EXPECT_EQ(RunKorvadex({"-h"}).out, r.out);
+}
+
+// Whether text holds word with neither a letter, a digit nor a '-' on either side.
+bool HasWord(const std::string& text, const std::string& word) {
+    auto inWord = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-'; };
+    for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) {
+        const size_t end = at + word.size();
+        if ((at == 0 || !inWord(text[at - 1])) && (end == text.size() || !inWord(text[end]))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// What the bash completion offers for the last of words.
+std::set<std::string> Completed(const std::string& words, const TempDir& dir) {
+    const std::string script =
+        dir.Write("complete.sh", ". '" KORVADEX_SOURCE_DIR
+                                 "/cli/completion/korvadex.bash'\n"
+                                 "COMP_WORDS=(" +
+                                     words +
+                                     ")\nCOMP_CWORD=$((${#COMP_WORDS[@]} - 1))\n"
+                                     "_korvadex\nprintf '%s\\n' \"${COMPREPLY[@]}\"\n");
+    std::set<std::string> offered;
+    FILE* pipe = popen(("bash '" + script + "'").c_str(), "r");
+    char buffer[4096];
+    while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+        std::string word = buffer;
+        if (!word.empty() && word.back() == '\n') word.pop_back();
+        offered.insert(word);
+    }
+    if (pipe != nullptr) pclose(pipe);
+    return offered;
+}
+
+// The help text, the manual page and the bash completion each name every option of the
+// option table and every format; the completion offers every name of every line.
+TEST(CliDocuments, NameEveryOptionFormatAndAlgorithm) {
+    std::string manual = ReadFile(KORVADEX_SOURCE_DIR "/docs/korvadex.1");
+    for (size_t at; (at = manual.find("\\-")) != std::string::npos;) manual.erase(at, 1);
+    TempDir dir;
+    const std::set<std::string> options = Completed("korvadex -", dir);
+    const std::set<std::string> formats = Completed("korvadex --format ''", dir);
+    const std::set<std::string> names = Completed("korvadex -a ''", dir);
+    std::vector<std::string> spellings;
+    for (size_t i = 0; i < kOptionSpecCount; ++i) {
+        spellings.push_back(kOptionSpecs[i].name);
+        if (kOptionSpecs[i].shortName != 0) {
+            spellings.push_back(std::string("-") + kOptionSpecs[i].shortName);
+        }
+    }
+    for (const std::string& option : spellings) {
+        EXPECT_TRUE(HasWord(kHelpText, option)) << "help: " << option;
+        EXPECT_TRUE(HasWord(manual, option)) << "manual: " << option;
+        EXPECT_EQ(options.count(option), 1u) << "completion: " << option;
+    }
+    EXPECT_EQ(options.size(), spellings.size());
+    for (size_t i = 0; i < kListFormatCount; ++i) {
+        const std::string format = kListFormats[i].name;
+        EXPECT_TRUE(HasWord(kHelpText, format)) << "help: " << format;
+        EXPECT_TRUE(HasWord(manual, format)) << "manual: " << format;
+        EXPECT_EQ(formats.count(format), 1u) << "completion: " << format;
+    }
+    EXPECT_EQ(formats.size(), kListFormatCount);
+    // Each line's own name, where it is one word, and those --list gives after "also named".
+    std::set<std::string> every;
+    for (size_t line = 0; line < kReportLineCount; ++line) {
+        std::string own;
+        for (char c : LineName(kReportLines[line])) {
+            if (c != ' ' && c != '-') own += char(std::tolower(static_cast<unsigned char>(c)));
+        }
+        if (own.find('(') == std::string::npos) every.insert(own);
+        const std::string note = AlgorithmNamesNote(line);
+        const size_t start = note.find("also named ");
+        if (start == std::string::npos) continue;
+        const std::string list = note.substr(start + 11, note.find(';', start) - start - 11);
+        for (size_t from = 0, comma; from < list.size(); from = comma + 2) {
+            comma = list.find(", ", from);
+            if (comma == std::string::npos) comma = list.size();
+            every.insert(list.substr(from, comma - from));
+        }
+    }
+    for (const std::string& name : every) {
+        EXPECT_EQ(names.count(name), 1u) << "completion: " << name;
+    }
+    for (const std::string& name : names) EXPECT_GE(FindAlgorithm(name), 0) << name;
 }
 
 TEST(CliReport, VersionIsTheProjectVersion) {

@@ -45,6 +45,7 @@ RunResult RunKorvadex(const std::vector<std::string>& args, const RunOptions& op
         for (const std::string& entry : options.environment) {
             putenv(const_cast<char*>(entry.c_str()));
         }
+        if (!options.directory.empty() && chdir(options.directory.c_str()) != 0) _exit(127);
         if (options.addressSpace != 0) {
             struct rlimit limit = {options.addressSpace, options.addressSpace};
             setrlimit(RLIMIT_AS, &limit);

@@ -24,6 +24,7 @@ struct RunOptions {
                                 // without supplementary groups (needs root); if the
                                 // switch fails, status is kCannotSwitchUser
     std::vector<std::string> environment;  // "NAME=value" entries set for the program
+    std::string directory;                 // when set, the program runs in this folder
 };
 
 constexpr int kCannotSwitchUser = 125;
