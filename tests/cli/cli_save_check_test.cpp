@@ -76,7 +76,7 @@ TEST(CliSave, FailuresLeaveNoFileBehindAndExitNonZero) {
     };
     const Case cases[] = {
         {dir.Path("no-such-folder/saved.txt"), input, "not saved: cannot create a file there"},
-        {dir.Path("taken"), input, "not saved: cannot replace it"},
+        {dir.Path("taken"), input, "not saved: is a directory"},
         {dir.Path("saved.txt"), dir.Path("missing"), "missing: no such file"},
         {dir.Path("saved.txt"), dir.Write("line\nbreak", "abc"), "holds a line break"},
     };
