@@ -314,14 +314,36 @@ TEST(CliReport, VersionIsTheProjectVersion) {
     EXPECT_EQ(RunKorvadex({"-V"}).out, r.out);
 }
 
-TEST(CliReport, OutputThatCannotBeWrittenIsAnError) {
+TEST(CliReport, EveryCommandFailsWhenItsOutputCannotBeWritten) {
     TempDir dir;
+    const std::string file = dir.Write("f", "abc");
+    const std::string list = dir.Write("f.md5", "900150983cd24fb0d6963f7d28e17f72  " + file + "\n");
+    const std::string saved = dir.Path("saved.txt");
+    ASSERT_EQ(RunKorvadex({"--save", saved, file}).status, 0);
+    const std::vector<std::vector<std::string>> commands = {
+        {"--self-test"},
+        {"--list"},
+        {"--help"},  // longer than the output buffer: the failure comes before the flush
+        {"--version"},
+        {file},
+        {"--string", "abc"},
+        {"--tag", "-a", "md5,sha1", file},
+        {"--format", "sfv", file},
+        {"--match", "352441C2", file},
+        {"--match", "00", file},  // nothing matches, and saying so fails too
+        {"-c", list},
+        {"-c", saved},
+    };
     RunOptions full;
     full.outputFile = "/dev/full";
-    RunResult r = RunKorvadex({dir.Write("f", "abc")}, full);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("korvadex: standard output: No space left on device"), std::string::npos)
-        << r.err;
+    for (const std::vector<std::string>& args : commands) {
+        SCOPED_TRACE(args[0] + (args.size() > 1 ? " " + args[1] : ""));
+        RunResult r = RunKorvadex(args, full);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("korvadex: standard output: No space left on device\n"),
+                  std::string::npos)
+            << r.err;
+    }
 }
 
 }  // namespace
