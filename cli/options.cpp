@@ -270,6 +270,14 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
     const bool outputOptions = given.Has("--format") || given.Has("--tag") || given.Has("--zero") ||
                                given.Has("--binary") || given.Has("--text");
     const bool inputOptions = options.recursive || options.follow || !options.strings.empty();
+    for (const char* checkOnly :
+         {"--input", "--ignore-missing", "--quiet", "--status", "--strict", "--warn"}) {
+        if (command != Command::kCheck && given.Has(checkOnly)) {
+            error = std::string("the ") + checkOnly +
+                    " option is meaningful only when verifying checksums (--check)";
+            return false;
+        }
+    }
     if (command == Command::kList || command == Command::kSelfTest ||
         command == Command::kVersion) {
         if (modifiers || outputOptions || inputOptions || !options.savePath.empty()) {
@@ -282,14 +290,6 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         }
         return true;
     }
-    for (const char* checkOnly :
-         {"--input", "--ignore-missing", "--quiet", "--status", "--strict", "--warn"}) {
-        if (command != Command::kCheck && given.Has(checkOnly)) {
-            error = std::string("the ") + checkOnly +
-                    " option is meaningful only when verifying checksums (--check)";
-            return false;
-        }
-    }
     if (command != Command::kReport && !options.savePath.empty()) {
         error = std::string("--save cannot be used with ") + name;
         return false;
@@ -301,6 +301,18 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
     }
     if (options.follow && !options.recursive) {
         error = "--follow works with -r (--recursive) only";
+        return false;
+    }
+    if (options.recursive && options.files.empty()) {
+        error = "-r (--recursive) walks the FILEs given, and none is";
+        return false;
+    }
+    if (options.zero && options.format == OutputFormat::kReport) {
+        error = "-z (--zero) ends the lines of --format gnu, bsd or sfv; the report takes none";
+        return false;
+    }
+    if ((given.Has("--binary") || given.Has("--text")) && options.format != OutputFormat::kGnu) {
+        error = "-b (--binary) and -t (--text) mark the names of --format gnu only";
         return false;
     }
     if (command == Command::kMatch && options.files.empty()) {
