@@ -153,7 +153,7 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
         std::string text;
         if (headers) {
             if (!first) text += '\n';
-            text += "Input: " + input.Name() + '\n';
+            text += "Input: " + ShownName(input.Name()) + '\n';
         }
         first = false;
         for (size_t line : computed) {

@@ -324,6 +324,43 @@ TEST(CliReport, VersionIsTheProjectVersion) {
     EXPECT_EQ(RunKorvadex({"-V"}).out, r.out);
 }
 
+TEST(CliReport, NamesTheInputLineCannotCarryAreShownEscaped) {
+    TempDir dir;
+    const struct {
+        std::string name;
+        std::string shown;  // after "Input: "
+    } cases[] = {
+        {"plain name", "plain name"},
+        {"donn\xC3\xA9"
+         "es-\xF0\x9F\x98\x80",
+         "donn\xC3\xA9"
+         "es-\xF0\x9F\x98\x80"},
+        {"line\nbreak", "\\line\\nbreak"},
+        {"carriage\rreturn", "\\carriage\\rreturn"},
+        {"tab\there", "\\tab\\there"},
+        {"escape\x1B[31m", "\\escape\\x1B[31m"},
+        {"back\\slash", "\\back\\\\slash"},
+        {"latin1-\xE9", "\\latin1-\\xE9"},
+        {"cut-\xE2\x82", "\\cut-\\xE2\\x82"},
+        {"surrogate-\xED\xA0\x80", "\\surrogate-\\xED\\xA0\\x80"},
+    };
+    std::vector<std::string> args = {"-a", "crc32"};
+    for (const auto& c : cases) args.push_back(dir.Write(c.name, "abc"));
+    RunResult r = RunKorvadex(args);
+    EXPECT_EQ(r.status, 0);
+    std::string report;
+    for (const auto& c : cases) {
+        const bool escaped = c.shown[0] == '\\';
+        report += std::string(report.empty() ? "" : "\n") + "Input: " + (escaped ? "\\" : "") +
+                  dir.Path("") + c.shown.substr(escaped ? 1 : 0) + "\nCRC32: 352441C2\n";
+    }
+    EXPECT_EQ(r.out, report);
+    // --match names each file alike.
+    RunResult m = RunKorvadex({"--match", "352441C2", args[2], args[4]});
+    EXPECT_EQ(m.out, "Input: " + args[2] + "\nCRC32: 352441C2\n\nInput: \\" + dir.Path("") +
+                         "line\\nbreak\nCRC32: 352441C2\n");
+}
+
 TEST(CliReport, EveryCommandFailsWhenItsOutputCannotBeWritten) {
     TempDir dir;
     const std::string file = dir.Write("f", "abc");
