@@ -171,6 +171,12 @@ OutputFile::~OutputFile() {
     Abandon();
 }
 
+bool OutputFile::Fail(const std::string& why, std::string& reason) {
+    reason = why;
+    Abandon();
+    return false;
+}
+
 void OutputFile::Abandon() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
@@ -220,37 +226,22 @@ bool OutputFile::Open(const std::string& path, std::string& reason) {
                  ErrnoText(errno);
         return false;
     }
-    if (!TakeOver(fd_, exists, st)) {
-        reason = "cannot set its permissions: " + ErrnoText(errno);
-        Abandon();
-        return false;
-    }
+    if (!TakeOver(fd_, exists, st))
+        return Fail("cannot set its permissions: " + ErrnoText(errno), reason);
     return true;
 }
 
 bool OutputFile::Write(const char* data, size_t size, std::string& reason) {
-    if (fd_ < 0) {
-        reason = "not open";
-        return false;
-    }
-    if (!WriteAll(fd_, data, size)) {
-        reason = "write failed: " + ErrnoText(errno);
-        Abandon();
-        return false;
-    }
+    if (fd_ < 0) return Fail("not open", reason);
+    if (!WriteAll(fd_, data, size)) return Fail("write failed: " + ErrnoText(errno), reason);
     return true;
 }
 
 bool OutputFile::Commit(std::string& reason) {
-    if (fd_ < 0) {
-        reason = "not open";
-        return false;
-    }
+    if (fd_ < 0) return Fail("not open", reason);
     if ((slot_ >= 0 && ::fsync(fd_) != 0) || ::close(fd_) != 0) {
         fd_ = -1;
-        reason = "write failed: " + ErrnoText(errno);
-        Abandon();
-        return false;
+        return Fail("write failed: " + ErrnoText(errno), reason);
     }
     fd_ = -1;
     if (slot_ < 0) return true;

@@ -37,6 +37,8 @@ public:
 
 private:
     void Abandon();
+    // Sets reason to why, abandons the file and returns false.
+    bool Fail(const std::string& why, std::string& reason);
 
     int fd_ = -1;
     int slot_ = -1;       // the temporary file's place in the list the signal handler reads
