@@ -50,7 +50,11 @@ std::string ShownName(const std::string& name) {
     for (size_t at = 0; at < name.size();) {
         const unsigned char c = static_cast<unsigned char>(name[at]);
         const size_t length = Utf8Length(name, at);
-        if (length > 1 || (length == 1 && c >= 0x20 && c != 0x7F && c != '\\')) {
+        // The controls U+0080 to U+009F, which some terminals obey, are bytes C2 80 to C2 9F.
+        const bool control = length == 1 ? c < 0x20 || c == 0x7F
+                                         : length == 2 && c == 0xC2 &&
+                                               static_cast<unsigned char>(name[at + 1]) < 0xA0;
+        if (length != 0 && !control && c != '\\') {
             shown.append(name, at, length);
             at += length;
             continue;

@@ -339,6 +339,10 @@ TEST(CliReport, NamesTheInputLineCannotCarryAreShownEscaped) {
         {"carriage\rreturn", "\\carriage\\rreturn"},
         {"tab\there", "\\tab\\there"},
         {"escape\x1B[31m", "\\escape\\x1B[31m"},
+        {"c1-\xC2\x9B"
+         "31m",
+         "\\c1-\\xC2\\x9B"
+         "31m"},
         {"back\\slash", "\\back\\\\slash"},
         {"latin1-\xE9", "\\latin1-\\xE9"},
         {"cut-\xE2\x82", "\\cut-\\xE2\\x82"},
