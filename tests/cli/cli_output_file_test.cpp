@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <functional>
 
 #include "cli_test_support.h"
@@ -42,9 +43,11 @@ struct SaveTarget {
     std::function<void(const std::string& dir, const std::string& report)> after;
 };
 
+// A device node of our own (never the system's); "" where this user may not make one.
 std::string Node(const std::string& path, mode_t kind, unsigned major, unsigned minor) {
-    EXPECT_EQ(mknod(path.c_str(), kind | 0644, makedev(major, minor)), 0) << path;
-    return path;
+    if (mknod(path.c_str(), kind | 0644, makedev(major, minor)) == 0) return path;
+    EXPECT_EQ(errno, EPERM) << path;
+    return "";
 }
 
 const SaveTarget kTargets[] = {
@@ -166,6 +169,7 @@ TEST_P(CliSaveTarget, IsWrittenThroughOrAsItIsOrRefusedNeverReplaced) {
     TempDir dir;
     const std::string input = dir.Write("in", "abc");
     const std::string path = t.make(dir.Path(""));
+    if (path.empty()) GTEST_SKIP() << "device nodes cannot be made here";
     const std::string name = path.substr(path.rfind('/') + 1);
     std::set<std::string> before = Entries(dir.Path(""));
     before.erase(name);
