@@ -31,8 +31,8 @@ extern "C" void RemoveTempFilesAndStop(int signal) {
     for (int i = 0; i < kTempSlots; ++i) {
         if (gTempArmed[i] != 0) ::unlink(gTempPaths[i]);
     }
-    // What was there before decides the rest: for the default, the process dies of the
-    // signal, once it is unblocked on the way out.
+    // Then the signal is raised again with the action there was before in place: for the
+    // default, the process dies of it.
     for (int i = 0; i < kStopSignalCount; ++i) {
         if (kStopSignals[i] == signal) ::sigaction(signal, &gPreviousActions[i], nullptr);
     }
@@ -124,11 +124,14 @@ bool Resolve(const std::string& path, std::string& target, struct stat& st, bool
         }
         exists = true;
         if (!S_ISLNK(st.st_mode)) return true;
+        if (links == kMaxLinks) {
+            reason = ErrnoText(ELOOP);
+            return false;
+        }
         char next[PATH_MAX];
-        const ssize_t length =
-            links < kMaxLinks ? ::readlink(target.c_str(), next, sizeof next) : -1;
+        const ssize_t length = ::readlink(target.c_str(), next, sizeof next);
         if (length < 0 || size_t(length) == sizeof next) {
-            reason = ErrnoText(links < kMaxLinks ? (length < 0 ? errno : ENAMETOOLONG) : ELOOP);
+            reason = ErrnoText(length < 0 ? errno : ENAMETOOLONG);
             return false;
         }
         const std::string linked(next, size_t(length));
