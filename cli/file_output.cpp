@@ -168,6 +168,23 @@ bool TakeOver(int fd, bool replacing, const struct stat& old) {
     return ::fchmod(fd, old.st_mode & 07777) == 0;
 }
 
+// Opens what is at path, described by st and not a regular file, to be written as it is: a
+// FIFO or a character device; anything else is refused.  Returns the descriptor, or -1.
+int OpenAsItIs(const std::string& path, const struct stat& st, std::string& reason) {
+    if (S_ISDIR(st.st_mode)) {
+        reason = "is a directory";
+    } else if (S_ISBLK(st.st_mode)) {
+        reason = "is a block device, which is not written over";
+    } else if (S_ISSOCK(st.st_mode)) {
+        reason = "is a socket";
+    } else {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) reason = ErrnoText(errno);
+        return fd;
+    }
+    return -1;
+}
+
 }  // namespace
 
 OutputFile::~OutputFile() {
@@ -196,21 +213,16 @@ bool OutputFile::Open(const std::string& path, std::string& reason) {
     Abandon();
     struct stat st;
     bool exists = false;
+    // What is not a regular file is opened through the path as given, so that the links of
+    // /proc/self/fd, whose text names no path for a pipe, lead there too.
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        fd_ = OpenAsItIs(path, st, reason);
+        return fd_ >= 0;
+    }
     if (!Resolve(path, target_, st, exists, reason)) return false;
     if (exists && !S_ISREG(st.st_mode)) {
-        if (S_ISDIR(st.st_mode)) {
-            reason = "is a directory";
-        } else if (S_ISBLK(st.st_mode)) {
-            reason = "is a block device, which is not written over";
-        } else if (S_ISSOCK(st.st_mode)) {
-            reason = "is a socket";
-        } else {
-            // A FIFO or a character device takes what is written as it is.
-            fd_ = ::open(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-            if (fd_ >= 0) return true;
-            reason = ErrnoText(errno);
-        }
-        return false;
+        fd_ = OpenAsItIs(target_, st, reason);
+        return fd_ >= 0;
     }
     if (exists && st.st_nlink > 1) {
         reason = "has " + std::to_string(st.st_nlink) +

@@ -215,6 +215,11 @@ TEST(CliSave, AFifoIsWrittenAsItIs) {
     EXPECT_EQ(received, SavedAbc(input));
     EXPECT_TRUE(S_ISFIFO(Stat(fifo).st_mode));
     EXPECT_EQ(Entries(dir.Path("")), (std::set<std::string>{"fifo", "in"}));
+    // Standard output's own link, whose text names no file for a pipe, leads to the pipe.
+    RunResult self = RunKorvadex({"--save", "/proc/self/fd/1", input});
+    EXPECT_EQ(self.status, 0);
+    EXPECT_EQ(self.err, "");
+    EXPECT_NE(self.out.find(SavedAbc(input)), std::string::npos) << self.out;
 }
 
 TEST(OutputFile, AStopSignalRemovesTheTemporaryFileAndStillEndsTheProcess) {
