@@ -11,6 +11,72 @@ std::string InputName(const std::string& path) {
     return path == "-" ? "standard input" : path;
 }
 
+namespace {
+
+// The length of the UTF-8 character at text[at], or 0 when the bytes there are not one (a
+// stray continuation byte, an overlong or surrogate form, a character past U+10FFFF, or
+// the name's end in the middle).
+size_t Utf8Length(const std::string& text, size_t at) {
+    const unsigned char first = static_cast<unsigned char>(text[at]);
+    if (first < 0x80) return 1;
+    size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+    if (first >= 0xC2 && first <= 0xDF) {
+        length = 2;
+    } else if (first >= 0xE0 && first <= 0xEF) {
+        length = 3;
+        if (first == 0xE0) low = 0xA0;
+        if (first == 0xED) high = 0x9F;
+    } else if (first >= 0xF0 && first <= 0xF4) {
+        length = 4;
+        if (first == 0xF0) low = 0x90;
+        if (first == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size()) return 0;
+    for (size_t k = 1; k < length; ++k) {
+        const unsigned char byte = static_cast<unsigned char>(text[at + k]);
+        if (byte < (k == 1 ? low : 0x80) || byte > (k == 1 ? high : 0xBF)) return 0;
+    }
+    return length;
+}
+
+}  // namespace
+
+std::string ShownName(const std::string& name) {
+    std::string shown = "\\";
+    bool escaped = false;
+    for (size_t at = 0; at < name.size();) {
+        const unsigned char c = static_cast<unsigned char>(name[at]);
+        const size_t length = Utf8Length(name, at);
+        // The controls U+0080 to U+009F, which some terminals obey, are bytes C2 80 to C2 9F.
+        const bool control = length == 1 ? c < 0x20 || c == 0x7F
+                                         : length == 2 && c == 0xC2 &&
+                                               static_cast<unsigned char>(name[at + 1]) < 0xA0;
+        if (length != 0 && !control && c != '\\') {
+            shown.append(name, at, length);
+            at += length;
+            continue;
+        }
+        ++at;
+        escaped = true;
+        if (c == '\\') {
+            shown += "\\\\";
+        } else if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\r') {
+            shown += "\\r";
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else {
+            static const char kDigits[] = "0123456789ABCDEF";
+            shown += {'\\', 'x', kDigits[c >> 4], kDigits[c & 15]};
+        }
+    }
+    return escaped ? shown : name;
+}
+
 void PrintError(const std::string& subject, const std::string& reason) {
     std::fprintf(stderr, "korvadex: %s: %s\n", subject.c_str(), reason.c_str());
 }

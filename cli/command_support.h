@@ -16,6 +16,11 @@ constexpr int kExitUsage = 2;
 // How an input is named in messages: "standard input" for "-", else the path.
 std::string InputName(const std::string& path);
 
+// A name as the "Input: " line of a report shows it: as it is, unless it holds a backslash,
+// a control character (C0, DEL or C1) or bytes that are not UTF-8; then, as coreutils marks such names,
+// escaped after a leading '\': "\\", "\n", "\r", "\t", and "\xHH" for any other such byte.
+std::string ShownName(const std::string& name);
+
 // Writes "korvadex: subject: reason" to standard error.
 void PrintError(const std::string& subject, const std::string& reason);
 

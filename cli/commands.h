@@ -24,7 +24,7 @@ int RunList();
 // --self-test: runs the known answers of the given lines (kReportLines in the program)
 // through their engines, one-shot and streamed, and writes one verdict per engine to out and
 // the details of each wrong value to err.  Returns 0 when every value holds and every line
-// has at least one.
+// has at least one, and out took every verdict; 1 otherwise.
 int RunSelfTest(const ReportLine* lines, size_t count, FILE* out, FILE* err);
 
 #endif

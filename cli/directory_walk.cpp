@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "command_support.h"
+#include "file_input.h"
 
 namespace {
 
@@ -48,7 +49,13 @@ bool Walk(const std::string& dir, bool follow, std::vector<DirectoryId>& ancesto
         }
         if (S_ISLNK(st.st_mode)) {
             if (!follow) continue;
-            if (::stat(path.c_str(), &st) != 0) continue;  // a dangling link names no file
+            if (::stat(path.c_str(), &st) != 0) {
+                PrintError(path, errno == ENOENT
+                                     ? "a dangling symbolic link: what it names is not there"
+                                     : ErrnoText(errno));
+                ok = false;
+                continue;
+            }
         }
         if (S_ISDIR(st.st_mode)) {
             const DirectoryId id{st.st_dev, st.st_ino};

@@ -59,12 +59,10 @@ int main(int argc, char** argv) {
     }
     switch (options.command) {
         case Command::kHelp:
-            std::fputs(kUsageText, stdout);
-            std::fputs("\n", stdout);
-            std::fputs(kHelpText, stdout);
+            PrintOut(std::string(kUsageText) + "\n" + kHelpText);
             return FlushOut() ? kExitOk : kExitFailed;
         case Command::kVersion:
-            std::printf("korvadex %s\n", kVersion);
+            PrintOut(std::string("korvadex ") + kVersion + "\n");
             return FlushOut() ? kExitOk : kExitFailed;
         case Command::kList:
             return RunList();

@@ -52,7 +52,7 @@ int RunMatch(const Options& options, const std::vector<uint8_t>& key) {
             missed += (missed.empty() ? "" : ", ") + InputName(path);
             continue;
         }
-        if (headers) text = (matched ? "\nInput: " : "Input: ") + path + '\n' + text;
+        if (headers) text = (matched ? "\nInput: " : "Input: ") + ShownName(path) + '\n' + text;
         matched = true;
         PrintOut(text);
     }

@@ -17,7 +17,9 @@ const char kUsageText[] =
 const char kHelpText[] =
     "Prints the forty digests and checksums of each FILE, one per line: the line's\n"
     "label, then its value in upper-case hex.  With several files, each report\n"
-    "starts with an \"Input: FILE\" line and a blank line separates the reports.\n"
+    "starts with an \"Input: FILE\" line and a blank line separates the reports\n"
+    "(a FILE with a backslash, a control character or bytes that are not UTF-8\n"
+    "is shown there after a '\\', escaped as coreutils escapes names).\n"
     "With no FILE, or when FILE is -, reads standard input (write ./- for a file\n"
     "named -).  Each input is read once, in pieces: any size is hashed in a few\n"
     "MiB of memory.\n"
@@ -45,8 +47,8 @@ const char kHelpText[] =
     "                       korvadex --tag -a md5,sha1 *.iso\n"
     "  -b, --binary       gnu format: mark each name with '*' (binary mode)\n"
     "  -t, --text         gnu format: mark each name with ' ' (the default)\n"
-    "  -z, --zero         end each output line with NUL, not newline, and write file\n"
-    "                     names as they are\n"
+    "  -z, --zero         gnu, bsd and sfv formats: end each line with NUL, not\n"
+    "                     newline, and write file names as they are\n"
     "      --lower        print the values in lower-case hex (the default of the gnu\n"
     "                     and bsd formats)\n"
     "                       korvadex --lower photo.jpg\n"
@@ -56,7 +58,8 @@ const char kHelpText[] =
     "                     sorted order, named by FILE joined with '/'; symbolic links\n"
     "                     found there are skipped\n"
     "                       korvadex --recursive -a md5 --format gnu photos\n"
-    "      --follow       with -r, also follow symbolic links\n"
+    "      --follow       with -r, also follow symbolic links; one that leads\n"
+    "                     nowhere (dangling, or in a loop) is an error\n"
     "      --string TEXT  hash TEXT as an input (named \"TEXT\" in the output); may\n"
     "                     be repeated\n"
     "                       korvadex --string abc -a sha1\n"
@@ -77,7 +80,8 @@ const char kHelpText[] =
     "                       korvadex --jobs 1 photo.jpg\n"
     "      --save SAVED   also write the report of the one FILE to SAVED in the\n"
     "                     saved-report format of the Windows program (CR LF line\n"
-    "                     ends); SAVED is replaced only once it is complete\n"
+    "                     ends); SAVED is replaced only once it is complete, a\n"
+    "                     link is written through, a FIFO or device as it is\n"
     "                       korvadex --save photo-report.txt photo.jpg\n"
     "\n"
     "Checking:\n"
@@ -263,6 +267,14 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
     const bool outputOptions = given.Has("--format") || given.Has("--tag") || given.Has("--zero") ||
                                given.Has("--binary") || given.Has("--text");
     const bool inputOptions = options.recursive || options.follow || !options.strings.empty();
+    for (const char* checkOnly :
+         {"--input", "--ignore-missing", "--quiet", "--status", "--strict", "--warn"}) {
+        if (command != Command::kCheck && given.Has(checkOnly)) {
+            error = std::string("the ") + checkOnly +
+                    " option is meaningful only when verifying checksums (--check)";
+            return false;
+        }
+    }
     if (command == Command::kList || command == Command::kSelfTest ||
         command == Command::kVersion) {
         if (modifiers || outputOptions || inputOptions || !options.savePath.empty()) {
@@ -275,14 +287,6 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         }
         return true;
     }
-    for (const char* checkOnly :
-         {"--input", "--ignore-missing", "--quiet", "--status", "--strict", "--warn"}) {
-        if (command != Command::kCheck && given.Has(checkOnly)) {
-            error = std::string("the ") + checkOnly +
-                    " option is meaningful only when verifying checksums (--check)";
-            return false;
-        }
-    }
     if (command != Command::kReport && !options.savePath.empty()) {
         error = std::string("--save cannot be used with ") + name;
         return false;
@@ -294,6 +298,18 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
     }
     if (options.follow && !options.recursive) {
         error = "--follow works with -r (--recursive) only";
+        return false;
+    }
+    if (options.recursive && options.files.empty()) {
+        error = "-r (--recursive) walks the FILEs given, and none is";
+        return false;
+    }
+    if (options.zero && options.format == OutputFormat::kReport) {
+        error = "-z (--zero) ends the lines of --format gnu, bsd or sfv; the report takes none";
+        return false;
+    }
+    if ((given.Has("--binary") || given.Has("--text")) && options.format != OutputFormat::kGnu) {
+        error = "-b (--binary) and -t (--text) mark the names of --format gnu only";
         return false;
     }
     if (command == Command::kMatch && options.files.empty()) {

@@ -1,4 +1,7 @@
 // The digests of each input, in the format chosen, and the saved report of --save.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <string>
 
 #include "checksum_lines.h"
@@ -27,8 +30,15 @@ bool SaveReport(const Options& options, const std::string& path,
         reportText += hex[i];
         reportText += "\r\n";
     }
+    struct stat input, saved;
+    if ((path == "-" ? ::fstat(STDIN_FILENO, &input) : ::stat(path.c_str(), &input)) == 0 &&
+        ::stat(options.savePath.c_str(), &saved) == 0 && input.st_dev == saved.st_dev &&
+        input.st_ino == saved.st_ino && S_ISREG(saved.st_mode)) {
+        PrintError(options.savePath, "not saved: it is the input, which the report would replace");
+        return false;
+    }
     std::string reason;
-    if (!WriteFileReplacing(options.savePath, BuildSavedReport(path.c_str(), reportText), reason)) {
+    if (!WriteOutputFile(options.savePath, BuildSavedReport(path.c_str(), reportText), reason)) {
         PrintError(options.savePath, "not saved: " + reason);
         return false;
     }
@@ -132,7 +142,7 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
         std::string text;
         if (headers) {
             if (!first) text += '\n';
-            text += "Input: " + input.Name() + '\n';
+            text += "Input: " + ShownName(input.Name()) + '\n';
         }
         first = false;
         for (size_t line : computed) {

@@ -1,4 +1,5 @@
 // --self-test: the known answers of the report lines, run through the engines.
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -84,6 +85,11 @@ int RunSelfTest(const ReportLine* lines, size_t count, FILE* out, FILE* err) {
                          counts.c_str(), tally.wrong, tally.uncovered);
         }
     }
-    std::fflush(out);
+    errno = 0;
+    if (std::fflush(out) != 0 || std::ferror(out) != 0) {
+        std::fprintf(err, "korvadex: standard output: %s\n",
+                     std::strerror(errno != 0 ? errno : EIO));
+        return 1;
+    }
     return allHold ? 0 : 1;
 }

@@ -184,6 +184,28 @@ TEST(CliPeerTools, StandardInputAndDirectoriesAsCoreutilsReadThem) {
     EXPECT_NE(notWalked.err.find("is a directory"), std::string::npos) << notWalked.err;
 }
 
+TEST(CliPeerTools, FollowingLinksReportsThoseThatLeadNowhereAsRhashDoes) {
+    TempDir dir;
+    const std::string d = dir.Path("tree");
+    ASSERT_EQ(Shell("mkdir '" + d + "' && cd '" + d +
+                    "' && printf 1 > file && ln -s nowhere dangling && ln -s loop loop")
+                  .status,
+              0);
+    const std::string fileLine = "c4ca4238a0b923820dcc509a6f75849b  " + d + "/file\n";
+    RunResult followed = RunKorvadex({"-r", "--follow", "-a", "md5", "--format", "gnu", d});
+    EXPECT_EQ(followed.status, 1);
+    EXPECT_EQ(followed.out, fileLine);
+    EXPECT_EQ(followed.err, "korvadex: " + d +
+                                "/dangling: a dangling symbolic link: what it names is not there\n"
+                                "korvadex: " +
+                                d + "/loop: too many levels of symbolic links\n");
+    // Not following, links are not files of the walk.
+    RunResult walked = RunKorvadex({"-r", "-a", "md5", "--format", "gnu", d});
+    EXPECT_EQ(walked.status, 0);
+    EXPECT_EQ(walked.err, "");
+    EXPECT_EQ(walked.out, fileLine);
+}
+
 // The summary lines on standard error, with the program's name taken out.
 std::vector<std::string> Warnings(const std::string& text, const std::string& program) {
     std::vector<std::string> out;

@@ -259,6 +259,16 @@ TEST(CliReport, UsageErrorsExitWith2AndSayWhy) {
         {{"--format", "sfv", "-a", "md5", f}, "holds CRC32 (crc32) only"},
         {{"--format", "sfv", "--key", "k", f}, "--format sfv cannot hold keyed values"},
         {{"--follow", f}, "--follow works with -r"},
+        {{"-r", "--string", "abc"}, "-r (--recursive) walks the FILEs given, and none is"},
+        {{"-z", f}, "-z (--zero) ends the lines of --format gnu, bsd or sfv"},
+        {{"--format", "gnu", "-a", "md5", "--format", "report", "-z", f}, "the report takes none"},
+        {{"-b", f}, "-b (--binary) and -t (--text) mark the names of --format gnu only"},
+        {{"--tag", "-a", "md5", "-t", f}, "of --format gnu only"},
+        {{"--format", "sfv", "-b", f}, "of --format gnu only"},
+        {{"--list", "--quiet"}, "--quiet option is meaningful only when verifying"},
+        {{"--self-test", "--strict"}, "--strict option is meaningful only when verifying"},
+        {{"--version", "-w"}, "--warn option is meaningful only when verifying"},
+        {{"--list", "--input", f}, "--input option is meaningful only when verifying"},
         {{"--key", "", f}, "the key is empty"},
         {{"--key", "k", "--key-file", f, f}, "cannot be used together"},
         {{"--key", "k", "--key", "k", f}, "--key is given twice"},
@@ -406,14 +416,77 @@ TEST(CliReport, VersionIsTheProjectVersion) {
     EXPECT_EQ(RunKorvadex({"-V"}).out, r.out);
 }
 
-TEST(CliReport, OutputThatCannotBeWrittenIsAnError) {
+TEST(CliReport, NamesTheInputLineCannotCarryAreShownEscaped) {
     TempDir dir;
+    const struct {
+        std::string name;
+        std::string shown;  // after "Input: "
+    } cases[] = {
+        {"plain name", "plain name"},
+        {"donn\xC3\xA9"
+         "es-\xF0\x9F\x98\x80",
+         "donn\xC3\xA9"
+         "es-\xF0\x9F\x98\x80"},
+        {"line\nbreak", "\\line\\nbreak"},
+        {"carriage\rreturn", "\\carriage\\rreturn"},
+        {"tab\there", "\\tab\\there"},
+        {"escape\x1B[31m", "\\escape\\x1B[31m"},
+        {"c1-\xC2\x9B"
+         "31m",
+         "\\c1-\\xC2\\x9B"
+         "31m"},
+        {"back\\slash", "\\back\\\\slash"},
+        {"latin1-\xE9", "\\latin1-\\xE9"},
+        {"cut-\xE2\x82", "\\cut-\\xE2\\x82"},
+        {"surrogate-\xED\xA0\x80", "\\surrogate-\\xED\\xA0\\x80"},
+    };
+    std::vector<std::string> args = {"-a", "crc32"};
+    for (const auto& c : cases) args.push_back(dir.Write(c.name, "abc"));
+    RunResult r = RunKorvadex(args);
+    EXPECT_EQ(r.status, 0);
+    std::string report;
+    for (const auto& c : cases) {
+        const bool escaped = c.shown[0] == '\\';
+        report += std::string(report.empty() ? "" : "\n") + "Input: " + (escaped ? "\\" : "") +
+                  dir.Path("") + c.shown.substr(escaped ? 1 : 0) + "\nCRC32: 352441C2\n";
+    }
+    EXPECT_EQ(r.out, report);
+    // --match names each file alike.
+    RunResult m = RunKorvadex({"--match", "352441C2", args[2], args[4]});
+    EXPECT_EQ(m.out, "Input: " + args[2] + "\nCRC32: 352441C2\n\nInput: \\" + dir.Path("") +
+                         "line\\nbreak\nCRC32: 352441C2\n");
+}
+
+TEST(CliReport, EveryCommandFailsWhenItsOutputCannotBeWritten) {
+    TempDir dir;
+    const std::string file = dir.Write("f", "abc");
+    const std::string list = dir.Write("f.md5", "900150983cd24fb0d6963f7d28e17f72  " + file + "\n");
+    const std::string saved = dir.Path("saved.txt");
+    ASSERT_EQ(RunKorvadex({"--save", saved, file}).status, 0);
+    const std::vector<std::vector<std::string>> commands = {
+        {"--self-test"},
+        {"--list"},
+        {"--help"},  // longer than the output buffer: the failure comes before the flush
+        {"--version"},
+        {file},
+        {"--string", "abc"},
+        {"--tag", "-a", "md5,sha1", file},
+        {"--format", "sfv", file},
+        {"--match", "352441C2", file},
+        {"--match", "00", file},  // nothing matches, and saying so fails too
+        {"-c", list},
+        {"-c", saved},
+    };
     RunOptions full;
     full.outputFile = "/dev/full";
-    RunResult r = RunKorvadex({dir.Write("f", "abc")}, full);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("korvadex: standard output: No space left on device"), std::string::npos)
-        << r.err;
+    for (const std::vector<std::string>& args : commands) {
+        SCOPED_TRACE(args[0] + (args.size() > 1 ? " " + args[1] : ""));
+        RunResult r = RunKorvadex(args, full);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("korvadex: standard output: No space left on device\n"),
+                  std::string::npos)
+            << r.err;
+    }
 }
 
 }  // namespace

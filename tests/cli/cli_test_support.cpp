@@ -1,5 +1,8 @@
 #include "cli_test_support.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,6 +36,26 @@ std::string ReadFile(const std::string& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+std::string WriteFile(const std::string& path, const std::string& content) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    EXPECT_GE(fd, 0) << path;
+    EXPECT_EQ(write(fd, content.data(), content.size()), ssize_t(content.size()));
+    close(fd);
+    return path;
+}
+
+std::set<std::string> Entries(const std::string& folder) {
+    std::set<std::string> names;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* e = readdir(d)) {
+            const std::string name = e->d_name;
+            if (name != "." && name != "..") names.insert(name);
+        }
+        closedir(d);
+    }
+    return names;
 }
 
 std::string LineHex(const ReportLine& line, const std::string& data, const std::string& key) {

@@ -3,6 +3,7 @@
 #ifndef KORVADEX_TESTS_CLI_CLI_TEST_SUPPORT_H
 #define KORVADEX_TESTS_CLI_CLI_TEST_SUPPORT_H
 
+#include <set>
 #include <string>
 
 #include "report_lines.h"
@@ -24,6 +25,12 @@ private:
 };
 
 std::string ReadFile(const std::string& path);
+
+// Writes content to the file at path, made with mode 0644, and returns path.
+std::string WriteFile(const std::string& path, const std::string& content);
+
+// The names in folder, without "." and "..".
+std::set<std::string> Entries(const std::string& folder);
 
 // The upper-case hex of one line over data, keyed when key is not empty, from the core.
 std::string LineHex(const ReportLine& line, const std::string& data, const std::string& key = "");
