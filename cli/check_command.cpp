@@ -89,6 +89,14 @@ int CheckSavedReport(const std::string& listPath, const std::string& content,
     std::vector<size_t> lines;
     for (const SavedLine& line : checked) lines.push_back(line.line);
 
+    // As for a list, --ignore-missing passes over a file that is not there, which leaves
+    // nothing verified.
+    struct stat st;
+    if (options.ignoreMissing && target != "-" && ::stat(target.c_str(), &st) != 0 &&
+        errno == ENOENT) {
+        if (!options.status) PrintError(listName, "no file was verified");
+        return kExitFailed;
+    }
     Progress progress;
     std::vector<std::string> hex;
     if (!ComputeInput(target, key, lines, options.jobs, progress, hex)) return kExitFailed;

@@ -42,6 +42,15 @@ size_t Utf8Length(const std::string& text, size_t at) {
     return length;
 }
 
+// Whether the character of length bytes at text[at] is a control: C0, DEL, or one of the
+// controls U+0080 to U+009F (bytes C2 80 to C2 9F), which some terminals obey.
+bool IsControl(const std::string& text, size_t at, size_t length) {
+    const unsigned char c = static_cast<unsigned char>(text[at]);
+    return length == 1
+               ? c < 0x20 || c == 0x7F
+               : length == 2 && c == 0xC2 && static_cast<unsigned char>(text[at + 1]) < 0xA0;
+}
+
 }  // namespace
 
 std::string ShownName(const std::string& name) {
@@ -50,11 +59,7 @@ std::string ShownName(const std::string& name) {
     for (size_t at = 0; at < name.size();) {
         const unsigned char c = static_cast<unsigned char>(name[at]);
         const size_t length = Utf8Length(name, at);
-        // The controls U+0080 to U+009F, which some terminals obey, are bytes C2 80 to C2 9F.
-        const bool control = length == 1 ? c < 0x20 || c == 0x7F
-                                         : length == 2 && c == 0xC2 &&
-                                               static_cast<unsigned char>(name[at + 1]) < 0xA0;
-        if (length != 0 && !control && c != '\\') {
+        if (length != 0 && !IsControl(name, at, length) && c != '\\') {
             shown.append(name, at, length);
             at += length;
             continue;
@@ -77,8 +82,24 @@ std::string ShownName(const std::string& name) {
     return escaped ? shown : name;
 }
 
+namespace {
+
+// text as a message on a terminal may show it: escaped as ShownName escapes it when it holds
+// a control character or bytes that are not UTF-8, which a terminal could take for commands.
+std::string Printable(const std::string& text) {
+    for (size_t at = 0; at < text.size();) {
+        const size_t length = Utf8Length(text, at);
+        if (length == 0 || IsControl(text, at, length)) return ShownName(text);
+        at += length;
+    }
+    return text;
+}
+
+}  // namespace
+
 void PrintError(const std::string& subject, const std::string& reason) {
-    std::fprintf(stderr, "korvadex: %s: %s\n", subject.c_str(), reason.c_str());
+    std::fprintf(stderr, "korvadex: %s: %s\n", Printable(subject).c_str(),
+                 Printable(reason).c_str());
 }
 
 namespace {

@@ -449,6 +449,12 @@ TEST(CliReadError, NamesTheInputAndGivesNoReport) {
     }
 }
 
+TEST(CliMessages, ANameWithControlsIsEscapedSoTheTerminalDoesNotObeyIt) {
+    RunResult r = RunKorvadex({"missing\x1b[2J\x07"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "korvadex: \\missing\\x1B[2J\\x07: no such file\n");
+}
+
 // The ways the tests below change a file of 10000 bytes while it is read, each with the
 // reason the reader gives for it.
 struct FileChange {

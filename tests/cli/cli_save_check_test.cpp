@@ -119,6 +119,18 @@ TEST(CliCheck, ATamperedReportOrAChangedFileFails) {
         << changed.out;
 }
 
+TEST(CliCheck, IgnoreMissingPassesOverTheInputOfASavedReportToo) {
+    TempDir dir;
+    const std::string report = dir.Write("report.txt", CoreSavedReport(dir.Path("gone"), "abc"));
+    RunResult r = RunKorvadex({"--check", "--ignore-missing", report});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "korvadex: " + report + ": no file was verified\n");
+    RunResult quiet = RunKorvadex({"--check", "--ignore-missing", "--status", report});
+    EXPECT_EQ(quiet.status, 1);
+    EXPECT_EQ(quiet.err, "");
+}
+
 TEST(CliCheck, WindowsPathsNeedTheFileGivenWithInput) {
     TempDir dir;
     const std::string input = dir.Write("abc.txt", "abc");
