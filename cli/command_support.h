@@ -28,10 +28,11 @@ bool ComputeInput(const std::string& path, const std::vector<uint8_t>& key,
                   const std::vector<size_t>& lines, unsigned jobs, Progress& progress,
                   std::vector<std::string>& hex);
 
-// The same over size bytes in memory, named name in messages.
-bool ComputeBytes(const std::string& name, const uint8_t* data, size_t size,
-                  const std::vector<uint8_t>& key, const std::vector<size_t>& lines, unsigned jobs,
-                  Progress& progress, std::vector<std::string>& hex);
+// The same over the bytes of text (a text of --string), named "the text \"...\"" in
+// messages.
+bool ComputeText(const std::string& text, const std::vector<uint8_t>& key,
+                 const std::vector<size_t>& lines, unsigned jobs, Progress& progress,
+                 std::vector<std::string>& hex);
 
 // hex in lower case when lower is set, else as it is.
 std::string DisplayHex(const std::string& hex, bool lower);

@@ -25,7 +25,7 @@ bool Holds(const ReportLine& line, const KnownAnswer& answer, FILE* err) {
     const ReportInput input{message.empty() ? kNoBytes : message.data(), uint32_t(message.size()),
                             key.empty() ? nullptr : key.data(), uint32_t(key.size())};
     char hex[2 * kMaxDigestLength + 1];
-    ReportStatus status = ComputeLineHex(line, input, hex, 1);
+    ReportStatus status = ComputeLineHex(line, input, hex);
     if (status != ReportStatus::kOk || std::strcmp(hex, answer.hex) != 0) {
         std::fprintf(err, "korvadex: %s, %s%s: expected %s, computed %s\n", LineName(line).c_str(),
                      key.empty() ? "" : "keyed, ", answer.name, answer.hex,
@@ -35,7 +35,7 @@ bool Holds(const ReportLine& line, const KnownAnswer& answer, FILE* err) {
     MemorySource source(message.data(), message.size());
     std::vector<std::string> streamed;
     if (ComputeStreamedLines(source, {&line}, key.data(), key.size(), StreamSettings(), streamed) !=
-            StreamStatus::kOk ||
+            ReportStatus::kOk ||
         streamed[0] != answer.hex) {
         std::fprintf(err, "korvadex: %s, %s%s, streamed: expected %s, computed %s\n",
                      LineName(line).c_str(), key.empty() ? "" : "keyed, ", answer.name, answer.hex,

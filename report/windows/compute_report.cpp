@@ -48,7 +48,7 @@ void ComputeReport(HWND dialog) noexcept {
     ReportStatus status;
     // An exception must not reach the window procedure: on 32-bit Windows the unwinder
     // cannot cross the platform's frames above it and would end the program.  What can be
-    // thrown here is a failed allocation (or a thread that cannot start): a failed load.
+    // thrown here is a failed allocation: a failed load.
     try {
         status = BuildReportText(input, report);
     } catch (...) {
