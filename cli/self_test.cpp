@@ -58,8 +58,8 @@ int RunSelfTest(const ReportLine* lines, size_t count, FILE* out, FILE* err) {
             const ReportLine& line = lines[i];
             if (line.engine != lines[first].engine) continue;
             done[i] = true;
-            for (size_t a = 0; a < line.answers.count; ++a) {
-                const KnownAnswer& answer = line.answers.answers[a];
+            for (size_t a = 0; a < line.answers->count; ++a) {
+                const KnownAnswer& answer = line.answers->answers[a];
                 if (answer.key.kind == VectorBytes::kNone) {
                     ++tally.unkeyed;
                 } else {
@@ -67,7 +67,7 @@ int RunSelfTest(const ReportLine* lines, size_t count, FILE* out, FILE* err) {
                 }
                 if (!Holds(line, answer, err)) ++tally.wrong;
             }
-            if (line.answers.count == 0) {
+            if (line.answers->count == 0) {
                 ++tally.uncovered;
                 std::fprintf(err, "korvadex: %s: no known answer to check it against\n",
                              LineName(line).c_str());
