@@ -33,7 +33,7 @@ struct ReportLine {
     // path; see docs/performance.md): the streamed lines balance their workers by it, and
     // lines that cost little altogether are hashed on the thread that reads.
     double cost;
-    const KnownAnswerList* answers;
+    const KnownAnswerList* answers;  // the line's known answers, in known_answers.cpp
 };
 
 extern const ReportLine kReportLines[];
