@@ -12,8 +12,9 @@
 // more than the gap between two codes on the same instructions, so a last table sets each
 // line against its fastest peers head to head, which the wander disturbs far less (PairOff).
 // Lines and peers are timed in CPU time of the timing thread, which a busy machine disturbs
-// less than wall time; the all-cores report and the command line can only be timed in wall
-// time.
+// less than wall time; the serial report, whose lines run on a worker beside the thread
+// that copies the chunks, in CPU time of the whole process; the all-cores report and the
+// command line can only be timed in wall time.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -33,9 +34,8 @@
 #include <thread>
 #include <vector>
 
-#include "line_jobs.h"
+#include "line_streams.h"
 #include "peer_digests.h"
-#include "report_text.h"
 
 namespace {
 
@@ -80,16 +80,22 @@ void BM_Peer(benchmark::State& state, const PeerDigest* peer, size_t n) {
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(n));
 }
 
-// The whole report text, as the command line builds it, on `jobs` threads (0: all cores).
+// Every report line over the buffer, as the command line computes them from memory, on
+// `jobs` threads (0: all cores).
 void BM_Report(benchmark::State& state, unsigned jobs) {
-    ReportInput input{Buffer().data(), uint32_t(kLarge), nullptr, 0};
+    std::vector<const ReportLine*> lines;
+    for (size_t i = 0; i < kReportLineCount; ++i) lines.push_back(&kReportLines[i]);
+    StreamSettings settings;
+    settings.jobs = jobs;
+    settings.chunkSize = kDefaultChunkSize;
     for (auto _ : state) {
-        std::string text;
-        if (BuildReportText(input, text, jobs) != ReportStatus::kOk) {
+        MemorySource source(Buffer().data(), kLarge);
+        std::vector<std::string> hex;
+        if (ComputeStreamedLines(source, lines, nullptr, 0, settings, hex) != ReportStatus::kOk) {
             state.SkipWithError("report failed");
             break;
         }
-        benchmark::DoNotOptimize(text.data());
+        benchmark::DoNotOptimize(hex.data());
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kLarge));
 }
@@ -387,7 +393,8 @@ int main(int argc, char** argv) {
     }
     benchmark::RegisterBenchmark("ours/report --jobs 1/16MiB", BM_Report, 1u)
         ->Unit(benchmark::kMillisecond)
-        ->Iterations(1);
+        ->Iterations(1)
+        ->MeasureProcessCPUTime();
     benchmark::RegisterBenchmark("ours/report all cores/16MiB", BM_Report, 0u)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(1)
@@ -514,25 +521,23 @@ int main(int argc, char** argv) {
     std::printf("sum of the bars' times over the %zu of %zu lines with a peer: %.3f s\n", withBar,
                 kReportLineCount, barSeconds);
     std::printf("sum of our %zu lines' times: %.3f s\n", timed, oursSeconds);
-    // How the plan shares the lines out on two cores, with each line's measured time: the
-    // next job goes to the thread that is free first.
-    std::vector<size_t> all(kReportLineCount);
-    for (size_t i = 0; i < kReportLineCount; ++i) all[i] = i;
-    double thread[2] = {0, 0};
+    // How the lines are dealt to two workers, with each line's measured time.
+    std::vector<const ReportLine*> all;
+    for (size_t i = 0; i < kReportLineCount; ++i) all.push_back(&kReportLines[i]);
+    double worker[2] = {0, 0};
     bool complete = true;
-    for (const LineJob& job : PlanLineJobs(all)) {
-        double seconds = 0;
-        for (size_t line : job.lines) {
+    const std::vector<std::vector<size_t>> dealt = DealLines(all, 2);
+    for (size_t w = 0; w < dealt.size(); ++w) {
+        for (size_t line : dealt[w]) {
             const Timing* t =
                 collector.Find("ours/" + Label(kReportLines[line]) + SizeName(kLarge));
-            if (t) seconds += t->cpu;
+            if (t) worker[w] += t->cpu;
             complete = complete && t;
         }
-        thread[thread[1] < thread[0] ? 1 : 0] += seconds;
     }
     if (complete) {
-        std::printf("two cores as planned, with the measured line times: %.3f s and %.3f s\n",
-                    thread[0], thread[1]);
+        std::printf("two workers as dealt, with the measured line times: %.3f s and %.3f s\n",
+                    worker[0], worker[1]);
     }
     const Timing* serial = collector.Find("ours/report --jobs 1/16MiB");
     const Timing* parallel = collector.Find("ours/report all cores/16MiB");

@@ -82,11 +82,7 @@ std::string ShownName(const std::string& name) {
     return escaped ? shown : name;
 }
 
-namespace {
-
-// text as a message on a terminal may show it: escaped as ShownName escapes it when it holds
-// a control character or bytes that are not UTF-8, which a terminal could take for commands.
-std::string Printable(const std::string& text) {
+std::string MessageText(const std::string& text) {
     for (size_t at = 0; at < text.size();) {
         const size_t length = Utf8Length(text, at);
         if (length == 0 || IsControl(text, at, length)) return ShownName(text);
@@ -95,11 +91,9 @@ std::string Printable(const std::string& text) {
     return text;
 }
 
-}  // namespace
-
 void PrintError(const std::string& subject, const std::string& reason) {
-    std::fprintf(stderr, "korvadex: %s: %s\n", Printable(subject).c_str(),
-                 Printable(reason).c_str());
+    std::fprintf(stderr, "korvadex: %s: %s\n", MessageText(subject).c_str(),
+                 MessageText(reason).c_str());
 }
 
 namespace {
@@ -114,19 +108,15 @@ bool Compute(ChunkSource& source, const std::function<std::string()>& readFailur
     settings.jobs = jobs;
     settings.chunkSize = kDefaultChunkSize;
     std::vector<std::string> texts;
-    const StreamStatus status =
+    const ReportStatus status =
         ComputeStreamedLines(source, rows, key.data(), key.size(), settings, texts);
-    std::string reason;
-    bool ok = status == StreamStatus::kOk;
+    const bool ok = status == ReportStatus::kOk;
     hex.assign(kReportLineCount, std::string());
     if (ok) {
         for (size_t i = 0; i < lines.size(); ++i) hex[lines[i]] = texts[i];
-    } else if (status == StreamStatus::kReadFailed) {
-        reason = readFailure();
-    } else {
-        reason = status == StreamStatus::kOutOfMemory ? "out of memory"
-                                                      : "an engine refused its parameters";
     }
+    const std::string reason =
+        status == ReportStatus::kReadFailed ? readFailure() : ReportStatusText(status);
     progress.End();
     if (!ok) PrintError(name, reason + "; no report");
     return ok;
@@ -149,14 +139,15 @@ bool ComputeInput(const std::string& path, const std::vector<uint8_t>& key,
         reader, [&reader] { return reader.Reason(); }, name, key, lines, jobs, progress, hex);
 }
 
-bool ComputeBytes(const std::string& name, const uint8_t* data, size_t size,
-                  const std::vector<uint8_t>& key, const std::vector<size_t>& lines, unsigned jobs,
-                  Progress& progress, std::vector<std::string>& hex) {
-    MemorySource source(data, size);
-    progress.Begin(name, int64_t(size));
+bool ComputeText(const std::string& text, const std::vector<uint8_t>& key,
+                 const std::vector<size_t>& lines, unsigned jobs, Progress& progress,
+                 std::vector<std::string>& hex) {
+    const std::string name = "the text \"" + text + "\"";
+    MemorySource source(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    progress.Begin(name, int64_t(text.size()));
     return Compute(
-        source, [] { return std::string("cannot be read"); }, name, key, lines, jobs, progress,
-        hex);
+        source, [] { return std::string(ReportStatusText(ReportStatus::kReadFailed)); }, name, key,
+        lines, jobs, progress, hex);
 }
 
 std::string DisplayHex(const std::string& hex, bool lower) {

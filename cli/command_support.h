@@ -17,11 +17,16 @@ constexpr int kExitUsage = 2;
 std::string InputName(const std::string& path);
 
 // A name as the "Input: " line of a report shows it: as it is, unless it holds a backslash,
-// a control character (C0, DEL or C1) or bytes that are not UTF-8; then, as coreutils marks such names,
-// escaped after a leading '\': "\\", "\n", "\r", "\t", and "\xHH" for any other such byte.
+// a control character (C0, DEL or C1) or bytes that are not UTF-8; then, as coreutils marks such
+// names, escaped after a leading '\': "\\", "\n", "\r", "\t", and "\xHH" for any other such byte.
 std::string ShownName(const std::string& name);
 
-// Writes "korvadex: subject: reason" to standard error.
+// text as a message shows it: escaped as ShownName escapes it when it holds a control
+// character or bytes that are not UTF-8, which a terminal could take for commands; else as
+// it is.
+std::string MessageText(const std::string& text);
+
+// Writes "korvadex: subject: reason" to standard error, each part as MessageText shows it.
 void PrintError(const std::string& subject, const std::string& reason);
 
 // Reads the input at path ("-": standard input) once, in chunks, and computes the lines with
@@ -33,10 +38,11 @@ bool ComputeInput(const std::string& path, const std::vector<uint8_t>& key,
                   const std::vector<size_t>& lines, unsigned jobs, Progress& progress,
                   std::vector<std::string>& hex);
 
-// The same over size bytes in memory, named name in messages.
-bool ComputeBytes(const std::string& name, const uint8_t* data, size_t size,
-                  const std::vector<uint8_t>& key, const std::vector<size_t>& lines, unsigned jobs,
-                  Progress& progress, std::vector<std::string>& hex);
+// The same over the bytes of text (a text of --string), named "the text \"...\"" in
+// messages.
+bool ComputeText(const std::string& text, const std::vector<uint8_t>& key,
+                 const std::vector<size_t>& lines, unsigned jobs, Progress& progress,
+                 std::vector<std::string>& hex);
 
 // hex in lower case when lower is set, else as it is.
 std::string DisplayHex(const std::string& hex, bool lower);

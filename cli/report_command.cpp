@@ -9,7 +9,6 @@
 #include "commands.h"
 #include "directory_walk.h"
 #include "file_output.h"
-#include "line_jobs.h"
 #include "line_names.h"
 #include "report_text.h"
 #include "saved_report_reader.h"
@@ -52,21 +51,6 @@ struct Input {
     std::string Name() const { return isText ? "\"" + path + "\"" : path; }
 };
 
-// Computes the lines over a text of --string.
-bool ComputeText(const std::string& text, const std::vector<uint8_t>& key,
-                 const std::vector<size_t>& lines, unsigned jobs, std::vector<std::string>& hex) {
-    static const uint8_t kNoBytes = 0;
-    const ReportInput input{
-        text.empty() ? &kNoBytes : reinterpret_cast<const uint8_t*>(text.data()),
-        uint32_t(text.size()), key.empty() ? nullptr : key.data(), uint32_t(key.size())};
-    const ReportStatus status = ComputeLines(input, lines, jobs, 1, hex);
-    if (status != ReportStatus::kOk) {
-        PrintError("the text \"" + text + "\"", std::string(ReportStatusText(status)));
-        return false;
-    }
-    return true;
-}
-
 // The lines of one input in a checksum-list format, or false, after a message, when the
 // format cannot carry its name.
 bool ListLines(const Options& options, const std::string& name, const std::vector<size_t>& lines,
@@ -83,8 +67,7 @@ bool ListLines(const Options& options, const std::string& name, const std::vecto
         entry.hex = DisplayHex(hex[line], LowerHex(options));
         std::string reason;
         if (!format.write(entry, style, text, reason)) {
-            bool needsMark = false;
-            PrintError(EscapeName(name, needsMark), "not written: " + reason);
+            PrintError(name, "not written: " + reason);
             return false;
         }
     }
@@ -120,7 +103,7 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
     for (const Input& input : inputs) {
         std::vector<std::string> hex;
         const bool ok = input.isText
-                            ? ComputeText(input.path, key, computed, options.jobs, hex)
+                            ? ComputeText(input.path, key, computed, options.jobs, progress, hex)
                             : ComputeInput(input.path, key, computed, options.jobs, progress, hex);
         if (!ok) {
             status = kExitFailed;

@@ -57,17 +57,19 @@ bool ParseReportLine(const std::string& text, size_t index, std::vector<bool>& s
         error = At(index) + Quote(text) + " is not a report line (a label, ': ' and hex digits)";
         return false;
     }
-    long line = FindLineByLabel(text.substr(0, colon + 2));
-    if (line < 0) {
+    const std::string label = text.substr(0, colon + 2);
+    const ReportLine* row = FindReportLine(label);
+    if (row == nullptr || label != row->label) {
         error = At(index) + "no report line is labelled " + Quote(text.substr(0, colon));
         return false;
     }
-    if (seen[size_t(line)]) {
+    const size_t line = size_t(row - kReportLines);
+    if (seen[line]) {
         error = At(index) + "a second " + LineName(kReportLines[line]) + " line";
         return false;
     }
-    seen[size_t(line)] = true;
-    saved.line = size_t(line);
+    seen[line] = true;
+    saved.line = line;
     saved.hex = text.substr(colon + 2);
     const size_t digits = 2 * DigestLength(kReportLines[line].size);
     for (char c : saved.hex) {

@@ -26,7 +26,7 @@ bool Holds(const ReportLine& line, const KnownAnswer& answer, FILE* err) {
     const ReportInput input{message.empty() ? kNoBytes : message.data(), uint32_t(message.size()),
                             key.empty() ? nullptr : key.data(), uint32_t(key.size())};
     char hex[2 * kMaxDigestLength + 1];
-    ReportStatus status = ComputeLineHex(line, input, hex, 1);
+    ReportStatus status = ComputeLineHex(line, input, hex);
     if (status != ReportStatus::kOk || std::strcmp(hex, answer.hex) != 0) {
         std::fprintf(err, "korvadex: %s, %s%s: expected %s, computed %s\n", LineName(line).c_str(),
                      key.empty() ? "" : "keyed, ", answer.name, answer.hex,
@@ -36,7 +36,7 @@ bool Holds(const ReportLine& line, const KnownAnswer& answer, FILE* err) {
     MemorySource source(message.data(), message.size());
     std::vector<std::string> streamed;
     if (ComputeStreamedLines(source, {&line}, key.data(), key.size(), StreamSettings(), streamed) !=
-            StreamStatus::kOk ||
+            ReportStatus::kOk ||
         streamed[0] != answer.hex) {
         std::fprintf(err, "korvadex: %s, %s%s, streamed: expected %s, computed %s\n",
                      LineName(line).c_str(), key.empty() ? "" : "keyed, ", answer.name, answer.hex,
@@ -59,8 +59,8 @@ int RunSelfTest(const ReportLine* lines, size_t count, FILE* out, FILE* err) {
             const ReportLine& line = lines[i];
             if (line.engine != lines[first].engine) continue;
             done[i] = true;
-            for (size_t a = 0; a < line.answers.count; ++a) {
-                const KnownAnswer& answer = line.answers.answers[a];
+            for (size_t a = 0; a < line.answers->count; ++a) {
+                const KnownAnswer& answer = line.answers->answers[a];
                 if (answer.key.kind == VectorBytes::kNone) {
                     ++tally.unkeyed;
                 } else {
@@ -68,7 +68,7 @@ int RunSelfTest(const ReportLine* lines, size_t count, FILE* out, FILE* err) {
                 }
                 if (!Holds(line, answer, err)) ++tally.wrong;
             }
-            if (line.answers.count == 0) {
+            if (line.answers->count == 0) {
                 ++tally.uncovered;
                 std::fprintf(err, "korvadex: %s: no known answer to check it against\n",
                              LineName(line).c_str());

@@ -30,9 +30,10 @@ target_include_directories(korvadex_resources PRIVATE
 
 # The report's Windows glue: it sees the report core and the identifiers, not the shell.
 add_library(korvadex_report_win STATIC
-  report/compute_report_win.cpp
-  report/save_report_win.cpp)
-target_include_directories(korvadex_report_win PUBLIC ${PROJECT_SOURCE_DIR}/resources)
+  report/windows/compute_report.cpp
+  report/windows/save_report.cpp)
+target_include_directories(korvadex_report_win PUBLIC
+  ${PROJECT_SOURCE_DIR}/report/windows ${PROJECT_SOURCE_DIR}/resources)
 target_link_libraries(korvadex_report_win PUBLIC korvadex_report)
 
 # Window procedures, shared by the program and its tests.

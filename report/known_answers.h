@@ -1,5 +1,5 @@
-// A known answer: a published (or independently computed) value of one report line over a
-// given message, unkeyed or keyed, for --self-test and the tests.
+// Known answers: published (or independently computed) values of each report line over
+// given messages, unkeyed or keyed, for --self-test and the tests.
 #ifndef KORVADEX_REPORT_KNOWN_ANSWERS_H
 #define KORVADEX_REPORT_KNOWN_ANSWERS_H
 
@@ -44,5 +44,24 @@ struct KnownAnswerList {
     size_t count;
     const char* source;  // where the values come from
 };
+
+// The known answers of each report line, named after it.
+extern const KnownAnswerList kAdler32Answers, kCrc16Answers, kCrc16CcittAnswers, kCrc32Answers,
+    kCrc32bAnswers;
+extern const KnownAnswerList kGostAnswers;
+extern const KnownAnswerList kHaval128_3Answers, kHaval128_4Answers, kHaval128_5Answers,
+    kHaval160_3Answers, kHaval160_4Answers, kHaval160_5Answers, kHaval192_3Answers,
+    kHaval192_4Answers, kHaval192_5Answers, kHaval224_3Answers, kHaval224_4Answers,
+    kHaval224_5Answers, kHaval256_3Answers, kHaval256_4Answers, kHaval256_5Answers;
+extern const KnownAnswerList kMd2Answers, kMd4Answers, kMd5Answers;
+extern const KnownAnswerList kPanamaAnswers;
+extern const KnownAnswerList kRipemd128Answers, kRipemd160Answers, kRipemd256Answers,
+    kRipemd320Answers;
+extern const KnownAnswerList kSha0Answers, kSha1Answers, kSha256Answers, kSha384Answers,
+    kSha512Answers;
+extern const KnownAnswerList kSnefru128_4Answers, kSnefru128_8Answers, kSnefru256_4Answers,
+    kSnefru256_8Answers;
+extern const KnownAnswerList kTigerAnswers;
+extern const KnownAnswerList kWhirlpoolAnswers;
 
 #endif

@@ -69,7 +69,7 @@ public:
         }
     }
 
-    std::string Finish(int upper) {
+    std::string Finish() {
         uint8_t digest[kMaxDigestLength];
         if (keyed_) {
             HmacStreamFinal(context_, digest);
@@ -84,7 +84,7 @@ public:
             for (size_t i = 0; i < length; ++i) result = result << 8 | digest[i];
         }
         char text[2 * kMaxDigestLength + 1];
-        BytesToHex(result, line_->size, text, upper);
+        BytesToHex(result, line_->size, text, 1);
         return text;
     }
 
@@ -215,7 +215,7 @@ std::vector<std::vector<size_t>> DealLines(const std::vector<const ReportLine*>&
     return dealt;
 }
 
-StreamStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const ReportLine*>& lines,
+ReportStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const ReportLine*>& lines,
                                   const uint8_t* key, size_t keyLength,
                                   const StreamSettings& settings, std::vector<std::string>& hex) {
     hex.assign(lines.size(), std::string());
@@ -233,16 +233,16 @@ StreamStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
     // A lending source needs no buffers.
     AlignedBlock buffers;
     if (!lending) buffers = AllocateAligned(kBufferCount * chunkSize);
-    if (!contexts || (!lending && !buffers)) return StreamStatus::kOutOfMemory;
+    if (!contexts || (!lending && !buffers)) return ReportStatus::kOutOfMemory;
 
     std::vector<LineStream> streams(lines.size());
     for (size_t i = 0; i < lines.size(); ++i) {
         if (!streams[i].Begin(*lines[i], contexts.get() + offsets[i], key, keyLength))
-            return StreamStatus::kEngineRefused;
+            return ReportStatus::kEngineRefused;
     }
     auto finish = [&] {
-        for (size_t i = 0; i < lines.size(); ++i) hex[i] = streams[i].Finish(settings.upper);
-        return StreamStatus::kOk;
+        for (size_t i = 0; i < lines.size(); ++i) hex[i] = streams[i].Finish();
+        return ReportStatus::kOk;
     };
     // The next chunk, into the buffer of `slot` or lent; last when the input ends with it.
     auto next = [&](size_t slot, const uint8_t*& data, size_t& length, bool& last) {
@@ -258,9 +258,9 @@ StreamStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
     auto alone = [&](const uint8_t* data, size_t length, bool last) {
         for (;;) {
             for (LineStream& stream : streams) stream.Update(data, length);
-            if (!giveBack(data)) return StreamStatus::kReadFailed;
+            if (!giveBack(data)) return ReportStatus::kReadFailed;
             if (last) return finish();
-            if (!next(0, data, length, last)) return StreamStatus::kReadFailed;
+            if (!next(0, data, length, last)) return ReportStatus::kReadFailed;
         }
     };
 
@@ -268,7 +268,7 @@ StreamStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
     const uint8_t* data = nullptr;
     size_t length = 0;
     bool last = false;
-    if (!next(0, data, length, last)) return StreamStatus::kReadFailed;
+    if (!next(0, data, length, last)) return ReportStatus::kReadFailed;
     if (last) return alone(data, length, last);
 
     // Lines that hash far faster than the chunks are copied in (the checksums) finish sooner
@@ -346,6 +346,6 @@ StreamStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
     for (const uint8_t* view : held) {
         if (lending && view != nullptr && !giveBack(view)) failed = true;
     }
-    if (failed) return StreamStatus::kReadFailed;
+    if (failed) return ReportStatus::kReadFailed;
     return finish();
 }

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "report_lines.h"
+#include "report_text.h"
 
 // The bytes of one input, in order.
 class ChunkSource {
@@ -53,26 +53,18 @@ private:
     size_t offset_ = 0;
 };
 
-enum class StreamStatus {
-    kOk,
-    kReadFailed,     // the source failed: no line has a result
-    kEngineRefused,  // a line's engine refused its bits and passes
-    kOutOfMemory,    // the buffers or contexts could not be allocated
-};
-
 struct StreamSettings {
     unsigned jobs = 1;            // worker threads at most; 0: one per core
     size_t chunkSize = 1u << 20;  // bytes per buffer
-    int upper = 1;                // hex digits in upper case
 };
 
 // The default chunk size of the command line.
 constexpr size_t kDefaultChunkSize = size_t(1) << 20;
 
 // Computes the given lines (rows of kReportLines, or of a table like it) over the bytes of
-// source, keyed (HMAC) when keyLength != 0; hex[i] gets the text of lines[i].  On failure
-// hex is left with empty texts.
-StreamStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const ReportLine*>& lines,
+// source, keyed (HMAC) when keyLength != 0; hex[i] gets the upper-case text of lines[i].
+// On failure (kReadFailed, kEngineRefused or kOutOfMemory) hex is left with empty texts.
+ReportStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const ReportLine*>& lines,
                                   const uint8_t* key, size_t keyLength,
                                   const StreamSettings& settings, std::vector<std::string>& hex);
 

@@ -1,7 +1,6 @@
 #include "report_text.h"
 
 #include "bytes_to_hex.h"
-#include "line_jobs.h"
 
 namespace {
 
@@ -27,6 +26,8 @@ const char* ReportStatusText(ReportStatus status) {
     switch (status) {
         case ReportStatus::kOk:
             return "ok";
+        case ReportStatus::kReadFailed:
+            return "cannot be read";
         case ReportStatus::kEngineRefused:
             return "an engine refused its parameters";
         case ReportStatus::kOutOfMemory:
@@ -37,8 +38,7 @@ const char* ReportStatusText(ReportStatus status) {
     return "unknown failure";
 }
 
-ReportStatus ComputeLineHex(const ReportLine& line, const ReportInput& input, char* hex,
-                            int upper) {
+ReportStatus ComputeLineHex(const ReportLine& line, const ReportInput& input, char* hex) {
     DigestResult result;
     if (input.keyLength == 0) {
         result = line.engine(input.data, input.length, line.bits, line.passes);
@@ -49,20 +49,18 @@ ReportStatus ComputeLineHex(const ReportLine& line, const ReportInput& input, ch
                             input.keyLength, line.bits, line.passes, &status);
         if (status != HmacStatus::kOk) return FromHmac(status);
     }
-    BytesToHex(result, line.size, hex, upper);
+    BytesToHex(result, line.size, hex, 1);
     return ReportStatus::kOk;
 }
 
-ReportStatus BuildReportText(const ReportInput& input, std::string& text, unsigned jobs) {
-    std::vector<size_t> all(kReportLineCount);
-    for (size_t i = 0; i < kReportLineCount; ++i) all[i] = i;
-    std::vector<std::string> hex;
-    ReportStatus status = ComputeLines(input, all, jobs, 1, hex);
-    if (status != ReportStatus::kOk) return status;
+ReportStatus BuildReportText(const ReportInput& input, std::string& text) {
     std::string report;
+    char hex[2 * kMaxDigestLength + 1];
     for (size_t i = 0; i < kReportLineCount; ++i) {
+        const ReportStatus status = ComputeLineHex(kReportLines[i], input, hex);
+        if (status != ReportStatus::kOk) return status;
         report += kReportLines[i].label;
-        report += hex[i];
+        report += hex;
         report += "\r\n";
     }
     text += report;

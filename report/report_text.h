@@ -18,22 +18,22 @@ struct ReportInput {
 
 enum class ReportStatus {
     kOk,
-    kEngineRefused,
-    kOutOfMemory,
-    kMessageTooLong,
+    kReadFailed,      // the input could not be read: no line has a result
+    kEngineRefused,   // a line's engine refused its bits and passes
+    kOutOfMemory,     // the buffers or contexts could not be allocated
+    kMessageTooLong,  // a keyed one-shot line over 4 GiB or more
 };
 
 // Human-readable reason for a failed report, e.g. "out of memory".
 const char* ReportStatusText(ReportStatus status);
 
-// Computes one line (keyed when input.keyLength != 0) and writes its hex text, at most
-// 2 * kMaxDigestLength digits and a NUL, into hex.
-ReportStatus ComputeLineHex(const ReportLine& line, const ReportInput& input, char* hex, int upper);
+// Computes one line (keyed when input.keyLength != 0) with its one-shot entry and writes its
+// upper-case hex text, at most 2 * kMaxDigestLength digits and a NUL, into hex.
+ReportStatus ComputeLineHex(const ReportLine& line, const ReportInput& input, char* hex);
 
-// Appends the whole report to text: per line the label, upper-case hex and "\r\n".  On
-// failure text is left as it was.  jobs > 1 (or 0: one per core) computes engine
-// families on several threads; the text is the same.
-ReportStatus BuildReportText(const ReportInput& input, std::string& text, unsigned jobs = 1);
+// Appends the whole report to text: each line in report order, one after the other, its
+// label, upper-case hex and "\r\n".  On failure text is left as it was.
+ReportStatus BuildReportText(const ReportInput& input, std::string& text);
 
 // The content of a saved report: a ruler of 95 '=', "Input: " and the path, the ruler,
 // the report text, an empty line, the ruler and the footer, lines ending in "\r\n" and

@@ -4,7 +4,7 @@
 #include <cstddef>
 
 #include "korvadex.h"
-#include "report_win.h"
+#include "windows_report.h"
 
 namespace {
 

@@ -79,9 +79,9 @@ TEST(LineConformance, KnownAnswersAtEveryStartAlignment) {
     for (size_t i = 0; i < kReportLineCount; ++i) {
         const ReportLine& line = kReportLines[i];
         SCOPED_TRACE(line.label);
-        EXPECT_GT(line.answers.count, 0u);
-        for (size_t a = 0; a < line.answers.count; ++a) {
-            const KnownAnswer& answer = line.answers.answers[a];
+        EXPECT_GT(line.answers->count, 0u);
+        for (size_t a = 0; a < line.answers->count; ++a) {
+            const KnownAnswer& answer = line.answers->answers[a];
             SCOPED_TRACE(answer.name);
             const std::vector<uint8_t> message = ExpandBytes(answer.message);
             if (answer.key.kind != VectorBytes::kNone) {

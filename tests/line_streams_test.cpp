@@ -84,7 +84,7 @@ std::vector<std::string> Streamed(const std::vector<ReportLine>& rows,
     std::vector<std::string> hex;
     EXPECT_EQ(ComputeStreamedLines(source, lines, reinterpret_cast<const uint8_t*>(key.data()),
                                    key.size(), settings, hex),
-              StreamStatus::kOk);
+              ReportStatus::kOk);
     return hex;
 }
 
@@ -105,7 +105,7 @@ TEST(LineStreams, EveryLineEqualsItsOneShotValueWhateverTheChunksKeyAndThreads) 
                                             reinterpret_cast<const uint8_t*>(key.data()),
                                             uint32_t(key.size())};
                     char hex[2 * kMaxDigestLength + 1];
-                    ASSERT_EQ(ComputeLineHex(row, input, hex, 1), ReportStatus::kOk);
+                    ASSERT_EQ(ComputeLineHex(row, input, hex), ReportStatus::kOk);
                     expected.push_back(hex);
                 }
                 for (unsigned jobs : {1u, 2u, 7u}) {
@@ -173,7 +173,7 @@ TEST(LineStreams, AFailingSourceOrARefusingEngineLeavesNoResult) {
             settings.chunkSize = 1000;
             std::vector<std::string> hex = {"stale"};
             EXPECT_EQ(ComputeStreamedLines(source, lines, nullptr, 0, settings, hex),
-                      StreamStatus::kReadFailed);
+                      ReportStatus::kReadFailed);
             EXPECT_EQ(hex, std::vector<std::string>(3));
         }
     }
@@ -188,7 +188,7 @@ TEST(LineStreams, AFailingSourceOrARefusingEngineLeavesNoResult) {
             settings.jobs = jobs;
             std::vector<std::string> hex = {"stale"};
             EXPECT_EQ(ComputeStreamedLines(source, lines, nullptr, 0, settings, hex),
-                      StreamStatus::kReadFailed);
+                      ReportStatus::kReadFailed);
             EXPECT_EQ(hex, std::vector<std::string>(3));
         }
     }
@@ -196,12 +196,12 @@ TEST(LineStreams, AFailingSourceOrARefusingEngineLeavesNoResult) {
     std::vector<std::string> hex;
     rows[2].stream = &kRefusing;
     EXPECT_EQ(ComputeStreamedLines(source, lines, nullptr, 0, StreamSettings(), hex),
-              StreamStatus::kEngineRefused);
+              ReportStatus::kEngineRefused);
     rows[2].stream = &kSum;
     const std::vector<uint8_t> data(3000, 2);
     MemorySource some(data.data(), data.size());
     EXPECT_EQ(ComputeStreamedLines(some, lines, nullptr, 0, StreamSettings(), hex),
-              StreamStatus::kOk);
+              ReportStatus::kOk);
     EXPECT_EQ(hex, std::vector<std::string>(3, "00001770"));
 }
 

@@ -82,7 +82,7 @@ TEST(Whirlpool, PublishedValues) {
     EXPECT_EQ(line->size, 0x400040u);
     char hex[2 * kMaxDigestLength + 1];
     ReportInput abc{reinterpret_cast<const uint8_t*>("abc"), 3, nullptr, 0};
-    ASSERT_EQ(ComputeLineHex(*line, abc, hex, 1), ReportStatus::kOk);
+    ASSERT_EQ(ComputeLineHex(*line, abc, hex), ReportStatus::kOk);
     EXPECT_STREQ(hex, cases[1].digest);
 }
 

@@ -56,9 +56,13 @@ TEST(AlgorithmNames, OtherToolsNamesChooseTheSameVariant) {
     for (const auto& c : cases) {
         EXPECT_EQ(NameOf(FindAlgorithm(c.name)), c.line) << c.name;
     }
+    // Every name of every row leads back to its row: no row's name is taken by another's.
     for (size_t line = 0; line < kReportLineCount; ++line) {
-        EXPECT_EQ(FindAlgorithm(LineName(kReportLines[line])), long(line));
+        for (const std::string& name : NamesOf(kReportLines[line])) {
+            EXPECT_EQ(FindAlgorithm(name), long(line)) << name;
+        }
         EXPECT_EQ(FindAlgorithm(BsdTag(line)), long(line)) << BsdTag(line);
+        EXPECT_EQ(FindReportLine(kReportLines[line].label), &kReportLines[line]);
     }
     std::string why;
     for (const char* refused :

@@ -39,6 +39,25 @@ TEST(CliReport, OneFileGivesThePlainReport) {
     EXPECT_NE(empty.out.find("CRC16CCITT: FFFF\n"), std::string::npos);
 }
 
+// A text of --string gives the report of a file holding it, plain and keyed.
+TEST(CliReport, TextGivesTheReportOfAFileHoldingIt) {
+    TempDir dir;
+    for (const std::string& text : {std::string(), std::string("abc"), std::string(300, 'x')}) {
+        const std::string file = dir.Write("text", text);
+        for (const std::vector<std::string>& key :
+             {std::vector<std::string>{}, std::vector<std::string>{"--key", "k"}}) {
+            SCOPED_TRACE(std::to_string(text.size()) + (key.empty() ? " plain" : " keyed"));
+            std::vector<std::string> ofText = key, ofFile = key;
+            ofText.insert(ofText.end(), {"--string", text});
+            ofFile.push_back(file);
+            const RunResult fromText = RunKorvadex(ofText);
+            EXPECT_EQ(fromText.status, 0) << fromText.err;
+            EXPECT_EQ(fromText.out, RunKorvadex(ofFile).out);
+        }
+    }
+    EXPECT_EQ(RunKorvadex({"--string", "abc"}).out, ExpectedReport("abc"));
+}
+
 // The processor's extensions and the portable code give the same reports, byte for byte:
 // lengths around the borders of the blocks, the kernels' block groups and the chunks.
 TEST(CliReport, PortableCodeGivesTheSameReports) {

@@ -7,6 +7,7 @@
 
 #include "checksum_lines.h"
 #include "cli_test_support.h"
+#include "command_support.h"
 #include "line_names.h"
 #include "program_runner.h"
 
@@ -167,7 +168,7 @@ public:
             ++written;
             const bool failed = long(i) == changed;
             if (row_.shape == Shape::kReportPerFile) {
-                EXPECT_EQ(r.err.find("korvadex: " + kNames[i].name + ": "),
+                EXPECT_EQ(r.err.find("korvadex: " + MessageText(kNames[i].name) + ": "),
                           failed ? 0 : std::string::npos)
                     << r.err;
                 continue;
@@ -214,7 +215,7 @@ private:
         RunResult r = RunKorvadex(args, in_);
         bool anyRefused = false;
         for (size_t i = 0; i < std::size(kNames); ++i) {
-            const bool refused = r.err.find("korvadex: " + Escaped(kNames[i].name) +
+            const bool refused = r.err.find("korvadex: " + MessageText(kNames[i].name) +
                                             ": not written: ") != std::string::npos;
             Settle(i, !refused, r.err);
             anyRefused = anyRefused || refused;

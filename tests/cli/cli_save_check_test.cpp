@@ -193,6 +193,8 @@ TEST(CliCheck, MalformedReportsAreRefusedWithAReason) {
         {"empty input path", replaced("Input: " + input, "Input: "), "names no file"},
         {"control character in path", replaced("Input: ", "Input: \x01"), "control character"},
         {"unknown label", replaced("CRC16: ", "CRC17: "), "line 5: no report line is labelled"},
+        {"another tool's name as a label", replaced("CRC16: ", "crc-16/arc: "),
+         "line 5: no report line is labelled"},
         {"short value", replaced("CRC16: 9738", "CRC16: 973"),
          "CRC16 has 3 hex digits, expected 4"},
         {"not hex", replaced("CRC16: 9738", "CRC16: 97G8"), "not a hex digit"},

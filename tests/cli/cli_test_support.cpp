@@ -64,7 +64,7 @@ std::string LineHex(const ReportLine& line, const std::string& data, const std::
         data.empty() ? kNone : reinterpret_cast<const uint8_t*>(data.data()), uint32_t(data.size()),
         key.empty() ? nullptr : reinterpret_cast<const uint8_t*>(key.data()), uint32_t(key.size())};
     char hex[2 * kMaxDigestLength + 1];
-    if (ComputeLineHex(line, input, hex, 1) != ReportStatus::kOk) return "(failed)";
+    if (ComputeLineHex(line, input, hex) != ReportStatus::kOk) return "(failed)";
     return hex;
 }
 

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings.jobs = 2;
     settings.chunkSize = 64 + (size != 0 ? data[0] : 0);
     std::vector<std::string> streamed;
-    if (ComputeStreamedLines(source, rows, nullptr, 0, settings, streamed) != StreamStatus::kOk)
+    if (ComputeStreamedLines(source, rows, nullptr, 0, settings, streamed) != ReportStatus::kOk)
         std::abort();
     size_t pos = 0;
     for (size_t i = 0; i < kReportLineCount; ++i) {

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "report_text.h"
-#include "report_win.h"
 #include "resource_ids.h"
 #include "window_test_support.h"
+#include "windows_report.h"
 
 namespace {
 

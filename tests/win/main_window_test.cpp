@@ -11,8 +11,8 @@
 #include "korvadex.h"
 #include "report_lines.h"
 #include "report_text.h"
-#include "report_win.h"
 #include "window_test_support.h"
+#include "windows_report.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "korvadex.h"
 #include "report_text.h"
-#include "report_win.h"
+#include "windows_report.h"
 
 namespace {
 

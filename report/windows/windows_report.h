@@ -1,7 +1,7 @@
 // The report of the Windows program: the file to hash, the last report, and the two
 // operations of the main window that read and write them.
-#ifndef KORVADEX_REPORT_REPORT_WIN_H
-#define KORVADEX_REPORT_REPORT_WIN_H
+#ifndef KORVADEX_REPORT_WINDOWS_WINDOWS_REPORT_H
+#define KORVADEX_REPORT_WINDOWS_WINDOWS_REPORT_H
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
 #include <windows.h>
 
 #include "report_text.h"
-#include "report_win.h"
 #include "resource_ids.h"
+#include "windows_report.h"
 
 const char kSavedReportName[] = "saved.txt";
 

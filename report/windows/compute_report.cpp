@@ -1,8 +1,8 @@
 #include <windows.h>
 
 #include "report_text.h"
-#include "report_win.h"
 #include "resource_ids.h"
+#include "windows_report.h"
 
 char gFileName[kFileNameSize];
 std::string gReportText;
@@ -48,7 +48,7 @@ void ComputeReport(HWND dialog) noexcept {
     ReportStatus status;
     // An exception must not reach the window procedure: on 32-bit Windows the unwinder
     // cannot cross the platform's frames above it and would end the program.  What can be
-    // thrown here is a failed allocation (or a thread that cannot start): a failed load.
+    // thrown here is a failed allocation: a failed load.
     try {
         status = BuildReportText(input, report);
     } catch (...) {
