@@ -52,6 +52,8 @@ bool Walk(const std::string& dir, const std::string& relative, long depth, const
         if (S_ISLNK(st.st_mode)) {
             if (!walk.follow) continue;
             if (::stat(path.c_str(), &st) != 0) {
+                // What the patterns leave out is not looked at, even where it leads nowhere.
+                if (walk.filter != nullptr && !walk.filter->Takes(below, false)) continue;
                 PrintError(path, errno == ENOENT
                                      ? "a dangling symbolic link: what it names is not there"
                                      : ErrnoText(errno));

@@ -44,13 +44,15 @@ std::string Verdict(const std::string& name) {
 }
 
 // A tree with hidden files, nested directories, a directory with a file's suffix, names with
-// blanks and line breaks, and a link (which the walk skips, as find -type f does).
+// blanks and line breaks, and links (which the walk skips, as find -type f does, unless it
+// follows them).
 void MakeTree(const std::string& root) {
     ASSERT_EQ(Shell("mkdir -p '" + root + "' && cd '" + root +
                     "' && mkdir -p sub/.hid sub/deep sub/build build dir.log && "
                     "for f in a.txt .hidden 'sp ace.log' \"$(printf 'line\\nbreak.txt')\" "
                     "sub/b.txt sub/.hid/c.txt sub/deep/d.log build/e.txt sub/build/f.txt "
-                    "dir.log/g.txt; do printf '%s' \"$f\" > \"$f\"; done && ln -s a.txt link")
+                    "dir.log/g.txt; do printf '%s' \"$f\" > \"$f\"; done && ln -s a.txt link && "
+                    "ln -s sub/deep linked && ln -s missing nowhere")
                   .status,
               0);
 }
@@ -63,29 +65,32 @@ TEST(CliWalk, EachFilterTakesWhatFindSelects) {
     here.directory = root;
     const struct {
         std::vector<std::string> args;
-        const char* find;  // the expression after "find ."
+        const char* find;  // the arguments of find
         bool checks;       // the same options choose the entries of -c
     } cases[] = {
-        {{}, "-type f -print0", true},
-        {{"--exclude", "*.log"}, "-name '*.log' -prune -o -type f -print0", true},
-        {{"--exclude", "build/"}, "-type d -name build -prune -o -type f -print0", true},
-        {{"--exclude", "sub/build"}, "-path ./sub/build -prune -o -type f -print0", true},
-        {{"--exclude", "/sub/*/"}, "-type d -path './sub/*' -prune -o -type f -print0", true},
-        {{"--exclude", ".*"}, "-name '.*' ! -name . -prune -o -type f -print0", true},
-        {{"--include", "*.txt"}, "-type f -name '*.txt' -print0", true},
+        {{}, ". -type f -print0", true},
+        {{"--exclude", "*.log"}, ". -name '*.log' -prune -o -type f -print0", true},
+        {{"--exclude", "build/"}, ". -type d -name build -prune -o -type f -print0", true},
+        {{"--exclude", "sub/build"}, ". -path ./sub/build -prune -o -type f -print0", true},
+        {{"--exclude", "/sub/*/"}, ". -type d -path './sub/*' -prune -o -type f -print0", true},
+        {{"--exclude", ".*"}, ". -name '.*' ! -name . -prune -o -type f -print0", true},
+        {{"--include", "*.txt"}, ". -type f -name '*.txt' -print0", true},
         {{"--include", "sub/*.txt"},
-         "-type f -path './sub/*.txt' ! -path './sub/*/*' -print0",
+         ". -type f -path './sub/*.txt' ! -path './sub/*/*' -print0",
          true},
         {{"--include", "d.log", "--exclude", "*.log"},
-         "-name '*.log' ! -name d.log -prune -o -type f -print0",
+         ". -name '*.log' ! -name d.log -prune -o -type f -print0",
          true},
         {{"--exclude", "deep", "--include", "*.log"},
-         "-name deep -prune -o -type f -name '*.log' -print0",
+         ". -name deep -prune -o -type f -name '*.log' -print0",
          true},
-        {{"--max-depth", "0"}, "-maxdepth 0 -type f -print0", false},
-        {{"--max-depth", "1"}, "-maxdepth 1 -type f -print0", false},
+        {{"--follow", "--exclude", "nowhere"},
+         "-L . -name nowhere -prune -o -type f -print0",
+         false},
+        {{"--max-depth", "0"}, ". -maxdepth 0 -type f -print0", false},
+        {{"--max-depth", "1"}, ". -maxdepth 1 -type f -print0", false},
         {{"--max-depth", "2", "--exclude", "build/"},
-         "-maxdepth 2 -type d -name build -prune -o -maxdepth 2 -type f -print0",
+         ". -maxdepth 2 -type d -name build -prune -o -maxdepth 2 -type f -print0",
          false},
     };
     const std::vector<std::string> common = {"-a", "crc32", "--format", "gnu", "-z"};
@@ -101,7 +106,7 @@ TEST(CliWalk, EachFilterTakesWhatFindSelects) {
         RunResult walked = RunKorvadex(args, here);
         EXPECT_EQ(walked.status, 0) << walked.err;
         const std::vector<std::string> found =
-            SplitNul(Shell("cd '" + root + "' && find . " + c.find).out);
+            SplitNul(Shell("cd '" + root + "' && find " + c.find).out);
         const std::vector<std::string> names = HashedNames(walked.out);
         EXPECT_EQ(names, Sorted(names));
         EXPECT_EQ(names, Sorted(found));
