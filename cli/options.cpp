@@ -210,32 +210,21 @@ namespace {
 // More threads than engines would have nothing to do; the bound only catches typing slips.
 constexpr unsigned long kMaxJobs = 1024;
 
-bool ParseJobs(const std::string& text, unsigned& jobs, std::string& error) {
-    const bool digits = !text.empty() && text.size() <= 4 &&
-                        text.find_first_not_of("0123456789") == std::string::npos;
-    const unsigned long value = digits ? std::stoul(text) : 0;
-    if (!digits || value > kMaxJobs) {
-        error = "--jobs: '" + text + "' is not a number of threads from 0 (one per core) to " +
-                std::to_string(kMaxJobs);
-        return false;
-    }
-    jobs = unsigned(value);
-    return true;
-}
-
 // A depth of the walk; more than this is surely a slip, and no path is that deep.
 constexpr unsigned long kMaxDepth = 4096;
 
-bool ParseDepth(const std::string& text, long& depth, std::string& error) {
+// The value of option: decimal digits, from 0 to max; range says what that is, for the error.
+template <typename Count>
+bool ParseCount(const std::string& option, const std::string& text, unsigned long max,
+                const char* range, Count& count, std::string& error) {
     const bool digits = !text.empty() && text.size() <= 4 &&
                         text.find_first_not_of("0123456789") == std::string::npos;
     const unsigned long value = digits ? std::stoul(text) : 0;
-    if (!digits || value > kMaxDepth) {
-        error = "--max-depth: '" + text + "' is not a depth from 0 (the FILE itself) to " +
-                std::to_string(kMaxDepth);
+    if (!digits || value > max) {
+        error = option + ": '" + text + "' is not " + range + " to " + std::to_string(max);
         return false;
     }
-    depth = long(value);
+    count = Count(value);
     return true;
 }
 
@@ -487,7 +476,8 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
         }
         options.filter.Add(value, name == "--include");
     } else if (name == "--max-depth") {
-        return ParseDepth(value, options.maxDepth, error);
+        return ParseCount(name, value, kMaxDepth, "a depth from 0 (the FILE itself)",
+                          options.maxDepth, error);
     } else if (name == "--one-file-system") {
         options.oneFileSystem = true;
     } else if (name == "--files-from") {
@@ -513,7 +503,8 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
         }
     } else if (name == "--jobs") {
         options.jobsGiven = true;
-        return ParseJobs(value, options.jobs, error);
+        return ParseCount(name, value, kMaxJobs, "a number of threads from 0 (one per core)",
+                          options.jobs, error);
     } else if (name == "--save") {
         options.savePath = value;
     } else if (name == "--input") {
