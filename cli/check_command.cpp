@@ -46,6 +46,11 @@ int CheckSavedReport(const std::string& listPath, const std::string& content,
         return kExitFailed;
     }
     std::string target = saved.inputPath;
+    if (!options.filter.TakesListed(saved.inputPath)) {
+        PrintError(listName, "nothing checked: --exclude and --include leave out its input, " +
+                                 saved.inputPath);
+        return kExitFailed;
+    }
     if (!options.checkInput.empty()) {
         target = options.checkInput;
     } else if (IsWindowsPath(target)) {
@@ -201,6 +206,11 @@ public:
             kind = ChecksumLineKind::kEntry;
             reason.clear();
         }
+        // An entry that --exclude or --include leaves out is neither checked nor reported.
+        if (kind == ChecksumLineKind::kEntry && !options_.filter.TakesListed(lines[0].name)) {
+            ++filteredOut_;
+            return;
+        }
         std::vector<Entry> entries;
         for (size_t column = 0;
              kind == ChecksumLineKind::kEntry && reason.empty() && column < lines.size();
@@ -242,6 +252,10 @@ public:
                                   "): every such line FAILED");
         }
         if (!FlushOut()) failedOutput_ = true;
+        if (wellFormed_ == 0 && filteredOut_ != 0) {
+            PrintError(name_, "nothing checked: --exclude and --include leave out every entry");
+            return kExitFailed;
+        }
         if (wellFormed_ == 0) {
             PrintError(name_, "no properly formatted checksum lines found" +
                                   (firstReason_.empty() ? "" : " (" + firstReason_ + ")"));
@@ -499,6 +513,7 @@ private:
     size_t unreadable_ = 0;
     size_t mismatched_ = 0;
     size_t verified_ = 0;
+    size_t filteredOut_ = 0;
     std::string firstReason_;  // why the first malformed line was refused, for the message
                                // of a list with no line taken
     bool failedOutput_ = false;

@@ -15,10 +15,11 @@ namespace {
 
 using DirectoryId = std::pair<dev_t, ino_t>;
 
+// dir, named relative below the operand ("" for the operand itself), at depth below it.
 // ancestors: the directories from the top down to dir, so that a link back up is not
-// entered again.
-bool Walk(const std::string& dir, bool follow, std::vector<DirectoryId>& ancestors,
-          std::vector<std::string>& files) {
+// entered again; ancestors[0] is the operand's.
+bool Walk(const std::string& dir, const std::string& relative, long depth, const WalkOptions& walk,
+          std::vector<DirectoryId>& ancestors, std::vector<std::string>& files) {
     DIR* handle = ::opendir(dir.c_str());
     if (handle == nullptr) {
         PrintError(dir, std::strerror(errno));
@@ -41,6 +42,7 @@ bool Walk(const std::string& dir, bool follow, std::vector<DirectoryId>& ancesto
     bool ok = true;
     for (const std::string& name : names) {
         const std::string path = prefix + name;
+        const std::string below = relative.empty() ? name : relative + "/" + name;
         struct stat st;
         if (::lstat(path.c_str(), &st) != 0) {
             PrintError(path, std::strerror(errno));
@@ -48,8 +50,10 @@ bool Walk(const std::string& dir, bool follow, std::vector<DirectoryId>& ancesto
             continue;
         }
         if (S_ISLNK(st.st_mode)) {
-            if (!follow) continue;
+            if (!walk.follow) continue;
             if (::stat(path.c_str(), &st) != 0) {
+                // What the patterns leave out is not looked at, even where it leads nowhere.
+                if (walk.filter != nullptr && !walk.filter->Takes(below, false)) continue;
                 PrintError(path, errno == ENOENT
                                      ? "a dangling symbolic link: what it names is not there"
                                      : ErrnoText(errno));
@@ -57,31 +61,41 @@ bool Walk(const std::string& dir, bool follow, std::vector<DirectoryId>& ancesto
                 continue;
             }
         }
-        if (S_ISDIR(st.st_mode)) {
-            const DirectoryId id{st.st_dev, st.st_ino};
-            if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) {
-                PrintError(path, "a link to a directory above it; not entered again");
-                ok = false;
-                continue;
-            }
-            ancestors.push_back(id);
-            ok = Walk(path, follow, ancestors, files) && ok;
-            ancestors.pop_back();
-        } else if (S_ISREG(st.st_mode)) {
-            files.push_back(path);
+        const bool directory = S_ISDIR(st.st_mode);
+        if ((!directory && !S_ISREG(st.st_mode)) ||
+            (walk.filter != nullptr && !walk.filter->Takes(below, directory))) {
+            continue;
         }
+        if (!directory) {
+            files.push_back(path);
+            continue;
+        }
+        if ((walk.maxDepth >= 0 && depth + 1 >= walk.maxDepth) ||
+            (walk.oneFileSystem && st.st_dev != ancestors[0].first)) {
+            continue;
+        }
+        const DirectoryId id{st.st_dev, st.st_ino};
+        if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) {
+            PrintError(path, "a link to a directory above it; not entered again");
+            ok = false;
+            continue;
+        }
+        ancestors.push_back(id);
+        ok = Walk(path, below, depth + 1, walk, ancestors, files) && ok;
+        ancestors.pop_back();
     }
     return ok;
 }
 
 }  // namespace
 
-bool WalkFiles(const std::string& path, bool follow, std::vector<std::string>& files) {
+bool WalkFiles(const std::string& path, const WalkOptions& walk, std::vector<std::string>& files) {
     struct stat st;
     if (path == "-" || ::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         files.push_back(path);  // hashing it says what is wrong, if anything
         return true;
     }
+    if (walk.maxDepth == 0) return true;
     std::vector<DirectoryId> ancestors{{st.st_dev, st.st_ino}};
-    return Walk(path, follow, ancestors, files);
+    return Walk(path, "", 0, walk, ancestors, files);
 }

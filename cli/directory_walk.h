@@ -6,12 +6,24 @@
 #include <string>
 #include <vector>
 
+#include "path_filter.h"
+
+// How the walk goes.
+struct WalkOptions {
+    bool follow = false;                 // enter symbolic links too
+    bool oneFileSystem = false;          // do not enter directories on other file systems
+    long maxDepth = -1;                  // take nothing deeper (1: the entries of path), -1: any
+    const PathFilter* filter = nullptr;  // which entries are taken, or nullptr for all
+};
+
 // Appends the regular files at and below path to files: path itself when it is not a
 // directory, else the files in it and below, names in byte order, directories entered where
-// they stand.  Symbolic links below path are skipped, unless follow is set (then a link
-// to a directory is entered too, but never one back up to a directory it is in).  Writes a
-// message for each directory that cannot be read and, when following, for each link that
-// leads nowhere (dangling, or in a loop); returns false when there was one.
-bool WalkFiles(const std::string& path, bool follow, std::vector<std::string>& files);
+// they stand.  Hidden names are taken as any other.  Symbolic links below path are skipped,
+// unless walk.follow is set (then a link to a directory is entered too, but never one back up
+// to a directory it is in).  The filter is matched against the path below path; path itself
+// is always taken.  Writes a message for each directory that cannot be read and, when
+// following, for each link that leads nowhere (dangling, or in a loop); returns false when
+// there was one.
+bool WalkFiles(const std::string& path, const WalkOptions& walk, std::vector<std::string>& files);
 
 #endif

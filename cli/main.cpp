@@ -8,6 +8,7 @@
 #include "command_support.h"
 #include "commands.h"
 #include "file_input.h"
+#include "name_list.h"
 #include "options.h"
 
 namespace {
@@ -72,6 +73,12 @@ int main(int argc, char** argv) {
         case Command::kCheck:
         case Command::kMatch:
             break;
+    }
+    std::string reason;
+    if (!options.filesFrom.empty() &&
+        !ReadNameList(options.filesFrom, options.null, options.files, reason)) {
+        PrintError("--files-from " + InputName(options.filesFrom), reason);
+        return kExitFailed;
     }
     std::vector<uint8_t> key;
     if (!LoadKey(options, key)) return kExitFailed;

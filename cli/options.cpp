@@ -9,6 +9,7 @@ const char kVersion[] = KORVADEX_VERSION;
 
 const char kUsageText[] =
     "usage: korvadex [OPTION]... [FILE]...\n"
+    "       korvadex [OPTION]... --files-from LIST [-0]\n"
     "       korvadex [--key TEXT | --key-file PATH] --save SAVED FILE\n"
     "       korvadex -c [--input FILE] [--quiet | --status] [--strict] [-w] LIST...\n"
     "       korvadex --match HEX FILE...\n"
@@ -60,6 +61,34 @@ const char kHelpText[] =
     "                       korvadex --recursive -a md5 --format gnu photos\n"
     "      --follow       with -r, also follow symbolic links; one that leads\n"
     "                     nowhere (dangling, or in a loop) is an error\n"
+    "      --exclude PATTERN\n"
+    "                     with -r, leave out the files and directories (not entered)\n"
+    "                     that PATTERN, a shell glob, matches; with --check, the\n"
+    "                     entries of the list, by the names it writes.  A PATTERN\n"
+    "                     without '/' matches a name at any depth, one with a '/'\n"
+    "                     inside the path below the FILE ('*' stops at '/'), one\n"
+    "                     ending in '/' directories only.  --exclude and --include\n"
+    "                     may be repeated; they are tried in the order given and the\n"
+    "                     first that matches decides.  A file none matches is taken\n"
+    "                     unless the last of them is an --include; a directory none\n"
+    "                     matches is entered.  The FILEs themselves are always taken\n"
+    "                       korvadex -r --exclude .git/ --exclude '*.o' src\n"
+    "      --include PATTERN\n"
+    "                     take what PATTERN matches, as above\n"
+    "                       korvadex -r --include '*.iso' -a sha256 media\n"
+    "      --max-depth N  with -r, take nothing more than N levels below each FILE,\n"
+    "                     as find -maxdepth: 1 is the FILE's own entries, 0 the FILE\n"
+    "                     itself only\n"
+    "                       korvadex -r --max-depth 1 photos\n"
+    "  -x, --one-file-system\n"
+    "                     with -r, do not enter directories on other file systems\n"
+    "      --files-from LIST\n"
+    "                     hash the files named in LIST (- for standard input), one\n"
+    "                     per line, in that order, after the FILEs given\n"
+    "                       git ls-files | korvadex --files-from - -a md5\n"
+    "  -0, --null         --files-from: the names end in NUL, not newline, as\n"
+    "                     find -print0 writes them (so they may hold line breaks)\n"
+    "                       find . -type f -print0 | korvadex --files-from - -0\n"
     "      --string TEXT  hash TEXT as an input (named \"TEXT\" in the output); may\n"
     "                     be repeated\n"
     "                       korvadex --string abc -a sha1\n"
@@ -130,8 +159,9 @@ const char kHelpText[] =
     "  -V, --version      show the version\n"
     "\n"
     "-a, --lower/--upper, --key or --key-file, and --jobs also apply to --check and\n"
-    "--match.  Options may be repeated: the last --format, --lower or --upper wins,\n"
-    "and -a and --string add up.\n"
+    "--match; --exclude and --include to --check, --files-from to --match.  Options\n"
+    "may be repeated: the last --format, --lower or --upper wins, and -a, --string,\n"
+    "--exclude and --include add up.\n"
     "\n"
     "Exit status: 0 when every file was reported (with --check, when every line is\n"
     "OK; with --match, when a line matched); 1 when a file could not be reported, a\n"
@@ -149,6 +179,12 @@ const OptionSpec kOptionSpecs[] = {
     {"--zero", 'z', false, Repeat::kAllowed},
     {"--recursive", 'r', false, Repeat::kAllowed},
     {"--follow", 0, false, Repeat::kAllowed},
+    {"--exclude", 0, true, Repeat::kAllowed},
+    {"--include", 0, true, Repeat::kAllowed},
+    {"--max-depth", 0, true, Repeat::kOnce},
+    {"--one-file-system", 'x', false, Repeat::kAllowed},
+    {"--files-from", 0, true, Repeat::kOnce},
+    {"--null", '0', false, Repeat::kAllowed},
     {"--string", 0, true, Repeat::kAllowed},
     {"--key", 0, true, Repeat::kOnce},
     {"--key-file", 0, true, Repeat::kOnce},
@@ -174,16 +210,21 @@ namespace {
 // More threads than engines would have nothing to do; the bound only catches typing slips.
 constexpr unsigned long kMaxJobs = 1024;
 
-bool ParseJobs(const std::string& text, unsigned& jobs, std::string& error) {
+// A depth of the walk; more than this is surely a slip, and no path is that deep.
+constexpr unsigned long kMaxDepth = 4096;
+
+// The value of option: decimal digits, from 0 to max; range says what that is, for the error.
+template <typename Count>
+bool ParseCount(const std::string& option, const std::string& text, unsigned long max,
+                const char* range, Count& count, std::string& error) {
     const bool digits = !text.empty() && text.size() <= 4 &&
                         text.find_first_not_of("0123456789") == std::string::npos;
     const unsigned long value = digits ? std::stoul(text) : 0;
-    if (!digits || value > kMaxJobs) {
-        error = "--jobs: '" + text + "' is not a number of threads from 0 (one per core) to " +
-                std::to_string(kMaxJobs);
+    if (!digits || value > max) {
+        error = option + ": '" + text + "' is not " + range + " to " + std::to_string(max);
         return false;
     }
-    jobs = unsigned(value);
+    count = Count(value);
     return true;
 }
 
@@ -267,6 +308,8 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
     const bool outputOptions = given.Has("--format") || given.Has("--tag") || given.Has("--zero") ||
                                given.Has("--binary") || given.Has("--text");
     const bool inputOptions = options.recursive || options.follow || !options.strings.empty();
+    const bool walkOptions = options.maxDepth >= 0 || options.oneFileSystem;
+    const bool namesFrom = !options.filesFrom.empty() || options.null;
     for (const char* checkOnly :
          {"--input", "--ignore-missing", "--quiet", "--status", "--strict", "--warn"}) {
         if (command != Command::kCheck && given.Has(checkOnly)) {
@@ -277,7 +320,8 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
     }
     if (command == Command::kList || command == Command::kSelfTest ||
         command == Command::kVersion) {
-        if (modifiers || outputOptions || inputOptions || !options.savePath.empty()) {
+        if (modifiers || outputOptions || inputOptions || walkOptions || namesFrom ||
+            !options.filter.Empty() || !options.savePath.empty()) {
             error = std::string(name) + " takes no other options";
             return false;
         }
@@ -296,11 +340,30 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
             std::string(name) + " takes no --format, --tag, -b, -t, -z, -r, --follow or --string";
         return false;
     }
+    if (command == Command::kCheck && (walkOptions || namesFrom)) {
+        error = "--check takes no --max-depth, -x, --files-from or -0: the lists name the files";
+        return false;
+    }
+    if (!options.filter.Empty() && !options.recursive && command != Command::kCheck) {
+        error =
+            "--exclude and --include choose the files of -r (--recursive) or the entries "
+            "of --check";
+        return false;
+    }
+    if (walkOptions && !options.recursive) {
+        error = "--max-depth and -x (--one-file-system) steer the walk of -r (--recursive)";
+        return false;
+    }
+    if (options.null && options.filesFrom.empty()) {
+        error = "-0 (--null) tells how the names of --files-from end; give --files-from";
+        return false;
+    }
     if (options.follow && !options.recursive) {
         error = "--follow works with -r (--recursive) only";
         return false;
     }
-    if (options.recursive && options.files.empty()) {
+    const bool namesGiven = !options.files.empty() || !options.filesFrom.empty();
+    if (options.recursive && !namesGiven) {
         error = "-r (--recursive) walks the FILEs given, and none is";
         return false;
     }
@@ -312,18 +375,19 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         error = "-b (--binary) and -t (--text) mark the names of --format gnu only";
         return false;
     }
-    if (command == Command::kMatch && options.files.empty()) {
+    if (command == Command::kMatch && !namesGiven) {
         error = "--match takes a value and at least one FILE";
         return false;
     }
-    options.noOperands = options.files.empty() && options.strings.empty();
+    options.noOperands = !namesGiven && options.strings.empty();
     if (options.noOperands && command != Command::kMatch) options.files.push_back("-");
     if (!options.savePath.empty()) {
         if (options.format != OutputFormat::kReport) {
             error = "--save writes a report: it takes no other --format";
             return false;
         }
-        if (options.files.size() != 1 || !options.strings.empty() || options.recursive) {
+        if (options.files.size() != 1 || !options.strings.empty() || options.recursive ||
+            !options.filesFrom.empty()) {
             error = "--save takes exactly one FILE";
             return false;
         }
@@ -351,7 +415,8 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         return false;
     }
     if (std::count(options.files.begin(), options.files.end(), "-") +
-            (options.keyFile == "-" ? 1 : 0) + (options.checkInput == "-" ? 1 : 0) >
+            (options.keyFile == "-" ? 1 : 0) + (options.checkInput == "-" ? 1 : 0) +
+            (options.filesFrom == "-" ? 1 : 0) >
         1) {
         error = "standard input (-) can be read only once";
         return false;
@@ -376,7 +441,8 @@ const OptionSpec* FindShort(char c) {
 // Applies one option with its value.
 bool Apply(const OptionSpec& spec, const std::string& value, Options& options, std::string& error) {
     const std::string name = spec.name;
-    if (value.empty() && (name == "--key-file" || name == "--save" || name == "--input")) {
+    if (value.empty() &&
+        (name == "--key-file" || name == "--save" || name == "--input" || name == "--files-from")) {
         error = name + ": no file named";
         return false;
     }
@@ -403,6 +469,21 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
         options.recursive = true;
     } else if (name == "--follow") {
         options.follow = true;
+    } else if (name == "--exclude" || name == "--include") {
+        if (value.empty()) {
+            error = name + ": the pattern is empty";
+            return false;
+        }
+        options.filter.Add(value, name == "--include");
+    } else if (name == "--max-depth") {
+        return ParseCount(name, value, kMaxDepth, "a depth from 0 (the FILE itself)",
+                          options.maxDepth, error);
+    } else if (name == "--one-file-system") {
+        options.oneFileSystem = true;
+    } else if (name == "--files-from") {
+        options.filesFrom = value;
+    } else if (name == "--null") {
+        options.null = true;
     } else if (name == "--string") {
         options.strings.push_back(value);
     } else if (name == "--key" || name == "--key-file") {
@@ -422,7 +503,8 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
         }
     } else if (name == "--jobs") {
         options.jobsGiven = true;
-        return ParseJobs(value, options.jobs, error);
+        return ParseCount(name, value, kMaxJobs, "a number of threads from 0 (one per core)",
+                          options.jobs, error);
     } else if (name == "--save") {
         options.savePath = value;
     } else if (name == "--input") {

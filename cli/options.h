@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "checksum_lines.h"
+#include "path_filter.h"
 
 enum class Command { kReport, kCheck, kMatch, kList, kSelfTest, kHelp, kVersion };
 
@@ -25,6 +26,11 @@ struct Options {
     bool binary = false;                          // -b: '*' before the name in gnu lines
     bool recursive = false;                       // -r
     bool follow = false;                          // --follow: walk into symbolic links
+    PathFilter filter;                            // --exclude, --include
+    long maxDepth = -1;                           // --max-depth, -1: no limit
+    bool oneFileSystem = false;                   // -x
+    std::string filesFrom;                        // --files-from: a file of input names
+    bool null = false;                            // -0: those names end in NUL
     bool keyed = false;                           // --key or --key-file was given
     std::string keyText;                          // --key
     std::string keyFile;                          // --key-file

@@ -86,13 +86,18 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
 
     int status = kExitOk;
     std::vector<Input> inputs;
+    WalkOptions walk;
+    walk.follow = options.follow;
+    walk.oneFileSystem = options.oneFileSystem;
+    walk.maxDepth = options.maxDepth;
+    walk.filter = &options.filter;
     for (const std::string& path : options.files) {
         if (!options.recursive) {
             inputs.push_back({path, false});
             continue;
         }
         std::vector<std::string> found;
-        if (!WalkFiles(path, options.follow, found)) status = kExitFailed;
+        if (!WalkFiles(path, walk, found)) status = kExitFailed;
         for (const std::string& file : found) inputs.push_back({file, false});
     }
     for (const std::string& text : options.strings) inputs.push_back({text, true});

@@ -32,17 +32,18 @@ _korvadex() {
             COMPREPLY=($(compgen -W "report gnu bsd sfv" -- "$cur"))
             return
             ;;
-        --key|--string|--match|--jobs)
+        --key|--string|--match|--jobs|--max-depth|--exclude|--include)
             return
             ;;
-        --key-file|--save|--input)
+        --key-file|--save|--input|--files-from)
             COMPREPLY=($(compgen -f -- "$cur"))
             return
             ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "-a --algorithm --only --format --tag -b --binary -t --text
-            -z --zero --lower --upper -r --recursive --follow --string --key --key-file
+            -z --zero --lower --upper -r --recursive --follow --exclude --include
+            --max-depth -x --one-file-system --files-from -0 --null --string --key --key-file
             --jobs --save -c --check --input --ignore-missing --quiet --status --strict
             -w --warn --match --list --self-test -h --help -V --version" -- "$cur"))
         return
