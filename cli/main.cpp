@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
             std::printf("korvadex %s\n", kVersion);
             return FlushOut() ? kExitOk : kExitFailed;
         case Command::kList:
-            return RunList();
+            return RunList(options.paths);
         case Command::kSelfTest:
             return RunSelfTest(kReportLines, kReportLineCount, stdout, stderr);
         case Command::kReport:

@@ -8,6 +8,8 @@
 #include "block_engine.h"
 #include "byte_order.h"
 #include "ripemd.h"
+#include "stream_adapters.h"
+#include "streaming_engines.h"
 
 namespace {
 
@@ -512,3 +514,10 @@ void Ripemd256Update(Ripemd256ContextType& ctx, const uint8_t* data, size_t leng
 const uint8_t* Ripemd256Final(Ripemd256ContextType& ctx) {
     return BlockFinal<Ripemd256Traits>(ctx);
 }
+
+const StreamingEngine kRipemd128Stream =
+    ContextAdapter<Ripemd128ContextType, Ripemd128Init, Ripemd128Update, Ripemd128Final,
+                   kRipemd128Size>::kEngine;
+const StreamingEngine kRipemd256Stream =
+    ContextAdapter<Ripemd256ContextType, Ripemd256Init, Ripemd256Update, Ripemd256Final,
+                   kRipemd256Size>::kEngine;

@@ -8,6 +8,8 @@
 #include "block_engine.h"
 #include "byte_order.h"
 #include "ripemd.h"
+#include "stream_adapters.h"
+#include "streaming_engines.h"
 
 namespace {
 
@@ -617,3 +619,10 @@ void Ripemd320Update(Ripemd320ContextType& ctx, const uint8_t* data, size_t leng
 const uint8_t* Ripemd320Final(Ripemd320ContextType& ctx) {
     return BlockFinal<Ripemd320Traits>(ctx);
 }
+
+const StreamingEngine kRipemd160Stream =
+    ContextAdapter<Ripemd160ContextType, Ripemd160Init, Ripemd160Update, Ripemd160Final,
+                   kRipemd160Size>::kEngine;
+const StreamingEngine kRipemd320Stream =
+    ContextAdapter<Ripemd320ContextType, Ripemd320Init, Ripemd320Update, Ripemd320Final,
+                   kRipemd320Size>::kEngine;

@@ -40,7 +40,7 @@ _korvadex() {
         COMPREPLY=($(compgen -W "-a --algorithm --only --format --tag -b --binary -t --text
             -z --zero --lower --upper -r --recursive --follow --string --key --key-file
             --jobs --save -c --check --input --ignore-missing --quiet --status --strict
-            -w --warn --match --list --self-test -h --help -V --version" -- "$cur"))
+            -w --warn --match --list --paths --self-test -h --help -V --version" -- "$cur"))
         return
     fi
     COMPREPLY=($(compgen -f -- "$cur"))
