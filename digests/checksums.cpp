@@ -312,60 +312,30 @@ bool HasAvx512Vnni(const CpuFeatures& cpu) {
 
 }  // namespace
 
-#ifdef KORVADEX_X86_KERNELS
 namespace {
-constexpr const char* kVpclmulNeeds = "VPCLMULQDQ, AVX-512 VBMI, PCLMULQDQ, SSSE3 and SSE4.1";
-constexpr const char* kPclmulNeeds = "PCLMULQDQ, SSSE3 and SSE4.1";
-}  // namespace
-#endif
 
 // The CRCs: carry-less multiplication on 512-bit registers or on 128-bit ones, else the
 // table loops.
-const CompressPath<ChecksumUpdate> kCrc16PathRows[] = {
+template <CrcVariant V, ChecksumUpdate* OnTable>
+const CompressPath<ChecksumUpdate> kCrcPathRows[] = {
 #ifdef KORVADEX_X86_KERNELS
-    {"VPCLMULQDQ", kVpclmulNeeds, HasVpclmul,
-     CrcOnKernel<CrcVariant::kCrc16Arc, Crc16OnTable, CrcVpclmul<CrcVariant::kCrc16Arc>>},
-    {"PCLMULQDQ", kPclmulNeeds, HasPclmul,
-     CrcOnKernel<CrcVariant::kCrc16Arc, Crc16OnTable, CrcPclmul<CrcVariant::kCrc16Arc>>},
+    {"VPCLMULQDQ", "VPCLMULQDQ, AVX-512 VBMI, PCLMULQDQ, SSSE3 and SSE4.1", HasVpclmul,
+     CrcOnKernel<V, OnTable, CrcVpclmul<V>>},
+    {"PCLMULQDQ", "PCLMULQDQ, SSSE3 and SSE4.1", HasPclmul, CrcOnKernel<V, OnTable, CrcPclmul<V>>},
 #endif
-    {"table", "", RunsAnywhere, Crc16OnTable},
+    {"table", "", RunsAnywhere, OnTable},
 };
-const PathTable<ChecksumUpdate> kCrc16Paths = MakePathTable(kCrc16PathRows);
 
-const CompressPath<ChecksumUpdate> kCrc16CcittPathRows[] = {
-#ifdef KORVADEX_X86_KERNELS
-    {"VPCLMULQDQ", kVpclmulNeeds, HasVpclmul,
-     CrcOnKernel<CrcVariant::kCrc16Ibm3740, Crc16CcittOnTable,
-                 CrcVpclmul<CrcVariant::kCrc16Ibm3740>>},
-    {"PCLMULQDQ", kPclmulNeeds, HasPclmul,
-     CrcOnKernel<CrcVariant::kCrc16Ibm3740, Crc16CcittOnTable,
-                 CrcPclmul<CrcVariant::kCrc16Ibm3740>>},
-#endif
-    {"table", "", RunsAnywhere, Crc16CcittOnTable},
-};
-const PathTable<ChecksumUpdate> kCrc16CcittPaths = MakePathTable(kCrc16CcittPathRows);
+}  // namespace
 
-const CompressPath<ChecksumUpdate> kCrc32PathRows[] = {
-#ifdef KORVADEX_X86_KERNELS
-    {"VPCLMULQDQ", kVpclmulNeeds, HasVpclmul,
-     CrcOnKernel<CrcVariant::kCrc32IsoHdlc, Crc32OnTable, CrcVpclmul<CrcVariant::kCrc32IsoHdlc>>},
-    {"PCLMULQDQ", kPclmulNeeds, HasPclmul,
-     CrcOnKernel<CrcVariant::kCrc32IsoHdlc, Crc32OnTable, CrcPclmul<CrcVariant::kCrc32IsoHdlc>>},
-#endif
-    {"table", "", RunsAnywhere, Crc32OnTable},
-};
-const PathTable<ChecksumUpdate> kCrc32Paths = MakePathTable(kCrc32PathRows);
-
-const CompressPath<ChecksumUpdate> kCrc32bPathRows[] = {
-#ifdef KORVADEX_X86_KERNELS
-    {"VPCLMULQDQ", kVpclmulNeeds, HasVpclmul,
-     CrcOnKernel<CrcVariant::kCrc32Bzip2, Crc32bOnTable, CrcVpclmul<CrcVariant::kCrc32Bzip2>>},
-    {"PCLMULQDQ", kPclmulNeeds, HasPclmul,
-     CrcOnKernel<CrcVariant::kCrc32Bzip2, Crc32bOnTable, CrcPclmul<CrcVariant::kCrc32Bzip2>>},
-#endif
-    {"table", "", RunsAnywhere, Crc32bOnTable},
-};
-const PathTable<ChecksumUpdate> kCrc32bPaths = MakePathTable(kCrc32bPathRows);
+const PathTable<ChecksumUpdate> kCrc16Paths =
+    MakePathTable(kCrcPathRows<CrcVariant::kCrc16Arc, Crc16OnTable>);
+const PathTable<ChecksumUpdate> kCrc16CcittPaths =
+    MakePathTable(kCrcPathRows<CrcVariant::kCrc16Ibm3740, Crc16CcittOnTable>);
+const PathTable<ChecksumUpdate> kCrc32Paths =
+    MakePathTable(kCrcPathRows<CrcVariant::kCrc32IsoHdlc, Crc32OnTable>);
+const PathTable<ChecksumUpdate> kCrc32bPaths =
+    MakePathTable(kCrcPathRows<CrcVariant::kCrc32Bzip2, Crc32bOnTable>);
 
 // Adler-32: 64 bytes a step with AVX-512 VNNI's byte dot products, or with AVX-512 BW; 32
 // bytes a step with AVX2 or SSSE3; else the portable code.
