@@ -65,8 +65,8 @@ inline void StateUpdate(uint32_t (&a)[17], uint32_t (&m)[17], const uint32_t* in
 // One iteration over the state a, the scratch m and the buffer; p is the pushed block
 // as words, unused when pulling.
 template <bool kPush>
-inline void Iterate(uint32_t (&a)[17], uint32_t (&m)[17], uint32_t (*buffer)[8], uint32_t& tap,
-                    uint32_t& nextTap, const uint32_t* p) {
+KORVADEX_ALWAYS_INLINE void Iterate(uint32_t (&a)[17], uint32_t (&m)[17], uint32_t (*buffer)[8],
+                                    uint32_t& tap, uint32_t& nextTap, const uint32_t* p) {
     nextTap = (tap + 31) & 31;
     uint32_t* b31 = buffer[nextTap];          // becomes stage 0
     uint32_t* b24 = buffer[(tap + 24) & 31];  // becomes stage 25
@@ -192,9 +192,12 @@ const PathTable<PanamaIteration> kPanamaPaths = MakePathTable(kPanamaPathRows);
 
 namespace {
 
+// The row this processor runs; the portable one inline, where UpdateContext (below) wants it.
 template <bool kPush>
 KORVADEX_ALWAYS_INLINE void Run(PanamaContextType& c, const uint8_t* data, size_t n) {
-    RoutineHere<kPanamaPaths>()(c, kPush ? data : nullptr, n);
+    PanamaIteration* const iterate = RoutineHere<kPanamaPaths>();
+    if (iterate == PanamaIteratePortable) return RunPortable<kPush>(c, data, n);
+    iterate(c, kPush ? data : nullptr, n);
 }
 
 }  // namespace

@@ -46,18 +46,11 @@ KORVADEX_ALWAYS_INLINE void CompressBlocks(uint32_t (&state)[kWords], const uint
     for (; count != 0; --count, data += 64) {
         const uint8_t* block = data;
         auto x = [block](unsigned i) { return LoadLe32(block + 4 * i); };
-        const uint32_t h0 = state[0];
-        const uint32_t h1 = state[1];
-        const uint32_t h2 = state[2];
-        const uint32_t h3 = state[3];
-        uint32_t al = h0, bl = h1, cl = h2, dl = h3;
-        uint32_t ar = h0, br = h1, cr = h2, dr = h3;
-        if constexpr (kWide) {
-            ar = state[4];
-            br = state[5];
-            cr = state[6];
-            dr = state[7];
-        }
+        uint32_t h[kWords];
+        for (size_t i = 0; i < kWords; ++i) h[i] = state[i];
+        constexpr size_t kRight = kWide ? 4 : 0;
+        uint32_t al = h[0], bl = h[1], cl = h[2], dl = h[3];
+        uint32_t ar = h[kRight], br = h[kRight + 1], cr = h[kRight + 2], dr = h[kRight + 3];
 
         // Round 1
         Left1(al, bl, cl, dl, x(0), 11);
@@ -197,16 +190,13 @@ KORVADEX_ALWAYS_INLINE void CompressBlocks(uint32_t (&state)[kWords], const uint
         if constexpr (kWide) std::swap(dl, dr);
 
         if constexpr (kWide) {
-            const uint32_t left[] = {al, bl, cl, dl}, right[] = {ar, br, cr, dr};
-            for (size_t i = 0; i < kWords / 2; ++i) {
-                state[i] += left[i];
-                state[kWords / 2 + i] += right[i];
-            }
+            const uint32_t lines[] = {al, bl, cl, dl, ar, br, cr, dr};
+            for (size_t i = 0; i < kWords; ++i) state[i] = h[i] + lines[i];
         } else {
-            state[0] = h1 + cl + dr;
-            state[1] = h2 + dl + ar;
-            state[2] = h3 + al + br;
-            state[3] = h0 + bl + cr;
+            state[0] = h[1] + cl + dr;
+            state[1] = h[2] + dl + ar;
+            state[2] = h[3] + al + br;
+            state[3] = h[0] + bl + cr;
         }
     }
 }

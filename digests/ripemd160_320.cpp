@@ -51,20 +51,12 @@ KORVADEX_ALWAYS_INLINE void CompressBlocks(uint32_t (&state)[kWords], const uint
     for (; count != 0; --count, data += 64) {
         const uint8_t* block = data;
         auto x = [block](unsigned i) { return LoadLe32(block + 4 * i); };
-        const uint32_t h0 = state[0];
-        const uint32_t h1 = state[1];
-        const uint32_t h2 = state[2];
-        const uint32_t h3 = state[3];
-        const uint32_t h4 = state[4];
-        uint32_t al = h0, bl = h1, cl = h2, dl = h3, el = h4;
-        uint32_t ar = h0, br = h1, cr = h2, dr = h3, er = h4;
-        if constexpr (kWide) {
-            ar = state[5];
-            br = state[6];
-            cr = state[7];
-            dr = state[8];
-            er = state[9];
-        }
+        uint32_t h[kWords];
+        for (size_t i = 0; i < kWords; ++i) h[i] = state[i];
+        constexpr size_t kRight = kWide ? 5 : 0;
+        uint32_t al = h[0], bl = h[1], cl = h[2], dl = h[3], el = h[4];
+        uint32_t ar = h[kRight], br = h[kRight + 1], cr = h[kRight + 2], dr = h[kRight + 3],
+                 er = h[kRight + 4];
 
         // Round 1
         Left1(al, bl, cl, dl, el, x(0), 11);
@@ -238,17 +230,14 @@ KORVADEX_ALWAYS_INLINE void CompressBlocks(uint32_t (&state)[kWords], const uint
         if constexpr (kWide) std::swap(el, er);
 
         if constexpr (kWide) {
-            const uint32_t left[] = {al, bl, cl, dl, el}, right[] = {ar, br, cr, dr, er};
-            for (size_t i = 0; i < kWords / 2; ++i) {
-                state[i] += left[i];
-                state[kWords / 2 + i] += right[i];
-            }
+            const uint32_t lines[] = {al, bl, cl, dl, el, ar, br, cr, dr, er};
+            for (size_t i = 0; i < kWords; ++i) state[i] = h[i] + lines[i];
         } else {
-            state[0] = h1 + cl + dr;
-            state[1] = h2 + dl + er;
-            state[2] = h3 + el + ar;
-            state[3] = h4 + al + br;
-            state[4] = h0 + bl + cr;
+            state[0] = h[1] + cl + dr;
+            state[1] = h[2] + dl + er;
+            state[2] = h[3] + el + ar;
+            state[3] = h[4] + al + br;
+            state[4] = h[0] + bl + cr;
         }
     }
 }
