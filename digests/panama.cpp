@@ -196,8 +196,8 @@ namespace {
 template <bool kPush>
 KORVADEX_ALWAYS_INLINE void Run(PanamaContextType& c, const uint8_t* data, size_t n) {
     PanamaIteration* const iterate = RoutineHere<kPanamaPaths>();
-    if (iterate == PanamaIteratePortable) return RunPortable<kPush>(c, data, n);
-    iterate(c, kPush ? data : nullptr, n);
+    if (iterate != PanamaIteratePortable) return iterate(c, kPush ? data : nullptr, n);
+    RunPortable<kPush>(c, data, n);
 }
 
 }  // namespace
