@@ -26,9 +26,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <string>
 #include <vector>
 
-#include "checksum_kernels.h"
+#include "checksums.h"
 #include "cpu_features.h"
 #include "report_lines.h"
 
@@ -144,11 +145,11 @@ int main(int argc, char** argv) {
     }
     const CpuFeatures& cpu = Cpu();
     std::vector<Ceiling> ceilings;
-    const CrcPath crcPath = FastestCrcPath(cpu);  // the CRC engines' choice
+    const std::string crcPath = PathHere<kCrc32Paths>().name;  // the CRC engines' choice
     for (const char* crc : {"CRC16", "CRC16CCITT", "CRC32", "CRC32b"}) {
-        if (crcPath == CrcPath::kVpclmul)
+        if (crcPath == "VPCLMULQDQ")
             ceilings.push_back({crc, "VPCLMULQDQ zmm", 32, Clmul512Seconds});
-        else if (crcPath == CrcPath::kPclmul)
+        else if (crcPath == "PCLMULQDQ")
             ceilings.push_back({crc, "PCLMULQDQ", 8, Clmul128Seconds});
     }
     if (cpu.sha && cpu.sse41) {  // as the SHA engines ask

@@ -18,8 +18,9 @@ int RunCheck(const Options& options, const std::vector<uint8_t>& key);
 // --match: the lines whose value equals the one given.
 int RunMatch(const Options& options, const std::vector<uint8_t>& key);
 
-// --list: the exact variant behind each line.
-int RunList();
+// --list: the exact variant behind each line; with --paths, the way each line computes on
+// this processor.
+int RunList(bool paths);
 
 // --self-test: runs the known answers of the given lines (kReportLines in the program)
 // through their engines, one-shot and streamed, and writes one verdict per engine to out and

@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
             PrintOut(std::string("korvadex ") + kVersion + "\n");
             return FlushOut() ? kExitOk : kExitFailed;
         case Command::kList:
-            return RunList();
+            return RunList(options.paths);
         case Command::kSelfTest:
             return RunSelfTest(kReportLines, kReportLineCount, stdout, stderr);
         case Command::kReport:

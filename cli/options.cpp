@@ -13,7 +13,7 @@ const char kUsageText[] =
     "       korvadex [--key TEXT | --key-file PATH] --save SAVED FILE\n"
     "       korvadex -c [--input FILE] [--quiet | --status] [--strict] [-w] LIST...\n"
     "       korvadex --match HEX FILE...\n"
-    "       korvadex --list | --self-test | --help | --version\n";
+    "       korvadex --list [--paths] | --self-test | --help | --version\n";
 
 const char kHelpText[] =
     "Prints the forty digests and checksums of each FILE, one per line: the line's\n"
@@ -148,6 +148,9 @@ const char kHelpText[] =
     "      --list         show the exact algorithm variant behind each line, and the\n"
     "                     other names it is known by\n"
     "                       korvadex --list\n"
+    "      --paths        with --list: show instead the way each line computes on\n"
+    "                     this processor (its processor extensions, or portable)\n"
+    "                       korvadex --list --paths\n"
     "      --self-test    check every line against published known-answer values\n"
     "                     and print one verdict per engine: the empty message and\n"
     "                     \"abc\" for every line; keyed, the test cases of RFC 2202\n"
@@ -198,6 +201,7 @@ const OptionSpec kOptionSpecs[] = {
     {"--warn", 'w', false, Repeat::kAllowed},
     {"--match", 0, true, Repeat::kOnce},
     {"--list", 0, false, Repeat::kAllowed},
+    {"--paths", 0, false, Repeat::kAllowed},
     {"--self-test", 0, false, Repeat::kAllowed},
     {"--version", 'V', false, Repeat::kAllowed},
     {"--help", 'h', false, Repeat::kAllowed},
@@ -329,7 +333,15 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
             error = std::string(name) + " takes no FILE";
             return false;
         }
+        if (options.paths && command != Command::kList) {
+            error = "--paths goes with --list only";
+            return false;
+        }
         return true;
+    }
+    if (options.paths) {
+        error = "--paths goes with --list only";
+        return false;
     }
     if (command != Command::kReport && !options.savePath.empty()) {
         error = std::string("--save cannot be used with ") + name;
@@ -526,6 +538,8 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
                SetCommand(options, Command::kMatch, error);
     } else if (name == "--list") {
         return SetCommand(options, Command::kList, error);
+    } else if (name == "--paths") {
+        options.paths = true;
     } else if (name == "--self-test") {
         return SetCommand(options, Command::kSelfTest, error);
     } else if (name == "--version") {

@@ -45,6 +45,7 @@ struct Options {
     unsigned jobs = 0;           // --jobs: threads for the lines, 0: one per core
     bool jobsGiven = false;      // --jobs was given
     bool noOperands = false;     // no FILE and no --string: standard input is read
+    bool paths = false;          // --paths: --list shows the way each line computes here
 };
 
 enum class Repeat {

@@ -1,12 +1,11 @@
 #include "checksums.h"
 
-#include <atomic>
-#include <initializer_list>
-
 #include "byte_order.h"
-#include "checksum_kernels.h"
 #include "compiler_hints.h"
 #include "digest_tables.h"
+#include "stream_adapters.h"
+#include "streaming_engines.h"
+#include "x86/kernels.h"
 
 namespace {
 
@@ -236,17 +235,6 @@ typename Crc::Reg RunTable(typename Crc::Reg r, const uint8_t*& data, uint32_t& 
     return RunFolds<Crc>(r, data, length);
 }
 
-// The path every CRC takes on this processor.
-CrcPath CrcPathHere() {
-    static const CrcPath path = FastestCrcPath(Cpu());
-    return path;
-}
-
-AdlerPath AdlerPathHere() {
-    static const AdlerPath path = FastestAdlerPath(Cpu());
-    return path;
-}
-
 // Each variant's table loops over a whole input, out of line: their frame (the registers
 // they save, the lanes on the stack) then stays off the calls that the accelerated paths
 // take.
@@ -277,177 +265,110 @@ KORVADEX_NEVER_INLINE uint32_t Crc32bOnTable(const uint8_t* data, uint32_t lengt
     return ~r;
 }
 
-// The accelerated kernel of the variant on the path; null for the table path.
-using CrcKernel = uint32_t (*)(const uint8_t* data, size_t length, uint32_t r);
-
-template <CrcVariant V>
-CrcKernel KernelOf([[maybe_unused]] CrcPath path) {
-#ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
-    if (path == CrcPath::kVpclmul) return CrcVpclmul<V>;
-    if (path == CrcPath::kPclmul) return CrcPclmul<V>;
-#endif
-    return nullptr;
+// A variant's routine on a kernel, which takes inputs from one block of 16 bytes on, whole,
+// or on the table loops.  The CRC-32s complement the register going in and out of a kernel,
+// the CRC-16s keep its low half.
+template <CrcVariant V, uint32_t (*OnTable)(const uint8_t*, uint32_t, uint32_t),
+          uint32_t (*Kernel)(const uint8_t*, size_t, uint32_t)>
+uint32_t CrcOnKernel(const uint8_t* data, uint32_t length, uint32_t start) {
+    constexpr bool kComplemented = V == CrcVariant::kCrc32IsoHdlc || V == CrcVariant::kCrc32Bzip2;
+    if (length < 16) return OnTable(data, length, start);
+    const uint32_t r = Kernel(data, length, kComplemented ? ~start : start & 0xFFFF);
+    return kComplemented ? ~r : r;
 }
 
-// The routines of checksums.h for one variant: on a kernel, which takes inputs from one
-// block of 16 bytes on, whole, or on the table loops.  The CRC-32s complement the register
-// going in and out of a kernel, the CRC-16s keep its low half.
-template <CrcVariant V, uint32_t (*OnTable)(const uint8_t*, uint32_t, uint32_t)>
-class CrcRoutine {
-public:
-    // On the kernel given, or on the table loops where it is null.
-    static uint32_t Update(CrcKernel kernel, const uint8_t* data, uint32_t length, uint32_t start) {
-        if (kernel != nullptr && length >= 16) return Out(kernel(data, length, In(start)));
-        return OnTable(data, length, start);
-    }
-
-    // On this processor's path.  The first call looks the kernel up out of line, so that
-    // the calls after it keep no registers aside for the lookup.
-    static uint32_t UpdateHere(const uint8_t* data, uint32_t length, uint32_t start) {
-        const CrcKernel kernel = here_.load(std::memory_order_relaxed);
-        if (kernel == nullptr) return LookUpAndUpdate(data, length, start);
-        return Update(kernel, data, length, start);
-    }
-
-private:
-    static constexpr bool kComplemented =
-        V == CrcVariant::kCrc32IsoHdlc || V == CrcVariant::kCrc32Bzip2;
-    static uint32_t In(uint32_t start) { return kComplemented ? ~start : start & 0xFFFF; }
-    static uint32_t Out(uint32_t r) { return kComplemented ? ~r : r; }
-
-    // The table loops in the form of a kernel, for the table path.
-    static uint32_t TableKernel(const uint8_t* data, size_t length, uint32_t r) {
-        return In(OnTable(data, uint32_t(length), Out(r)));
-    }
-
-    KORVADEX_NEVER_INLINE static uint32_t LookUpAndUpdate(const uint8_t* data, uint32_t length,
-                                                          uint32_t start) {
-        CrcKernel kernel = KernelOf<V>(CrcPathHere());
-        if (kernel == nullptr) kernel = TableKernel;
-        here_.store(kernel, std::memory_order_relaxed);
-        return Update(kernel, data, length, start);
-    }
-
-    // The kernel of this processor's path; null until the first call.
-    static inline std::atomic<CrcKernel> here_{nullptr};
-};
-
-using Crc16Routine = CrcRoutine<CrcVariant::kCrc16Arc, Crc16OnTable>;
-using Crc16CcittRoutine = CrcRoutine<CrcVariant::kCrc16Ibm3740, Crc16CcittOnTable>;
-using Crc32Routine = CrcRoutine<CrcVariant::kCrc32IsoHdlc, Crc32OnTable>;
-using Crc32bRoutine = CrcRoutine<CrcVariant::kCrc32Bzip2, Crc32bOnTable>;
-
-}  // namespace
-
-bool CrcPathRuns(CrcPath path, [[maybe_unused]] const CpuFeatures& cpu) {
-    switch (path) {
-        case CrcPath::kTable:
-            return true;
-#ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
-        case CrcPath::kPclmul:
-            return cpu.pclmul && cpu.ssse3 && cpu.sse41;
-        case CrcPath::kVpclmul:
-            return cpu.pclmul && cpu.ssse3 && cpu.sse41 && cpu.vpclmul && cpu.avx512vbmi;
-#endif
-        default:
-            return false;
-    }
-}
-
-CrcPath FastestCrcPath(const CpuFeatures& cpu) {
-    for (CrcPath path : {CrcPath::kVpclmul, CrcPath::kPclmul})
-        if (CrcPathRuns(path, cpu)) return path;
-    return CrcPath::kTable;
-}
-
-bool AdlerPathRuns(AdlerPath path, [[maybe_unused]] const CpuFeatures& cpu) {
-    switch (path) {
-        case AdlerPath::kPortable:
-            return true;
-#ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
-        case AdlerPath::kSsse3:
-            return cpu.ssse3;
-        case AdlerPath::kAvx2:
-            return cpu.avx2;
-        case AdlerPath::kAvx512:
-            return cpu.avx512;
-        case AdlerPath::kAvx512Vnni:
-            return cpu.avx512 && cpu.avx512vnni;
-#endif
-        default:
-            return false;
-    }
-}
-
-AdlerPath FastestAdlerPath(const CpuFeatures& cpu) {
-    for (AdlerPath path :
-         {AdlerPath::kAvx512Vnni, AdlerPath::kAvx512, AdlerPath::kAvx2, AdlerPath::kSsse3})
-        if (AdlerPathRuns(path, cpu)) return path;
-    return AdlerPath::kPortable;
-}
-
-uint32_t Adler32UpdateOn(AdlerPath path, const uint8_t* data, uint32_t length, uint32_t start) {
-#ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
+// Adler-32 on a kernel over the whole 64-byte blocks, the rest on the portable code.
+template <uint32_t (*Blocks)(const uint8_t*, size_t, uint32_t)>
+uint32_t Adler32OnKernel(const uint8_t* data, uint32_t length, uint32_t start) {
     const size_t blocks = length / 64;
-    if (path != AdlerPath::kPortable && blocks != 0) {
-        switch (path) {
-            case AdlerPath::kSsse3:
-                start = Adler32BlocksSsse3(data, blocks, start);
-                break;
-            case AdlerPath::kAvx2:
-                start = Adler32BlocksAvx2(data, blocks, start);
-                break;
-            case AdlerPath::kAvx512:
-                start = Adler32BlocksAvx512(data, blocks, start);
-                break;
-            default:
-                start = Adler32BlocksAvx512Vnni(data, blocks, start);
-                break;
-        }
+    if (blocks != 0) {
+        start = Blocks(data, blocks, start);
         data += 64 * blocks;
         length %= 64;
     }
-#else
-    (void)path;
-#endif
     return Adler32Portable(data, length, start);
 }
 
-uint32_t Crc16UpdateOn(CrcPath path, const uint8_t* data, uint32_t length, uint32_t start) {
-    return Crc16Routine::Update(KernelOf<CrcVariant::kCrc16Arc>(path), data, length, start);
+#ifdef KORVADEX_X86_KERNELS
+bool HasPclmul(const CpuFeatures& cpu) {
+    return cpu.pclmul && cpu.ssse3 && cpu.sse41;
 }
+bool HasVpclmul(const CpuFeatures& cpu) {
+    return HasPclmul(cpu) && cpu.vpclmul && cpu.avx512vbmi;
+}
+bool HasSsse3(const CpuFeatures& cpu) {
+    return cpu.ssse3;
+}
+bool HasAvx2(const CpuFeatures& cpu) {
+    return cpu.avx2;
+}
+bool HasAvx512(const CpuFeatures& cpu) {
+    return cpu.avx512;
+}
+bool HasAvx512Vnni(const CpuFeatures& cpu) {
+    return cpu.avx512 && cpu.avx512vnni;
+}
+#endif
 
-uint32_t Crc16CcittUpdateOn(CrcPath path, const uint8_t* data, uint32_t length, uint32_t start) {
-    return Crc16CcittRoutine::Update(KernelOf<CrcVariant::kCrc16Ibm3740>(path), data, length,
-                                     start);
-}
+}  // namespace
 
-uint32_t Crc32UpdateOn(CrcPath path, const uint8_t* data, uint32_t length, uint32_t start) {
-    return Crc32Routine::Update(KernelOf<CrcVariant::kCrc32IsoHdlc>(path), data, length, start);
-}
+namespace {
 
-uint32_t Crc32bUpdateOn(CrcPath path, const uint8_t* data, uint32_t length, uint32_t start) {
-    return Crc32bRoutine::Update(KernelOf<CrcVariant::kCrc32Bzip2>(path), data, length, start);
-}
+// The CRCs: carry-less multiplication on 512-bit registers or on 128-bit ones, else the
+// table loops.
+template <CrcVariant V, ChecksumUpdate* OnTable>
+const CompressPath<ChecksumUpdate> kCrcPathRows[] = {
+#ifdef KORVADEX_X86_KERNELS
+    {"VPCLMULQDQ", "VPCLMULQDQ, AVX-512 VBMI, PCLMULQDQ, SSSE3 and SSE4.1", HasVpclmul,
+     CrcOnKernel<V, OnTable, CrcVpclmul<V>>},
+    {"PCLMULQDQ", "PCLMULQDQ, SSSE3 and SSE4.1", HasPclmul, CrcOnKernel<V, OnTable, CrcPclmul<V>>},
+#endif
+    {"table", "", RunsAnywhere, OnTable},
+};
+
+}  // namespace
+
+const PathTable<ChecksumUpdate> kCrc16Paths =
+    MakePathTable(kCrcPathRows<CrcVariant::kCrc16Arc, Crc16OnTable>);
+const PathTable<ChecksumUpdate> kCrc16CcittPaths =
+    MakePathTable(kCrcPathRows<CrcVariant::kCrc16Ibm3740, Crc16CcittOnTable>);
+const PathTable<ChecksumUpdate> kCrc32Paths =
+    MakePathTable(kCrcPathRows<CrcVariant::kCrc32IsoHdlc, Crc32OnTable>);
+const PathTable<ChecksumUpdate> kCrc32bPaths =
+    MakePathTable(kCrcPathRows<CrcVariant::kCrc32Bzip2, Crc32bOnTable>);
+
+// Adler-32: 64 bytes a step with AVX-512 VNNI's byte dot products, or with AVX-512 BW; 32
+// bytes a step with AVX2 or SSSE3; else the portable code.
+const CompressPath<ChecksumUpdate> kAdler32PathRows[] = {
+#ifdef KORVADEX_X86_KERNELS
+    {"AVX-512 VNNI", "AVX-512 F, BW, VL and VNNI", HasAvx512Vnni,
+     Adler32OnKernel<Adler32BlocksAvx512Vnni>},
+    {"AVX-512", "AVX-512 F, BW and VL", HasAvx512, Adler32OnKernel<Adler32BlocksAvx512>},
+    {"AVX2", "AVX2", HasAvx2, Adler32OnKernel<Adler32BlocksAvx2>},
+    {"SSSE3", "SSSE3", HasSsse3, Adler32OnKernel<Adler32BlocksSsse3>},
+#endif
+    {"portable", "", RunsAnywhere, Adler32Portable},
+};
+const PathTable<ChecksumUpdate> kAdler32Paths = MakePathTable(kAdler32PathRows);
 
 uint32_t Adler32Update(const uint8_t* data, uint32_t length, uint32_t start) {
-    return Adler32UpdateOn(AdlerPathHere(), data, length, start);
+    return RoutineHere<kAdler32Paths>()(data, length, start);
 }
 
 uint32_t Crc16Update(const uint8_t* data, uint32_t length, uint32_t start) {
-    return Crc16Routine::UpdateHere(data, length, start);
+    return RoutineHere<kCrc16Paths>()(data, length, start);
 }
 
 uint32_t Crc16CcittUpdate(const uint8_t* data, uint32_t length, uint32_t start) {
-    return Crc16CcittRoutine::UpdateHere(data, length, start);
+    return RoutineHere<kCrc16CcittPaths>()(data, length, start);
 }
 
 uint32_t Crc32Update(const uint8_t* data, uint32_t length, uint32_t start) {
-    return Crc32Routine::UpdateHere(data, length, start);
+    return RoutineHere<kCrc32Paths>()(data, length, start);
 }
 
 uint32_t Crc32bUpdate(const uint8_t* data, uint32_t length, uint32_t start) {
-    return Crc32bRoutine::UpdateHere(data, length, start);
+    return RoutineHere<kCrc32bPaths>()(data, length, start);
 }
 
 DigestResult Adler32Digest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
@@ -469,3 +390,15 @@ DigestResult Crc32Digest(const uint8_t* data, uint32_t length, uint32_t, uint32_
 DigestResult Crc32bDigest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
     return Crc32bUpdate(data, length, 0);
 }
+
+const StreamingEngine kAdler32Stream =
+    ChecksumAdapter<Adler32Update, 1, kAdler32Size, PathNameHere<kAdler32Paths>>::kEngine;
+const StreamingEngine kCrc16Stream =
+    ChecksumAdapter<Crc16Update, 0, kCrc16Size, PathNameHere<kCrc16Paths>>::kEngine;
+const StreamingEngine kCrc16CcittStream =
+    ChecksumAdapter<Crc16CcittUpdate, 0xFFFFFFFF, kCrc16CcittSize,
+                    PathNameHere<kCrc16CcittPaths>>::kEngine;
+const StreamingEngine kCrc32Stream =
+    ChecksumAdapter<Crc32Update, 0, kCrc32Size, PathNameHere<kCrc32Paths>>::kEngine;
+const StreamingEngine kCrc32bStream =
+    ChecksumAdapter<Crc32bUpdate, 0, kCrc32bSize, PathNameHere<kCrc32bPaths>>::kEngine;

@@ -5,11 +5,12 @@
 // Each <Name>Update continues a checksum from a running value of the form its one-shot
 // returns, so Update(b, nb, Update(a, na, start)) equals Update(ab, na + nb, start).
 //
-// Each routine takes the fastest path the processor offers (checksum_kernels.h), with the
+// Each routine takes the fastest path the processor offers (the tables below), with the
 // same results; KORVADEX_PORTABLE=1 keeps the portable code.
 #ifndef KORVADEX_DIGESTS_CHECKSUMS_H
 #define KORVADEX_DIGESTS_CHECKSUMS_H
 
+#include "compress_paths.h"
 #include "digest_types.h"
 
 constexpr SizeWord kAdler32Size = MakeSizeWord(4, 4);
@@ -23,6 +24,14 @@ uint32_t Crc16Update(const uint8_t* data, uint32_t length, uint32_t start);
 uint32_t Crc16CcittUpdate(const uint8_t* data, uint32_t length, uint32_t start);
 uint32_t Crc32Update(const uint8_t* data, uint32_t length, uint32_t start);
 uint32_t Crc32bUpdate(const uint8_t* data, uint32_t length, uint32_t start);
+
+// The ways to continue each checksum (compress_paths.h).
+using ChecksumUpdate = uint32_t(const uint8_t* data, uint32_t length, uint32_t start);
+extern const PathTable<ChecksumUpdate> kAdler32Paths;
+extern const PathTable<ChecksumUpdate> kCrc16Paths;
+extern const PathTable<ChecksumUpdate> kCrc16CcittPaths;
+extern const PathTable<ChecksumUpdate> kCrc32Paths;
+extern const PathTable<ChecksumUpdate> kCrc32bPaths;
 
 DigestResult Adler32Digest(const uint8_t* data, uint32_t length, uint32_t bits, uint32_t passes);
 DigestResult Crc16Digest(const uint8_t* data, uint32_t length, uint32_t bits, uint32_t passes);

@@ -62,6 +62,9 @@ struct StreamingEngine {
     bool (*init)(void* context, uint32_t bits, uint32_t passes);
     void (*update)(void* context, const uint8_t* data, size_t length);
     void (*final)(void* context, uint8_t* digest);
+    // The name of the way this processor compresses: the row of the engine's path table
+    // (compress_paths.h) it runs, "portable" for an engine with one compression.
+    const char* (*path)() = nullptr;
 };
 
 constexpr size_t kStreamContextAlign = 64;

@@ -5,6 +5,8 @@
 
 #include "byte_order.h"
 #include "digest_tables.h"
+#include "stream_adapters.h"
+#include "streaming_engines.h"
 
 GostContextType GostContext;
 uint32_t sboxTables[4][256];
@@ -268,3 +270,6 @@ DigestResult GostDigestEx(const uint8_t* data, uint32_t length, uint32_t h0, uin
 DigestResult GostDigest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
     return GostDigestEx(data, length, 0, 0, 0, 0, 0, 0, 0, 0);
 }
+
+const StreamingEngine kGostStream =
+    ContextAdapter<GostContextType, GostInit, GostUpdate, GostFinal, kGostSize>::kEngine;

@@ -5,6 +5,8 @@
 #include "block_engine.h"
 #include "byte_order.h"
 #include "digest_tables.h"
+#include "stream_adapters.h"
+#include "streaming_engines.h"
 
 HavalContextType HavalContext;
 
@@ -158,3 +160,12 @@ DigestResult HavalDigest(const uint8_t* data, uint32_t length, uint32_t bits, ui
     return HavalDigestEx(data, length, bits, passes, d[0], d[1], d[2], d[3], d[4], d[5], d[6],
                          d[7]);
 }
+
+namespace {
+size_t HavalDigestBytes(const HavalContextType& ctx) {
+    return ctx.outputBits / 8;
+}
+}  // namespace
+
+const StreamingEngine kHavalStream = ParameterAdapter<HavalContextType, HavalInit, HavalUpdate,
+                                                      HavalFinal, HavalDigestBytes>::kEngine;

@@ -4,6 +4,8 @@
 
 #include "byte_order.h"
 #include "digest_tables.h"
+#include "stream_adapters.h"
+#include "streaming_engines.h"
 
 Md2ContextType Md2Context;
 
@@ -128,3 +130,6 @@ void Md2Transform(Md2ContextType& ctx) {
         ctx.mixed[j] = uint8_t(x[32 + j]);
     }
 }
+
+const StreamingEngine kMd2Stream =
+    ContextAdapter<Md2ContextType, Md2Init, Md2Update, Md2Final, kMd2Size>::kEngine;

@@ -4,6 +4,8 @@
 
 #include "block_engine.h"
 #include "byte_order.h"
+#include "stream_adapters.h"
+#include "streaming_engines.h"
 
 Md4ContextType Md4Context;
 Md5ContextType Md5Context;
@@ -355,3 +357,8 @@ const uint8_t* Md5Final(Md5ContextType& ctx) {
 void Md5Transform(Md5ContextType& ctx) {
     BlockTransform<Md5Traits>(ctx);
 }
+
+const StreamingEngine kMd4Stream =
+    ContextAdapter<Md4ContextType, Md4Init, Md4Update, Md4Final, kMd4Size>::kEngine;
+const StreamingEngine kMd5Stream =
+    ContextAdapter<Md5ContextType, Md5Init, Md5Update, Md5Final, kMd5Size>::kEngine;

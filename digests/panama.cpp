@@ -5,9 +5,10 @@
 
 #include "byte_order.h"
 #include "compiler_hints.h"
-#include "cpu_features.h"
-#include "panama_avx2.h"
-#include "panama_avx512.h"
+#include "compress_paths.h"
+#include "stream_adapters.h"
+#include "streaming_engines.h"
+#include "x86/kernels.h"
 
 PanamaContextType PanamaContext;
 
@@ -64,8 +65,8 @@ inline void StateUpdate(uint32_t (&a)[17], uint32_t (&m)[17], const uint32_t* in
 // One iteration over the state a, the scratch m and the buffer; p is the pushed block
 // as words, unused when pulling.
 template <bool kPush>
-inline void Iterate(uint32_t (&a)[17], uint32_t (&m)[17], uint32_t (*buffer)[8], uint32_t& tap,
-                    uint32_t& nextTap, const uint32_t* p) {
+KORVADEX_ALWAYS_INLINE void Iterate(uint32_t (&a)[17], uint32_t (&m)[17], uint32_t (*buffer)[8],
+                                    uint32_t& tap, uint32_t& nextTap, const uint32_t* p) {
     nextTap = (tap + 31) & 31;
     uint32_t* b31 = buffer[nextTap];          // becomes stage 0
     uint32_t* b24 = buffer[(tap + 24) & 31];  // becomes stage 25
@@ -151,32 +152,55 @@ KORVADEX_ALWAYS_INLINE void RunPortable(PanamaContextType& c, const uint8_t* dat
     c.nextTap = nextTap;
 }
 
-// The iterations the engine runs: the AVX-512 ones where the processor has them, in both
-// builds (a whole operation of the state at a time beats word by word even where the
-// general registers hold all of it).  Else the 32-bit build, whose seven general registers
-// hold little of the state, takes the AVX2 ones; the 64-bit build the portable ones, which
-// have the registers they need there.
-template <bool kPush>
-KORVADEX_ALWAYS_INLINE void Run(PanamaContextType& c, const uint8_t* data, size_t n) {
-#if defined(KORVADEX_HAVE_PANAMA_AVX512)
-    static const bool avx512 = Cpu().avx512;
-    if (avx512) return PanamaIterateAvx512(c, kPush ? data : nullptr, n);
-#endif
-#if defined(__i386__) && defined(KORVADEX_HAVE_PANAMA_AVX2)
-    static const bool avx2 = Cpu().avx2;
-    if (avx2) return PanamaIterateAvx2(c, kPush ? data : nullptr, n);
-#endif
-    RunPortable<kPush>(c, data, n);
-}
-
-}  // namespace
-
+// n iterations of the portable code: pushing the n 32-byte blocks at data or, where data is
+// null, pulling n times.
 void PanamaIteratePortable(PanamaContextType& c, const uint8_t* data, size_t n) {
     if (data != nullptr)
         RunPortable<true>(c, data, n);
     else
         RunPortable<false>(c, nullptr, n);
 }
+
+#ifdef KORVADEX_X86_KERNELS
+bool HasAvx512(const CpuFeatures& cpu) {
+    return cpu.avx512;
+}
+#endif
+#if defined(KORVADEX_X86_KERNELS) && defined(__i386__)
+bool HasAvx2(const CpuFeatures& cpu) {
+    return cpu.avx2;
+}
+#endif
+
+}  // namespace
+
+// The iterations the engine runs: the AVX-512 ones where the processor has them, in both
+// builds (a whole operation of the state at a time beats word by word even where the
+// general registers hold all of it).  Else the 32-bit build, whose seven general registers
+// hold little of the state, takes the AVX2 ones; the 64-bit build the portable ones, which
+// have the registers they need there.
+const CompressPath<PanamaIteration> kPanamaPathRows[] = {
+#ifdef KORVADEX_X86_KERNELS
+    {"AVX-512", "AVX-512 F, BW and VL", HasAvx512, PanamaIterateAvx512},
+#endif
+#if defined(KORVADEX_X86_KERNELS) && defined(__i386__)
+    {"AVX2", "AVX2", HasAvx2, PanamaIterateAvx2},
+#endif
+    {"portable", "", RunsAnywhere, PanamaIteratePortable},
+};
+const PathTable<PanamaIteration> kPanamaPaths = MakePathTable(kPanamaPathRows);
+
+namespace {
+
+// The row this processor runs; the portable one inline, where UpdateContext (below) wants it.
+template <bool kPush>
+KORVADEX_ALWAYS_INLINE void Run(PanamaContextType& c, const uint8_t* data, size_t n) {
+    PanamaIteration* const iterate = RoutineHere<kPanamaPaths>();
+    if (iterate != PanamaIteratePortable) return iterate(c, kPush ? data : nullptr, n);
+    RunPortable<kPush>(c, data, n);
+}
+
+}  // namespace
 
 void PanamaPush(PanamaContextType& context, const uint8_t* block) {
     Run<true>(context, block, 1);
@@ -278,3 +302,7 @@ DigestResult PanamaDigestEx(const uint8_t* data, uint32_t length, uint32_t p0, u
 DigestResult PanamaDigest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
     return PanamaDigestEx(data, length, 1, 0, 0, 0, 0, 0, 0, 0);
 }
+
+const StreamingEngine kPanamaStream =
+    ContextAdapter<PanamaContextType, PanamaInit, PanamaUpdate, PanamaFinal, kPanamaSize,
+                   PathNameHere<kPanamaPaths>>::kEngine;

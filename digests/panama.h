@@ -10,6 +10,7 @@
 #ifndef KORVADEX_DIGESTS_PANAMA_H
 #define KORVADEX_DIGESTS_PANAMA_H
 
+#include "compress_paths.h"
 #include "digest_types.h"
 
 constexpr SizeWord kPanamaSize = MakeSizeWord(32, 32);
@@ -45,10 +46,10 @@ const uint8_t* PanamaFinal();
 void PanamaPush(PanamaContextType& context, const uint8_t* block);
 // One iteration in pull mode (its output is not used in hashing).
 void PanamaPull(PanamaContextType& context);
-// n iterations of the portable code, whatever the processor: pushing the n 32-byte blocks
-// at data or, where data is null, pulling n times.  For the tests, which set the
-// accelerated iterations beside these.
-void PanamaIteratePortable(PanamaContextType& c, const uint8_t* data, size_t n);
+// The ways to run n iterations over the state, buffer and tap of c, pushing the n 32-byte
+// blocks at data or, where data is null, pulling n times (compress_paths.h).
+using PanamaIteration = void(PanamaContextType& c, const uint8_t* data, size_t n);
+extern const PathTable<PanamaIteration> kPanamaPaths;
 
 // The same engine over a context the caller owns.  Init sets the published padding (0x01,
 // then zeros) as well, which the one-shot entry leaves to PanamaDigestEx.

@@ -8,6 +8,9 @@
 #include "block_engine.h"
 #include "byte_order.h"
 #include "ripemd.h"
+#include "ripemd_common.h"
+#include "stream_adapters.h"
+#include "streaming_engines.h"
 
 namespace {
 
@@ -16,100 +19,44 @@ namespace {
 constexpr uint32_t kIv[10] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0,
                               0x76543210, 0xFEDCBA98, 0x89ABCDEF, 0x01234567, 0x3C2D1E0F};
 
-// The Boolean functions of the rounds.  Every step passes the word its predecessor
-// wrote as the first argument, so each function does as little as it can after that
-// word: F2, the selection (x & y) | (~x & z), is z ^ (x & (y ^ z)), and F4, the selection
-// (x & z) | (y & ~z), is a sum (the two parts share no bit) whose y & ~z need not wait.
-inline uint32_t F1(uint32_t x, uint32_t y, uint32_t z) {
-    return x ^ (y ^ z);
-}
-inline uint32_t F2(uint32_t x, uint32_t y, uint32_t z) {
-    return z ^ (x & (y ^ z));
-}
-inline uint32_t F3(uint32_t x, uint32_t y, uint32_t z) {
-    return (x | ~y) ^ z;
-}
-inline uint32_t F4(uint32_t x, uint32_t y, uint32_t z) {
-    return (x & z) + (y & ~z);
-}
-inline uint32_t F5(uint32_t x, uint32_t y, uint32_t z) {
-    return x ^ (y | ~z);
-}
-
 // The steps of round r of the left and the right line:
 //   a = ((a + f(b, c, d) + x + k) <<< s) + e,  c = c <<< 10,
 // with the round's Boolean function f and additive constant k.
-inline void Left1(uint32_t& a, uint32_t b, uint32_t& c, uint32_t d, uint32_t e, uint32_t x,
-                  unsigned s) {
-    a = Rotl32(a + F1(b, c, d) + x, s) + e;
+template <uint32_t (*F)(uint32_t, uint32_t, uint32_t), uint32_t K>
+inline void Step(uint32_t& a, uint32_t b, uint32_t& c, uint32_t d, uint32_t e, uint32_t x,
+                 unsigned s) {
+    a = Rotl32(a + F(b, c, d) + x + K, s) + e;
     c = Rotl32(c, 10);
 }
-inline void Left2(uint32_t& a, uint32_t b, uint32_t& c, uint32_t d, uint32_t e, uint32_t x,
-                  unsigned s) {
-    a = Rotl32(a + F2(b, c, d) + x + 0x5A827999, s) + e;
-    c = Rotl32(c, 10);
-}
-inline void Left3(uint32_t& a, uint32_t b, uint32_t& c, uint32_t d, uint32_t e, uint32_t x,
-                  unsigned s) {
-    a = Rotl32(a + F3(b, c, d) + x + 0x6ED9EBA1, s) + e;
-    c = Rotl32(c, 10);
-}
-inline void Left4(uint32_t& a, uint32_t b, uint32_t& c, uint32_t d, uint32_t e, uint32_t x,
-                  unsigned s) {
-    a = Rotl32(a + F4(b, c, d) + x + 0x8F1BBCDC, s) + e;
-    c = Rotl32(c, 10);
-}
-inline void Left5(uint32_t& a, uint32_t b, uint32_t& c, uint32_t d, uint32_t e, uint32_t x,
-                  unsigned s) {
-    a = Rotl32(a + F5(b, c, d) + x + 0xA953FD4E, s) + e;
-    c = Rotl32(c, 10);
-}
-inline void Right1(uint32_t& a, uint32_t b, uint32_t& c, uint32_t d, uint32_t e, uint32_t x,
-                   unsigned s) {
-    a = Rotl32(a + F5(b, c, d) + x + 0x50A28BE6, s) + e;
-    c = Rotl32(c, 10);
-}
-inline void Right2(uint32_t& a, uint32_t b, uint32_t& c, uint32_t d, uint32_t e, uint32_t x,
-                   unsigned s) {
-    a = Rotl32(a + F4(b, c, d) + x + 0x5C4DD124, s) + e;
-    c = Rotl32(c, 10);
-}
-inline void Right3(uint32_t& a, uint32_t b, uint32_t& c, uint32_t d, uint32_t e, uint32_t x,
-                   unsigned s) {
-    a = Rotl32(a + F3(b, c, d) + x + 0x6D703EF3, s) + e;
-    c = Rotl32(c, 10);
-}
-inline void Right4(uint32_t& a, uint32_t b, uint32_t& c, uint32_t d, uint32_t e, uint32_t x,
-                   unsigned s) {
-    a = Rotl32(a + F2(b, c, d) + x + 0x7A6D76E9, s) + e;
-    c = Rotl32(c, 10);
-}
-inline void Right5(uint32_t& a, uint32_t b, uint32_t& c, uint32_t d, uint32_t e, uint32_t x,
-                   unsigned s) {
-    a = Rotl32(a + F1(b, c, d) + x, s) + e;
-    c = Rotl32(c, 10);
-}
+constexpr auto& Left1 = Step<F1, 0>;
+constexpr auto& Left2 = Step<F2, 0x5A827999>;
+constexpr auto& Left3 = Step<F3, 0x6ED9EBA1>;
+constexpr auto& Left4 = Step<F4, 0x8F1BBCDC>;
+constexpr auto& Left5 = Step<F5, 0xA953FD4E>;
+constexpr auto& Right1 = Step<F5, 0x50A28BE6>;
+constexpr auto& Right2 = Step<F4, 0x5C4DD124>;
+constexpr auto& Right3 = Step<F3, 0x6D703EF3>;
+constexpr auto& Right4 = Step<F2, 0x7A6D76E9>;
+constexpr auto& Right5 = Step<F1, 0>;
 
-}  // namespace
-
-// RIPEMD-160
-
-Ripemd160ContextType Ripemd160Context;
-
-namespace {
-
-// The compression of count blocks of data into state.
-void Ripemd160CompressBlocks(uint32_t (&state)[5], const uint8_t* data, size_t count) {
+// The compression of count blocks of data into state, 5 words or 10: RIPEMD-160 starts both
+// lines from the same words and combines them crosswise; RIPEMD-320 gives each line its own
+// half, exchanges one word between the lines after every round and adds each line to its own
+// half.
+template <size_t kWords>
+KORVADEX_ALWAYS_INLINE void CompressBlocks(uint32_t (&state)[kWords], const uint8_t* data,
+                                           size_t count) {
+    static_assert(kWords == 5 || kWords == 10, "the narrow or the wide twin");
+    constexpr bool kWide = kWords == 10;
     for (; count != 0; --count, data += 64) {
         const uint8_t* block = data;
         auto x = [block](unsigned i) { return LoadLe32(block + 4 * i); };
-        const uint32_t h0 = state[0];
-        const uint32_t h1 = state[1];
-        const uint32_t h2 = state[2];
-        const uint32_t h3 = state[3];
-        const uint32_t h4 = state[4];
-        uint32_t al = h0, bl = h1, cl = h2, dl = h3, el = h4;
-        uint32_t ar = h0, br = h1, cr = h2, dr = h3, er = h4;
+        uint32_t h[kWords];
+        for (size_t i = 0; i < kWords; ++i) h[i] = state[i];
+        constexpr size_t kRight = kWide ? 5 : 0;
+        uint32_t al = h[0], bl = h[1], cl = h[2], dl = h[3], el = h[4];
+        uint32_t ar = h[kRight], br = h[kRight + 1], cr = h[kRight + 2], dr = h[kRight + 3],
+                 er = h[kRight + 4];
 
         // Round 1
         Left1(al, bl, cl, dl, el, x(0), 11);
@@ -144,6 +91,7 @@ void Ripemd160CompressBlocks(uint32_t (&state)[5], const uint8_t* data, size_t c
         Right1(br, cr, dr, er, ar, x(3), 12);
         Left1(al, bl, cl, dl, el, x(15), 8);
         Right1(ar, br, cr, dr, er, x(12), 6);
+        if constexpr (kWide) std::swap(al, ar);
         // Round 2
         Left2(el, al, bl, cl, dl, x(7), 7);
         Right2(er, ar, br, cr, dr, x(6), 9);
@@ -177,6 +125,7 @@ void Ripemd160CompressBlocks(uint32_t (&state)[5], const uint8_t* data, size_t c
         Right2(ar, br, cr, dr, er, x(1), 13);
         Left2(el, al, bl, cl, dl, x(8), 12);
         Right2(er, ar, br, cr, dr, x(2), 11);
+        if constexpr (kWide) std::swap(bl, br);
         // Round 3
         Left3(dl, el, al, bl, cl, x(3), 11);
         Right3(dr, er, ar, br, cr, x(15), 9);
@@ -210,6 +159,7 @@ void Ripemd160CompressBlocks(uint32_t (&state)[5], const uint8_t* data, size_t c
         Right3(er, ar, br, cr, dr, x(4), 7);
         Left3(dl, el, al, bl, cl, x(12), 5);
         Right3(dr, er, ar, br, cr, x(13), 5);
+        if constexpr (kWide) std::swap(cl, cr);
         // Round 4
         Left4(cl, dl, el, al, bl, x(1), 11);
         Right4(cr, dr, er, ar, br, x(8), 15);
@@ -243,6 +193,7 @@ void Ripemd160CompressBlocks(uint32_t (&state)[5], const uint8_t* data, size_t c
         Right4(dr, er, ar, br, cr, x(10), 15);
         Left4(cl, dl, el, al, bl, x(2), 12);
         Right4(cr, dr, er, ar, br, x(14), 8);
+        if constexpr (kWide) std::swap(dl, dr);
         // Round 5
         Left5(bl, cl, dl, el, al, x(4), 9);
         Right5(br, cr, dr, er, ar, x(12), 8);
@@ -276,38 +227,35 @@ void Ripemd160CompressBlocks(uint32_t (&state)[5], const uint8_t* data, size_t c
         Right5(cr, dr, er, ar, br, x(9), 11);
         Left5(bl, cl, dl, el, al, x(13), 6);
         Right5(br, cr, dr, er, ar, x(11), 11);
+        if constexpr (kWide) std::swap(el, er);
 
-        state[0] = h1 + cl + dr;
-        state[1] = h2 + dl + er;
-        state[2] = h3 + el + ar;
-        state[3] = h4 + al + br;
-        state[4] = h0 + bl + cr;
+        if constexpr (kWide) {
+            const uint32_t lines[] = {al, bl, cl, dl, el, ar, br, cr, dr, er};
+            for (size_t i = 0; i < kWords; ++i) state[i] = h[i] + lines[i];
+        } else {
+            state[0] = h[1] + cl + dr;
+            state[1] = h[2] + dl + er;
+            state[2] = h[3] + el + ar;
+            state[3] = h[4] + al + br;
+            state[4] = h[0] + bl + cr;
+        }
     }
 }
 
-struct Ripemd160Traits {
-    using Context = Ripemd160ContextType;
-    static constexpr uint8_t kMarker = 0x80;
-    static constexpr size_t kTrailer = 8;
-    static constexpr size_t kLengthBytes = 8;
-    static constexpr bool kBigEndian = false;
-    static void Compress(Context& ctx, const uint8_t* data, size_t blocks) {
-        Ripemd160CompressBlocks(ctx.state, data, blocks);
-    }
-    // The words become the digest, each least significant byte first.
-    static const uint8_t* StoreDigest(Context& ctx) {
-        uint8_t* digest = reinterpret_cast<uint8_t*>(ctx.state);
-        for (int i = 0; i < 5; ++i) StoreLe32(digest + 4 * i, ctx.state[i]);
-        return digest;
-    }
-};
+}  // namespace
 
-void SeedRipemd160(Ripemd160ContextType& ctx, uint32_t h0, uint32_t h1, uint32_t h2, uint32_t h3,
-                   uint32_t h4) {
-    BlockSeed<Ripemd160Traits>(ctx);
-    const uint32_t words[5] = {h0, h1, h2, h3, h4};
-    std::memcpy(ctx.state, words, sizeof words);
+// RIPEMD-160
+
+Ripemd160ContextType Ripemd160Context;
+
+namespace {
+
+// The compression of count blocks of data into state.
+void Ripemd160CompressBlocks(uint32_t (&state)[5], const uint8_t* data, size_t count) {
+    CompressBlocks(state, data, count);
 }
+
+using Ripemd160Traits = RipemdTraits<Ripemd160ContextType, 5, Ripemd160CompressBlocks>;
 
 }  // namespace
 
@@ -317,7 +265,7 @@ DigestResult Ripemd160Digest(const uint8_t* data, uint32_t length, uint32_t, uin
 
 DigestResult Ripemd160DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, uint32_t h1,
                                uint32_t h2, uint32_t h3, uint32_t h4) {
-    SeedRipemd160(Ripemd160Context, h0, h1, h2, h3, h4);
+    Ripemd160Traits::Seed(Ripemd160Context, {h0, h1, h2, h3, h4});
     Ripemd160Update(data, length);
     return DigestAddress(Ripemd160Final());
 }
@@ -337,7 +285,7 @@ void Ripemd160Transform() {
 }
 
 void Ripemd160Init(Ripemd160ContextType& ctx) {
-    SeedRipemd160(ctx, kIv[0], kIv[1], kIv[2], kIv[3], kIv[4]);
+    Ripemd160Traits::Seed(ctx, {kIv[0], kIv[1], kIv[2], kIv[3], kIv[4]});
 }
 void Ripemd160Update(Ripemd160ContextType& ctx, const uint8_t* data, size_t length) {
     BlockUpdate<Ripemd160Traits>(ctx, data, length);
@@ -354,229 +302,10 @@ namespace {
 
 // The compression of count blocks of data into state.
 void Ripemd320CompressBlocks(uint32_t (&state)[10], const uint8_t* data, size_t count) {
-    for (; count != 0; --count, data += 64) {
-        const uint8_t* block = data;
-        auto x = [block](unsigned i) { return LoadLe32(block + 4 * i); };
-        const uint32_t h0 = state[0];
-        const uint32_t h1 = state[1];
-        const uint32_t h2 = state[2];
-        const uint32_t h3 = state[3];
-        const uint32_t h4 = state[4];
-        const uint32_t h5 = state[5];
-        const uint32_t h6 = state[6];
-        const uint32_t h7 = state[7];
-        const uint32_t h8 = state[8];
-        const uint32_t h9 = state[9];
-        uint32_t al = h0, bl = h1, cl = h2, dl = h3, el = h4;
-        uint32_t ar = h5, br = h6, cr = h7, dr = h8, er = h9;
-
-        // Round 1
-        Left1(al, bl, cl, dl, el, x(0), 11);
-        Right1(ar, br, cr, dr, er, x(5), 8);
-        Left1(el, al, bl, cl, dl, x(1), 14);
-        Right1(er, ar, br, cr, dr, x(14), 9);
-        Left1(dl, el, al, bl, cl, x(2), 15);
-        Right1(dr, er, ar, br, cr, x(7), 9);
-        Left1(cl, dl, el, al, bl, x(3), 12);
-        Right1(cr, dr, er, ar, br, x(0), 11);
-        Left1(bl, cl, dl, el, al, x(4), 5);
-        Right1(br, cr, dr, er, ar, x(9), 13);
-        Left1(al, bl, cl, dl, el, x(5), 8);
-        Right1(ar, br, cr, dr, er, x(2), 15);
-        Left1(el, al, bl, cl, dl, x(6), 7);
-        Right1(er, ar, br, cr, dr, x(11), 15);
-        Left1(dl, el, al, bl, cl, x(7), 9);
-        Right1(dr, er, ar, br, cr, x(4), 5);
-        Left1(cl, dl, el, al, bl, x(8), 11);
-        Right1(cr, dr, er, ar, br, x(13), 7);
-        Left1(bl, cl, dl, el, al, x(9), 13);
-        Right1(br, cr, dr, er, ar, x(6), 7);
-        Left1(al, bl, cl, dl, el, x(10), 14);
-        Right1(ar, br, cr, dr, er, x(15), 8);
-        Left1(el, al, bl, cl, dl, x(11), 15);
-        Right1(er, ar, br, cr, dr, x(8), 11);
-        Left1(dl, el, al, bl, cl, x(12), 6);
-        Right1(dr, er, ar, br, cr, x(1), 14);
-        Left1(cl, dl, el, al, bl, x(13), 7);
-        Right1(cr, dr, er, ar, br, x(10), 14);
-        Left1(bl, cl, dl, el, al, x(14), 9);
-        Right1(br, cr, dr, er, ar, x(3), 12);
-        Left1(al, bl, cl, dl, el, x(15), 8);
-        Right1(ar, br, cr, dr, er, x(12), 6);
-        std::swap(al, ar);
-        // Round 2
-        Left2(el, al, bl, cl, dl, x(7), 7);
-        Right2(er, ar, br, cr, dr, x(6), 9);
-        Left2(dl, el, al, bl, cl, x(4), 6);
-        Right2(dr, er, ar, br, cr, x(11), 13);
-        Left2(cl, dl, el, al, bl, x(13), 8);
-        Right2(cr, dr, er, ar, br, x(3), 15);
-        Left2(bl, cl, dl, el, al, x(1), 13);
-        Right2(br, cr, dr, er, ar, x(7), 7);
-        Left2(al, bl, cl, dl, el, x(10), 11);
-        Right2(ar, br, cr, dr, er, x(0), 12);
-        Left2(el, al, bl, cl, dl, x(6), 9);
-        Right2(er, ar, br, cr, dr, x(13), 8);
-        Left2(dl, el, al, bl, cl, x(15), 7);
-        Right2(dr, er, ar, br, cr, x(5), 9);
-        Left2(cl, dl, el, al, bl, x(3), 15);
-        Right2(cr, dr, er, ar, br, x(10), 11);
-        Left2(bl, cl, dl, el, al, x(12), 7);
-        Right2(br, cr, dr, er, ar, x(14), 7);
-        Left2(al, bl, cl, dl, el, x(0), 12);
-        Right2(ar, br, cr, dr, er, x(15), 7);
-        Left2(el, al, bl, cl, dl, x(9), 15);
-        Right2(er, ar, br, cr, dr, x(8), 12);
-        Left2(dl, el, al, bl, cl, x(5), 9);
-        Right2(dr, er, ar, br, cr, x(12), 7);
-        Left2(cl, dl, el, al, bl, x(2), 11);
-        Right2(cr, dr, er, ar, br, x(4), 6);
-        Left2(bl, cl, dl, el, al, x(14), 7);
-        Right2(br, cr, dr, er, ar, x(9), 15);
-        Left2(al, bl, cl, dl, el, x(11), 13);
-        Right2(ar, br, cr, dr, er, x(1), 13);
-        Left2(el, al, bl, cl, dl, x(8), 12);
-        Right2(er, ar, br, cr, dr, x(2), 11);
-        std::swap(bl, br);
-        // Round 3
-        Left3(dl, el, al, bl, cl, x(3), 11);
-        Right3(dr, er, ar, br, cr, x(15), 9);
-        Left3(cl, dl, el, al, bl, x(10), 13);
-        Right3(cr, dr, er, ar, br, x(5), 7);
-        Left3(bl, cl, dl, el, al, x(14), 6);
-        Right3(br, cr, dr, er, ar, x(1), 15);
-        Left3(al, bl, cl, dl, el, x(4), 7);
-        Right3(ar, br, cr, dr, er, x(3), 11);
-        Left3(el, al, bl, cl, dl, x(9), 14);
-        Right3(er, ar, br, cr, dr, x(7), 8);
-        Left3(dl, el, al, bl, cl, x(15), 9);
-        Right3(dr, er, ar, br, cr, x(14), 6);
-        Left3(cl, dl, el, al, bl, x(8), 13);
-        Right3(cr, dr, er, ar, br, x(6), 6);
-        Left3(bl, cl, dl, el, al, x(1), 15);
-        Right3(br, cr, dr, er, ar, x(9), 14);
-        Left3(al, bl, cl, dl, el, x(2), 14);
-        Right3(ar, br, cr, dr, er, x(11), 12);
-        Left3(el, al, bl, cl, dl, x(7), 8);
-        Right3(er, ar, br, cr, dr, x(8), 13);
-        Left3(dl, el, al, bl, cl, x(0), 13);
-        Right3(dr, er, ar, br, cr, x(12), 5);
-        Left3(cl, dl, el, al, bl, x(6), 6);
-        Right3(cr, dr, er, ar, br, x(2), 14);
-        Left3(bl, cl, dl, el, al, x(13), 5);
-        Right3(br, cr, dr, er, ar, x(10), 13);
-        Left3(al, bl, cl, dl, el, x(11), 12);
-        Right3(ar, br, cr, dr, er, x(0), 13);
-        Left3(el, al, bl, cl, dl, x(5), 7);
-        Right3(er, ar, br, cr, dr, x(4), 7);
-        Left3(dl, el, al, bl, cl, x(12), 5);
-        Right3(dr, er, ar, br, cr, x(13), 5);
-        std::swap(cl, cr);
-        // Round 4
-        Left4(cl, dl, el, al, bl, x(1), 11);
-        Right4(cr, dr, er, ar, br, x(8), 15);
-        Left4(bl, cl, dl, el, al, x(9), 12);
-        Right4(br, cr, dr, er, ar, x(6), 5);
-        Left4(al, bl, cl, dl, el, x(11), 14);
-        Right4(ar, br, cr, dr, er, x(4), 8);
-        Left4(el, al, bl, cl, dl, x(10), 15);
-        Right4(er, ar, br, cr, dr, x(1), 11);
-        Left4(dl, el, al, bl, cl, x(0), 14);
-        Right4(dr, er, ar, br, cr, x(3), 14);
-        Left4(cl, dl, el, al, bl, x(8), 15);
-        Right4(cr, dr, er, ar, br, x(11), 14);
-        Left4(bl, cl, dl, el, al, x(12), 9);
-        Right4(br, cr, dr, er, ar, x(15), 6);
-        Left4(al, bl, cl, dl, el, x(4), 8);
-        Right4(ar, br, cr, dr, er, x(0), 14);
-        Left4(el, al, bl, cl, dl, x(13), 9);
-        Right4(er, ar, br, cr, dr, x(5), 6);
-        Left4(dl, el, al, bl, cl, x(3), 14);
-        Right4(dr, er, ar, br, cr, x(12), 9);
-        Left4(cl, dl, el, al, bl, x(7), 5);
-        Right4(cr, dr, er, ar, br, x(2), 12);
-        Left4(bl, cl, dl, el, al, x(15), 6);
-        Right4(br, cr, dr, er, ar, x(13), 9);
-        Left4(al, bl, cl, dl, el, x(14), 8);
-        Right4(ar, br, cr, dr, er, x(9), 12);
-        Left4(el, al, bl, cl, dl, x(5), 6);
-        Right4(er, ar, br, cr, dr, x(7), 5);
-        Left4(dl, el, al, bl, cl, x(6), 5);
-        Right4(dr, er, ar, br, cr, x(10), 15);
-        Left4(cl, dl, el, al, bl, x(2), 12);
-        Right4(cr, dr, er, ar, br, x(14), 8);
-        std::swap(dl, dr);
-        // Round 5
-        Left5(bl, cl, dl, el, al, x(4), 9);
-        Right5(br, cr, dr, er, ar, x(12), 8);
-        Left5(al, bl, cl, dl, el, x(0), 15);
-        Right5(ar, br, cr, dr, er, x(15), 5);
-        Left5(el, al, bl, cl, dl, x(5), 5);
-        Right5(er, ar, br, cr, dr, x(10), 12);
-        Left5(dl, el, al, bl, cl, x(9), 11);
-        Right5(dr, er, ar, br, cr, x(4), 9);
-        Left5(cl, dl, el, al, bl, x(7), 6);
-        Right5(cr, dr, er, ar, br, x(1), 12);
-        Left5(bl, cl, dl, el, al, x(12), 8);
-        Right5(br, cr, dr, er, ar, x(5), 5);
-        Left5(al, bl, cl, dl, el, x(2), 13);
-        Right5(ar, br, cr, dr, er, x(8), 14);
-        Left5(el, al, bl, cl, dl, x(10), 12);
-        Right5(er, ar, br, cr, dr, x(7), 6);
-        Left5(dl, el, al, bl, cl, x(14), 5);
-        Right5(dr, er, ar, br, cr, x(6), 8);
-        Left5(cl, dl, el, al, bl, x(1), 12);
-        Right5(cr, dr, er, ar, br, x(2), 13);
-        Left5(bl, cl, dl, el, al, x(3), 13);
-        Right5(br, cr, dr, er, ar, x(13), 6);
-        Left5(al, bl, cl, dl, el, x(8), 14);
-        Right5(ar, br, cr, dr, er, x(14), 5);
-        Left5(el, al, bl, cl, dl, x(11), 11);
-        Right5(er, ar, br, cr, dr, x(0), 15);
-        Left5(dl, el, al, bl, cl, x(6), 8);
-        Right5(dr, er, ar, br, cr, x(3), 13);
-        Left5(cl, dl, el, al, bl, x(15), 5);
-        Right5(cr, dr, er, ar, br, x(9), 11);
-        Left5(bl, cl, dl, el, al, x(13), 6);
-        Right5(br, cr, dr, er, ar, x(11), 11);
-        std::swap(el, er);
-
-        state[0] = h0 + al;
-        state[1] = h1 + bl;
-        state[2] = h2 + cl;
-        state[3] = h3 + dl;
-        state[4] = h4 + el;
-        state[5] = h5 + ar;
-        state[6] = h6 + br;
-        state[7] = h7 + cr;
-        state[8] = h8 + dr;
-        state[9] = h9 + er;
-    }
+    CompressBlocks(state, data, count);
 }
 
-struct Ripemd320Traits {
-    using Context = Ripemd320ContextType;
-    static constexpr uint8_t kMarker = 0x80;
-    static constexpr size_t kTrailer = 8;
-    static constexpr size_t kLengthBytes = 8;
-    static constexpr bool kBigEndian = false;
-    static void Compress(Context& ctx, const uint8_t* data, size_t blocks) {
-        Ripemd320CompressBlocks(ctx.state, data, blocks);
-    }
-    // The words become the digest, each least significant byte first.
-    static const uint8_t* StoreDigest(Context& ctx) {
-        uint8_t* digest = reinterpret_cast<uint8_t*>(ctx.state);
-        for (int i = 0; i < 10; ++i) StoreLe32(digest + 4 * i, ctx.state[i]);
-        return digest;
-    }
-};
-
-void SeedRipemd320(Ripemd320ContextType& ctx, uint32_t h0, uint32_t h1, uint32_t h2, uint32_t h3,
-                   uint32_t h4, uint32_t h5, uint32_t h6, uint32_t h7, uint32_t h8, uint32_t h9) {
-    BlockSeed<Ripemd320Traits>(ctx);
-    const uint32_t words[10] = {h0, h1, h2, h3, h4, h5, h6, h7, h8, h9};
-    std::memcpy(ctx.state, words, sizeof words);
-}
+using Ripemd320Traits = RipemdTraits<Ripemd320ContextType, 10, Ripemd320CompressBlocks>;
 
 }  // namespace
 
@@ -588,7 +317,7 @@ DigestResult Ripemd320Digest(const uint8_t* data, uint32_t length, uint32_t, uin
 DigestResult Ripemd320DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, uint32_t h1,
                                uint32_t h2, uint32_t h3, uint32_t h4, uint32_t h5, uint32_t h6,
                                uint32_t h7, uint32_t h8, uint32_t h9) {
-    SeedRipemd320(Ripemd320Context, h0, h1, h2, h3, h4, h5, h6, h7, h8, h9);
+    Ripemd320Traits::Seed(Ripemd320Context, {h0, h1, h2, h3, h4, h5, h6, h7, h8, h9});
     Ripemd320Update(data, length);
     return DigestAddress(Ripemd320Final());
 }
@@ -608,8 +337,8 @@ void Ripemd320Transform() {
 }
 
 void Ripemd320Init(Ripemd320ContextType& ctx) {
-    SeedRipemd320(ctx, kIv[0], kIv[1], kIv[2], kIv[3], kIv[4], kIv[5], kIv[6], kIv[7], kIv[8],
-                  kIv[9]);
+    Ripemd320Traits::Seed(
+        ctx, {kIv[0], kIv[1], kIv[2], kIv[3], kIv[4], kIv[5], kIv[6], kIv[7], kIv[8], kIv[9]});
 }
 void Ripemd320Update(Ripemd320ContextType& ctx, const uint8_t* data, size_t length) {
     BlockUpdate<Ripemd320Traits>(ctx, data, length);
@@ -617,3 +346,10 @@ void Ripemd320Update(Ripemd320ContextType& ctx, const uint8_t* data, size_t leng
 const uint8_t* Ripemd320Final(Ripemd320ContextType& ctx) {
     return BlockFinal<Ripemd320Traits>(ctx);
 }
+
+const StreamingEngine kRipemd160Stream =
+    ContextAdapter<Ripemd160ContextType, Ripemd160Init, Ripemd160Update, Ripemd160Final,
+                   kRipemd160Size>::kEngine;
+const StreamingEngine kRipemd320Stream =
+    ContextAdapter<Ripemd320ContextType, Ripemd320Init, Ripemd320Update, Ripemd320Final,
+                   kRipemd320Size>::kEngine;

@@ -6,8 +6,10 @@
 #include "block_engine.h"
 #include "byte_order.h"
 #include "compiler_hints.h"
-#include "cpu_features.h"
-#include "sha_accelerated.h"
+#include "compress_paths.h"
+#include "stream_adapters.h"
+#include "streaming_engines.h"
+#include "x86/kernels.h"
 
 Sha0ContextType Sha0Context;
 Sha1ContextType Sha1Context;
@@ -314,27 +316,40 @@ void Sha0PortableBlocks(uint32_t (&state)[5], const uint8_t* data, size_t count)
     Wipe(window, sizeof window);
 }
 
-// The compressions the engines use: with the SHA extensions where the processor has them,
-// chosen on the first call; else the portable ones above.
-#ifdef KORVADEX_HAVE_SHA_ACCELERATED
-bool ShaExtensions() {
-    static const bool present = Cpu().sha && Cpu().sse41;
-    return present;
+#ifdef KORVADEX_X86_KERNELS
+bool HasShaExtensions(const CpuFeatures& cpu) {
+    return cpu.sha && cpu.sse41;
 }
 #endif
 
-void Sha0CompressBlocks(uint32_t (&state)[5], const uint8_t* data, size_t count) {
-#ifdef KORVADEX_HAVE_SHA_ACCELERATED
-    if (ShaExtensions()) return Sha0CompressShaExt(state, data, count);
+}  // namespace
+
+const CompressPath<Sha1Compression> kSha0PathRows[] = {
+#ifdef KORVADEX_X86_KERNELS
+    {"SHA extensions", "the SHA extensions and SSE4.1", HasShaExtensions, Sha0CompressShaExt},
 #endif
-    Sha0PortableBlocks(state, data, count);
+    {"portable", "", RunsAnywhere, Sha0PortableBlocks},
+};
+const PathTable<Sha1Compression> kSha0Paths = MakePathTable(kSha0PathRows);
+
+const CompressPath<Sha1Compression> kSha1PathRows[] = {
+#ifdef KORVADEX_X86_KERNELS
+    {"SHA extensions", "the SHA extensions and SSE4.1", HasShaExtensions, Sha1CompressShaExt},
+#endif
+    {"portable", "", RunsAnywhere, Sha1PortableBlocks},
+};
+const PathTable<Sha1Compression> kSha1Paths = MakePathTable(kSha1PathRows);
+
+namespace {
+
+// The compressions the engines use: with the SHA extensions where the processor has them,
+// chosen on the first call; else the portable ones above.
+void Sha0CompressBlocks(uint32_t (&state)[5], const uint8_t* data, size_t count) {
+    RoutineHere<kSha0Paths>()(state, data, count);
 }
 
 void Sha1CompressBlocks(uint32_t (&state)[5], const uint8_t* data, size_t count) {
-#ifdef KORVADEX_HAVE_SHA_ACCELERATED
-    if (ShaExtensions()) return Sha1CompressShaExt(state, data, count);
-#endif
-    Sha1PortableBlocks(state, data, count);
+    RoutineHere<kSha1Paths>()(state, data, count);
 }
 
 // Whole blocks go to the compression without the prefetch hints (block_engine.h): the
@@ -358,14 +373,6 @@ void BuildSha0Tail(Sha0ContextType& ctx, const uint8_t* source) {
 }
 
 }  // namespace
-
-void Sha0CompressPortable(uint32_t (&state)[5], const uint8_t* data, size_t blocks) {
-    Sha0PortableBlocks(state, data, blocks);
-}
-
-void Sha1CompressPortable(uint32_t (&state)[5], const uint8_t* data, size_t blocks) {
-    Sha1PortableBlocks(state, data, blocks);
-}
 
 DigestResult Sha0Digest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
     return Sha0DigestEx(data, length, kInitialH0, kInitialH1, kInitialH2, kInitialH3, kInitialH4);
@@ -497,3 +504,9 @@ const uint8_t* Sha1Final(Sha1ContextType& ctx) {
 void Sha1Transform(Sha1ContextType& ctx) {
     BlockTransform<Sha1Traits>(ctx);
 }
+
+const StreamingEngine kSha0Stream =
+    ContextAdapter<Sha0StreamContextType, Sha0Init, Sha0Update, Sha0Final, kSha0Size,
+                   PathNameHere<kSha0Paths>>::kEngine;
+const StreamingEngine kSha1Stream = ContextAdapter<Sha1ContextType, Sha1Init, Sha1Update, Sha1Final,
+                                                   kSha1Size, PathNameHere<kSha1Paths>>::kEngine;

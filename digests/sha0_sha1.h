@@ -19,6 +19,7 @@
 #ifndef KORVADEX_DIGESTS_SHA0_SHA1_H
 #define KORVADEX_DIGESTS_SHA0_SHA1_H
 
+#include "compress_paths.h"
 #include "digest_types.h"
 
 constexpr SizeWord kSha0Size = MakeSizeWord(64, 20);
@@ -72,10 +73,10 @@ void Sha1Update(Sha1ContextType& ctx, const uint8_t* data, size_t length);
 const uint8_t* Sha1Final(Sha1ContextType& ctx);
 void Sha1Transform(Sha1ContextType& ctx);
 
-// The portable compressions of whole blocks at data into the chaining value state: the
-// engines' fallback where the processor lacks the SHA extensions, and the tests' reference
-// for the accelerated paths.
-void Sha0CompressPortable(uint32_t (&state)[5], const uint8_t* data, size_t blocks);
-void Sha1CompressPortable(uint32_t (&state)[5], const uint8_t* data, size_t blocks);
+// The ways to compress whole blocks at data into the chaining value state, SHA-1's rounds
+// over SHA-0's or SHA-1's schedule (compress_paths.h).
+using Sha1Compression = void(uint32_t (&state)[5], const uint8_t* data, size_t blocks);
+extern const PathTable<Sha1Compression> kSha0Paths;
+extern const PathTable<Sha1Compression> kSha1Paths;
 
 #endif

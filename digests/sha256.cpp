@@ -6,9 +6,11 @@
 #include "block_engine.h"
 #include "byte_order.h"
 #include "compiler_hints.h"
-#include "cpu_features.h"
+#include "compress_paths.h"
 #include "digest_tables.h"
-#include "sha_accelerated.h"
+#include "stream_adapters.h"
+#include "streaming_engines.h"
+#include "x86/kernels.h"
 
 Sha256ContextData Sha256Context;
 
@@ -88,14 +90,28 @@ void Sha256PortableBlocks(uint32_t (&state)[8], const uint8_t* data, size_t coun
     Wipe(w, sizeof w);
 }
 
+#ifdef KORVADEX_X86_KERNELS
+bool HasShaExtensions(const CpuFeatures& cpu) {
+    return cpu.sha && cpu.sse41;
+}
+#endif
+
+}  // namespace
+
+const CompressPath<Sha256Compression> kSha256PathRows[] = {
+#ifdef KORVADEX_X86_KERNELS
+    {"SHA extensions", "the SHA extensions and SSE4.1", HasShaExtensions, Sha256CompressShaExt},
+#endif
+    {"portable", "", RunsAnywhere, Sha256PortableBlocks},
+};
+const PathTable<Sha256Compression> kSha256Paths = MakePathTable(kSha256PathRows);
+
+namespace {
+
 // The compression the engine uses: with the SHA extensions where the processor has them,
 // chosen on the first call; else the portable one above.
 void Sha256CompressBlocks(uint32_t (&state)[8], const uint8_t* data, size_t count) {
-#ifdef KORVADEX_HAVE_SHA_ACCELERATED
-    static const bool accelerated = Cpu().sha && Cpu().sse41;
-    if (accelerated) return Sha256CompressShaExt(state, data, count);
-#endif
-    Sha256PortableBlocks(state, data, count);
+    RoutineHere<kSha256Paths>()(state, data, count);
 }
 
 // Whole blocks go to the compression without the prefetch hints (block_engine.h): the
@@ -124,10 +140,6 @@ void Sha256BuildTail(const uint8_t* source) {
 }
 
 }  // namespace
-
-void Sha256CompressPortable(uint32_t (&state)[8], const uint8_t* data, size_t blocks) {
-    Sha256PortableBlocks(state, data, blocks);
-}
 
 DigestResult Sha256Digest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
     const uint32_t(&h)[8] = kSha256InitialValue;
@@ -219,3 +231,7 @@ const uint8_t* Sha256Final(Sha256StreamContextType& ctx) {
     Wipe(ctx.block, sizeof ctx.block);
     return digest;
 }
+
+const StreamingEngine kSha256Stream =
+    ContextAdapter<Sha256StreamContextType, Sha256Init, Sha256Update, Sha256Final, kSha256Size,
+                   PathNameHere<kSha256Paths>>::kEngine;

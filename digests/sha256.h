@@ -10,6 +10,7 @@
 #ifndef KORVADEX_DIGESTS_SHA256_H
 #define KORVADEX_DIGESTS_SHA256_H
 
+#include "compress_paths.h"
 #include "digest_types.h"
 
 constexpr SizeWord kSha256Size = MakeSizeWord(64, 32);
@@ -47,9 +48,9 @@ DigestResult Sha256DigestEx(const uint8_t* data, uint32_t length, uint32_t h0, u
                             uint32_t h2, uint32_t h3, uint32_t h4, uint32_t h5, uint32_t h6,
                             uint32_t h7);
 
-// The portable compression of whole blocks at data into the chaining value state: the
-// engine's fallback where the processor lacks the SHA extensions, and the tests' reference
-// for the accelerated path.
-void Sha256CompressPortable(uint32_t (&state)[8], const uint8_t* data, size_t blocks);
+// The ways to compress whole blocks at data into the chaining value state
+// (compress_paths.h).
+using Sha256Compression = void(uint32_t (&state)[8], const uint8_t* data, size_t blocks);
+extern const PathTable<Sha256Compression> kSha256Paths;
 
 #endif

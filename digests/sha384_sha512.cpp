@@ -5,11 +5,11 @@
 #include "block_engine.h"
 #include "byte_order.h"
 #include "compiler_hints.h"
-#include "cpu_features.h"
+#include "compress_paths.h"
 #include "digest_tables.h"
-#include "sha512_avx512vl.h"
-#include "sha512_sse2.h"
-#include "sha_accelerated.h"
+#include "stream_adapters.h"
+#include "streaming_engines.h"
+#include "x86/kernels.h"
 
 Sha512ContextData Sha384Context;
 Sha512ContextData Sha512Context;
@@ -95,41 +95,61 @@ inline void CompressBlock(uint64_t (&state)[8], const uint8_t* block) {
     state[7] += h;
 }
 
-}  // namespace
-
 // The portable compression of count blocks of data into state, the one of SHA-384 and
 // SHA-512.
 void Sha512CompressPortable(uint64_t (&state)[8], const uint8_t* data, size_t count) {
     for (; count != 0; --count, data += 128) CompressBlock(state, data);
 }
 
+#ifdef KORVADEX_HAVE_SHA512_AVX2_ASM
+bool HasAvx2Bmi(const CpuFeatures& cpu) {
+    return cpu.avx2 && cpu.bmi1 && cpu.bmi2;
+}
+bool HasAvx2BmiAvx512(const CpuFeatures& cpu) {
+    return HasAvx2Bmi(cpu) && cpu.avx512;
+}
+void Sha512CompressAvx2(uint64_t (&state)[8], const uint8_t* data, size_t blocks) {
+    korvadex_sha512_compress_avx2(state, data, blocks);
+}
+void Sha512CompressAvx2Avx512Vl(uint64_t (&state)[8], const uint8_t* data, size_t blocks) {
+    korvadex_sha512_compress_avx512vl(state, data, blocks);
+}
+#endif
+#if defined(KORVADEX_X86_KERNELS) && defined(__i386__)
+bool HasAvx512(const CpuFeatures& cpu) {
+    return cpu.avx512;
+}
+bool HasSse2(const CpuFeatures& cpu) {
+    return cpu.sse2;
+}
+#endif
+
+}  // namespace
+
+// On x86-64, with the vector message schedule where the processor has AVX2, BMI1 and BMI2
+// (for any number of blocks: a lone block's schedule runs beside its steps), formed with
+// AVX-512 VL where it has that too; in 32-bit builds, whose scalar code has too few
+// registers for 64-bit words, on vector registers: AVX-512 ones where the processor has
+// them, else SSE2 ones; else the portable one.
+const CompressPath<Sha512Compression> kSha512PathRows[] = {
+#ifdef KORVADEX_HAVE_SHA512_AVX2_ASM
+    {"AVX2 steps, AVX-512 VL schedule", "AVX2, BMI1, BMI2 and AVX-512 F, BW and VL",
+     HasAvx2BmiAvx512, Sha512CompressAvx2Avx512Vl},
+    {"AVX2 schedule", "AVX2, BMI1 and BMI2", HasAvx2Bmi, Sha512CompressAvx2},
+#endif
+#if defined(KORVADEX_X86_KERNELS) && defined(__i386__)
+    {"AVX-512 registers", "AVX-512 F, BW and VL", HasAvx512, Sha512CompressAvx512Vl},
+    {"SSE2 registers", "SSE2", HasSse2, Sha512CompressSse2},
+#endif
+    {"portable", "", RunsAnywhere, Sha512CompressPortable},
+};
+const PathTable<Sha512Compression> kSha512Paths = MakePathTable(kSha512PathRows);
+
 namespace {
 
-// The compression the engines use, chosen on the first call: on x86-64, with the vector
-// message schedule where the processor has AVX2, BMI1 and BMI2 (for any number of blocks: a
-// lone block's schedule runs beside its steps), formed with AVX-512 VL where it has that too;
-// in 32-bit builds, whose scalar code has too few registers for 64-bit words, on vector
-// registers: AVX-512 ones where the processor has them, else SSE2 ones; else the portable
-// one.
+// The compression the engines use, chosen on the first call.
 void Sha512CompressBlocks(uint64_t (&state)[8], const uint8_t* data, size_t count) {
-#ifdef KORVADEX_HAVE_SHA512_ACCELERATED
-    static const bool avx2 = Cpu().avx2 && Cpu().bmi1 && Cpu().bmi2;
-    static const bool wide = avx2 && Cpu().avx512;
-    if (wide) return Sha512CompressAvx2Avx512Vl(state, data, count);
-    if (avx2) return Sha512CompressAvx2(state, data, count);
-#endif
-#if defined(__i386__) && defined(KORVADEX_HAVE_SHA512_AVX512VL)
-    static const bool avx512 = Cpu().avx512;
-    if (avx512) return Sha512CompressAvx512Vl(state, data, count);
-#endif
-#if defined(__i386__) && defined(KORVADEX_HAVE_SHA512_SSE2)
-    static const bool sse2 = Cpu().sse2;
-    if (sse2) {
-        for (; count != 0; --count, data += 128) Sha512CompressSse2(state, data);
-        return;
-    }
-#endif
-    Sha512CompressPortable(state, data, count);
+    RoutineHere<kSha512Paths>()(state, data, count);
 }
 
 // The two engines as the block pattern sees them: they differ in how many state words make
@@ -252,3 +272,10 @@ const uint8_t* Sha384Final(Sha512ContextData& ctx) {
 const uint8_t* Sha512Final(Sha512ContextData& ctx) {
     return BlockFinal<Sha512FullTraits>(ctx);
 }
+
+const StreamingEngine kSha384Stream =
+    ContextAdapter<Sha512ContextData, Sha384Init, Sha384Update, Sha384Final, kSha384Size,
+                   PathNameHere<kSha512Paths>>::kEngine;
+const StreamingEngine kSha512Stream =
+    ContextAdapter<Sha512ContextData, Sha512Init, Sha512Update, Sha512Final, kSha512Size,
+                   PathNameHere<kSha512Paths>>::kEngine;

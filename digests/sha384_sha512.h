@@ -7,6 +7,7 @@
 #ifndef KORVADEX_DIGESTS_SHA384_SHA512_H
 #define KORVADEX_DIGESTS_SHA384_SHA512_H
 
+#include "compress_paths.h"
 #include "digest_types.h"
 
 constexpr SizeWord kSha384Size = MakeSizeWord(128, 48);
@@ -58,9 +59,9 @@ void Sha512Update(Sha512ContextData& ctx, const uint8_t* data, size_t length);
 const uint8_t* Sha384Final(Sha512ContextData& ctx);  // the digest, in ctx
 const uint8_t* Sha512Final(Sha512ContextData& ctx);
 
-// The portable compression of count blocks of data into state, shared by both engines (the
-// SSE2 one in 32-bit builds where the processor has SSE2): their fallback where the
-// processor lacks AVX2, and the tests' reference for the accelerated path.
-void Sha512CompressPortable(uint64_t (&state)[8], const uint8_t* data, size_t count);
+// The ways to compress count blocks of data into state, shared by both engines
+// (compress_paths.h).
+using Sha512Compression = void(uint64_t (&state)[8], const uint8_t* data, size_t count);
+extern const PathTable<Sha512Compression> kSha512Paths;
 
 #endif

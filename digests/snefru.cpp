@@ -5,6 +5,8 @@
 #include "byte_order.h"
 #include "compiler_hints.h"
 #include "digest_tables.h"
+#include "stream_adapters.h"
+#include "streaming_engines.h"
 
 SnefruContextType SnefruContext;
 
@@ -198,3 +200,12 @@ DigestResult SnefruDigestEx(const uint8_t* data, uint32_t length, uint32_t bits,
 DigestResult SnefruDigest(const uint8_t* data, uint32_t length, uint32_t bits, uint32_t passes) {
     return SnefruDigestEx(data, length, bits, passes, 0, 0, 0, 0, 0, 0, 0, 0);
 }
+
+namespace {
+size_t SnefruDigestBytes(const SnefruContextType& ctx) {
+    return 4 * ctx.digestWords;
+}
+}  // namespace
+
+const StreamingEngine kSnefruStream = ParameterAdapter<SnefruContextType, SnefruInit, SnefruUpdate,
+                                                       SnefruFinish, SnefruDigestBytes>::kEngine;

@@ -1,7 +1,8 @@
 // The streaming form of every engine of the suite (see StreamingEngine in digest_types.h),
 // each over its engine's own context type, seeded with the published initial value.  The
 // HAVAL and Snefru forms take their output bits and passes at init and refuse what their
-// one-shot entries refuse; every other form ignores them.
+// one-shot entries refuse; every other form ignores them.  Each family's unit defines its
+// forms beside its engine (stream_adapters.h).
 #ifndef KORVADEX_DIGESTS_STREAMING_ENGINES_H
 #define KORVADEX_DIGESTS_STREAMING_ENGINES_H
 

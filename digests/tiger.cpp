@@ -4,10 +4,11 @@
 
 #include "block_engine.h"
 #include "byte_order.h"
-#include "cpu_features.h"
+#include "compress_paths.h"
 #include "digest_tables.h"
-#include "tiger_i686.h"
-#include "tiger_sse2.h"
+#include "stream_adapters.h"
+#include "streaming_engines.h"
+#include "x86/kernels.h"
 
 TigerContextData TigerContext;
 
@@ -75,8 +76,6 @@ inline void KeySchedule(uint64_t* x) {
     x[7] -= x[6] ^ 0x0123456789ABCDEF;
 }
 
-}  // namespace
-
 void TigerCompressPortable(uint64_t (&state)[3], const uint8_t* data, size_t count) {
     for (; count != 0; --count, data += 64) {
         uint64_t x[8];
@@ -97,20 +96,37 @@ void TigerCompressPortable(uint64_t (&state)[3], const uint8_t* data, size_t cou
     }
 }
 
+#if defined(KORVADEX_X86_KERNELS) && defined(__i386__)
+#ifdef KORVADEX_HAVE_TIGER_I686
+bool HasSse41Bmi1(const CpuFeatures& cpu) {
+    return cpu.sse41 && cpu.bmi1;
+}
+#endif
+bool HasSse2(const CpuFeatures& cpu) {
+    return cpu.sse2;
+}
+#endif
+
+}  // namespace
+
+// In 32-bit builds with SSE4.1 and BMI1 or else on SSE2, where the processor has them;
+// otherwise the portable one.
+const CompressPath<TigerCompression> kTigerPathRows[] = {
+#if defined(KORVADEX_X86_KERNELS) && defined(__i386__)
+#ifdef KORVADEX_HAVE_TIGER_I686
+    {"SSE4.1 and BMI1", "SSE4.1 and BMI1", HasSse41Bmi1, TigerCompressSse41Bmi1},
+#endif
+    {"SSE2 registers", "SSE2", HasSse2, TigerCompressSse2},
+#endif
+    {"portable", "", RunsAnywhere, TigerCompressPortable},
+};
+const PathTable<TigerCompression> kTigerPaths = MakePathTable(kTigerPathRows);
+
 namespace {
 
-// The compression of count blocks of data into state: in 32-bit builds with SSE4.1 and
-// BMI1 or else on SSE2, where the processor has them; otherwise the portable one.
+// The compression of count blocks of data into state, chosen on the first call.
 void TigerCompressBlocks(uint64_t (&state)[3], const uint8_t* data, size_t count) {
-#ifdef KORVADEX_HAVE_TIGER_I686
-    static const bool sse41Bmi1 = Cpu().sse41 && Cpu().bmi1;
-    if (sse41Bmi1) return TigerCompressSse41Bmi1(state, data, count);
-#endif
-#if defined(__i386__) && defined(KORVADEX_HAVE_TIGER_SSE2)
-    static const bool sse2 = Cpu().sse2;
-    if (sse2) return TigerCompressSse2(state, data, count);
-#endif
-    TigerCompressPortable(state, data, count);
+    RoutineHere<kTigerPaths>()(state, data, count);
 }
 
 struct TigerTraits {
@@ -172,3 +188,7 @@ void TigerUpdate(TigerContextData& ctx, const uint8_t* data, size_t length) {
 const uint8_t* TigerFinal(TigerContextData& ctx) {
     return BlockFinal<TigerTraits>(ctx);
 }
+
+const StreamingEngine kTigerStream =
+    ContextAdapter<TigerContextData, TigerInit, TigerUpdate, TigerFinal, kTigerSize,
+                   PathNameHere<kTigerPaths>>::kEngine;

@@ -8,6 +8,7 @@
 #ifndef KORVADEX_DIGESTS_TIGER_H
 #define KORVADEX_DIGESTS_TIGER_H
 
+#include "compress_paths.h"
 #include "digest_types.h"
 
 constexpr SizeWord kTigerSize = MakeSizeWord(64, 24);
@@ -39,9 +40,8 @@ void TigerInit(TigerContextData& ctx);
 void TigerUpdate(TigerContextData& ctx, const uint8_t* data, size_t length);
 const uint8_t* TigerFinal(TigerContextData& ctx);
 
-// The compression of count 64-byte blocks of data into state in portable code: the
-// fallback of the accelerated path and its tests' reference.
-void TigerCompressPortable(uint64_t (&state)[3], const uint8_t* data,
-                           size_t count);  // the digest, in ctx
+// The ways to compress count 64-byte blocks of data into state (compress_paths.h).
+using TigerCompression = void(uint64_t (&state)[3], const uint8_t* data, size_t count);
+extern const PathTable<TigerCompression> kTigerPaths;
 
 #endif

@@ -5,9 +5,11 @@
 #include "block_engine.h"
 #include "byte_order.h"
 #include "compiler_hints.h"
-#include "cpu_features.h"
+#include "compress_paths.h"
 #include "digest_tables.h"
-#include "whirlpool_simd.h"
+#include "stream_adapters.h"
+#include "streaming_engines.h"
+#include "x86/kernels.h"
 
 WhirlpoolContextData WhirlpoolContext;
 
@@ -84,30 +86,34 @@ KORVADEX_NEVER_INLINE void CompressBlock(uint64_t (&state)[8], const uint64_t (&
     for (int i = 0; i < 8; ++i) state[i] ^= s[i] ^ m[i];
 }
 
-}  // namespace
-
 void WhirlpoolCompressPortable(uint64_t (&state)[8], const uint64_t (&roundConstants)[10],
                                const uint8_t* data, size_t count) {
     for (; count != 0; --count, data += 64) CompressBlock(state, roundConstants, data);
 }
 
-namespace {
-
-#ifdef KORVADEX_HAVE_WHIRLPOOL_AVX512
-bool HasAvx512Path() {
-    static const bool present = Cpu().avx512 && Cpu().avx512vbmi && Cpu().gfni;
-    return present;
+#ifdef KORVADEX_X86_KERNELS
+bool HasAvx512VbmiGfni(const CpuFeatures& cpu) {
+    return cpu.avx512 && cpu.avx512vbmi && cpu.gfni;
 }
 #endif
 
-// The compression of count blocks: on AVX-512 where the processor has it, else the
-// portable one.
+}  // namespace
+
+// On AVX-512 where the processor has it, else the portable one.
+const CompressPath<WhirlpoolCompression> kWhirlpoolPathRows[] = {
+#ifdef KORVADEX_X86_KERNELS
+    {"AVX-512", "AVX-512 F, BW, VL and VBMI, and GFNI", HasAvx512VbmiGfni, WhirlpoolCompressAvx512},
+#endif
+    {"portable", "", RunsAnywhere, WhirlpoolCompressPortable},
+};
+const PathTable<WhirlpoolCompression> kWhirlpoolPaths = MakePathTable(kWhirlpoolPathRows);
+
+namespace {
+
+// The compression of count blocks, chosen on the first call.
 void WhirlpoolCompressBlocks(uint64_t (&state)[8], const uint64_t (&roundConstants)[10],
                              const uint8_t* data, size_t count) {
-#ifdef KORVADEX_HAVE_WHIRLPOOL_AVX512
-    if (HasAvx512Path()) return WhirlpoolCompressAvx512(state, roundConstants, data, count);
-#endif
-    WhirlpoolCompressPortable(state, roundConstants, data, count);
+    RoutineHere<kWhirlpoolPaths>()(state, roundConstants, data, count);
 }
 
 struct WhirlpoolTraits {
@@ -169,3 +175,7 @@ void WhirlpoolUpdate(WhirlpoolContextData& ctx, const uint8_t* data, size_t leng
 const uint8_t* WhirlpoolFinal(WhirlpoolContextData& ctx) {
     return BlockFinal<WhirlpoolTraits>(ctx);
 }
+
+const StreamingEngine kWhirlpoolStream =
+    ContextAdapter<WhirlpoolContextData, WhirlpoolInit, WhirlpoolUpdate, WhirlpoolFinal,
+                   kWhirlpoolSize, PathNameHere<kWhirlpoolPaths>>::kEngine;

@@ -9,6 +9,7 @@
 #ifndef KORVADEX_DIGESTS_WHIRLPOOL_H
 #define KORVADEX_DIGESTS_WHIRLPOOL_H
 
+#include "compress_paths.h"
 #include "digest_types.h"
 
 constexpr SizeWord kWhirlpoolSize = MakeSizeWord(64, 64);
@@ -39,9 +40,9 @@ void WhirlpoolInit(WhirlpoolContextData& ctx);
 void WhirlpoolUpdate(WhirlpoolContextData& ctx, const uint8_t* data, size_t length);
 const uint8_t* WhirlpoolFinal(WhirlpoolContextData& ctx);  // the digest, in ctx
 
-// The compression of count 64-byte blocks of data into state in portable code: the
-// fallback of the accelerated paths and their tests' reference.
-void WhirlpoolCompressPortable(uint64_t (&state)[8], const uint64_t (&roundConstants)[10],
-                               const uint8_t* data, size_t count);
+// The ways to compress count 64-byte blocks of data into state (compress_paths.h).
+using WhirlpoolCompression = void(uint64_t (&state)[8], const uint64_t (&roundConstants)[10],
+                                  const uint8_t* data, size_t count);
+extern const PathTable<WhirlpoolCompression> kWhirlpoolPaths;
 
 #endif

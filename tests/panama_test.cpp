@@ -4,9 +4,6 @@
 
 #include <cstring>
 
-#include "cpu_features.h"
-#include "panama_avx2.h"
-#include "panama_avx512.h"
 #include "test_support.h"
 
 #ifdef KORVADEX_HAVE_CRYPTOPP
@@ -92,50 +89,6 @@ TEST(Panama, StreamingInUnevenPiecesMatchesOneShot) {
         }
         ASSERT_EQ(at, data.size());
         EXPECT_EQ(Hex(PanamaFinal(), 32), whole);
-    }
-}
-
-// From random contexts (state, scratch, buffer and tap), pushes and pulls on vector
-// registers leave the context the portable iterations leave, at every tap, for runs of
-// one to a few hundred iterations and blocks at any alignment.
-TEST(Panama, VectorIterationsMatchPortable) {
-    const CpuFeatures& cpu = DetectedCpu();
-    const struct {
-        const char* name;
-        bool available;
-        void (*iterate)(PanamaContextType&, const uint8_t*, size_t);
-    } paths[] = {
-#ifdef KORVADEX_HAVE_PANAMA_AVX512
-        {"AVX-512", cpu.avx512, PanamaIterateAvx512},
-#endif
-#ifdef KORVADEX_HAVE_PANAMA_AVX2
-        {"AVX2", cpu.avx2, PanamaIterateAvx2},
-#endif
-    };
-    const auto message = RandomBytes(300 * 32 + 64, 46);
-    const size_t runs[] = {1, 2, 3, 31, 32, 33, 300};
-    for (const auto& path : paths) {
-        if (!path.available) continue;
-        for (int i = 0; i < 64; ++i) {
-            const bool push = i % 2 == 0;
-            const size_t n = runs[i % 7];
-            const uint8_t* data = push ? message.data() + i : nullptr;
-            SCOPED_TRACE(testing::Message() << path.name << ", case " << i << ", " << n
-                                            << (push ? " pushes" : " pulls"));
-            PanamaContextType expected;
-            const auto random = RandomBytes(sizeof expected, uint32_t(i) + 47);
-            std::memcpy(&expected, random.data(), sizeof expected);
-            expected.tap = uint32_t(i * 7) % 32;
-            PanamaContextType got = expected;
-            PanamaIteratePortable(expected, data, n);
-            path.iterate(got, data, n);
-            EXPECT_EQ(Hex(reinterpret_cast<uint8_t*>(got.state), sizeof got.state),
-                      Hex(reinterpret_cast<uint8_t*>(expected.state), sizeof expected.state));
-            EXPECT_EQ(0, std::memcmp(got.mix, expected.mix, sizeof got.mix));
-            EXPECT_EQ(0, std::memcmp(got.buffer, expected.buffer, sizeof got.buffer));
-            EXPECT_EQ(got.tap, expected.tap);
-            EXPECT_EQ(got.nextTap, expected.nextTap);
-        }
     }
 }
 

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "report_lines.h"
-#include "sha512_sse2.h"
 #include "test_support.h"
 
 #ifdef KORVADEX_HAVE_OPENSSL
@@ -166,26 +165,5 @@ TEST(Sha384Sha512, BitCountCarriesIntoItsHighHalf) {
     Sha512Update(reinterpret_cast<const uint8_t*>("a"), 1);
     EXPECT_EQ(Sha512Context.byteCount, uint64_t(1) << 32);
 }
-
-#if defined(__x86_64__) && defined(KORVADEX_HAVE_SHA512_SSE2)
-// The 32-bit build compresses with SSE2 (and its tests run every vector above through
-// it); here, where the engines compress with scalar code, the two are set side by side on
-// random blocks and chaining values, all-zero and all-one ones first.
-TEST(Sha384Sha512, Sse2CompressionEqualsTheScalarOne) {
-    for (uint32_t seed = 0; seed < 500; ++seed) {
-        std::vector<uint8_t> bytes = RandomBytes(128 + 64, seed);
-        if (seed < 2) std::fill(bytes.begin(), bytes.end(), seed == 0 ? 0x00 : 0xFF);
-        SCOPED_TRACE(seed);
-        Sha512Init();
-        std::memcpy(Sha512Context.block, bytes.data(), 128);
-        std::memcpy(Sha512Context.state, bytes.data() + 128, 64);
-        uint64_t state[8];
-        std::memcpy(state, Sha512Context.state, 64);
-        Sha512Transform();
-        Sha512CompressSse2(state, bytes.data());
-        ASSERT_EQ(std::memcmp(state, Sha512Context.state, 64), 0);
-    }
-}
-#endif
 
 }  // namespace

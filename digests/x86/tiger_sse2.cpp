@@ -1,6 +1,6 @@
-#include "tiger_sse2.h"
+#include "kernels.h"
 
-#ifdef KORVADEX_HAVE_TIGER_SSE2
+#if defined(KORVADEX_X86_KERNELS) && defined(__i386__)
 
 #include <emmintrin.h>
 

@@ -1,6 +1,6 @@
-#include "checksum_kernels.h"
+#include "kernels.h"
 
-#ifdef KORVADEX_HAVE_CHECKSUM_KERNELS
+#ifdef KORVADEX_X86_KERNELS
 
 #include <immintrin.h>
 

@@ -1,6 +1,6 @@
-#include "whirlpool_simd.h"
+#include "kernels.h"
 
-#ifdef KORVADEX_HAVE_WHIRLPOOL_AVX512
+#ifdef KORVADEX_X86_KERNELS
 
 #include <immintrin.h>
 

@@ -1,6 +1,6 @@
-#include "panama_avx2.h"
+#include "kernels.h"
 
-#ifdef KORVADEX_HAVE_PANAMA_AVX2
+#if defined(KORVADEX_X86_KERNELS) && defined(__i386__)
 
 #include <immintrin.h>
 

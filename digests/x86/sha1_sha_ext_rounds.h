@@ -1,16 +1,20 @@
-#include "sha_accelerated.h"
-
-#ifdef KORVADEX_HAVE_SHA_ACCELERATED
+// SHA-1's rounds on the SHA extensions, and the schedule of SHA-1 or SHA-0 beside them: the
+// compression of sha1_sha_ext.cpp and sha0_sha_ext.cpp, over a compile-time choice of the
+// schedule.
+//
+// Only for those two units.  The functions have internal linkage, each built by its own
+// target attribute: each unit compiles its own copy, and nothing here runs unless the
+// caller has checked the processor.
+#ifndef KORVADEX_DIGESTS_X86_SHA1_SHA_EXT_ROUNDS_H
+#define KORVADEX_DIGESTS_X86_SHA1_SHA_EXT_ROUNDS_H
 
 #include <immintrin.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <utility>
 
 #include "compiler_hints.h"
-
-// Only the functions below are built for the SHA extensions (with SSE4.1), each by its own
-// target attribute: the rest of the build keeps its baseline instruction set, and nothing
-// here runs unless the caller has checked the processor.
 
 namespace {
 
@@ -130,15 +134,5 @@ void Compress(uint32_t (&state)[5], const uint8_t* data, size_t blocks) {
 }
 
 }  // namespace
-
-[[gnu::target("sha,sse4.1")]] void Sha1CompressShaExt(uint32_t (&state)[5], const uint8_t* data,
-                                                      size_t blocks) {
-    Compress<false>(state, data, blocks);
-}
-
-[[gnu::target("sha,sse4.1")]] void Sha0CompressShaExt(uint32_t (&state)[5], const uint8_t* data,
-                                                      size_t blocks) {
-    Compress<true>(state, data, blocks);
-}
 
 #endif

@@ -1,6 +1,6 @@
-#include "sha512_avx512vl.h"
+#include "kernels.h"
 
-#ifdef KORVADEX_HAVE_SHA512_AVX512VL
+#if defined(KORVADEX_X86_KERNELS) && defined(__i386__)
 
 #include <immintrin.h>
 

@@ -1,6 +1,6 @@
-#include "sha512_sse2.h"
+#include "kernels.h"
 
-#ifdef KORVADEX_HAVE_SHA512_SSE2
+#if defined(KORVADEX_X86_KERNELS) && defined(__i386__)
 
 #include <emmintrin.h>
 
@@ -68,17 +68,19 @@ struct Sse2 {
 
 }  // namespace
 
-void Sha512CompressSse2(uint64_t state[8], const uint8_t block[128]) {
-    alignas(16) uint64_t wk[80];
-    Schedule<Sse2>(wk, block);
-    __m128i* chaining = reinterpret_cast<__m128i*>(state);
-    __m128i ab = _mm_loadu_si128(chaining), cd = _mm_loadu_si128(chaining + 1);
-    __m128i ef = _mm_loadu_si128(chaining + 2), gh = _mm_loadu_si128(chaining + 3);
-    Steps<Sse2, 1>(ab, cd, ef, gh, wk, [] {});
-    _mm_storeu_si128(chaining, ab);
-    _mm_storeu_si128(chaining + 1, cd);
-    _mm_storeu_si128(chaining + 2, ef);
-    _mm_storeu_si128(chaining + 3, gh);
+void Sha512CompressSse2(uint64_t (&state)[8], const uint8_t* data, size_t count) {
+    for (; count != 0; --count, data += 128) {
+        alignas(16) uint64_t wk[80];
+        Schedule<Sse2>(wk, data);
+        __m128i* chaining = reinterpret_cast<__m128i*>(state);
+        __m128i ab = _mm_loadu_si128(chaining), cd = _mm_loadu_si128(chaining + 1);
+        __m128i ef = _mm_loadu_si128(chaining + 2), gh = _mm_loadu_si128(chaining + 3);
+        Steps<Sse2, 1>(ab, cd, ef, gh, wk, [] {});
+        _mm_storeu_si128(chaining, ab);
+        _mm_storeu_si128(chaining + 1, cd);
+        _mm_storeu_si128(chaining + 2, ef);
+        _mm_storeu_si128(chaining + 3, gh);
+    }
 }
 
 #endif

@@ -1,6 +1,6 @@
-#include "panama_avx512.h"
+#include "kernels.h"
 
-#ifdef KORVADEX_HAVE_PANAMA_AVX512
+#ifdef KORVADEX_X86_KERNELS
 
 #include <immintrin.h>
 

@@ -1,4 +1,4 @@
-#include "tiger_i686.h"
+#include "kernels.h"
 
 #ifdef KORVADEX_HAVE_TIGER_I686
 

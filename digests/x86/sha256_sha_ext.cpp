@@ -1,6 +1,6 @@
-#include "sha_accelerated.h"
+#include "kernels.h"
 
-#ifdef KORVADEX_HAVE_SHA_ACCELERATED
+#ifdef KORVADEX_X86_KERNELS
 
 #include <immintrin.h>
 
