@@ -35,7 +35,7 @@
 #include <vector>
 
 #include "line_streams.h"
-#include "peer_digests.h"
+#include "oracle_digests.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ void BM_Line(benchmark::State& state, const ReportLine* line, size_t n) {
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(n));
 }
 
-void BM_Peer(benchmark::State& state, const PeerDigest* peer, size_t n) {
+void BM_Peer(benchmark::State& state, const OracleDigest* peer, size_t n) {
     const uint8_t* data = Buffer().data();
     uint8_t out[64];
     for (auto _ : state) {
@@ -171,14 +171,15 @@ void BM_CommandLine(benchmark::State& state, const BufferFile* file, const char*
 }
 
 // A peer takes part only when it gives our digest for a few messages.
-bool PeerAgrees(const PeerDigest& peer, const ReportLine& line) {
+bool PeerAgrees(const OracleDigest& peer, const ReportLine& line) {
     for (size_t n : {size_t(0), size_t(3), size_t(1000), size_t(70000)}) {
         const uint8_t* data = Buffer().data();
         uint8_t ours[kMaxDigestLength], theirs[64];
         DigestResult r = line.engine(data, uint32_t(n), line.bits, line.passes);
         ResultBytes(r, line.size, ours);
-        peer.digest(data, n, theirs);
-        if (std::memcmp(ours, theirs, DigestLength(line.size)) != 0) return false;
+        if (!peer.digest(data, n, theirs) ||
+            std::memcmp(ours, theirs, DigestLength(line.size)) != 0)
+            return false;
     }
     return true;
 }
@@ -261,16 +262,16 @@ double MegabytesPerSecond(size_t n, double seconds) {
 }
 
 struct PeerFigure {
-    const PeerDigest* peer = nullptr;
+    const OracleDigest* peer = nullptr;
     double large = 0;  // MB/s on 16 MiB
     double small = 0;  // MB/s on 1 KiB
 };
 
 // The fastest peer of label on 16 MiB.
-PeerFigure BestPeer(MedianCollector& collector, const std::vector<PeerDigest>& peers,
+PeerFigure BestPeer(MedianCollector& collector, const std::vector<OracleDigest>& peers,
                     const std::string& label) {
     PeerFigure best;
-    for (const PeerDigest& peer : peers) {
+    for (const OracleDigest& peer : peers) {
         if (peer.label != label) continue;
         const std::string name = peer.library + "/" + peer.label;
         const Timing* large = collector.Find(name + SizeName(kLarge));
@@ -313,12 +314,12 @@ struct HeadToHead {
     double ratio = 0;  // median over the pairs, the lowest over the peers
     double low = 0;    // that peer's quartiles of the pairs' ratios
     double high = 0;
-    const PeerDigest* peer = nullptr;
+    const OracleDigest* peer = nullptr;
 };
 
 // Our line against peer on n bytes; ourCall and theirCall are the seconds of one call each
 // from the run above, which set how many calls make a slice.
-HeadToHead PairOff(const ReportLine& line, const PeerDigest& peer, double factor, size_t n,
+HeadToHead PairOff(const ReportLine& line, const OracleDigest& peer, double factor, size_t n,
                    double ourCall, double theirCall) {
     const uint8_t* data = Buffer().data();
     uint8_t out[64];
@@ -365,10 +366,10 @@ int main(int argc, char** argv) {
     if (!repetitionsGiven) args.push_back(defaultRepetitions);
     int count = int(args.size());
 
-    static std::vector<PeerDigest> peers;
-    for (const PeerDigest& peer : PeerDigests()) {
+    static std::vector<OracleDigest> peers;
+    for (const OracleDigest& peer : OracleDigests()) {
         const ReportLine* line = FindReportLine(peer.label);
-        if (!line) continue;
+        if (!line || peer.reference) continue;
         if (!PeerAgrees(peer, *line)) {
             std::fprintf(stderr, "peer %s %s gives other digests: left out\n", peer.library.c_str(),
                          peer.label.c_str());
@@ -384,7 +385,7 @@ int main(int argc, char** argv) {
             if (n == kLarge) b->Unit(benchmark::kMillisecond)->MinTime(0.3);
         }
     }
-    for (const PeerDigest& peer : peers) {
+    for (const OracleDigest& peer : peers) {
         for (size_t n : {kLarge, kSmall}) {
             std::string name = peer.library + "/" + peer.label + SizeName(n);
             auto* b = benchmark::RegisterBenchmark(name.c_str(), BM_Peer, &peer, n);
@@ -478,7 +479,7 @@ int main(int argc, char** argv) {
             const size_t n = k == 0 ? kLarge : kSmall;
             const Timing* own = collector.Find("ours/" + label + SizeName(n));
             double best = 0;
-            for (const PeerDigest& peer : peers) {
+            for (const OracleDigest& peer : peers) {
                 const Timing* t =
                     peer.label == target.peerLabel
                         ? collector.Find(peer.library + "/" + peer.label + SizeName(n))
@@ -486,7 +487,7 @@ int main(int argc, char** argv) {
                 if (t) best = std::max(best, MegabytesPerSecond(n, t->cpu));
             }
             HeadToHead worst;
-            for (const PeerDigest& peer : peers) {
+            for (const OracleDigest& peer : peers) {
                 const Timing* t =
                     peer.label == target.peerLabel
                         ? collector.Find(peer.library + "/" + peer.label + SizeName(n))

@@ -69,8 +69,7 @@ inline void StoreBe64(uint8_t* p, uint64_t v) {
 // past the end of the buffer does no harm (the address is formed as an integer, never as a
 // pointer beyond the buffer).  64-bit builds only: the i686 target of the 32-bit build has
 // no prefetch instruction, so there the hint compiles to nothing, yet it still changed how
-// the compiler laid out the engines' loops, for the worse (docs/performance.md, "32-bit
-// Windows").
+// the compiler laid out the engines' loops, for the worse (docs/tuning.md, "Prefetch hints").
 constexpr uintptr_t kPrefetchDistance = 2048;
 inline void PrefetchAhead(const void* p) {
 #if defined(__GNUC__) && UINTPTR_MAX > 0xFFFFFFFFu

@@ -165,8 +165,8 @@ inline void Md5I(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x, ui
 // The compression of RFC 1321, with the same loop over blocks as Md4CompressBlocks, except
 // that the chaining value stays in memory between blocks (four loads and stores a block).  Held in
 // registers, as in MD4, it made the compression of a buffer larger than the processor's
-// second-level cache slower than that of one that fits (docs/performance.md, "What was
-// tuned"); in memory both run at the same speed.  MD4 shows no such
+// second-level cache slower than that of one that fits (docs/tuning.md, "MD5's chaining
+// value in memory"); in memory both run at the same speed.  MD4 shows no such
 // difference.
 void Md5CompressBlocks(uint32_t (&state)[4], const uint8_t* data, size_t count) {
     for (; count != 0; --count) {

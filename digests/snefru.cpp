@@ -81,7 +81,8 @@ inline void SubRound(uint32_t (&w)[16], uint32_t& idx, const Box& box0, const Bo
 }
 
 // The passes of the compression function over the working block.  Out of line: inlined
-// into the transform, its chain of steps ran slower (docs/performance.md, "What was tuned").
+// into the transform, its chain of steps ran slower (docs/tuning.md, "Snefru: scalar copies
+// and passes out of line").
 KORVADEX_NEVER_INLINE void Scramble(uint32_t (&work)[16], uint32_t passes) {
     uint32_t w[16];
     std::memcpy(w, work, sizeof w);

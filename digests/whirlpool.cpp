@@ -65,7 +65,7 @@ inline void RhoKeyed(const uint64_t* w, const uint64_t* key, uint64_t* out) {
 namespace {
 
 // One block.  Out of line: inlined into the loop over the blocks, the rounds ran slower
-// (docs/performance.md, "What was tuned").
+// (docs/tuning.md, "Whirlpool: round keys first, one block out of line").
 KORVADEX_NEVER_INLINE void CompressBlock(uint64_t (&state)[8], const uint64_t (&roundConstants)[10],
                                          const uint8_t* data) {
     uint64_t m[8], k[10][8], s[8], t[8];

@@ -30,8 +30,8 @@ struct ReportLine {
     // How a name that means another variant in some tool is taken here, for --list; or null.
     const char* namesNote;
     // Time per byte of input relative to an MD5 line (x86-64, on the processor's fastest
-    // path; see docs/performance.md): the streamed lines balance their workers by it, and
-    // lines that cost little altogether are hashed on the thread that reads.
+    // path; see docs/tuning.md, "Line costs"): the streamed lines balance their workers by
+    // it, and lines that cost little altogether are hashed on the thread that reads.
     double cost;
     const KnownAnswerList* answers;  // the line's known answers, in known_answers.cpp
 };

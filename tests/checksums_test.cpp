@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "digest_tables.h"
+#include "oracle_digests.h"
 #include "test_support.h"
 
 #ifdef KORVADEX_HAVE_ZLIB

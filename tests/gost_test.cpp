@@ -6,10 +6,6 @@
 
 #include "test_support.h"
 
-#ifdef KORVADEX_HAVE_RHASH
-#include <rhash.h>
-#endif
-
 namespace {
 
 TEST(Gost, PublishedValues) {
@@ -58,33 +54,6 @@ TEST(Gost, TablesAreBuiltOnlyOnce) {
     sboxTables[2][77] = saved;
     EXPECT_EQ(tablesBuilt.load(), 1u);
 }
-
-#if defined(KORVADEX_HAVE_RHASH) || defined(KORVADEX_PHP)
-TEST(Gost, AgreesWithIndependentImplementations) {
-    std::vector<std::vector<uint8_t>> messages;
-    for (size_t n : DifferentialLengths()) messages.push_back(RandomBytes(n, uint32_t(n) * 3 + 8));
-    const auto php = PhpHashes("gost", messages);  // the test parameter set
-#ifdef KORVADEX_PHP
-    ASSERT_EQ(php.size(), messages.size());
-#endif
-#ifdef KORVADEX_HAVE_RHASH
-    rhash_library_init();
-#endif
-    for (size_t i = 0; i < messages.size(); ++i) {
-        const auto& m = messages[i];
-        SCOPED_TRACE(m.size());
-        const std::string ours = DigestHex(GostDigest, kGostSize, m);
-        if (i < php.size()) {
-            EXPECT_EQ(ours, php[i]);
-        }
-#ifdef KORVADEX_HAVE_RHASH
-        uint8_t out[32];
-        ASSERT_EQ(rhash_msg(RHASH_GOST94, m.data(), m.size(), out), 0);
-        EXPECT_EQ(ours, Hex(out, 32));
-#endif
-    }
-}
-#endif
 
 TEST(Gost, StreamingInUnevenPiecesMatchesOneShot) {
     const auto data = RandomBytes(1000, 91);

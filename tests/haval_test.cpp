@@ -10,10 +10,6 @@
 #include "report_lines.h"
 #include "test_support.h"
 
-#ifdef KORVADEX_HAVE_MHASH
-#include <mhash.h>
-#endif
-
 namespace {
 
 const uint32_t kBits[] = {128, 160, 192, 224, 256};
@@ -142,49 +138,5 @@ TEST(Haval, StreamingAndJunkContextAgreeWithOneShot) {
         }
     }
 }
-
-#ifdef KORVADEX_PHP
-TEST(Haval, AgreesWithPhp) {
-    std::vector<std::vector<uint8_t>> messages;
-    for (size_t n : DifferentialLengths()) messages.push_back(RandomBytes(n, uint32_t(n) * 5 + 2));
-    messages.push_back(std::vector<uint8_t>(1000, 'a'));
-    for (uint32_t bits : kBits) {
-        for (uint32_t passes : kPasses) {
-            const std::string algo = "haval" + std::to_string(bits) + "," + std::to_string(passes);
-            SCOPED_TRACE(algo);
-            const auto expected = PhpHashes(algo, messages);
-            ASSERT_EQ(expected.size(), messages.size());
-            for (size_t i = 0; i < messages.size(); ++i)
-                ASSERT_EQ(HavalHex(messages[i], bits, passes), expected[i])
-                    << messages[i].size() << " bytes";
-        }
-    }
-}
-#endif
-
-#ifdef KORVADEX_HAVE_MHASH
-TEST(Haval, ThreePassesAgreeWithMhash) {
-    const struct {
-        uint32_t bits;
-        hashid id;
-    } algos[] = {{128, MHASH_HAVAL128},
-                 {160, MHASH_HAVAL160},
-                 {192, MHASH_HAVAL192},
-                 {224, MHASH_HAVAL224},
-                 {256, MHASH_HAVAL256}};
-    for (size_t n : DifferentialLengths()) {
-        const auto data = RandomBytes(n, uint32_t(n) * 9 + 4);
-        for (const auto& a : algos) {
-            SCOPED_TRACE(std::to_string(n) + " bytes, " + std::to_string(a.bits));
-            MHASH h = mhash_init(a.id);
-            ASSERT_NE(h, MHASH_FAILED);
-            if (n != 0) mhash(h, data.data(), uint32_t(n));
-            uint8_t out[32];
-            mhash_deinit(h, out);
-            ASSERT_EQ(HavalHex(data, a.bits, 3), Hex(out, a.bits / 8));
-        }
-    }
-}
-#endif
 
 }  // namespace

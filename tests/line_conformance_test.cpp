@@ -203,6 +203,9 @@ TEST(LineConformance, StreamingFormByteByByteAndAtEverySplit) {
         ++streaming;
         SCOPED_TRACE(line.label);
         const size_t block = BlockLength(line.size);
+        // Every split up to two blocks and one byte, and for the checksums up to 129 bytes,
+        // so that both pieces reach the folding and vector paths.
+        const size_t everySplitUpTo = 2 * std::max<size_t>(block, 64) + 1;
         const std::vector<uint8_t> bytes = RandomBytes(LongestTested(line), uint32_t(i + 100));
         for (size_t n = 0; n <= bytes.size(); ++n) {
             const std::string expected = OneShot(line, bytes.data(), n);
@@ -211,7 +214,7 @@ TEST(LineConformance, StreamingFormByteByByteAndAtEverySplit) {
                 << n << " bytes in uneven pieces";
             const Placed odd(bytes.data(), n, 5);
             EXPECT_EQ(Streamed(line, odd.data(), n, {7}), expected) << n << " bytes at start + 5";
-            if (n <= 2 * block + 1) {
+            if (n <= everySplitUpTo) {
                 for (size_t split = 0; split <= n; ++split) {
                     EXPECT_EQ(Streamed(line, bytes.data(), n, {split, n}), expected)
                         << n << " bytes split at " << split;

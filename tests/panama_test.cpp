@@ -6,11 +6,6 @@
 
 #include "test_support.h"
 
-#ifdef KORVADEX_HAVE_CRYPTOPP
-#define CRYPTOPP_ENABLE_NAMESPACE_WEAK 1
-#include <cryptopp/panama.h>
-#endif
-
 namespace {
 
 bool AllZero(const void* p, size_t n) {
@@ -57,18 +52,6 @@ TEST(Panama, PaddingPatternComesFromTheOneShot) {
     EXPECT_EQ(ResultHex(PanamaDigestEx(nullptr, 0, 0x01636261, 0, 0, 0, 0, 0, 0, 0), kPanamaSize),
               "A2A70386B81FB918BE17F00FF3E3B376A0462C4DC2EEC7F2C63202C8874C037D");
 }
-
-#ifdef KORVADEX_HAVE_CRYPTOPP
-TEST(Panama, AgreesWithCryptopp) {
-    for (size_t n : DifferentialLengths()) {
-        const auto m = RandomBytes(n, uint32_t(n) * 13 + 4);
-        uint8_t out[32];
-        CryptoPP::Weak::PanamaHash<CryptoPP::LittleEndian>().CalculateDigest(out, m.data(),
-                                                                             m.size());
-        EXPECT_EQ(DigestHex(PanamaDigest, kPanamaSize, m), Hex(out, 32)) << n;
-    }
-}
-#endif
 
 TEST(Panama, StreamingInUnevenPiecesMatchesOneShot) {
     const auto data = RandomBytes(1000, 45);

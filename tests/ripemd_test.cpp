@@ -9,19 +9,11 @@
 #include "report_lines.h"
 #include "test_support.h"
 
-#ifdef KORVADEX_HAVE_CRYPTOPP
-#include <cryptopp/ripemd.h>
-#endif
-#ifdef KORVADEX_HAVE_OPENSSL
-#include <openssl/evp.h>
-#endif
-
 namespace {
 
 // One engine of the family with its streaming entries and its context.
 struct Engine {
     const char* name;  // as the report labels it
-    const char* phpAlgo;
     DigestFn digest;
     SizeWord size;
     const uint32_t* (*init)();
@@ -36,18 +28,18 @@ struct Engine {
 };
 
 const Engine kEngines[] = {
-    {"RIPEMD-128", "ripemd128", Ripemd128Digest, kRipemd128Size, Ripemd128Init, Ripemd128Update,
-     Ripemd128Final, &Ripemd128Context, sizeof Ripemd128Context, Ripemd128Context.state,
-     Ripemd128Context.block, &Ripemd128Context.byteCount, &Ripemd128Context.blockFill},
-    {"RIPEMD-160", "ripemd160", Ripemd160Digest, kRipemd160Size, Ripemd160Init, Ripemd160Update,
-     Ripemd160Final, &Ripemd160Context, sizeof Ripemd160Context, Ripemd160Context.state,
-     Ripemd160Context.block, &Ripemd160Context.byteCount, &Ripemd160Context.blockFill},
-    {"RIPEMD-256", "ripemd256", Ripemd256Digest, kRipemd256Size, Ripemd256Init, Ripemd256Update,
-     Ripemd256Final, &Ripemd256Context, sizeof Ripemd256Context, Ripemd256Context.state,
-     Ripemd256Context.block, &Ripemd256Context.byteCount, &Ripemd256Context.blockFill},
-    {"RIPEMD-320", "ripemd320", Ripemd320Digest, kRipemd320Size, Ripemd320Init, Ripemd320Update,
-     Ripemd320Final, &Ripemd320Context, sizeof Ripemd320Context, Ripemd320Context.state,
-     Ripemd320Context.block, &Ripemd320Context.byteCount, &Ripemd320Context.blockFill},
+    {"RIPEMD-128", Ripemd128Digest, kRipemd128Size, Ripemd128Init, Ripemd128Update, Ripemd128Final,
+     &Ripemd128Context, sizeof Ripemd128Context, Ripemd128Context.state, Ripemd128Context.block,
+     &Ripemd128Context.byteCount, &Ripemd128Context.blockFill},
+    {"RIPEMD-160", Ripemd160Digest, kRipemd160Size, Ripemd160Init, Ripemd160Update, Ripemd160Final,
+     &Ripemd160Context, sizeof Ripemd160Context, Ripemd160Context.state, Ripemd160Context.block,
+     &Ripemd160Context.byteCount, &Ripemd160Context.blockFill},
+    {"RIPEMD-256", Ripemd256Digest, kRipemd256Size, Ripemd256Init, Ripemd256Update, Ripemd256Final,
+     &Ripemd256Context, sizeof Ripemd256Context, Ripemd256Context.state, Ripemd256Context.block,
+     &Ripemd256Context.byteCount, &Ripemd256Context.blockFill},
+    {"RIPEMD-320", Ripemd320Digest, kRipemd320Size, Ripemd320Init, Ripemd320Update, Ripemd320Final,
+     &Ripemd320Context, sizeof Ripemd320Context, Ripemd320Context.state, Ripemd320Context.block,
+     &Ripemd320Context.byteCount, &Ripemd320Context.blockFill},
 };
 
 const uint8_t* Address(const std::vector<uint8_t>& data) {
@@ -232,57 +224,5 @@ TEST(Ripemd, LengthFieldTakesTheHighWord) {
         }
     }
 }
-
-#ifdef KORVADEX_HAVE_CRYPTOPP
-template <class Hash>
-std::string CryptoppHex(const std::vector<uint8_t>& data) {
-    Hash h;
-    uint8_t out[Hash::DIGESTSIZE];
-    h.CalculateDigest(out, data.data(), data.size());
-    return Hex(out, sizeof out);
-}
-
-TEST(Ripemd, AgreesWithCryptopp) {
-    for (size_t n : DifferentialLengths()) {
-        auto data = RandomBytes(n, uint32_t(n) * 13 + 5);
-        SCOPED_TRACE(n);
-        EXPECT_EQ(OneShot(kEngines[0], data), CryptoppHex<CryptoPP::RIPEMD128>(data));
-        EXPECT_EQ(OneShot(kEngines[1], data), CryptoppHex<CryptoPP::RIPEMD160>(data));
-        EXPECT_EQ(OneShot(kEngines[2], data), CryptoppHex<CryptoPP::RIPEMD256>(data));
-        EXPECT_EQ(OneShot(kEngines[3], data), CryptoppHex<CryptoPP::RIPEMD320>(data));
-    }
-}
-
-#endif
-
-#ifdef KORVADEX_HAVE_OPENSSL
-TEST(Ripemd, Ripemd160AgreesWithOpenssl) {
-    EVP_MD* md = EVP_MD_fetch(nullptr, "RIPEMD160", nullptr);
-    if (md == nullptr) GTEST_SKIP() << "OpenSSL offers no RIPEMD-160 here";
-    for (size_t n : DifferentialLengths()) {
-        auto data = RandomBytes(n, uint32_t(n) * 17 + 2);
-        uint8_t out[20];
-        unsigned int outLength = 0;
-        ASSERT_EQ(EVP_Digest(Address(data), n, out, &outLength, md, nullptr), 1);
-        ASSERT_EQ(outLength, 20u);
-        EXPECT_EQ(OneShot(kEngines[1], data), Hex(out, 20)) << n;
-    }
-    EVP_MD_free(md);
-}
-#endif
-
-#ifdef KORVADEX_PHP
-TEST(Ripemd, AgreesWithPhp) {
-    std::vector<std::vector<uint8_t>> messages;
-    for (size_t n : DifferentialLengths()) messages.push_back(RandomBytes(n, uint32_t(n) + 101));
-    for (const Engine& e : kEngines) {
-        SCOPED_TRACE(e.name);
-        const std::vector<std::string> expected = PhpHashes(e.phpAlgo, messages);
-        ASSERT_EQ(expected.size(), messages.size());
-        for (size_t i = 0; i < messages.size(); ++i)
-            EXPECT_EQ(OneShot(e, messages[i]), expected[i]) << messages[i].size();
-    }
-}
-#endif
 
 }  // namespace

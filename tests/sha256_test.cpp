@@ -87,16 +87,14 @@ std::string EvpHex(const EVP_MD* md, const uint8_t* data, size_t n) {
     return Hex(digest, length);
 }
 
-// The messages start one byte into their buffer, so the blocks read in place are
-// unaligned.  SHA-224 differs from SHA-256 only in its initial value and its shorter
-// output, so it also shows that Sha256DigestEx seeds the state from its arguments.
-TEST(Sha256, AgreesWithOpenSsl) {
+// SHA-224 differs from SHA-256 only in its initial value and its shorter output, so it
+// shows that Sha256DigestEx seeds the state from its arguments.  The messages start one
+// byte into their buffer, so the blocks read in place are unaligned.
+TEST(Sha256, DigestExWithSha224SeedIsSha224) {
     for (size_t n : DifferentialLengths()) {
         SCOPED_TRACE(n);
         const std::vector<uint8_t> buffer = RandomBytes(n + 1, uint32_t(n) * 3 + 2);
         const uint8_t* data = buffer.data() + 1;
-        EXPECT_EQ(ResultHex(Sha256Digest(data, uint32_t(n), 0, 0), kSha256Size),
-                  EvpHex(EVP_sha256(), data, n));
         const DigestResult sha224 =
             Sha256DigestEx(data, uint32_t(n), 0xC1059ED8, 0x367CD507, 0x3070DD17, 0xF70E5939,
                            0xFFC00B31, 0x68581511, 0x64F98FA7, 0xBEFA4FA4);

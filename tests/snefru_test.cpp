@@ -7,10 +7,6 @@
 #include "digest_tables.h"
 #include "test_support.h"
 
-#ifdef KORVADEX_HAVE_RHASH
-#include <rhash.h>
-#endif
-
 namespace {
 
 SizeWord SnefruSize(uint32_t bits) {
@@ -118,36 +114,6 @@ TEST(Snefru, AgreesWithPlainTranscriptionForEveryPassCount) {
         }
     }
 }
-
-#if defined(KORVADEX_HAVE_RHASH) || defined(KORVADEX_PHP)
-TEST(Snefru, AgreesWithIndependentImplementations) {
-    std::vector<std::vector<uint8_t>> messages;
-    for (size_t n : DifferentialLengths()) messages.push_back(RandomBytes(n, uint32_t(n) * 5 + 2));
-    const auto php = PhpHashes("snefru", messages);  // Snefru-256, 8 passes
-#ifdef KORVADEX_PHP
-    ASSERT_EQ(php.size(), messages.size());
-#endif
-#ifdef KORVADEX_HAVE_RHASH
-    rhash_library_init();
-#endif
-    for (size_t i = 0; i < messages.size(); ++i) {
-        const auto& m = messages[i];
-        SCOPED_TRACE(m.size());
-        const std::string ours128 = DigestHex(SnefruDigest, kSnefru128Size, m, 128, 8);
-        const std::string ours256 = DigestHex(SnefruDigest, kSnefru256Size, m, 256, 8);
-        if (i < php.size()) {
-            EXPECT_EQ(ours256, php[i]);
-        }
-#ifdef KORVADEX_HAVE_RHASH
-        uint8_t out[32];
-        ASSERT_EQ(rhash_msg(RHASH_SNEFRU128, m.data(), m.size(), out), 0);
-        EXPECT_EQ(ours128, Hex(out, 16));
-        ASSERT_EQ(rhash_msg(RHASH_SNEFRU256, m.data(), m.size(), out), 0);
-        EXPECT_EQ(ours256, Hex(out, 32));
-#endif
-    }
-}
-#endif
 
 TEST(Snefru, StreamingInUnevenPiecesMatchesOneShot) {
     const auto data = RandomBytes(1000, 77);

@@ -59,27 +59,6 @@ std::vector<size_t> DifferentialLengths() {
     return lengths;
 }
 
-// Bit-at-a-time CRCs, written from the catalogue parameters alone.
-uint32_t BitwiseCrc(const std::vector<uint8_t>& data, int width, uint32_t poly, bool reflected,
-                    uint32_t init, uint32_t xorOut) {
-    const uint32_t mask = width == 32 ? 0xFFFFFFFFu : (1u << width) - 1;
-    uint32_t r = init;
-    for (uint8_t byte : data) {
-        for (int bit = 0; bit < 8; ++bit) {
-            uint32_t in = reflected ? (byte >> bit) & 1 : (byte >> (7 - bit)) & 1;
-            uint32_t top = (r >> (width - 1)) & 1;
-            r = (r << 1) & mask;
-            if (top ^ in) r ^= poly;
-        }
-    }
-    if (reflected) {
-        uint32_t out = 0;
-        for (int i = 0; i < width; ++i) out |= ((r >> i) & 1) << (width - 1 - i);
-        r = out;
-    }
-    return (r ^ xorOut) & mask;
-}
-
 #ifdef KORVADEX_PHP
 namespace {
 

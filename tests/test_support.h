@@ -38,11 +38,6 @@ std::vector<size_t> DifferentialLengths();
 std::vector<std::string> PhpHashes(const std::string& algo,
                                    const std::vector<std::vector<uint8_t>>& messages);
 
-// A CRC computed bit by bit from its catalogue parameters (width, polynomial, reflection,
-// initial register, final XOR), as a check on the table-driven routines.
-uint32_t BitwiseCrc(const std::vector<uint8_t>& data, int width, uint32_t poly, bool reflected,
-                    uint32_t init, uint32_t xorOut);
-
 // Upper-case hex of PHP's hash_hmac(algo, message, key) for each (key, message); empty
 // when PHP is not available.
 std::vector<std::string> PhpHmacs(

@@ -9,10 +9,6 @@
 #include "report_text.h"
 #include "test_support.h"
 
-#ifdef KORVADEX_HAVE_CRYPTOPP
-#include <cryptopp/tiger.h>
-#endif
-
 namespace {
 
 void FillContextWithJunk() {
@@ -119,28 +115,5 @@ TEST(Tiger, LengthFieldCarriesIntoTheHighWord) {
     TigerTransform();
     EXPECT_EQ(viaFinal, StateHex());
 }
-
-#if defined(KORVADEX_PHP) || defined(KORVADEX_HAVE_CRYPTOPP)
-TEST(Tiger, AgreesWithIndependentImplementations) {
-    std::vector<std::vector<uint8_t>> messages;
-    for (size_t n : DifferentialLengths()) messages.push_back(RandomBytes(n, uint32_t(n) * 13 + 3));
-#ifdef KORVADEX_PHP
-    const auto php = PhpHashes("tiger192,3", messages);
-    ASSERT_EQ(php.size(), messages.size());
-#endif
-    for (size_t i = 0; i < messages.size(); ++i) {
-        SCOPED_TRACE(messages[i].size());
-        const std::string ours = DigestHex(TigerDigest, kTigerSize, messages[i]);
-#ifdef KORVADEX_PHP
-        EXPECT_EQ(ours, php[i]) << "PHP";
-#endif
-#ifdef KORVADEX_HAVE_CRYPTOPP
-        uint8_t expected[CryptoPP::Tiger::DIGESTSIZE];
-        CryptoPP::Tiger().CalculateDigest(expected, messages[i].data(), messages[i].size());
-        EXPECT_EQ(ours, Hex(expected, sizeof expected)) << "Crypto++";
-#endif
-    }
-}
-#endif
 
 }  // namespace

@@ -10,10 +10,6 @@
 #include "report_text.h"
 #include "test_support.h"
 
-#ifdef KORVADEX_HAVE_CRYPTOPP
-#include <cryptopp/whrlpool.h>
-#endif
-
 namespace {
 
 void FillContextWithJunk() {
@@ -127,28 +123,5 @@ TEST(Whirlpool, LengthFieldCarriesIntoTheHighWord) {
     WhirlpoolTransform();
     EXPECT_EQ(viaFinal, StateHex());
 }
-
-#if defined(KORVADEX_PHP) || defined(KORVADEX_HAVE_CRYPTOPP)
-TEST(Whirlpool, AgreesWithIndependentImplementations) {
-    std::vector<std::vector<uint8_t>> messages;
-    for (size_t n : DifferentialLengths()) messages.push_back(RandomBytes(n, uint32_t(n) * 17 + 9));
-#ifdef KORVADEX_PHP
-    const auto php = PhpHashes("whirlpool", messages);
-    ASSERT_EQ(php.size(), messages.size());
-#endif
-    for (size_t i = 0; i < messages.size(); ++i) {
-        SCOPED_TRACE(messages[i].size());
-        const std::string ours = DigestHex(WhirlpoolDigest, kWhirlpoolSize, messages[i]);
-#ifdef KORVADEX_PHP
-        EXPECT_EQ(ours, php[i]) << "PHP";
-#endif
-#ifdef KORVADEX_HAVE_CRYPTOPP
-        uint8_t expected[CryptoPP::Whirlpool::DIGESTSIZE];
-        CryptoPP::Whirlpool().CalculateDigest(expected, messages[i].data(), messages[i].size());
-        EXPECT_EQ(ours, Hex(expected, sizeof expected)) << "Crypto++";
-#endif
-    }
-}
-#endif
 
 }  // namespace

@@ -1,48 +1,125 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test:
-#   the native build (library, command line, tests) together with the 32-bit Windows
-#   program, whose tests run under Wine in a virtual X display;
-#   the native build again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Builds everything and runs every test, in named stages:
+#
+#   tools/test.sh [STAGE...]      (no STAGE: every stage, in this order)
+#
+#   deps       installs what is missing (tools/install-deps.sh; root only when something is
+#              missing), so that on a fresh machine this script does all the set-up
+#   native     the native build in build/ (library, command line, the Windows program's
+#              cross-build beside them) and its tests, Windows tests left out
+#   windows    the 32-bit Windows program's tests under Wine in a virtual X display
+#   sanitize   every native test under AddressSanitizer and UndefinedBehaviorSanitizer
+#   fuzz       the libFuzzer targets, KORVADEX_FUZZ_SECONDS (10) each from their seeds
+#   tsan       ThreadSanitizer over the test suites that run on several threads
+#   package    the command line's Debian package built with cpack, checked, (as root)
+#              installed, run and removed
+#   big-input  the fast lines over a sparse file past 4 GiB against independent
+#              implementations, plain and keyed
+#
+# Each stage prints its name when it starts and its time when it ends; the first that fails
+# stops the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash tools/install-deps.sh
-
+all_stages=(deps native windows sanitize fuzz tsan package big-input)
 jobs=$(nproc)
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKORVADEX_REQUIRE_ORACLES=ON \
-  -DKORVADEX_BUILD_WINDOWS=ON
-cmake --build build -j"$jobs"
-# -a: the first free display number, so that runs side by side do not meet.
-xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
-  ctest --test-dir build --output-on-failure -j"$jobs"
-# The fast lines over a sparse file past 4 GiB, plain and keyed, against Python's hashlib,
-# hmac and zlib (without --fast: every line that has an independent implementation).
-tools/big_input_check.sh --fast build/korvadex
 
-# The command line's Debian package: built with cpack, installed, run and removed.
-bash tools/test-package.sh build
+# The native build with the Windows program: the native, windows, package and big-input
+# stages share it.
+built=
+main_build() {
+  [ -z "$built" ] || return 0
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKORVADEX_REQUIRE_ORACLES=ON \
+    -DKORVADEX_BUILD_WINDOWS=ON
+  cmake --build build -j"$jobs"
+  built=1
+}
 
-# ---- Robustness: sanitizers and fuzzing (ASan/UBSan, libFuzzer, TSan) -----------------
+stage_deps() {
+  bash tools/install-deps.sh
+}
 
-# Every test under AddressSanitizer and UndefinedBehaviorSanitizer.
-cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DKORVADEX_SANITIZE=ON \
-  -DKORVADEX_REQUIRE_ORACLES=ON -DKORVADEX_BUILD_BENCH=OFF -DKORVADEX_BUILD_WINDOWS=OFF
-cmake --build build-sanitize -j"$jobs"
-ctest --test-dir build-sanitize --output-on-failure -j"$jobs"
+stage_native() {
+  main_build
+  ctest --test-dir build --output-on-failure --no-tests=error -j"$jobs" -E '^win\.'
+}
 
-# libFuzzer targets, KORVADEX_FUZZ_SECONDS (10) each from their seed corpora; tools/fuzz.sh
-# runs them longer.
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DKORVADEX_FUZZ=ON -DKORVADEX_SANITIZE=ON -DKORVADEX_BUILD_TESTS=OFF -DKORVADEX_BUILD_BENCH=OFF \
-  -DKORVADEX_BUILD_WINDOWS=OFF
-cmake --build build-fuzz -j"$jobs"
-ctest --test-dir build-fuzz --output-on-failure --no-tests=error -j"$jobs"
+stage_windows() {
+  main_build
+  # -a: the first free display number, so that runs side by side do not meet.
+  xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
+    ctest --test-dir build --output-on-failure --no-tests=error -j"$jobs" -R '^win\.'
+}
 
-# ThreadSanitizer over what runs on several threads: reports with engine families on
-# threads of their own (LineJobs, LineJobPlan, RobustThreads), the command line's --jobs
-# and its progress display.
-cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS=-fsanitize=thread \
-  -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread -DKORVADEX_BUILD_BENCH=OFF -DKORVADEX_BUILD_WINDOWS=OFF
-cmake --build build-tsan -j"$jobs" --target korvadex korvadex_tests korvadex_cli_tests
-TSAN_OPTIONS="halt_on_error=1 ${TSAN_OPTIONS:-}" ctest --test-dir build-tsan --output-on-failure \
-  --no-tests=error -R '^(LineJobs|LineJobPlan|LineStreams|RobustThreads|CliJobs|CliProgress)\.'
+stage_sanitize() {
+  cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DKORVADEX_SANITIZE=ON \
+    -DKORVADEX_REQUIRE_ORACLES=ON -DKORVADEX_BUILD_BENCH=OFF -DKORVADEX_BUILD_WINDOWS=OFF
+  cmake --build build-sanitize -j"$jobs"
+  ctest --test-dir build-sanitize --output-on-failure --no-tests=error -j"$jobs"
+}
+
+# tools/fuzz.sh runs the same targets longer.
+stage_fuzz() {
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKORVADEX_FUZZ=ON -DKORVADEX_SANITIZE=ON -DKORVADEX_BUILD_TESTS=OFF \
+    -DKORVADEX_BUILD_BENCH=OFF -DKORVADEX_BUILD_WINDOWS=OFF
+  cmake --build build-fuzz -j"$jobs"
+  ctest --test-dir build-fuzz --output-on-failure --no-tests=error -j"$jobs"
+}
+
+# The suites whose code runs on several threads: reports with engine families on threads of
+# their own, the command line's --jobs and its progress display.  Each must exist, so that a
+# renamed suite is not silently left out.
+tsan_suites=(LineStreams RobustThreads CliJobs CliProgress)
+
+stage_tsan() {
+  cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread \
+    -DKORVADEX_BUILD_BENCH=OFF -DKORVADEX_BUILD_WINDOWS=OFF
+  cmake --build build-tsan -j"$jobs" --target korvadex korvadex_tests korvadex_cli_tests
+  local suite listing
+  for suite in "${tsan_suites[@]}"; do
+    listing=$(ctest --test-dir build-tsan -N -R "^$suite\\.")
+    if ! grep -q '^Total Tests: [1-9]' <<<"$listing"; then
+      echo "tsan: no test of the suite $suite" >&2
+      return 1
+    fi
+  done
+  local pattern
+  pattern=$(IFS='|'; echo "${tsan_suites[*]}")
+  TSAN_OPTIONS="halt_on_error=1 ${TSAN_OPTIONS:-}" ctest --test-dir build-tsan \
+    --output-on-failure --no-tests=error -R "^($pattern)\\."
+}
+
+stage_package() {
+  main_build
+  bash tools/test-package.sh build
+}
+
+# Without --fast: every line that has an independent implementation (many minutes).
+stage_big_input() {
+  main_build
+  tools/big_input_check.sh --fast build/korvadex
+}
+
+stages=("$@")
+[ ${#stages[@]} -gt 0 ] || stages=("${all_stages[@]}")
+for stage in "${stages[@]}"; do
+  if [[ " ${all_stages[*]} " != *" $stage "* ]]; then
+    echo "test.sh: no stage '$stage'; the stages: ${all_stages[*]}" >&2
+    exit 2
+  fi
+done
+
+# A failing command ends the script (set -e) inside the stage; the trap names the stage.
+current=
+trap 'status=$?; [ -z "$current" ] || [ $status -eq 0 ] ||
+  echo "==== stage $current FAILED after $((SECONDS - start)) s" >&2' EXIT
+for stage in "${stages[@]}"; do
+  echo "==== stage $stage"
+  start=$SECONDS
+  current=$stage
+  "stage_${stage//-/_}"
+  current=
+  echo "==== stage $stage passed in $((SECONDS - start)) s"
+done
