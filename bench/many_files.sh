@@ -17,7 +17,9 @@
 # and CPU (user + system, children included) seconds, the wall microseconds per file, and
 # each row's wall time over the first korvadex's in the same job.  Before the rounds, each
 # tool's values over a sample file must equal korvadex's where they share the algorithm,
-# and the lists of the builds and of sha256sum must hold the same lines.
+# and the lists of the builds and of sha256sum must hold the same lines; over each set,
+# each build's output of each job must be byte for byte that of the first build with
+# --jobs 1.
 #
 #   bench/many_files.sh [--quick] [--runs N] [--korvadex PATH]... [--sets small,medium,large]
 #                       [--procs N] [--dir DIR]
@@ -206,6 +208,26 @@ time_into() {
   awk -v w="$wall" -v u="$user" -v s="$sys" 'BEGIN {printf "%.3f %.3f\n", w, u + s}' >>"$2"
 }
 sort_list() { LC_ALL=C sort "$1"; }
+
+# Runs the command once; its output (the list it writes, for the list job) goes to FILE.
+output_into() {
+  eval "$1" >"$2" 2>err.txt || fail "failed (status $?): $1: $(head -n 3 err.txt)"
+  [ "$3" != list ] || mv out.list "$2"
+}
+
+# Each build's output of each job of commands.txt, run once, equals the first build's
+# with --jobs 1: byte for byte, in the same order.
+same_output() {
+  local job label command
+  while IFS=$'\t' read -r job label command; do
+    case "$label" in korvadex#*) ;; *) continue ;; esac
+    output_into "$command" ours.out "$job"
+    if [ "${label%% *}" = "korvadex#0" ]; then
+      output_into "${command%% *} --jobs 1 ${command#* }" serial.out "$job"
+    fi
+    cmp -s ours.out serial.out || fail "$job: $label prints other bytes than korvadex#0 --jobs 1"
+  done <commands.txt
+}
 median() { sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 
 echo "processor: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')" \
@@ -239,6 +261,7 @@ for s in "${wanted_sets[@]}"; do
   sha256sum -c --quiet "$name.list" || fail "sha256sum -c rejects korvadex's list"
 
   commands_of "$name" "$count" >commands.txt
+  same_output
   rm -f -- *.times
   for _ in $(seq "$runs"); do
     n=0
