@@ -162,24 +162,12 @@ commands_of() {
   ours sha256 "-r -a sha256" "$set"
   row sha256 "$find sha256sum" "$find sha256sum"
   row sha256 "xargs -P $procs sha256sum" "$xp sha256sum"
-  if have rhash; then
-    row sha256 "rhash -r --sha256" "rhash -r --sha256 $set"
-    row sha256 "xargs -P $procs rhash --sha256" "$xp rhash --sha256"
-  fi
-  if have hashdeep; then
-    row sha256 "hashdeep -r -c sha256" "hashdeep -r -c sha256 $set"
-    row sha256 "xargs -P $procs hashdeep -c sha256" "$xp hashdeep -c sha256"
-  fi
+  walker sha256 rhash --sha256 --sha256
+  walker sha256 hashdeep "-c sha256" "-c sha256"
   ours md2 "-r -a md2,sha256" "$set"
   ours report "-r" "$set"
-  if have rhash; then
-    row report "rhash -r, 13 lines" "rhash -r $rhash_lines $set"
-    row report "xargs -P $procs rhash, 13 lines" "$xp rhash $rhash_lines"
-  fi
-  if have hashdeep; then
-    row report "hashdeep -r, 5 lines" "hashdeep -r -c $hashdeep_lines $set"
-    row report "xargs -P $procs hashdeep, 5 lines" "$xp hashdeep -c $hashdeep_lines"
-  fi
+  walker report rhash "$rhash_lines" "(13 lines)"
+  walker report hashdeep "-c $hashdeep_lines" "(5 lines)"
   ours list "-r -a sha256 --format gnu" "$set >out.list"
   row list "$find sha256sum" "$find sha256sum >out.list"
   row list "xargs -P $procs sha256sum" "$xp sha256sum >out.list"
@@ -189,6 +177,13 @@ commands_of() {
     row blake3 "$find b3sum" "$find b3sum"
     row blake3 "xargs -P $procs b3sum" "$xp b3sum"
   fi
+}
+# A peer TOOL's rows in JOB, when it is installed: its own walk (-r) over commands_of's set,
+# and find | xargs -P; OPTIONS, then how the label shows them.
+walker() {
+  have "$2" || return 0
+  row "$1" "$2 -r $4" "$2 -r $3 $set"
+  row "$1" "xargs -P $procs $2 $4" "$xp $2 $3"
 }
 row() { printf '%s\t%s\t%s\n' "$1" "$2" "$3"; }
 # One row per build: JOB, the options (shown in the label), then the operands.
