@@ -25,8 +25,8 @@
 #   bench/many_files.sh [--quick] [--runs N] [--korvadex PATH]... [--sets small,medium,large]
 #                       [--procs N] [--dir DIR]
 #
-#   --quick          1 000 files of 4 KiB, 32 of 1 MiB and 8 of 4 MiB, 3 rounds: a smoke test
-#   --runs N         rounds (default 5)
+#   --quick          1 000 files of 4 KiB, 32 of 1 MiB and 8 of 4 MiB: a smoke test
+#   --runs N         rounds (default 5, 3 with --quick)
 #   --korvadex PATH  the build to time (default build/korvadex); given twice or more, every
 #                    build has its rows in the same tables, runs alternating (main's and a
 #                    branch's side by side)
@@ -37,7 +37,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
-runs=5 quick=0 sets="small,medium,large" procs="$(nproc)" parent="${TMPDIR:-/tmp}"
+runs="" quick=0 sets="small,medium,large" procs="$(nproc)" parent="${TMPDIR:-/tmp}"
 builds=()
 usage() {
   sed -n '/^#   bench/,/^#   --dir/p' "$0" | sed 's/^# \{0,1\}//' >&2
@@ -45,7 +45,7 @@ usage() {
 }
 while [ $# -gt 0 ]; do
   case "$1" in
-    --quick) quick=1 runs=3 ;;
+    --quick) quick=1 ;;
     --runs) runs="${2:?}"; shift ;;
     --korvadex) builds+=("$(realpath "${2:?}")"); shift ;;
     --sets) sets="${2:?}"; shift ;;
@@ -55,6 +55,7 @@ while [ $# -gt 0 ]; do
   esac
   shift
 done
+[ -n "$runs" ] || runs=$((quick ? 3 : 5))
 [ ${#builds[@]} -gt 0 ] || builds=("$root/build/korvadex")
 for exe in "${builds[@]}"; do
   [ -x "$exe" ] || { echo "many_files: $exe is not an executable" >&2; exit 1; }
