@@ -13,6 +13,8 @@ packages=(
   # ISA-L: a benchmark peer; peer checksum tools whose lists the command-line tests
   # exchange (rhash is also an oracle of tools/big_input_check.sh), and man for the page
   libisal-dev coreutils rhash openssl man-db
+  # the peer tools of bench/many_files.sh
+  hashdeep b3sum
   # 32-bit Windows build, run under Wine in a virtual X display
   g++-mingw-w64-i686-posix wine wine32:i386 fonts-wine xvfb xauth xdotool imagemagick
 )
