@@ -1,5 +1,7 @@
 #include "command_support.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -92,8 +94,10 @@ std::string MessageText(const std::string& text) {
 }
 
 void PrintError(const std::string& subject, const std::string& reason) {
-    std::fprintf(stderr, "korvadex: %s: %s\n", MessageText(subject).c_str(),
-                 MessageText(reason).c_str());
+    Progress::Hold([&] {
+        std::fprintf(stderr, "korvadex: %s: %s\n", MessageText(subject).c_str(),
+                     MessageText(reason).c_str());
+    });
 }
 
 namespace {
@@ -167,9 +171,18 @@ int gOutputError = 0;
 }  // namespace
 
 void PrintOut(const std::string& text) {
-    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() && gOutputError == 0) {
-        gOutputError = errno != 0 ? errno : EIO;
-    }
+    const auto write = [&text] {
+        if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() && gOutputError == 0) {
+            gOutputError = errno != 0 ? errno : EIO;
+        }
+    };
+    // On a terminal, the output must not share the line of a progress indicator.
+    static const bool terminal = ::isatty(STDOUT_FILENO) == 1;
+    if (!terminal) return write();
+    Progress::Hold([&] {
+        write();
+        std::fflush(stdout);
+    });
 }
 
 bool FlushOut() {

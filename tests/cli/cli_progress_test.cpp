@@ -54,6 +54,46 @@ TEST(CliProgress, ShownOnATerminalWhileASlowInputIsReadAndErasedWhenDone) {
     EXPECT_EQ(shown.substr(shown.size() - 4), "\r\033[K") << shown;
 }
 
+// A job of several inputs: one line for the whole job, off the line of any message, erased
+// when done.
+TEST(CliProgress, AJobOfSeveralInputsShowsOneLineAndKeepsItOffTheMessages) {
+    int in[2], out[2];
+    ASSERT_EQ(pipe(in), 0);
+    ASSERT_EQ(pipe(out), 0);
+    int terminal = -1;
+    pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
+        execl(KorvadexPath(), "korvadex", "-a", "md5", "-", "no-such-input",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    ASSERT_EQ(write(in[1], "ab", 2), 2);
+    usleep(1700 * 1000);
+    ASSERT_EQ(write(in[1], "c", 1), 1);
+    close(in[1]);
+    const std::string shown = ReadAll(terminal);
+    const std::string report = ReadAll(out[0]);
+    close(terminal);
+    close(out[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
+    EXPECT_NE(report.find("900150983CD24FB0D6963F7D28E17F72"), std::string::npos) << report;
+    // Standard input has no size, so the job's total is not known.
+    EXPECT_EQ(shown.rfind("\rkorvadex: 0 of 2 files, 2 bytes, ", 0), 0u) << shown;
+    EXPECT_NE(shown.find("\r\033[Kkorvadex: no-such-input: no such file\r\n\rkorvadex: "),
+              std::string::npos)
+        << shown;
+    ASSERT_GE(shown.size(), 4u);
+    EXPECT_EQ(shown.substr(shown.size() - 4), "\r\033[K") << shown;
+}
+
 TEST(CliProgress, TheTextGivesTheBytesReadOfTheSizeThePercentageAndTheRate) {
     const int64_t size = int64_t(5) << 30;
     EXPECT_EQ(Progress::Text("big", size, uint64_t(1536) << 20, 2.0),
@@ -64,6 +104,31 @@ TEST(CliProgress, TheTextGivesTheBytesReadOfTheSizeThePercentageAndTheRate) {
               "korvadex: reading standard input: 19 KiB, 39 KiB/s");
 }
 
+TEST(CliProgress, TheJobTextGivesTheFilesTheBytesTheRateAndTheTimeLeft) {
+    const struct {
+        size_t done, files;
+        uint64_t bytes;
+        int64_t total;
+        double seconds;
+        const char* text;
+    } cases[] = {
+        {12, 64, uint64_t(48) << 20, int64_t(256) << 20, 2.0,
+         "korvadex: 12 of 64 files, 48 MiB of 256 MiB, 18%, 24 MiB/s, 9 s left"},
+        {1, 3, uint64_t(1) << 30, int64_t(100) << 30, 10.0,
+         "korvadex: 1 of 3 files, 1024 MiB of 102400 MiB, 1%, 102 MiB/s, 16 min 30 s left"},
+        {0, 2, 20000, int64_t(200000000), 1.0,
+         "korvadex: 0 of 2 files, 19 KiB of 190 MiB, 0%, 19 KiB/s, 2 h 46 min left"},
+        {5, 5, 4096, 4096, 2.0,
+         "korvadex: 5 of 5 files, 4096 bytes of 4096 bytes, 100%, 2048 bytes/s"},
+        {1, 1, 0, 0, 1.5, "korvadex: 1 of 1 file, 0 bytes, 0 bytes/s"},
+        {3, 0, uint64_t(12) << 20, -1, 4.0, "korvadex: 3 files, 12 MiB, 3072 KiB/s"},
+        {1, 0, 100, -1, 0.0, "korvadex: 1 file, 100 bytes"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Progress::JobText(c.done, c.files, c.bytes, c.total, c.seconds), c.text);
+    }
+}
+
 TEST(CliProgress, NeverShownWhenStandardErrorIsNotATerminal) {
     RunOptions slow;
     slow.input = "abc";
@@ -72,6 +137,9 @@ TEST(CliProgress, NeverShownWhenStandardErrorIsNotATerminal) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, ExpectedReport("abc"));
+    r = RunKorvadex({"-a", "md5", "--format", "gnu", "-", "--string", "abc"}, slow);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
 }
 
 }  // namespace
