@@ -138,7 +138,7 @@ bool ComputeInput(const std::string& path, const std::vector<uint8_t>& key,
         PrintError(name, reason);
         return false;
     }
-    progress.Begin(name, reader.Size());
+    progress.Begin(MessageText(name), reader.Size());
     return Compute(
         reader, [&reader] { return reader.Reason(); }, name, key, lines, jobs, progress, hex);
 }
@@ -148,7 +148,7 @@ bool ComputeText(const std::string& text, const std::vector<uint8_t>& key,
                  std::vector<std::string>& hex) {
     const std::string name = "the text \"" + text + "\"";
     MemorySource source(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-    progress.Begin(name, int64_t(text.size()));
+    progress.Begin(MessageText(name), int64_t(text.size()));
     return Compute(
         source, [] { return std::string(ReportStatusText(ReportStatus::kReadFailed)); }, name, key,
         lines, jobs, progress, hex);

@@ -1,9 +1,13 @@
 // The progress indicator: on a terminal, after a second, erased when done; never when
 // standard error is not a terminal; what it says.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <vector>
 
 #include "cli_test_support.h"
 #include "program_runner.h"
@@ -19,79 +23,88 @@ std::string ReadAll(int fd) {
     return text;
 }
 
-TEST(CliProgress, ShownOnATerminalWhileASlowInputIsReadAndErasedWhenDone) {
+// What korvadex, run with args and standard error on a terminal, writes there and on
+// standard output, when its input (standard input, or the FIFO at fifo) gives "ab", then
+// after 1.7 s "c".
+struct TerminalRun {
+    std::string shown;
+    std::string out;
+    int status = -1;
+};
+
+TerminalRun RunOnTerminal(std::vector<const char*> args, const char* fifo = nullptr) {
+    TerminalRun run;
     int in[2], out[2];
-    ASSERT_EQ(pipe(in), 0);
-    ASSERT_EQ(pipe(out), 0);
+    if (pipe(in) != 0 || pipe(out) != 0) return run;
     int terminal = -1;
     pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
-    ASSERT_GE(pid, 0);
+    if (pid < 0) return run;
     if (pid == 0) {
         dup2(in[0], 0);
         dup2(out[1], 1);
         for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
-        execl(KorvadexPath(), "korvadex", "-", static_cast<char*>(nullptr));
+        args.insert(args.begin(), "korvadex");
+        args.push_back(nullptr);
+        execv(KorvadexPath(), const_cast<char* const*>(args.data()));
         _exit(127);
     }
     close(in[0]);
     close(out[1]);
-    ASSERT_EQ(write(in[1], "ab", 2), 2);
+    int feed = in[1];
+    if (fifo != nullptr) {
+        close(in[1]);
+        feed = open(fifo, O_WRONLY);  // waits for korvadex to open it
+    }
+    bool written = write(feed, "ab", 2) == 2;
     usleep(1700 * 1000);
-    ASSERT_EQ(write(in[1], "c", 1), 1);
-    close(in[1]);
-    const std::string shown = ReadAll(terminal);  // ends when the program has exited
-    const std::string report = ReadAll(out[0]);
+    written = write(feed, "c", 1) == 1 && written;
+    close(feed);
+    run.shown = ReadAll(terminal);  // ends when the program has exited
+    run.out = ReadAll(out[0]);
     close(terminal);
     close(out[0]);
     int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(report, ExpectedReport("abc"));
+    if (waitpid(pid, &status, 0) == pid && WIFEXITED(status) && written) {
+        run.status = WEXITSTATUS(status);
+    }
+    return run;
+}
+
+TEST(CliProgress, ShownOnATerminalWhileASlowInputIsReadAndErasedWhenDone) {
+    const TerminalRun run = RunOnTerminal({"-"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, ExpectedReport("abc"));
     // The rate depends on the timing: only its unit is certain.
-    EXPECT_EQ(shown.rfind("\rkorvadex: reading standard input: 2 bytes, ", 0), 0u) << shown;
-    EXPECT_NE(shown.find(" bytes/s\033[K"), std::string::npos) << shown;
-    ASSERT_GE(shown.size(), 4u);
-    EXPECT_EQ(shown.substr(shown.size() - 4), "\r\033[K") << shown;
+    EXPECT_EQ(run.shown.rfind("\rkorvadex: reading standard input: 2 bytes, ", 0), 0u) << run.shown;
+    EXPECT_NE(run.shown.find(" bytes/s\033[K"), std::string::npos) << run.shown;
+    ASSERT_GE(run.shown.size(), 4u);
+    EXPECT_EQ(run.shown.substr(run.shown.size() - 4), "\r\033[K") << run.shown;
+}
+
+// A name is shown as messages show it, so that it cannot give the terminal commands.
+TEST(CliProgress, ANameWithControlCharactersIsShownEscaped) {
+    TempDir dir;
+    const std::string fifo = dir.Path("in\033]0;title\a");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const TerminalRun run = RunOnTerminal({"-a", "md5", fifo.c_str()}, fifo.c_str());
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.shown.find('\a'), std::string::npos) << run.shown;
+    EXPECT_NE(run.shown.find("\\x1B]0;title\\x07: 2 bytes, "), std::string::npos) << run.shown;
 }
 
 // A job of several inputs: one line for the whole job, off the line of any message, erased
 // when done.
 TEST(CliProgress, AJobOfSeveralInputsShowsOneLineAndKeepsItOffTheMessages) {
-    int in[2], out[2];
-    ASSERT_EQ(pipe(in), 0);
-    ASSERT_EQ(pipe(out), 0);
-    int terminal = -1;
-    pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
-        execl(KorvadexPath(), "korvadex", "-a", "md5", "-", "no-such-input",
-              static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    ASSERT_EQ(write(in[1], "ab", 2), 2);
-    usleep(1700 * 1000);
-    ASSERT_EQ(write(in[1], "c", 1), 1);
-    close(in[1]);
-    const std::string shown = ReadAll(terminal);
-    const std::string report = ReadAll(out[0]);
-    close(terminal);
-    close(out[0]);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
-    EXPECT_NE(report.find("900150983CD24FB0D6963F7D28E17F72"), std::string::npos) << report;
+    const TerminalRun run = RunOnTerminal({"-a", "md5", "-", "no-such-input"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("900150983CD24FB0D6963F7D28E17F72"), std::string::npos) << run.out;
     // Standard input has no size, so the job's total is not known.
-    EXPECT_EQ(shown.rfind("\rkorvadex: 0 of 2 files, 2 bytes, ", 0), 0u) << shown;
-    EXPECT_NE(shown.find("\r\033[Kkorvadex: no-such-input: no such file\r\n\rkorvadex: "),
+    EXPECT_EQ(run.shown.rfind("\rkorvadex: 0 of 2 files, 2 bytes, ", 0), 0u) << run.shown;
+    EXPECT_NE(run.shown.find("\r\033[Kkorvadex: no-such-input: no such file\r\n\rkorvadex: "),
               std::string::npos)
-        << shown;
-    ASSERT_GE(shown.size(), 4u);
-    EXPECT_EQ(shown.substr(shown.size() - 4), "\r\033[K") << shown;
+        << run.shown;
+    ASSERT_GE(run.shown.size(), 4u);
+    EXPECT_EQ(run.shown.substr(run.shown.size() - 4), "\r\033[K") << run.shown;
 }
 
 TEST(CliProgress, TheTextGivesTheBytesReadOfTheSizeThePercentageAndTheRate) {
