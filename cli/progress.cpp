@@ -146,7 +146,8 @@ std::string Progress::Text(const std::string& name, int64_t size, uint64_t bytes
 }
 
 std::string Progress::JobText(size_t done, size_t files, uint64_t bytes, int64_t total,
-                              double seconds) {
+                              double seconds, const std::string& name, int64_t size,
+                              uint64_t read) {
     std::string text = "korvadex: " + std::to_string(done);
     if (files > 0) text += " of " + std::to_string(files);
     text += (files > 0 ? files : done) == 1 ? " file, " : " files, ";
@@ -156,11 +157,13 @@ std::string Progress::JobText(size_t done, size_t files, uint64_t bytes, int64_t
                 std::to_string(bytes >= uint64_t(total) ? 100 : bytes * 100 / uint64_t(total)) +
                 "%";
     }
-    if (seconds <= 0) return text;
-    const double rate = double(bytes) / seconds;
-    text += ", " + Amount(uint64_t(rate)) + "/s";
+    const double rate = seconds > 0 ? double(bytes) / seconds : 0;
+    if (seconds > 0) text += ", " + Amount(uint64_t(rate)) + "/s";
     if (total > 0 && rate > 0 && bytes < uint64_t(total)) {
         text += ", " + Duration(double(uint64_t(total) - bytes) / rate) + " left";
+    }
+    if (total < 0 && size > 0 && read < uint64_t(size)) {
+        text += "; " + std::to_string(read * 100 / uint64_t(size)) + "% of " + name;
     }
     return text;
 }
@@ -186,7 +189,8 @@ void Progress::Stop() {
 std::string Progress::Current() {
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start_;
     if (!job_) return Text(name_, size_, bytesRead_, elapsed.count());
-    return JobText(done_, files_, doneBytes_ + bytesRead_, total_, elapsed.count());
+    const uint64_t read = bytesRead_;
+    return JobText(done_, files_, doneBytes_ + read, total_, elapsed.count(), name_, size_, read);
 }
 
 void Progress::Run() {

@@ -49,9 +49,12 @@ public:
     // The text shown after size bytes of the input, bytes read so far in seconds.
     static std::string Text(const std::string& name, int64_t size, uint64_t bytes, double seconds);
     // The text shown for a job of files inputs (0: not known) holding total bytes (-1: not
-    // known), after done of them and bytes read so far in seconds.
+    // known), after done of them and bytes read so far in seconds.  While the total is not
+    // known, it also gives the share read of the input being read, named name, of size bytes
+    // (-1: not known), of which read bytes are read.
     static std::string JobText(size_t done, size_t files, uint64_t bytes, int64_t total,
-                               double seconds);
+                               double seconds, const std::string& name = "", int64_t size = -1,
+                               uint64_t read = 0);
 
 private:
     void Start();

@@ -124,6 +124,8 @@ TEST(CliProgress, TheJobTextGivesTheFilesTheBytesTheRateAndTheTimeLeft) {
         int64_t total;
         double seconds;
         const char* text;
+        int64_t size = -1;  // of the input being read
+        uint64_t read = 0;
     } cases[] = {
         {12, 64, uint64_t(48) << 20, int64_t(256) << 20, 2.0,
          "korvadex: 12 of 64 files, 48 MiB of 256 MiB, 18%, 24 MiB/s, 9 s left"},
@@ -136,9 +138,18 @@ TEST(CliProgress, TheJobTextGivesTheFilesTheBytesTheRateAndTheTimeLeft) {
         {1, 1, 0, 0, 1.5, "korvadex: 1 of 1 file, 0 bytes, 0 bytes/s"},
         {3, 0, uint64_t(12) << 20, -1, 4.0, "korvadex: 3 files, 12 MiB, 3072 KiB/s"},
         {1, 0, 100, -1, 0.0, "korvadex: 1 file, 100 bytes"},
+        // A list being checked: the share read of the input being read.
+        {2, 0, uint64_t(1536) << 20, -1, 2.0, "korvadex: 2 files, 1536 MiB, 768 MiB/s; 30% of big",
+         int64_t(5) << 30, uint64_t(1536) << 20},
+        {2, 0, uint64_t(1536) << 20, -1, 2.0, "korvadex: 2 files, 1536 MiB, 768 MiB/s", -1, 5},
+        {2, 4, 3000, 9000, 1.0,
+         "korvadex: 2 of 4 files, 3000 bytes of 9000 bytes, 33%, 3000 bytes/s, 2 s left", 5000,
+         1000},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(Progress::JobText(c.done, c.files, c.bytes, c.total, c.seconds), c.text);
+        EXPECT_EQ(
+            Progress::JobText(c.done, c.files, c.bytes, c.total, c.seconds, "big", c.size, c.read),
+            c.text);
     }
 }
 
