@@ -32,7 +32,7 @@ std::string Plural(size_t count, const char* one, const char* many) {
 }
 
 void Warn(const std::string& text) {
-    std::fprintf(stderr, "korvadex: WARNING: %s\n", text.c_str());
+    Progress::Hold([&text] { std::fprintf(stderr, "korvadex: WARNING: %s\n", text.c_str()); });
 }
 
 // Checks one saved report, whose whole text is content.
@@ -198,6 +198,8 @@ public:
 
     // Takes the line with this number (from 1).
     void Take(const std::string& text, size_t number) {
+        // The list is read as it is checked: the number of its files is not known ahead.
+        if (number == 1) progress_.BeginJob(0, -1);
         std::vector<ChecksumLine> lines(1);
         std::string reason;
         ChecksumLineKind kind = ParseChecksumLine(text, sfv_, lines[0], reason, &form_);
@@ -231,8 +233,11 @@ public:
                 firstReason_ = "line " + std::to_string(number) + ": " + reason;
             }
             if (options_.warn) {
-                std::fprintf(stderr, "korvadex: %s: %zu: improperly formatted checksum line: %s\n",
-                             name_.c_str(), number, reason.c_str());
+                Progress::Hold([&] {
+                    std::fprintf(stderr,
+                                 "korvadex: %s: %zu: improperly formatted checksum line: %s\n",
+                                 name_.c_str(), number, reason.c_str());
+                });
             }
             return;
         }
@@ -244,6 +249,7 @@ public:
     // Checks what is left and writes the summary; returns the exit status of the list.
     int Finish() {
         Flush();
+        progress_.EndJob();
         for (const Slot& slot : slots_) {
             if (slot.taken >= 0 || !slot.tried || options_.status) continue;
             PrintError(name_, "no listed file matched its values of " +
@@ -435,6 +441,7 @@ private:
         });
         if (read && !firstMatched && !later.empty()) {
             std::vector<std::string> others;
+            progress_.Again();
             read = Compute(file, later, others);
             for (size_t line : later) hex[line] = others[line];
         }

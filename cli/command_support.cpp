@@ -1,5 +1,7 @@
 #include "command_support.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -92,8 +94,10 @@ std::string MessageText(const std::string& text) {
 }
 
 void PrintError(const std::string& subject, const std::string& reason) {
-    std::fprintf(stderr, "korvadex: %s: %s\n", MessageText(subject).c_str(),
-                 MessageText(reason).c_str());
+    Progress::Hold([&] {
+        std::fprintf(stderr, "korvadex: %s: %s\n", MessageText(subject).c_str(),
+                     MessageText(reason).c_str());
+    });
 }
 
 namespace {
@@ -134,7 +138,7 @@ bool ComputeInput(const std::string& path, const std::vector<uint8_t>& key,
         PrintError(name, reason);
         return false;
     }
-    progress.Begin(name, reader.Size());
+    progress.Begin(MessageText(name), reader.Size());
     return Compute(
         reader, [&reader] { return reader.Reason(); }, name, key, lines, jobs, progress, hex);
 }
@@ -144,7 +148,7 @@ bool ComputeText(const std::string& text, const std::vector<uint8_t>& key,
                  std::vector<std::string>& hex) {
     const std::string name = "the text \"" + text + "\"";
     MemorySource source(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-    progress.Begin(name, int64_t(text.size()));
+    progress.Begin(MessageText(name), int64_t(text.size()));
     return Compute(
         source, [] { return std::string(ReportStatusText(ReportStatus::kReadFailed)); }, name, key,
         lines, jobs, progress, hex);
@@ -167,9 +171,18 @@ int gOutputError = 0;
 }  // namespace
 
 void PrintOut(const std::string& text) {
-    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() && gOutputError == 0) {
-        gOutputError = errno != 0 ? errno : EIO;
-    }
+    const auto write = [&text] {
+        if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() && gOutputError == 0) {
+            gOutputError = errno != 0 ? errno : EIO;
+        }
+    };
+    // On a terminal, the output must not share the line of a progress indicator.
+    static const bool terminal = ::isatty(STDOUT_FILENO) == 1;
+    if (!terminal) return write();
+    Progress::Hold([&] {
+        write();
+        std::fflush(stdout);
+    });
 }
 
 bool FlushOut() {

@@ -68,6 +68,7 @@ bool Walk(const std::string& dir, const std::string& relative, long depth, const
         }
         if (!directory) {
             files.push_back(path);
+            if (walk.bytes != nullptr) *walk.bytes += uint64_t(st.st_size);
             continue;
         }
         if ((walk.maxDepth >= 0 && depth + 1 >= walk.maxDepth) ||

@@ -3,6 +3,7 @@
 #ifndef KORVADEX_CLI_DIRECTORY_WALK_H
 #define KORVADEX_CLI_DIRECTORY_WALK_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ struct WalkOptions {
     bool oneFileSystem = false;          // do not enter directories on other file systems
     long maxDepth = -1;                  // take nothing deeper (1: the entries of path), -1: any
     const PathFilter* filter = nullptr;  // which entries are taken, or nullptr for all
+    uint64_t* bytes = nullptr;           // adds the sizes of the files found below a directory
 };
 
 // Appends the regular files at and below path to files: path itself when it is not a

@@ -34,6 +34,7 @@ int RunMatch(const Options& options, const std::vector<uint8_t>& key) {
     // With several files, each file's matches follow an "Input: FILE" line, as reports do.
     const bool headers = options.files.size() > 1;
     Progress progress;
+    if (headers) progress.BeginJob(options.files.size(), 0, options.files);
     bool matched = false;
     bool failed = false;
     std::string missed;
@@ -56,6 +57,7 @@ int RunMatch(const Options& options, const std::vector<uint8_t>& key) {
         matched = true;
         PrintOut(text);
     }
+    progress.EndJob();
     if (!matched && !missed.empty()) {
         PrintOut("no match: no line of the report of " + missed + " has this value (compared " +
                  names + ")\n");

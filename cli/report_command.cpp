@@ -86,24 +86,35 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
 
     int status = kExitOk;
     std::vector<Input> inputs;
+    // The sizes the walk has seen, and the inputs whose size it has not.
+    uint64_t sized = 0;
+    std::vector<std::string> unsized;
     WalkOptions walk;
     walk.follow = options.follow;
     walk.oneFileSystem = options.oneFileSystem;
     walk.maxDepth = options.maxDepth;
     walk.filter = &options.filter;
+    walk.bytes = &sized;
     for (const std::string& path : options.files) {
         if (!options.recursive) {
             inputs.push_back({path, false});
+            unsized.push_back(path);
             continue;
         }
         std::vector<std::string> found;
         if (!WalkFiles(path, walk, found)) status = kExitFailed;
+        // An operand that is not a directory comes back as it is.
+        if (found.size() == 1 && found[0] == path) unsized.push_back(path);
         for (const std::string& file : found) inputs.push_back({file, false});
     }
-    for (const std::string& text : options.strings) inputs.push_back({text, true});
+    for (const std::string& text : options.strings) {
+        inputs.push_back({text, true});
+        sized += text.size();
+    }
     const bool headers = inputs.size() > 1 || options.recursive;
 
     Progress progress;
+    if (inputs.size() > 1) progress.BeginJob(inputs.size(), int64_t(sized), std::move(unsized));
     bool first = true;
     for (const Input& input : inputs) {
         std::vector<std::string> hex;
@@ -144,6 +155,7 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
             status = kExitFailed;
         }
     }
+    progress.EndJob();
     if (!FlushOut()) status = kExitFailed;
     return status;
 }
