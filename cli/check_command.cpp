@@ -223,7 +223,7 @@ public:
              ++column) {
             // With -a, the columns of other algorithms are left out, as the lines of other
             // algorithms are.
-            if (lines.size() > 1 && !FitsOnly(lines[column])) continue;
+            if ((lines.size() > 1 || hashdeep_) && !FitsOnly(lines[column])) continue;
             entries.push_back(Entry{lines[column].name, lines[column].hex, lines[column].line, -1,
                                     !entries.empty(), size});
             reason = Check(lines[column], lines.size() > 1 ? long(column) : -1, entries.back());
