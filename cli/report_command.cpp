@@ -76,15 +76,24 @@ bool ListLines(const Options& options, const std::string& name, const std::vecto
     return true;
 }
 
+// The lines chosen, in the order of hashdeep's columns.
+std::vector<size_t> HashdeepColumns(const Options& options) {
+    std::vector<size_t> lines;
+    for (size_t line : HashdeepLines()) {
+        if (std::find(options.only.begin(), options.only.end(), line) != options.only.end()) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
 // The line of one input in a hashdeep list, or false, after a message, when the list cannot
 // carry its name.
 bool HashdeepLine(const Options& options, const std::string& name, uint64_t size,
                   const std::vector<std::string>& hex, std::string& text) {
     std::vector<std::string> values;
-    for (size_t line : HashdeepLines()) {
-        if (std::find(options.only.begin(), options.only.end(), line) != options.only.end()) {
-            values.push_back(DisplayHex(hex[line], LowerHex(options)));
-        }
+    for (size_t line : HashdeepColumns(options)) {
+        values.push_back(DisplayHex(hex[line], LowerHex(options)));
     }
     std::string reason;
     if (!WriteHashdeepLine(name, size, values, text, reason)) {
@@ -96,19 +105,13 @@ bool HashdeepLine(const Options& options, const std::string& name, uint64_t size
 
 // The opening lines of a hashdeep list: its columns, and where and how korvadex was run.
 std::string HashdeepOpening(const Options& options) {
-    std::vector<size_t> lines;
-    for (size_t line : HashdeepLines()) {
-        if (std::find(options.only.begin(), options.only.end(), line) != options.only.end()) {
-            lines.push_back(line);
-        }
-    }
     std::string commandLine = "korvadex";
     for (const std::string& argument : options.arguments) {
         commandLine += " " + MessageText(argument);
     }
     char* folder = ::getcwd(nullptr, 0);
-    const std::string text =
-        HashdeepHeader(lines, MessageText(folder != nullptr ? folder : "."), commandLine);
+    const std::string text = HashdeepHeader(
+        HashdeepColumns(options), MessageText(folder != nullptr ? folder : "."), commandLine);
     std::free(folder);
     return text;
 }
