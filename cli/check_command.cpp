@@ -202,9 +202,13 @@ public:
         if (number == 1) progress_.BeginJob(0, -1);
         std::vector<ChecksumLine> lines(1);
         std::string reason;
-        ChecksumLineKind kind = ParseChecksumLine(text, sfv_, lines[0], reason, &form_);
+        int64_t size = -1;
+        hashdeep_ =
+            hashdeep_ || text == kHashdeepMagic || text == kHashdeepMagic + std::string("\r");
+        ChecksumLineKind kind = hashdeep_ ? TakeHashdeep(text, lines, size, reason)
+                                          : ParseChecksumLine(text, sfv_, lines[0], reason, &form_);
         if (kind == ChecksumLineKind::kIgnored) return;
-        if (kind == ChecksumLineKind::kMalformed && ParseDigestColumns(text, lines)) {
+        if (kind == ChecksumLineKind::kMalformed && !hashdeep_ && ParseDigestColumns(text, lines)) {
             kind = ChecksumLineKind::kEntry;
             reason.clear();
         }
@@ -219,13 +223,14 @@ public:
              ++column) {
             // With -a, the columns of other algorithms are left out, as the lines of other
             // algorithms are.
-            if (lines.size() > 1 && !FitsOnly(lines[column].hex.size())) continue;
+            if ((lines.size() > 1 || hashdeep_) && !FitsOnly(lines[column])) continue;
             entries.push_back(Entry{lines[column].name, lines[column].hex, lines[column].line, -1,
-                                    !entries.empty()});
+                                    !entries.empty(), size});
             reason = Check(lines[column], lines.size() > 1 ? long(column) : -1, entries.back());
         }
         if (kind == ChecksumLineKind::kEntry && entries.empty()) {
-            reason = "none of its columns has the width of an algorithm of -a";
+            reason = hashdeep_ ? "none of its columns is of an algorithm of -a"
+                               : "none of its columns has the width of an algorithm of -a";
         }
         if (kind != ChecksumLineKind::kEntry || !reason.empty()) {
             ++malformed_;
@@ -295,7 +300,8 @@ private:
         std::string hex;
         long line;
         long slot = -1;
-        bool joined = false;  // a later column of the same line of rhash's
+        bool joined = false;  // a later column of the same line of rhash's or hashdeep's
+        int64_t size = -1;    // the file's size, as a hashdeep list gives it, or -1
     };
 
     // The values of one width (and column) whose algorithm is inferred.
@@ -307,11 +313,36 @@ private:
         bool tried = false;              // a file was read for its candidates
     };
 
-    // Whether a value of this many hex digits may be of an algorithm of -a.
-    bool FitsOnly(size_t digits) const {
+    // Whether a column may be of an algorithm of -a: by its algorithm where the list names
+    // it, else by its width.
+    bool FitsOnly(const ChecksumLine& column) const {
         return options_.only.empty() ||
-               std::any_of(options_.only.begin(), options_.only.end(),
-                           [&](size_t line) { return Digits(line) == digits; });
+               std::any_of(options_.only.begin(), options_.only.end(), [&](size_t line) {
+                   return column.line >= 0 ? long(line) == column.line
+                                           : Digits(line) == column.hex.size();
+               });
+    }
+
+    // One line of a hashdeep list: its header's lines decide the columns of the lines after
+    // them, and "##" lines are comments.
+    ChecksumLineKind TakeHashdeep(const std::string& text, std::vector<ChecksumLine>& lines,
+                                  int64_t& size, std::string& reason) {
+        if (text.compare(0, 5, "%%%% ") == 0) {
+            if (text.compare(0, std::strlen(kHashdeepMagic), kHashdeepMagic) == 0 ||
+                ParseHashdeepColumns(text, columns_, reason)) {
+                return ChecksumLineKind::kIgnored;
+            }
+            columns_.clear();
+            return ChecksumLineKind::kMalformed;
+        }
+        if (text.empty() || text == "\r" || text[0] == '#') return ChecksumLineKind::kIgnored;
+        if (columns_.empty()) {
+            reason = "a file line of a hashdeep list before its \"%%%% size,...,filename\" line";
+            return ChecksumLineKind::kMalformed;
+        }
+        return ParseHashdeepLine(text, columns_, size, lines, reason)
+                   ? ChecksumLineKind::kEntry
+                   : ChecksumLineKind::kMalformed;
     }
 
     static std::string Column(const Slot& slot) {
@@ -418,6 +449,15 @@ private:
         // all the others, so that a list of the commonest algorithm costs one cheap pass.
         // Any other input is read once for every candidate.
         const bool again = file != "-" && ::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+        // A file whose size is not the one its hashdeep line gives fails without being read.
+        if (again && std::all_of(group_.begin(), group_.end(), [&](const Entry& e) {
+                return e.size >= 0 && uint64_t(e.size) != uint64_t(st.st_size);
+            })) {
+            std::vector<Entry> entries;
+            entries.swap(group_);
+            Report(entries, true, std::vector<std::string>(kReportLineCount), uint64_t(st.st_size));
+            return;
+        }
         std::vector<size_t> lines;
         std::vector<size_t> later;
         for (Entry& entry : group_) {
@@ -435,14 +475,15 @@ private:
         std::vector<Entry> entries;
         entries.swap(group_);
         std::vector<std::string> hex;
-        bool read = Compute(file, lines, hex);
+        uint64_t size = 0;
+        bool read = Compute(file, lines, hex, size);
         const bool firstMatched = std::all_of(entries.begin(), entries.end(), [&](const Entry& e) {
             return e.line >= 0 || Upper(e.hex) == hex[slots_[size_t(e.slot)].candidates[0]];
         });
         if (read && !firstMatched && !later.empty()) {
             std::vector<std::string> others;
             progress_.Again();
-            read = Compute(file, later, others);
+            read = Compute(file, later, others, size);
             for (size_t line : later) hex[line] = others[line];
         }
         for (Entry& entry : entries) {
@@ -463,18 +504,20 @@ private:
             // A value that matched no candidate fails under whichever is taken.
             entry.line = slot.taken;
         }
-        Report(entries, read, hex);
+        Report(entries, read, hex, size);
     }
 
-    // Reads file once for the lines, into hex (indexed by line).
+    // Reads file once for the lines, into hex (indexed by line), and its size.
     bool Compute(const std::string& file, const std::vector<size_t>& lines,
-                 std::vector<std::string>& hex) {
+                 std::vector<std::string>& hex, uint64_t& size) {
         // One line is one job: more threads for it would only cost their start.
         const unsigned jobs = lines.size() == 1 ? 1 : options_.jobs;
-        return ComputeInput(file, key_, lines, jobs, progress_, hex);
+        return ComputeInput(file, key_, lines, jobs, progress_, hex, &size);
     }
 
-    void Report(const std::vector<Entry>& entries, bool read, const std::vector<std::string>& hex) {
+    // The verdicts of the entries of one file, read (or not), whose bytes gave hex and size.
+    void Report(const std::vector<Entry>& entries, bool read, const std::vector<std::string>& hex,
+                uint64_t size) {
         // As coreutils does, a name is escaped in a verdict only when it holds a line break.
         const std::string& name = entries[0].name;
         bool needsMark = false;
@@ -486,8 +529,8 @@ private:
             bool matched = true;
             for (next = i; next < entries.size() && (next == i || entries[next].joined); ++next) {
                 const Entry& entry = entries[next];
-                matched = matched && read && entry.line >= 0 &&
-                          Upper(entry.hex) == hex[size_t(entry.line)];
+                matched = matched && read && (entry.size < 0 || uint64_t(entry.size) == size) &&
+                          entry.line >= 0 && Upper(entry.hex) == hex[size_t(entry.line)];
             }
             const char* verdict = "OK";
             if (!read) {
@@ -512,6 +555,8 @@ private:
     const bool sfv_;
     const bool standardInput_;
     ListForm form_;
+    bool hashdeep_ = false;      // the list is hashdeep's
+    std::vector<long> columns_;  // the columns of its lines, from its header
     Progress progress_;
     std::vector<Entry> group_;  // consecutive entries for one file
     std::vector<Slot> slots_;

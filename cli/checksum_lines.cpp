@@ -1,5 +1,6 @@
 #include "checksum_lines.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "algorithm_names.h"
@@ -266,6 +267,24 @@ bool ParseSfv(const std::string& text, ChecksumLine& entry) {
     return true;
 }
 
+// hashdeep -------------------------------------------------------------------------------
+
+struct HashdeepColumnName {
+    const char* algorithm;  // as FindAlgorithm takes it
+    const char* column;     // as the header names it
+};
+
+// In the order hashdeep writes its columns, whatever order -c gives.
+const HashdeepColumnName kHashdeepColumns[] = {
+    {"md5", "md5"},     {"sha1", "sha1"},           {"sha256", "sha256"},
+    {"tiger", "tiger"}, {"whirlpool", "whirlpool"},
+};
+
+// The text of a hashdeep line without its carriage return.
+std::string WithoutCr(const std::string& text) {
+    return !text.empty() && text.back() == '\r' ? text.substr(0, text.size() - 1) : text;
+}
+
 }  // namespace
 
 const ListFormat kListFormats[] = {
@@ -274,6 +293,8 @@ const ListFormat kListFormats[] = {
     {"bsd", OutputFormat::kBsd, true, nullptr, false, true, WriteBsd},
     // An SFV line has no tag, so its readers take every value for the plain CRC-32.
     {"sfv", OutputFormat::kSfv, false, "crc32", false, false, WriteSfv},
+    // hashdeep's lines hold plain digests only; its columns are written by WriteHashdeepLine.
+    {"hashdeep", OutputFormat::kHashdeep, true, nullptr, false, false, nullptr},
 };
 const size_t kListFormatCount = sizeof kListFormats / sizeof kListFormats[0];
 
@@ -377,4 +398,120 @@ bool ParseDigestColumns(const std::string& line, std::vector<ChecksumLine>& entr
         return true;
     }
     return false;
+}
+
+const char kHashdeepMagic[] = "%%%% HASHDEEP-1.0";
+
+std::vector<size_t> HashdeepLines() {
+    std::vector<size_t> lines;
+    for (const HashdeepColumnName& c : kHashdeepColumns) {
+        lines.push_back(size_t(FindAlgorithm(c.algorithm)));
+    }
+    return lines;
+}
+
+const char* HashdeepColumn(size_t line) {
+    for (const HashdeepColumnName& c : kHashdeepColumns) {
+        if (FindAlgorithm(c.algorithm) == long(line)) return c.column;
+    }
+    return nullptr;
+}
+
+std::string HashdeepHeader(const std::vector<size_t>& lines, const std::string& folder,
+                           const std::string& commandLine) {
+    std::string text = std::string(kHashdeepMagic) + "\n%%%% size,";
+    for (size_t line : lines) text += std::string(HashdeepColumn(line)) + ",";
+    return text + "filename\n## Invoked from: " + folder + "\n## # " + commandLine + "\n## \n";
+}
+
+bool WriteHashdeepLine(const std::string& name, uint64_t size, const std::vector<std::string>& hex,
+                       std::string& text, std::string& reason) {
+    // hashdeep reads a line to its line feed and drops a carriage return before it.
+    if (name.find('\n') != std::string::npos || name.back() == '\r') {
+        reason =
+            "a hashdeep list cannot hold a name with a line feed, nor one that ends in a "
+            "carriage return";
+        return false;
+    }
+    text += std::to_string(size);
+    for (const std::string& value : hex) text += "," + value;
+    text += "," + name + "\n";
+    return true;
+}
+
+bool ParseHashdeepColumns(const std::string& text, std::vector<long>& columns,
+                          std::string& reason) {
+    const std::string line = WithoutCr(text);
+    columns.clear();
+    bool algorithm = false;
+    for (size_t start = 5, end; start <= line.size(); start = end + 1) {
+        end = std::min(line.find(',', start), line.size());
+        const std::string name = line.substr(start, end - start);
+        if (name == "filename" && end == line.size()) {
+            if (algorithm) return true;
+            reason = "a hashdeep header that names no algorithm";
+            return false;
+        }
+        long column = -1;
+        if (name != "size") {
+            for (size_t line : HashdeepLines()) {
+                if (name == HashdeepColumn(line)) column = long(line);
+            }
+            if (column < 0) {
+                reason = "a hashdeep column '" + name +
+                         "' that is not size, md5, sha1, sha256, "
+                         "tiger, whirlpool or filename (last)";
+                return false;
+            }
+        }
+        if (std::find(columns.begin(), columns.end(), column) != columns.end()) {
+            reason = "a hashdeep header that names the column '" + name + "' twice";
+            return false;
+        }
+        algorithm = algorithm || column >= 0;
+        columns.push_back(column);
+    }
+    reason = "a hashdeep header whose last column is not filename";
+    return false;
+}
+
+bool ParseHashdeepLine(const std::string& text, const std::vector<long>& columns, int64_t& size,
+                       std::vector<ChecksumLine>& entries, std::string& reason) {
+    const std::string line = WithoutCr(text);
+    size = -1;
+    entries.clear();
+    size_t start = 0;
+    for (long column : columns) {
+        const size_t end = line.find(',', start);
+        if (end == std::string::npos) {
+            reason = "fewer columns than the hashdeep header names";
+            return false;
+        }
+        const std::string value = line.substr(start, end - start);
+        start = end + 1;
+        if (column < 0) {
+            // At most 18 digits: any file size, and no overflow.
+            if (value.empty() || value.size() > 18 ||
+                value.find_first_not_of("0123456789") != std::string::npos) {
+                reason = "a size that is not a decimal number";
+                return false;
+            }
+            size = int64_t(std::stoll(value));
+            continue;
+        }
+        if (value.empty() || HexRun(value, 0) != value.size()) {
+            reason = std::string("a ") + HashdeepColumn(size_t(column)) + " value that is not hex";
+            return false;
+        }
+        ChecksumLine entry;
+        entry.hex = value;
+        entry.line = column;
+        entries.push_back(entry);
+    }
+    if (start == line.size()) {
+        reason = "no file name";
+        return false;
+    }
+    for (ChecksumLine& entry : entries) entry.name = line.substr(start);
+    return true;
 }

@@ -9,6 +9,9 @@
 //   sfv:  "NAME CRC32" (rhash --sfv and other SFV writers; ';' starts a comment)
 //   columns: "NAME  hex  hex..." (rhash with several algorithms, one column each, in
 //         rhash's order of its algorithms; "NAME HEX HEX..." in its SFV lists)
+//   hashdeep: "%%%% HASHDEEP-1.0", then "%%%% size,md5,...,filename" naming the columns,
+//         "## " comment lines, then "SIZE,hex,...,NAME" per file (hashdeep, md5deep's
+//         companion); the name is the rest of the line, commas and all, and has no escapes
 // A gnu or bsd line that starts with '\' has its name escaped: "\\" for a backslash, "\n"
 // for a line feed and "\r" for a carriage return, as coreutils writes names that hold them.
 // An SFV line has no escapes: a name it cannot carry is refused when it is written.
@@ -16,15 +19,17 @@
 #define KORVADEX_CLI_CHECKSUM_LINES_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 // How the digests of the inputs are written.
 enum class OutputFormat {
-    kReport,  // the report: label and value per line
-    kGnu,     // "hex  NAME", as sha256sum writes it
-    kBsd,     // "TAG (NAME) = hex", as sha256sum --tag and cksum write it
-    kSfv,     // "NAME CRC32", the simple file verification list
+    kReport,    // the report: label and value per line
+    kGnu,       // "hex  NAME", as sha256sum writes it
+    kBsd,       // "TAG (NAME) = hex", as sha256sum --tag and cksum write it
+    kSfv,       // "NAME CRC32", the simple file verification list
+    kHashdeep,  // "SIZE,hex,...,NAME" under hashdeep's header
 };
 
 // A name as a gnu or bsd line holds it: escaped when it holds a backslash, a line feed or a
@@ -56,7 +61,8 @@ struct ListFormat {
                                 // plain ones
     // Appends the line of entry (line, keyed and hex as written) to text, with its end; or
     // returns false with reason set when the format cannot carry entry.name.  Null for the
-    // report, which is not a list.
+    // report, which is not a list, and for hashdeep's lists, whose lines each hold a whole
+    // file (see WriteHashdeepLine).
     bool (*write)(const ChecksumLine& entry, const LineStyle& style, std::string& text,
                   std::string& reason);
 };
@@ -100,5 +106,35 @@ ChecksumLineKind ParseChecksumLine(const std::string& text, bool sfvFirst, Check
 // one untagged entry per column, in order.  Tried when no other form fits, since a "hex  NAME"
 // line whose name ends in such columns is read as that.
 bool ParseDigestColumns(const std::string& text, std::vector<ChecksumLine>& entries);
+
+// hashdeep's lists ------------------------------------------------------------------------
+
+// The first line of a hashdeep list.
+extern const char kHashdeepMagic[];
+
+// The lines a hashdeep list can hold, in the order of its columns (md5, sha1, sha256, tiger,
+// whirlpool), and the name its header gives each.
+std::vector<size_t> HashdeepLines();
+const char* HashdeepColumn(size_t line);  // null for a line hashdeep does not know
+
+// The header of a list of these lines (in column order): the magic line, the columns, and
+// the comment lines that say where and how it was written.
+std::string HashdeepHeader(const std::vector<size_t>& lines, const std::string& folder,
+                           const std::string& commandLine);
+
+// Appends "SIZE,hex,...,NAME" (hex in column order), or returns false with reason set when a
+// hashdeep list cannot carry name.
+bool WriteHashdeepLine(const std::string& name, uint64_t size, const std::vector<std::string>& hex,
+                       std::string& text, std::string& reason);
+
+// The columns of a "%%%% size,md5,...,filename" line before the name: the line of each
+// algorithm, or -1 for the size.  False, with reason set, for a line that names no
+// algorithm, an unknown column or one twice, or does not end in the filename.
+bool ParseHashdeepColumns(const std::string& text, std::vector<long>& columns, std::string& reason);
+
+// One file line under those columns: its size (-1 when the list has no size column) and one
+// entry per algorithm column, in order.  False, with reason set, when it does not fit them.
+bool ParseHashdeepLine(const std::string& text, const std::vector<long>& columns, int64_t& size,
+                       std::vector<ChecksumLine>& entries, std::string& reason);
 
 #endif

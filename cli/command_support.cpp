@@ -130,7 +130,7 @@ bool Compute(ChunkSource& source, const std::function<std::string()>& readFailur
 
 bool ComputeInput(const std::string& path, const std::vector<uint8_t>& key,
                   const std::vector<size_t>& lines, unsigned jobs, Progress& progress,
-                  std::vector<std::string>& hex) {
+                  std::vector<std::string>& hex, uint64_t* size) {
     const std::string name = InputName(path);
     InputReader reader;
     std::string reason;
@@ -139,8 +139,10 @@ bool ComputeInput(const std::string& path, const std::vector<uint8_t>& key,
         return false;
     }
     progress.Begin(MessageText(name), reader.Size());
-    return Compute(
+    const bool ok = Compute(
         reader, [&reader] { return reader.Reason(); }, name, key, lines, jobs, progress, hex);
+    if (size != nullptr) *size = reader.Taken();
+    return ok;
 }
 
 bool ComputeText(const std::string& text, const std::vector<uint8_t>& key,

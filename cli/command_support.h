@@ -33,10 +33,11 @@ void PrintError(const std::string& subject, const std::string& reason);
 // the given indexes in kReportLines over it, keyed when key is not empty, on at most jobs
 // threads (0: one per core); hex gets kReportLineCount entries, the upper-case text of each
 // line computed at its index.  Shows progress while it runs.  On failure writes the reason,
-// naming the input, to standard error and returns false.
+// naming the input, to standard error and returns false.  When size is given, it gets the
+// number of bytes hashed.
 bool ComputeInput(const std::string& path, const std::vector<uint8_t>& key,
                   const std::vector<size_t>& lines, unsigned jobs, Progress& progress,
-                  std::vector<std::string>& hex);
+                  std::vector<std::string>& hex, uint64_t* size = nullptr);
 
 // The same over the bytes of text (a text of --string), named "the text \"...\"" in
 // messages.

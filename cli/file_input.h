@@ -43,6 +43,8 @@ public:
     // The number of bytes a regular file holds (from the current offset, for standard
     // input), or -1 where no size is known in advance.
     int64_t Size() const { return expected_; }
+    // The number of bytes read (or lent) so far.
+    uint64_t Taken() const { return read_; }
     bool Read(uint8_t* data, size_t capacity, size_t& length) override;
     bool Lends() const override { return lends_; }
     bool Lend(const uint8_t*& data, size_t& length, bool& last) override;

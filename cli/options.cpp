@@ -38,12 +38,17 @@ const char kHelpText[] =
     "                     report (the default), gnu (\"hex  NAME\" as sha256sum\n"
     "                     writes it; exactly one algorithm), bsd (\"TAG (NAME) = hex\",\n"
     "                     one line per algorithm, as sha256sum --tag and cksum write\n"
-    "                     it) or sfv (\"NAME CRC32\", CRC-32 only, without a key).\n"
+    "                     it), sfv (\"NAME CRC32\", CRC-32 only, without a key) or\n"
+    "                     hashdeep (\"SIZE,hex,...,NAME\" under hashdeep's header, as\n"
+    "                     hashdeep -l writes it; md5, sha1, sha256, tiger and\n"
+    "                     whirlpool only, md5 and sha256 without -a; without a key).\n"
     "                     A name that the format cannot carry so that --check reads\n"
     "                     it back is not written, with exit status 1: in sfv, one\n"
     "                     with ';' or '#' first, a blank at either end, a control\n"
-    "                     character or a backslash\n"
+    "                     character or a backslash; in hashdeep, one with a line\n"
+    "                     feed or a carriage return last\n"
     "                       korvadex --format gnu -a sha256 *.iso > SHA256SUMS\n"
+    "                       korvadex --format hashdeep -r photos > photos.hashdeep\n"
     "      --tag          the same as --format bsd\n"
     "                       korvadex --tag -a md5,sha1 *.iso\n"
     "  -b, --binary       gnu format: mark each name with '*' (binary mode)\n"
@@ -118,11 +123,13 @@ const char kHelpText[] =
     "                     reports; the lists of sha256sum, md5sum and the like, with\n"
     "                     or without --tag; those of cksum -a, rhash (also --bsd,\n"
     "                     --sfv and several algorithms a line) and openssl dgst; SFV\n"
-    "                     files; in UTF-8 or UTF-16, with CR LF or LF.  The algorithm\n"
-    "                     comes from the tag; for untagged lines from -a, else from\n"
-    "                     the list's name (SHA256SUMS, x.md5) and the digest's\n"
-    "                     length, else it is the first of that width that matches a\n"
-    "                     listed file (said on standard error)\n"
+    "                     files; hashdeep's lists (one verdict per file for its\n"
+    "                     values and its size); in UTF-8 or UTF-16, with CR LF or\n"
+    "                     LF.  The algorithm comes from the tag or the header; for\n"
+    "                     untagged lines from -a, else from the list's name\n"
+    "                     (SHA256SUMS, x.md5) and the digest's length, else it is\n"
+    "                     the first of that width that matches a listed file (said\n"
+    "                     on standard error)\n"
     "                     A saved report passes only when it holds every line (with\n"
     "                     -a, every line named), since --save writes them all\n"
     "                       korvadex --check SHA256SUMS\n"
@@ -303,6 +310,26 @@ struct Given {
     }
 };
 
+// The lines of --format hashdeep: those of -a, each of which hashdeep must know; without -a,
+// md5 and sha256, as hashdeep writes by default.
+bool HashdeepAlgorithms(Options& options, std::string& error) {
+    size_t known = 0;
+    std::string names;
+    for (size_t line : HashdeepLines()) {
+        known += size_t(std::count(options.only.begin(), options.only.end(), line));
+        names += std::string(names.empty() ? "" : ", ") + HashdeepColumn(line);
+    }
+    if (known != options.only.size()) {
+        error = "--format hashdeep holds only the algorithms hashdeep knows: " + names;
+        return false;
+    }
+    if (options.only.empty()) {
+        options.only = {size_t(FindAlgorithm("md5")), size_t(FindAlgorithm("sha256"))};
+        std::sort(options.only.begin(), options.only.end());
+    }
+    return true;
+}
+
 // Checks that the options given fit the command.
 bool CheckCombination(Options& options, const Given& given, std::string& error) {
     const Command command = options.command;
@@ -379,8 +406,11 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         error = "-r (--recursive) walks the FILEs given, and none is";
         return false;
     }
-    if (options.zero && options.format == OutputFormat::kReport) {
-        error = "-z (--zero) ends the lines of --format gnu, bsd or sfv; the report takes none";
+    if (options.zero &&
+        (options.format == OutputFormat::kReport || options.format == OutputFormat::kHashdeep)) {
+        error = std::string("-z (--zero) ends the lines of --format gnu, bsd or sfv; ") +
+                (options.format == OutputFormat::kReport ? "the report" : "a hashdeep list") +
+                " takes none";
         return false;
     }
     if ((given.Has("--binary") || given.Has("--text")) && options.format != OutputFormat::kGnu) {
@@ -419,6 +449,9 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
             return false;
         }
         options.only.assign(1, line);
+    }
+    if (options.format == OutputFormat::kHashdeep && !HashdeepAlgorithms(options, error)) {
+        return false;
     }
     if (options.keyed && !format.keyed) {
         error = formatOption +
@@ -559,6 +592,7 @@ bool LowerHex(const Options& options) {
 
 bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
     options = Options();
+    options.arguments = args;
     Given given;
     bool operandsOnly = false;
     // One option with its value: from "--name=value", "--name value", "-aVALUE" or "-a VALUE".

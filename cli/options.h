@@ -15,6 +15,7 @@ enum class HexCase { kDefault, kLower, kUpper };
 
 struct Options {
     Command command = Command::kReport;
+    std::vector<std::string> arguments;   // the command line after the program's name
     std::vector<std::string> files;       // operands: inputs, or with --check the lists ("-":
                                           // standard input)
     std::vector<std::string> strings;     // --string: texts hashed as inputs

@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 
 #include "checksum_lines.h"
@@ -74,6 +76,46 @@ bool ListLines(const Options& options, const std::string& name, const std::vecto
     return true;
 }
 
+// The lines chosen, in the order of hashdeep's columns.
+std::vector<size_t> HashdeepColumns(const Options& options) {
+    std::vector<size_t> lines;
+    for (size_t line : HashdeepLines()) {
+        if (std::find(options.only.begin(), options.only.end(), line) != options.only.end()) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+// The line of one input in a hashdeep list, or false, after a message, when the list cannot
+// carry its name.
+bool HashdeepLine(const Options& options, const std::string& name, uint64_t size,
+                  const std::vector<std::string>& hex, std::string& text) {
+    std::vector<std::string> values;
+    for (size_t line : HashdeepColumns(options)) {
+        values.push_back(DisplayHex(hex[line], LowerHex(options)));
+    }
+    std::string reason;
+    if (!WriteHashdeepLine(name, size, values, text, reason)) {
+        PrintError(name, "not written: " + reason);
+        return false;
+    }
+    return true;
+}
+
+// The opening lines of a hashdeep list: its columns, and where and how korvadex was run.
+std::string HashdeepOpening(const Options& options) {
+    std::string commandLine = "korvadex";
+    for (const std::string& argument : options.arguments) {
+        commandLine += " " + MessageText(argument);
+    }
+    char* folder = ::getcwd(nullptr, 0);
+    const std::string text = HashdeepHeader(
+        HashdeepColumns(options), MessageText(folder != nullptr ? folder : "."), commandLine);
+    std::free(folder);
+    return text;
+}
+
 }  // namespace
 
 int RunReport(const Options& options, const std::vector<uint8_t>& key) {
@@ -116,11 +158,15 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
     Progress progress;
     if (inputs.size() > 1) progress.BeginJob(inputs.size(), int64_t(sized), std::move(unsized));
     bool first = true;
+    const bool hashdeep = options.format == OutputFormat::kHashdeep;
+    if (hashdeep) PrintOut(HashdeepOpening(options));
     for (const Input& input : inputs) {
         std::vector<std::string> hex;
-        const bool ok = input.isText
-                            ? ComputeText(input.path, key, computed, options.jobs, progress, hex)
-                            : ComputeInput(input.path, key, computed, options.jobs, progress, hex);
+        uint64_t size = input.path.size();
+        const bool ok =
+            input.isText
+                ? ComputeText(input.path, key, computed, options.jobs, progress, hex)
+                : ComputeInput(input.path, key, computed, options.jobs, progress, hex, &size);
         if (!ok) {
             status = kExitFailed;
             continue;
@@ -131,7 +177,8 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
                 if (shown[line]) lines.push_back(line);
             }
             std::string text;
-            if (ListLines(options, input.Name(), lines, hex, text)) {
+            if (hashdeep ? HashdeepLine(options, input.Name(), size, hex, text)
+                         : ListLines(options, input.Name(), lines, hex, text)) {
                 PrintOut(text);
             } else {
                 status = kExitFailed;

@@ -53,6 +53,7 @@ TEST(CliListForms, ListsAsPeopleHaveThemCheckWhereTheirPeersCheckThem) {
         {"mixed", "{ md5sum one; sha256sum 'two words'; sha1sum sub/four; }", "rhash -c"},
         {"sums", "sha256sum" + files, "sha256sum -c --strict"},
         {"list.sha1sum-binary", "sha1sum -b" + files, "sha1sum -c --strict"},
+        {"crlf.hd", "hashdeep -j0 -l" + files + " | sed 's/$/\\r/' | iconv -t UTF-16", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.list);
@@ -78,6 +79,50 @@ TEST(CliListForms, ListsAsPeopleHaveThemCheckWhereTheirPeersCheckThem) {
         EXPECT_EQ(ours.status, 1);
         EXPECT_EQ(Count(ours.out, ": OK\n"), 2u) << ours.out;
         EXPECT_NE(ours.out.find("two words: FAILED\n"), std::string::npos) << ours.out;
+    }
+}
+
+// hashdeep's lists as its header shapes them: each file line against every column and the
+// size, with one verdict; what does not fit the header is refused with the reason.
+TEST(CliListForms, HashdeepListsFollowTheirHeader) {
+    TempDir dir;
+    dir.Write("a", "abc");
+    const std::string md5 = "900150983cd24fb0d6963f7d28e17f72";
+    const std::string sha1 = "a9993e364706816aba3e25717850c26c9cd0d89d";
+    const std::string head = "%%%% HASHDEEP-1.0\n## comment\n";
+    const struct {
+        std::string list;
+        const char* options;
+        int status;
+        const char* says;
+    } cases[] = {
+        {head + "%%%% size,md5,sha1,filename\n3," + md5 + "," + sha1 + ",a\n", "", 0, "a: OK\n"},
+        {head + "%%%% md5,filename\n\n" + md5 + ",a\n", "", 0, "a: OK\n"},
+        {head + "%%%% sha1,size,md5,filename\n" + sha1 + ",3," + md5 + ",a\n", "-a md5", 0,
+         "a: OK\n"},
+        // The digests match, the size does not.
+        {head + "%%%% size,md5,filename\n4," + md5 + ",a\n", "", 1, "a: FAILED\n"},
+        {head + "%%%% size,md5,sha1,filename\n3," + md5 + "," + md5 + ",a\n", "", 1,
+         "SHA-1 values have 40 hex digits, this one 32"},
+        {head + "%%%% size,md5,filename\n3," + md5 + "\n", "", 1,
+         "fewer columns than the hashdeep header names"},
+        {head + "3," + md5 + ",a\n", "", 1, "before its \"%%%% size,...,filename\" line"},
+        {head + "%%%% size,crc32,filename\n", "", 1, "a hashdeep column 'crc32'"},
+        {head + "%%%% size,md5,md5,filename\n", "", 1, "names the column 'md5' twice"},
+        {head + "%%%% size,filename\n", "", 1, "names no algorithm"},
+        {head + "%%%% size,md5\n", "", 1, "whose last column is not filename"},
+        {head + "%%%% size,md5,filename\n-3," + md5 + ",a\n", "", 1, "not a decimal number"},
+        {head + "%%%% size,md5,filename\n3," + md5 + ",a\n", "-a sha1", 1,
+         "none of its columns is of an algorithm of -a"},
+        {head + "%%%% size,md5,filename\n3," + md5 + ",a\n", "--key k", 1,
+         "a line of a plain digest, while a key was given"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.list);
+        dir.Write("list", c.list);
+        ShellResult r = Shell("cd '" + dir.Path("") + "' && " + K() + " -c " + c.options + " list");
+        EXPECT_EQ(r.status, c.status) << r.out;
+        EXPECT_NE(r.out.find(c.says), std::string::npos) << r.out;
     }
 }
 

@@ -324,3 +324,62 @@ TEST(CliPeerTools, NamesOfPhpAndRhashGiveTheirValues) {
 }
 
 }  // namespace
+
+namespace {
+
+// hashdeep audits the lists korvadex writes of a tree, and korvadex checks the lists hashdeep
+// writes of it, relative (-l) and absolute; after a file changes, at its size or another,
+// every one of them fails.
+TEST(CliPeerTools, HashdeepAndKorvadexCheckEachOthersLists) {
+    TempDir dir;
+    const std::string d = dir.Path("");
+    ASSERT_EQ(Shell("mkdir -p '" + d + "tree/sub'").status, 0);
+    dir.Write("tree/one", "abc");
+    dir.Write("tree/two words", std::string(5000, 'x'));
+    dir.Write("tree/sub/co,mma \"q\"", "comma");
+    dir.Write("tree/sub/empty", "");
+    const std::string all = " -c md5,sha1,sha256,tiger,whirlpool";
+    const struct {
+        const char* list;
+        std::string maker;    // run in the folder above the tree
+        std::string auditor;  // hashdeep's audit of a list of korvadex's, or empty
+        bool absolute;        // its names are absolute: it is checked from another folder
+    } lists[] = {
+        {"all.hd", K() + " --format hashdeep -a whirlpool,tiger,sha256,sha1,md5 -r tree",
+         "hashdeep -j0" + all + " -a -l -k all.hd -r tree", false},
+        {"default.hd", K() + " --format hashdeep -r tree",
+         "hashdeep -j0 -a -l -k default.hd -r tree", false},
+        {"relative.hd", "hashdeep -j0 -l -r tree", "", false},
+        {"absolute.hd", "hashdeep -j0" + all + " -r tree", "", true},
+    };
+    for (const auto& l : lists) {
+        ASSERT_EQ(Shell("cd '" + d + "' && " + l.maker + " > " + l.list).status, 0) << l.maker;
+    }
+    for (const std::string& change :
+         {std::string(), std::string(5000, 'y'), std::string(4999, 'x')}) {
+        if (!change.empty()) dir.Write("tree/two words", change);
+        for (const auto& l : lists) {
+            SCOPED_TRACE(l.maker + ", changed to " + std::to_string(change.size()) + " bytes");
+            if (!l.auditor.empty()) {
+                ShellResult audit = Shell("cd '" + d + "' && " + l.auditor);
+                EXPECT_EQ(audit.status == 0, change.empty()) << audit.out;
+                EXPECT_NE(audit.out.find(change.empty() ? "Audit passed" : "Audit failed"),
+                          std::string::npos)
+                    << audit.out;
+            }
+            ShellResult checked =
+                Shell("cd '" + (l.absolute ? "/" : d) + "' && " + K() + " -c '" + d + l.list + "'");
+            EXPECT_EQ(checked.status, change.empty() ? 0 : 1) << checked.out;
+            EXPECT_NE(checked.out.find(std::string("two words: ") +
+                                       (change.empty() ? "OK\n" : "FAILED\n")),
+                      std::string::npos)
+                << checked.out;
+            EXPECT_EQ(std::count(checked.out.begin(), checked.out.end(), '\n'),
+                      change.empty() ? 4 : 5)
+                << checked.out;
+            EXPECT_NE(checked.out.find("sub/co,mma \"q\": OK\n"), std::string::npos) << checked.out;
+        }
+    }
+}
+
+}  // namespace

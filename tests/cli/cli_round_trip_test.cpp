@@ -14,7 +14,7 @@
 namespace {
 
 // The ways of writing a list, as bits of a mask.
-enum FormatBit : unsigned { kSave = 1, kGnu = 2, kBsd = 4, kSfv = 8 };
+enum FormatBit : unsigned { kSave = 1, kGnu = 2, kBsd = 4, kSfv = 8, kHashdeep = 16 };
 
 struct HostileName {
     std::string name;
@@ -34,9 +34,9 @@ const HostileName kNames[] = {
     {"x) = y", 0, 0},
     {"back\\slash", kSfv, 0},
     {"\\n", kSfv, 0},
-    {"line\nbreak", kSfv | kSave, 0},
+    {"line\nbreak", kSfv | kSave | kHashdeep, 0},
     {"carriage\rreturn", kSfv | kSave, 0},
-    {"ends in CR\r", kSfv | kSave, 0},
+    {"ends in CR\r", kSfv | kSave | kHashdeep, 0},
     {"tab\tname", kSfv | kSave, 0},
     {"latin1-\xE9\xFF", 0, 0},
     {"long-" + std::string(250, 'n'), 0, 0},
@@ -72,6 +72,13 @@ const FormatRow kRows[] = {
     {"gnu", kGnu, {"--format", "gnu"}, Shape::kListPerLine, 1, true},
     {"bsd", kBsd, {"--tag"}, Shape::kOneList, kReportLineCount, true},
     {"sfv", kSfv, {"--format", "sfv"}, Shape::kOneList, 1, false},
+    // One verdict per file for all its columns and its size.
+    {"hashdeep",
+     kHashdeep,
+     {"--format", "hashdeep", "-a", "md5,sha1,sha256,tiger,whirlpool"},
+     Shape::kOneList,
+     1,
+     false},
 };
 
 std::string Escaped(const std::string& name) {
