@@ -7,35 +7,6 @@
 
 namespace {
 
-// Names that stand for variants the report does not have, and what to use instead.
-struct RefusedName {
-    const char* name;
-    const char* reason;
-};
-
-const RefusedName kRefusedNames[] = {
-    {"gost94cryptopro",
-     "the CryptoPro parameter set of GOST R 34.11-94 is not in the report; "
-     "GOST (gost94) is the test parameter set"},
-    {"gostcrypto",
-     "the CryptoPro parameter set of GOST R 34.11-94 is not in the report; GOST "
-     "(gost94) is the test parameter set"},
-    {"crc",
-     "cksum's crc is the POSIX cksum CRC, which is not in the report; crc32 is the "
-     "common CRC-32"},
-    {"sha", "sha names SHA-0 in some tools and SHA-1 in others: say sha0 or sha1"},
-    {"haval", "say the output bits and passes, as in haval128,3 or haval256,5"},
-    {"haval128", "say the passes too: haval128,3, haval128,4 or haval128,5"},
-    {"haval160", "say the passes too: haval160,3, haval160,4 or haval160,5"},
-    {"haval192", "say the passes too: haval192,3, haval192,4 or haval192,5"},
-    {"haval224", "say the passes too: haval224,3, haval224,4 or haval224,5"},
-    {"haval256", "say the passes too: haval256,3, haval256,4 or haval256,5"},
-    {"tiger2", "Tiger2 (padding byte 0x80) is not in the report; TIGER is the 1996 Tiger"},
-    {"tiger128,3", "truncated Tiger is not in the report; TIGER is the whole 192 bits"},
-    {"tiger160,3", "truncated Tiger is not in the report; TIGER is the whole 192 bits"},
-    {"tiger192,4", "4-pass Tiger is not in the report; TIGER has 3 passes (tiger192,3)"},
-};
-
 size_t Distance(const std::string& a, const std::string& b) {
     std::vector<size_t> row(b.size() + 1);
     for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
@@ -56,14 +27,10 @@ size_t Distance(const std::string& a, const std::string& b) {
 long FindAlgorithm(const std::string& name, std::string* why) {
     const ReportLine* line = FindReportLine(name);
     if (line != nullptr) return long(line - kReportLines);
-    const std::string wanted = NormalName(name);
-    for (const RefusedName& refused : kRefusedNames) {
-        if (NormalName(refused.name) == wanted) {
-            if (why != nullptr) *why = refused.reason;
-            return -2;
-        }
-    }
-    return -1;
+    const char* refused = RefusedNameReason(name);
+    if (refused == nullptr) return -1;
+    if (why != nullptr) *why = refused;
+    return -2;
 }
 
 std::string NearestAlgorithmNames(const std::string& name) {

@@ -51,4 +51,9 @@ std::vector<std::string> NamesOf(const ReportLine& line);
 // BSD tag, compared in NormalName form (labels first); null if there is none.
 const ReportLine* FindReportLine(std::string_view name);
 
+// Why a name that other tools give a variant the report does not have (gost94cryptopro,
+// tiger2, a HAVAL length without its passes...) is refused, and what to use instead; null
+// for any other name.
+const char* RefusedNameReason(std::string_view name);
+
 #endif
