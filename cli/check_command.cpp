@@ -439,8 +439,8 @@ private:
         if (group_.empty()) return;
         const std::string file = FileOf(group_[0].name);
         struct stat st;
-        if (options_.ignoreMissing && file != "-" && ::stat(file.c_str(), &st) != 0 &&
-            errno == ENOENT) {
+        const bool found = file != "-" && ::stat(file.c_str(), &st) == 0;
+        if (options_.ignoreMissing && file != "-" && !found && errno == ENOENT) {
             group_.clear();
             return;
         }
@@ -448,7 +448,7 @@ private:
         // of each undecided slot alone, and only when that does not match, once more for
         // all the others, so that a list of the commonest algorithm costs one cheap pass.
         // Any other input is read once for every candidate.
-        const bool again = file != "-" && ::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+        const bool again = found && S_ISREG(st.st_mode);
         // A file whose size is not the one its hashdeep line gives fails without being read.
         if (again && std::all_of(group_.begin(), group_.end(), [&](const Entry& e) {
                 return e.size >= 0 && uint64_t(e.size) != uint64_t(st.st_size);

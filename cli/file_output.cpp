@@ -22,10 +22,10 @@ volatile sig_atomic_t gTempArmed[kTempSlots];
 int gArmedCount = 0;
 
 // The signals that end a process by default and that a user sends to stop it.
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
-constexpr int kStopSignalCount = sizeof kStopSignals / sizeof kStopSignals[0];
-struct sigaction gPreviousActions[kStopSignalCount];
-bool gHandled[kStopSignalCount];
+constexpr int kEndSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kEndSignalCount = sizeof kEndSignals / sizeof kEndSignals[0];
+struct sigaction gPreviousActions[kEndSignalCount];
+bool gHandled[kEndSignalCount];
 
 extern "C" void RemoveTempFilesAndStop(int signal) {
     for (int i = 0; i < kTempSlots; ++i) {
@@ -33,8 +33,8 @@ extern "C" void RemoveTempFilesAndStop(int signal) {
     }
     // Then the signal is raised again with the action there was before in place: for the
     // default, the process dies of it.
-    for (int i = 0; i < kStopSignalCount; ++i) {
-        if (kStopSignals[i] == signal) ::sigaction(signal, &gPreviousActions[i], nullptr);
+    for (int i = 0; i < kEndSignalCount; ++i) {
+        if (kEndSignals[i] == signal) ::sigaction(signal, &gPreviousActions[i], nullptr);
     }
     sigset_t set;
     sigemptyset(&set);
@@ -43,24 +43,24 @@ extern "C" void RemoveTempFilesAndStop(int signal) {
     ::raise(signal);
 }
 
-// Holds the stop signals back while the list of temporary files changes.
-class StopSignalsHeld {
+// Holds the ending signals back while the list of temporary files changes.
+class EndSignalsHeld {
 public:
-    StopSignalsHeld() {
+    EndSignalsHeld() {
         sigset_t set;
         sigemptyset(&set);
-        for (int signal : kStopSignals) sigaddset(&set, signal);
+        for (int signal : kEndSignals) sigaddset(&set, signal);
         ::sigprocmask(SIG_BLOCK, &set, &previous_);
     }
-    ~StopSignalsHeld() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
-    StopSignalsHeld(const StopSignalsHeld&) = delete;
-    StopSignalsHeld& operator=(const StopSignalsHeld&) = delete;
+    ~EndSignalsHeld() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+    EndSignalsHeld(const EndSignalsHeld&) = delete;
+    EndSignalsHeld& operator=(const EndSignalsHeld&) = delete;
 
 private:
     sigset_t previous_;
 };
 
-// Makes the temporary file from pattern (ending in XXXXXX) in a free slot, with the stop
+// Makes the temporary file from pattern (ending in XXXXXX) in a free slot, with the ending
 // signals held.  Returns the descriptor, or -1 with errno set.
 int CreateArmedTemp(const std::string& pattern, int& slot) {
     if (pattern.size() >= PATH_MAX) {
@@ -80,15 +80,15 @@ int CreateArmedTemp(const std::string& pattern, int& slot) {
     if (fd < 0) return -1;
     gTempArmed[slot] = 1;
     if (gArmedCount++ == 0) {
-        for (int i = 0; i < kStopSignalCount; ++i) {
+        for (int i = 0; i < kEndSignalCount; ++i) {
             struct sigaction action;
             std::memset(&action, 0, sizeof action);
             action.sa_handler = RemoveTempFilesAndStop;
             sigemptyset(&action.sa_mask);
-            ::sigaction(kStopSignals[i], nullptr, &gPreviousActions[i]);
+            ::sigaction(kEndSignals[i], nullptr, &gPreviousActions[i]);
             // A signal ignored before (as under nohup) stays ignored.
             gHandled[i] = gPreviousActions[i].sa_handler != SIG_IGN;
-            if (gHandled[i]) ::sigaction(kStopSignals[i], &action, nullptr);
+            if (gHandled[i]) ::sigaction(kEndSignals[i], &action, nullptr);
         }
     }
     return fd;
@@ -97,8 +97,8 @@ int CreateArmedTemp(const std::string& pattern, int& slot) {
 void Disarm(int slot) {
     gTempArmed[slot] = 0;
     if (--gArmedCount == 0) {
-        for (int i = 0; i < kStopSignalCount; ++i) {
-            if (gHandled[i]) ::sigaction(kStopSignals[i], &gPreviousActions[i], nullptr);
+        for (int i = 0; i < kEndSignalCount; ++i) {
+            if (gHandled[i]) ::sigaction(kEndSignals[i], &gPreviousActions[i], nullptr);
         }
     }
 }
@@ -201,7 +201,7 @@ void OutputFile::Abandon() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     if (slot_ >= 0) {
-        StopSignalsHeld held;
+        EndSignalsHeld held;
         ::unlink(temp_.c_str());
         Disarm(slot_);
         slot_ = -1;
@@ -231,7 +231,7 @@ bool OutputFile::Open(const std::string& path, std::string& reason) {
         return false;
     }
     {
-        StopSignalsHeld held;
+        EndSignalsHeld held;
         fd_ = CreateArmedTemp(FolderOf(target_) + ".korvadex-XXXXXX", slot_);
         if (fd_ >= 0) temp_ = gTempPaths[slot_];
     }
@@ -262,7 +262,7 @@ bool OutputFile::Commit(std::string& reason) {
     if (slot_ < 0) return true;
     bool renamed = false;
     {
-        StopSignalsHeld held;
+        EndSignalsHeld held;
         renamed = ::rename(temp_.c_str(), target_.c_str()) == 0;
         if (!renamed) {
             reason = "cannot replace it: " + ErrnoText(errno);
