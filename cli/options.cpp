@@ -49,6 +49,13 @@ const char kHelpText[] =
     "                     feed or a carriage return last\n"
     "                       korvadex --format gnu -a sha256 *.iso > SHA256SUMS\n"
     "                       korvadex --format hashdeep -r photos > photos.hashdeep\n"
+    "                     Also json (one JSON object per line and file: its name,\n"
+    "                     size, modification time and digests, keyed ones marked\n"
+    "                     as such; a name that is not UTF-8 as base64 in\n"
+    "                     name_base64) and csv (the same fields, one RFC 4180 row\n"
+    "                     per file under a header row, CR LF line ends)\n"
+    "                       korvadex --format json -a md5 -r photos > photos.json\n"
+    "                       korvadex --format csv -r photos > photos.csv\n"
     "      --tag          the same as --format bsd\n"
     "                       korvadex --tag -a md5,sha1 *.iso\n"
     "  -b, --binary       gnu format: mark each name with '*' (binary mode)\n"
@@ -134,6 +141,9 @@ const char kHelpText[] =
     "                     -a, every line named), since --save writes them all\n"
     "                       korvadex --check SHA256SUMS\n"
     "                       korvadex -c photo-report.txt\n"
+    "                     The lists of --format json and csv are read too, one\n"
+    "                     verdict per file for its digests and its size\n"
+    "                       korvadex -c photos.json\n"
     "      --input FILE   check a saved report against FILE instead of the file its\n"
     "                     \"Input: \" line names (for a report saved with a Windows\n"
     "                     path); refused with a checksum list\n"
@@ -144,6 +154,10 @@ const char kHelpText[] =
     "      --status       don't print anything; the exit status tells\n"
     "      --strict       exit non-zero for improperly formatted list lines\n"
     "  -w, --warn         warn about improperly formatted list lines\n"
+    "  -c --format json   write the verdicts as JSON, one object per entry: name,\n"
+    "                     list, line, verdict (OK, FAILED, missing, unreadable),\n"
+    "                     expected and actual size and digests where known\n"
+    "                       korvadex -c --format json --quiet photos.json\n"
     "\n"
     "Other commands:\n"
     "      --match HEX FILE...\n"
@@ -336,8 +350,10 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
     const char* name = CommandOption(command);
     const bool modifiers = options.hexCase != HexCase::kDefault || !options.only.empty() ||
                            options.keyed || options.jobsGiven;
-    const bool outputOptions = given.Has("--format") || given.Has("--tag") || given.Has("--zero") ||
-                               given.Has("--binary") || given.Has("--text");
+    // -c --format json: the verdicts as JSON lines.
+    const bool jsonVerdicts = command == Command::kCheck && options.format == OutputFormat::kJson;
+    const bool outputOptions = (given.Has("--format") && !jsonVerdicts) || given.Has("--tag") ||
+                               given.Has("--zero") || given.Has("--binary") || given.Has("--text");
     const bool inputOptions = options.recursive || options.follow || !options.strings.empty();
     const bool walkOptions = options.maxDepth >= 0 || options.oneFileSystem;
     const bool namesFrom = !options.filesFrom.empty() || options.null;
@@ -406,10 +422,11 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         error = "-r (--recursive) walks the FILEs given, and none is";
         return false;
     }
-    if (options.zero &&
-        (options.format == OutputFormat::kReport || options.format == OutputFormat::kHashdeep)) {
+    if (options.zero && FormatOf(options.format).write == nullptr) {
         error = std::string("-z (--zero) ends the lines of --format gnu, bsd or sfv; ") +
-                (options.format == OutputFormat::kReport ? "the report" : "a hashdeep list") +
+                (options.format == OutputFormat::kReport
+                     ? std::string("the report")
+                     : std::string("--format ") + FormatOf(options.format).name) +
                 " takes none";
         return false;
     }

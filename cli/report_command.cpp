@@ -9,8 +9,11 @@
 #include "checksum_lines.h"
 #include "command_support.h"
 #include "commands.h"
+#include "csv_lines.h"
 #include "directory_walk.h"
+#include "file_input.h"
 #include "file_output.h"
+#include "json_lines.h"
 #include "line_names.h"
 #include "report_text.h"
 #include "saved_report_reader.h"
@@ -116,6 +119,22 @@ std::string HashdeepOpening(const Options& options) {
     return text;
 }
 
+// The line of one input in a JSON or CSV list: its name, size and modification time (when
+// it has one), and the digests of lines.
+std::string RecordLine(const Options& options, const std::string& name, uint64_t size,
+                       const FileTime* modified, const std::vector<size_t>& lines,
+                       const std::vector<std::string>& hex) {
+    FileRecord record;
+    record.name = name;
+    record.size = int64_t(size);
+    record.timeKnown = modified != nullptr;
+    if (modified != nullptr) record.modified = *modified;
+    for (size_t line : lines) {
+        record.digests.push_back({line, DisplayHex(hex[line], LowerHex(options)), options.keyed});
+    }
+    return options.format == OutputFormat::kJson ? JsonRecordLine(record) : CsvRecordLine(record);
+}
+
 }  // namespace
 
 int RunReport(const Options& options, const std::vector<uint8_t>& key) {
@@ -160,9 +179,23 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
     bool first = true;
     const bool hashdeep = options.format == OutputFormat::kHashdeep;
     if (hashdeep) PrintOut(HashdeepOpening(options));
+    const bool records =
+        options.format == OutputFormat::kJson || options.format == OutputFormat::kCsv;
+    if (options.format == OutputFormat::kCsv) {
+        std::vector<CsvColumn> columns;
+        for (size_t line : computed) {
+            if (shown[line]) columns.push_back({line, options.keyed});
+        }
+        PrintOut(CsvHeader(columns));
+    }
     for (const Input& input : inputs) {
         std::vector<std::string> hex;
         uint64_t size = input.path.size();
+        // Taken before the file is read: a change while or after it is read shows as a later
+        // time than the one recorded.
+        FileTime modified;
+        const bool timed = records && !input.isText && ModificationTime(input.path, modified) &&
+                           TimeWritable(modified);
         const bool ok =
             input.isText
                 ? ComputeText(input.path, key, computed, options.jobs, progress, hex)
@@ -175,6 +208,11 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
             std::vector<size_t> lines;
             for (size_t line : computed) {
                 if (shown[line]) lines.push_back(line);
+            }
+            if (records) {
+                PrintOut(RecordLine(options, input.Name(), size, timed ? &modified : nullptr, lines,
+                                    hex));
+                continue;
             }
             std::string text;
             if (hashdeep ? HashdeepLine(options, input.Name(), size, hex, text)

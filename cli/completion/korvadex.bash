@@ -29,7 +29,7 @@ _korvadex() {
             return
             ;;
         --format)
-            COMPREPLY=($(compgen -W "report gnu bsd sfv hashdeep" -- "$cur"))
+            COMPREPLY=($(compgen -W "report gnu bsd sfv hashdeep json csv" -- "$cur"))
             return
             ;;
         --key|--string|--match|--jobs|--max-depth|--exclude|--include)
