@@ -6,17 +6,16 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "algorithm_names.h"
 #include "checksum_lines.h"
 #include "command_support.h"
 #include "commands.h"
-#include "csv_lines.h"
 #include "file_input.h"
 #include "json_lines.h"
 #include "line_names.h"
+#include "list_entries.h"
 #include "list_reader.h"
 #include "saved_report_reader.h"
 
@@ -206,33 +205,19 @@ public:
           options_(options),
           key_(key),
           nameHint_(AlgorithmOfListName(path)),
-          sfv_(path.size() > 4 && (path.compare(path.size() - 4, 4, ".sfv") == 0 ||
-                                   path.compare(path.size() - 4, 4, ".SFV") == 0)),
-          standardInput_(path == "-") {}
+          standardInput_(path == "-"),
+          list_(path) {}
 
     // Takes the line with this number (from 1).
     void Take(const std::string& text, size_t number) {
         // The list is read as it is checked: the number of its files is not known ahead.
-        if (number == 1) {
-            progress_.BeginJob(0, -1);
-            if (StartsJsonList(text)) records_ = RecordList::kJson;
-            if (StartsCsvList(text)) records_ = RecordList::kCsv;
-        }
-        std::vector<ChecksumLine> lines(1);
+        if (number == 1) progress_.BeginJob(0, -1);
+        std::vector<ChecksumLine> lines;
         std::string reason;
         int64_t size = -1;
-        hashdeep_ =
-            hashdeep_ || text == kHashdeepMagic || text == kHashdeepMagic + std::string("\r");
-        const bool wholeFile = hashdeep_ || records_ != RecordList::kNone;
-        ChecksumLineKind kind =
-            records_ != RecordList::kNone ? TakeRecord(text, number, lines, size, reason)
-            : hashdeep_                   ? TakeHashdeep(text, lines, size, reason)
-                                          : ParseChecksumLine(text, sfv_, lines[0], reason, &form_);
+        const ChecksumLineKind kind = list_.Take(text, number, lines, size, reason);
         if (kind == ChecksumLineKind::kIgnored) return;
-        if (kind == ChecksumLineKind::kMalformed && !wholeFile && ParseDigestColumns(text, lines)) {
-            kind = ChecksumLineKind::kEntry;
-            reason.clear();
-        }
+        const bool wholeFile = list_.WholeFile();
         // An entry that --exclude or --include leaves out is neither checked nor reported.
         if (kind == ChecksumLineKind::kEntry && !options_.filter.TakesListed(lines[0].name)) {
             ++filteredOut_;
@@ -250,9 +235,9 @@ public:
             reason = Check(lines[column], lines.size() > 1 ? long(column) : -1, entries.back());
         }
         if (kind == ChecksumLineKind::kEntry && entries.empty()) {
-            reason = hashdeep_   ? "none of its columns is of an algorithm of -a"
-                     : wholeFile ? "none of its digests is of an algorithm of -a"
-                                 : "none of its columns has the width of an algorithm of -a";
+            reason = list_.Hashdeep() ? "none of its columns is of an algorithm of -a"
+                     : wholeFile      ? "none of its digests is of an algorithm of -a"
+                                      : "none of its columns has the width of an algorithm of -a";
         }
         if (kind != ChecksumLineKind::kEntry || !reason.empty()) return Malformed(number, reason);
         ++wellFormed_;
@@ -262,9 +247,9 @@ public:
 
     // Checks what is left and writes the summary; returns the exit status of the list.
     int Finish() {
-        if (!pendingRow_.empty()) {
-            Malformed(pendingNumber_, "a quoted CSV field that the list's end leaves open");
-        }
+        size_t number;
+        std::string reason;
+        if (list_.Unfinished(number, reason)) Malformed(number, reason);
         Flush();
         progress_.EndJob();
         for (const Slot& slot : slots_) {
@@ -345,64 +330,6 @@ private:
                    return column.line >= 0 ? long(line) == column.line
                                            : Digits(line) == column.hex.size();
                });
-    }
-
-    // One line of a JSON or CSV list, whose number becomes that of the row's first line when
-    // a quoted CSV field spans lines.
-    ChecksumLineKind TakeRecord(const std::string& text, size_t& number,
-                                std::vector<ChecksumLine>& lines, int64_t& size,
-                                std::string& reason) {
-        FileRecord record;
-        ChecksumLineKind kind;
-        if (records_ == RecordList::kJson) {
-            kind = ParseJsonRecord(text, record, reason);
-        } else if (number == 1) {
-            return ParseCsvHeader(text, csvColumns_, reason) ? ChecksumLineKind::kIgnored
-                                                             : ChecksumLineKind::kMalformed;
-        } else {
-            const std::string row = pendingRow_.empty() ? text : pendingRow_ + "\n" + text;
-            if (pendingRow_.empty()) pendingNumber_ = number;
-            pendingRow_.clear();
-            number = pendingNumber_;
-            if (CsvRowOpen(row)) {
-                pendingRow_ = row;
-                return ChecksumLineKind::kIgnored;
-            }
-            if (csvColumns_.empty()) {
-                reason = "a row of a CSV list whose header was refused";
-                return ChecksumLineKind::kMalformed;
-            }
-            kind = ParseCsvRecord(row, csvColumns_, record, reason);
-        }
-        if (kind != ChecksumLineKind::kEntry) return kind;
-        lines.clear();
-        for (const RecordDigest& digest : record.digests) {
-            lines.push_back(ChecksumLine{record.name, digest.hex, long(digest.line), digest.keyed});
-        }
-        size = record.size;
-        return kind;
-    }
-
-    // One line of a hashdeep list: its header's lines decide the columns of the lines after
-    // them, and "##" lines are comments.
-    ChecksumLineKind TakeHashdeep(const std::string& text, std::vector<ChecksumLine>& lines,
-                                  int64_t& size, std::string& reason) {
-        if (text.compare(0, 5, "%%%% ") == 0) {
-            if (text.compare(0, std::strlen(kHashdeepMagic), kHashdeepMagic) == 0 ||
-                ParseHashdeepColumns(text, columns_, reason)) {
-                return ChecksumLineKind::kIgnored;
-            }
-            columns_.clear();
-            return ChecksumLineKind::kMalformed;
-        }
-        if (text.empty() || text == "\r" || text[0] == '#') return ChecksumLineKind::kIgnored;
-        if (columns_.empty()) {
-            reason = "a file line of a hashdeep list before its \"%%%% size,...,filename\" line";
-            return ChecksumLineKind::kMalformed;
-        }
-        return ParseHashdeepLine(text, columns_, size, lines, reason)
-                   ? ChecksumLineKind::kEntry
-                   : ChecksumLineKind::kMalformed;
     }
 
     static std::string Column(const Slot& slot) {
@@ -649,16 +576,8 @@ private:
     const Options& options_;
     const std::vector<uint8_t>& key_;
     const long nameHint_;
-    const bool sfv_;
     const bool standardInput_;
-    ListForm form_;
-    bool hashdeep_ = false;  // the list is hashdeep's
-    enum class RecordList { kNone, kJson, kCsv };
-    RecordList records_ = RecordList::kNone;  // the list is a JSON or CSV list
-    std::vector<CsvColumn> csvColumns_;       // the digest columns of a CSV list, from its header
-    std::string pendingRow_;                  // a CSV row whose quoted field goes on, so far
-    size_t pendingNumber_ = 0;                // the line it started on
-    std::vector<long> columns_;               // the columns of its lines, from its header
+    ListEntries list_;
     Progress progress_;
     std::vector<Entry> group_;  // consecutive entries for one file
     std::vector<Slot> slots_;

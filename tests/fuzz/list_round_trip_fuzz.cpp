@@ -6,12 +6,16 @@
 // line and keying, whether or not the list is known to be an SFV file; and no written line
 // starts as a saved report or a byte-order mark would, which would change how its list is
 // read.  The report row stands for --save: a saved report holds the name, or the writer's
-// rule refuses it.
+// rule refuses it.  JSON and CSV lines carry every name, size, time and digest: a JSON line
+// stays on one line, a CSV row breaks only inside a quoted field, as -c joins them, and
+// each reads back as the record written.
 #include <cstdlib>
 #include <string>
 
 #include "algorithm_names.h"
 #include "checksum_lines.h"
+#include "csv_lines.h"
+#include "json_lines.h"
 #include "report_text.h"
 #include "saved_report_reader.h"
 
@@ -73,6 +77,54 @@ void ListRoundTrip(const ListFormat& format, size_t line, uint8_t flags, const s
     }
 }
 
+// The lines a list reader gives for text: split at each '\n', the '\n' dropped.
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+        lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
+}
+
+void RecordRoundTrip(OutputFormat format, size_t line, uint8_t flags, const std::string& name) {
+    FileRecord record;
+    record.name = name;
+    record.size = (flags & 8) != 0 ? -1 : int64_t(flags) << 40;
+    record.timeKnown = (flags & 16) != 0;
+    record.modified = FileTime{int64_t(flags) * -7777777, uint32_t(flags) * 3333333u};
+    record.digests = {RecordDigest{line, Value(line, flags, (flags & 4) != 0), (flags & 1) != 0}};
+    FileRecord back;
+    std::string reason;
+    std::vector<std::string> lines;
+    if (format == OutputFormat::kJson) {
+        lines = Lines(JsonRecordLine(record));
+        Require(lines.size() == 1 && StartsJsonList(lines[0]));
+        Require(ParseJsonRecord(lines[0], back, reason) == ChecksumLineKind::kEntry);
+    } else {
+        const std::vector<CsvColumn> columns{{line, (flags & 1) != 0}};
+        std::vector<CsvColumn> header;
+        const std::vector<std::string> headerLines = Lines(CsvHeader(columns));
+        Require(headerLines.size() == 1 && StartsCsvList(headerLines[0]));
+        Require(ParseCsvHeader(headerLines[0], header, reason) && header.size() == 1);
+        Require(header[0].line == line && header[0].keyed == columns[0].keyed);
+        // As -c joins them: a line that leaves a quoted field open goes on on the next.
+        lines = Lines(CsvRecordLine(record));
+        std::string row = lines[0];
+        for (size_t i = 1; i < lines.size(); ++i) {
+            Require(CsvRowOpen(row));
+            row += "\n" + lines[i];
+        }
+        Require(!CsvRowOpen(row));
+        Require(ParseCsvRecord(row, header, back, reason) == ChecksumLineKind::kEntry);
+    }
+    Require(back.name == record.name && back.size == record.size &&
+            back.timeKnown == record.timeKnown && back.digests.size() == 1);
+    Require(!back.timeKnown || back.modified == record.modified);
+    Require(back.digests[0].line == line && back.digests[0].hex == record.digests[0].hex &&
+            back.digests[0].keyed == record.digests[0].keyed);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -83,7 +135,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string name(reinterpret_cast<const char*>(data + 3), size - 3);
     // A file name holds no NUL.
     if (name.find('\0') != std::string::npos) return 0;
-    if (format.write == nullptr) {
+    if (format.format == OutputFormat::kJson || format.format == OutputFormat::kCsv) {
+        RecordRoundTrip(format.format, line, flags, name);
+    } else if (format.write == nullptr) {
         SavedReportRoundTrip(name);
     } else {
         ListRoundTrip(format, line, flags, name);
