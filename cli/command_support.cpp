@@ -1,13 +1,12 @@
 #include "command_support.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 
 #include "file_input.h"
+#include "system.h"
 #include "text_encoding.h"
 
 std::string InputName(const std::string& path) {
@@ -151,7 +150,7 @@ void PrintOut(const std::string& text) {
         }
     };
     // On a terminal, the output must not share the line of a progress indicator.
-    static const bool terminal = ::isatty(STDOUT_FILENO) == 1;
+    static const bool terminal = IsTerminal(StandardStream::kOutput);
     if (!terminal) return write();
     Progress::Hold([&] {
         write();

@@ -203,14 +203,6 @@ bool SizeIsNominal(int fd) {
 
 }  // namespace
 
-bool ModificationTime(const std::string& path, FileTime& time) {
-    struct stat st;
-    if (path == "-" || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    time.seconds = int64_t(st.st_mtim.tv_sec);
-    time.nanoseconds = uint32_t(st.st_mtim.tv_nsec);
-    return true;
-}
-
 std::string ErrnoText(int err) {
     switch (err) {
         case ENOENT:

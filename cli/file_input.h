@@ -13,7 +13,6 @@
 #include <ctime>
 #include <string>
 
-#include "file_record.h"
 #include "line_streams.h"
 
 // An input read in chunks, in order, each byte once: regular files, pipes, FIFOs, devices
@@ -111,11 +110,6 @@ private:
 // The reason a file could not be opened or read, as the command line words it: "no such
 // file", "permission denied", "is a directory", else the system's text in lower case.
 std::string ErrnoText(int err);
-
-// The modification time of the regular file at path (after every link), read before the
-// file is, so that a change after it shows as a later time.  False for standard input ("-"),
-// anything but a regular file, and a path that cannot be reached.
-bool ModificationTime(const std::string& path, FileTime& time);
 
 // Reads the input named by path ("-": standard input) into bytes.  On failure returns false,
 // leaves bytes empty and sets reason to a short text such as "no such file", "is a
