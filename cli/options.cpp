@@ -13,6 +13,7 @@ const char kUsageText[] =
     "       korvadex [--key TEXT | --key-file PATH] --save SAVED FILE\n"
     "       korvadex -c [--input FILE] [--quiet | --status] [--strict] [-w] LIST...\n"
     "       korvadex --match HEX FILE...\n"
+    "       korvadex --known LIST | --unknown LIST [-r] FILE...\n"
     "       korvadex --list [--paths] | --self-test | --help | --version\n";
 
 const char kHelpText[] =
@@ -160,6 +161,17 @@ const char kHelpText[] =
     "                       korvadex -c --format json --quiet photos.json\n"
     "\n"
     "Other commands:\n"
+    "      --known LIST   print the name of each FILE (or file of -r, --files-from or\n"
+    "                     --string) whose digest LIST holds, whatever name it gives:\n"
+    "                     LIST is any list that -c reads.  The algorithm is the\n"
+    "                     list's: of several, the strongest when every file of the\n"
+    "                     list has it, else all (a file is known when any matches);\n"
+    "                     -a chooses others, and names the algorithm of untagged\n"
+    "                     values that several algorithms fit.  Exit status 0 when a\n"
+    "                     name was printed\n"
+    "                       korvadex --known known-good.sha256 -r /usr/bin\n"
+    "      --unknown LIST print the name of each FILE whose digest LIST does not hold\n"
+    "                       korvadex --unknown photos.json -r photos\n"
     "      --match HEX FILE...\n"
     "                     print the lines of each FILE's report whose value is HEX,\n"
     "                     such as a digest copied from a web page: either case,\n"
@@ -227,6 +239,8 @@ const OptionSpec kOptionSpecs[] = {
     {"--version", 'V', false, Repeat::kAllowed},
     {"--help", 'h', false, Repeat::kAllowed},
     {"--jobs", 0, true, Repeat::kOnce},
+    {"--known", 0, true, Repeat::kOnce},
+    {"--unknown", 0, true, Repeat::kOnce},
 };
 const size_t kOptionSpecCount = sizeof kOptionSpecs / sizeof kOptionSpecs[0];
 
@@ -293,6 +307,8 @@ const char* CommandOption(Command command) {
             return "--check";
         case Command::kMatch:
             return "--match";
+        case Command::kKnown:
+            return "--known";
         case Command::kList:
             return "--list";
         case Command::kSelfTest:
@@ -390,7 +406,12 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         error = std::string("--save cannot be used with ") + name;
         return false;
     }
-    if (command != Command::kReport && (outputOptions || inputOptions)) {
+    if (command == Command::kKnown && outputOptions) {
+        error = "--known and --unknown take no --format, --tag, -b, -t or -z";
+        return false;
+    }
+    if (command != Command::kReport &&
+        (outputOptions || (inputOptions && command != Command::kKnown))) {
         error =
             std::string(name) + " takes no --format, --tag, -b, -t, -z, -r, --follow or --string";
         return false;
@@ -478,7 +499,7 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
     }
     if (std::count(options.files.begin(), options.files.end(), "-") +
             (options.keyFile == "-" ? 1 : 0) + (options.checkInput == "-" ? 1 : 0) +
-            (options.filesFrom == "-" ? 1 : 0) >
+            (options.filesFrom == "-" ? 1 : 0) + (options.knownList == "-" ? 1 : 0) >
         1) {
         error = "standard input (-) can be read only once";
         return false;
@@ -586,6 +607,18 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
     } else if (name == "--match") {
         return ParseHex(value, options.matchHex, error) &&
                SetCommand(options, Command::kMatch, error);
+    } else if (name == "--known" || name == "--unknown") {
+        if (!options.knownList.empty()) {
+            error = "--known and --unknown cannot be used together";
+            return false;
+        }
+        if (value.empty()) {
+            error = name + ": no list named";
+            return false;
+        }
+        options.knownList = value;
+        options.knownWanted = name == "--known";
+        return SetCommand(options, Command::kKnown, error);
     } else if (name == "--list") {
         return SetCommand(options, Command::kList, error);
     } else if (name == "--paths") {

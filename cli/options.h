@@ -9,7 +9,7 @@
 #include "checksum_lines.h"
 #include "path_filter.h"
 
-enum class Command { kReport, kCheck, kMatch, kList, kSelfTest, kHelp, kVersion };
+enum class Command { kReport, kCheck, kMatch, kList, kSelfTest, kHelp, kVersion, kKnown };
 
 enum class HexCase { kDefault, kLower, kUpper };
 
@@ -47,6 +47,8 @@ struct Options {
     bool jobsGiven = false;      // --jobs was given
     bool noOperands = false;     // no FILE and no --string: standard input is read
     bool paths = false;          // --paths: --list shows the way each line computes here
+    std::string knownList;       // --known or --unknown: the list of known digests
+    bool knownWanted = true;     // --known: print the inputs in it; --unknown: those not
 };
 
 enum class Repeat {

@@ -35,7 +35,7 @@ _korvadex() {
         --key|--string|--match|--jobs|--max-depth|--exclude|--include)
             return
             ;;
-        --key-file|--save|--input|--files-from)
+        --key-file|--save|--input|--files-from|--known|--unknown)
             COMPREPLY=($(compgen -f -- "$cur"))
             return
             ;;
@@ -45,7 +45,8 @@ _korvadex() {
             -z --zero --lower --upper -r --recursive --follow --exclude --include
             --max-depth -x --one-file-system --files-from -0 --null --string --key --key-file
             --jobs --save -c --check --input --ignore-missing --quiet --status --strict
-            -w --warn --match --list --paths --self-test -h --help -V --version" -- "$cur"))
+            -w --warn --match --list --paths --self-test -h --help -V --version
+            --known --unknown" -- "$cur"))
         return
     fi
     COMPREPLY=($(compgen -f -- "$cur"))
