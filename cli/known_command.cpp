@@ -53,11 +53,7 @@ int RunKnown(const Options& options, const std::vector<uint8_t>& key) {
 
     int status = kExitOk;
     std::vector<std::string> inputs;
-    WalkOptions walk;
-    walk.follow = options.follow;
-    walk.oneFileSystem = options.oneFileSystem;
-    walk.maxDepth = options.maxDepth;
-    walk.filter = &options.filter;
+    const WalkOptions walk = WalkOf(options);
     for (const std::string& path : options.files) {
         if (!options.recursive) {
             inputs.push_back(path);

@@ -635,6 +635,15 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
 
 }  // namespace
 
+WalkOptions WalkOf(const Options& options) {
+    WalkOptions walk;
+    walk.follow = options.follow;
+    walk.oneFileSystem = options.oneFileSystem;
+    walk.maxDepth = options.maxDepth;
+    walk.filter = &options.filter;
+    return walk;
+}
+
 bool LowerHex(const Options& options) {
     if (options.hexCase != HexCase::kDefault) return options.hexCase == HexCase::kLower;
     return FormatOf(options.format).lowerHex;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "checksum_lines.h"
+#include "directory_walk.h"
 #include "path_filter.h"
 
 enum class Command { kReport, kCheck, kMatch, kList, kSelfTest, kHelp, kVersion, kKnown };
@@ -71,6 +72,9 @@ extern const size_t kOptionSpecCount;
 // Parses the arguments after the program name.  Returns false with error set to the reason
 // of a usage error.
 bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
+
+// How -r walks, as the options say: --follow, -x, --max-depth, --exclude and --include.
+WalkOptions WalkOf(const Options& options);
 
 // The case the values are written in: --lower or --upper, else the format's own (upper for
 // the report and SFV, lower for the checksum lists, as the tools that write them do).

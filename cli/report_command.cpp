@@ -139,11 +139,7 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
     // The sizes the walk has seen, and the inputs whose size it has not.
     uint64_t sized = 0;
     std::vector<std::string> unsized;
-    WalkOptions walk;
-    walk.follow = options.follow;
-    walk.oneFileSystem = options.oneFileSystem;
-    walk.maxDepth = options.maxDepth;
-    walk.filter = &options.filter;
+    WalkOptions walk = WalkOf(options);
     walk.bytes = &sized;
     for (const std::string& path : options.files) {
         if (!options.recursive) {
