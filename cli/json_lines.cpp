@@ -55,8 +55,10 @@ Json SizeAndDigests(const FileRecord& record) {
     return object;
 }
 
+// Names are UTF-8 or base64 by then; a reason of a caller's that holds other bytes has them
+// replaced, rather than the line refused.
 std::string Line(const Json& object) {
-    return object.dump(-1, ' ', false, Json::error_handler_t::strict) + "\n";
+    return object.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 // The line labelled label (as LineName gives it), else named so, or -1.

@@ -118,6 +118,19 @@ TEST(RecordLines, JsonRecordsReadBackAsWritten) {
     }
 }
 
+TEST(RecordLines, VerdictsCarryNamesThatAreNotUtf8) {
+    EntryVerdict verdict;
+    verdict.name = "a\xFF";
+    verdict.list = "list\xFE.json";
+    verdict.verdict = "unreadable";
+    verdict.reason = "cannot read a\xFF";
+    const nlohmann::json v = nlohmann::json::parse(JsonVerdictLine(verdict));
+    EXPECT_EQ(v["name_base64"], Base64Encode(verdict.name));
+    EXPECT_EQ(v["list_base64"], Base64Encode(verdict.list));
+    EXPECT_EQ(v["reason"], "cannot read a\xEF\xBF\xBD");
+    EXPECT_FALSE(v.contains("line") || v.contains("expected") || v.contains("actual"));
+}
+
 TEST(RecordLines, JsonLinesThatAreNotRecordsAreRefused) {
     const std::string digests = R"("digests":{"MD5":{"hex":"d41d8cd98f00b204e9800998ecf8427e"}})";
     const std::pair<std::string, const char*> cases[] = {
