@@ -25,8 +25,7 @@ def adler32(data):
     return struct.pack(">I", zlib.adler32(data) & 0xFFFFFFFF)
 
 
-# The lines checked: korvadex's -a name, and the digest of bytes (keyed: None for the
-# checksums, whose keyed form hmac cannot give).
+# The lines checked: korvadex's -a name, and the digest of bytes.
 LINES = {
     "md5": lambda d: hashlib.md5(d).digest(),
     "sha1": lambda d: hashlib.sha1(d).digest(),
@@ -43,9 +42,10 @@ LABELS = {
 
 
 def digest(name, data, key):
+    """The digest of data, or with a key its HMAC (hash lines only: hmac has no checksums)."""
     if key is None:
         return LINES[name](data)
-    return hmac.new(key, data, "ripemd160" if name == "ripemd160" else name).digest()
+    return hmac.new(key, data, name).digest()
 
 
 def walk(root, follow, max_depth, excluded, below=b"", depth=0):
