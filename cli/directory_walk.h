@@ -1,5 +1,5 @@
-// The files below a directory, for -r: in sorted order, each named by the path given joined
-// with '/' and the names below it.
+// The files below a directory, for -r, and every entry below one, for --tree: in sorted
+// order, each named by the path given joined with '/' and the names below it.
 #ifndef KORVADEX_CLI_DIRECTORY_WALK_H
 #define KORVADEX_CLI_DIRECTORY_WALK_H
 
