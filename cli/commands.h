@@ -18,6 +18,9 @@ int RunCheck(const Options& options, const std::vector<uint8_t>& key);
 // --match: the lines whose value equals the one given.
 int RunMatch(const Options& options, const std::vector<uint8_t>& key);
 
+// --tree: one value of each directory, or with --expect the verdict on it.
+int RunTree(const Options& options, const std::vector<uint8_t>& key);
+
 // --known, --unknown: the inputs whose digest is, or is not, in a list, names ignored.
 int RunKnown(const Options& options, const std::vector<uint8_t>& key);
 

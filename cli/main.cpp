@@ -72,6 +72,7 @@ int main(int argc, char** argv) {
         case Command::kCheck:
         case Command::kMatch:
         case Command::kKnown:
+        case Command::kTree:
             break;
     }
     std::string reason;
@@ -85,5 +86,6 @@ int main(int argc, char** argv) {
     if (options.command == Command::kCheck) return RunCheck(options, key);
     if (options.command == Command::kMatch) return RunMatch(options, key);
     if (options.command == Command::kKnown) return RunKnown(options, key);
+    if (options.command == Command::kTree) return RunTree(options, key);
     return RunReport(options, key);
 }

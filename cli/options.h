@@ -10,7 +10,7 @@
 #include "directory_walk.h"
 #include "path_filter.h"
 
-enum class Command { kReport, kCheck, kMatch, kList, kSelfTest, kHelp, kVersion, kKnown };
+enum class Command { kReport, kCheck, kMatch, kList, kSelfTest, kHelp, kVersion, kTree, kKnown };
 
 enum class HexCase { kDefault, kLower, kUpper };
 
@@ -50,6 +50,7 @@ struct Options {
     bool paths = false;          // --paths: --list shows the way each line computes here
     std::string knownList;       // --known or --unknown: the list of known digests
     bool knownWanted = true;     // --known: print the inputs in it; --unknown: those not
+    std::string expectHex;       // --expect, upper-case digits without separators
 };
 
 enum class Repeat {
