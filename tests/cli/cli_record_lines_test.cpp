@@ -257,6 +257,22 @@ TEST(RecordLines, CheckWritesVerdictsAsJson) {
     RunResult quiet = RunKorvadex({"-c", "--format", "json", "--quiet", "list.json"}, in);
     EXPECT_EQ(quiet.out.find("\"same\""), std::string::npos) << quiet.out;
     EXPECT_NE(quiet.out.find("\"gone\""), std::string::npos) << quiet.out;
+    // A saved report: one object for each of its lines checked.
+    ASSERT_EQ(RunKorvadex({"--save", "saved.txt", "same"}, in).status, 0);
+    dir.Write("same", "abd");
+    RunResult saved = RunKorvadex({"-c", "--format", "json", "-a", "md5,crc32", "saved.txt"}, in);
+    EXPECT_EQ(saved.status, 1);
+    std::istringstream savedLines(saved.out);
+    for (const char* label : {"CRC32", "MD5"}) {
+        ASSERT_TRUE(std::getline(savedLines, line)) << saved.out;
+        const nlohmann::json v = nlohmann::json::parse(line);
+        EXPECT_EQ(v["name"], "same");
+        EXPECT_EQ(v["verdict"], "FAILED");
+        EXPECT_TRUE(v["expected"]["digests"].contains(label) &&
+                    v["actual"]["digests"].contains(label))
+            << line;
+    }
+    EXPECT_FALSE(std::getline(savedLines, line)) << saved.out;
 }
 
 }  // namespace
