@@ -43,9 +43,11 @@ ChecksumLineKind ListEntries::TakeRecord(const std::string& text, size_t& number
     ChecksumLineKind kind;
     if (records_ == Records::kJson) {
         kind = ParseJsonRecord(text, record, reason);
-    } else if (number == 1) {
-        return ParseCsvHeader(text, csvColumns_, reason) ? ChecksumLineKind::kIgnored
-                                                         : ChecksumLineKind::kMalformed;
+    } else if (pendingRow_.empty() && StartsCsvList(text)) {
+        // The first line, or the header of another list after it (cat a.csv b.csv).
+        if (ParseCsvHeader(text, csvColumns_, reason)) return ChecksumLineKind::kIgnored;
+        csvColumns_.clear();
+        return ChecksumLineKind::kMalformed;
     } else {
         const std::string row = pendingRow_.empty() ? text : pendingRow_ + "\n" + text;
         if (pendingRow_.empty()) pendingNumber_ = number;

@@ -21,7 +21,8 @@ public:
     // the values of one file: one for most lines, one per column of rhash's lines and of
     // hashdeep's, and one per digest of a JSON or CSV list; size gets the file's size where
     // the list gives it, else -1.  A CSV row that spans lines is taken at its last line, with
-    // number set to its first.  kMalformed sets reason.
+    // number set to its first; a CSV header after the first line starts the columns of the
+    // rows after it, as in lists joined by cat.  kMalformed sets reason.
     ChecksumLineKind Take(const std::string& text, size_t& number,
                           std::vector<ChecksumLine>& entries, int64_t& size, std::string& reason);
 

@@ -211,6 +211,25 @@ TEST(RecordLines, CsvRowsThatDoNotFitTheirHeaderAreRefused) {
     EXPECT_FALSE(CsvRowOpen("1,\"a,\"\"\""));
 }
 
+// Lists joined by cat read as the lists they are: each CSV header names the columns of the
+// rows after it, and JSON objects stand alone.
+TEST(RecordLines, JoinedListsAreCheckedWhole) {
+    TempDir dir;
+    RunOptions in;
+    in.directory = dir.Path("");
+    dir.Write("a", "a");
+    dir.Write("b", "b");
+    for (const char* format : {"csv", "json"}) {
+        SCOPED_TRACE(format);
+        RunResult first = RunKorvadex({"--format", format, "-a", "md5", "a"}, in);
+        RunResult second = RunKorvadex({"--format", format, "-a", "sha1,crc32", "b"}, in);
+        dir.Write("joined", first.out + second.out);
+        RunResult r = RunKorvadex({"-c", "--strict", "joined"}, in);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, "a: OK\nb: OK\n");
+    }
+}
+
 // -c --format json: one object per entry, with the entry's line, its verdict, and the size
 // and digests expected and found; a file of another size is not read, one that is gone is
 // missing.
