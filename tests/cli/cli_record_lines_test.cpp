@@ -211,12 +211,17 @@ TEST(RecordLines, CsvRowsThatDoNotFitTheirHeaderAreRefused) {
     EXPECT_FALSE(CsvRowOpen("1,\"a,\"\"\""));
 }
 
-// Lists joined by cat read as the lists they are: each CSV header names the columns of the
-// rows after it, and JSON objects stand alone.
-TEST(RecordLines, JoinedListsAreCheckedWhole) {
+// korvadex run in a folder of its own.
+class RecordLists : public testing::Test {
+protected:
+    RecordLists() { in.directory = dir.Path(""); }
     TempDir dir;
     RunOptions in;
-    in.directory = dir.Path("");
+};
+
+// Lists joined by cat read as the lists they are: each CSV header names the columns of the
+// rows after it, and JSON objects stand alone.
+TEST_F(RecordLists, JoinedListsAreCheckedWhole) {
     dir.Write("a", "a");
     dir.Write("b", "b");
     for (const char* format : {"csv", "json"}) {
@@ -233,10 +238,7 @@ TEST(RecordLines, JoinedListsAreCheckedWhole) {
 // -c --format json: one object per entry, with the entry's line, its verdict, and the size
 // and digests expected and found; a file of another size is not read, one that is gone is
 // missing.
-TEST(RecordLines, CheckWritesVerdictsAsJson) {
-    TempDir dir;
-    RunOptions in;
-    in.directory = dir.Path("");
+TEST_F(RecordLists, CheckWritesVerdictsAsJson) {
     dir.Write("same", "abc");
     dir.Write("edited", "abc");
     dir.Write("resized", "abc");
