@@ -392,9 +392,7 @@ bool CheckTree(Options& options, const Given& given, std::string& error) {
     }
     if (options.format != OutputFormat::kReport && options.format != OutputFormat::kBsd) {
         error = std::string("--tree writes a report or bsd lines (--tag); --format ") +
-                FormatOf(options.format).name +
-                " cannot say that a value is a tree's, so every reader would take it for a "
-                "file's";
+                FormatOf(options.format).name + " holds the values of files, not of trees";
         return false;
     }
     if (options.zero && options.format == OutputFormat::kReport) {
