@@ -8,9 +8,9 @@
 // lines of the report in turn); a pass feeds every lane its message, compresses,
 // ends and reads every lane.  Prints, tab-separated, the engine, the lanes (0 for the single
 // engine) and the MB/s (10^6 bytes of all lanes together per second of the process's processor
-// time) of the fastest of RUNS passes (default 5).  Processor time and the fastest pass,
-// since the machine may be shared: a pass that other programs interrupt takes longer on the
-// clock, and its share of the caches may still suffer.
+// time) of the fastest of RUNS passes (default 5) of at least 50 ms each.  Processor time and
+// the fastest pass, since the machine may be shared: a pass that other programs interrupt
+// takes longer on the clock, and its share of the caches may still suffer.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -33,15 +33,27 @@ struct Variant {
     uint32_t bits, passes;  // 0 for MD2
 };
 
-// The MB/s of the fastest of runs passes of pass(), which hashes bytes in all.
-template <typename Pass>
-double BestRate(int runs, size_t bytes, Pass&& pass) {
+double Seconds(std::clock_t start) {
+    return double(std::clock() - start) / CLOCKS_PER_SEC;
+}
+
+// The MB/s of the fastest of runs passes, each at least 50 ms of repetitions of hash(), which
+// hashes bytes in all.  The length of a pass serves clocks that tick by the millisecond
+// (Windows' clock() counts those of wall time).
+template <typename Hash>
+double BestRate(int runs, size_t bytes, Hash&& hash) {
+    size_t reps = 1;
+    for (;;) {
+        const std::clock_t start = std::clock();
+        for (size_t i = 0; i < reps; ++i) hash();
+        if (Seconds(start) >= 0.05) break;
+        reps *= 2;
+    }
     double best = 0;
     for (int r = 0; r < runs; ++r) {
         const std::clock_t start = std::clock();
-        pass();
-        const double seconds = double(std::clock() - start) / CLOCKS_PER_SEC;
-        best = std::max(best, double(bytes) / seconds / 1e6);
+        for (size_t i = 0; i < reps; ++i) hash();
+        best = std::max(best, double(bytes * reps) / Seconds(start) / 1e6);
     }
     return best;
 }

@@ -35,9 +35,10 @@
 #include "lane_input.h"
 
 // The most lanes one Md2Lanes can hold, and the number that runs fastest on the processors
-// measured (docs/tuning.md, "Interleaved chains").
+// measured (docs/tuning.md, "Interleaved chains"): fewer in 32-bit builds, which have fewer
+// registers for the lanes' indexes.
 constexpr size_t kMd2MaxLanes = 16;
-constexpr size_t kMd2DefaultLanes = 8;
+constexpr size_t kMd2DefaultLanes = sizeof(void*) >= 8 ? 8 : 6;
 
 class Md2Lanes {
 public:
