@@ -175,12 +175,16 @@ void SnefruLanes::CompressBlocks(Lane* const* lanes, const uint8_t* const* block
         for (uint32_t i = dw; i < 16; ++i) work[j][i] = LoadBe32(bytes[j] + 4 * (i - dw));
     }
 
-    uint32_t from = 0;
-    for (size_t running = n; running != 0;) {
-        const uint32_t to = order[running - 1]->passes;
-        kScramblers[running - 1](work, from, to);
-        while (running != 0 && order[running - 1]->passes == to) --running;
-        from = to;
+    if (n == 1) {
+        SnefruScramble(work[0], order[0]->passes);
+    } else {
+        uint32_t from = 0;
+        for (size_t running = n; running != 0;) {
+            const uint32_t to = order[running - 1]->passes;
+            kScramblers[running - 1](work, from, to);
+            while (running != 0 && order[running - 1]->passes == to) --running;
+            from = to;
+        }
     }
 
     for (size_t j = 0; j < n; ++j) {
