@@ -9,7 +9,7 @@
 #include "checksum_lines.h"
 #include "path_filter.h"
 
-enum class Command { kReport, kCheck, kMatch, kList, kSelfTest, kHelp, kVersion };
+enum class Command { kReport, kCheck, kMatch, kList, kSelfTest, kHelp, kVersion, kTree };
 
 enum class HexCase { kDefault, kLower, kUpper };
 
@@ -47,6 +47,7 @@ struct Options {
     bool jobsGiven = false;      // --jobs was given
     bool noOperands = false;     // no FILE and no --string: standard input is read
     bool paths = false;          // --paths: --list shows the way each line computes here
+    std::string expectHex;       // --expect, upper-case digits without separators
 };
 
 enum class Repeat {
