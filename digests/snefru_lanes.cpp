@@ -99,14 +99,10 @@ constexpr std::array<ScrambleLanesFn, kSnefruMaxLanes> kScramblers =
 }  // namespace
 
 SnefruLanes::SnefruLanes(size_t count)
-    : count_(count < 1                 ? 1
+    : lanes_(),
+      count_(count < 1                 ? 1
              : count > kSnefruMaxLanes ? kSnefruMaxLanes
-                                       : count) {
-    for (Lane& lane : lanes_) {
-        lane.phase = LanePhase::kFree;
-        lane.digestWords = 0;
-    }
-}
+                                       : count) {}
 
 bool SnefruLanes::Start(size_t lane, uint32_t bits, uint32_t passes) {
     Lane& l = lanes_[lane];
@@ -123,13 +119,14 @@ bool SnefruLanes::Start(size_t lane, uint32_t bits, uint32_t passes) {
 }
 
 void SnefruLanes::Feed(size_t lane, const uint8_t* data, size_t length) {
-    if (length == 0) return;
+    if (length == 0 || lanes_[lane].phase != LanePhase::kOpen) return;
     if (lanes_[lane].input.HasBlock()) Drain(lane);
     lanes_[lane].input.Feed(data, length);
 }
 
 void SnefruLanes::End(size_t lane) {
     Lane& l = lanes_[lane];
+    if (l.phase != LanePhase::kOpen) return;
     // Zeros to the end of a partly filled block, then one block of zeros that ends in the
     // message's length in bits, big-endian.
     const uint32_t size = l.input.BlockSize();
