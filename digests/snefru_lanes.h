@@ -32,7 +32,7 @@
 // The most lanes one SnefruLanes can hold, and the number that runs fastest on the
 // processors measured (docs/tuning.md, "Interleaved chains").
 constexpr size_t kSnefruMaxLanes = 16;
-constexpr size_t kSnefruDefaultLanes = 8;
+constexpr size_t kSnefruDefaultLanes = 6;
 
 class SnefruLanes {
 public:
