@@ -60,11 +60,10 @@ constexpr std::array<CompressLanesFn, kMd2MaxLanes> kCompressors =
 }  // namespace
 
 Md2Lanes::Md2Lanes(size_t count)
-    : count_(count < 1              ? 1
+    : lanes_(),
+      count_(count < 1              ? 1
              : count > kMd2MaxLanes ? kMd2MaxLanes
-                                    : count) {
-    for (Lane& lane : lanes_) lane.phase = LanePhase::kFree;
-}
+                                    : count) {}
 
 void Md2Lanes::Start(size_t lane) {
     Lane& l = lanes_[lane];
@@ -76,13 +75,14 @@ void Md2Lanes::Start(size_t lane) {
 }
 
 void Md2Lanes::Feed(size_t lane, const uint8_t* data, size_t length) {
-    if (length == 0) return;
+    if (length == 0 || lanes_[lane].phase != LanePhase::kOpen) return;
     if (lanes_[lane].input.HasBlock()) Drain(lane);
     lanes_[lane].input.Feed(data, length);
 }
 
 void Md2Lanes::End(size_t lane) {
     Lane& l = lanes_[lane];
+    if (l.phase != LanePhase::kOpen) return;
     // The padding: 16 - fill bytes of that value, a whole block when the message ends on a
     // block boundary.  The checksum block follows once everything before it is compressed.
     const uint32_t fill = l.input.Fill();

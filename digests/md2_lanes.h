@@ -35,9 +35,10 @@
 #include "lane_input.h"
 
 // The most lanes one Md2Lanes can hold, and the number that runs fastest on the processors
-// measured (docs/tuning.md, "Interleaved chains").
+// measured (docs/tuning.md, "Interleaved chains"): fewer in 32-bit builds, which have fewer
+// registers for the lanes' indexes.
 constexpr size_t kMd2MaxLanes = 16;
-constexpr size_t kMd2DefaultLanes = 8;
+constexpr size_t kMd2DefaultLanes = sizeof(void*) >= 8 ? 8 : 6;
 
 class Md2Lanes {
 public:
@@ -48,7 +49,8 @@ public:
 
     // Lane i begins a new message; whatever it held is dropped.
     void Start(size_t lane);
-    // The next bytes of lane i's message (an open lane; length 0 never reads data).
+    // The next bytes of lane i's message (length 0 never reads data).  Feed and End of a
+    // lane that is not open do nothing.
     void Feed(size_t lane, const uint8_t* data, size_t length);
     // Lane i's message is complete; its last blocks are compressed by the next Compress().
     void End(size_t lane);

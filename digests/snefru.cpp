@@ -35,10 +35,11 @@ inline void SubRound(uint32_t (&w)[16], uint32_t& idx, const Box& box0, const Bo
     for (uint32_t& x : w) x = Rotr32(x, shift);
 }
 
-// The passes of the compression function over the working block.  Out of line: inlined
-// into the transform, its chain of steps ran slower (docs/tuning.md, "Snefru: scalar copies
-// and passes out of line").
-KORVADEX_NEVER_INLINE void Scramble(uint32_t (&work)[16], uint32_t passes) {
+}  // namespace
+
+// Out of line: inlined into the transform, its chain of steps ran slower (docs/tuning.md, "Snefru:
+// scalar copies and passes out of line").
+KORVADEX_NEVER_INLINE void SnefruScramble(uint32_t (&work)[16], uint32_t passes) {
     uint32_t w[16];
     std::memcpy(w, work, sizeof w);
     uint32_t idx = w[0] & 0xFF;
@@ -49,8 +50,6 @@ KORVADEX_NEVER_INLINE void Scramble(uint32_t (&work)[16], uint32_t passes) {
     }
     std::memcpy(work, w, sizeof w);
 }
-
-}  // namespace
 
 namespace {
 
@@ -65,7 +64,7 @@ void SnefruTransformAt(SnefruContextType& c, const uint8_t* bytes, uint32_t n) {
     for (uint32_t i = 0; i < n / 4; ++i) c.words[i] = LoadBe32(bytes + 4 * i);
     for (uint32_t i = 0; i < dw; ++i) c.work[i] = c.state[i];
     for (uint32_t i = dw; i < 16; ++i) c.work[i] = c.words[i - dw];
-    Scramble(c.work, c.passes);
+    SnefruScramble(c.work, c.passes);
     for (uint32_t i = 0; i < dw; ++i) c.state[i] ^= c.work[15 - i];
 }
 

@@ -5,35 +5,82 @@
 #include <utility>
 
 #include "byte_order.h"
+#include "compiler_hints.h"
 #include "snefru_steps.h"
 
 namespace {
 
-// Passes from to to (exclusive) of N working blocks, the lanes' steps alternating: step k
-// of every lane before step k + 1, so that the N chains of table loads run side by side.
-// N stays a compile-time count so that the lanes' indexes stay in registers.
+// The compression of several lanes differs from the single engine's (snefru.cpp) in three
+// ways, all for the load and store ports, which set the pace once several chains run and
+// the lanes' working words, being many, live in memory:
+//
+// - The words are not turned after each sub-round.  The turns of a pass add up to a whole
+//   turn, so in a sub-round the true word is the stored word turned right by the turns so
+//   far, kTurned: a step XORs in its S-box entry turned left by kTurned instead, and the low
+//   byte of a true word is byte kTurned / 8 of the stored one.
+// - The chain of a sub-round needs of the words only the bytes they have when it begins (and
+//   of w[15] and w[0] the changes of steps 0 and 1, which steps 14 and 15 read).  So the
+//   steps run the chain alone and keep each step's entry; every word then takes in its two
+//   entries at once, in a loop the compiler vectorizes.
+// - The next index comes from the entry's word itself, not from the byte planes: one load a
+//   step fewer for a longer chain, which the other lanes' chains fill.
+
+// One sub-round of N lanes, step k of every lane before step k + 1 of any, so that the N
+// chains of table loads run side by side.  box0 serves steps 0, 1, 4, 5, ..., box1 the
+// others; then every word turns right by kShift, which the next sub-round's kTurned holds.
+template <size_t N, unsigned kTurned, unsigned kShift>
+KORVADEX_ALWAYS_INLINE void SubRoundLanes(uint32_t (&w)[N][16], uint32_t (&idx)[N],
+                                          const uint32_t* box0, const uint32_t* box1) {
+    constexpr unsigned kNext = (kTurned + kShift) % 32;
+    // t[j][1 + k]: the entry of step k, turned; t[j][0] and t[j][17] repeat steps 15 and 0.
+    uint32_t t[N][18];
+#pragma GCC unroll 16
+    for (unsigned k = 0; k < 14; ++k) {
+        const uint32_t* box = (k & 2) != 0 ? box1 : box0;
+#pragma GCC unroll 16
+        for (size_t j = 0; j < N; ++j) {
+            const uint32_t e = box[idx[j]];
+            t[j][k + 1] = Rotl32(e, kTurned);
+            idx[j] = ((w[j][k + 1] >> kTurned) & 0xFF) ^ (e & 0xFF);
+        }
+    }
+#pragma GCC unroll 16
+    for (size_t j = 0; j < N; ++j) {
+        const uint32_t e = box1[idx[j]];
+        t[j][15] = Rotl32(e, kTurned);
+        idx[j] = (((w[j][15] ^ t[j][1]) >> kTurned) & 0xFF) ^ (e & 0xFF);
+    }
+#pragma GCC unroll 16
+    for (size_t j = 0; j < N; ++j) {
+        const uint32_t e = box1[idx[j]];
+        t[j][16] = Rotl32(e, kTurned);
+        idx[j] = (((w[j][0] ^ t[j][2]) >> kNext) & 0xFF) ^ ((e >> kShift) & 0xFF);
+    }
+    for (size_t j = 0; j < N; ++j) {
+        t[j][0] = t[j][16];
+        t[j][17] = t[j][1];
+        for (unsigned m = 0; m < 16; ++m) w[j][m] ^= t[j][m] ^ t[j][m + 2];
+    }
+}
+
+// Passes from to to (exclusive) of N working blocks.  N is a compile-time count so that the
+// lanes' indexes stay in registers.
 template <size_t N>
 void ScrambleLanes(uint32_t (*work)[16], uint32_t from, uint32_t to) {
+    static_assert(
+        kRotations[0] == 16 && kRotations[1] == 8 && kRotations[2] == 16 && kRotations[3] == 24,
+        "the turns of the sub-rounds below");
     uint32_t w[N][16];
     std::memcpy(w, work, sizeof w);
     uint32_t idx[N];
     for (size_t j = 0; j < N; ++j) idx[j] = w[j][0] & 0xFF;
     for (uint32_t p = from; p < to; ++p) {
-        const Box box0 = {kSnefruSboxes[2 * p], kSnefruBytePlanes[2 * p]};
-        const Box box1 = {kSnefruSboxes[2 * p + 1], kSnefruBytePlanes[2 * p + 1]};
-        for (unsigned shift : kRotations) {
-#pragma GCC unroll 16
-            for (unsigned k = 0; k < 15; ++k) {
-                const Box& box = (k & 2) != 0 ? box1 : box0;
-#pragma GCC unroll 16
-                for (size_t j = 0; j < N; ++j) Step(w[j][(k + 15) & 15], w[j][k + 1], idx[j], box);
-            }
-#pragma GCC unroll 16
-            for (size_t j = 0; j < N; ++j) LastStep(w[j][14], w[j][0], idx[j], box1, shift);
-            for (size_t j = 0; j < N; ++j) {
-                for (uint32_t& x : w[j]) x = Rotr32(x, shift);
-            }
-        }
+        const uint32_t* box0 = kSnefruSboxes[2 * p];
+        const uint32_t* box1 = kSnefruSboxes[2 * p + 1];
+        SubRoundLanes<N, 0, 16>(w, idx, box0, box1);
+        SubRoundLanes<N, 16, 8>(w, idx, box0, box1);
+        SubRoundLanes<N, 24, 16>(w, idx, box0, box1);
+        SubRoundLanes<N, 8, 24>(w, idx, box0, box1);
     }
     std::memcpy(work, w, sizeof w);
 }
@@ -52,14 +99,10 @@ constexpr std::array<ScrambleLanesFn, kSnefruMaxLanes> kScramblers =
 }  // namespace
 
 SnefruLanes::SnefruLanes(size_t count)
-    : count_(count < 1                 ? 1
+    : lanes_(),
+      count_(count < 1                 ? 1
              : count > kSnefruMaxLanes ? kSnefruMaxLanes
-                                       : count) {
-    for (Lane& lane : lanes_) {
-        lane.phase = LanePhase::kFree;
-        lane.digestWords = 0;
-    }
-}
+                                       : count) {}
 
 bool SnefruLanes::Start(size_t lane, uint32_t bits, uint32_t passes) {
     Lane& l = lanes_[lane];
@@ -76,13 +119,14 @@ bool SnefruLanes::Start(size_t lane, uint32_t bits, uint32_t passes) {
 }
 
 void SnefruLanes::Feed(size_t lane, const uint8_t* data, size_t length) {
-    if (length == 0) return;
+    if (length == 0 || lanes_[lane].phase != LanePhase::kOpen) return;
     if (lanes_[lane].input.HasBlock()) Drain(lane);
     lanes_[lane].input.Feed(data, length);
 }
 
 void SnefruLanes::End(size_t lane) {
     Lane& l = lanes_[lane];
+    if (l.phase != LanePhase::kOpen) return;
     // Zeros to the end of a partly filled block, then one block of zeros that ends in the
     // message's length in bits, big-endian.
     const uint32_t size = l.input.BlockSize();
@@ -128,12 +172,16 @@ void SnefruLanes::CompressBlocks(Lane* const* lanes, const uint8_t* const* block
         for (uint32_t i = dw; i < 16; ++i) work[j][i] = LoadBe32(bytes[j] + 4 * (i - dw));
     }
 
-    uint32_t from = 0;
-    for (size_t running = n; running != 0;) {
-        const uint32_t to = order[running - 1]->passes;
-        kScramblers[running - 1](work, from, to);
-        while (running != 0 && order[running - 1]->passes == to) --running;
-        from = to;
+    if (n == 1) {
+        SnefruScramble(work[0], order[0]->passes);
+    } else {
+        uint32_t from = 0;
+        for (size_t running = n; running != 0;) {
+            const uint32_t to = order[running - 1]->passes;
+            kScramblers[running - 1](work, from, to);
+            while (running != 0 && order[running - 1]->passes == to) --running;
+            from = to;
+        }
     }
 
     for (size_t j = 0; j < n; ++j) {

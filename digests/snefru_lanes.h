@@ -32,7 +32,7 @@
 // The most lanes one SnefruLanes can hold, and the number that runs fastest on the
 // processors measured (docs/tuning.md, "Interleaved chains").
 constexpr size_t kSnefruMaxLanes = 16;
-constexpr size_t kSnefruDefaultLanes = 8;
+constexpr size_t kSnefruDefaultLanes = 6;
 
 class SnefruLanes {
 public:
@@ -44,7 +44,8 @@ public:
     // Lane i begins a new message with bits of output (128 or 256) and passes (1 to 8);
     // other values are refused (false), as SnefruDigest refuses them, and leave the lane free.
     bool Start(size_t lane, uint32_t bits, uint32_t passes);
-    // The next bytes of lane i's message (an open lane; length 0 never reads data).
+    // The next bytes of lane i's message (length 0 never reads data).  Feed and End of a
+    // lane that is not open do nothing.
     void Feed(size_t lane, const uint8_t* data, size_t length);
     // Lane i's message is complete; its last blocks are compressed by the next Compress().
     void End(size_t lane);

@@ -53,4 +53,7 @@ inline void LastStep(uint32_t& before, uint32_t& after, uint32_t& idx, const Box
     idx = next;
 }
 
+// The passes of the compression function over one working block (snefru.cpp).
+void SnefruScramble(uint32_t (&work)[16], uint32_t passes);
+
 #endif

@@ -99,6 +99,32 @@ TEST(InterleavedLanes, Md2DigestsEqualTheSingleEngine) {
     }
 }
 
+TEST(InterleavedLanes, BytesAndEndsOutsideAnOpenLaneAreIgnored) {
+    // A lane never started takes no bytes; a second End and bytes after End change nothing.
+    const uint8_t abc[] = {'a', 'b', 'c'};
+    Md2Lanes md2(2);
+    md2.Feed(1, abc, 3);
+    md2.End(1);
+    EXPECT_EQ(md2.Phase(1), LanePhase::kFree);
+    md2.Start(0);
+    md2.Feed(0, abc, 3);
+    md2.End(0);
+    md2.End(0);
+    md2.Feed(0, abc, 3);
+    md2.Compress();
+    EXPECT_EQ(md2.Phase(0), LanePhase::kDone);
+    EXPECT_EQ(Hex(md2.Digest(0), 16), "DA853B0D3F88D99B30283A69E6DED6BB");
+
+    SnefruLanes snefru(2);
+    snefru.Feed(1, abc, 3);
+    ASSERT_TRUE(snefru.Start(0, 128, 8));
+    snefru.Feed(0, abc, 3);
+    snefru.End(0);
+    snefru.End(0);
+    snefru.Feed(0, abc, 3);
+    EXPECT_EQ(Hex(snefru.Digest(0), 16), "553D0648928299A0F22A275A02C83B10");
+}
+
 TEST(InterleavedLanes, SnefruDigestsEqualTheSingleEngine) {
     // The four lines of the report and two other pass counts, mixed in the same lanes.
     const uint32_t kVariants[][2] = {{128, 4}, {256, 8}, {128, 8}, {256, 4}, {128, 1}, {256, 5}};
