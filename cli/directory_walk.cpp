@@ -2,9 +2,11 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -99,4 +101,26 @@ bool WalkFiles(const std::string& path, const WalkOptions& walk, std::vector<std
     if (walk.maxDepth == 0) return true;
     std::vector<DirectoryId> ancestors{{st.st_dev, st.st_ino}};
     return Walk(path, "", 0, walk, ancestors, files);
+}
+
+std::string AbsolutePath(const std::string& path) {
+    std::string joined = path;
+    if (path.empty() || path[0] != '/') {
+        char* folder = ::getcwd(nullptr, 0);
+        joined = std::string(folder != nullptr ? folder : ".") + "/" + path;
+        std::free(folder);
+    }
+    std::vector<std::string> parts;
+    for (size_t start = 0, end; start <= joined.size(); start = end + 1) {
+        end = std::min(joined.find('/', start), joined.size());
+        const std::string part = joined.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+    }
+    std::string out;
+    for (const std::string& part : parts) out += "/" + part;
+    return out.empty() ? "/" : out;
 }

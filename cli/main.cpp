@@ -72,6 +72,8 @@ int main(int argc, char** argv) {
         case Command::kReport:
         case Command::kCheck:
         case Command::kMatch:
+        case Command::kUpdate:
+        case Command::kAudit:
             break;
     }
     std::string reason;
@@ -84,5 +86,7 @@ int main(int argc, char** argv) {
     if (!LoadKey(options, key)) return kExitFailed;
     if (options.command == Command::kCheck) return RunCheck(options, key);
     if (options.command == Command::kMatch) return RunMatch(options, key);
+    if (options.command == Command::kUpdate) return RunUpdate(options, key);
+    if (options.command == Command::kAudit) return RunAudit(options, key);
     return RunReport(options, key);
 }

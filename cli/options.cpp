@@ -213,6 +213,10 @@ const OptionSpec kOptionSpecs[] = {
     {"--version", 'V', false, Repeat::kAllowed},
     {"--help", 'h', false, Repeat::kAllowed},
     {"--jobs", 0, true, Repeat::kOnce},
+    {"--update", 0, true, Repeat::kOnce},
+    {"--rehash", 0, false, Repeat::kAllowed},
+    {"--prune", 0, false, Repeat::kAllowed},
+    {"--audit", 0, true, Repeat::kOnce},
 };
 const size_t kOptionSpecCount = sizeof kOptionSpecs / sizeof kOptionSpecs[0];
 
@@ -285,6 +289,10 @@ const char* CommandOption(Command command) {
             return "--self-test";
         case Command::kVersion:
             return "--version";
+        case Command::kUpdate:
+            return "--update";
+        case Command::kAudit:
+            return "--audit";
         case Command::kReport:
         case Command::kHelp:
             break;
@@ -330,6 +338,27 @@ bool HashdeepAlgorithms(Options& options, std::string& error) {
     return true;
 }
 
+// Checks the options of --update and --audit, which walk the operands as -r does and keep a
+// list in its own format.
+bool KeepingFits(const Options& options, const Given& given, std::string& error) {
+    const char* name = CommandOption(options.command);
+    if (!options.strings.empty() || options.zero) {
+        error = std::string(name) +
+                " takes no --string or -z: it looks at files, and the list keeps its own line ends";
+        return false;
+    }
+    if (options.command == Command::kAudit && (given.Has("--format") || given.Has("--tag") ||
+                                               given.Has("--binary") || given.Has("--text"))) {
+        error = "--audit takes no --format, --tag, -b or -t: the list gives its own";
+        return false;
+    }
+    if (options.keptList == "-") {
+        error = std::string(name) + " takes a list in a file, not standard input";
+        return false;
+    }
+    return true;
+}
+
 // Checks that the options given fit the command.
 bool CheckCombination(Options& options, const Given& given, std::string& error) {
     const Command command = options.command;
@@ -341,9 +370,13 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
     const bool inputOptions = options.recursive || options.follow || !options.strings.empty();
     const bool walkOptions = options.maxDepth >= 0 || options.oneFileSystem;
     const bool namesFrom = !options.filesFrom.empty() || options.null;
+    const bool keeping = command == Command::kUpdate || command == Command::kAudit;
     for (const char* checkOnly :
          {"--input", "--ignore-missing", "--quiet", "--status", "--strict", "--warn"}) {
-        if (command != Command::kCheck && given.Has(checkOnly)) {
+        // --audit gives verdicts as --check does, with the same two options.
+        const bool audits = command == Command::kAudit && (std::string(checkOnly) == "--quiet" ||
+                                                           std::string(checkOnly) == "--status");
+        if (command != Command::kCheck && given.Has(checkOnly) && !audits) {
             error = std::string("the ") + checkOnly +
                     " option is meaningful only when verifying checksums (--check)";
             return false;
@@ -370,11 +403,16 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         error = "--paths goes with --list only";
         return false;
     }
+    if (command != Command::kUpdate && (options.rehash || options.prune)) {
+        error = "--rehash and --prune go with --update only";
+        return false;
+    }
     if (command != Command::kReport && !options.savePath.empty()) {
         error = std::string("--save cannot be used with ") + name;
         return false;
     }
-    if (command != Command::kReport && (outputOptions || inputOptions)) {
+    if (keeping && !KeepingFits(options, given, error)) return false;
+    if (command != Command::kReport && !keeping && (outputOptions || inputOptions)) {
         error =
             std::string(name) + " takes no --format, --tag, -b, -t, -z, -r, --follow or --string";
         return false;
@@ -383,7 +421,7 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         error = "--check takes no --max-depth, -x, --files-from or -0: the lists name the files";
         return false;
     }
-    if (!options.filter.Empty() && !options.recursive && command != Command::kCheck) {
+    if (!options.filter.Empty() && !options.recursive && command != Command::kCheck && !keeping) {
         error =
             "--exclude and --include choose the files of -r (--recursive) or the entries "
             "of --check";
@@ -419,6 +457,11 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
     }
     if (command == Command::kMatch && !namesGiven) {
         error = "--match takes a value and at least one FILE";
+        return false;
+    }
+    if (keeping && !namesGiven) {
+        error = std::string(name) +
+                " takes the files to look at: -r DIR, FILE operands or --files-from";
         return false;
     }
     options.noOperands = !namesGiven && options.strings.empty();
@@ -577,6 +620,17 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
         return SetCommand(options, Command::kSelfTest, error);
     } else if (name == "--version") {
         return SetCommand(options, Command::kVersion, error);
+    } else if (name == "--update" || name == "--audit") {
+        if (value.empty()) {
+            error = name + ": no list named";
+            return false;
+        }
+        options.keptList = value;
+        return SetCommand(options, name == "--update" ? Command::kUpdate : Command::kAudit, error);
+    } else if (name == "--rehash") {
+        options.rehash = true;
+    } else if (name == "--prune") {
+        options.prune = true;
     } else if (name == "--help") {
         options.command = Command::kHelp;
     }

@@ -9,7 +9,7 @@
 #include "checksum_lines.h"
 #include "path_filter.h"
 
-enum class Command { kReport, kCheck, kMatch, kList, kSelfTest, kHelp, kVersion };
+enum class Command { kReport, kCheck, kMatch, kList, kSelfTest, kHelp, kVersion, kUpdate, kAudit };
 
 enum class HexCase { kDefault, kLower, kUpper };
 
@@ -47,6 +47,9 @@ struct Options {
     bool jobsGiven = false;      // --jobs was given
     bool noOperands = false;     // no FILE and no --string: standard input is read
     bool paths = false;          // --paths: --list shows the way each line computes here
+    std::string keptList;        // --update, --audit: the list kept or audited
+    bool rehash = false;         // --rehash: --update hashes every file again
+    bool prune = false;          // --prune: --update drops the entries of files gone
 };
 
 enum class Repeat {

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 
 #include "checksum_lines.h"
@@ -12,6 +11,7 @@
 #include "directory_walk.h"
 #include "file_output.h"
 #include "line_names.h"
+#include "list_upkeep.h"
 #include "report_text.h"
 #include "saved_report_reader.h"
 
@@ -76,17 +76,6 @@ bool ListLines(const Options& options, const std::string& name, const std::vecto
     return true;
 }
 
-// The lines chosen, in the order of hashdeep's columns.
-std::vector<size_t> HashdeepColumns(const Options& options) {
-    std::vector<size_t> lines;
-    for (size_t line : HashdeepLines()) {
-        if (std::find(options.only.begin(), options.only.end(), line) != options.only.end()) {
-            lines.push_back(line);
-        }
-    }
-    return lines;
-}
-
 // The line of one input in a hashdeep list, or false, after a message, when the list cannot
 // carry its name.
 bool HashdeepLine(const Options& options, const std::string& name, uint64_t size,
@@ -101,19 +90,6 @@ bool HashdeepLine(const Options& options, const std::string& name, uint64_t size
         return false;
     }
     return true;
-}
-
-// The opening lines of a hashdeep list: its columns, and where and how korvadex was run.
-std::string HashdeepOpening(const Options& options) {
-    std::string commandLine = "korvadex";
-    for (const std::string& argument : options.arguments) {
-        commandLine += " " + MessageText(argument);
-    }
-    char* folder = ::getcwd(nullptr, 0);
-    const std::string text = HashdeepHeader(
-        HashdeepColumns(options), MessageText(folder != nullptr ? folder : "."), commandLine);
-    std::free(folder);
-    return text;
 }
 
 }  // namespace

@@ -1,0 +1,171 @@
+// --update: brings a checksum list up to date with the files given, hashing only what the
+// list cannot vouch for.
+//
+// A listed file is hashed again when its size differs from the one the list records (hashdeep
+// lists), or when it was modified less than kTimestampSlack before the list was last written:
+// such a file may have been rewritten after it was hashed, within the same tick of a coarse
+// clock.  The list written is stamped with the time the run began, before any file was looked
+// at, so that a file changed while the run went on is hashed again by the next one.
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "command_support.h"
+#include "commands.h"
+#include "file_output.h"
+#include "line_names.h"
+#include "list_upkeep.h"
+
+namespace {
+
+// The widest step of the modification times a file system keeps: FAT's two seconds (ext3,
+// HFS+ and many network file systems keep whole seconds, NTFS, exFAT and the others finer).
+constexpr int64_t kTimestampSlack = int64_t(2) * 1000000000;
+
+int64_t NowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// The list named by options, read or begun.  False, after a message, when it can be neither.
+bool OpenList(const Options& options, ListDocument& document, FileFacts& facts, bool& exists) {
+    const std::string& path = options.keptList;
+    int err = 0;
+    exists = LookAt(path, facts, err);
+    std::string reason;
+    if (exists) {
+        if (!ReadListDocument(path, document, reason)) {
+            PrintError(path, "not updated: " + reason);
+            return false;
+        }
+        if (document.utf16) {
+            PrintError(path,
+                       "not updated: a UTF-16 list, which would be written back in UTF-8; "
+                       "convert it first (iconv -f UTF-16 -t UTF-8)");
+            return false;
+        }
+        return true;
+    }
+    if (err != ENOENT) {
+        PrintError(path, ErrnoText(err));
+        return false;
+    }
+    if (options.format == OutputFormat::kReport) {
+        PrintError(path, "no such file; to begin a new list, give its --format");
+        return false;
+    }
+    const bool hashdeep = options.format == OutputFormat::kHashdeep;
+    document = NewListDocument(options.format, hashdeep ? HashdeepColumns(options) : options.only,
+                               options.keyed, options.binary, LowerHex(options),
+                               hashdeep ? HashdeepOpening(options) : "");
+    if (document.pattern.empty()) {
+        document = NewListDocument(options.format, AllLines(), options.keyed, options.binary,
+                                   LowerHex(options), "");
+    }
+    return true;
+}
+
+std::string Count(size_t count, const char* what) {
+    return std::to_string(count) + " " + what;
+}
+
+}  // namespace
+
+int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
+    const int64_t started = NowNs();
+    ListDocument document;
+    FileFacts listFacts;
+    bool exists = false;
+    if (!OpenList(options, document, listFacts, exists)) return kExitFailed;
+    Progress progress;
+    std::string reason;
+    if (!ResolveLines(document, options, key, progress, reason)) {
+        PrintError(options.keptList, "not updated: " + reason);
+        return kExitFailed;
+    }
+    std::vector<SeenFile> files;
+    bool ok = GatherFiles(options, exists ? &listFacts : nullptr, files);
+
+    // New names are written as the list writes its names: absolute when all of them are.
+    bool absolute = !document.entries.empty();
+    for (const ListEntry& entry : document.entries) absolute = absolute && entry.name[0] == '/';
+    std::unordered_map<std::string, size_t> byKey = EntriesByKey(document, options);
+    std::vector<bool> seen(document.entries.size(), false);
+    size_t added = 0, rehashed = 0, changed = 0, kept = 0, gone = 0, dropped = 0;
+    const int64_t fresh = exists ? listFacts.modifiedNs - kTimestampSlack : INT64_MIN;
+    progress.BeginJob(files.size(), -1);
+    for (const SeenFile& file : files) {
+        auto found = byKey.find(file.key);
+        size_t index;
+        if (found == byKey.end()) {
+            index = AddEntry(document, absolute ? file.key : file.path);
+        } else {
+            index = found->second;
+            seen[index] = true;
+            const ListEntry& entry = document.entries[index];
+            const bool stale = options.rehash || file.facts.modifiedNs >= fresh ||
+                               (entry.size >= 0 && uint64_t(entry.size) != file.facts.size);
+            if (!stale) {
+                ++kept;
+                continue;
+            }
+        }
+        ListEntry& entry = document.entries[index];
+        std::vector<std::string> hex;
+        uint64_t size = 0;
+        if (!HashFile(file.path, EntryLines(entry), options, key, progress, hex, size)) {
+            ok = false;
+            if (entry.added) {
+                entry.dropped = true;
+            } else {
+                PrintError(file.path, "its entry is kept as it was");
+                ++kept;
+            }
+            continue;
+        }
+        bool same = uint64_t(entry.size) == size || entry.size < 0;
+        for (ListValue& value : entry.values) {
+            same = same && ListUpper(value.hex) == hex[size_t(value.line)];
+            SetValue(document, value, hex[size_t(value.line)]);
+        }
+        if (document.kind == ListKind::kHashdeep) entry.size = int64_t(size);
+        if (entry.added && !CarriesEntry(document, entry, reason)) {
+            PrintError(file.path, "not added: " + reason);
+            entry.dropped = true;
+            ok = false;
+        } else if (entry.added) {
+            ++added;
+        } else {
+            ++rehashed;
+            if (!same) ++changed;
+        }
+    }
+    progress.EndJob();
+    for (size_t i = 0; i < seen.size(); ++i) {
+        if (seen[i]) continue;
+        FileFacts facts;
+        int err = 0;
+        if (!LookAt(document.entries[i].name, facts, err) && err == ENOENT) {
+            ++gone;
+            if (options.prune) {
+                document.entries[i].dropped = true;
+                ++dropped;
+                continue;
+            }
+        }
+        ++kept;
+    }
+    const std::string text = WriteListDocument(document);
+    if (!WriteOutputFile(options.keptList, text, reason, started)) {
+        PrintError(options.keptList, "not updated: " + reason);
+        return kExitFailed;
+    }
+    std::string summary = Count(added, "added") + ", " + Count(rehashed, "re-hashed") + " (" +
+                          Count(changed, "changed") + "), " + Count(dropped, "dropped") + ", " +
+                          Count(kept, "kept");
+    if (gone > dropped) summary += " (" + Count(gone, "of files gone; --prune drops them") + ")";
+    PrintError(options.keptList, summary);
+    return ok ? kExitOk : kExitFailed;
+}
