@@ -13,6 +13,7 @@
 
 #include "command_support.h"
 #include "commands.h"
+#include "directory_walk.h"
 #include "list_upkeep.h"
 
 namespace {
@@ -37,6 +38,7 @@ std::string Signature(const std::vector<size_t>& lines, const std::vector<std::s
 struct Verdict {
     std::string name;
     std::string text;
+    std::string order;  // the key of its name: verdicts are given in this order
 };
 
 }  // namespace
@@ -87,13 +89,15 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
         return Signature(EntryLines(entry), hex[file], entry.size < 0 ? 0 : sizes[file]);
     };
 
-    progress.BeginJob(files.size(), -1);
+    uint64_t bytes = 0;
+    for (const SeenFile& file : files) bytes += file.facts.size;
+    progress.BeginJob(files.size(), int64_t(bytes));
     for (size_t i = 0; i < files.size(); ++i) {
         if (!HashFile(files[i].path, lines, options, key, progress, hex[i], sizes[i])) {
             ok = false;
             done[i] = true;
             ++unreadable;
-            verdicts.push_back({files[i].path, "unreadable"});
+            verdicts.push_back({files[i].path, "unreadable", files[i].key});
             // Its entry, if it has one, is neither missing nor matched.
             auto found = byKey.find(files[i].key);
             if (found != byKey.end()) entryDone[found->second] = true;
@@ -106,7 +110,7 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
         entryDone[found->second] = true;
         const bool same = fileSignature(i, entry) == entrySignature(entry);
         ++(same ? matched : changed);
-        verdicts.push_back({files[i].path, same ? "matched" : "changed"});
+        verdicts.push_back({files[i].path, same ? "matched" : "changed", files[i].key});
     }
     progress.EndJob();
 
@@ -140,20 +144,20 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
         }
         if (file == files.size()) {
             ++missing;
-            verdicts.push_back({entry.name, "missing"});
+            verdicts.push_back({entry.name, "missing", AbsolutePath(entry.name)});
             continue;
         }
         done[file] = true;
         ++moved;
-        verdicts.push_back({files[file].path, "moved from " + Shown(entry.name)});
+        verdicts.push_back({files[file].path, "moved from " + Shown(entry.name), files[file].key});
     }
     for (size_t i = 0; i < files.size(); ++i) {
         if (done[i]) continue;
         ++added;
-        verdicts.push_back({files[i].path, "new"});
+        verdicts.push_back({files[i].path, "new", files[i].key});
     }
     std::stable_sort(verdicts.begin(), verdicts.end(),
-                     [](const Verdict& a, const Verdict& b) { return a.name < b.name; });
+                     [](const Verdict& a, const Verdict& b) { return a.order < b.order; });
     const bool passed = ok && changed + moved + added + missing + unreadable == 0;
     if (!options.status) {
         std::string text;

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "command_support.h"
 #include "commands.h"
@@ -95,23 +96,32 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
     std::vector<bool> seen(document.entries.size(), false);
     size_t added = 0, rehashed = 0, changed = 0, kept = 0, gone = 0, dropped = 0;
     const int64_t fresh = exists ? listFacts.modifiedNs - kTimestampSlack : INT64_MIN;
-    progress.BeginJob(files.size(), -1);
+    // The files to hash, with their entries: every new one, and those the list cannot vouch
+    // for.
+    std::vector<std::pair<const SeenFile*, size_t>> work;
+    uint64_t bytes = 0;
     for (const SeenFile& file : files) {
         auto found = byKey.find(file.key);
-        size_t index;
         if (found == byKey.end()) {
-            index = AddEntry(document, absolute ? file.key : file.path);
-        } else {
-            index = found->second;
-            seen[index] = true;
-            const ListEntry& entry = document.entries[index];
-            const bool stale = options.rehash || file.facts.modifiedNs >= fresh ||
-                               (entry.size >= 0 && uint64_t(entry.size) != file.facts.size);
-            if (!stale) {
-                ++kept;
-                continue;
-            }
+            work.emplace_back(&file, AddEntry(document, absolute ? file.key : file.path));
+            bytes += file.facts.size;
+            continue;
         }
+        const size_t index = found->second;
+        seen[index] = true;
+        const ListEntry& entry = document.entries[index];
+        if (options.rehash || file.facts.modifiedNs >= fresh ||
+            (entry.size >= 0 && uint64_t(entry.size) != file.facts.size)) {
+            work.emplace_back(&file, index);
+            bytes += file.facts.size;
+        } else {
+            ++kept;
+        }
+    }
+    progress.BeginJob(work.size(), int64_t(bytes));
+    for (const auto& job : work) {
+        const SeenFile& file = *job.first;
+        const size_t index = job.second;
         ListEntry& entry = document.entries[index];
         std::vector<std::string> hex;
         uint64_t size = 0;
@@ -143,8 +153,12 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
         }
     }
     progress.EndJob();
+    // An entry that --exclude or --include leaves out is kept as it is.
     for (size_t i = 0; i < seen.size(); ++i) {
-        if (seen[i]) continue;
+        if (seen[i] || !options.filter.TakesListed(document.entries[i].name)) {
+            if (!seen[i]) ++kept;
+            continue;
+        }
         FileFacts facts;
         int err = 0;
         if (!LookAt(document.entries[i].name, facts, err) && err == ENOENT) {
