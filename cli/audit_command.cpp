@@ -47,10 +47,8 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
     const std::string& listPath = options.keptList;
     ListDocument document;
     std::string reason;
-    FileFacts listFacts;
-    int err = 0;
-    if (!LookAt(listPath, listFacts, err) || !ReadListDocument(listPath, document, reason)) {
-        PrintError(listPath, reason.empty() ? ErrnoText(err) : reason);
+    if (!ReadListDocument(listPath, document, reason)) {
+        PrintError(listPath, reason);
         return kExitFailed;
     }
     Progress progress;
@@ -59,7 +57,7 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
         return kExitFailed;
     }
     std::vector<SeenFile> files;
-    bool ok = GatherFiles(options, &listFacts, files);
+    bool ok = GatherFiles(options, files);
     const std::unordered_map<std::string, size_t> byKey = EntriesByKey(document, options);
 
     // Every line any entry holds is computed for every file.
@@ -90,7 +88,7 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
     };
 
     uint64_t bytes = 0;
-    for (const SeenFile& file : files) bytes += file.facts.size;
+    for (const SeenFile& file : files) bytes += file.status.size;
     progress.BeginJob(files.size(), int64_t(bytes));
     for (size_t i = 0; i < files.size(); ++i) {
         if (!HashFile(files[i].path, lines, options, key, progress, hex[i], sizes[i])) {

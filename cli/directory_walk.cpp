@@ -2,16 +2,15 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <utility>
 
 #include "command_support.h"
 #include "file_input.h"
+#include "system.h"
 
 namespace {
 
@@ -106,9 +105,7 @@ bool WalkFiles(const std::string& path, const WalkOptions& walk, std::vector<std
 std::string AbsolutePath(const std::string& path) {
     std::string joined = path;
     if (path.empty() || path[0] != '/') {
-        char* folder = ::getcwd(nullptr, 0);
-        joined = std::string(folder != nullptr ? folder : ".") + "/" + path;
-        std::free(folder);
+        joined = CurrentFolder() + "/" + path;
     }
     std::vector<std::string> parts;
     for (size_t start = 0, end; start <= joined.size(); start = end + 1) {

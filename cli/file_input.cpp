@@ -203,20 +203,6 @@ bool SizeIsNominal(int fd) {
 
 }  // namespace
 
-bool LookAt(const std::string& path, FileFacts& facts, int& err) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) {
-        err = errno;
-        return false;
-    }
-    facts.size = uint64_t(st.st_size);
-    facts.modifiedNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    facts.device = uint64_t(st.st_dev);
-    facts.inode = uint64_t(st.st_ino);
-    facts.regular = S_ISREG(st.st_mode);
-    return true;
-}
-
 std::string ErrnoText(int err) {
     switch (err) {
         case ENOENT:

@@ -111,18 +111,6 @@ private:
 // file", "permission denied", "is a directory", else the system's text in lower case.
 std::string ErrnoText(int err);
 
-// What the file system says of the file at path, followed through links.
-struct FileFacts {
-    uint64_t size = 0;
-    int64_t modifiedNs = 0;  // the modification time, in nanoseconds since 1970
-    uint64_t device = 0;     // with inode, which file it is
-    uint64_t inode = 0;
-    bool regular = false;
-};
-
-// Looks at path; false, with err set to the system's error number, when it cannot.
-bool LookAt(const std::string& path, FileFacts& facts, int& err);
-
 // Reads the input named by path ("-": standard input) into bytes.  On failure returns false,
 // leaves bytes empty and sets reason to a short text such as "no such file", "is a
 // directory", "permission denied" or limit.tooLargeReason.  When bytesRead is given, it

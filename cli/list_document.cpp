@@ -7,6 +7,7 @@
 
 #include "file_input.h"
 #include "list_reader.h"
+#include "system.h"
 
 namespace {
 
@@ -204,7 +205,7 @@ void SetValue(const ListDocument& document, ListValue& value, const std::string&
 
 bool ReadListDocument(const std::string& path, ListDocument& document, std::string& reason) {
     document = ListDocument();
-    FILE* file = std::fopen(path.c_str(), "rb");
+    FILE* file = OpenForReading(path);
     if (file == nullptr) {
         reason = ErrnoText(errno);
         return false;

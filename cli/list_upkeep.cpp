@@ -60,9 +60,7 @@ size_t InferLine(const ListDocument& document, size_t digits, size_t column,
             if (value.line >= 0 || value.hex.size() != digits || ColumnOf(entry, i) != column) {
                 continue;
             }
-            FileFacts facts;
-            int err = 0;
-            if (!LookAt(entry.name, facts, err) || !facts.regular) break;
+            if (LookUpPath(entry.name).kind != PathKind::kRegular) break;
             ++tried;
             std::vector<std::string> hex;
             uint64_t size = 0;
@@ -87,7 +85,7 @@ size_t InferLine(const ListDocument& document, size_t digits, size_t column,
 
 }  // namespace
 
-bool GatherFiles(const Options& options, const FileFacts* listFacts, std::vector<SeenFile>& files) {
+bool GatherFiles(const Options& options, std::vector<SeenFile>& files) {
     WalkOptions walk;
     walk.follow = options.follow;
     walk.oneFileSystem = options.oneFileSystem;
@@ -104,17 +102,14 @@ bool GatherFiles(const Options& options, const FileFacts* listFacts, std::vector
     }
     std::set<std::string> keys;
     for (const std::string& path : paths) {
-        SeenFile file{path, AbsolutePath(path), FileFacts()};
-        int err = 0;
-        if (!LookAt(path, file.facts, err)) {
-            PrintError(path, ErrnoText(err));
+        SeenFile file{path, AbsolutePath(path), LookUpPath(path)};
+        if (file.status.kind == PathKind::kMissing || file.status.kind == PathKind::kUnknown) {
+            PrintError(path, file.status.kind == PathKind::kMissing ? "no such file"
+                                                                    : "cannot be looked at");
             ok = false;
             continue;
         }
-        if (listFacts != nullptr && file.facts.device == listFacts->device &&
-            file.facts.inode == listFacts->inode) {
-            continue;
-        }
+        if (IsSameRegularFile(options.keptList, path)) continue;
         if (keys.insert(file.key).second) files.push_back(file);
     }
     return ok;
@@ -215,5 +210,5 @@ std::string HashdeepOpening(const Options& options) {
     for (const std::string& argument : options.arguments) {
         commandLine += " " + MessageText(argument);
     }
-    return HashdeepHeader(HashdeepColumns(options), MessageText(AbsolutePath(".")), commandLine);
+    return HashdeepHeader(HashdeepColumns(options), MessageText(CurrentFolder()), commandLine);
 }

@@ -9,22 +9,22 @@
 #include <unordered_map>
 #include <vector>
 
-#include "file_input.h"
 #include "list_document.h"
 #include "options.h"
 #include "progress.h"
+#include "system.h"
 
 // A file of the operands.
 struct SeenFile {
     std::string path;  // as the walk names it
     std::string key;   // AbsolutePath(path)
-    FileFacts facts;
+    PathStatus status;
 };
 
 // The files of the operands (walked with -r), in the order found, without the list itself
-// (listFacts, when the list exists) and without repeats.  False, after a message, when the
-// walk met an error or an operand could not be looked at (which is then left out).
-bool GatherFiles(const Options& options, const FileFacts* listFacts, std::vector<SeenFile>& files);
+// (options.keptList) and without repeats.  False, after a message, when the walk met an
+// error or an operand is not there or could not be looked at (which is then left out).
+bool GatherFiles(const Options& options, std::vector<SeenFile>& files);
 
 // The entries of document by the key of their names, leaving out those that --exclude and
 // --include leave out.

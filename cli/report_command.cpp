@@ -1,7 +1,4 @@
 // The digests of each input, in the format chosen, and the saved report of --save.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <string>
 
@@ -14,6 +11,7 @@
 #include "list_upkeep.h"
 #include "report_text.h"
 #include "saved_report_reader.h"
+#include "system.h"
 
 namespace {
 
@@ -31,10 +29,7 @@ bool SaveReport(const Options& options, const std::string& path,
         reportText += hex[i];
         reportText += "\r\n";
     }
-    struct stat input, saved;
-    if ((path == "-" ? ::fstat(STDIN_FILENO, &input) : ::stat(path.c_str(), &input)) == 0 &&
-        ::stat(options.savePath.c_str(), &saved) == 0 && input.st_dev == saved.st_dev &&
-        input.st_ino == saved.st_ino && S_ISREG(saved.st_mode)) {
+    if (IsSameRegularFile(path, options.savePath)) {
         PrintError(options.savePath, "not saved: it is the input, which the report would replace");
         return false;
     }

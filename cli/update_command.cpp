@@ -6,7 +6,6 @@
 // such a file may have been rewritten after it was hashed, within the same tick of a coarse
 // clock.  The list written is stamped with the time the run began, before any file was looked
 // at, so that a file changed while the run went on is hashed again by the next one.
-#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -24,6 +23,10 @@ namespace {
 // HFS+ and many network file systems keep whole seconds, NTFS, exFAT and the others finer).
 constexpr int64_t kTimestampSlack = int64_t(2) * 1000000000;
 
+int64_t Nanoseconds(const FileTime& time) {
+    return time.seconds * 1000000000 + time.nanoseconds;
+}
+
 int64_t NowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::system_clock::now().time_since_epoch())
@@ -31,12 +34,11 @@ int64_t NowNs() {
 }
 
 // The list named by options, read or begun.  False, after a message, when it can be neither.
-bool OpenList(const Options& options, ListDocument& document, FileFacts& facts, bool& exists) {
+bool OpenList(const Options& options, ListDocument& document, PathStatus& status) {
     const std::string& path = options.keptList;
-    int err = 0;
-    exists = LookAt(path, facts, err);
+    status = LookUpPath(path);
     std::string reason;
-    if (exists) {
+    if (status.kind == PathKind::kRegular) {
         if (!ReadListDocument(path, document, reason)) {
             PrintError(path, "not updated: " + reason);
             return false;
@@ -49,8 +51,9 @@ bool OpenList(const Options& options, ListDocument& document, FileFacts& facts, 
         }
         return true;
     }
-    if (err != ENOENT) {
-        PrintError(path, ErrnoText(err));
+    if (status.kind != PathKind::kMissing) {
+        PrintError(
+            path, status.kind == PathKind::kUnknown ? "cannot be looked at" : "not a regular file");
         return false;
     }
     if (options.format == OutputFormat::kReport) {
@@ -77,9 +80,9 @@ std::string Count(size_t count, const char* what) {
 int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
     const int64_t started = NowNs();
     ListDocument document;
-    FileFacts listFacts;
-    bool exists = false;
-    if (!OpenList(options, document, listFacts, exists)) return kExitFailed;
+    PathStatus listStatus;
+    if (!OpenList(options, document, listStatus)) return kExitFailed;
+    const bool exists = listStatus.kind == PathKind::kRegular;
     Progress progress;
     std::string reason;
     if (!ResolveLines(document, options, key, progress, reason)) {
@@ -87,7 +90,7 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
         return kExitFailed;
     }
     std::vector<SeenFile> files;
-    bool ok = GatherFiles(options, exists ? &listFacts : nullptr, files);
+    bool ok = GatherFiles(options, files);
 
     // New names are written as the list writes its names: absolute when all of them are.
     bool absolute = !document.entries.empty();
@@ -95,7 +98,7 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
     std::unordered_map<std::string, size_t> byKey = EntriesByKey(document, options);
     std::vector<bool> seen(document.entries.size(), false);
     size_t added = 0, rehashed = 0, changed = 0, kept = 0, gone = 0, dropped = 0;
-    const int64_t fresh = exists ? listFacts.modifiedNs - kTimestampSlack : INT64_MIN;
+    const int64_t fresh = exists ? Nanoseconds(listStatus.modified) - kTimestampSlack : INT64_MIN;
     // The files to hash, with their entries: every new one, and those the list cannot vouch
     // for.
     std::vector<std::pair<const SeenFile*, size_t>> work;
@@ -104,16 +107,16 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
         auto found = byKey.find(file.key);
         if (found == byKey.end()) {
             work.emplace_back(&file, AddEntry(document, absolute ? file.key : file.path));
-            bytes += file.facts.size;
+            bytes += file.status.size;
             continue;
         }
         const size_t index = found->second;
         seen[index] = true;
         const ListEntry& entry = document.entries[index];
-        if (options.rehash || file.facts.modifiedNs >= fresh ||
-            (entry.size >= 0 && uint64_t(entry.size) != file.facts.size)) {
+        if (options.rehash || Nanoseconds(file.status.modified) >= fresh ||
+            (entry.size >= 0 && uint64_t(entry.size) != file.status.size)) {
             work.emplace_back(&file, index);
-            bytes += file.facts.size;
+            bytes += file.status.size;
         } else {
             ++kept;
         }
@@ -159,9 +162,7 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
             if (!seen[i]) ++kept;
             continue;
         }
-        FileFacts facts;
-        int err = 0;
-        if (!LookAt(document.entries[i].name, facts, err) && err == ENOENT) {
+        if (LookUpPath(document.entries[i].name).kind == PathKind::kMissing) {
             ++gone;
             if (options.prune) {
                 document.entries[i].dropped = true;
