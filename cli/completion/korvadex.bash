@@ -35,6 +35,10 @@ _korvadex() {
         --key|--string|--match|--jobs|--max-depth|--exclude|--include)
             return
             ;;
+        --update|--audit)
+            COMPREPLY=($(compgen -f -- "$cur"))
+            return
+            ;;
         --key-file|--save|--input|--files-from)
             COMPREPLY=($(compgen -f -- "$cur"))
             return
@@ -45,7 +49,8 @@ _korvadex() {
             -z --zero --lower --upper -r --recursive --follow --exclude --include
             --max-depth -x --one-file-system --files-from -0 --null --string --key --key-file
             --jobs --save -c --check --input --ignore-missing --quiet --status --strict
-            -w --warn --match --list --paths --self-test -h --help -V --version" -- "$cur"))
+            -w --warn --match --list --paths --self-test -h --help -V --version
+            --update --rehash --prune --audit" -- "$cur"))
         return
     fi
     COMPREPLY=($(compgen -f -- "$cur"))
