@@ -102,7 +102,8 @@ bool GatherFiles(const Options& options, std::vector<SeenFile>& files) {
     }
     std::set<std::string> keys;
     for (const std::string& path : paths) {
-        SeenFile file{path, AbsolutePath(path), LookUpPath(path)};
+        SeenFile file{path, AbsolutePath(path), LookUpPath(path), FileTime()};
+        ModificationTime(path, file.modified);
         if (file.status.kind == PathKind::kMissing || file.status.kind == PathKind::kUnknown) {
             PrintError(path, file.status.kind == PathKind::kMissing ? "no such file"
                                                                     : "cannot be looked at");

@@ -19,6 +19,7 @@ struct SeenFile {
     std::string path;  // as the walk names it
     std::string key;   // AbsolutePath(path)
     PathStatus status;
+    FileTime modified;  // its modification time, for a regular file
 };
 
 // The files of the operands (walked with -r), in the order found, without the list itself

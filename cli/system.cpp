@@ -54,12 +54,18 @@ PathStatus LookUpPath(const std::string& path) {
     } else if (S_ISREG(st.st_mode)) {
         status.kind = PathKind::kRegular;
         status.size = uint64_t(st.st_size);
-        status.modified.seconds = int64_t(st.st_mtim.tv_sec);
-        status.modified.nanoseconds = uint32_t(st.st_mtim.tv_nsec);
     } else {
         status.kind = S_ISDIR(st.st_mode) ? PathKind::kDirectory : PathKind::kOther;
     }
     return status;
+}
+
+bool ModificationTime(const std::string& path, FileTime& time) {
+    struct stat st;
+    if (path == "-" || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    time.seconds = int64_t(st.st_mtim.tv_sec);
+    time.nanoseconds = uint32_t(st.st_mtim.tv_nsec);
+    return true;
 }
 
 bool IsSameRegularFile(const std::string& path, const std::string& other) {

@@ -42,9 +42,12 @@ enum class PathKind {
 struct PathStatus {
     PathKind kind = PathKind::kUnknown;
     uint64_t size = 0;  // the size of a regular file
-    FileTime modified;  // the modification time of a regular file
 };
 PathStatus LookUpPath(const std::string& path);
+
+// The modification time of the regular file at path (links followed).  False for standard
+// input ("-"), anything but a regular file, and a path that cannot be looked up.
+bool ModificationTime(const std::string& path, FileTime& time);
 
 // Whether other names a regular file that is the input at path ("-": standard input)
 // itself, under this or another name.

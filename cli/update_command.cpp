@@ -98,7 +98,10 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
     std::unordered_map<std::string, size_t> byKey = EntriesByKey(document, options);
     std::vector<bool> seen(document.entries.size(), false);
     size_t added = 0, rehashed = 0, changed = 0, kept = 0, gone = 0, dropped = 0;
-    const int64_t fresh = exists ? Nanoseconds(listStatus.modified) - kTimestampSlack : INT64_MIN;
+    FileTime listTime;
+    const int64_t fresh = exists && ModificationTime(options.keptList, listTime)
+                              ? Nanoseconds(listTime) - kTimestampSlack
+                              : INT64_MIN;
     // The files to hash, with their entries: every new one, and those the list cannot vouch
     // for.
     std::vector<std::pair<const SeenFile*, size_t>> work;
@@ -113,7 +116,7 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
         const size_t index = found->second;
         seen[index] = true;
         const ListEntry& entry = document.entries[index];
-        if (options.rehash || Nanoseconds(file.status.modified) >= fresh ||
+        if (options.rehash || Nanoseconds(file.modified) >= fresh ||
             (entry.size >= 0 && uint64_t(entry.size) != file.status.size)) {
             work.emplace_back(&file, index);
             bytes += file.status.size;
