@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "file_input.h"
+#include "json_lines.h"
 #include "list_reader.h"
 #include "system.h"
 
@@ -35,8 +36,8 @@ ListKind KindOf(const std::string& text, const ChecksumLine& entry) {
 }
 
 // Takes the values of one entry line.
-void TakeEntry(ListDocument& document, size_t text, const std::vector<ChecksumLine>& values,
-               int64_t size) {
+ListEntry& TakeEntry(ListDocument& document, size_t text, const std::vector<ChecksumLine>& values,
+                     int64_t size) {
     const std::string& name = values[0].name;
     auto found = document.byName.find(name);
     size_t index;
@@ -54,6 +55,47 @@ void TakeEntry(ListDocument& document, size_t text, const std::vector<ChecksumLi
     }
     if (size >= 0) entry.size = size;
     document.owner[text] = long(index);
+    return entry;
+}
+
+// Reads one line of a JSON list.
+void TakeJsonLine(ListDocument& document, size_t number) {
+    FileRecord record;
+    std::string reason;
+    const ChecksumLineKind kind = ParseJsonRecord(document.lines[number], record, reason);
+    if (kind == ChecksumLineKind::kIgnored) return;
+    if (kind == ChecksumLineKind::kMalformed) {
+        ++document.malformed;
+        return;
+    }
+    std::vector<ChecksumLine> values;
+    for (const RecordDigest& digest : record.digests) {
+        ChecksumLine value;
+        value.name = record.name;
+        value.hex = digest.hex;
+        value.line = long(digest.line);
+        value.keyed = digest.keyed;
+        values.push_back(value);
+    }
+    ListEntry& entry = TakeEntry(document, number, values, record.size);
+    if (record.timeKnown) {
+        entry.timeKnown = true;
+        entry.modified = record.modified;
+    }
+}
+
+// The record of an entry, with its values on line number (all of them for SIZE_MAX).
+FileRecord RecordOf(const ListEntry& entry, size_t number) {
+    FileRecord record;
+    record.name = entry.name;
+    record.size = entry.size;
+    record.timeKnown = entry.timeKnown;
+    record.modified = entry.modified;
+    for (const ListValue& value : entry.values) {
+        if (number != SIZE_MAX && value.text != number) continue;
+        record.digests.push_back(RecordDigest{size_t(value.line), value.hex, value.keyed});
+    }
+    return record;
 }
 
 // Reads one line of a hashdeep list: its header's lines decide the columns of the lines
@@ -123,6 +165,12 @@ std::string EntryLine(const ListDocument& document, size_t number) {
         if (value.text == number) values.push_back(&value);
     }
     std::string text = document.lines[number];
+    if (!entry.changed) return text;
+    if (document.kind == ListKind::kJson) {
+        text = JsonRecordLine(RecordOf(entry, number));
+        text.pop_back();
+        return text;
+    }
     if (document.kind == ListKind::kHashdeep) {
         std::vector<std::string> hex;
         for (const ListValue* value : values) hex.push_back(value->hex);
@@ -150,7 +198,9 @@ std::string EntryLine(const ListDocument& document, size_t number) {
 bool AddedLines(const ListDocument& document, const ListEntry& entry,
                 std::vector<std::string>& lines, std::string& reason) {
     std::string text;
-    if (document.kind == ListKind::kHashdeep) {
+    if (document.kind == ListKind::kJson) {
+        text = JsonRecordLine(RecordOf(entry, SIZE_MAX));
+    } else if (document.kind == ListKind::kHashdeep) {
         std::vector<std::string> hex;
         for (const ListValue& value : entry.values) hex.push_back(value.hex);
         if (!WriteHashdeepLine(entry.name, uint64_t(entry.size), hex, text, reason)) return false;
@@ -191,6 +241,14 @@ std::string ListUpper(std::string hex) {
         if (c >= 'a' && c <= 'f') c = char(c - 'a' + 'A');
     }
     return hex;
+}
+
+bool RecordsSizes(const ListDocument& document) {
+    return document.kind == ListKind::kHashdeep || document.kind == ListKind::kJson;
+}
+
+bool RecordsTimes(const ListDocument& document) {
+    return document.kind == ListKind::kJson;
 }
 
 void SetValue(const ListDocument& document, ListValue& value, const std::string& upperHex) {
@@ -239,8 +297,13 @@ bool ReadListDocument(const std::string& path, ListDocument& document, std::stri
         if (number == 0 && text == kHashdeepMagic) {
             document.kind = ListKind::kHashdeep;
             kindKnown = true;
+        } else if (number == 0 && StartsJsonList(text)) {
+            document.kind = ListKind::kJson;
+            kindKnown = true;
         }
-        if (document.kind == ListKind::kHashdeep && kindKnown) {
+        if (document.kind == ListKind::kJson && kindKnown) {
+            TakeJsonLine(document, number);
+        } else if (document.kind == ListKind::kHashdeep && kindKnown) {
             TakeHashdeepLine(document, number);
         } else {
             TakeListLine(document, number, sfv, form, kindKnown);

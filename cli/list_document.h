@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "checksum_lines.h"
+#include "file_record.h"
 
 // The form of a list's entry lines.
 enum class ListKind {
@@ -21,6 +22,7 @@ enum class ListKind {
     kSfv,       // "NAME CRC32"
     kColumns,   // "NAME  hex  hex...", rhash's lines of several algorithms
     kHashdeep,  // "SIZE,hex,...,NAME" under hashdeep's header
+    kJson,      // one object per file (json_lines.h)
 };
 
 // One value of an entry.
@@ -35,9 +37,12 @@ struct ListValue {
 struct ListEntry {
     std::string name;  // as the list writes it, unescaped
     std::vector<ListValue> values;
-    int64_t size = -1;  // the file's size, where the list records it, else -1
+    int64_t size = -1;       // the file's size, where the list records it, else -1
+    bool timeKnown = false;  // the list records the file's modification time:
+    FileTime modified;
     bool dropped = false;
-    bool added = false;  // a new entry: its lines are made when the list is written
+    bool changed = false;  // its values, size or time were set anew: its lines are made again
+    bool added = false;    // a new entry: its lines are made when the list is written
 };
 
 struct ListDocument {
@@ -61,6 +66,10 @@ struct ListDocument {
 // with reason, when it cannot be read, is a saved report or is UTF-16 (which would not be
 // written back the same), or holds no entry and no hashdeep header.
 bool ReadListDocument(const std::string& path, ListDocument& document, std::string& reason);
+
+// Whether the entries of the list record the size of their files, and their times.
+bool RecordsSizes(const ListDocument& document);
+bool RecordsTimes(const ListDocument& document);
 
 // hex in upper case.
 std::string ListUpper(std::string hex);

@@ -117,7 +117,8 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
         seen[index] = true;
         const ListEntry& entry = document.entries[index];
         if (options.rehash || Nanoseconds(file.modified) >= fresh ||
-            (entry.size >= 0 && uint64_t(entry.size) != file.status.size)) {
+            (entry.size >= 0 && uint64_t(entry.size) != file.status.size) ||
+            (entry.timeKnown && entry.modified != file.modified)) {
             work.emplace_back(&file, index);
             bytes += file.status.size;
         } else {
@@ -146,7 +147,12 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
             same = same && ListUpper(value.hex) == hex[size_t(value.line)];
             SetValue(document, value, hex[size_t(value.line)]);
         }
-        if (document.kind == ListKind::kHashdeep) entry.size = int64_t(size);
+        entry.changed = true;
+        if (RecordsSizes(document)) entry.size = int64_t(size);
+        if (RecordsTimes(document)) {
+            entry.timeKnown = true;
+            entry.modified = file.modified;
+        }
         if (entry.added && !CarriesEntry(document, entry, reason)) {
             PrintError(file.path, "not added: " + reason);
             entry.dropped = true;
