@@ -29,6 +29,13 @@ std::vector<std::string> EntryLines(const std::string& text) {
     return lines;
 }
 
+// Runs korvadex in folder.
+RunResult RunIn(const std::string& folder, const std::vector<std::string>& args) {
+    RunOptions here;
+    here.directory = folder;
+    return RunKorvadex(args, here);
+}
+
 // text with the first from in it replaced by to.
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
     const size_t at = text.find(from);
@@ -70,9 +77,7 @@ TEST(CliKeep, AuditGivesEachFileAndEntryOneVerdictInEveryListFormat) {
     };
     for (const auto& l : lists) {
         ASSERT_EQ(Shell("cd '" + d + "' && " + l.maker + " > " + l.list).status, 0) << l.maker;
-        RunOptions here;
-        here.directory = d;
-        RunResult audit = RunKorvadex({"--audit", l.list, "--quiet", "-r", "tree"}, here);
+        RunResult audit = RunIn(d, {"--audit", l.list, "--quiet", "-r", "tree"});
         EXPECT_EQ(audit.status, 0) << l.list << audit.out << audit.err;
         EXPECT_EQ(audit.out, "") << l.list;
     }
@@ -85,9 +90,7 @@ TEST(CliKeep, AuditGivesEachFileAndEntryOneVerdictInEveryListFormat) {
               0);
     for (const auto& l : lists) {
         SCOPED_TRACE(l.list);
-        RunOptions here;
-        here.directory = d;
-        RunResult audit = RunKorvadex({"--audit", l.list, "-r", "tree"}, here);
+        RunResult audit = RunIn(d, {"--audit", l.list, "-r", "tree"});
         const std::string& n = l.listed;
         EXPECT_EQ(audit.out,
                   "tree/a: matched\n"
@@ -148,14 +151,12 @@ TEST(CliKeep, UpdateHashesWhatTheListCannotVouchForAndKeepsItsForm) {
               0);
     for (const auto& l : lists) {
         SCOPED_TRACE(l.list);
-        RunOptions here;
-        here.directory = d;
         const std::string before = ReadFile(dir.Path(l.list));
-        RunResult update = RunKorvadex({"--update", l.list, "-r", "tree"}, here);
+        RunResult update = RunIn(d, {"--update", l.list, "-r", "tree"});
         EXPECT_EQ(update.status, 0) << update.err;
         EXPECT_NE(update.err.find(l.firstRun), std::string::npos) << update.err;
         // The entries of b (and of e, but in the hashdeep list) still hold their old values.
-        RunResult audit = RunKorvadex({"--audit", l.list, "-r", "tree"}, here);
+        RunResult audit = RunIn(d, {"--audit", l.list, "-r", "tree"});
         const bool json = std::string(l.list) == "list.json";
         const bool sized = json || std::string(l.list) == "list.hd";
         EXPECT_EQ(audit.out,
@@ -165,7 +166,7 @@ TEST(CliKeep, UpdateHashesWhatTheListCannotVouchForAndKeepsItsForm) {
                       "tree/f: matched\ntree/sub/e: " + (sized ? "matched\n" : "changed\n"));
         // With --rehash and --prune, the list holds what a fresh list of the tree holds, in
         // the order it had.
-        update = RunKorvadex({"--update", l.list, "--rehash", "--prune", "-r", "tree"}, here);
+        update = RunIn(d, {"--update", l.list, "--rehash", "--prune", "-r", "tree"});
         EXPECT_NE(update.err.find("0 added, 7 re-hashed"), std::string::npos) << update.err;
         EXPECT_NE(update.err.find("1 dropped, 0 kept"), std::string::npos) << update.err;
         const std::string after = ReadFile(dir.Path(l.list));
@@ -218,21 +219,19 @@ TEST(CliKeep, UpdateKeepsEachLineItDoesNotChange) {
         "MD5(tree/a)= " + LineHex(md5, "content of a") + "\r\n" +
         "MD5(tree/sub/e)= " + LineHex(md5, "content of sub/e") + "\r\n; trailing\r\n";
     dir.Write("hand.md5", list);
-    RunOptions here;
-    here.directory = d;
     // Files an hour old, a list that has been there a while: nothing is hashed.
     ASSERT_EQ(Shell("cd '" + d + "' && touch -d '10 minutes ago' hand.md5").status, 0);
     const std::vector<std::string> files = {"tree/a", "tree/c", "tree/sub/e"};
     std::vector<std::string> args = {"--update", "hand.md5"};
     args.insert(args.end(), files.begin(), files.end());
-    RunResult update = RunKorvadex(args, here);
+    RunResult update = RunIn(d, args);
     EXPECT_NE(update.err.find("0 added, 0 re-hashed (0 changed), 0 dropped, 3 kept"),
               std::string::npos)
         << update.err;
     EXPECT_EQ(ReadFile(dir.Path("hand.md5")), list);
     dir.Write("tree/c", "changed");
     args.push_back("tree/b");
-    update = RunKorvadex(args, here);
+    update = RunIn(d, args);
     EXPECT_NE(update.err.find("1 added, 1 re-hashed (1 changed), 0 dropped, 2 kept"),
               std::string::npos)
         << update.err;
