@@ -165,7 +165,7 @@ const char kHelpText[] =
     "                     The summary, on standard error, says how many entries were\n"
     "                     added, re-hashed (and changed), dropped and kept\n"
     "                       korvadex --update photos.hashdeep -r photos\n"
-    "                       korvadex --update SHA256SUMS --format gnu -a sha256 -r src\n"
+    "                       korvadex --update MD5SUMS --format gnu -a md5 -r src\n"
     "      --rehash       with --update: hash every file given again\n"
     "                       korvadex --update photos.hashdeep --rehash -r photos\n"
     "      --prune        with --update: drop the entries whose files are gone\n"
