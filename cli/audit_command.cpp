@@ -13,7 +13,6 @@
 
 #include "command_support.h"
 #include "commands.h"
-#include "directory_walk.h"
 #include "list_upkeep.h"
 
 namespace {
@@ -142,7 +141,7 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
         }
         if (file == files.size()) {
             ++missing;
-            verdicts.push_back({entry.name, "missing", AbsolutePath(entry.name)});
+            verdicts.push_back({entry.name, "missing", NameKey(entry.name)});
             continue;
         }
         done[file] = true;

@@ -10,7 +10,6 @@
 
 #include "command_support.h"
 #include "file_input.h"
-#include "system.h"
 
 namespace {
 
@@ -102,11 +101,8 @@ bool WalkFiles(const std::string& path, const WalkOptions& walk, std::vector<std
     return Walk(path, "", 0, walk, ancestors, files);
 }
 
-std::string AbsolutePath(const std::string& path) {
-    std::string joined = path;
-    if (path.empty() || path[0] != '/') {
-        joined = CurrentFolder() + "/" + path;
-    }
+std::string AbsolutePath(const std::string& path, const std::string& folder) {
+    const std::string joined = !path.empty() && path[0] == '/' ? path : folder + "/" + path;
     std::vector<std::string> parts;
     for (size_t start = 0, end; start <= joined.size(); start = end + 1) {
         end = std::min(joined.find('/', start), joined.size());

@@ -28,9 +28,10 @@ struct WalkOptions {
 // there was one.
 bool WalkFiles(const std::string& path, const WalkOptions& walk, std::vector<std::string>& files);
 
-// path made absolute against the current folder, and written plainly: no "." or empty
-// components, ".." taken back against the component before it (links are not looked at), no
-// trailing '/'.  Two names of one file found by a walk or written in a list compare equal so.
-std::string AbsolutePath(const std::string& path);
+// path made absolute against folder (the current folder, see CurrentFolder), and written
+// plainly: no "." or empty components, ".." taken back against the component before it
+// (links are not looked at), no trailing '/'.  Two names of one file found by a walk or
+// written in a list compare equal so.
+std::string AbsolutePath(const std::string& path, const std::string& folder);
 
 #endif

@@ -85,6 +85,12 @@ size_t InferLine(const ListDocument& document, size_t digits, size_t column,
 
 }  // namespace
 
+std::string NameKey(const std::string& name) {
+    // The current folder does not change while korvadex runs.
+    static const std::string folder = CurrentFolder();
+    return AbsolutePath(name, folder);
+}
+
 bool GatherFiles(const Options& options, std::vector<SeenFile>& files) {
     WalkOptions walk;
     walk.follow = options.follow;
@@ -100,9 +106,10 @@ bool GatherFiles(const Options& options, std::vector<SeenFile>& files) {
             ok = false;
         }
     }
+    const PathStatus list = LookUpPath(options.keptList);
     std::set<std::string> keys;
     for (const std::string& path : paths) {
-        SeenFile file{path, AbsolutePath(path), LookUpPath(path), FileTime()};
+        SeenFile file{path, NameKey(path), LookUpPath(path), FileTime()};
         ModificationTime(path, file.modified);
         if (file.status.kind == PathKind::kMissing || file.status.kind == PathKind::kUnknown) {
             PrintError(path, file.status.kind == PathKind::kMissing ? "no such file"
@@ -110,7 +117,11 @@ bool GatherFiles(const Options& options, std::vector<SeenFile>& files) {
             ok = false;
             continue;
         }
-        if (IsSameRegularFile(options.keptList, path)) continue;
+        // Only a file of the list's size can be the list.
+        if (list.kind == PathKind::kRegular && file.status.size == list.size &&
+            IsSameRegularFile(options.keptList, path)) {
+            continue;
+        }
         if (keys.insert(file.key).second) files.push_back(file);
     }
     return ok;
@@ -122,7 +133,7 @@ std::unordered_map<std::string, size_t> EntriesByKey(const ListDocument& documen
     for (size_t i = 0; i < document.entries.size(); ++i) {
         const ListEntry& entry = document.entries[i];
         if (!entry.added && !options.filter.TakesListed(entry.name)) continue;
-        byKey.emplace(AbsolutePath(entry.name), i);
+        byKey.emplace(NameKey(entry.name), i);
     }
     return byKey;
 }

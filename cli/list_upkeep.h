@@ -17,7 +17,7 @@
 // A file of the operands.
 struct SeenFile {
     std::string path;  // as the walk names it
-    std::string key;   // AbsolutePath(path)
+    std::string key;   // its absolute path (see AbsolutePath)
     PathStatus status;
     FileTime modified;  // its modification time, for a regular file
 };
@@ -26,6 +26,9 @@ struct SeenFile {
 // (options.keptList) and without repeats.  False, after a message, when the walk met an
 // error or an operand is not there or could not be looked at (which is then left out).
 bool GatherFiles(const Options& options, std::vector<SeenFile>& files);
+
+// The key of a name of a list: its absolute path.
+std::string NameKey(const std::string& name);
 
 // The entries of document by the key of their names, leaving out those that --exclude and
 // --include leave out.
