@@ -580,6 +580,7 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
     } else if (name == "--upper") {
         options.hexCase = HexCase::kUpper;
     } else if (name == "--algorithm" || name == "--only") {
+        options.algorithmsGiven = true;
         if (!ParseAlgorithmList(value, options.only, error)) {
             error = name + ": " + error;
             return false;

@@ -6,6 +6,7 @@
 // such a file may have been rewritten after it was hashed, within the same tick of a coarse
 // clock.  The list written is stamped with the time the run began, before any file was looked
 // at, so that a file changed while the run went on is hashed again by the next one.
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -71,6 +72,33 @@ bool OpenList(const Options& options, ListDocument& document, PathStatus& status
     return true;
 }
 
+// Whether --format and -a, where given, fit the list that exists: a list keeps its format
+// and its algorithms.
+bool FitsList(const Options& options, const ListDocument& document, std::string& reason) {
+    if (options.format != OutputFormat::kReport &&
+        NewListDocument(options.format, {}, false, false, false, "").kind != document.kind) {
+        reason = std::string("it is not a list of --format ") + FormatOf(options.format).name +
+                 ", which only a new list takes";
+        return false;
+    }
+    std::vector<size_t> held;
+    for (const ListEntry& entry : document.entries) {
+        for (size_t line : EntryLines(entry)) {
+            if (std::find(held.begin(), held.end(), line) == held.end()) held.push_back(line);
+        }
+    }
+    for (size_t line : options.only) {
+        if (!options.algorithmsGiven || held.empty() ||
+            std::find(held.begin(), held.end(), line) != held.end()) {
+            continue;
+        }
+        reason = "it holds no " + LineName(kReportLines[line]) +
+                 " values, which -a names; a list keeps the algorithms it has";
+        return false;
+    }
+    return true;
+}
+
 std::string Count(size_t count, const char* what) {
     return std::to_string(count) + " " + what;
 }
@@ -85,7 +113,8 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
     const bool exists = listStatus.kind == PathKind::kRegular;
     Progress progress;
     std::string reason;
-    if (!ResolveLines(document, options, key, progress, reason)) {
+    if (!ResolveLines(document, options, key, progress, reason) ||
+        (exists && !FitsList(options, document, reason))) {
         PrintError(options.keptList, "not updated: " + reason);
         return kExitFailed;
     }

@@ -229,6 +229,11 @@ TEST(CliKeep, UpdateKeepsEachLineItDoesNotChange) {
               std::string::npos)
         << update.err;
     EXPECT_EQ(ReadFile(dir.Path("hand.md5")), list);
+    // A list keeps its format and algorithms.
+    for (const char* other : {"--format=hashdeep", "-asha1"}) {
+        EXPECT_EQ(RunIn(d, {"--update", "hand.md5", other, "tree/a"}).status, 1) << other;
+    }
+    EXPECT_EQ(ReadFile(dir.Path("hand.md5")), list);
     dir.Write("tree/c", "changed");
     args.push_back("tree/b");
     update = RunIn(d, args);
