@@ -23,6 +23,8 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key);
 
 // --audit: one verdict for every file given and every entry of a checksum list.
 int RunAudit(const Options& options, const std::vector<uint8_t>& key);
+// --tree: one value of each directory, or with --expect the verdict on it.
+int RunTree(const Options& options, const std::vector<uint8_t>& key);
 
 // --list: the exact variant behind each line; with --paths, the way each line computes on
 // this processor.

@@ -15,6 +15,7 @@ const char kUsageText[] =
     "       korvadex --match HEX FILE...\n"
     "       korvadex --update LIST [--rehash] [--prune] (-r DIR | FILE...)\n"
     "       korvadex --audit LIST [--quiet | --status] (-r DIR | FILE...)\n"
+    "       korvadex --tree [-a NAME] [--expect HEX] DIR...\n"
     "       korvadex --list [--paths] | --self-test | --help | --version\n";
 
 const char kHelpText[] =
@@ -204,6 +205,22 @@ const char kHelpText[] =
     "                     -160) and RFC 4231 (HMAC-SHA-256, -384 and -512), the\n"
     "                     only lines for which keyed values are published\n"
     "                       korvadex --self-test\n"
+    "      --tree DIR...  print one value of each directory DIR: the digest of a\n"
+    "                     manifest of every entry below it, by name in byte order\n"
+    "                     (files by their size and digest, directories, and symbolic\n"
+    "                     links by their target, not followed unless --follow is\n"
+    "                     given), as docs/tree-digest.md defines it; SHA-256 unless\n"
+    "                     -a names others.  --exclude, --include, --max-depth and -x\n"
+    "                     choose the entries as they choose the files of -r; a FIFO,\n"
+    "                     socket or device in the tree is an error (leave it out with\n"
+    "                     --exclude).  With --key, every digest is the HMAC.  The\n"
+    "                     output is a report (\"Tree: DIR\", then a line per\n"
+    "                     algorithm) or, with --tag, \"SHA256-TREE (DIR) = hex\"\n"
+    "                       korvadex --tree --exclude .git/ src\n"
+    "      --expect HEX   with --tree: check the one DIR's value against HEX (either\n"
+    "                     case, spaces and colons allowed) and print \"DIR: OK\" or\n"
+    "                     \"DIR: FAILED\"; exit status 1 when it differs\n"
+    "                       korvadex --tree --exclude .git/ src --expect d038c94a...\n"
     "  -h, --help         show this help\n"
     "  -V, --version      show the version\n"
     "\n"
@@ -258,6 +275,8 @@ const OptionSpec kOptionSpecs[] = {
     {"--rehash", 0, false, Repeat::kAllowed},
     {"--prune", 0, false, Repeat::kAllowed},
     {"--audit", 0, true, Repeat::kOnce},
+    {"--tree", 0, false, Repeat::kAllowed},
+    {"--expect", 0, true, Repeat::kOnce},
 };
 const size_t kOptionSpecCount = sizeof kOptionSpecs / sizeof kOptionSpecs[0];
 
@@ -284,23 +303,24 @@ bool ParseCount(const std::string& option, const std::string& text, unsigned lon
     return true;
 }
 
-bool ParseHex(const std::string& text, std::string& hex, std::string& error) {
+bool ParseHex(const std::string& option, const std::string& text, std::string& hex,
+              std::string& error) {
     hex.clear();
     for (char c : text) {
         if (c == ' ' || c == '\t' || c == ':') continue;
         if (c >= 'a' && c <= 'f') c = char(c - 'a' + 'A');
         if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) {
-            error = "--match: '" + text + "' is not a hex value (digits 0-9 and A-F)";
+            error = option + ": '" + text + "' is not a hex value (digits 0-9 and A-F)";
             return false;
         }
         hex += c;
     }
     if (hex.empty()) {
-        error = "--match: the value is empty";
+        error = option + ": the value is empty";
         return false;
     }
     if (hex.size() % 2 != 0) {
-        error = "--match: '" + text + "' has an odd number of hex digits";
+        error = option + ": '" + text + "' has an odd number of hex digits";
         return false;
     }
     return true;
@@ -334,6 +354,8 @@ const char* CommandOption(Command command) {
             return "--update";
         case Command::kAudit:
             return "--audit";
+        case Command::kTree:
+            return "--tree";
         case Command::kReport:
         case Command::kHelp:
             break;
@@ -400,6 +422,41 @@ bool KeepingFits(const Options& options, const Given& given, std::string& error)
     return true;
 }
 
+// The options of --tree: the walk's without -r, a report or bsd lines, SHA-256 unless -a names
+// lines, and --expect for one value.
+bool CheckTree(Options& options, const Given& given, std::string& error) {
+    if (!options.strings.empty() || !options.savePath.empty() || !options.filesFrom.empty() ||
+        options.null || given.Has("--binary") || given.Has("--text")) {
+        error = "--tree takes no --string, --save, --files-from, -0, -b or -t: it walks each DIR";
+        return false;
+    }
+    if (options.format != OutputFormat::kReport && options.format != OutputFormat::kBsd) {
+        error = std::string("--tree writes a report or bsd lines (--tag); --format ") +
+                FormatOf(options.format).name +
+                " cannot say that a value is a tree's, so every reader would take it for a "
+                "file's";
+        return false;
+    }
+    if (options.zero && options.format == OutputFormat::kReport) {
+        error = "-z (--zero) ends the lines of --format bsd; the report takes none";
+        return false;
+    }
+    if (options.files.empty()) {
+        error = "--tree takes at least one DIR";
+        return false;
+    }
+    if (std::count(options.files.begin(), options.files.end(), "-") != 0) {
+        error = "--tree walks directories; standard input (-) is none";
+        return false;
+    }
+    if (options.only.empty()) options.only.assign(1, size_t(FindAlgorithm("sha256")));
+    if (!options.expectHex.empty() && (options.files.size() != 1 || options.only.size() != 1)) {
+        error = "--expect checks the value of one DIR under one algorithm (-a)";
+        return false;
+    }
+    return true;
+}
+
 // Checks that the options given fit the command.
 bool CheckCombination(Options& options, const Given& given, std::string& error) {
     const Command command = options.command;
@@ -422,6 +479,10 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
                     " option is meaningful only when verifying checksums (--check)";
             return false;
         }
+    }
+    if (!options.expectHex.empty() && command != Command::kTree) {
+        error = "--expect checks the value of --tree";
+        return false;
     }
     if (command == Command::kList || command == Command::kSelfTest ||
         command == Command::kVersion) {
@@ -448,6 +509,7 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         error = "--rehash and --prune go with --update only";
         return false;
     }
+    if (command == Command::kTree) return CheckTree(options, given, error);
     if (command != Command::kReport && !options.savePath.empty()) {
         error = std::string("--save cannot be used with ") + name;
         return false;
@@ -652,7 +714,7 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
     } else if (name == "--warn") {
         options.warn = true;
     } else if (name == "--match") {
-        return ParseHex(value, options.matchHex, error) &&
+        return ParseHex(name, value, options.matchHex, error) &&
                SetCommand(options, Command::kMatch, error);
     } else if (name == "--list") {
         return SetCommand(options, Command::kList, error);
@@ -673,6 +735,10 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
         options.rehash = true;
     } else if (name == "--prune") {
         options.prune = true;
+    } else if (name == "--tree") {
+        return SetCommand(options, Command::kTree, error);
+    } else if (name == "--expect") {
+        return ParseHex(name, value, options.expectHex, error);
     } else if (name == "--help") {
         options.command = Command::kHelp;
     }

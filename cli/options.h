@@ -9,7 +9,18 @@
 #include "checksum_lines.h"
 #include "path_filter.h"
 
-enum class Command { kReport, kCheck, kMatch, kList, kSelfTest, kHelp, kVersion, kUpdate, kAudit };
+enum class Command {
+    kReport,
+    kCheck,
+    kMatch,
+    kList,
+    kSelfTest,
+    kHelp,
+    kVersion,
+    kTree,
+    kUpdate,
+    kAudit,
+};
 
 enum class HexCase { kDefault, kLower, kUpper };
 
@@ -36,18 +47,21 @@ struct Options {
     std::string keyText;                          // --key
     std::string keyFile;                          // --key-file
     std::string savePath;                         // --save
-    std::string checkInput;        // --input: the file a saved report is checked against
-    bool quiet = false;            // --quiet: no OK lines
-    bool status = false;           // --status: nothing on standard output
-    bool strict = false;           // --strict: malformed list lines fail the check
-    bool warn = false;             // -w: a message for each malformed list line
-    bool ignoreMissing = false;    // --ignore-missing
-    std::string matchHex;          // --match, upper-case digits without separators
-    unsigned jobs = 0;             // --jobs: threads for the lines, 0: one per core
-    bool jobsGiven = false;        // --jobs was given
-    bool noOperands = false;       // no FILE and no --string: standard input is read
-    bool paths = false;            // --paths: --list shows the way each line computes here
-    std::string keptList;          // --update, --audit: the list kept or audited
+    std::string checkInput;      // --input: the file a saved report is checked against
+    bool quiet = false;          // --quiet: no OK lines
+    bool status = false;         // --status: nothing on standard output
+    bool strict = false;         // --strict: malformed list lines fail the check
+    bool warn = false;           // -w: a message for each malformed list line
+    bool ignoreMissing = false;  // --ignore-missing
+    std::string matchHex;        // --match, upper-case digits without separators
+    unsigned jobs = 0;           // --jobs: threads for the lines, 0: one per core
+    bool jobsGiven = false;      // --jobs was given
+    bool noOperands = false;     // no FILE and no --string: standard input is read
+    bool paths = false;          // --paths: --list shows the way each line computes here
+    std::string expectHex;       // --expect, upper-case digits without separators
+
+    // --update and --audit
+    std::string keptList;          // the list kept or audited
     bool rehash = false;           // --rehash: --update hashes every file again
     bool prune = false;            // --prune: --update drops the entries of files gone
     bool algorithmsGiven = false;  // -a was given (only may also be set by the format)

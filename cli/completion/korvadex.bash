@@ -39,6 +39,9 @@ _korvadex() {
             COMPREPLY=($(compgen -f -- "$cur"))
             return
             ;;
+        --expect)
+            return
+            ;;
         --key-file|--save|--input|--files-from)
             COMPREPLY=($(compgen -f -- "$cur"))
             return
@@ -46,6 +49,7 @@ _korvadex() {
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "-a --algorithm --only --format --tag -b --binary -t --text
+            --tree --expect
             -z --zero --lower --upper -r --recursive --follow --exclude --include
             --max-depth -x --one-file-system --files-from -0 --null --string --key --key-file
             --jobs --save -c --check --input --ignore-missing --quiet --status --strict
