@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "csv_lines.h"
 #include "file_input.h"
 #include "json_lines.h"
+#include "list_entries.h"
 #include "list_reader.h"
 #include "system.h"
 
@@ -16,6 +18,10 @@ namespace {
 const char kRuler[] = "==========";
 
 const char kUtf8Mark[] = "\xEF\xBB\xBF";
+
+std::string WithoutCr(const std::string& text) {
+    return !text.empty() && text.back() == '\r' ? text.substr(0, text.size() - 1) : text;
+}
 
 bool HasLetters(const std::string& hex) {
     return hex.find_first_of("abcdefABCDEF") != std::string::npos;
@@ -58,32 +64,6 @@ ListEntry& TakeEntry(ListDocument& document, size_t text, const std::vector<Chec
     return entry;
 }
 
-// Reads one line of a JSON list.
-void TakeJsonLine(ListDocument& document, size_t number) {
-    FileRecord record;
-    std::string reason;
-    const ChecksumLineKind kind = ParseJsonRecord(document.lines[number], record, reason);
-    if (kind == ChecksumLineKind::kIgnored) return;
-    if (kind == ChecksumLineKind::kMalformed) {
-        ++document.malformed;
-        return;
-    }
-    std::vector<ChecksumLine> values;
-    for (const RecordDigest& digest : record.digests) {
-        ChecksumLine value;
-        value.name = record.name;
-        value.hex = digest.hex;
-        value.line = long(digest.line);
-        value.keyed = digest.keyed;
-        values.push_back(value);
-    }
-    ListEntry& entry = TakeEntry(document, number, values, record.size);
-    if (record.timeKnown) {
-        entry.timeKnown = true;
-        entry.modified = record.modified;
-    }
-}
-
 // The record of an entry, with its values on line number (all of them for SIZE_MAX).
 FileRecord RecordOf(const ListEntry& entry, size_t number) {
     FileRecord record;
@@ -98,63 +78,60 @@ FileRecord RecordOf(const ListEntry& entry, size_t number) {
     return record;
 }
 
-// Reads one line of a hashdeep list: its header's lines decide the columns of the lines
-// after them, and "##" lines are comments.
-void TakeHashdeepLine(ListDocument& document, size_t number) {
+// Learns the form of the list's entry lines from its first entry, the values of
+// entry line number.
+void LearnForm(ListDocument& document, const ListEntries& entries, size_t number,
+               const std::vector<ChecksumLine>& values) {
     const std::string& text = document.lines[number];
-    if (text.compare(0, 5, "%%%% ") == 0) {
-        std::string reason;
-        if (text.compare(0, std::strlen(kHashdeepMagic), kHashdeepMagic) != 0 &&
-            !ParseHashdeepColumns(text, document.columns, reason)) {
-            document.columns.clear();
-            ++document.malformed;
-        }
-        return;
+    const ChecksumLine& first = values[0];
+    if (entries.Hashdeep()) {
+        document.kind = ListKind::kHashdeep;
+    } else if (entries.WholeFile()) {
+        document.kind = StartsJsonList(document.lines[0]) ? ListKind::kJson : ListKind::kCsv;
+    } else if (values.size() > 1) {
+        document.kind = ListKind::kColumns;
+        const size_t at = text.rfind(values.back().hex);
+        const size_t before = text.find_last_not_of(" \t", at - 1);
+        document.columnBlanks = text.substr(before + 1, at - before - 1);
+    } else {
+        document.kind = KindOf(text, first);
+        document.binary = document.kind == ListKind::kGnu &&
+                          text.compare(text.find(first.hex) + first.hex.size(), 2, " *") == 0;
     }
-    if (text.empty() || text[0] == '#') return;
-    std::vector<ChecksumLine> values;
-    int64_t size = -1;
-    std::string reason;
-    if (document.columns.empty() ||
-        !ParseHashdeepLine(text, document.columns, size, values, reason)) {
-        ++document.malformed;
-        return;
-    }
-    TakeEntry(document, number, values, size);
+    document.lower = !HasLetters(first.hex) ? FormatOf(OutputFormat::kGnu).lowerHex
+                                            : first.hex != ListUpper(first.hex);
 }
 
-// Reads one line of any other list.
-void TakeListLine(ListDocument& document, size_t number, bool sfv, ListForm& form,
-                  bool& kindKnown) {
-    const std::string& text = document.lines[number];
-    std::vector<ChecksumLine> values(1);
+// The values a new entry of a list without entries gets: the columns its header names (a
+// hashdeep or CSV list), or none.
+std::vector<ListValue> HeaderPattern(const std::vector<std::string>& lines) {
+    std::vector<ListValue> pattern;
     std::string reason;
-    ChecksumLineKind kind = ParseChecksumLine(text, sfv, values[0], reason, &form);
-    if (kind == ChecksumLineKind::kIgnored) return;
-    ListKind shape = ListKind::kColumns;
-    if (kind == ChecksumLineKind::kEntry) {
-        shape = KindOf(text, values[0]);
-    } else if (!ParseDigestColumns(text, values)) {
-        ++document.malformed;
-        return;
-    }
-    if (!kindKnown) {
-        kindKnown = true;
-        document.kind = shape;
-        document.lower = !HasLetters(values[0].hex) ? FormatOf(OutputFormat::kGnu).lowerHex
-                                                    : values[0].hex != ListUpper(values[0].hex);
-        if (shape == ListKind::kGnu) {
-            document.binary =
-                text.compare(text.find(values[0].hex) + values[0].hex.size(), 2, " *") == 0;
-        }
-        if (shape == ListKind::kColumns) {
-            const std::string& last = values.back().hex;
-            const size_t at = text.rfind(last);
-            const size_t before = text.find_last_not_of(" \t", at - 1);
-            document.columnBlanks = text.substr(before + 1, at - before - 1);
+    std::vector<long> columns;
+    std::vector<CsvColumn> csvColumns;
+    for (const std::string& line : lines) {
+        if (line.compare(0, 10, "%%%% size,") == 0 && ParseHashdeepColumns(line, columns, reason)) {
+            for (long column : columns) {
+                if (column >= 0) pattern.push_back(ListValue{0, column, false, "", ""});
+            }
+            return pattern;
         }
     }
-    TakeEntry(document, number, values, -1);
+    if (!lines.empty() && StartsCsvList(lines[0]) && ParseCsvHeader(lines[0], csvColumns, reason)) {
+        for (const CsvColumn& column : csvColumns) {
+            pattern.push_back(ListValue{0, long(column.line), column.keyed, "", ""});
+        }
+    }
+    return pattern;
+}
+
+// The line of a record in a JSON or CSV list, with its line end.
+std::string RecordLine(const ListDocument& document, const FileRecord& record) {
+    return document.kind == ListKind::kJson ? JsonRecordLine(record) : CsvRecordLine(record);
+}
+
+std::string WithoutLineEnd(const std::string& text) {
+    return WithoutCr(text.substr(0, text.size() - 1));
 }
 
 // The text of line number of an entry read from the list, with its values as they are now.
@@ -166,10 +143,8 @@ std::string EntryLine(const ListDocument& document, size_t number) {
     }
     std::string text = document.lines[number];
     if (!entry.changed) return text;
-    if (document.kind == ListKind::kJson) {
-        text = JsonRecordLine(RecordOf(entry, number));
-        text.pop_back();
-        return text;
+    if (document.kind == ListKind::kJson || document.kind == ListKind::kCsv) {
+        return WithoutLineEnd(RecordLine(document, RecordOf(entry, number)));
     }
     if (document.kind == ListKind::kHashdeep) {
         std::vector<std::string> hex;
@@ -198,9 +173,11 @@ std::string EntryLine(const ListDocument& document, size_t number) {
 bool AddedLines(const ListDocument& document, const ListEntry& entry,
                 std::vector<std::string>& lines, std::string& reason) {
     std::string text;
-    if (document.kind == ListKind::kJson) {
-        text = JsonRecordLine(RecordOf(entry, SIZE_MAX));
-    } else if (document.kind == ListKind::kHashdeep) {
+    if (document.kind == ListKind::kJson || document.kind == ListKind::kCsv) {
+        lines.push_back(WithoutLineEnd(RecordLine(document, RecordOf(entry, SIZE_MAX))));
+        return true;
+    }
+    if (document.kind == ListKind::kHashdeep) {
         std::vector<std::string> hex;
         for (const ListValue& value : entry.values) hex.push_back(value.hex);
         if (!WriteHashdeepLine(entry.name, uint64_t(entry.size), hex, text, reason)) return false;
@@ -244,11 +221,11 @@ std::string ListUpper(std::string hex) {
 }
 
 bool RecordsSizes(const ListDocument& document) {
-    return document.kind == ListKind::kHashdeep || document.kind == ListKind::kJson;
+    return document.kind == ListKind::kHashdeep || RecordsTimes(document);
 }
 
 bool RecordsTimes(const ListDocument& document) {
-    return document.kind == ListKind::kJson;
+    return document.kind == ListKind::kJson || document.kind == ListKind::kCsv;
 }
 
 void SetValue(const ListDocument& document, ListValue& value, const std::string& upperHex) {
@@ -275,10 +252,9 @@ bool ReadListDocument(const std::string& path, ListDocument& document, std::stri
     document.utf8Mark = got == 3 && std::memcmp(start, kUtf8Mark, 3) == 0;
     std::rewind(file);
     ListReader reader(file);
-    const bool sfv = path.size() > 4 && (path.compare(path.size() - 4, 4, ".sfv") == 0 ||
-                                         path.compare(path.size() - 4, 4, ".SFV") == 0);
-    ListForm form;
+    ListEntries entries(path);
     bool kindKnown = false;
+    std::vector<std::string> raw;  // the lines of a CSV row not yet complete, as read
     std::string text;
     while (reader.Next(text)) {
         if (document.lines.empty() && text.compare(0, sizeof kRuler - 1, kRuler) == 0) {
@@ -287,38 +263,49 @@ bool ReadListDocument(const std::string& path, ListDocument& document, std::stri
             return false;
         }
         if (!text.empty() && text.back() == '\n') text.pop_back();
-        if (!text.empty() && text.back() == '\r') {
-            text.pop_back();
-            if (document.lines.empty()) document.lineEnd = "\r\n";
+        if (document.lines.empty() && !text.empty() && text.back() == '\r') {
+            document.lineEnd = "\r\n";
         }
-        document.lines.push_back(text);
+        raw.push_back(text);
+        document.lines.push_back(WithoutCr(text));
         document.owner.push_back(-1);
-        const size_t number = document.lines.size() - 1;
-        if (number == 0 && text == kHashdeepMagic) {
-            document.kind = ListKind::kHashdeep;
-            kindKnown = true;
-        } else if (number == 0 && StartsJsonList(text)) {
-            document.kind = ListKind::kJson;
-            kindKnown = true;
+        size_t number = document.lines.size();
+        std::vector<ChecksumLine> values;
+        int64_t size = -1;
+        const ChecksumLineKind kind = entries.Take(text, number, values, size, reason);
+        if (kind == ChecksumLineKind::kMalformed) ++document.malformed;
+        if (kind != ChecksumLineKind::kEntry) {
+            // Only a CSV row may go on past its line.
+            if (!entries.WholeFile() || entries.Hashdeep()) raw.clear();
+            continue;
         }
-        if (document.kind == ListKind::kJson && kindKnown) {
-            TakeJsonLine(document, number);
-        } else if (document.kind == ListKind::kHashdeep && kindKnown) {
-            TakeHashdeepLine(document, number);
-        } else {
-            TakeListLine(document, number, sfv, form, kindKnown);
+        // A CSV row that spans lines is one line of the list, its line breaks in it.
+        const size_t first = number - 1;
+        if (first + 1 < document.lines.size()) {
+            std::string row;
+            for (size_t i = raw.size() - std::min(raw.size(), document.lines.size() - first);
+                 i < raw.size(); ++i) {
+                row += (row.empty() ? "" : "\n") + raw[i];
+            }
+            document.lines.resize(first + 1);
+            document.owner.resize(first + 1);
+            document.lines[first] = WithoutCr(row);
         }
+        raw.clear();
+        if (!kindKnown) {
+            kindKnown = true;
+            LearnForm(document, entries, first, values);
+        }
+        ListEntry& entry = TakeEntry(document, first, values, size);
+        entry.timeKnown = entries.Modified(entry.modified);
     }
+    reason.clear();
     std::fclose(file);
     if (reader.Failed()) {
         reason = reader.Reason();
         return false;
     }
-    if (document.kind == ListKind::kHashdeep && !document.columns.empty()) {
-        for (long column : document.columns) {
-            if (column >= 0) document.pattern.push_back(ListValue{0, column, false, "", ""});
-        }
-    }
+    if (document.entries.empty()) document.pattern = HeaderPattern(document.lines);
     if (document.entries.empty() && document.pattern.empty()) {
         reason = "no properly formatted checksum lines found";
         return false;
@@ -332,6 +319,8 @@ ListDocument NewListDocument(OutputFormat format, const std::vector<size_t>& lin
     document.kind = format == OutputFormat::kBsd        ? ListKind::kBsd
                     : format == OutputFormat::kSfv      ? ListKind::kSfv
                     : format == OutputFormat::kHashdeep ? ListKind::kHashdeep
+                    : format == OutputFormat::kJson     ? ListKind::kJson
+                    : format == OutputFormat::kCsv      ? ListKind::kCsv
                                                         : ListKind::kGnu;
     document.binary = binary;
     document.lower = lower;
@@ -340,9 +329,15 @@ ListDocument NewListDocument(OutputFormat format, const std::vector<size_t>& lin
         document.lines.push_back(header.substr(from, end - from));
         document.owner.push_back(-1);
     }
+    std::vector<CsvColumn> columns;
     for (size_t line : lines) {
         document.pattern.push_back(ListValue{0, long(line), keyed, "", ""});
-        if (format == OutputFormat::kHashdeep) document.columns.push_back(long(line));
+        columns.push_back(CsvColumn{line, keyed});
+    }
+    if (document.kind == ListKind::kCsv) {
+        document.lineEnd = "\r\n";
+        document.lines.push_back(WithoutLineEnd(CsvHeader(columns)));
+        document.owner.push_back(-1);
     }
     return document;
 }

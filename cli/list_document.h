@@ -23,6 +23,7 @@ enum class ListKind {
     kColumns,   // "NAME  hex  hex...", rhash's lines of several algorithms
     kHashdeep,  // "SIZE,hex,...,NAME" under hashdeep's header
     kJson,      // one object per file (json_lines.h)
+    kCsv,       // one row per file under a header row (csv_lines.h)
 };
 
 // One value of an entry.
@@ -51,7 +52,6 @@ struct ListDocument {
     std::vector<long> owner;         // for each line, the entry it holds, or -1
     std::vector<ListEntry> entries;  // in the order of their first lines
     std::unordered_map<std::string, size_t> byName;
-    std::vector<long> columns;  // a hashdeep list's columns (see ParseHashdeepColumns)
     std::string lineEnd = "\n";
     std::string columnBlanks = "  ";  // what stands before each value of rhash's lines
     bool binary = false;              // its gnu lines mark names with '*'
@@ -78,8 +78,8 @@ std::string ListUpper(std::string hex);
 // value, for a new one).
 void SetValue(const ListDocument& document, ListValue& value, const std::string& upperHex);
 
-// An empty list of the given format (gnu, bsd, sfv or hashdeep) for lines, keyed or not;
-// header: the opening lines of a hashdeep list.
+// An empty list of the given format (any but the report) for lines, keyed or not; header:
+// the opening lines of a hashdeep list (a CSV list's header row is made here).
 ListDocument NewListDocument(OutputFormat format, const std::vector<size_t>& lines, bool keyed,
                              bool binary, bool lower, const std::string& header);
 

@@ -73,6 +73,7 @@ int main(int argc, char** argv) {
         case Command::kMatch:
         case Command::kUpdate:
         case Command::kAudit:
+        case Command::kKnown:
         case Command::kTree:
             break;
     }
@@ -88,6 +89,7 @@ int main(int argc, char** argv) {
     if (options.command == Command::kMatch) return RunMatch(options, key);
     if (options.command == Command::kUpdate) return RunUpdate(options, key);
     if (options.command == Command::kAudit) return RunAudit(options, key);
+    if (options.command == Command::kKnown) return RunKnown(options, key);
     if (options.command == Command::kTree) return RunTree(options, key);
     return RunReport(options, key);
 }

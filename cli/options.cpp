@@ -15,6 +15,7 @@ const char kUsageText[] =
     "       korvadex --match HEX FILE...\n"
     "       korvadex --update LIST [--rehash] [--prune] (-r DIR | FILE...)\n"
     "       korvadex --audit LIST [--quiet | --status] (-r DIR | FILE...)\n"
+    "       korvadex --known LIST | --unknown LIST [-r] FILE...\n"
     "       korvadex --tree [-a NAME] [--expect HEX] DIR...\n"
     "       korvadex --list [--paths] | --self-test | --help | --version\n";
 
@@ -52,6 +53,13 @@ const char kHelpText[] =
     "                     feed or a carriage return last\n"
     "                       korvadex --format gnu -a sha256 *.iso > SHA256SUMS\n"
     "                       korvadex --format hashdeep -r photos > photos.hashdeep\n"
+    "                     Also json (one JSON object per line and file: its name,\n"
+    "                     size, modification time and digests, keyed ones marked\n"
+    "                     as such; a name that is not UTF-8 as base64 in\n"
+    "                     name_base64) and csv (the same fields, one RFC 4180 row\n"
+    "                     per file under a header row, CR LF line ends)\n"
+    "                       korvadex --format json -a md5 -r photos > photos.json\n"
+    "                       korvadex --format csv -r photos > photos.csv\n"
     "      --tag          the same as --format bsd\n"
     "                       korvadex --tag -a md5,sha1 *.iso\n"
     "  -b, --binary       gnu format: mark each name with '*' (binary mode)\n"
@@ -137,6 +145,9 @@ const char kHelpText[] =
     "                     -a, every line named), since --save writes them all\n"
     "                       korvadex --check SHA256SUMS\n"
     "                       korvadex -c photo-report.txt\n"
+    "                     The lists of --format json and csv are read too, one\n"
+    "                     verdict per file for its digests and its size\n"
+    "                       korvadex -c photos.json\n"
     "      --input FILE   check a saved report against FILE instead of the file its\n"
     "                     \"Input: \" line names (for a report saved with a Windows\n"
     "                     path); refused with a checksum list\n"
@@ -147,6 +158,10 @@ const char kHelpText[] =
     "      --status       don't print anything; the exit status tells\n"
     "      --strict       exit non-zero for improperly formatted list lines\n"
     "  -w, --warn         warn about improperly formatted list lines\n"
+    "  -c --format json   write the verdicts as JSON, one object per entry: name,\n"
+    "                     list, line, verdict (OK, FAILED, missing, unreadable),\n"
+    "                     expected and actual size and digests where known\n"
+    "                       korvadex -c --format json --quiet photos.json\n"
     "\n"
     "Keeping a list:\n"
     "      --update LIST  bring LIST, a checksum list of any format that --check\n"
@@ -186,6 +201,17 @@ const char kHelpText[] =
     "                       korvadex --audit SHA256SUMS --quiet -r src\n"
     "\n"
     "Other commands:\n"
+    "      --known LIST   print the name of each FILE (or file of -r, --files-from or\n"
+    "                     --string) whose digest LIST holds, whatever name it gives:\n"
+    "                     LIST is any list that -c reads.  The algorithm is the\n"
+    "                     list's: of several, the strongest when every file of the\n"
+    "                     list has it, else all (a file is known when any matches);\n"
+    "                     -a chooses others, and names the algorithm of untagged\n"
+    "                     values that several algorithms fit.  Exit status 0 when a\n"
+    "                     name was printed\n"
+    "                       korvadex --known known-good.sha256 -r /usr/bin\n"
+    "      --unknown LIST print the name of each FILE whose digest LIST does not hold\n"
+    "                       korvadex --unknown photos.json -r photos\n"
     "      --match HEX FILE...\n"
     "                     print the lines of each FILE's report whose value is HEX,\n"
     "                     such as a digest copied from a web page: either case,\n"
@@ -275,6 +301,8 @@ const OptionSpec kOptionSpecs[] = {
     {"--rehash", 0, false, Repeat::kAllowed},
     {"--prune", 0, false, Repeat::kAllowed},
     {"--audit", 0, true, Repeat::kOnce},
+    {"--known", 0, true, Repeat::kOnce},
+    {"--unknown", 0, true, Repeat::kOnce},
     {"--tree", 0, false, Repeat::kAllowed},
     {"--expect", 0, true, Repeat::kOnce},
 };
@@ -344,6 +372,8 @@ const char* CommandOption(Command command) {
             return "--check";
         case Command::kMatch:
             return "--match";
+        case Command::kKnown:
+            return "--known";
         case Command::kList:
             return "--list";
         case Command::kSelfTest:
@@ -432,9 +462,7 @@ bool CheckTree(Options& options, const Given& given, std::string& error) {
     }
     if (options.format != OutputFormat::kReport && options.format != OutputFormat::kBsd) {
         error = std::string("--tree writes a report or bsd lines (--tag); --format ") +
-                FormatOf(options.format).name +
-                " cannot say that a value is a tree's, so every reader would take it for a "
-                "file's";
+                FormatOf(options.format).name + " holds the values of files, not of trees";
         return false;
     }
     if (options.zero && options.format == OutputFormat::kReport) {
@@ -463,8 +491,10 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
     const char* name = CommandOption(command);
     const bool modifiers = options.hexCase != HexCase::kDefault || !options.only.empty() ||
                            options.keyed || options.jobsGiven;
-    const bool outputOptions = given.Has("--format") || given.Has("--tag") || given.Has("--zero") ||
-                               given.Has("--binary") || given.Has("--text");
+    // -c --format json: the verdicts as JSON lines.
+    const bool jsonVerdicts = command == Command::kCheck && options.format == OutputFormat::kJson;
+    const bool outputOptions = (given.Has("--format") && !jsonVerdicts) || given.Has("--tag") ||
+                               given.Has("--zero") || given.Has("--binary") || given.Has("--text");
     const bool inputOptions = options.recursive || options.follow || !options.strings.empty();
     const bool walkOptions = options.maxDepth >= 0 || options.oneFileSystem;
     const bool namesFrom = !options.filesFrom.empty() || options.null;
@@ -515,7 +545,12 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         return false;
     }
     if (keeping && !KeepingFits(options, given, error)) return false;
-    if (command != Command::kReport && !keeping && (outputOptions || inputOptions)) {
+    if (command == Command::kKnown && outputOptions) {
+        error = "--known and --unknown take no --format, --tag, -b, -t or -z";
+        return false;
+    }
+    if (command != Command::kReport && !keeping &&
+        (outputOptions || (inputOptions && command != Command::kKnown))) {
         error =
             std::string(name) + " takes no --format, --tag, -b, -t, -z, -r, --follow or --string";
         return false;
@@ -547,10 +582,11 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         error = "-r (--recursive) walks the FILEs given, and none is";
         return false;
     }
-    if (options.zero &&
-        (options.format == OutputFormat::kReport || options.format == OutputFormat::kHashdeep)) {
+    if (options.zero && FormatOf(options.format).write == nullptr) {
         error = std::string("-z (--zero) ends the lines of --format gnu, bsd or sfv; ") +
-                (options.format == OutputFormat::kReport ? "the report" : "a hashdeep list") +
+                (options.format == OutputFormat::kReport
+                     ? std::string("the report")
+                     : std::string("--format ") + FormatOf(options.format).name) +
                 " takes none";
         return false;
     }
@@ -607,7 +643,7 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
     }
     if (std::count(options.files.begin(), options.files.end(), "-") +
             (options.keyFile == "-" ? 1 : 0) + (options.checkInput == "-" ? 1 : 0) +
-            (options.filesFrom == "-" ? 1 : 0) >
+            (options.filesFrom == "-" ? 1 : 0) + (options.knownList == "-" ? 1 : 0) >
         1) {
         error = "standard input (-) can be read only once";
         return false;
@@ -716,6 +752,18 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
     } else if (name == "--match") {
         return ParseHex(name, value, options.matchHex, error) &&
                SetCommand(options, Command::kMatch, error);
+    } else if (name == "--known" || name == "--unknown") {
+        if (!options.knownList.empty()) {
+            error = "--known and --unknown cannot be used together";
+            return false;
+        }
+        if (value.empty()) {
+            error = name + ": no list named";
+            return false;
+        }
+        options.knownList = value;
+        options.knownWanted = name == "--known";
+        return SetCommand(options, Command::kKnown, error);
     } else if (name == "--list") {
         return SetCommand(options, Command::kList, error);
     } else if (name == "--paths") {
@@ -746,6 +794,15 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
 }
 
 }  // namespace
+
+WalkOptions WalkOf(const Options& options) {
+    WalkOptions walk;
+    walk.follow = options.follow;
+    walk.oneFileSystem = options.oneFileSystem;
+    walk.maxDepth = options.maxDepth;
+    walk.filter = &options.filter;
+    return walk;
+}
 
 bool LowerHex(const Options& options) {
     if (options.hexCase != HexCase::kDefault) return options.hexCase == HexCase::kLower;

@@ -52,11 +52,7 @@ void AppendEntry(const TreeEntry& entry, std::vector<std::string>& manifests) {
 // entry that cannot be read or covered.
 bool BuildManifests(const Options& options, const std::string& dir, const std::vector<uint8_t>& key,
                     std::vector<std::string>& manifests) {
-    WalkOptions walk;
-    walk.follow = options.follow;
-    walk.oneFileSystem = options.oneFileSystem;
-    walk.maxDepth = options.maxDepth;
-    walk.filter = &options.filter;
+    WalkOptions walk = WalkOf(options);
     uint64_t bytes = 0;
     walk.bytes = &bytes;
     std::vector<TreeEntry> entries;

@@ -29,7 +29,7 @@ _korvadex() {
             return
             ;;
         --format)
-            COMPREPLY=($(compgen -W "report gnu bsd sfv hashdeep" -- "$cur"))
+            COMPREPLY=($(compgen -W "report gnu bsd sfv hashdeep json csv" -- "$cur"))
             return
             ;;
         --key|--string|--match|--jobs|--max-depth|--exclude|--include)
@@ -42,7 +42,7 @@ _korvadex() {
         --expect)
             return
             ;;
-        --key-file|--save|--input|--files-from)
+        --key-file|--save|--input|--files-from|--known|--unknown)
             COMPREPLY=($(compgen -f -- "$cur"))
             return
             ;;
@@ -54,7 +54,7 @@ _korvadex() {
             --max-depth -x --one-file-system --files-from -0 --null --string --key --key-file
             --jobs --save -c --check --input --ignore-missing --quiet --status --strict
             -w --warn --match --list --paths --self-test -h --help -V --version
-            --update --rehash --prune --audit" -- "$cur"))
+            --update --rehash --prune --audit --known --unknown" -- "$cur"))
         return
     fi
     COMPREPLY=($(compgen -f -- "$cur"))
