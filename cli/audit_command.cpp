@@ -7,12 +7,14 @@
 // values (copies, empty files), the entries taken in byte order of their names each take the
 // first such file left, in byte order of its path.  A file left is new, an entry left missing.
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <string>
 #include <utility>
 
 #include "command_support.h"
 #include "commands.h"
+#include "json_lines.h"
 #include "list_upkeep.h"
 
 namespace {
@@ -35,10 +37,39 @@ std::string Signature(const std::vector<size_t>& lines, const std::vector<std::s
 }
 
 struct Verdict {
-    std::string name;
-    std::string text;
+    long file;          // its file among those given, or -1
+    long entry;         // its entry of the list, or -1
+    const char* word;   // "matched", "changed", "moved", "new", "missing" or "unreadable"
     std::string order;  // the key of its name: verdicts are given in this order
 };
+
+// The verdict as JSON: the entry's line, name and values where it has an entry, and the
+// file's name and values where it was read (for its entry's lines, else for all lines).
+EntryVerdict AuditVerdict(const Verdict& verdict, const std::string& listPath,
+                          const ListEntry* entry, const SeenFile* file,
+                          const std::vector<std::string>* hex, uint64_t size,
+                          const std::vector<size_t>& allLines, const Options& options) {
+    EntryVerdict out;
+    out.name = file != nullptr ? file->path : entry->name;
+    out.list = listPath;
+    out.verdict = verdict.word;
+    if (entry != nullptr) {
+        out.line = entry->values[0].text + 1;
+        if (std::strcmp(verdict.word, "moved") == 0) out.movedFrom = entry->name;
+        out.expected.size = entry->size;
+        for (const ListValue& value : entry->values) {
+            out.expected.digests.push_back({size_t(value.line), value.hex, value.keyed});
+        }
+    }
+    const bool read = file != nullptr && std::strcmp(verdict.word, "unreadable") != 0;
+    if (!read) return out;
+    out.actual.size = int64_t(size);
+    for (size_t line : entry != nullptr ? EntryLines(*entry) : allLines) {
+        out.actual.digests.push_back(
+            {line, DisplayHex((*hex)[line], LowerHex(options)), options.keyed});
+    }
+    return out;
+}
 
 }  // namespace
 
@@ -94,10 +125,11 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
             ok = false;
             done[i] = true;
             ++unreadable;
-            verdicts.push_back({files[i].path, "unreadable", files[i].key});
             // Its entry, if it has one, is neither missing nor matched.
             auto found = byKey.find(files[i].key);
-            if (found != byKey.end()) entryDone[found->second] = true;
+            const long entry = found != byKey.end() ? long(found->second) : -1;
+            if (entry >= 0) entryDone[size_t(entry)] = true;
+            verdicts.push_back({long(i), entry, "unreadable", files[i].key});
             continue;
         }
         auto found = byKey.find(files[i].key);
@@ -107,7 +139,8 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
         entryDone[found->second] = true;
         const bool same = fileSignature(i, entry) == entrySignature(entry);
         ++(same ? matched : changed);
-        verdicts.push_back({files[i].path, same ? "matched" : "changed", files[i].key});
+        verdicts.push_back(
+            {long(i), long(found->second), same ? "matched" : "changed", files[i].key});
     }
     progress.EndJob();
 
@@ -141,17 +174,17 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
         }
         if (file == files.size()) {
             ++missing;
-            verdicts.push_back({entry.name, "missing", NameKey(entry.name)});
+            verdicts.push_back({-1, long(index), "missing", NameKey(entry.name)});
             continue;
         }
         done[file] = true;
         ++moved;
-        verdicts.push_back({files[file].path, "moved from " + Shown(entry.name), files[file].key});
+        verdicts.push_back({long(file), long(index), "moved", files[file].key});
     }
     for (size_t i = 0; i < files.size(); ++i) {
         if (done[i]) continue;
         ++added;
-        verdicts.push_back({files[i].path, "new", files[i].key});
+        verdicts.push_back({long(i), -1, "new", files[i].key});
     }
     std::stable_sort(verdicts.begin(), verdicts.end(),
                      [](const Verdict& a, const Verdict& b) { return a.order < b.order; });
@@ -159,8 +192,20 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
     if (!options.status) {
         std::string text;
         for (const Verdict& verdict : verdicts) {
-            if (options.quiet && verdict.text == "matched") continue;
-            text += Shown(verdict.name) + ": " + verdict.text + "\n";
+            if (options.quiet && std::strcmp(verdict.word, "matched") == 0) continue;
+            const ListEntry* entry =
+                verdict.entry >= 0 ? &document.entries[size_t(verdict.entry)] : nullptr;
+            if (options.format == OutputFormat::kJson) {
+                text += JsonVerdictLine(AuditVerdict(
+                    verdict, listPath, entry,
+                    verdict.file >= 0 ? &files[size_t(verdict.file)] : nullptr,
+                    verdict.file >= 0 ? &hex[size_t(verdict.file)] : nullptr,
+                    verdict.file >= 0 ? sizes[size_t(verdict.file)] : 0, lines, options));
+                continue;
+            }
+            const bool moved = std::strcmp(verdict.word, "moved") == 0;
+            text += Shown(verdict.file >= 0 ? files[size_t(verdict.file)].path : entry->name) +
+                    ": " + verdict.word + (moved ? " from " + Shown(entry->name) : "") + "\n";
         }
         PrintOut(text);
     }

@@ -92,11 +92,7 @@ std::string NameKey(const std::string& name) {
 }
 
 bool GatherFiles(const Options& options, std::vector<SeenFile>& files) {
-    WalkOptions walk;
-    walk.follow = options.follow;
-    walk.oneFileSystem = options.oneFileSystem;
-    walk.maxDepth = options.maxDepth;
-    walk.filter = &options.filter;
+    const WalkOptions walk = WalkOf(options);
     bool ok = true;
     std::vector<std::string> paths;
     for (const std::string& operand : options.files) {

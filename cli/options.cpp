@@ -440,9 +440,12 @@ bool KeepingFits(const Options& options, const Given& given, std::string& error)
                 " takes no --string or -z: it looks at files, and the list keeps its own line ends";
         return false;
     }
-    if (options.command == Command::kAudit && (given.Has("--format") || given.Has("--tag") ||
-                                               given.Has("--binary") || given.Has("--text"))) {
-        error = "--audit takes no --format, --tag, -b or -t: the list gives its own";
+    if (options.command == Command::kAudit &&
+        ((given.Has("--format") && options.format != OutputFormat::kJson) || given.Has("--tag") ||
+         given.Has("--binary") || given.Has("--text"))) {
+        error =
+            "--audit takes no --format but json (its verdicts as JSON), --tag, -b or -t: the "
+            "list gives its own";
         return false;
     }
     if (options.keptList == "-") {

@@ -136,6 +136,17 @@ TEST(CliKeep, AuditGivesEachFileAndEntryOneVerdictInEveryListFormat) {
         RunKorvadex({"--audit", dir.Path("list.hd"), "--status", "-r", dir.Path("tree")});
     EXPECT_EQ(silent.out + silent.err, "");
     EXPECT_EQ(silent.status, 1);
+    // The same verdicts as JSON, as Python reads them, with the lines of their entries.
+    ShellResult json = Shell(
+        "cd '" + d + "' && " + K() +
+        " --audit list.hd --format json --quiet -r tree 2>/dev/null | python3 -c 'import json, "
+        "sys\nfor o in map(json.loads, sys.stdin): print(o[\"name\"], o[\"verdict\"], "
+        "o.get(\"moved_from\", \"-\"), o.get(\"line\", 0), \"actual\" in o)'");
+    EXPECT_EQ(json.out,
+              "tree/a-copy new - 0 True\ntree/b changed - 7 True\ntree/d missing - 9 False\n"
+              "tree/f new - 0 True\ntree/sub/c2 moved tree/c 8 True\n"
+              "tree/z1 moved tree/empty1 10 True\ntree/z2 moved tree/empty2 11 True\n"
+              "tree/z3 new - 0 True\n");
 }
 
 TEST(CliKeep, UpdateHashesWhatTheListCannotVouchForAndKeepsItsForm) {
