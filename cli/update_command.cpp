@@ -218,7 +218,11 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
     std::string summary = Count(added, "added") + ", " + Count(rehashed, "re-hashed") + " (" +
                           Count(changed, "changed") + "), " + Count(dropped, "dropped") + ", " +
                           Count(kept, "kept");
-    if (gone > dropped) summary += " (" + Count(gone, "of files gone; --prune drops them") + ")";
+    if (gone > dropped) {
+        summary += " (" + std::to_string(gone) +
+                   (gone == 1 ? " whose file is gone" : " whose files are gone") +
+                   "; --prune drops such entries)";
+    }
     PrintError(options.keptList, summary);
     return ok ? kExitOk : kExitFailed;
 }

@@ -161,22 +161,23 @@ TEST(CliKeep, UpdateHashesWhatTheListCannotVouchForAndKeepsItsForm) {
     };
     Row lists[] = {
         {"list.hd", "--format hashdeep -a md5,sha1",
-         "1 added, 2 re-hashed (2 changed), 0 dropped, 5 kept (1 of files gone", ""},
+         "1 added, 2 re-hashed (2 changed), 0 dropped, 5 kept (1 whose file is gone", ""},
         {"SHA256SUMS", "--format gnu -a sha256",
-         "1 added, 1 re-hashed (1 changed), 0 dropped, 6 kept (1 of files gone", ""},
+         "1 added, 1 re-hashed (1 changed), 0 dropped, 6 kept (1 whose file is gone", ""},
         {"tagged", "--tag -a md5,crc32",
-         "1 added, 1 re-hashed (1 changed), 0 dropped, 6 kept (1 of files gone", ""},
+         "1 added, 1 re-hashed (1 changed), 0 dropped, 6 kept (1 whose file is gone", ""},
         {"list.sfv", "--format sfv",
-         "1 added, 1 re-hashed (1 changed), 0 dropped, 6 kept (1 of files gone", ""},
-        {"columns", "", "1 added, 1 re-hashed (1 changed), 0 dropped, 6 kept (1 of files gone",
+         "1 added, 1 re-hashed (1 changed), 0 dropped, 6 kept (1 whose file is gone", ""},
+        {"columns", "", "1 added, 1 re-hashed (1 changed), 0 dropped, 6 kept (1 whose file is gone",
          "rhash --md5 --sha1 -r tree"},
         // Their times tell that b changed too.
-        {"list.json", "", "1 added, 3 re-hashed (3 changed), 0 dropped, 4 kept (1 of files gone",
+        {"list.json", "",
+         "1 added, 3 re-hashed (3 changed), 0 dropped, 4 kept (1 whose file is gone",
          "python3 json_lister.py"},
         {"k.json", "--format json -a md5,sha256",
-         "1 added, 3 re-hashed (3 changed), 0 dropped, 4 kept (1 of files gone", ""},
+         "1 added, 3 re-hashed (3 changed), 0 dropped, 4 kept (1 whose file is gone", ""},
         {"k.csv", "--format csv -a sha1",
-         "1 added, 3 re-hashed (3 changed), 0 dropped, 4 kept (1 of files gone", ""},
+         "1 added, 3 re-hashed (3 changed), 0 dropped, 4 kept (1 whose file is gone", ""},
     };
     for (auto& l : lists) {
         if (l.maker.empty()) l.maker = K() + " " + l.writes + " -r tree";
