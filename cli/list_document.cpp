@@ -102,10 +102,11 @@ void LearnForm(ListDocument& document, const ListEntries& entries, size_t number
                                             : first.hex != ListUpper(first.hex);
 }
 
-// The values a new entry of a list without entries gets: the columns its header names (a
-// hashdeep or CSV list), or none.
-std::vector<ListValue> HeaderPattern(const std::vector<std::string>& lines) {
-    std::vector<ListValue> pattern;
+// For a list without entries: its kind and the values a new entry gets from the columns its
+// header names (a hashdeep or CSV list); none for another list.
+void LearnHeader(ListDocument& document) {
+    const std::vector<std::string>& lines = document.lines;
+    std::vector<ListValue>& pattern = document.pattern;
     std::string reason;
     std::vector<long> columns;
     std::vector<CsvColumn> csvColumns;
@@ -114,15 +115,16 @@ std::vector<ListValue> HeaderPattern(const std::vector<std::string>& lines) {
             for (long column : columns) {
                 if (column >= 0) pattern.push_back(ListValue{0, column, false, "", ""});
             }
-            return pattern;
+            document.kind = ListKind::kHashdeep;
+            return;
         }
     }
     if (!lines.empty() && StartsCsvList(lines[0]) && ParseCsvHeader(lines[0], csvColumns, reason)) {
         for (const CsvColumn& column : csvColumns) {
             pattern.push_back(ListValue{0, long(column.line), column.keyed, "", ""});
         }
+        document.kind = ListKind::kCsv;
     }
-    return pattern;
 }
 
 // The line of a record in a JSON or CSV list, with its line end.
@@ -305,7 +307,7 @@ bool ReadListDocument(const std::string& path, ListDocument& document, std::stri
         reason = reader.Reason();
         return false;
     }
-    if (document.entries.empty()) document.pattern = HeaderPattern(document.lines);
+    if (document.entries.empty()) LearnHeader(document);
     if (document.entries.empty() && document.pattern.empty()) {
         reason = "no properly formatted checksum lines found";
         return false;
