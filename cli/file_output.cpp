@@ -254,12 +254,6 @@ bool OutputFile::Write(const char* data, size_t size, std::string& reason) {
 
 bool OutputFile::Commit(std::string& reason) {
     if (fd_ < 0) return Fail("not open", reason);
-    if (slot_ >= 0 && stamp_ >= 0) {
-        const struct timespec times[2] = {{0, UTIME_OMIT},
-                                          {time_t(stamp_ / 1000000000), long(stamp_ % 1000000000)}};
-        if (::futimens(fd_, times) != 0)
-            return Fail("cannot set its time: " + ErrnoText(errno), reason);
-    }
     if ((slot_ >= 0 && ::fsync(fd_) != 0) || ::close(fd_) != 0) {
         fd_ = -1;
         return Fail("write failed: " + ErrnoText(errno), reason);
@@ -290,10 +284,8 @@ bool OutputFile::Commit(std::string& reason) {
     return true;
 }
 
-bool WriteOutputFile(const std::string& path, const std::string& content, std::string& reason,
-                     int64_t modifiedNs) {
+bool WriteOutputFile(const std::string& path, const std::string& content, std::string& reason) {
     OutputFile file;
-    file.StampModified(modifiedNs);
     return file.Open(path, reason) && file.Write(content.data(), content.size(), reason) &&
            file.Commit(reason);
 }

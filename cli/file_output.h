@@ -18,7 +18,6 @@
 #define KORVADEX_CLI_FILE_OUTPUT_H
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 
 // One file being written.  Open, Write any number of times, then Commit: until Commit
@@ -35,9 +34,6 @@ public:
     bool Open(const std::string& path, std::string& reason);
     bool Write(const char* data, size_t size, std::string& reason);
     bool Commit(std::string& reason);
-    // The modification time the file gets as it is committed, in nanoseconds since 1970,
-    // instead of the time of its last write; a FIFO or device written as it is keeps its own.
-    void StampModified(int64_t ns) { stamp_ = ns; }
 
 private:
     void Abandon();
@@ -45,15 +41,13 @@ private:
     bool Fail(const std::string& why, std::string& reason);
 
     int fd_ = -1;
-    int64_t stamp_ = -1;  // StampModified's time, or -1
     int slot_ = -1;       // the temporary file's place in the list the signal handler reads
     std::string target_;  // the path after every link
     std::string temp_;    // the temporary file, while there is one
 };
 
 // Writes content to path as OutputFile does; what every file the command line writes goes
-// through.  modifiedNs, when not -1, is the time stamped on it (see StampModified).
-bool WriteOutputFile(const std::string& path, const std::string& content, std::string& reason,
-                     int64_t modifiedNs = -1);
+// through.
+bool WriteOutputFile(const std::string& path, const std::string& content, std::string& reason);
 
 #endif

@@ -7,6 +7,7 @@
 // clock.  The list written is stamped with the time the run began, before any file was looked
 // at, so that a file changed while the run went on is hashed again by the next one.
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include "command_support.h"
 #include "commands.h"
+#include "file_input.h"
 #include "file_output.h"
 #include "line_names.h"
 #include "list_upkeep.h"
@@ -28,10 +30,14 @@ int64_t Nanoseconds(const FileTime& time) {
     return time.seconds * 1000000000 + time.nanoseconds;
 }
 
-int64_t NowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
+FileTime Now() {
+    const int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                           std::chrono::system_clock::now().time_since_epoch())
+                           .count();
+    FileTime time;
+    time.seconds = ns / 1000000000;
+    time.nanoseconds = uint32_t(ns % 1000000000);
+    return time;
 }
 
 // The list named by options, read or begun.  False, after a message, when it can be neither.
@@ -106,7 +112,7 @@ std::string Count(size_t count, const char* what) {
 }  // namespace
 
 int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
-    const int64_t started = NowNs();
+    const FileTime started = Now();
     ListDocument document;
     PathStatus listStatus;
     if (!OpenList(options, document, listStatus)) return kExitFailed;
@@ -211,9 +217,17 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
         ++kept;
     }
     const std::string text = WriteListDocument(document);
-    if (!WriteOutputFile(options.keptList, text, reason, started)) {
+    if (!WriteOutputFile(options.keptList, text, reason)) {
         PrintError(options.keptList, "not updated: " + reason);
         return kExitFailed;
+    }
+    // A FIFO or a device written as it is keeps its own time.
+    if (LookUpPath(options.keptList).kind == PathKind::kRegular &&
+        !SetModificationTime(options.keptList, started)) {
+        PrintError(options.keptList, "written, but its time cannot be set to when the run began (" +
+                                         ErrnoText(errno) +
+                                         "): a file changed while it ran may keep its old value");
+        ok = false;
     }
     std::string summary = Count(added, "added") + ", " + Count(rehashed, "re-hashed") + " (" +
                           Count(changed, "changed") + "), " + Count(dropped, "dropped") + ", " +
