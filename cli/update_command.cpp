@@ -1,8 +1,9 @@
 // --update: brings a checksum list up to date with the files given, hashing only what the
 // list cannot vouch for.
 //
-// A listed file is hashed again when its size differs from the one the list records (hashdeep
-// lists), or when it was modified less than kTimestampSlack before the list was last written:
+// A listed file is hashed again when its size or time differs from the one the list records
+// (hashdeep lists record sizes, JSON and CSV lists both), or when it was modified less than
+// kTimestampSlack before the list was last written:
 // such a file may have been rewritten after it was hashed, within the same tick of a coarse
 // clock.  The list written is stamped with the time the run began, before any file was looked
 // at, so that a file changed while the run went on is hashed again by the next one.
