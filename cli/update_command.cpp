@@ -141,6 +141,7 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
     // The files to hash, with their entries: every new one, and those the list cannot vouch
     // for.
     std::vector<std::pair<const SeenFile*, size_t>> work;
+    const SeenFile* vouched = nullptr;  // the first file whose entry is kept as it is
     uint64_t bytes = 0;
     for (const SeenFile& file : files) {
         auto found = byKey.find(file.key);
@@ -159,6 +160,25 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
             bytes += file.status.size;
         } else {
             ++kept;
+            if (vouched == nullptr) vouched = &file;
+        }
+    }
+    // With a key, the values of one file the list vouches for are computed first: a wrong key
+    // would otherwise put values under two keys in one list.
+    if (options.keyed && vouched != nullptr) {
+        const ListEntry& entry = document.entries[byKey.at(vouched->key)];
+        std::vector<std::string> hex;
+        uint64_t size = 0;
+        if (HashFile(vouched->path, EntryLines(entry), options, key, progress, hex, size) &&
+            !std::all_of(entry.values.begin(), entry.values.end(), [&](const ListValue& v) {
+                return ListUpper(v.hex) == hex[size_t(v.line)];
+            })) {
+            PrintError(options.keptList,
+                       "not updated: the key given does not give the listed values of " +
+                           vouched->path +
+                           ", which the list vouches for: a wrong key? (--rehash hashes every "
+                           "file again under the key given)");
+            return kExitFailed;
         }
     }
     progress.BeginJob(work.size(), int64_t(bytes));

@@ -280,6 +280,12 @@ TEST(CliKeep, UpdateKeepsEachLineItDoesNotChange) {
               std::string::npos)
         << update.err;
     EXPECT_EQ(ReadFile(dir.Path("hand.md5")), list);
+    // A keyed list is not updated with another key.
+    ASSERT_EQ(Shell("cd '" + d + "' && " + K() + " --tag --key k -a md5 tree/a > keyed").status, 0);
+    const std::string keyed = ReadFile(dir.Path("keyed"));
+    EXPECT_EQ(RunIn(d, {"--update", "keyed", "--key", "other", "tree/a", "tree/b"}).status, 1);
+    EXPECT_EQ(ReadFile(dir.Path("keyed")), keyed);
+    EXPECT_EQ(RunIn(d, {"--update", "keyed", "--key", "k", "tree/a", "tree/b"}).status, 0);
     // A list keeps its format and algorithms.
     for (const char* other : {"--format=hashdeep", "-asha1"}) {
         EXPECT_EQ(RunIn(d, {"--update", "hand.md5", other, "tree/a"}).status, 1) << other;
