@@ -89,6 +89,8 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
     std::vector<SeenFile> files;
     bool ok = GatherFiles(options, files);
     const std::unordered_map<std::string, size_t> byKey = EntriesByKey(document, options);
+    std::vector<std::string> entryKeys(document.entries.size());
+    for (const auto& named : byKey) entryKeys[named.second] = named.first;
 
     // Every line any entry holds is computed for every file.
     std::vector<size_t> lines;
@@ -174,7 +176,7 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
         }
         if (file == files.size()) {
             ++missing;
-            verdicts.push_back({-1, long(index), "missing", NameKey(entry.name)});
+            verdicts.push_back({-1, long(index), "missing", entryKeys[index]});
             continue;
         }
         done[file] = true;

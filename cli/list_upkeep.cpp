@@ -129,7 +129,13 @@ std::unordered_map<std::string, size_t> EntriesByKey(const ListDocument& documen
     for (size_t i = 0; i < document.entries.size(); ++i) {
         const ListEntry& entry = document.entries[i];
         if (!entry.added && !options.filter.TakesListed(entry.name)) continue;
-        byKey.emplace(NameKey(entry.name), i);
+        // A name written on Windows, with '\' between folders, is taken with '/' unless it
+        // is found as it is.
+        std::string name = entry.name;
+        if (name.find('\\') != std::string::npos && LookUpPath(name).kind == PathKind::kMissing) {
+            std::replace(name.begin(), name.end(), '\\', '/');
+        }
+        byKey.emplace(NameKey(name), i);
     }
     return byKey;
 }

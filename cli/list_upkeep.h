@@ -30,8 +30,8 @@ bool GatherFiles(const Options& options, std::vector<SeenFile>& files);
 // The key of a name of a list: its absolute path.
 std::string NameKey(const std::string& name);
 
-// The entries of document by the key of their names, leaving out those that --exclude and
-// --include leave out.
+// The entries of document by the key of their names (a name with '\' that is not found
+// taken with '/' in its place), leaving out those that --exclude and --include leave out.
 std::unordered_map<std::string, size_t> EntriesByKey(const ListDocument& document,
                                                      const Options& options);
 

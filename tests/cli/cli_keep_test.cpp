@@ -100,6 +100,7 @@ TEST(CliKeep, AuditGivesEachFileAndEntryOneVerdictInEveryListFormat) {
         {"list.json", "python3 json_lister.py", "tree/"},
         {"k.json", K() + " --format json -a sha1 -r tree", "tree/"},
         {"k.csv", K() + " --format csv -a md5,sha256 -r tree", "tree/"},
+        {"windows.md5", K() + " --format gnu -a md5 -r tree | sed 's#/#\\\\#g'", "tree\\"},
     };
     for (const auto& l : lists) {
         ASSERT_EQ(Shell("cd '" + d + "' && " + l.maker + " > " + l.list).status, 0) << l.maker;
