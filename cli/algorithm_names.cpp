@@ -154,3 +154,28 @@ long AlgorithmOfListName(const std::string& path) {
     }
     return -1;
 }
+
+namespace {
+
+// The lines tried first, in this order, for an untagged value: the commonest and cheapest.
+const char* const kLikelyAlgorithms[] = {
+    "sha256", "sha1",      "md5",    "sha512",    "crc32",     "sha384", "md4",        "rmd160",
+    "tiger",  "whirlpool", "gost94", "adler32",   "crc32b",    "crc16",  "crc16ccitt", "rmd128",
+    "rmd256", "rmd320",    "sha0",   "snefru256", "snefru128", "md2",    "panama",
+};
+
+}  // namespace
+
+std::vector<size_t> LikeliestFirst(std::vector<size_t> lines) {
+    const auto rank = [](size_t line) {
+        size_t i = 0;
+        for (const char* name : kLikelyAlgorithms) {
+            if (FindAlgorithm(name) == long(line)) return i;
+            ++i;
+        }
+        return i + line;
+    };
+    std::stable_sort(lines.begin(), lines.end(),
+                     [&](size_t a, size_t b) { return rank(a) < rank(b); });
+    return lines;
+}

@@ -34,4 +34,8 @@ std::string AlgorithmNamesNote(size_t line);
 // x.sfv); -1 when the name says nothing.
 long AlgorithmOfListName(const std::string& path);
 
+// lines in the order they are tried on the files of an untagged list whose algorithm
+// nothing names: the commonest and cheapest first; the others follow in report order.
+std::vector<size_t> LikeliestFirst(std::vector<size_t> lines);
+
 #endif

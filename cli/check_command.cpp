@@ -147,14 +147,6 @@ int CheckSavedReport(const std::string& listPath, const std::string& content,
     return kExitFailed;
 }
 
-// The order in which the lines of one width are tried on the files of an untagged list whose
-// algorithm nothing names: the commonest and cheapest first; the others follow in report order.
-const char* const kLikelyAlgorithms[] = {
-    "sha256", "sha1",      "md5",    "sha512",    "crc32",     "sha384", "md4",        "rmd160",
-    "tiger",  "whirlpool", "gost94", "adler32",   "crc32b",    "crc16",  "crc16ccitt", "rmd128",
-    "rmd256", "rmd320",    "sha0",   "snefru256", "snefru128", "md2",    "panama",
-};
-
 // The algorithms rhash writes, of those the report has: the columns of its lines for several
 // algorithms are among these.
 const char* const kRhashAlgorithms[] = {"crc32",     "md4",       "md5",      "sha1",   "tiger",
@@ -163,21 +155,6 @@ const char* const kRhashAlgorithms[] = {"crc32",     "md4",       "md5",      "s
 
 size_t Digits(size_t line) {
     return 2 * DigestLength(kReportLines[line].size);
-}
-
-// The lines in the order they are tried.
-std::vector<size_t> Likeliest(std::vector<size_t> lines) {
-    const auto rank = [](size_t line) {
-        size_t i = 0;
-        for (const char* name : kLikelyAlgorithms) {
-            if (FindAlgorithm(name) == long(line)) return i;
-            ++i;
-        }
-        return i + line;
-    };
-    std::stable_sort(lines.begin(), lines.end(),
-                     [&](size_t a, size_t b) { return rank(a) < rank(b); });
-    return lines;
 }
 
 std::string Names(const std::vector<size_t>& lines) {
@@ -398,7 +375,7 @@ private:
         }
         if (entry.slot < 0) {
             entry.slot = long(slots_.size());
-            slots_.push_back(Slot{digits, column, Likeliest(fits)});
+            slots_.push_back(Slot{digits, column, LikeliestFirst(fits)});
         }
         entry.line = slots_[size_t(entry.slot)].taken;
         return "";

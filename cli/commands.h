@@ -18,6 +18,11 @@ int RunCheck(const Options& options, const std::vector<uint8_t>& key);
 // --match: the lines whose value equals the one given.
 int RunMatch(const Options& options, const std::vector<uint8_t>& key);
 
+// --update: brings a checksum list up to date with the files given (see list_upkeep.h).
+int RunUpdate(const Options& options, const std::vector<uint8_t>& key);
+
+// --audit: one verdict for every file given and every entry of a checksum list.
+int RunAudit(const Options& options, const std::vector<uint8_t>& key);
 // --tree: one value of each directory, or with --expect the verdict on it.
 int RunTree(const Options& options, const std::vector<uint8_t>& key);
 

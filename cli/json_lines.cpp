@@ -207,6 +207,7 @@ std::string JsonVerdictLine(const EntryVerdict& verdict) {
     PutName(object, "list", verdict.list);
     if (verdict.line > 0) object["line"] = verdict.line;
     object["verdict"] = verdict.verdict;
+    if (!verdict.movedFrom.empty()) PutName(object, "moved_from", verdict.movedFrom);
     if (!verdict.reason.empty()) object["reason"] = verdict.reason;
     const Json expected = SizeAndDigests(verdict.expected);
     if (!expected.empty()) object["expected"] = expected;

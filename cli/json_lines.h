@@ -12,6 +12,7 @@
 // The verdicts of -c --format json are written one object per entry in the same way:
 //   {"name":"a.jpg","list":"photos.json","line":3,"verdict":"FAILED",
 //    "expected":{"size":1234,"digests":{...}},"actual":{"size":1234,"digests":{...}}}
+// and those of --audit --format json too, "moved" with "moved_from" naming the entry.
 #ifndef KORVADEX_CLI_JSON_LINES_H
 #define KORVADEX_CLI_JSON_LINES_H
 
@@ -37,13 +38,14 @@ ChecksumLineKind ParseJsonRecord(const std::string& text, FileRecord& record, st
 
 // The verdict of one entry of a list, or of one file against it.
 struct EntryVerdict {
-    std::string name;     // the file, as the list names it
-    std::string list;     // the list, as it was given
-    size_t line = 0;      // the entry's line in the list, from 1; 0 for a file the list lacks
-    std::string verdict;  // "OK", "FAILED", "missing", "unreadable", or --audit's words
-    std::string reason;   // why the file could not be read, or ""
-    FileRecord expected;  // what the list holds (size and digests; its name is not used)
-    FileRecord actual;    // what the file gave, where it was read
+    std::string name;       // the file, as the list names it
+    std::string list;       // the list, as it was given
+    size_t line = 0;        // the entry's line in the list, from 1; 0 for a file the list lacks
+    std::string verdict;    // "OK", "FAILED", "missing", "unreadable", or --audit's words
+    std::string reason;     // why the file could not be read, or ""
+    std::string movedFrom;  // --audit's "moved": the name of the entry the file matched
+    FileRecord expected;    // what the list holds (size and digests; its name is not used)
+    FileRecord actual;      // what the file gave, where it was read
 };
 
 // The line (with its '\n') of one verdict: expected and actual are left out where they hold

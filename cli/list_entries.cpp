@@ -17,6 +17,7 @@ ChecksumLineKind ListEntries::Take(const std::string& text, size_t& number,
     }
     entries.assign(1, ChecksumLine());
     size = -1;
+    timeKnown_ = false;
     reason.clear();
     hashdeep_ = hashdeep_ || text == kHashdeepMagic || text == kHashdeepMagic + std::string("\r");
     if (records_ != Records::kNone) return TakeRecord(text, number, entries, size, reason);
@@ -69,6 +70,8 @@ ChecksumLineKind ListEntries::TakeRecord(const std::string& text, size_t& number
         lines.push_back(ChecksumLine{record.name, digest.hex, long(digest.line), digest.keyed});
     }
     size = record.size;
+    timeKnown_ = record.timeKnown;
+    modified_ = record.modified;
     return kind;
 }
 

@@ -26,6 +26,13 @@ public:
     ChecksumLineKind Take(const std::string& text, size_t& number,
                           std::vector<ChecksumLine>& entries, int64_t& size, std::string& reason);
 
+    // For the entry just taken, of a JSON or CSV list: its file's modification time, where
+    // the list gives it.
+    bool Modified(FileTime& time) const {
+        time = modified_;
+        return timeKnown_;
+    }
+
     // Whether the list is hashdeep's.
     bool Hashdeep() const { return hashdeep_; }
     // Whether each entry holds a whole file (hashdeep, JSON and CSV lists).
@@ -48,8 +55,10 @@ private:
     Records records_ = Records::kNone;
     std::vector<long> columns_;          // the columns of a hashdeep list, from its header
     std::vector<CsvColumn> csvColumns_;  // the digest columns of a CSV list, from its header
-    std::string pendingRow_;             // a CSV row whose quoted field goes on, so far
-    size_t pendingNumber_ = 0;           // the line it started on
+    bool timeKnown_ = false;             // the time of the entry just taken, if known
+    FileTime modified_;
+    std::string pendingRow_;    // a CSV row whose quoted field goes on, so far
+    size_t pendingNumber_ = 0;  // the line it started on
 };
 
 #endif

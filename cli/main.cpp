@@ -71,6 +71,8 @@ int main(int argc, char** argv) {
         case Command::kReport:
         case Command::kCheck:
         case Command::kMatch:
+        case Command::kUpdate:
+        case Command::kAudit:
         case Command::kKnown:
         case Command::kTree:
             break;
@@ -85,6 +87,8 @@ int main(int argc, char** argv) {
     if (!LoadKey(options, key)) return kExitFailed;
     if (options.command == Command::kCheck) return RunCheck(options, key);
     if (options.command == Command::kMatch) return RunMatch(options, key);
+    if (options.command == Command::kUpdate) return RunUpdate(options, key);
+    if (options.command == Command::kAudit) return RunAudit(options, key);
     if (options.command == Command::kKnown) return RunKnown(options, key);
     if (options.command == Command::kTree) return RunTree(options, key);
     return RunReport(options, key);

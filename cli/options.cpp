@@ -13,6 +13,8 @@ const char kUsageText[] =
     "       korvadex [--key TEXT | --key-file PATH] --save SAVED FILE\n"
     "       korvadex -c [--input FILE] [--quiet | --status] [--strict] [-w] LIST...\n"
     "       korvadex --match HEX FILE...\n"
+    "       korvadex --update LIST [--rehash] [--prune] (-r DIR | FILE...)\n"
+    "       korvadex --audit LIST [--quiet | --status] (-r DIR | FILE...)\n"
     "       korvadex --known LIST | --unknown LIST [-r] FILE...\n"
     "       korvadex --tree [-a NAME] [--expect HEX] DIR...\n"
     "       korvadex --list [--paths] | --self-test | --help | --version\n";
@@ -161,6 +163,46 @@ const char kHelpText[] =
     "                     expected and actual size and digests where known\n"
     "                       korvadex -c --format json --quiet photos.json\n"
     "\n"
+    "Keeping a list:\n"
+    "      --update LIST  bring LIST, a checksum list of any format that --check\n"
+    "                     reads but saved reports and UTF-16, up to date with the\n"
+    "                     files given (-r DIR, FILEs or --files-from): add the files\n"
+    "                     it lacks, hashing only those, and hash again each listed\n"
+    "                     file whose size or time differs from the one LIST records\n"
+    "                     (hashdeep: the size; JSON, CSV: both) or that was modified\n"
+    "                     less than 2 seconds before LIST was last written (or\n"
+    "                     after).  LIST keeps its format,\n"
+    "                     algorithms, order and other lines; new entries are sorted\n"
+    "                     in, named as the walk names them (absolute in a list of\n"
+    "                     absolute names).  It is replaced whole once complete, as\n"
+    "                     --save writes, and stamped with the time the run began.\n"
+    "                     Entries of files not given, and those --exclude and\n"
+    "                     --include leave out, are kept as they are.  A LIST that\n"
+    "                     does not exist is begun in the --format given, with -a.\n"
+    "                     The summary, on standard error, says how many entries were\n"
+    "                     added, re-hashed (and changed), dropped and kept\n"
+    "                       korvadex --update photos.hashdeep -r photos\n"
+    "                       korvadex --update MD5SUMS --format gnu -a md5 -r src\n"
+    "      --rehash       with --update: hash every file given again\n"
+    "                       korvadex --update photos.hashdeep --rehash -r photos\n"
+    "      --prune        with --update: drop the entries whose files are gone\n"
+    "                       korvadex --update photos.hashdeep --prune -r photos\n"
+    "      --audit LIST   give every file given and every entry of LIST one verdict:\n"
+    "                     \"matched\"; \"changed\" (same name, other values);\n"
+    "                     \"moved from NAME\" (the values of an entry whose name no\n"
+    "                     file given bears); \"new\"; \"missing\" (an entry's name\n"
+    "                     unmatched).  Names match as paths (\"./a\" is \"a\"; an\n"
+    "                     absolute name, as hashdeep writes, is the file's absolute\n"
+    "                     path).  Where several files share values (copies, empty\n"
+    "                     files), the entries left, in byte order of their names,\n"
+    "                     each take the first file left, in byte order of its path.\n"
+    "                     Verdicts go to standard output in path order, the summary\n"
+    "                     to standard error; exit status 0 only when all matched.\n"
+    "                     With --format json, the verdicts are JSON objects (as -c\n"
+    "                     writes them; \"moved_from\" names the entry moved)\n"
+    "                       korvadex --audit photos.hashdeep -r photos\n"
+    "                       korvadex --audit SHA256SUMS --quiet -r src\n"
+    "\n"
     "Other commands:\n"
     "      --known LIST   print the name of each FILE (or file of -r, --files-from or\n"
     "                     --string) whose digest LIST holds, whatever name it gives:\n"
@@ -218,7 +260,9 @@ const char kHelpText[] =
     "\n"
     "Exit status: 0 when every file was reported (with --check, when every line is\n"
     "OK; with --match, when a line matched); 1 when a file could not be reported, a\n"
-    "check failed or nothing matched; 2 for a usage error.\n";
+    "check failed or nothing matched; 2 for a usage error.\n"
+    "--update exits 0 when it wrote the list and read every file, --audit when\n"
+    "everything matched.\n";
 
 const OptionSpec kOptionSpecs[] = {
     {"--lower", 0, false, Repeat::kAllowed},
@@ -256,6 +300,10 @@ const OptionSpec kOptionSpecs[] = {
     {"--version", 'V', false, Repeat::kAllowed},
     {"--help", 'h', false, Repeat::kAllowed},
     {"--jobs", 0, true, Repeat::kOnce},
+    {"--update", 0, true, Repeat::kOnce},
+    {"--rehash", 0, false, Repeat::kAllowed},
+    {"--prune", 0, false, Repeat::kAllowed},
+    {"--audit", 0, true, Repeat::kOnce},
     {"--known", 0, true, Repeat::kOnce},
     {"--unknown", 0, true, Repeat::kOnce},
     {"--tree", 0, false, Repeat::kAllowed},
@@ -335,6 +383,10 @@ const char* CommandOption(Command command) {
             return "--self-test";
         case Command::kVersion:
             return "--version";
+        case Command::kUpdate:
+            return "--update";
+        case Command::kAudit:
+            return "--audit";
         case Command::kTree:
             return "--tree";
         case Command::kReport:
@@ -378,6 +430,30 @@ bool HashdeepAlgorithms(Options& options, std::string& error) {
     if (options.only.empty()) {
         options.only = {size_t(FindAlgorithm("md5")), size_t(FindAlgorithm("sha256"))};
         std::sort(options.only.begin(), options.only.end());
+    }
+    return true;
+}
+
+// Checks the options of --update and --audit, which walk the operands as -r does and keep a
+// list in its own format.
+bool KeepingFits(const Options& options, const Given& given, std::string& error) {
+    const char* name = CommandOption(options.command);
+    if (!options.strings.empty() || options.zero) {
+        error = std::string(name) +
+                " takes no --string or -z: it looks at files, and the list keeps its own line ends";
+        return false;
+    }
+    if (options.command == Command::kAudit &&
+        ((given.Has("--format") && options.format != OutputFormat::kJson) || given.Has("--tag") ||
+         given.Has("--binary") || given.Has("--text"))) {
+        error =
+            "--audit takes no --format but json (its verdicts as JSON), --tag, -b or -t: the "
+            "list gives its own";
+        return false;
+    }
+    if (options.keptList == "-") {
+        error = std::string(name) + " takes a list in a file, not standard input";
+        return false;
     }
     return true;
 }
@@ -428,9 +504,13 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
     const bool inputOptions = options.recursive || options.follow || !options.strings.empty();
     const bool walkOptions = options.maxDepth >= 0 || options.oneFileSystem;
     const bool namesFrom = !options.filesFrom.empty() || options.null;
+    const bool keeping = command == Command::kUpdate || command == Command::kAudit;
     for (const char* checkOnly :
          {"--input", "--ignore-missing", "--quiet", "--status", "--strict", "--warn"}) {
-        if (command != Command::kCheck && given.Has(checkOnly)) {
+        // --audit gives verdicts as --check does, with the same two options.
+        const bool audits = command == Command::kAudit && (std::string(checkOnly) == "--quiet" ||
+                                                           std::string(checkOnly) == "--status");
+        if (command != Command::kCheck && given.Has(checkOnly) && !audits) {
             error = std::string("the ") + checkOnly +
                     " option is meaningful only when verifying checksums (--check)";
             return false;
@@ -461,16 +541,21 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         error = "--paths goes with --list only";
         return false;
     }
+    if (command != Command::kUpdate && (options.rehash || options.prune)) {
+        error = "--rehash and --prune go with --update only";
+        return false;
+    }
     if (command == Command::kTree) return CheckTree(options, given, error);
     if (command != Command::kReport && !options.savePath.empty()) {
         error = std::string("--save cannot be used with ") + name;
         return false;
     }
+    if (keeping && !KeepingFits(options, given, error)) return false;
     if (command == Command::kKnown && outputOptions) {
         error = "--known and --unknown take no --format, --tag, -b, -t or -z";
         return false;
     }
-    if (command != Command::kReport &&
+    if (command != Command::kReport && !keeping &&
         (outputOptions || (inputOptions && command != Command::kKnown))) {
         error =
             std::string(name) + " takes no --format, --tag, -b, -t, -z, -r, --follow or --string";
@@ -480,7 +565,7 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         error = "--check takes no --max-depth, -x, --files-from or -0: the lists name the files";
         return false;
     }
-    if (!options.filter.Empty() && !options.recursive && command != Command::kCheck) {
+    if (!options.filter.Empty() && !options.recursive && command != Command::kCheck && !keeping) {
         error =
             "--exclude and --include choose the files of -r (--recursive) or the entries "
             "of --check";
@@ -517,6 +602,11 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
     }
     if (command == Command::kMatch && !namesGiven) {
         error = "--match takes a value and at least one FILE";
+        return false;
+    }
+    if (keeping && !namesGiven) {
+        error = std::string(name) +
+                " takes the files to look at: -r DIR, FILE operands or --files-from";
         return false;
     }
     options.noOperands = !namesGiven && options.strings.empty();
@@ -594,6 +684,7 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
     } else if (name == "--upper") {
         options.hexCase = HexCase::kUpper;
     } else if (name == "--algorithm" || name == "--only") {
+        options.algorithmsGiven = true;
         if (!ParseAlgorithmList(value, options.only, error)) {
             error = name + ": " + error;
             return false;
@@ -687,6 +778,17 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
         return SetCommand(options, Command::kSelfTest, error);
     } else if (name == "--version") {
         return SetCommand(options, Command::kVersion, error);
+    } else if (name == "--update" || name == "--audit") {
+        if (value.empty()) {
+            error = name + ": no list named";
+            return false;
+        }
+        options.keptList = value;
+        return SetCommand(options, name == "--update" ? Command::kUpdate : Command::kAudit, error);
+    } else if (name == "--rehash") {
+        options.rehash = true;
+    } else if (name == "--prune") {
+        options.prune = true;
     } else if (name == "--tree") {
         return SetCommand(options, Command::kTree, error);
     } else if (name == "--expect") {

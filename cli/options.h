@@ -10,7 +10,19 @@
 #include "directory_walk.h"
 #include "path_filter.h"
 
-enum class Command { kReport, kCheck, kMatch, kList, kSelfTest, kHelp, kVersion, kTree, kKnown };
+enum class Command {
+    kReport,
+    kCheck,
+    kMatch,
+    kList,
+    kSelfTest,
+    kHelp,
+    kVersion,
+    kTree,
+    kKnown,
+    kUpdate,
+    kAudit,
+};
 
 enum class HexCase { kDefault, kLower, kUpper };
 
@@ -51,6 +63,12 @@ struct Options {
     std::string knownList;       // --known or --unknown: the list of known digests
     bool knownWanted = true;     // --known: print the inputs in it; --unknown: those not
     std::string expectHex;       // --expect, upper-case digits without separators
+
+    // --update and --audit
+    std::string keptList;          // the list kept or audited
+    bool rehash = false;           // --rehash: --update hashes every file again
+    bool prune = false;            // --prune: --update drops the entries of files gone
+    bool algorithmsGiven = false;  // -a was given (only may also be set by the format)
 };
 
 enum class Repeat {

@@ -10,6 +10,7 @@
 #include "file_output.h"
 #include "json_lines.h"
 #include "line_names.h"
+#include "list_upkeep.h"
 #include "report_text.h"
 #include "saved_report_reader.h"
 #include "system.h"
@@ -72,17 +73,6 @@ bool ListLines(const Options& options, const std::string& name, const std::vecto
     return true;
 }
 
-// The lines chosen, in the order of hashdeep's columns.
-std::vector<size_t> HashdeepColumns(const Options& options) {
-    std::vector<size_t> lines;
-    for (size_t line : HashdeepLines()) {
-        if (std::find(options.only.begin(), options.only.end(), line) != options.only.end()) {
-            lines.push_back(line);
-        }
-    }
-    return lines;
-}
-
 // The line of one input in a hashdeep list, or false, after a message, when the list cannot
 // carry its name.
 bool HashdeepLine(const Options& options, const std::string& name, uint64_t size,
@@ -97,15 +87,6 @@ bool HashdeepLine(const Options& options, const std::string& name, uint64_t size
         return false;
     }
     return true;
-}
-
-// The opening lines of a hashdeep list: its columns, and where and how korvadex was run.
-std::string HashdeepOpening(const Options& options) {
-    std::string commandLine = "korvadex";
-    for (const std::string& argument : options.arguments) {
-        commandLine += " " + MessageText(argument);
-    }
-    return HashdeepHeader(HashdeepColumns(options), MessageText(CurrentFolder()), commandLine);
 }
 
 // The line of one input in a JSON or CSV list: its name, size and modification time (when

@@ -1,6 +1,7 @@
 // The system facilities of system.h on POSIX systems.
 #include "system.h"
 
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -66,6 +67,12 @@ bool ModificationTime(const std::string& path, FileTime& time) {
     time.seconds = int64_t(st.st_mtim.tv_sec);
     time.nanoseconds = uint32_t(st.st_mtim.tv_nsec);
     return true;
+}
+
+bool SetModificationTime(const std::string& path, const FileTime& time) {
+    const struct timespec times[2] = {{0, UTIME_OMIT},
+                                      {time_t(time.seconds), long(time.nanoseconds)}};
+    return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
 }
 
 bool IsSameRegularFile(const std::string& path, const std::string& other) {

@@ -49,6 +49,10 @@ PathStatus LookUpPath(const std::string& path);
 // input ("-"), anything but a regular file, and a path that cannot be looked up.
 bool ModificationTime(const std::string& path, FileTime& time);
 
+// Sets the modification time of the regular file at path (links followed); false, with
+// errno set, when it cannot.
+bool SetModificationTime(const std::string& path, const FileTime& time);
+
 // Whether other names a regular file that is the input at path ("-": standard input)
 // itself, under this or another name.
 bool IsSameRegularFile(const std::string& path, const std::string& other);

@@ -35,6 +35,10 @@ _korvadex() {
         --key|--string|--match|--jobs|--max-depth|--exclude|--include)
             return
             ;;
+        --update|--audit)
+            COMPREPLY=($(compgen -f -- "$cur"))
+            return
+            ;;
         --expect)
             return
             ;;
@@ -50,7 +54,7 @@ _korvadex() {
             --max-depth -x --one-file-system --files-from -0 --null --string --key --key-file
             --jobs --save -c --check --input --ignore-missing --quiet --status --strict
             -w --warn --match --list --paths --self-test -h --help -V --version
-            --known --unknown" -- "$cur"))
+            --update --rehash --prune --audit --known --unknown" -- "$cur"))
         return
     fi
     COMPREPLY=($(compgen -f -- "$cur"))
