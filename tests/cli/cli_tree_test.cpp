@@ -99,7 +99,7 @@ TEST(CliTree, RefusesWhatItCannotCoverAndChecksExpectedValues) {
         {{"--tree", "--follow", t, "--expect", hex}, 1, ": FAILED\n", ""},
         {{"--tree", t, "--expect", hex, "-a", "md5,sha256"}, 2, "", "one algorithm"},
         {{"--tree", t, t, "--expect", hex}, 2, "", "one DIR"},
-        {{"--tree", "--format", "gnu", "-a", "md5", t}, 2, "", "tree's"},
+        {{"--tree", "--format", "gnu", "-a", "md5", t}, 2, "", "not of trees"},
         {{"--tree", "-"}, 2, "", "standard input"},
         {{"--tree"}, 2, "", "at least one DIR"},
         {{"--expect", hex, t}, 2, "", "--expect"},
