@@ -14,6 +14,7 @@
 #include "command_support.h"
 #include "commands.h"
 #include "file_input.h"
+#include "input_batch.h"
 #include "line_names.h"
 #include "list_reader.h"
 #include "saved_report_reader.h"
@@ -194,7 +195,8 @@ public:
           nameHint_(AlgorithmOfListName(path)),
           sfv_(path.size() > 4 && (path.compare(path.size() - 4, 4, ".sfv") == 0 ||
                                    path.compare(path.size() - 4, 4, ".SFV") == 0)),
-          standardInput_(path == "-") {}
+          standardInput_(path == "-"),
+          batch_(options.jobs, options.readOrder, 0, progress_) {}
 
     // Takes the line with this number (from 1).
     void Take(const std::string& text, size_t number) {
@@ -238,10 +240,13 @@ public:
                 firstReason_ = "line " + std::to_string(number) + ": " + reason;
             }
             if (options_.warn) {
-                Progress::Hold([&] {
-                    std::fprintf(stderr,
-                                 "korvadex: %s: %zu: improperly formatted checksum line: %s\n",
-                                 name_.c_str(), number, reason.c_str());
+                // After the verdicts of the lines before it.
+                batch_.Then([this, number, reason] {
+                    Progress::Hold([&] {
+                        std::fprintf(stderr,
+                                     "korvadex: %s: %zu: improperly formatted checksum line: %s\n",
+                                     name_.c_str(), number, reason.c_str());
+                    });
                 });
             }
             return;
@@ -254,6 +259,7 @@ public:
     // Checks what is left and writes the summary; returns the exit status of the list.
     int Finish() {
         Flush();
+        batch_.Finish();
         progress_.EndJob();
         for (const Slot& slot : slots_) {
             if (slot.taken >= 0 || !slot.tried || options_.status) continue;
@@ -453,9 +459,11 @@ private:
         if (again && std::all_of(group_.begin(), group_.end(), [&](const Entry& e) {
                 return e.size >= 0 && uint64_t(e.size) != uint64_t(st.st_size);
             })) {
-            std::vector<Entry> entries;
-            entries.swap(group_);
-            Report(entries, true, std::vector<std::string>(kReportLineCount), uint64_t(st.st_size));
+            const uint64_t size = uint64_t(st.st_size);
+            batch_.Then([this, entries = std::move(group_), size] {
+                Report(entries, true, std::vector<std::string>(kReportLineCount), size);
+            });
+            group_.clear();
             return;
         }
         std::vector<size_t> lines;
@@ -474,6 +482,17 @@ private:
         }
         std::vector<Entry> entries;
         entries.swap(group_);
+        // Values whose algorithm is known are checked beside the files before and after
+        // them; a value still to be inferred needs the verdicts before it.
+        if (std::all_of(entries.begin(), entries.end(),
+                        [](const Entry& e) { return e.line >= 0; })) {
+            batch_.AddFile(file, key_, lines, Jobs(lines),
+                           [this, entries = std::move(entries)](const InputResult& result) {
+                               Report(entries, result.ok, result.hex, result.size);
+                           });
+            return;
+        }
+        batch_.Finish();
         std::vector<std::string> hex;
         uint64_t size = 0;
         bool read = Compute(file, lines, hex, size);
@@ -510,9 +529,13 @@ private:
     // Reads file once for the lines, into hex (indexed by line), and its size.
     bool Compute(const std::string& file, const std::vector<size_t>& lines,
                  std::vector<std::string>& hex, uint64_t& size) {
+        return ComputeInput(file, key_, lines, Jobs(lines), progress_, hex, &size);
+    }
+
+    // The threads for lines of one file read alone.
+    unsigned Jobs(const std::vector<size_t>& lines) const {
         // One line is one job: more threads for it would only cost their start.
-        const unsigned jobs = lines.size() == 1 ? 1 : options_.jobs;
-        return ComputeInput(file, key_, lines, jobs, progress_, hex, &size);
+        return lines.size() == 1 ? 1 : options_.jobs;
     }
 
     // The verdicts of the entries of one file, read (or not), whose bytes gave hex and size.
@@ -569,6 +592,7 @@ private:
     std::string firstReason_;  // why the first malformed line was refused, for the message
                                // of a list with no line taken
     bool failedOutput_ = false;
+    InputBatch batch_;  // last: its threads end before the fields they use
 };
 
 // A saved report starts with a ruler of '='; a line that starts with ten of them is taken for

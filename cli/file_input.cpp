@@ -5,6 +5,8 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/uio.h>
 #ifdef __linux__
 #include <sys/vfs.h>
 #endif
@@ -14,6 +16,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <map>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -50,7 +55,8 @@ struct LentWindow {
     std::atomic<uintptr_t> end{0};
     std::atomic<bool> spoiled{false};
 };
-LentWindow gLentWindows[kMaxLentViews];
+LentWindow gLentWindows[kMaxLentViews * kMaxReadersAtOnce];
+constexpr size_t kListedWindows = sizeof gLentWindows / sizeof gLentWindows[0];
 uintptr_t gPageSize = 4096;
 
 // The message written when a mapping that no window covers (ReadInput's) loses its end.
@@ -104,16 +110,17 @@ bool CheapToMap(int fd, uint64_t offset) {
 }
 
 void InstallBusHandler() {
-    static bool installed = false;
-    if (installed) return;
-    gPageSize = uintptr_t(::sysconf(_SC_PAGESIZE));
-    struct sigaction action;
-    std::memset(&action, 0, sizeof action);
-    action.sa_sigaction = OnBusError;
-    action.sa_flags = SA_SIGINFO;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGBUS, &action, nullptr);
-    installed = true;
+    // Readers open files on several threads: the handler is installed once, by the first.
+    static const bool installed = [] {
+        gPageSize = uintptr_t(::sysconf(_SC_PAGESIZE));
+        struct sigaction action;
+        std::memset(&action, 0, sizeof action);
+        action.sa_sigaction = OnBusError;
+        action.sa_flags = SA_SIGINFO;
+        sigemptyset(&action.sa_mask);
+        return sigaction(SIGBUS, &action, nullptr) == 0;
+    }();
+    (void)installed;
 }
 
 void GuardMapping(const std::string& path) {
@@ -201,7 +208,63 @@ bool SizeIsNominal(int fd) {
 #endif
 }
 
+// Whether the file system of fd reaches its files over a network.
+bool NetworkFileSystem(int fd) {
+#ifdef __linux__
+    struct statfs fs;
+    if (::fstatfs(fd, &fs) != 0) return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+        case 0x6969:      // NFS
+        case 0x517B:      // SMB
+        case 0xFE534D42:  // SMB2
+        case 0xFF534D42:  // CIFS
+        case 0x65735546:  // FUSE (sshfs, and the like)
+        case 0x00C36400:  // Ceph
+        case 0x5346414F:  // AFS
+        case 0x01021997:  // 9P
+        case 0x73757245:  // Coda
+        case 0x564C:      // NCP
+        case 0x47504653:  // GPFS
+        case 0x0BD00BD0:  // Lustre
+            return true;
+        default:
+            return false;
+    }
+#else
+    (void)fd;
+    return false;
+#endif
+}
+
+// Whether the block device numbered device says it is rotational, as sysfs shows it under
+// /sys/dev/block (a partition's flag is its disk's, one folder up).
+bool RotationalDevice(dev_t device) {
+    const std::string folder =
+        "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
+    for (const char* flag : {"/queue/rotational", "/../queue/rotational"}) {
+        std::ifstream file(folder + flag);
+        char value = 0;
+        if (file.get(value)) return value == '1';
+    }
+    return false;
+}
+
 }  // namespace
+
+bool SequentialStorage(int fd) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return false;
+    // One answer per device: the walk of a large tree asks for each file.
+    static std::mutex mutex;
+    static std::map<dev_t, bool> known;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto found = known.find(st.st_dev);
+    if (found == known.end()) {
+        found =
+            known.emplace(st.st_dev, NetworkFileSystem(fd) || RotationalDevice(st.st_dev)).first;
+    }
+    return found->second;
+}
 
 std::string ErrnoText(int err) {
     switch (err) {
@@ -287,12 +350,17 @@ bool ReadInput(const std::string& path, const InputLimit& limit, InputBytes& byt
 }
 
 InputReader::~InputReader() {
-    for (size_t slot = 0; slot < kMaxLentViews; ++slot) {
-        if (windows_[slot].mapping == nullptr) continue;
-        gLentWindows[slot].begin.store(0, std::memory_order_release);
-        ::munmap(windows_[slot].mapping, windows_[slot].mapped);
+    for (const Window& window : windows_) {
+        if (window.mapping == nullptr) continue;
+        gLentWindows[window.listed].begin.store(0, std::memory_order_release);
+        ::munmap(window.mapping, window.mapped);
     }
     if (owned_) ::close(fd_);
+}
+
+void InputReader::ReadInTurn(ReadOrder order, std::function<void()> wait) {
+    order_ = order;
+    wait_ = std::move(wait);
 }
 
 bool InputReader::Open(const std::string& path, std::string& reason,
@@ -314,6 +382,9 @@ bool InputReader::Open(const std::string& path, std::string& reason,
         reason = ErrnoText(EISDIR);
         return false;
     }
+    // Only a regular file of known size waits for its turn.
+    std::function<void()> wait = std::move(wait_);
+    wait_ = nullptr;
     // A size of 0 is not trusted (files of /proc report it), nor any size on the kernel's
     // own file systems.
     if (S_ISREG(st.st_mode) && st.st_size > 0 && !SizeIsNominal(fd_)) {
@@ -322,7 +393,12 @@ bool InputReader::Open(const std::string& path, std::string& reason,
             expected_ = int64_t(st.st_size - at);
             start_ = uint64_t(at);
             modified_ = st.st_mtim;
+            wait_ = std::move(wait);
             ::posix_fadvise(fd_, at, 0, POSIX_FADV_SEQUENTIAL);
+            if (order_ == ReadOrder::kParallel ||
+                (order_ == ReadOrder::kAuto && !SequentialStorage(fd_))) {
+                wait_ = nullptr;
+            }
             // The pages at the start of a file read from disk come in smaller pieces than
             // those after them: the pieces are judged by windows further on.
             InstallBusHandler();
@@ -356,15 +432,18 @@ bool InputReader::Unchanged() {
 }
 
 bool InputReader::MapNext(const uint8_t*& data, size_t& length, bool& last) {
+    Window* free = std::find_if(std::begin(windows_), std::end(windows_),
+                                [](const Window& w) { return w.mapping == nullptr; });
     size_t slot = 0;
     uintptr_t none = 0;
-    // A slot is taken with a placeholder address until the window is mapped.
-    while (slot < kMaxLentViews &&
+    // A slot of the list is taken with a placeholder address until the window is mapped.
+    while (free != std::end(windows_) && slot < kListedWindows &&
            !gLentWindows[slot].begin.compare_exchange_strong(none, 1, std::memory_order_acq_rel)) {
         none = 0;
         ++slot;
     }
-    if (slot == kMaxLentViews) return Fail("too many windows of the file at once");
+    if (free == std::end(windows_) || slot == kListedWindows)
+        return Fail("too many windows of the file at once");
     const uint64_t at = start_ + read_;
     const uint64_t base = at & ~uint64_t(gPageSize - 1);
     const size_t skip = size_t(at - base);
@@ -375,7 +454,8 @@ bool InputReader::MapNext(const uint8_t*& data, size_t& length, bool& last) {
         gLentWindows[slot].begin.store(0, std::memory_order_release);
         return Fail(ErrnoText(errno));
     }
-    Window& window = windows_[slot];
+    Window& window = *free;
+    window.listed = slot;
     window.mapping = mapping;
     window.mapped = skip + take;
     window.view = static_cast<const uint8_t*>(mapping) + skip;
@@ -402,7 +482,7 @@ bool InputReader::Unmap(const uint8_t* data, bool& spoiled, bool& last) {
     }
     if (slot == kMaxLentViews) return false;
     Window& window = windows_[slot];
-    LentWindow& listed = gLentWindows[slot];
+    LentWindow& listed = gLentWindows[window.listed];
     spoiled = listed.spoiled.load(std::memory_order_acquire);
     listed.begin.store(0, std::memory_order_release);
     ::munmap(window.mapping, window.mapped);
@@ -412,6 +492,8 @@ bool InputReader::Unmap(const uint8_t* data, bool& spoiled, bool& last) {
 }
 
 bool InputReader::Lend(const uint8_t*& data, size_t& length, bool& last) {
+    // Files are lent only when their pages are in memory: no turn to wait for.
+    wait_ = nullptr;
     data = nullptr;
     length = 0;
     last = true;
@@ -438,10 +520,28 @@ bool InputReader::GiveBack(const uint8_t* data) {
     return !last || Unchanged();
 }
 
+ssize_t InputReader::ReadSome(uint8_t* data, size_t capacity) {
+#ifdef RWF_NOWAIT
+    if (wait_) {
+        // What the system holds in memory is read at once; the first read that would go to
+        // the device waits for this input's turn.
+        struct iovec to = {data, capacity};
+        const ssize_t n = ::preadv2(fd_, &to, 1, -1, RWF_NOWAIT);
+        if (n > 0 || (n == 0 && read_ >= uint64_t(expected_)) || (n < 0 && errno == EINTR))
+            return n;
+    }
+#endif
+    if (wait_) {
+        wait_();
+        wait_ = nullptr;
+    }
+    return ::read(fd_, data, capacity);
+}
+
 bool InputReader::Read(uint8_t* data, size_t capacity, size_t& length) {
     length = 0;
     while (length < capacity) {
-        ssize_t n = ::read(fd_, data + length, capacity - length);
+        ssize_t n = ReadSome(data + length, capacity - length);
         if (n < 0) {
             if (errno == EINTR) continue;
             return Fail(ErrnoText(errno));

@@ -230,10 +230,22 @@ ReportStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
     const bool lending = source.Lends();
     const size_t chunkSize = std::max<size_t>(settings.chunkSize, 64);
     AlignedBlock contexts = AllocateAligned(std::max<size_t>(contextBytes, 1));
-    // A lending source needs no buffers.
+    // A lending source needs no buffers; the calling thread alone needs one, its own.
+    thread_local AlignedBlock ownBuffer;
+    thread_local size_t ownSize = 0;
     AlignedBlock buffers;
-    if (!lending) buffers = AllocateAligned(kBufferCount * chunkSize);
-    if (!contexts || (!lending && !buffers)) return ReportStatus::kOutOfMemory;
+    uint8_t* memory = nullptr;
+    if (!lending && settings.callerOnly) {
+        if (ownSize != chunkSize) {
+            ownBuffer = AllocateAligned(chunkSize);
+            ownSize = ownBuffer ? chunkSize : 0;
+        }
+        memory = ownBuffer.get();
+    } else if (!lending) {
+        buffers = AllocateAligned(kBufferCount * chunkSize);
+        memory = buffers.get();
+    }
+    if (!contexts || (!lending && memory == nullptr)) return ReportStatus::kOutOfMemory;
 
     std::vector<LineStream> streams(lines.size());
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -247,9 +259,9 @@ ReportStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
     // The next chunk, into the buffer of `slot` or lent; last when the input ends with it.
     auto next = [&](size_t slot, const uint8_t*& data, size_t& length, bool& last) {
         if (lending) return source.Lend(data, length, last);
-        uint8_t* memory = buffers.get() + slot * chunkSize;
-        data = memory;
-        if (!source.Read(memory, chunkSize, length)) return false;
+        uint8_t* buffer = memory + slot * chunkSize;
+        data = buffer;
+        if (!source.Read(buffer, chunkSize, length)) return false;
         last = length < chunkSize;
         return true;
     };
@@ -269,7 +281,7 @@ ReportStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
     size_t length = 0;
     bool last = false;
     if (!next(0, data, length, last)) return ReportStatus::kReadFailed;
-    if (last) return alone(data, length, last);
+    if (last || settings.callerOnly) return alone(data, length, last);
 
     // Lines that hash far faster than the chunks are copied in (the checksums) finish sooner
     // in this thread between reads, on a chunk that the copy has just left in the cache, than

@@ -56,6 +56,10 @@ private:
 struct StreamSettings {
     unsigned jobs = 1;            // worker threads at most; 0: one per core
     size_t chunkSize = 1u << 20;  // bytes per buffer
+    // Every line runs on the calling thread, between its reads, into one buffer that the
+    // thread keeps for its next inputs: no thread is started (jobs is not looked at).  For
+    // callers that run several inputs at once, one per thread.
+    bool callerOnly = false;
 };
 
 // The default chunk size of the command line.
