@@ -37,19 +37,20 @@ struct Options {
     std::string keyText;                          // --key
     std::string keyFile;                          // --key-file
     std::string savePath;                         // --save
-    std::string checkInput;                  // --input: the file a saved report is checked against
-    bool quiet = false;                      // --quiet: no OK lines
-    bool status = false;                     // --status: nothing on standard output
-    bool strict = false;                     // --strict: malformed list lines fail the check
-    bool warn = false;                       // -w: a message for each malformed list line
-    bool ignoreMissing = false;              // --ignore-missing
-    std::string matchHex;                    // --match, upper-case digits without separators
-    unsigned jobs = 0;                       // --jobs: threads for the lines, 0: one per core
-    bool jobsGiven = false;                  // --jobs was given
+    std::string checkInput;      // --input: the file a saved report is checked against
+    bool quiet = false;          // --quiet: no OK lines
+    bool status = false;         // --status: nothing on standard output
+    bool strict = false;         // --strict: malformed list lines fail the check
+    bool warn = false;           // -w: a message for each malformed list line
+    bool ignoreMissing = false;  // --ignore-missing
+    std::string matchHex;        // --match, upper-case digits without separators
+    unsigned jobs = 0;           // --jobs: threads for the lines, 0: one per core
+    bool jobsGiven = false;      // --jobs was given
+    bool noOperands = false;     // no FILE and no --string: standard input is read
+    bool paths = false;          // --paths: --list shows the way each line computes here
+
     ReadOrder readOrder = ReadOrder::kAuto;  // --read-order
     bool readOrderGiven = false;             // --read-order was given
-    bool noOperands = false;                 // no FILE and no --string: standard input is read
-    bool paths = false;  // --paths: --list shows the way each line computes here
 };
 
 enum class Repeat {
