@@ -182,13 +182,30 @@ bool ReadStream(int fd, uint64_t expected, const InputLimit& limit, uint8_t*& he
     return true;
 }
 
-// Whether fd is on a file system whose regular files report a size that says nothing of
-// their content (a page for a few bytes of sysfs, 0 for most of /proc).
-bool SizeIsNominal(int fd) {
+// The type of the file system of fd (statfs's f_type), 0 where the system does not say;
+// device is fd's st_dev.  One lookup per device: a walk of a large tree opens many files.
+unsigned long FileSystemType(int fd, dev_t device) {
 #ifdef __linux__
+    static std::mutex mutex;
+    static std::map<dev_t, unsigned long> known;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto found = known.find(device);
+    if (found != known.end()) return found->second;
     struct statfs fs;
-    if (::fstatfs(fd, &fs) != 0) return false;
-    switch (static_cast<unsigned long>(fs.f_type)) {
+    const unsigned long type = ::fstatfs(fd, &fs) == 0 ? static_cast<unsigned long>(fs.f_type) : 0;
+    known.emplace(device, type);
+    return type;
+#else
+    (void)fd;
+    (void)device;
+    return 0;
+#endif
+}
+
+// Whether a file system of this type has regular files that report a size that says nothing
+// of their content (a page for a few bytes of sysfs, 0 for most of /proc).
+bool SizeIsNominal(unsigned long type) {
+    switch (type) {
         case 0x9FA0:      // proc
         case 0x62656572:  // sysfs
         case 0x64626720:  // debugfs
@@ -202,18 +219,11 @@ bool SizeIsNominal(int fd) {
         default:
             return false;
     }
-#else
-    (void)fd;
-    return false;
-#endif
 }
 
-// Whether the file system of fd reaches its files over a network.
-bool NetworkFileSystem(int fd) {
-#ifdef __linux__
-    struct statfs fs;
-    if (::fstatfs(fd, &fs) != 0) return false;
-    switch (static_cast<unsigned long>(fs.f_type)) {
+// Whether a file system of this type reaches its files over a network.
+bool NetworkFileSystem(unsigned long type) {
+    switch (type) {
         case 0x6969:      // NFS
         case 0x517B:      // SMB
         case 0xFE534D42:  // SMB2
@@ -230,39 +240,43 @@ bool NetworkFileSystem(int fd) {
         default:
             return false;
     }
-#else
-    (void)fd;
-    return false;
-#endif
 }
 
-// Whether the block device numbered device says it is rotational, as sysfs shows it under
-// /sys/dev/block (a partition's flag is its disk's, one folder up).
+// Whether the block device numbered device is a spinning disk: it says it is rotational, as
+// sysfs shows it under /sys/dev/block (a partition's flag is its disk's, one folder up), and
+// it is not a virtual machine's disk (virtio, Xen), which calls itself rotational whatever
+// holds its bytes, and whose host reads several places at once faster than one.
 bool RotationalDevice(dev_t device) {
+#ifdef __linux__
     const std::string folder =
         "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
+    char* where = ::realpath(folder.c_str(), nullptr);
+    if (where == nullptr) return false;
+    const std::string path = where;
+    std::free(where);
+    if (path.find("/virtio") != std::string::npos || path.find("/vbd-") != std::string::npos)
+        return false;
     for (const char* flag : {"/queue/rotational", "/../queue/rotational"}) {
-        std::ifstream file(folder + flag);
+        std::ifstream file(path + flag);
         char value = 0;
         if (file.get(value)) return value == '1';
     }
+#else
+    (void)device;
+#endif
     return false;
 }
 
 }  // namespace
 
-bool SequentialStorage(int fd) {
-    struct stat st;
-    if (::fstat(fd, &st) != 0) return false;
+bool SequentialStorage(int fd, dev_t device) {
+    if (NetworkFileSystem(FileSystemType(fd, device))) return true;
     // One answer per device: the walk of a large tree asks for each file.
     static std::mutex mutex;
     static std::map<dev_t, bool> known;
     std::lock_guard<std::mutex> lock(mutex);
-    auto found = known.find(st.st_dev);
-    if (found == known.end()) {
-        found =
-            known.emplace(st.st_dev, NetworkFileSystem(fd) || RotationalDevice(st.st_dev)).first;
-    }
+    auto found = known.find(device);
+    if (found == known.end()) found = known.emplace(device, RotationalDevice(device)).first;
     return found->second;
 }
 
@@ -387,16 +401,18 @@ bool InputReader::Open(const std::string& path, std::string& reason,
     wait_ = nullptr;
     // A size of 0 is not trusted (files of /proc report it), nor any size on the kernel's
     // own file systems.
-    if (S_ISREG(st.st_mode) && st.st_size > 0 && !SizeIsNominal(fd_)) {
+    if (S_ISREG(st.st_mode) && st.st_size > 0 && !SizeIsNominal(FileSystemType(fd_, st.st_dev))) {
         const off_t at = standardInput ? ::lseek(fd_, 0, SEEK_CUR) : 0;
         if (at >= 0 && at <= st.st_size) {
             expected_ = int64_t(st.st_size - at);
             start_ = uint64_t(at);
             modified_ = st.st_mtim;
             wait_ = std::move(wait);
-            ::posix_fadvise(fd_, at, 0, POSIX_FADV_SEQUENTIAL);
+            // A file read in one go needs no read-ahead.
+            if (expected_ > int64_t(kDefaultChunkSize))
+                ::posix_fadvise(fd_, at, 0, POSIX_FADV_SEQUENTIAL);
             if (order_ == ReadOrder::kParallel ||
-                (order_ == ReadOrder::kAuto && !SequentialStorage(fd_))) {
+                (order_ == ReadOrder::kAuto && !SequentialStorage(fd_, st.st_dev))) {
                 wait_ = nullptr;
             }
             // The pages at the start of a file read from disk come in smaller pieces than

@@ -28,11 +28,12 @@ enum class ReadOrder {
     kSequential,  // one file after another, wherever they are
 };
 
-// Whether the file open at fd sits on storage that loses by being read in several places
-// at once: a block device that calls itself rotational (a partition: its disk), or a network
-// file system (NFS, SMB/CIFS, FUSE file systems such as sshfs, and the like).  Storage that
-// cannot be told (no sysfs, an unknown device) counts as not.
-bool SequentialStorage(int fd);
+// Whether the file open at fd, on device (its st_dev), sits on storage that loses by being read in
+// several places at once: a block device that calls itself rotational (a partition: its disk), but
+// for a virtual machine's disk, or a network file system (NFS, SMB/CIFS, FUSE file systems such as
+// sshfs, and the like).  Storage that cannot be told (no sysfs, a device without a flag, file
+// systems without a device of their own such as tmpfs and btrfs) counts as not.
+bool SequentialStorage(int fd, dev_t device);
 
 // An input read in chunks, in order, each byte once: regular files, pipes, FIFOs, devices
 // and standard input alike.  A regular file whose size or modification time changes while

@@ -31,7 +31,14 @@ void InputScheduler::Give(Compute compute, Deliver deliver) {
         return;
     }
     std::unique_lock<std::mutex> lock(mutex_);
-    for (HandOver(lock); tasks_.size() >= ahead_; HandOver(lock)) done_.wait(lock);
+    HandOver(lock);
+    if (tasks_.size() >= ahead_) {
+        // The workers hand results over as they finish them; this thread is woken once half
+        // the room is free, rather than for every task.
+        callerWaiting_ = true;
+        done_.wait(lock, [this] { return tasks_.size() <= ahead_ / 2; });
+        callerWaiting_ = false;
+    }
     const bool nothing = !compute;
     tasks_.push_back(Task{std::move(compute), std::move(deliver), nothing});
     if (nothing) {
@@ -43,10 +50,16 @@ void InputScheduler::Give(Compute compute, Deliver deliver) {
 
 void InputScheduler::Finish() {
     std::unique_lock<std::mutex> lock(mutex_);
-    for (HandOver(lock); !tasks_.empty(); HandOver(lock)) done_.wait(lock);
+    HandOver(lock);
+    callerWaiting_ = true;
+    done_.wait(lock, [this] { return tasks_.empty() && !handing_; });
+    callerWaiting_ = false;
 }
 
 void InputScheduler::HandOver(std::unique_lock<std::mutex>& lock) {
+    // One thread at a time hands over, so that the delivers run one after another.
+    if (handing_) return;
+    handing_ = true;
     while (!tasks_.empty() && tasks_.front().done) {
         Deliver deliver = std::move(tasks_.front().deliver);
         tasks_.pop_front();
@@ -57,6 +70,8 @@ void InputScheduler::HandOver(std::unique_lock<std::mutex>& lock) {
         deliver();
         lock.lock();
     }
+    handing_ = false;
+    if (callerWaiting_ && tasks_.size() <= ahead_ / 2) done_.notify_one();
 }
 
 void InputScheduler::Work(unsigned worker) {
@@ -78,7 +93,7 @@ void InputScheduler::Work(unsigned worker) {
         task.compute(place);
         lock.lock();
         task.done = true;
-        done_.notify_all();
+        HandOver(lock);
     }
 }
 

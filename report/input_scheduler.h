@@ -1,10 +1,12 @@
 // Computing several inputs at once while their results come out in order.
 //
 // InputScheduler runs tasks on a few worker threads, which it starts once and reuses for
-// every task, and hands each task's result over on the calling thread in the order the
-// tasks were given, as soon as every task before it is handed over: output streams, and it
-// is the same whatever the number of threads.  At most a fixed number of tasks are given
-// and not yet handed over, so the results waiting for their turn stay few.
+// every task, and hands each task's result over in the order the tasks were given, as soon
+// as every task before it is handed over: output streams, and it is the same whatever the
+// number of threads.  The worker that finishes the oldest task hands it over, with those
+// after it that are done, one thread at a time, so that no thread is woken for each task.
+// At most a fixed number of tasks are given and not yet handed over, so the results
+// waiting for their turn stay few.
 //
 // ReadTurns orders the reads of inputs that share a device which loses by being read in
 // several places at once (a spinning disk, a network share): an input waits for its turn
@@ -41,11 +43,12 @@ public:
     InputScheduler(const InputScheduler&) = delete;
     InputScheduler& operator=(const InputScheduler&) = delete;
 
-    // Gives a task: compute runs on a worker, then deliver on the calling thread, after
-    // the deliver of every task given before.  A task without compute only delivers.  Hands over
-    // the results that are ready, and waits while the tasks given and not handed over are too many.
+    // Gives a task: compute runs on a worker, then deliver, after the deliver of every task
+    // given before, on whichever thread hands it over (this one, or a worker): delivers run
+    // one at a time, never two at once.  A task without compute only delivers.  Waits while
+    // the tasks given and not handed over are too many.
     void Give(Compute compute, Deliver deliver);
-    // Waits for every task given, handing over each result as it comes.
+    // Waits until every task given is handed over.
     void Finish();
     // The number of threads that run the tasks: the workers, or 1 for the calling thread.
     unsigned Threads() const { return threads_.empty() ? 1u : unsigned(threads_.size()); }
@@ -57,13 +60,16 @@ private:
         bool done = false;
     };
     void Work(unsigned worker);
-    // Runs the delivers of the tasks done at the head, with lock held (released meanwhile).
+    // Runs the delivers of the tasks done at the head, unless another thread does, with lock
+    // held (released meanwhile).
     void HandOver(std::unique_lock<std::mutex>& lock);
 
     const size_t ahead_;
     std::mutex mutex_;
     std::condition_variable given_;  // to workers: a task to run, or the end
-    std::condition_variable done_;   // to the caller: a task is done
+    std::condition_variable done_;   // to the caller: room for more tasks, or none left
+    bool handing_ = false;           // a thread runs delivers
+    bool callerWaiting_ = false;     // the caller waits on done_
     std::deque<Task> tasks_;         // given and not handed over, in order
     uint64_t first_ = 0;             // the index of tasks_.front()
     uint64_t next_ = 0;              // the index of the next task a worker takes
