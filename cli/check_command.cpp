@@ -1,7 +1,5 @@
 // --check: reads each list, a saved report or a checksum list of another tool, and checks
 // the files it names.
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -18,6 +16,7 @@
 #include "line_names.h"
 #include "list_reader.h"
 #include "saved_report_reader.h"
+#include "system.h"
 
 namespace {
 
@@ -97,9 +96,7 @@ int CheckSavedReport(const std::string& listPath, const std::string& content,
 
     // As for a list, --ignore-missing passes over a file that is not there, which leaves
     // nothing verified.
-    struct stat st;
-    if (options.ignoreMissing && target != "-" && ::stat(target.c_str(), &st) != 0 &&
-        errno == ENOENT) {
+    if (options.ignoreMissing && target != "-" && LookUpPath(target).kind == PathKind::kMissing) {
         if (!options.status) PrintError(listName, "no file was verified");
         return kExitFailed;
     }
@@ -429,14 +426,14 @@ private:
     // The file an entry names: as written, else, when that is not found and the name holds
     // a '\' (a list made on Windows), with '/' in its place when that is found.
     static std::string FileOf(const std::string& name) {
-        struct stat st;
-        if (name == "-" || name.find('\\') == std::string::npos || ::stat(name.c_str(), &st) == 0 ||
-            errno != ENOENT) {
+        if (name == "-" || name.find('\\') == std::string::npos ||
+            LookUpPath(name).kind != PathKind::kMissing) {
             return name;
         }
         std::string slashed = name;
         std::replace(slashed.begin(), slashed.end(), '\\', '/');
-        return ::stat(slashed.c_str(), &st) == 0 ? slashed : name;
+        const PathKind kind = LookUpPath(slashed).kind;
+        return kind != PathKind::kMissing && kind != PathKind::kUnknown ? slashed : name;
     }
 
     // Reads the file of the group of entries once for all their lines, and tries the
@@ -444,9 +441,8 @@ private:
     void Flush() {
         if (group_.empty()) return;
         const std::string file = FileOf(group_[0].name);
-        struct stat st;
-        const bool found = file != "-" && ::stat(file.c_str(), &st) == 0;
-        if (options_.ignoreMissing && file != "-" && !found && errno == ENOENT) {
+        const PathStatus status = file == "-" ? PathStatus{} : LookUpPath(file);
+        if (options_.ignoreMissing && file != "-" && status.kind == PathKind::kMissing) {
             group_.clear();
             return;
         }
@@ -454,12 +450,12 @@ private:
         // of each undecided slot alone, and only when that does not match, once more for
         // all the others, so that a list of the commonest algorithm costs one cheap pass.
         // Any other input is read once for every candidate.
-        const bool again = found && S_ISREG(st.st_mode);
+        const bool again = status.kind == PathKind::kRegular;
         // A file whose size is not the one its hashdeep line gives fails without being read.
         if (again && std::all_of(group_.begin(), group_.end(), [&](const Entry& e) {
-                return e.size >= 0 && uint64_t(e.size) != uint64_t(st.st_size);
+                return e.size >= 0 && uint64_t(e.size) != status.size;
             })) {
-            const uint64_t size = uint64_t(st.st_size);
+            const uint64_t size = status.size;
             batch_.Then([this, entries = std::move(group_), size] {
                 Report(entries, true, std::vector<std::string>(kReportLineCount), size);
             });
@@ -601,7 +597,7 @@ const char kRuler[] = "==========";
 
 int CheckList(const std::string& path, const Options& options, const std::vector<uint8_t>& key) {
     const std::string name = InputName(path);
-    FILE* file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
+    FILE* file = path == "-" ? stdin : OpenForReading(path);
     if (file == nullptr) {
         PrintError(name, ErrnoText(errno));
         return kExitFailed;

@@ -1,46 +1,18 @@
 #include "command_support.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+
+#include "system.h"
+#include "text_encoding.h"
 
 std::string InputName(const std::string& path) {
     return path == "-" ? "standard input" : path;
 }
 
 namespace {
-
-// The length of the UTF-8 character at text[at], or 0 when the bytes there are not one (a
-// stray continuation byte, an overlong or surrogate form, a character past U+10FFFF, or
-// the name's end in the middle).
-size_t Utf8Length(const std::string& text, size_t at) {
-    const unsigned char first = static_cast<unsigned char>(text[at]);
-    if (first < 0x80) return 1;
-    size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-    if (first >= 0xC2 && first <= 0xDF) {
-        length = 2;
-    } else if (first >= 0xE0 && first <= 0xEF) {
-        length = 3;
-        if (first == 0xE0) low = 0xA0;
-        if (first == 0xED) high = 0x9F;
-    } else if (first >= 0xF0 && first <= 0xF4) {
-        length = 4;
-        if (first == 0xF0) low = 0x90;
-        if (first == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (at + length > text.size()) return 0;
-    for (size_t k = 1; k < length; ++k) {
-        const unsigned char byte = static_cast<unsigned char>(text[at + k]);
-        if (byte < (k == 1 ? low : 0x80) || byte > (k == 1 ? high : 0xBF)) return 0;
-    }
-    return length;
-}
 
 // Whether the character of length bytes at text[at] is a control: C0, DEL, or one of the
 // controls U+0080 to U+009F (bytes C2 80 to C2 9F), which some terminals obey.
@@ -208,7 +180,7 @@ void PrintOut(const std::string& text) {
         }
     };
     // On a terminal, the output must not share the line of a progress indicator.
-    static const bool terminal = ::isatty(STDOUT_FILENO) == 1;
+    static const bool terminal = IsTerminal(StandardStream::kOutput);
     if (!terminal) return write();
     Progress::Hold([&] {
         write();

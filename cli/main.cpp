@@ -1,6 +1,4 @@
 // korvadex: prints the digest report of files, and checks and searches reports.
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -10,6 +8,7 @@
 #include "file_input.h"
 #include "name_list.h"
 #include "options.h"
+#include "system.h"
 
 namespace {
 
@@ -49,11 +48,11 @@ bool LoadKey(const Options& options, std::vector<uint8_t>& key) {
 int main(int argc, char** argv) {
     Options options;
     std::string error;
-    if (!ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+    if (!ParseOptions(ProgramArguments(argc, argv), options, error)) {
         return UsageError(error);
     }
     // Nothing to read but a terminal: the user wants to know how to start.
-    if (options.noOperands && ::isatty(STDIN_FILENO)) {
+    if (options.noOperands && IsTerminal(StandardStream::kInput)) {
         std::fputs(kUsageText, stderr);
         std::fputs("Try 'korvadex --help' for more information.\n", stderr);
         return kExitUsage;

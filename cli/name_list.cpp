@@ -4,10 +4,11 @@
 #include <cstdio>
 
 #include "file_input.h"
+#include "system.h"
 
 bool ReadNameList(const std::string& path, bool nul, std::vector<std::string>& names,
                   std::string& reason) {
-    FILE* file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
+    FILE* file = path == "-" ? stdin : OpenForReading(path);
     if (file == nullptr) {
         reason = ErrnoText(errno);
         return false;

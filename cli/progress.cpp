@@ -1,10 +1,8 @@
 #include "progress.h"
 
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cmath>
+
+#include "system.h"
 
 namespace {
 
@@ -15,25 +13,10 @@ constexpr auto kRefresh = std::chrono::milliseconds(250);
 std::mutex gTerminal;
 std::string gShown;  // the text on the terminal's last line, empty when none is
 
-size_t TerminalWidth() {
-    struct winsize size;
-    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-    return 80;
-}
-
-void WriteError(const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(STDERR_FILENO, text.data() + done, text.size() - done);
-        if (n <= 0) return;
-        done += size_t(n);
-    }
-}
-
 // Erases the line shown, if any.  Call with gTerminal held.
 void Erase() {
     if (gShown.empty()) return;
-    WriteError("\r\033[K");
+    WriteToTerminal("\r\033[K");
     gShown.clear();
 }
 
@@ -56,18 +39,17 @@ std::string Duration(double seconds) {
 int64_t SizeOf(const std::vector<std::string>& paths) {
     int64_t total = 0;
     for (const std::string& path : paths) {
-        struct stat st;
         if (path == "-") return -1;
-        if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) continue;
-        if (!S_ISREG(st.st_mode)) return -1;
-        total += int64_t(st.st_size);
+        const PathStatus status = LookUpPath(path);
+        if (status.kind == PathKind::kOther) return -1;
+        total += int64_t(status.size);
     }
     return total;
 }
 
 }  // namespace
 
-Progress::Progress() : enabled_(::isatty(STDERR_FILENO) == 1) {}
+Progress::Progress() : enabled_(IsTerminal(StandardStream::kError)) {}
 
 Progress::~Progress() {
     EndJob();
@@ -135,7 +117,7 @@ void Progress::Hold(const std::function<void()>& write) {
     Erase();
     write();
     if (shown.empty()) return;
-    WriteError("\r" + shown + "\033[K");
+    WriteToTerminal("\r" + shown + "\033[K");
     gShown = shown;
 }
 
@@ -213,10 +195,10 @@ void Progress::Run() {
     }
     do {
         std::string text = Current();
-        const size_t width = TerminalWidth();
+        const size_t width = TerminalColumns();
         if (text.size() >= width) text.resize(width - 1);
         std::lock_guard<std::mutex> terminal(gTerminal);
-        WriteError("\r" + text + "\033[K");
+        WriteToTerminal("\r" + text + "\033[K");
         gShown = text;
     } while (!wake_.wait_for(lock, kRefresh, [this] { return stop_; }));
 }

@@ -1,9 +1,5 @@
 // The digests of each input, in the format chosen, and the saved report of --save.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 
 #include "checksum_lines.h"
@@ -15,6 +11,7 @@
 #include "line_names.h"
 #include "report_text.h"
 #include "saved_report_reader.h"
+#include "system.h"
 
 namespace {
 
@@ -32,10 +29,7 @@ bool SaveReport(const Options& options, const std::string& path,
         reportText += hex[i];
         reportText += "\r\n";
     }
-    struct stat input, saved;
-    if ((path == "-" ? ::fstat(STDIN_FILENO, &input) : ::stat(path.c_str(), &input)) == 0 &&
-        ::stat(options.savePath.c_str(), &saved) == 0 && input.st_dev == saved.st_dev &&
-        input.st_ino == saved.st_ino && S_ISREG(saved.st_mode)) {
+    if (IsSameRegularFile(path, options.savePath)) {
         PrintError(options.savePath, "not saved: it is the input, which the report would replace");
         return false;
     }
@@ -110,11 +104,7 @@ std::string HashdeepOpening(const Options& options) {
     for (const std::string& argument : options.arguments) {
         commandLine += " " + MessageText(argument);
     }
-    char* folder = ::getcwd(nullptr, 0);
-    const std::string text = HashdeepHeader(
-        HashdeepColumns(options), MessageText(folder != nullptr ? folder : "."), commandLine);
-    std::free(folder);
-    return text;
+    return HashdeepHeader(HashdeepColumns(options), MessageText(CurrentFolder()), commandLine);
 }
 
 }  // namespace

@@ -3,31 +3,11 @@
 #include <cstring>
 
 #include "byte_order.h"
-#include "digest_tables.h"
+#include "md2_steps.h"
 #include "stream_adapters.h"
 #include "streaming_engines.h"
 
 Md2ContextType Md2Context;
-
-namespace {
-
-// One step of a round: X[k] ^= S[t], and the new X[k] is the next t.  X is held in
-// full words whose values stay below 256, so t serves as the table index as it is and
-// the chain from one table load to the next is a single xor.
-inline uint32_t Md2Step(uint32_t& x, uint32_t t) {
-    x ^= kMd2Sbox[t];
-    return x;
-}
-
-// One checksum byte, in the form of the RFC 1319 reference code: the old byte is
-// XORed with S[message byte ^ L], and the result is the next L.
-inline uint32_t Md2ChecksumStep(uint8_t& c, uint8_t m, uint32_t l) {
-    const uint32_t v = uint32_t(c) ^ kMd2Sbox[m ^ l];
-    c = uint8_t(v);
-    return v;
-}
-
-}  // namespace
 
 DigestResult Md2Digest(const uint8_t* data, uint32_t length, uint32_t, uint32_t) {
     return Md2DigestEx(data, length, 0, 0, 0, 0);

@@ -8,6 +8,8 @@ packages=(
   # native build, tests, benchmarks
   cmake make g++ clang libclang-rt-14-dev libgtest-dev googletest libbenchmark-dev
   python3
+  # the JSON lists of the command line (header only)
+  nlohmann-json3-dev
   # independent implementations for the differential tests and the benchmarks
   zlib1g-dev libssl-dev libcrypto++-dev librhash-dev libmhash-dev php-cli
   # ISA-L: a benchmark peer; peer checksum tools whose lists the command-line tests

@@ -1,0 +1,72 @@
+// The system facilities of system.h on POSIX systems.
+#include "system.h"
+
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+bool IsTerminal(StandardStream stream) {
+    switch (stream) {
+        case StandardStream::kInput:
+            return ::isatty(STDIN_FILENO) == 1;
+        case StandardStream::kOutput:
+            return ::isatty(STDOUT_FILENO) == 1;
+        case StandardStream::kError:
+            return ::isatty(STDERR_FILENO) == 1;
+    }
+    return false;
+}
+
+size_t TerminalColumns() {
+    struct winsize size;
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return 80;
+}
+
+void WriteToTerminal(const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(STDERR_FILENO, text.data() + done, text.size() - done);
+        if (n <= 0) return;
+        done += size_t(n);
+    }
+}
+
+std::string CurrentFolder() {
+    char* folder = ::getcwd(nullptr, 0);
+    const std::string text = folder != nullptr ? folder : ".";
+    std::free(folder);
+    return text;
+}
+
+PathStatus LookUpPath(const std::string& path) {
+    PathStatus status;
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        status.kind = errno == ENOENT ? PathKind::kMissing : PathKind::kUnknown;
+    } else if (S_ISREG(st.st_mode)) {
+        status.kind = PathKind::kRegular;
+        status.size = uint64_t(st.st_size);
+    } else {
+        status.kind = S_ISDIR(st.st_mode) ? PathKind::kDirectory : PathKind::kOther;
+    }
+    return status;
+}
+
+bool IsSameRegularFile(const std::string& path, const std::string& other) {
+    struct stat input, st;
+    return (path == "-" ? ::fstat(STDIN_FILENO, &input) : ::stat(path.c_str(), &input)) == 0 &&
+           ::stat(other.c_str(), &st) == 0 && input.st_dev == st.st_dev &&
+           input.st_ino == st.st_ino && S_ISREG(st.st_mode);
+}
+
+FILE* OpenForReading(const std::string& path) {
+    return std::fopen(path.c_str(), "rb");
+}

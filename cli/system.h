@@ -1,0 +1,54 @@
+// The few facilities of the system that the commands use beside reading, writing and walking
+// files: the arguments, the standard streams, the current folder and what a path names.
+// system.cpp implements them for POSIX systems, windows/system_windows.cpp for Windows.
+// Names are UTF-8 on every system.
+#ifndef KORVADEX_CLI_SYSTEM_H
+#define KORVADEX_CLI_SYSTEM_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// The arguments after the program's name, in UTF-8.  Call once, first: it also readies the
+// standard streams to carry bytes as they are.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+
+enum class StandardStream { kInput, kOutput, kError };
+
+// Whether the stream is a terminal (a console on Windows).
+bool IsTerminal(StandardStream stream);
+
+// The width of the terminal that standard error shows, in columns; 80 when it is not known.
+size_t TerminalColumns();
+
+// Writes text to the terminal on standard error at once, unbuffered (the progress line).
+void WriteToTerminal(const std::string& text);
+
+// The current folder, "." when it cannot be told.
+std::string CurrentFolder();
+
+// What a path names, links followed.
+enum class PathKind {
+    kMissing,    // nothing is there
+    kUnknown,    // it could not be looked up (no permission, a loop of links, ...)
+    kRegular,    // a regular file
+    kDirectory,  // a directory
+    kOther,      // a device, a FIFO, a socket
+};
+struct PathStatus {
+    PathKind kind = PathKind::kUnknown;
+    uint64_t size = 0;  // the size of a regular file
+};
+PathStatus LookUpPath(const std::string& path);
+
+// Whether other names a regular file that is the input at path ("-": standard input)
+// itself, under this or another name.
+bool IsSameRegularFile(const std::string& path, const std::string& other);
+
+// Opens the file at path for reading bytes, as std::fopen(path, "rb") does; on failure
+// returns nullptr with errno set.
+FILE* OpenForReading(const std::string& path);
+
+#endif

@@ -1,0 +1,84 @@
+// MD2 over several messages at once on one thread.  Each compression of MD2 is one long chain
+// of dependent table loads, so a single message leaves most of the processor's load
+// throughput idle; Md2Lanes holds up to kMd2MaxLanes independent messages (its lanes) and
+// steps the chains of all lanes that have a block ready in turn, step k of every lane before
+// step k + 1 of any.  Each lane's digest is exactly the one Md2Digest gives for its message.
+//
+// Use:
+//   Md2Lanes lanes;                           // lanes.Count() lanes, all free
+//   lanes.Start(i);                           // lane i begins a message
+//   lanes.Feed(i, data, n);                   // its next n bytes, in pieces of any size
+//   lanes.Compress();                         // every lane's whole blocks, interleaved
+//   lanes.End(i);                             // no more bytes for lane i
+//   lanes.Compress();                         // ... and its last blocks go with the others
+//   const uint8_t* digest = lanes.Digest(i);  // 16 bytes; lane i may Start again
+//
+// Lanes are independent: each starts, takes bytes and ends on its own, and a lane whose
+// digest was read can start the next message while the others run on.  Feed keeps a view of
+// the whole blocks in the caller's bytes rather than copying them: they must stay readable
+// until those blocks are compressed, that is until the next Compress(), or Feed(i) or
+// Digest(i), returns.  Feed copies only the bytes of a block that is not yet whole.
+//
+// Compress() runs until no lane has a whole block left, stepping together every lane that
+// still has one; the fastest way to use it is to feed every lane about the same number of
+// bytes in between.  Feeding a lane whose blocks are still waiting compresses that lane's
+// blocks alone first, and Digest(i) of an open or ended lane ends it and compresses its last
+// blocks alone: both are right, only slower.
+//
+// One Md2Lanes is used by one thread at a time; separate objects are independent.
+#ifndef KORVADEX_DIGESTS_MD2_LANES_H
+#define KORVADEX_DIGESTS_MD2_LANES_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "lane_input.h"
+
+// The most lanes one Md2Lanes can hold, and the number that runs fastest on the processors
+// measured (docs/tuning.md, "Interleaved chains").
+constexpr size_t kMd2MaxLanes = 16;
+constexpr size_t kMd2DefaultLanes = 8;
+
+class Md2Lanes {
+public:
+    // count lanes, 1 to kMd2MaxLanes (a count outside is taken as the nearest bound).
+    explicit Md2Lanes(size_t count = kMd2DefaultLanes);
+
+    size_t Count() const { return count_; }
+
+    // Lane i begins a new message; whatever it held is dropped.
+    void Start(size_t lane);
+    // The next bytes of lane i's message (an open lane; length 0 never reads data).
+    void Feed(size_t lane, const uint8_t* data, size_t length);
+    // Lane i's message is complete; its last blocks are compressed by the next Compress().
+    void End(size_t lane);
+    // Compresses every whole block of every lane, the lanes' chains interleaved.
+    void Compress();
+
+    // Whether lane i is free, open, ended or done.
+    LanePhase Phase(size_t lane) const { return lanes_[lane].phase; }
+    // The 16-byte digest of a started lane, which is free afterwards; the bytes stay valid
+    // until it starts again.  A lane not yet done is ended and its blocks compressed alone.
+    const uint8_t* Digest(size_t lane);
+
+private:
+    struct Lane {
+        uint8_t state[16];
+        uint8_t checksum[16];
+        uint8_t checksumBlock[16];  // the checksum as the last block, copied when it is due
+        bool checksumSent;
+        LanePhase phase;
+        LaneInput input;
+    };
+
+    // The next block of a lane, or null; an ended lane that has compressed its checksum
+    // block turns done.
+    const uint8_t* NextBlock(Lane& lane);
+    // Compresses lane i's blocks alone until it has none.
+    void Drain(size_t lane);
+
+    Lane lanes_[kMd2MaxLanes];
+    size_t count_;
+};
+
+#endif
