@@ -7,6 +7,10 @@
 // threads run in all.  With one thread or one input, each input is computed on the calling
 // thread as ComputeInput computes it.  Files on storage read in sequence (see ReadOrder)
 // read one after another, in the order given, while those read before them are hashed.
+//
+// Files whose lines include MD2 or Snefru (unkeyed) go in groups of up to kMaxLanedSources,
+// each group computed on one thread with the chains of its files interleaved
+// (ComputeLanedLines), unless their reads must take turns.
 #ifndef KORVADEX_CLI_INPUT_BATCH_H
 #define KORVADEX_CLI_INPUT_BATCH_H
 
@@ -40,20 +44,31 @@ public:
     void AddText(const std::string& text, const std::vector<uint8_t>& key,
                  const std::vector<size_t>& lines, unsigned serialJobs, Deliver deliver);
     // Runs write once every input given before is handed back.
-    void Then(std::function<void()> write) { scheduler_.Give(nullptr, std::move(write)); }
+    void Then(std::function<void()> write);
     // Waits for every input given, handing each back as it comes.
-    void Finish() { scheduler_.Finish(); }
+    void Finish();
 
 private:
     using Work = std::function<InputResult(const InputRun&)>;
     void Add(Work work, unsigned serialJobs, Deliver deliver);
+    // Whether files of these lines go in groups.
+    bool Grouped(const std::vector<uint8_t>& key, const std::vector<size_t>& lines) const;
+    // Gives the group gathered so far as one task.
+    void GiveGroup();
+    struct Member {
+        std::string path;
+        Deliver deliver;
+    };
 
     Progress& progress_;
     const ReadOrder order_;
     InputScheduler scheduler_;
     ReadTurns turns_;
-    unsigned perInput_ = 1;  // the threads of each input when several are in flight
-    uint64_t given_ = 0;     // the inputs given so far, which take their turns in this order
+    unsigned perInput_ = 1;      // the threads of each input when several are in flight
+    uint64_t given_ = 0;         // the inputs given so far, which take their turns in this order
+    size_t groupSize_ = 0;       // the files of a group, 0 when files never go in groups
+    std::vector<Member> group_;  // the files gathered for the next group
+    std::vector<size_t> groupLines_;  // and their lines
 };
 
 #endif
