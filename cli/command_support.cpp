@@ -117,8 +117,14 @@ InputResult ComputeFileResult(const std::string& path, const std::vector<uint8_t
         return result;
     }
     if (run.progress != nullptr) run.progress->Begin(MessageText(result.subject), reader.Size());
+    InputRun actual = run;
+    if (reader.TakesTurns()) {
+        // Its bytes come one file at a time: its lines spread over the threads meanwhile.
+        actual.callerOnly = false;
+        actual.jobs = run.jobsInTurn;
+    }
     Compute(
-        reader, [&reader] { return reader.Reason(); }, key, lines, run, result);
+        reader, [&reader] { return reader.Reason(); }, key, lines, actual, result);
     result.size = reader.Taken();
     return result;
 }

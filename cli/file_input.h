@@ -65,6 +65,8 @@ public:
     // at once from the pages it holds in memory; reads it can serve go on without waiting.
     // Files that are read at once, and other inputs, never call it.
     void ReadInTurn(ReadOrder order, std::function<void()> wait);
+    // After Open: whether the file reads in sequence and has not yet waited for its turn.
+    bool TakesTurns() const { return static_cast<bool>(wait_); }
     // The number of bytes a regular file holds (from the current offset, for standard
     // input), or -1 where no size is known in advance.
     int64_t Size() const { return expected_; }

@@ -34,10 +34,11 @@ InputBatch::InputBatch(unsigned jobs, ReadOrder order, size_t inputs, Progress& 
       scheduler_(InFlight(jobs, inputs), kAheadPerThread * InFlight(jobs, inputs)),
       turns_(order != ReadOrder::kParallel && scheduler_.Threads() > 1) {
     perInput_ = std::max(1u, Threads(jobs) / scheduler_.Threads());
+    inTurn_ = Threads(jobs);
     // Groups of files no fewer than the threads can keep busy; none of a single file.
     const size_t share =
         inputs == 0 ? kMaxLanedSources : (inputs + scheduler_.Threads() - 1) / scheduler_.Threads();
-    groupSize_ = inputs == 1 || turns_.Sequential() ? 0 : std::min(share, kMaxLanedSources);
+    groupSize_ = inputs == 1 ? 0 : std::min(share, kMaxLanedSources);
     if (groupSize_ < 2) groupSize_ = 0;
 }
 
@@ -128,6 +129,7 @@ void InputBatch::Add(Work work, unsigned serialJobs, Deliver deliver) {
         // One thread reads the input; the others it may have hash its lines.
         run.callerOnly = perInput_ == 1;
         run.jobs = perInput_ - 1;
+        run.jobsInTurn = inTurn_;
         run.order = order_;
         run.bytesRead = progress_.BytesRead(place.worker);
         if (turns_.Sequential()) run.waitTurn = [this, index] { turns_.Wait(index); };

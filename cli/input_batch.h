@@ -6,11 +6,13 @@
 // there are threads to spare, on a reading thread and workers for its lines, so that N
 // threads run in all.  With one thread or one input, each input is computed on the calling
 // thread as ComputeInput computes it.  Files on storage read in sequence (see ReadOrder)
-// read one after another, in the order given, while those read before them are hashed.
+// read one after another, in the order given, while those read before them are hashed; the
+// file being read then has N threads for its lines beside the one that reads it, as a
+// single input has.
 //
 // Files whose lines include MD2 or Snefru (unkeyed) go in groups of up to kMaxLanedSources,
 // each group computed on one thread with the chains of its files interleaved
-// (ComputeLanedLines), unless their reads must take turns.
+// (ComputeLanedLines); a group with a file read in sequence is computed one file at a time.
 #ifndef KORVADEX_CLI_INPUT_BATCH_H
 #define KORVADEX_CLI_INPUT_BATCH_H
 
@@ -65,6 +67,7 @@ private:
     InputScheduler scheduler_;
     ReadTurns turns_;
     unsigned perInput_ = 1;      // the threads of each input when several are in flight
+    unsigned inTurn_ = 1;        // the threads of an input read in its turn
     uint64_t given_ = 0;         // the inputs given so far, which take their turns in this order
     size_t groupSize_ = 0;       // the files of a group, 0 when files never go in groups
     std::vector<Member> group_;  // the files gathered for the next group
