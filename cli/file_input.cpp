@@ -5,9 +5,9 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <sys/uio.h>
 #ifdef __linux__
+#include <sys/sysmacros.h>
 #include <sys/vfs.h>
 #endif
 #include <unistd.h>
