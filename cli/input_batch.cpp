@@ -35,7 +35,8 @@ InputBatch::InputBatch(unsigned jobs, ReadOrder order, size_t inputs, Progress& 
       turns_(order != ReadOrder::kParallel && scheduler_.Threads() > 1) {
     perInput_ = std::max(1u, Threads(jobs) / scheduler_.Threads());
     inTurn_ = Threads(jobs);
-    // Groups of files no fewer than the threads can keep busy; none of a single file.
+    // As many files a group as give every thread a group, at most kMaxLanedSources; no
+    // group of a single file.
     const size_t share =
         inputs == 0 ? kMaxLanedSources : (inputs + scheduler_.Threads() - 1) / scheduler_.Threads();
     groupSize_ = inputs == 1 ? 0 : std::min(share, kMaxLanedSources);
