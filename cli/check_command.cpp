@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "algorithm_names.h"
@@ -13,7 +12,9 @@
 #include "commands.h"
 #include "file_input.h"
 #include "input_batch.h"
+#include "json_lines.h"
 #include "line_names.h"
+#include "list_entries.h"
 #include "list_reader.h"
 #include "saved_report_reader.h"
 #include "system.h"
@@ -107,13 +108,24 @@ int CheckSavedReport(const std::string& listPath, const std::string& content,
     const bool lower = LowerHex(options);
     size_t failed = 0;
     std::string text;
+    const bool json = options.format == OutputFormat::kJson;
     for (const SavedLine& line : checked) {
         const std::string want = Upper(line.hex);
         const std::string& got = hex[line.line];
-        if (want == got) {
-            if (!options.quiet) text += std::string(kReportLines[line.line].label) + "OK\n";
+        const bool ok = want == got;
+        failed += !ok;
+        if (ok && options.quiet) continue;
+        if (json) {
+            EntryVerdict verdict;
+            verdict.name = target;
+            verdict.list = listPath;
+            verdict.verdict = ok ? "OK" : "FAILED";
+            verdict.expected.digests = {{line.line, DisplayHex(want, lower), options.keyed}};
+            verdict.actual.digests = {{line.line, DisplayHex(got, lower), options.keyed}};
+            text += JsonVerdictLine(verdict);
+        } else if (ok) {
+            text += std::string(kReportLines[line.line].label) + "OK\n";
         } else {
-            ++failed;
             text += std::string(kReportLines[line.line].label) + "FAILED (saved " +
                     DisplayHex(want, lower) + ", computed " + DisplayHex(got, lower) + ")\n";
         }
@@ -186,31 +198,25 @@ std::string Names(const std::vector<size_t>& lines) {
 class ListCheck {
 public:
     ListCheck(const std::string& path, const Options& options, const std::vector<uint8_t>& key)
-        : name_(InputName(path)),
+        : path_(path),
+          name_(InputName(path)),
           options_(options),
           key_(key),
           nameHint_(AlgorithmOfListName(path)),
-          sfv_(path.size() > 4 && (path.compare(path.size() - 4, 4, ".sfv") == 0 ||
-                                   path.compare(path.size() - 4, 4, ".SFV") == 0)),
           standardInput_(path == "-"),
+          list_(path),
           batch_(options.jobs, options.readOrder, 0, progress_) {}
 
     // Takes the line with this number (from 1).
     void Take(const std::string& text, size_t number) {
         // The list is read as it is checked: the number of its files is not known ahead.
         if (number == 1) progress_.BeginJob(0, -1);
-        std::vector<ChecksumLine> lines(1);
+        std::vector<ChecksumLine> lines;
         std::string reason;
         int64_t size = -1;
-        hashdeep_ =
-            hashdeep_ || text == kHashdeepMagic || text == kHashdeepMagic + std::string("\r");
-        ChecksumLineKind kind = hashdeep_ ? TakeHashdeep(text, lines, size, reason)
-                                          : ParseChecksumLine(text, sfv_, lines[0], reason, &form_);
+        const ChecksumLineKind kind = list_.Take(text, number, lines, size, reason);
         if (kind == ChecksumLineKind::kIgnored) return;
-        if (kind == ChecksumLineKind::kMalformed && !hashdeep_ && ParseDigestColumns(text, lines)) {
-            kind = ChecksumLineKind::kEntry;
-            reason.clear();
-        }
+        const bool wholeFile = list_.WholeFile();
         // An entry that --exclude or --include leaves out is neither checked nor reported.
         if (kind == ChecksumLineKind::kEntry && !options_.filter.TakesListed(lines[0].name)) {
             ++filteredOut_;
@@ -222,32 +228,17 @@ public:
              ++column) {
             // With -a, the columns of other algorithms are left out, as the lines of other
             // algorithms are.
-            if ((lines.size() > 1 || hashdeep_) && !FitsOnly(lines[column])) continue;
+            if ((lines.size() > 1 || wholeFile) && !FitsOnly(lines[column])) continue;
             entries.push_back(Entry{lines[column].name, lines[column].hex, lines[column].line, -1,
-                                    !entries.empty(), size});
+                                    !entries.empty(), size, number});
             reason = Check(lines[column], lines.size() > 1 ? long(column) : -1, entries.back());
         }
         if (kind == ChecksumLineKind::kEntry && entries.empty()) {
-            reason = hashdeep_ ? "none of its columns is of an algorithm of -a"
-                               : "none of its columns has the width of an algorithm of -a";
+            reason = list_.Hashdeep() ? "none of its columns is of an algorithm of -a"
+                     : wholeFile      ? "none of its digests is of an algorithm of -a"
+                                      : "none of its columns has the width of an algorithm of -a";
         }
-        if (kind != ChecksumLineKind::kEntry || !reason.empty()) {
-            ++malformed_;
-            if (firstReason_.empty()) {
-                firstReason_ = "line " + std::to_string(number) + ": " + reason;
-            }
-            if (options_.warn) {
-                // After the verdicts of the lines before it.
-                batch_.Then([this, number, reason] {
-                    Progress::Hold([&] {
-                        std::fprintf(stderr,
-                                     "korvadex: %s: %zu: improperly formatted checksum line: %s\n",
-                                     name_.c_str(), number, reason.c_str());
-                    });
-                });
-            }
-            return;
-        }
+        if (kind != ChecksumLineKind::kEntry || !reason.empty()) return Malformed(number, reason);
         ++wellFormed_;
         if (!group_.empty() && group_[0].name != entries[0].name) Flush();
         group_.insert(group_.end(), entries.begin(), entries.end());
@@ -255,6 +246,9 @@ public:
 
     // Checks what is left and writes the summary; returns the exit status of the list.
     int Finish() {
+        size_t number;
+        std::string reason;
+        if (list_.Unfinished(number, reason)) Malformed(number, reason);
         Flush();
         batch_.Finish();
         progress_.EndJob();
@@ -297,6 +291,21 @@ public:
     }
 
 private:
+    void Malformed(size_t number, const std::string& reason) {
+        ++malformed_;
+        if (firstReason_.empty()) firstReason_ = "line " + std::to_string(number) + ": " + reason;
+        if (options_.warn) {
+            // After the verdicts of the lines before it.
+            batch_.Then([this, number, reason] {
+                Progress::Hold([&] {
+                    std::fprintf(stderr,
+                                 "korvadex: %s: %zu: improperly formatted checksum line: %s\n",
+                                 name_.c_str(), number, reason.c_str());
+                });
+            });
+        }
+    }
+
     // One value to check: its line, or while that is not known, the slot it is inferred in.
     struct Entry {
         std::string name;
@@ -304,7 +313,8 @@ private:
         long line;
         long slot = -1;
         bool joined = false;  // a later column of the same line of rhash's or hashdeep's
-        int64_t size = -1;    // the file's size, as a hashdeep list gives it, or -1
+        int64_t size = -1;    // the file's size, as a hashdeep, JSON or CSV list gives it, or -1
+        size_t number = 0;    // its line in the list, from 1
     };
 
     // The values of one width (and column) whose algorithm is inferred.
@@ -324,28 +334,6 @@ private:
                    return column.line >= 0 ? long(line) == column.line
                                            : Digits(line) == column.hex.size();
                });
-    }
-
-    // One line of a hashdeep list: its header's lines decide the columns of the lines after
-    // them, and "##" lines are comments.
-    ChecksumLineKind TakeHashdeep(const std::string& text, std::vector<ChecksumLine>& lines,
-                                  int64_t& size, std::string& reason) {
-        if (text.compare(0, 5, "%%%% ") == 0) {
-            if (text.compare(0, std::strlen(kHashdeepMagic), kHashdeepMagic) == 0 ||
-                ParseHashdeepColumns(text, columns_, reason)) {
-                return ChecksumLineKind::kIgnored;
-            }
-            columns_.clear();
-            return ChecksumLineKind::kMalformed;
-        }
-        if (text.empty() || text == "\r" || text[0] == '#') return ChecksumLineKind::kIgnored;
-        if (columns_.empty()) {
-            reason = "a file line of a hashdeep list before its \"%%%% size,...,filename\" line";
-            return ChecksumLineKind::kMalformed;
-        }
-        return ParseHashdeepLine(text, columns_, size, lines, reason)
-                   ? ChecksumLineKind::kEntry
-                   : ChecksumLineKind::kMalformed;
     }
 
     static std::string Column(const Slot& slot) {
@@ -442,7 +430,8 @@ private:
         if (group_.empty()) return;
         const std::string file = FileOf(group_[0].name);
         const PathStatus status = file == "-" ? PathStatus{} : LookUpPath(file);
-        if (options_.ignoreMissing && file != "-" && status.kind == PathKind::kMissing) {
+        const bool missing = file != "-" && status.kind == PathKind::kMissing;
+        if (options_.ignoreMissing && missing) {
             group_.clear();
             return;
         }
@@ -482,10 +471,11 @@ private:
         // them; a value still to be inferred needs the verdicts before it.
         if (std::all_of(entries.begin(), entries.end(),
                         [](const Entry& e) { return e.line >= 0; })) {
-            batch_.AddFile(file, key_, lines, Jobs(lines),
-                           [this, entries = std::move(entries)](const InputResult& result) {
-                               Report(entries, result.ok, result.hex, result.size);
-                           });
+            batch_.AddFile(
+                file, key_, lines, Jobs(lines),
+                [this, entries = std::move(entries), missing](const InputResult& result) {
+                    Report(entries, result.ok, result.hex, result.size, missing);
+                });
             return;
         }
         batch_.Finish();
@@ -519,7 +509,7 @@ private:
             // A value that matched no candidate fails under whichever is taken.
             entry.line = slot.taken;
         }
-        Report(entries, read, hex, size);
+        Report(entries, read, hex, size, missing);
     }
 
     // Reads file once for the lines, into hex (indexed by line), and its size.
@@ -536,7 +526,7 @@ private:
 
     // The verdicts of the entries of one file, read (or not), whose bytes gave hex and size.
     void Report(const std::vector<Entry>& entries, bool read, const std::vector<std::string>& hex,
-                uint64_t size) {
+                uint64_t size, bool missing = false) {
         // As coreutils does, a name is escaped in a verdict only when it holds a line break.
         const std::string& name = entries[0].name;
         bool needsMark = false;
@@ -562,20 +552,53 @@ private:
                 ++verified_;
                 if (options_.quiet) continue;
             }
-            if (!options_.status) text += (needsMark ? "\\" : "") + shown + ": " + verdict + "\n";
+            if (options_.status) continue;
+            if (options_.format == OutputFormat::kJson) {
+                const char* word = read ? verdict : missing ? "missing" : "unreadable";
+                text += JsonVerdictLine(Verdict(entries, i, next, word, read, hex, size));
+                continue;
+            }
+            text += (needsMark ? "\\" : "") + shown + ": " + verdict + "\n";
         }
         PrintOut(text);
     }
 
+    // The verdict of entries[from] to entries[to - 1], which share one, for JSON: what they
+    // expect, and what the file gave where it was read.
+    EntryVerdict Verdict(const std::vector<Entry>& entries, size_t from, size_t to,
+                         const char* word, bool read, const std::vector<std::string>& hex,
+                         uint64_t size) const {
+        EntryVerdict verdict;
+        verdict.name = entries[from].name;
+        verdict.list = path_;
+        verdict.line = entries[from].number;
+        verdict.verdict = word;
+        verdict.expected.size = entries[from].size;
+        if (read) verdict.actual.size = int64_t(size);
+        for (size_t i = from; i < to; ++i) {
+            const Entry& entry = entries[i];
+            // A value whose algorithm no file showed fails under the likeliest one.
+            const long line = entry.line >= 0   ? entry.line
+                              : entry.slot >= 0 ? long(slots_[size_t(entry.slot)].candidates[0])
+                                                : -1;
+            if (line < 0) continue;
+            verdict.expected.digests.push_back({size_t(line), entry.hex, options_.keyed});
+            if (read && !hex[size_t(line)].empty()) {
+                verdict.actual.digests.push_back({size_t(line),
+                                                  DisplayHex(hex[size_t(line)], LowerHex(options_)),
+                                                  options_.keyed});
+            }
+        }
+        return verdict;
+    }
+
+    const std::string path_;
     const std::string name_;
     const Options& options_;
     const std::vector<uint8_t>& key_;
     const long nameHint_;
-    const bool sfv_;
     const bool standardInput_;
-    ListForm form_;
-    bool hashdeep_ = false;      // the list is hashdeep's
-    std::vector<long> columns_;  // the columns of its lines, from its header
+    ListEntries list_;
     Progress progress_;
     std::vector<Entry> group_;  // consecutive entries for one file
     std::vector<Slot> slots_;

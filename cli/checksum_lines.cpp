@@ -295,6 +295,9 @@ const ListFormat kListFormats[] = {
     {"sfv", OutputFormat::kSfv, false, "crc32", false, false, WriteSfv},
     // hashdeep's lines hold plain digests only; its columns are written by WriteHashdeepLine.
     {"hashdeep", OutputFormat::kHashdeep, true, nullptr, false, false, nullptr},
+    // A whole file per line, its keyed values marked as such (JsonRecordLine, CsvRecordLine).
+    {"json", OutputFormat::kJson, true, nullptr, false, true, nullptr},
+    {"csv", OutputFormat::kCsv, true, nullptr, false, true, nullptr},
 };
 const size_t kListFormatCount = sizeof kListFormats / sizeof kListFormats[0];
 

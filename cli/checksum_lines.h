@@ -9,6 +9,8 @@
 //   sfv:  "NAME CRC32" (rhash --sfv and other SFV writers; ';' starts a comment)
 //   columns: "NAME  hex  hex..." (rhash with several algorithms, one column each, in
 //         rhash's order of its algorithms; "NAME HEX HEX..." in its SFV lists)
+//   json, csv: one object or row per file with its name, size, modification time and
+//         digests (json_lines.h, csv_lines.h)
 //   hashdeep: "%%%% HASHDEEP-1.0", then "%%%% size,md5,...,filename" naming the columns,
 //         "## " comment lines, then "SIZE,hex,...,NAME" per file (hashdeep, md5deep's
 //         companion); the name is the rest of the line, commas and all, and has no escapes
@@ -30,6 +32,8 @@ enum class OutputFormat {
     kBsd,       // "TAG (NAME) = hex", as sha256sum --tag and cksum write it
     kSfv,       // "NAME CRC32", the simple file verification list
     kHashdeep,  // "SIZE,hex,...,NAME" under hashdeep's header
+    kJson,      // one JSON object per file (json_lines.h)
+    kCsv,       // one CSV row per file under a header row (csv_lines.h)
 };
 
 // A name as a gnu or bsd line holds it: escaped when it holds a backslash, a line feed or a
@@ -61,8 +65,8 @@ struct ListFormat {
                                 // plain ones
     // Appends the line of entry (line, keyed and hex as written) to text, with its end; or
     // returns false with reason set when the format cannot carry entry.name.  Null for the
-    // report, which is not a list, and for hashdeep's lists, whose lines each hold a whole
-    // file (see WriteHashdeepLine).
+    // report, which is not a list, and for hashdeep's, JSON and CSV lists, whose lines each
+    // hold a whole file (see WriteHashdeepLine, JsonRecordLine and CsvRecordLine).
     bool (*write)(const ChecksumLine& entry, const LineStyle& style, std::string& text,
                   std::string& reason);
 };

@@ -18,6 +18,12 @@ int RunCheck(const Options& options, const std::vector<uint8_t>& key);
 // --match: the lines whose value equals the one given.
 int RunMatch(const Options& options, const std::vector<uint8_t>& key);
 
+// --tree: one value of each directory, or with --expect the verdict on it.
+int RunTree(const Options& options, const std::vector<uint8_t>& key);
+
+// --known, --unknown: the inputs whose digest is, or is not, in a list, names ignored.
+int RunKnown(const Options& options, const std::vector<uint8_t>& key);
+
 // --list: the exact variant behind each line; with --paths, the way each line computes on
 // this processor.
 int RunList(bool paths);

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,11 +16,39 @@ namespace {
 
 using DirectoryId = std::pair<dev_t, ino_t>;
 
+// Where the walk puts what it finds: the paths of the files, or every entry.
+struct Found {
+    std::vector<std::string>* files;
+    std::vector<TreeEntry>* entries;
+};
+
+// The target of the symbolic link at path; false, with errno set, when it cannot be read.
+bool ReadLinkTarget(const std::string& path, std::string& target) {
+    std::vector<char> buffer(256);
+    while (true) {
+        const ssize_t length = ::readlink(path.c_str(), buffer.data(), buffer.size());
+        if (length < 0) return false;
+        if (size_t(length) < buffer.size()) {
+            target.assign(buffer.data(), size_t(length));
+            return true;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+// What an entry that is neither a file, a directory nor a link is, for a message.
+const char* OtherKind(mode_t mode) {
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISSOCK(mode)) return "a socket";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    return "neither a file, a directory nor a link";
+}
+
 // dir, named relative below the operand ("" for the operand itself), at depth below it.
 // ancestors: the directories from the top down to dir, so that a link back up is not
 // entered again; ancestors[0] is the operand's.
 bool Walk(const std::string& dir, const std::string& relative, long depth, const WalkOptions& walk,
-          std::vector<DirectoryId>& ancestors, std::vector<std::string>& files) {
+          std::vector<DirectoryId>& ancestors, const Found& found) {
     DIR* handle = ::opendir(dir.c_str());
     if (handle == nullptr) {
         PrintError(dir, std::strerror(errno));
@@ -50,7 +79,20 @@ bool Walk(const std::string& dir, const std::string& relative, long depth, const
             continue;
         }
         if (S_ISLNK(st.st_mode)) {
-            if (!walk.follow) continue;
+            if (!walk.follow) {
+                if (found.entries == nullptr ||
+                    (walk.filter != nullptr && !walk.filter->Takes(below, false))) {
+                    continue;
+                }
+                TreeEntry link{TreeEntry::Kind::kLink, path, below, "", ""};
+                if (!ReadLinkTarget(path, link.target)) {
+                    PrintError(path, ErrnoText(errno));
+                    ok = false;
+                    continue;
+                }
+                found.entries->push_back(std::move(link));
+                continue;
+            }
             if (::stat(path.c_str(), &st) != 0) {
                 // What the patterns leave out is not looked at, even where it leads nowhere.
                 if (walk.filter != nullptr && !walk.filter->Takes(below, false)) continue;
@@ -62,14 +104,25 @@ bool Walk(const std::string& dir, const std::string& relative, long depth, const
             }
         }
         const bool directory = S_ISDIR(st.st_mode);
-        if ((!directory && !S_ISREG(st.st_mode)) ||
-            (walk.filter != nullptr && !walk.filter->Takes(below, directory))) {
+        if (walk.filter != nullptr && !walk.filter->Takes(below, directory)) continue;
+        if (!directory && !S_ISREG(st.st_mode)) {
+            if (found.entries != nullptr) {
+                found.entries->push_back(
+                    {TreeEntry::Kind::kOther, path, below, "", OtherKind(st.st_mode)});
+            }
             continue;
         }
         if (!directory) {
-            files.push_back(path);
+            if (found.entries != nullptr) {
+                found.entries->push_back({TreeEntry::Kind::kFile, path, below, "", ""});
+            } else {
+                found.files->push_back(path);
+            }
             if (walk.bytes != nullptr) *walk.bytes += uint64_t(st.st_size);
             continue;
+        }
+        if (found.entries != nullptr) {
+            found.entries->push_back({TreeEntry::Kind::kDirectory, path, below, "", ""});
         }
         if ((walk.maxDepth >= 0 && depth + 1 >= walk.maxDepth) ||
             (walk.oneFileSystem && st.st_dev != ancestors[0].first)) {
@@ -82,7 +135,7 @@ bool Walk(const std::string& dir, const std::string& relative, long depth, const
             continue;
         }
         ancestors.push_back(id);
-        ok = Walk(path, below, depth + 1, walk, ancestors, files) && ok;
+        ok = Walk(path, below, depth + 1, walk, ancestors, found) && ok;
         ancestors.pop_back();
     }
     return ok;
@@ -98,5 +151,20 @@ bool WalkFiles(const std::string& path, const WalkOptions& walk, std::vector<std
     }
     if (walk.maxDepth == 0) return true;
     std::vector<DirectoryId> ancestors{{st.st_dev, st.st_ino}};
-    return Walk(path, "", 0, walk, ancestors, files);
+    return Walk(path, "", 0, walk, ancestors, {&files, nullptr});
+}
+
+bool WalkTree(const std::string& path, const WalkOptions& walk, std::vector<TreeEntry>& entries) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        PrintError(path, ErrnoText(errno));
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        PrintError(path, "not a directory");
+        return false;
+    }
+    if (walk.maxDepth == 0) return true;
+    std::vector<DirectoryId> ancestors{{st.st_dev, st.st_ino}};
+    return Walk(path, "", 0, walk, ancestors, {nullptr, &entries});
 }

@@ -1,5 +1,5 @@
-// The files below a directory, for -r: in sorted order, each named by the path given joined
-// with '/' and the names below it.
+// The files below a directory, for -r, and every entry below one, for --tree: in sorted
+// order, each named by the path given joined with '/' and the names below it.
 #ifndef KORVADEX_CLI_DIRECTORY_WALK_H
 #define KORVADEX_CLI_DIRECTORY_WALK_H
 
@@ -27,5 +27,24 @@ struct WalkOptions {
 // following, for each link that leads nowhere (dangling, or in a loop); returns false when
 // there was one.
 bool WalkFiles(const std::string& path, const WalkOptions& walk, std::vector<std::string>& files);
+
+// An entry below a directory, as WalkTree finds it.
+struct TreeEntry {
+    enum class Kind { kFile, kDirectory, kLink, kOther };
+    Kind kind;
+    std::string path;      // the directory given joined with '/' and the names below it
+    std::string relative;  // the names below the directory given, joined with '/'
+    std::string target;    // a symbolic link's target, as it is stored
+    std::string what;      // kOther: what it is ("a FIFO", "a socket", "a device")
+};
+
+// Appends every entry below the directory path to entries, in the order WalkFiles takes
+// the files, each directory before the entries in it: regular files, directories, symbolic
+// links (not followed unless walk.follow is set; followed, each is the entry it leads to),
+// and other kinds.  The filter takes an entry as WalkFiles takes it (a link as a file); a
+// directory that walk.maxDepth or walk.oneFileSystem keeps the walk out of is an entry, but
+// nothing in it is.  Writes the same messages as WalkFiles, and one when path is not a
+// directory; returns false when there was one.
+bool WalkTree(const std::string& path, const WalkOptions& walk, std::vector<TreeEntry>& entries);
 
 #endif

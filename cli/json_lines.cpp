@@ -20,11 +20,15 @@ void PutName(Json& object, const char* field, const std::string& name) {
     }
 }
 
-// The names other tools give the line: its names and BSD tag, without its label.
+// The names other tools give the line: its label in the lower case without blanks or
+// hyphens that most tools take ("sha256"; not for labels such as "HAVAL 128 (3 Rounds)"),
+// its other names and its BSD tag.
 Json OtherNames(size_t line) {
-    const std::vector<std::string> names = NamesOf(kReportLines[line]);
+    std::vector<std::string> names = NamesOf(kReportLines[line]);
+    names[0] = NormalName(names[0]);
+    if (names[0].find('(') != std::string::npos) names.erase(names.begin());
     Json others = Json::array();
-    for (size_t i = 1; i < names.size(); ++i) {
+    for (size_t i = 0; i < names.size(); ++i) {
         if (std::find(others.begin(), others.end(), names[i]) == others.end()) {
             others.push_back(names[i]);
         }
@@ -51,8 +55,10 @@ Json SizeAndDigests(const FileRecord& record) {
     return object;
 }
 
+// Names are UTF-8 or base64 by then; a reason of a caller's that holds other bytes has them
+// replaced, rather than the line refused.
 std::string Line(const Json& object) {
-    return object.dump(-1, ' ', false, Json::error_handler_t::strict) + "\n";
+    return object.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 // The line labelled label (as LineName gives it), else named so, or -1.

@@ -71,6 +71,8 @@ int main(int argc, char** argv) {
         case Command::kReport:
         case Command::kCheck:
         case Command::kMatch:
+        case Command::kKnown:
+        case Command::kTree:
             break;
     }
     std::string reason;
@@ -83,5 +85,7 @@ int main(int argc, char** argv) {
     if (!LoadKey(options, key)) return kExitFailed;
     if (options.command == Command::kCheck) return RunCheck(options, key);
     if (options.command == Command::kMatch) return RunMatch(options, key);
+    if (options.command == Command::kKnown) return RunKnown(options, key);
+    if (options.command == Command::kTree) return RunTree(options, key);
     return RunReport(options, key);
 }

@@ -13,6 +13,8 @@ const char kUsageText[] =
     "       korvadex [--key TEXT | --key-file PATH] --save SAVED FILE\n"
     "       korvadex -c [--input FILE] [--quiet | --status] [--strict] [-w] LIST...\n"
     "       korvadex --match HEX FILE...\n"
+    "       korvadex --known LIST | --unknown LIST [-r] FILE...\n"
+    "       korvadex --tree [-a NAME] [--expect HEX] DIR...\n"
     "       korvadex --list [--paths] | --self-test | --help | --version\n";
 
 const char kHelpText[] =
@@ -49,6 +51,13 @@ const char kHelpText[] =
     "                     feed or a carriage return last\n"
     "                       korvadex --format gnu -a sha256 *.iso > SHA256SUMS\n"
     "                       korvadex --format hashdeep -r photos > photos.hashdeep\n"
+    "                     Also json (one JSON object per line and file: its name,\n"
+    "                     size, modification time and digests, keyed ones marked\n"
+    "                     as such; a name that is not UTF-8 as base64 in\n"
+    "                     name_base64) and csv (the same fields, one RFC 4180 row\n"
+    "                     per file under a header row, CR LF line ends)\n"
+    "                       korvadex --format json -a md5 -r photos > photos.json\n"
+    "                       korvadex --format csv -r photos > photos.csv\n"
     "      --tag          the same as --format bsd\n"
     "                       korvadex --tag -a md5,sha1 *.iso\n"
     "  -b, --binary       gnu format: mark each name with '*' (binary mode)\n"
@@ -144,6 +153,9 @@ const char kHelpText[] =
     "                     -a, every line named), since --save writes them all\n"
     "                       korvadex --check SHA256SUMS\n"
     "                       korvadex -c photo-report.txt\n"
+    "                     The lists of --format json and csv are read too, one\n"
+    "                     verdict per file for its digests and its size\n"
+    "                       korvadex -c photos.json\n"
     "      --input FILE   check a saved report against FILE instead of the file its\n"
     "                     \"Input: \" line names (for a report saved with a Windows\n"
     "                     path); refused with a checksum list\n"
@@ -154,8 +166,23 @@ const char kHelpText[] =
     "      --status       don't print anything; the exit status tells\n"
     "      --strict       exit non-zero for improperly formatted list lines\n"
     "  -w, --warn         warn about improperly formatted list lines\n"
+    "  -c --format json   write the verdicts as JSON, one object per entry: name,\n"
+    "                     list, line, verdict (OK, FAILED, missing, unreadable),\n"
+    "                     expected and actual size and digests where known\n"
+    "                       korvadex -c --format json --quiet photos.json\n"
     "\n"
     "Other commands:\n"
+    "      --known LIST   print the name of each FILE (or file of -r, --files-from or\n"
+    "                     --string) whose digest LIST holds, whatever name it gives:\n"
+    "                     LIST is any list that -c reads.  The algorithm is the\n"
+    "                     list's: of several, the strongest when every file of the\n"
+    "                     list has it, else all (a file is known when any matches);\n"
+    "                     -a chooses others, and names the algorithm of untagged\n"
+    "                     values that several algorithms fit.  Exit status 0 when a\n"
+    "                     name was printed\n"
+    "                       korvadex --known known-good.sha256 -r /usr/bin\n"
+    "      --unknown LIST print the name of each FILE whose digest LIST does not hold\n"
+    "                       korvadex --unknown photos.json -r photos\n"
     "      --match HEX FILE...\n"
     "                     print the lines of each FILE's report whose value is HEX,\n"
     "                     such as a digest copied from a web page: either case,\n"
@@ -175,6 +202,22 @@ const char kHelpText[] =
     "                     -160) and RFC 4231 (HMAC-SHA-256, -384 and -512), the\n"
     "                     only lines for which keyed values are published\n"
     "                       korvadex --self-test\n"
+    "      --tree DIR...  print one value of each directory DIR: the digest of a\n"
+    "                     manifest of every entry below it, by name in byte order\n"
+    "                     (files by their size and digest, directories, and symbolic\n"
+    "                     links by their target, not followed unless --follow is\n"
+    "                     given), as docs/tree-digest.md defines it; SHA-256 unless\n"
+    "                     -a names others.  --exclude, --include, --max-depth and -x\n"
+    "                     choose the entries as they choose the files of -r; a FIFO,\n"
+    "                     socket or device in the tree is an error (leave it out with\n"
+    "                     --exclude).  With --key, every digest is the HMAC.  The\n"
+    "                     output is a report (\"Tree: DIR\", then a line per\n"
+    "                     algorithm) or, with --tag, \"SHA256-TREE (DIR) = hex\"\n"
+    "                       korvadex --tree --exclude .git/ src\n"
+    "      --expect HEX   with --tree: check the one DIR's value against HEX (either\n"
+    "                     case, spaces and colons allowed) and print \"DIR: OK\" or\n"
+    "                     \"DIR: FAILED\"; exit status 1 when it differs\n"
+    "                       korvadex --tree --exclude .git/ src --expect d038c94a...\n"
     "  -h, --help         show this help\n"
     "  -V, --version      show the version\n"
     "\n"
@@ -223,6 +266,10 @@ const OptionSpec kOptionSpecs[] = {
     {"--version", 'V', false, Repeat::kAllowed},
     {"--help", 'h', false, Repeat::kAllowed},
     {"--jobs", 0, true, Repeat::kOnce},
+    {"--known", 0, true, Repeat::kOnce},
+    {"--unknown", 0, true, Repeat::kOnce},
+    {"--tree", 0, false, Repeat::kAllowed},
+    {"--expect", 0, true, Repeat::kOnce},
     {"--read-order", 0, true, Repeat::kOnce},
 };
 const size_t kOptionSpecCount = sizeof kOptionSpecs / sizeof kOptionSpecs[0];
@@ -250,23 +297,24 @@ bool ParseCount(const std::string& option, const std::string& text, unsigned lon
     return true;
 }
 
-bool ParseHex(const std::string& text, std::string& hex, std::string& error) {
+bool ParseHex(const std::string& option, const std::string& text, std::string& hex,
+              std::string& error) {
     hex.clear();
     for (char c : text) {
         if (c == ' ' || c == '\t' || c == ':') continue;
         if (c >= 'a' && c <= 'f') c = char(c - 'a' + 'A');
         if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) {
-            error = "--match: '" + text + "' is not a hex value (digits 0-9 and A-F)";
+            error = option + ": '" + text + "' is not a hex value (digits 0-9 and A-F)";
             return false;
         }
         hex += c;
     }
     if (hex.empty()) {
-        error = "--match: the value is empty";
+        error = option + ": the value is empty";
         return false;
     }
     if (hex.size() % 2 != 0) {
-        error = "--match: '" + text + "' has an odd number of hex digits";
+        error = option + ": '" + text + "' has an odd number of hex digits";
         return false;
     }
     return true;
@@ -290,12 +338,16 @@ const char* CommandOption(Command command) {
             return "--check";
         case Command::kMatch:
             return "--match";
+        case Command::kKnown:
+            return "--known";
         case Command::kList:
             return "--list";
         case Command::kSelfTest:
             return "--self-test";
         case Command::kVersion:
             return "--version";
+        case Command::kTree:
+            return "--tree";
         case Command::kReport:
         case Command::kHelp:
             break;
@@ -341,14 +393,49 @@ bool HashdeepAlgorithms(Options& options, std::string& error) {
     return true;
 }
 
+// The options of --tree: the walk's without -r, a report or bsd lines, SHA-256 unless -a names
+// lines, and --expect for one value.
+bool CheckTree(Options& options, const Given& given, std::string& error) {
+    if (!options.strings.empty() || !options.savePath.empty() || !options.filesFrom.empty() ||
+        options.null || given.Has("--binary") || given.Has("--text")) {
+        error = "--tree takes no --string, --save, --files-from, -0, -b or -t: it walks each DIR";
+        return false;
+    }
+    if (options.format != OutputFormat::kReport && options.format != OutputFormat::kBsd) {
+        error = std::string("--tree writes a report or bsd lines (--tag); --format ") +
+                FormatOf(options.format).name + " holds the values of files, not of trees";
+        return false;
+    }
+    if (options.zero && options.format == OutputFormat::kReport) {
+        error = "-z (--zero) ends the lines of --format bsd; the report takes none";
+        return false;
+    }
+    if (options.files.empty()) {
+        error = "--tree takes at least one DIR";
+        return false;
+    }
+    if (std::count(options.files.begin(), options.files.end(), "-") != 0) {
+        error = "--tree walks directories; standard input (-) is none";
+        return false;
+    }
+    if (options.only.empty()) options.only.assign(1, size_t(FindAlgorithm("sha256")));
+    if (!options.expectHex.empty() && (options.files.size() != 1 || options.only.size() != 1)) {
+        error = "--expect checks the value of one DIR under one algorithm (-a)";
+        return false;
+    }
+    return true;
+}
+
 // Checks that the options given fit the command.
 bool CheckCombination(Options& options, const Given& given, std::string& error) {
     const Command command = options.command;
     const char* name = CommandOption(command);
     const bool modifiers = options.hexCase != HexCase::kDefault || !options.only.empty() ||
                            options.keyed || options.jobsGiven || options.readOrderGiven;
-    const bool outputOptions = given.Has("--format") || given.Has("--tag") || given.Has("--zero") ||
-                               given.Has("--binary") || given.Has("--text");
+    // -c --format json: the verdicts as JSON lines.
+    const bool jsonVerdicts = command == Command::kCheck && options.format == OutputFormat::kJson;
+    const bool outputOptions = (given.Has("--format") && !jsonVerdicts) || given.Has("--tag") ||
+                               given.Has("--zero") || given.Has("--binary") || given.Has("--text");
     const bool inputOptions = options.recursive || options.follow || !options.strings.empty();
     const bool walkOptions = options.maxDepth >= 0 || options.oneFileSystem;
     const bool namesFrom = !options.filesFrom.empty() || options.null;
@@ -359,6 +446,10 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
                     " option is meaningful only when verifying checksums (--check)";
             return false;
         }
+    }
+    if (!options.expectHex.empty() && command != Command::kTree) {
+        error = "--expect checks the value of --tree";
+        return false;
     }
     if (command == Command::kList || command == Command::kSelfTest ||
         command == Command::kVersion) {
@@ -381,11 +472,17 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         error = "--paths goes with --list only";
         return false;
     }
+    if (command == Command::kTree) return CheckTree(options, given, error);
     if (command != Command::kReport && !options.savePath.empty()) {
         error = std::string("--save cannot be used with ") + name;
         return false;
     }
-    if (command != Command::kReport && (outputOptions || inputOptions)) {
+    if (command == Command::kKnown && outputOptions) {
+        error = "--known and --unknown take no --format, --tag, -b, -t or -z";
+        return false;
+    }
+    if (command != Command::kReport &&
+        (outputOptions || (inputOptions && command != Command::kKnown))) {
         error =
             std::string(name) + " takes no --format, --tag, -b, -t, -z, -r, --follow or --string";
         return false;
@@ -417,10 +514,11 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         error = "-r (--recursive) walks the FILEs given, and none is";
         return false;
     }
-    if (options.zero &&
-        (options.format == OutputFormat::kReport || options.format == OutputFormat::kHashdeep)) {
+    if (options.zero && FormatOf(options.format).write == nullptr) {
         error = std::string("-z (--zero) ends the lines of --format gnu, bsd or sfv; ") +
-                (options.format == OutputFormat::kReport ? "the report" : "a hashdeep list") +
+                (options.format == OutputFormat::kReport
+                     ? std::string("the report")
+                     : std::string("--format ") + FormatOf(options.format).name) +
                 " takes none";
         return false;
     }
@@ -472,7 +570,7 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
     }
     if (std::count(options.files.begin(), options.files.end(), "-") +
             (options.keyFile == "-" ? 1 : 0) + (options.checkInput == "-" ? 1 : 0) +
-            (options.filesFrom == "-" ? 1 : 0) >
+            (options.filesFrom == "-" ? 1 : 0) + (options.knownList == "-" ? 1 : 0) >
         1) {
         error = "standard input (-) can be read only once";
         return false;
@@ -590,8 +688,20 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
     } else if (name == "--warn") {
         options.warn = true;
     } else if (name == "--match") {
-        return ParseHex(value, options.matchHex, error) &&
+        return ParseHex(name, value, options.matchHex, error) &&
                SetCommand(options, Command::kMatch, error);
+    } else if (name == "--known" || name == "--unknown") {
+        if (!options.knownList.empty()) {
+            error = "--known and --unknown cannot be used together";
+            return false;
+        }
+        if (value.empty()) {
+            error = name + ": no list named";
+            return false;
+        }
+        options.knownList = value;
+        options.knownWanted = name == "--known";
+        return SetCommand(options, Command::kKnown, error);
     } else if (name == "--list") {
         return SetCommand(options, Command::kList, error);
     } else if (name == "--paths") {
@@ -600,6 +710,10 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
         return SetCommand(options, Command::kSelfTest, error);
     } else if (name == "--version") {
         return SetCommand(options, Command::kVersion, error);
+    } else if (name == "--tree") {
+        return SetCommand(options, Command::kTree, error);
+    } else if (name == "--expect") {
+        return ParseHex(name, value, options.expectHex, error);
     } else if (name == "--help") {
         options.command = Command::kHelp;
     }
@@ -607,6 +721,15 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
 }
 
 }  // namespace
+
+WalkOptions WalkOf(const Options& options) {
+    WalkOptions walk;
+    walk.follow = options.follow;
+    walk.oneFileSystem = options.oneFileSystem;
+    walk.maxDepth = options.maxDepth;
+    walk.filter = &options.filter;
+    return walk;
+}
 
 bool LowerHex(const Options& options) {
     if (options.hexCase != HexCase::kDefault) return options.hexCase == HexCase::kLower;

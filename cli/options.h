@@ -7,10 +7,11 @@
 #include <vector>
 
 #include "checksum_lines.h"
+#include "directory_walk.h"
 #include "file_input.h"
 #include "path_filter.h"
 
-enum class Command { kReport, kCheck, kMatch, kList, kSelfTest, kHelp, kVersion };
+enum class Command { kReport, kCheck, kMatch, kList, kSelfTest, kHelp, kVersion, kTree, kKnown };
 
 enum class HexCase { kDefault, kLower, kUpper };
 
@@ -48,6 +49,9 @@ struct Options {
     bool jobsGiven = false;      // --jobs was given
     bool noOperands = false;     // no FILE and no --string: standard input is read
     bool paths = false;          // --paths: --list shows the way each line computes here
+    std::string knownList;       // --known or --unknown: the list of known digests
+    bool knownWanted = true;     // --known: print the inputs in it; --unknown: those not
+    std::string expectHex;       // --expect, upper-case digits without separators
 
     ReadOrder readOrder = ReadOrder::kAuto;  // --read-order
     bool readOrderGiven = false;             // --read-order was given
@@ -73,6 +77,9 @@ extern const size_t kOptionSpecCount;
 // Parses the arguments after the program name.  Returns false with error set to the reason
 // of a usage error.
 bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
+
+// How -r walks, as the options say: --follow, -x, --max-depth, --exclude and --include.
+WalkOptions WalkOf(const Options& options);
 
 // The case the values are written in: --lower or --upper, else the format's own (upper for
 // the report and SFV, lower for the checksum lists, as the tools that write them do).

@@ -5,9 +5,11 @@
 #include "checksum_lines.h"
 #include "command_support.h"
 #include "commands.h"
+#include "csv_lines.h"
 #include "directory_walk.h"
 #include "file_output.h"
 #include "input_batch.h"
+#include "json_lines.h"
 #include "line_names.h"
 #include "report_text.h"
 #include "saved_report_reader.h"
@@ -107,6 +109,22 @@ std::string HashdeepOpening(const Options& options) {
     return HashdeepHeader(HashdeepColumns(options), MessageText(CurrentFolder()), commandLine);
 }
 
+// The line of one input in a JSON or CSV list: its name, size and modification time (when
+// it has one), and the digests of lines.
+std::string RecordLine(const Options& options, const std::string& name, uint64_t size,
+                       const FileTime* modified, const std::vector<size_t>& lines,
+                       const std::vector<std::string>& hex) {
+    FileRecord record;
+    record.name = name;
+    record.size = int64_t(size);
+    record.timeKnown = modified != nullptr;
+    if (modified != nullptr) record.modified = *modified;
+    for (size_t line : lines) {
+        record.digests.push_back({line, DisplayHex(hex[line], LowerHex(options)), options.keyed});
+    }
+    return options.format == OutputFormat::kJson ? JsonRecordLine(record) : CsvRecordLine(record);
+}
+
 }  // namespace
 
 int RunReport(const Options& options, const std::vector<uint8_t>& key) {
@@ -122,11 +140,7 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
     // The sizes the walk has seen, and the inputs whose size it has not.
     uint64_t sized = 0;
     std::vector<std::string> unsized;
-    WalkOptions walk;
-    walk.follow = options.follow;
-    walk.oneFileSystem = options.oneFileSystem;
-    walk.maxDepth = options.maxDepth;
-    walk.filter = &options.filter;
+    WalkOptions walk = WalkOf(options);
     walk.bytes = &sized;
     for (const std::string& path : options.files) {
         if (!options.recursive) {
@@ -151,9 +165,23 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
     bool first = true;
     const bool hashdeep = options.format == OutputFormat::kHashdeep;
     if (hashdeep) PrintOut(HashdeepOpening(options));
+    const bool records =
+        options.format == OutputFormat::kJson || options.format == OutputFormat::kCsv;
+    if (options.format == OutputFormat::kCsv) {
+        std::vector<CsvColumn> columns;
+        for (size_t line : computed) {
+            if (shown[line]) columns.push_back({line, options.keyed});
+        }
+        PrintOut(CsvHeader(columns));
+    }
     InputBatch batch(options.jobs, options.readOrder, inputs.size(), progress);
     for (const Input& input : inputs) {
-        auto deliver = [&, input](const InputResult& result) {
+        // Taken before the file is read: a change while or after it is read shows as a later
+        // time than the one recorded.
+        FileTime modified;
+        const bool timed = records && !input.isText && ModificationTime(input.path, modified) &&
+                           TimeWritable(modified);
+        auto deliver = [&, input, modified, timed](const InputResult& result) {
             if (!result.ok) {
                 status = kExitFailed;
                 return;
@@ -163,6 +191,11 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
                 std::vector<size_t> lines;
                 for (size_t line : computed) {
                     if (shown[line]) lines.push_back(line);
+                }
+                if (records) {
+                    PrintOut(RecordLine(options, input.Name(), result.size,
+                                        timed ? &modified : nullptr, lines, hex));
+                    return;
                 }
                 std::string text;
                 if (hashdeep ? HashdeepLine(options, input.Name(), result.size, hex, text)

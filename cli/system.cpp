@@ -60,6 +60,14 @@ PathStatus LookUpPath(const std::string& path) {
     return status;
 }
 
+bool ModificationTime(const std::string& path, FileTime& time) {
+    struct stat st;
+    if (path == "-" || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    time.seconds = int64_t(st.st_mtim.tv_sec);
+    time.nanoseconds = uint32_t(st.st_mtim.tv_nsec);
+    return true;
+}
+
 bool IsSameRegularFile(const std::string& path, const std::string& other) {
     struct stat input, st;
     return (path == "-" ? ::fstat(STDIN_FILENO, &input) : ::stat(path.c_str(), &input)) == 0 &&

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "file_record.h"
+
 // The arguments after the program's name, in UTF-8.  Call once, first: it also readies the
 // standard streams to carry bytes as they are.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
@@ -42,6 +44,10 @@ struct PathStatus {
     uint64_t size = 0;  // the size of a regular file
 };
 PathStatus LookUpPath(const std::string& path);
+
+// The modification time of the regular file at path (links followed).  False for standard
+// input ("-"), anything but a regular file, and a path that cannot be looked up.
+bool ModificationTime(const std::string& path, FileTime& time);
 
 // Whether other names a regular file that is the input at path ("-": standard input)
 // itself, under this or another name.

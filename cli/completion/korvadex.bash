@@ -29,7 +29,7 @@ _korvadex() {
             return
             ;;
         --format)
-            COMPREPLY=($(compgen -W "report gnu bsd sfv hashdeep" -- "$cur"))
+            COMPREPLY=($(compgen -W "report gnu bsd sfv hashdeep json csv" -- "$cur"))
             return
             ;;
         --read-order)
@@ -39,17 +39,22 @@ _korvadex() {
         --key|--string|--match|--jobs|--max-depth|--exclude|--include)
             return
             ;;
-        --key-file|--save|--input|--files-from)
+        --expect)
+            return
+            ;;
+        --key-file|--save|--input|--files-from|--known|--unknown)
             COMPREPLY=($(compgen -f -- "$cur"))
             return
             ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "-a --algorithm --only --format --tag -b --binary -t --text
+            --tree --expect
             -z --zero --lower --upper -r --recursive --follow --exclude --include
             --max-depth -x --one-file-system --files-from -0 --null --string --key --key-file
             --jobs --read-order --save -c --check --input --ignore-missing --quiet --status --strict
-            -w --warn --match --list --paths --self-test -h --help -V --version" -- "$cur"))
+            -w --warn --match --list --paths --self-test -h --help -V --version
+            --known --unknown" -- "$cur"))
         return
     fi
     COMPREPLY=($(compgen -f -- "$cur"))

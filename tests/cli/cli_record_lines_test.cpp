@@ -2,9 +2,14 @@
 // back as the record written, or are refused with a reason.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include "algorithm_names.h"
+#include "cli_test_support.h"
+#include "csv_lines.h"
 #include "file_record.h"
 #include "json_lines.h"
+#include "program_runner.h"
 #include "text_encoding.h"
 
 namespace {
@@ -113,6 +118,19 @@ TEST(RecordLines, JsonRecordsReadBackAsWritten) {
     }
 }
 
+TEST(RecordLines, VerdictsCarryNamesThatAreNotUtf8) {
+    EntryVerdict verdict;
+    verdict.name = "a\xFF";
+    verdict.list = "list\xFE.json";
+    verdict.verdict = "unreadable";
+    verdict.reason = "cannot read a\xFF";
+    const nlohmann::json v = nlohmann::json::parse(JsonVerdictLine(verdict));
+    EXPECT_EQ(v["name_base64"], Base64Encode(verdict.name));
+    EXPECT_EQ(v["list_base64"], Base64Encode(verdict.list));
+    EXPECT_EQ(v["reason"], "cannot read a\xEF\xBF\xBD");
+    EXPECT_FALSE(v.contains("line") || v.contains("expected") || v.contains("actual"));
+}
+
 TEST(RecordLines, JsonLinesThatAreNotRecordsAreRefused) {
     const std::string digests = R"("digests":{"MD5":{"hex":"d41d8cd98f00b204e9800998ecf8427e"}})";
     const std::pair<std::string, const char*> cases[] = {
@@ -147,6 +165,135 @@ TEST(RecordLines, JsonLinesThatAreNotRecordsAreRefused) {
     std::string reason;
     EXPECT_EQ(ParseJsonRecord(" \t", record, reason), ChecksumLineKind::kIgnored);
     EXPECT_FALSE(StartsJsonList("{\"name\":\"a\"}"));
+}
+
+TEST(RecordLines, CsvRowsThatDoNotFitTheirHeaderAreRefused) {
+    std::vector<CsvColumn> columns;
+    std::string reason;
+    ASSERT_TRUE(ParseCsvHeader("list_version,name,name_base64,size,modified,MD5,HMAC-SHA-1\r",
+                               columns, reason))
+        << reason;
+    ASSERT_EQ(columns.size(), 2u);
+    EXPECT_TRUE(columns[1].keyed && !columns[0].keyed);
+    for (const char* bad : {"list_version,name,name_base64,size,modified",
+                            "list_version,name,name_base64,size,modified,MD6",
+                            "list_version,name,name_base64,size,modified,MD5,md5"}) {
+        EXPECT_FALSE(ParseCsvHeader(bad, columns, reason)) << bad;
+    }
+    ASSERT_TRUE(ParseCsvHeader("list_version,name,name_base64,size,modified,MD5", columns, reason));
+    const std::string md5 = ",d41d8cd98f00b204e9800998ecf8427e";
+    const std::pair<std::string, const char*> cases[] = {
+        {"1,a,,0," + md5 + ",00", "7 fields"},
+        {"2,a,,0," + md5, "list version '2'"},
+        {"1,,,0," + md5, "neither or both"},
+        {"1,a,YQ==,0," + md5, "neither or both"},
+        {"1,,Y,0," + md5, "not base64"},
+        {"1,a,,-1," + md5, "not a decimal"},
+        {"1,a,,0,2024-01-01," + md5.substr(1), "RFC 3339"},
+        {"1,a,,0,,xyz", "not hex"},
+        {"1,\"a\"b,,0," + md5, "closing quote"},
+    };
+    for (const auto& c : cases) {
+        FileRecord record;
+        EXPECT_EQ(ParseCsvRecord(c.first, columns, record, reason), ChecksumLineKind::kMalformed)
+            << c.first;
+        EXPECT_NE(reason.find(c.second), std::string::npos) << c.first << ": " << reason;
+    }
+    FileRecord record;
+    ASSERT_EQ(ParseCsvRecord("1,\"a,\"\"\nb\",,7,1970-01-01T00:00:01Z" + md5 + "\r", columns,
+                             record, reason),
+              ChecksumLineKind::kEntry)
+        << reason;
+    EXPECT_EQ(record.name, "a,\"\nb");
+    EXPECT_EQ(record.size, 7);
+    EXPECT_EQ(record.modified, (FileTime{1, 0}));
+    EXPECT_TRUE(CsvRowOpen("1,\"a,\"\""));
+    EXPECT_FALSE(CsvRowOpen("1,\"a,\"\"\""));
+}
+
+// korvadex run in a folder of its own.
+class RecordLists : public testing::Test {
+protected:
+    RecordLists() { in.directory = dir.Path(""); }
+    TempDir dir;
+    RunOptions in;
+};
+
+// Lists joined by cat read as the lists they are: each CSV header names the columns of the
+// rows after it, and JSON objects stand alone.
+TEST_F(RecordLists, JoinedListsAreCheckedWhole) {
+    dir.Write("a", "a");
+    dir.Write("b", "b");
+    for (const char* format : {"csv", "json"}) {
+        SCOPED_TRACE(format);
+        RunResult first = RunKorvadex({"--format", format, "-a", "md5", "a"}, in);
+        RunResult second = RunKorvadex({"--format", format, "-a", "sha1,crc32", "b"}, in);
+        dir.Write("joined", first.out + second.out);
+        RunResult r = RunKorvadex({"-c", "--strict", "joined"}, in);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, "a: OK\nb: OK\n");
+    }
+}
+
+// -c --format json: one object per entry, with the entry's line, its verdict, and the size
+// and digests expected and found; a file of another size is not read, one that is gone is
+// missing.
+TEST_F(RecordLists, CheckWritesVerdictsAsJson) {
+    dir.Write("same", "abc");
+    dir.Write("edited", "abc");
+    dir.Write("resized", "abc");
+    dir.Write("gone", "abc");
+    RunResult list =
+        RunKorvadex({"--format", "json", "-a", "md5", "same", "edited", "resized", "gone"}, in);
+    ASSERT_EQ(list.status, 0) << list.err;
+    dir.Write("list.json", list.out);
+    dir.Write("edited", "abd");
+    dir.Write("resized", "abcd");
+    ASSERT_EQ(std::remove(dir.Path("gone").c_str()), 0);
+    RunResult r = RunKorvadex({"-c", "--format", "json", "list.json"}, in);
+    EXPECT_EQ(r.status, 1);
+    const char* const names[] = {"same", "edited", "resized", "gone"};
+    const char* const verdicts[] = {"OK", "FAILED", "FAILED", "missing"};
+    const char* const actualMd5[] = {"900150983cd24fb0d6963f7d28e17f72",
+                                     "4911e516e5aa21d327512e0c8b197616", nullptr, nullptr};
+    std::istringstream lines(r.out);
+    std::string line;
+    for (size_t i = 0; i < 4; ++i) {
+        ASSERT_TRUE(std::getline(lines, line)) << r.out;
+        SCOPED_TRACE(line);
+        const nlohmann::json v = nlohmann::json::parse(line);
+        EXPECT_EQ(v["name"], names[i]);
+        EXPECT_EQ(v["list"], "list.json");
+        EXPECT_EQ(v["line"], i + 1);
+        EXPECT_EQ(v["verdict"], verdicts[i]);
+        EXPECT_EQ(v["expected"]["size"], 3);
+        EXPECT_EQ(v["expected"]["digests"]["MD5"]["hex"], "900150983cd24fb0d6963f7d28e17f72");
+        EXPECT_EQ(v.contains("actual"), i != 3);
+        EXPECT_EQ(v.contains("actual") && v["actual"].contains("digests"), actualMd5[i] != nullptr);
+        if (actualMd5[i] != nullptr) {
+            EXPECT_EQ(v["actual"]["digests"]["MD5"]["hex"], actualMd5[i]);
+        }
+    }
+    EXPECT_FALSE(std::getline(lines, line)) << r.out;
+    RunResult quiet = RunKorvadex({"-c", "--format", "json", "--quiet", "list.json"}, in);
+    EXPECT_EQ(quiet.out.find("\"same\""), std::string::npos) << quiet.out;
+    EXPECT_NE(quiet.out.find("\"gone\""), std::string::npos) << quiet.out;
+    // A saved report: one object for each of its lines checked.
+    ASSERT_EQ(RunKorvadex({"--save", "saved.txt", "same"}, in).status, 0);
+    dir.Write("same", "abd");
+    RunResult saved = RunKorvadex({"-c", "--format", "json", "-a", "md5,crc32", "saved.txt"}, in);
+    EXPECT_EQ(saved.status, 1);
+    std::istringstream savedLines(saved.out);
+    for (const char* label : {"CRC32", "MD5"}) {
+        ASSERT_TRUE(std::getline(savedLines, line)) << saved.out;
+        const nlohmann::json v = nlohmann::json::parse(line);
+        EXPECT_EQ(v["name"], "same");
+        EXPECT_EQ(v["verdict"], "FAILED");
+        EXPECT_TRUE(v["expected"]["digests"].contains(label) &&
+                    v["actual"]["digests"].contains(label))
+            << line;
+    }
+    EXPECT_FALSE(std::getline(savedLines, line)) << saved.out;
 }
 
 }  // namespace

@@ -14,7 +14,15 @@
 namespace {
 
 // The ways of writing a list, as bits of a mask.
-enum FormatBit : unsigned { kSave = 1, kGnu = 2, kBsd = 4, kSfv = 8, kHashdeep = 16 };
+enum FormatBit : unsigned {
+    kSave = 1,
+    kGnu = 2,
+    kBsd = 4,
+    kSfv = 8,
+    kHashdeep = 16,
+    kJson = 32,
+    kCsv = 64
+};
 
 struct HostileName {
     std::string name;
@@ -79,6 +87,9 @@ const FormatRow kRows[] = {
      Shape::kOneList,
      1,
      false},
+    // One object or row per file, one verdict for all its digests and its size.
+    {"json", kJson, {"--format", "json"}, Shape::kOneList, 1, true},
+    {"csv", kCsv, {"--format", "csv"}, Shape::kOneList, 1, true},
 };
 
 std::string Escaped(const std::string& name) {
@@ -270,6 +281,54 @@ TEST(CliRoundTrip, EveryFormatChecksWhatItWritesAndFailsExactlyTheChangedFile) {
             trip.Check(-1);
             trip.CheckEachChange();
         }
+    }
+}
+
+// Python's json and csv modules read every name back from korvadex's JSON and CSV lists, the
+// JSON strictly (no lone surrogates, valid UTF-8 throughout), the bytes of a name that is not
+// UTF-8 from its base64 field.
+TEST(CliRoundTrip, PythonReadsEveryNameOfJsonAndCsvLists) {
+    const char* const readers[][2] = {
+        {"json",
+         "import base64, json, sys\n"
+         "for line in open(sys.argv[1], encoding='utf-8', errors='strict'):\n"
+         "    o = json.loads(line)\n"
+         "    assert o['list_version'] == 1 and len(o['digests']) == 2\n"
+         "    n = base64.b64decode(o['name_base64']) if 'name_base64' in o else "
+         "o['name'].encode('utf-8')\n"
+         "    print(n.hex())\n"},
+        {"csv",
+         "import base64, csv, sys\n"
+         "rows = list(csv.reader(open(sys.argv[1], encoding='utf-8', newline='')))\n"
+         "assert rows[0] == ['list_version', 'name', 'name_base64', 'size', 'modified', "
+         "'MD5', 'SHA-256']\n"
+         "for r in rows[1:]:\n"
+         "    n = base64.b64decode(r[2]) if r[2] else r[1].encode('utf-8')\n"
+         "    print(n.hex())\n"},
+    };
+    TempDir dir;
+    RunOptions in;
+    in.directory = dir.Path("");
+    std::vector<std::string> args{"-a", "md5,sha256", "--"};
+    std::string expected;
+    for (const HostileName& n : kNames) {
+        dir.Write(n.name, "x");
+        args.push_back(n.name);
+        for (unsigned char c : n.name) {
+            static const char kDigits[] = "0123456789abcdef";
+            expected += {kDigits[c >> 4], kDigits[c & 15]};
+        }
+        expected += "\n";
+    }
+    for (const auto& reader : readers) {
+        SCOPED_TRACE(reader[0]);
+        RunResult r = RunKorvadex(With({"--format", reader[0]}, args), in);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string list = dir.Write(std::string("list.") + reader[0], r.out);
+        const std::string script = dir.Write(std::string("read_") + reader[0] + ".py", reader[1]);
+        ShellResult python = Shell("python3 '" + script + "' '" + list + "'");
+        EXPECT_EQ(python.status, 0) << python.out;
+        EXPECT_EQ(python.out, expected);
     }
 }
 

@@ -6,12 +6,16 @@
 // line and keying, whether or not the list is known to be an SFV file; and no written line
 // starts as a saved report or a byte-order mark would, which would change how its list is
 // read.  The report row stands for --save: a saved report holds the name, or the writer's
-// rule refuses it.
+// rule refuses it.  JSON and CSV lines carry every name, size, time and digest: a JSON line
+// stays on one line, a CSV row breaks only inside a quoted field, as -c joins them, and
+// each reads back as the record written.
 #include <cstdlib>
 #include <string>
 
 #include "algorithm_names.h"
 #include "checksum_lines.h"
+#include "csv_lines.h"
+#include "json_lines.h"
 #include "report_text.h"
 #include "saved_report_reader.h"
 
@@ -73,6 +77,47 @@ void ListRoundTrip(const ListFormat& format, size_t line, uint8_t flags, const s
     }
 }
 
+void RecordRoundTrip(OutputFormat format, size_t line, uint8_t flags, const std::string& name) {
+    FileRecord record;
+    record.name = name;
+    record.size = (flags & 8) != 0 ? -1 : int64_t(flags) << 40;
+    record.timeKnown = (flags & 16) != 0;
+    record.modified = FileTime{int64_t(flags) * -7777777, uint32_t(flags) * 3333333u};
+    record.digests = {RecordDigest{line, Value(line, flags, (flags & 4) != 0), (flags & 1) != 0}};
+    FileRecord back;
+    std::string reason;
+    if (format == OutputFormat::kJson) {
+        std::string line = JsonRecordLine(record);
+        Require(line.find('\n') == line.size() - 1);
+        line.pop_back();
+        Require(StartsJsonList(line));
+        Require(ParseJsonRecord(line, back, reason) == ChecksumLineKind::kEntry);
+    } else {
+        const std::vector<CsvColumn> columns{{line, (flags & 1) != 0}};
+        std::vector<CsvColumn> header;
+        std::string headerLine = CsvHeader(columns);
+        Require(headerLine.find('\n') == headerLine.size() - 1);
+        headerLine.pop_back();
+        Require(StartsCsvList(headerLine));
+        Require(ParseCsvHeader(headerLine, header, reason) && header.size() == 1);
+        Require(header[0].line == line && header[0].keyed == columns[0].keyed);
+        // As -c joins them: a line that leaves a quoted field open goes on on the next.
+        std::string row = CsvRecordLine(record);
+        Require(row.back() == '\n');
+        row.pop_back();
+        for (size_t at = row.find('\n'); at != std::string::npos; at = row.find('\n', at + 1)) {
+            Require(CsvRowOpen(row.substr(0, at)));
+        }
+        Require(!CsvRowOpen(row));
+        Require(ParseCsvRecord(row, header, back, reason) == ChecksumLineKind::kEntry);
+    }
+    Require(back.name == record.name && back.size == record.size &&
+            back.timeKnown == record.timeKnown && back.digests.size() == 1);
+    Require(!back.timeKnown || back.modified == record.modified);
+    Require(back.digests[0].line == line && back.digests[0].hex == record.digests[0].hex &&
+            back.digests[0].keyed == record.digests[0].keyed);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -83,7 +128,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string name(reinterpret_cast<const char*>(data + 3), size - 3);
     // A file name holds no NUL.
     if (name.find('\0') != std::string::npos) return 0;
-    if (format.write == nullptr) {
+    if (format.format == OutputFormat::kJson || format.format == OutputFormat::kCsv) {
+        RecordRoundTrip(format.format, line, flags, name);
+    } else if (format.write == nullptr) {
         SavedReportRoundTrip(name);
     } else {
         ListRoundTrip(format, line, flags, name);

@@ -1,0 +1,105 @@
+// --known and --unknown: the inputs whose digest a list holds, whatever names it gives them,
+// in every list format; the set itself holds each digest once and finds it among many.
+#include <gtest/gtest.h>
+
+#include "cli_test_support.h"
+#include "known_set.h"
+#include "program_runner.h"
+
+namespace {
+
+TEST(KnownSet, HoldsEachDigestOnceAndFindsItAmongMany) {
+    DigestSet set(4);
+    char hex[9];
+    for (uint32_t i = 0; i < 100000; ++i) {
+        std::snprintf(hex, sizeof hex, "%08X", i * 2654435761u);
+        ASSERT_TRUE(set.AddHex(hex));
+    }
+    EXPECT_TRUE(set.AddHex("00000000"));  // i = 0, again
+    EXPECT_EQ(set.Count(), 100000u);
+    for (uint32_t i = 0; i < 1000; ++i) {
+        std::snprintf(hex, sizeof hex, "%08x", i * 2654435761u);
+        EXPECT_TRUE(set.ContainsHex(hex)) << hex;
+        std::snprintf(hex, sizeof hex, "%08x", i * 2654435761u + 1);
+        EXPECT_FALSE(set.ContainsHex(hex)) << hex;
+    }
+    for (const char* bad : {"0000000", "000000000", "0000000g"}) {
+        EXPECT_FALSE(set.AddHex(bad)) << bad;
+        EXPECT_FALSE(set.ContainsHex(bad)) << bad;
+    }
+}
+
+TEST(CliKnown, PrintsTheInputsWhoseDigestTheListHoldsInEveryFormat) {
+    TempDir dir;
+    RunOptions in;
+    in.directory = dir.Path("");
+    ASSERT_EQ(Shell("mkdir -p '" + dir.Path("set") + "' '" + dir.Path("tree/sub") + "'").status, 0);
+    for (const char* name : {"set/one", "tree/sub/one renamed"}) dir.Write(name, "one\n");
+    for (const char* name : {"set/two", "tree/two"}) dir.Write(name, "two\n");
+    dir.Write("set/three", "three\n");
+    dir.Write("tree/three", "three, changed\n");
+    dir.Write("tree/new", "new\n");
+    const std::vector<std::string> set{"set/one", "set/two", "set/three"};
+    struct Form {
+        const char* list;
+        std::vector<std::string> write;  // the options that write it
+        std::vector<std::string> known;  // the options that read it
+    };
+    const Form forms[] = {
+        {"SHA1SUMS", {"--format", "gnu", "-a", "sha1"}, {}},
+        {"md5.txt", {"--format", "gnu", "-a", "md5"}, {"-a", "md5"}},
+        {"tags.txt", {"--tag", "-a", "md5,sha256"}, {}},
+        {"list.json", {"--format", "json", "-a", "crc32,rmd160"}, {}},
+        {"list.csv", {"--format", "csv", "-a", "tiger"}, {}},
+        {"list.hashdeep", {"--format", "hashdeep"}, {}},
+        {"keyed.json", {"--format", "json", "--key", "k", "-a", "sha256"}, {"--key", "k"}},
+    };
+    for (const Form& form : forms) {
+        SCOPED_TRACE(form.list);
+        std::vector<std::string> write = form.write;
+        write.insert(write.end(), set.begin(), set.end());
+        RunResult list = RunKorvadex(write, in);
+        ASSERT_EQ(list.status, 0) << list.err;
+        dir.Write(form.list, list.out);
+        for (bool known : {true, false}) {
+            std::vector<std::string> args = form.known;
+            for (const char* more : {known ? "--known" : "--unknown", form.list, "-r", "tree"}) {
+                args.push_back(more);
+            }
+            RunResult r = RunKorvadex(args, in);
+            EXPECT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(r.out, known ? "tree/sub/one renamed\ntree/two\n" : "tree/new\ntree/three\n");
+        }
+    }
+    // Nothing printed: exit status 1, as grep gives.
+    RunResult none = RunKorvadex({"--known", "SHA1SUMS", "tree/new"}, in);
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out, "");
+}
+
+TEST(CliKnown, ListsThatCannotBeTakenWhollyAreRefused) {
+    TempDir dir;
+    RunOptions in;
+    in.directory = dir.Path("");
+    dir.Write("file", "x");
+    ASSERT_EQ(RunKorvadex({"--save", "saved.txt", "file"}, in).status, 0);
+    dir.Write("list.txt", "d41d8cd98f00b204e9800998ecf8427e  a\n");
+    dir.Write("bad.txt", "SHA256 (a) = e3b0c44298fc1c149afbf4c8996fb924\n");
+    dir.Write("hmac.txt", "HMAC-MD5 (a) = d41d8cd98f00b204e9800998ecf8427e\n");
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{"--known", "saved.txt", "file"}, "a saved report"},
+        {{"--known", "list.txt", "file"}, "name the algorithm with -a"},
+        {{"--known", "bad.txt", "file"}, "line 1: "},
+        {{"--known", "hmac.txt", "file"}, "give its key"},
+        {{"--known", "hmac.txt", "-a", "sha1", "file"}, "no digest of an algorithm of -a"},
+        {{"--unknown", "missing.txt", "file"}, "no such file"},
+    };
+    for (const auto& c : cases) {
+        RunResult r = RunKorvadex(c.first, in);
+        EXPECT_EQ(r.status, 1) << c.second;
+        EXPECT_EQ(r.out, "") << c.second;
+        EXPECT_NE(r.err.find(c.second), std::string::npos) << c.second << ": " << r.err;
+    }
+}
+
+}  // namespace
