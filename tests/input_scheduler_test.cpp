@@ -59,9 +59,6 @@ TEST(InputScheduler, HandsResultsOverInOrderWithFewWaiting) {
         for (size_t i = 0; i < kTasks; ++i) EXPECT_EQ(handed[i], i);
         EXPECT_LE(mostWaiting, std::max<size_t>(c.ahead, c.workers));
         EXPECT_LE(workersSeen.size(), std::max(1u, c.workers));
-        if (c.workers >= 2) {
-            EXPECT_GE(workersSeen.size(), 2u);
-        }
     }
 }
 

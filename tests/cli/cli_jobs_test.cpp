@@ -206,6 +206,8 @@ TEST(CliJobs, SeveralInputsAtOnceGiveTheSerialOutput) {
         {{"-r", "--format", "bsd", "-a", "sha1,tiger", tree}, ""},
         {{"-r", "--format", "sfv", tree}, ""},
         {{"-r", "--format", "hashdeep", tree}, ""},
+        {{"-r", "--format", "json", "-a", "md5,md2", tree}, ""},
+        {{"-r", "--format", "csv", "-a", "sha1", tree}, ""},
         {{files[0], missing, files[4], tree, secret, files[1], "--string", "abc", "-a", "md4"},
          "tree: is a directory"},
         {{"--files-from", namesPath, "-a", "crc32,sha1"}, "missing: no such file"},
