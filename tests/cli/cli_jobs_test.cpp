@@ -191,6 +191,10 @@ TEST(CliJobs, SeveralInputsAtOnceGiveTheSerialOutput) {
     const std::string listPath = dir.Write("list.sha256", list);
     RunResult bsd = RunKorvadex({"--jobs", "1", "-a", "md5,crc32", "--tag", "-r", tree});
     const std::string bsdPath = dir.Write("list.bsd", bsd.out + bsd.out);
+    // Untagged values of a width several algorithms share, the first of a missing file: the
+    // algorithm is inferred from the files after it.
+    const std::string inferredPath =
+        dir.Write("inferred", std::string(64, '0') + "  " + missing + "\n" + gnu.out);
     std::string names;
     for (const std::string& f : files) names += f + '\n' + missing + '\n';
     const std::string namesPath = dir.Write("names", names);
@@ -214,6 +218,7 @@ TEST(CliJobs, SeveralInputsAtOnceGiveTheSerialOutput) {
         {{"-c", "-w", listPath}, "13: improperly formatted"},
         {{"-c", "--quiet", listPath, bsdPath}, "did NOT match"},
         {{"-c", "--ignore-missing", "-a", "sha256", listPath}, "2 listed files could not be read"},
+        {{"-c", inferredPath}, "2 listed files could not be read"},
     };
     // The serial run names its count on the hashdeep header's command line.
     const std::regex options("--jobs [0-9]+ |--read-order [a-z]+ ");
