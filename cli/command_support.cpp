@@ -112,6 +112,7 @@ InputResult ComputeFileResult(const std::string& path, const std::vector<uint8_t
     result.subject = InputName(path);
     InputReader reader;
     if (run.waitTurn) reader.ReadInTurn(run.order, run.waitTurn);
+    if (!run.lend) reader.NeverLend();
     if (!reader.Open(path, result.reason,
                      run.progress != nullptr ? run.progress->BytesRead() : run.bytesRead)) {
         return result;

@@ -61,6 +61,7 @@ struct InputRun {
     unsigned jobs = 0;        // threads for its lines (see ComputeInput)
     bool callerOnly = false;  // every line on the calling thread; jobs is not looked at
     unsigned jobsInTurn = 0;  // for a file that waits for its turn, in place of both
+    bool lend = true;         // a large file in memory may be lent (see InputReader)
     ReadOrder order = ReadOrder::kParallel;
     std::function<void()> waitTurn;  // see InputReader::ReadInTurn
     // Either progress, whose Begin and End frame the input, or a count of bytes read.

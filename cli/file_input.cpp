@@ -420,7 +420,7 @@ bool InputReader::Open(const std::string& path, std::string& reason,
             InstallBusHandler();
             const uint64_t end = uint64_t(at) + uint64_t(expected_);
             const uint64_t window = kLendWindow;
-            if (mapAlways || (uint64_t(expected_) > 4 * window &&
+            if (mapAlways || (!neverLend_ && uint64_t(expected_) > 4 * window &&
                               (CheapToMap(fd_, end / 2 / window * window) ||
                                CheapToMap(fd_, end / 4 * 3 / window * window)))) {
                 lends_ = true;

@@ -65,6 +65,9 @@ public:
     // at once from the pages it holds in memory; reads it can serve go on without waiting.
     // Files that are read at once, and other inputs, never call it.
     void ReadInTurn(ReadOrder order, std::function<void()> wait);
+    // Before Open: the file is read, never lent, whatever its size and pages (the windows
+    // of many readers at once would pass a memory budget).
+    void NeverLend() { neverLend_ = true; }
     // After Open: whether the file reads in sequence and has not yet waited for its turn.
     bool TakesTurns() const { return static_cast<bool>(wait_); }
     // The number of bytes a regular file holds (from the current offset, for standard
@@ -92,6 +95,7 @@ private:
 
     int fd_ = -1;
     bool lends_ = false;
+    bool neverLend_ = false;
     // The windows lent out, and their slot in the list the bus-error handler reads.
     struct Window {
         size_t listed = 0;

@@ -10,6 +10,10 @@ namespace {
 // on each of up to kMaxReadersAtOnce threads, stay within a few MiB.
 constexpr size_t kGroupChunkSize = size_t(256) << 10;
 
+// The inputs at once that may hash large files through mapped windows, at most: each holds
+// up to two windows of 4 MiB, which count in the memory used.
+constexpr unsigned kMostLending = 4;
+
 // The inputs given and not yet handed back, per thread: enough for the threads never to
 // wait for the output of a slow input, few enough that the results waiting stay small.
 constexpr size_t kAheadPerThread = 8;
@@ -68,21 +72,48 @@ void InputBatch::GiveGroup() {
     auto members = std::make_shared<std::vector<Member>>(std::move(group_));
     group_.clear();
     auto results = std::make_shared<std::vector<InputResult>>(members->size());
-    auto compute = [this, members, results,
-                    lines = groupLines_](const InputScheduler::Place& place) {
+    // The members take their turns in order, as single inputs do.
+    const uint64_t firstTurn = given_;
+    given_ += members->size();
+    auto compute = [this, members, results, lines = groupLines_,
+                    firstTurn](const InputScheduler::Place& place) {
         std::vector<std::unique_ptr<InputReader>> readers;
         std::vector<ChunkSource*> sources;
         std::vector<InputResult*> opened;
+        bool inTurn = false;
         for (size_t m = 0; m < members->size(); ++m) {
             InputResult& result = (*results)[m];
             result.subject = InputName((*members)[m].path);
             result.hex.assign(kReportLineCount, std::string());
             auto reader = std::make_unique<InputReader>();
+            reader->ReadInTurn(order_, [] {});
+            reader->NeverLend();
             if (!reader->Open((*members)[m].path, result.reason)) continue;
+            inTurn = inTurn || reader->TakesTurns();
             sources.push_back(reader.get());
             opened.push_back(&result);
             readers.push_back(std::move(reader));
         }
+        if (inTurn) {
+            // Files read in sequence cannot be read by turns with each other: each is
+            // computed alone, in its turn.
+            readers.clear();
+            for (size_t m = 0; m < members->size(); ++m) {
+                InputRun run;
+                run.jobs = inTurn_;
+                run.jobsInTurn = inTurn_;
+                run.lend = scheduler_.Threads() <= kMostLending;
+                run.order = order_;
+                run.bytesRead = progress_.BytesRead(place.worker);
+                const uint64_t turn = firstTurn + m;
+                run.waitTurn = [this, turn] { turns_.Wait(turn); };
+                (*results)[m] = ComputeFileResult((*members)[m].path, {}, lines, run);
+                turns_.Pass(turn);
+                progress_.Finished(place.worker);
+            }
+            return;
+        }
+        for (size_t m = 0; m < members->size(); ++m) turns_.Pass(firstTurn + m);
         std::vector<const ReportLine*> rows;
         for (size_t line : lines) rows.push_back(&kReportLines[line]);
         std::vector<ReportStatus> status;
@@ -131,6 +162,7 @@ void InputBatch::Add(Work work, unsigned serialJobs, Deliver deliver) {
         run.callerOnly = perInput_ == 1;
         run.jobs = perInput_ - 1;
         run.jobsInTurn = inTurn_;
+        run.lend = scheduler_.Threads() <= kMostLending;
         run.order = order_;
         run.bytesRead = progress_.BytesRead(place.worker);
         if (turns_.Sequential()) run.waitTurn = [this, index] { turns_.Wait(index); };
