@@ -6,6 +6,9 @@
 #   korvadex --key K --only MD5,SHA-256 BIG
 #   korvadex --key K SMALL                      (every line keyed, SMALL 64 MiB: the
 #                                               memory does not grow with the input)
+#   korvadex -r -a sha256 --format gnu TREE     (TREE: 10 000 files of 4 KiB, several
+#                                               computed at once, written in order)
+#   korvadex --jobs 4 -a crc32 BIG1 ... BIG4    (four sparse files of 5 GiB given together)
 # must stay at or below 64 MiB each.  The piped run's values must also equal Python's
 # hashlib and zlib over the same 5 GiB of zeros.
 #
@@ -55,4 +58,16 @@ fi
 measure "korvadex --key K --only MD5,SHA-256 BIG (5 GiB)" "$exe" --key K --only MD5,SHA-256 "$big"
 truncate -s 64M "$dir/small"
 measure "korvadex --key K SMALL (64 MiB, all forty lines)" "$exe" --key K "$dir/small"
+mkdir "$dir/tree"
+head -c $((10000 * 4096)) /dev/urandom | split -a 5 -d -b 4096 - "$dir/tree/f"
+measure "korvadex -r -a sha256 --format gnu TREE (10 000 files of 4 KiB)" \
+  "$exe" -r -a sha256 --format gnu "$dir/tree"
+if [ "$(wc -l < "$dir/out.txt")" -ne 10000 ]; then
+  echo "FAIL the tree's list has $(wc -l < "$dir/out.txt") lines, not 10000"
+  failed=1
+fi
+rm -rf "$dir/tree"
+for i in 1 2 3 4; do truncate -s 5G "$dir/big$i"; done
+measure "korvadex --jobs 4 -a crc32 BIG1 ... BIG4 (5 GiB each, together)" \
+  "$exe" --jobs 4 -a crc32 "$dir/big1" "$dir/big2" "$dir/big3" "$dir/big4"
 exit $failed

@@ -11,6 +11,7 @@
 #include "command_support.h"
 #include "commands.h"
 #include "file_input.h"
+#include "input_batch.h"
 #include "json_lines.h"
 #include "line_names.h"
 #include "list_entries.h"
@@ -180,7 +181,8 @@ public:
           key_(key),
           nameHint_(AlgorithmOfListName(path)),
           standardInput_(path == "-"),
-          list_(path) {}
+          list_(path),
+          batch_(options.jobs, options.readOrder, 0, progress_) {}
 
     // Takes the line with this number (from 1).
     void Take(const std::string& text, size_t number) {
@@ -225,6 +227,7 @@ public:
         std::string reason;
         if (list_.Unfinished(number, reason)) Malformed(number, reason);
         Flush();
+        batch_.Finish();
         progress_.EndJob();
         for (const Slot& slot : slots_) {
             if (slot.taken >= 0 || !slot.tried || options_.status) continue;
@@ -269,9 +272,13 @@ private:
         ++malformed_;
         if (firstReason_.empty()) firstReason_ = "line " + std::to_string(number) + ": " + reason;
         if (options_.warn) {
-            Progress::Hold([&] {
-                std::fprintf(stderr, "korvadex: %s: %zu: improperly formatted checksum line: %s\n",
-                             name_.c_str(), number, reason.c_str());
+            // After the verdicts of the lines before it.
+            batch_.Then([this, number, reason] {
+                Progress::Hold([&] {
+                    std::fprintf(stderr,
+                                 "korvadex: %s: %zu: improperly formatted checksum line: %s\n",
+                                 name_.c_str(), number, reason.c_str());
+                });
             });
         }
     }
@@ -414,9 +421,11 @@ private:
         if (again && std::all_of(group_.begin(), group_.end(), [&](const Entry& e) {
                 return e.size >= 0 && uint64_t(e.size) != status.size;
             })) {
-            std::vector<Entry> entries;
-            entries.swap(group_);
-            Report(entries, true, std::vector<std::string>(kReportLineCount), status.size);
+            const uint64_t size = status.size;
+            batch_.Then([this, entries = std::move(group_), size] {
+                Report(entries, true, std::vector<std::string>(kReportLineCount), size);
+            });
+            group_.clear();
             return;
         }
         std::vector<size_t> lines;
@@ -435,6 +444,18 @@ private:
         }
         std::vector<Entry> entries;
         entries.swap(group_);
+        // Values whose algorithm is known are checked beside the files before and after
+        // them; a value still to be inferred needs the verdicts before it.
+        if (std::all_of(entries.begin(), entries.end(),
+                        [](const Entry& e) { return e.line >= 0; })) {
+            batch_.AddFile(
+                file, key_, lines, Jobs(lines),
+                [this, entries = std::move(entries), missing](const InputResult& result) {
+                    Report(entries, result.ok, result.hex, result.size, missing);
+                });
+            return;
+        }
+        batch_.Finish();
         std::vector<std::string> hex;
         uint64_t size = 0;
         bool read = Compute(file, lines, hex, size);
@@ -471,9 +492,13 @@ private:
     // Reads file once for the lines, into hex (indexed by line), and its size.
     bool Compute(const std::string& file, const std::vector<size_t>& lines,
                  std::vector<std::string>& hex, uint64_t& size) {
+        return ComputeInput(file, key_, lines, Jobs(lines), progress_, hex, &size);
+    }
+
+    // The threads for lines of one file read alone.
+    unsigned Jobs(const std::vector<size_t>& lines) const {
         // One line is one job: more threads for it would only cost their start.
-        const unsigned jobs = lines.size() == 1 ? 1 : options_.jobs;
-        return ComputeInput(file, key_, lines, jobs, progress_, hex, &size);
+        return lines.size() == 1 ? 1 : options_.jobs;
     }
 
     // The verdicts of the entries of one file, read (or not), whose bytes gave hex and size.
@@ -563,6 +588,7 @@ private:
     std::string firstReason_;  // why the first malformed line was refused, for the message
                                // of a list with no line taken
     bool failedOutput_ = false;
+    InputBatch batch_;  // last: its threads end before the fields they use
 };
 
 // A saved report starts with a ruler of '='; a line that starts with ten of them is taken for

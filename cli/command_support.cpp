@@ -5,7 +5,6 @@
 #include <cstring>
 #include <functional>
 
-#include "file_input.h"
 #include "system.h"
 #include "text_encoding.h"
 
@@ -73,58 +72,96 @@ void PrintError(const std::string& subject, const std::string& reason) {
 
 namespace {
 
-bool Compute(ChunkSource& source, const std::function<std::string()>& readFailure,
-             const std::string& name, const std::vector<uint8_t>& key,
-             const std::vector<size_t>& lines, unsigned jobs, Progress& progress,
-             std::vector<std::string>& hex) {
+void Compute(ChunkSource& source, const std::function<std::string()>& readFailure,
+             const std::vector<uint8_t>& key, const std::vector<size_t>& lines, const InputRun& run,
+             InputResult& result) {
     std::vector<const ReportLine*> rows;
     for (size_t index : lines) rows.push_back(&kReportLines[index]);
     StreamSettings settings;
-    settings.jobs = jobs;
+    settings.jobs = run.jobs;
+    settings.callerOnly = run.callerOnly;
     settings.chunkSize = kDefaultChunkSize;
     std::vector<std::string> texts;
     const ReportStatus status =
         ComputeStreamedLines(source, rows, key.data(), key.size(), settings, texts);
-    const bool ok = status == ReportStatus::kOk;
-    hex.assign(kReportLineCount, std::string());
-    if (ok) {
-        for (size_t i = 0; i < lines.size(); ++i) hex[lines[i]] = texts[i];
+    result.ok = status == ReportStatus::kOk;
+    result.hex.assign(kReportLineCount, std::string());
+    if (result.ok) {
+        for (size_t i = 0; i < lines.size(); ++i) result.hex[lines[i]] = texts[i];
+    } else {
+        result.reason =
+            (status == ReportStatus::kReadFailed ? readFailure() : ReportStatusText(status)) +
+            std::string("; no report");
     }
-    const std::string reason =
-        status == ReportStatus::kReadFailed ? readFailure() : ReportStatusText(status);
-    progress.End();
-    if (!ok) PrintError(name, reason + "; no report");
-    return ok;
+    if (run.progress != nullptr) run.progress->End();
+}
+
+// Writes the message of a result that failed; returns whether it did not.
+bool Told(const InputResult& result, std::vector<std::string>& hex) {
+    hex = result.hex;
+    if (!result.ok) PrintError(result.subject, result.reason);
+    return result.ok;
 }
 
 }  // namespace
 
+InputResult ComputeFileResult(const std::string& path, const std::vector<uint8_t>& key,
+                              const std::vector<size_t>& lines, const InputRun& run) {
+    InputResult result;
+    result.hex.assign(kReportLineCount, std::string());
+    result.subject = InputName(path);
+    InputReader reader;
+    if (run.waitTurn) reader.ReadInTurn(run.order, run.waitTurn);
+    if (!run.lend) reader.NeverLend();
+    if (!reader.Open(path, result.reason,
+                     run.progress != nullptr ? run.progress->BytesRead() : run.bytesRead)) {
+        return result;
+    }
+    if (run.progress != nullptr) run.progress->Begin(MessageText(result.subject), reader.Size());
+    InputRun actual = run;
+    if (reader.TakesTurns()) {
+        // Its bytes come one file at a time: its lines spread over the threads meanwhile.
+        actual.callerOnly = false;
+        actual.jobs = run.jobsInTurn;
+    }
+    Compute(
+        reader, [&reader] { return reader.Reason(); }, key, lines, actual, result);
+    result.size = reader.Taken();
+    return result;
+}
+
+InputResult ComputeTextResult(const std::string& text, const std::vector<uint8_t>& key,
+                              const std::vector<size_t>& lines, const InputRun& run) {
+    InputResult result;
+    result.subject = "the text \"" + text + "\"";
+    MemorySource source(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    if (run.progress != nullptr)
+        run.progress->Begin(MessageText(result.subject), int64_t(text.size()));
+    Compute(
+        source, [] { return std::string(ReportStatusText(ReportStatus::kReadFailed)); }, key, lines,
+        run, result);
+    result.size = text.size();
+    return result;
+}
+
 bool ComputeInput(const std::string& path, const std::vector<uint8_t>& key,
                   const std::vector<size_t>& lines, unsigned jobs, Progress& progress,
                   std::vector<std::string>& hex, uint64_t* size) {
-    const std::string name = InputName(path);
-    InputReader reader;
-    std::string reason;
-    if (!reader.Open(path, reason, progress.BytesRead())) {
-        PrintError(name, reason);
-        return false;
-    }
-    progress.Begin(MessageText(name), reader.Size());
-    const bool ok = Compute(
-        reader, [&reader] { return reader.Reason(); }, name, key, lines, jobs, progress, hex);
-    if (size != nullptr) *size = reader.Taken();
-    return ok;
+    InputRun run;
+    run.jobs = jobs;
+    run.progress = &progress;
+    const InputResult result = ComputeFileResult(path, key, lines, run);
+    if (size != nullptr) *size = result.size;
+    return Told(result, hex);
 }
 
 bool ComputeText(const std::string& text, const std::vector<uint8_t>& key,
                  const std::vector<size_t>& lines, unsigned jobs, Progress& progress,
                  std::vector<std::string>& hex) {
-    const std::string name = "the text \"" + text + "\"";
-    MemorySource source(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-    progress.Begin(MessageText(name), int64_t(text.size()));
-    return Compute(
-        source, [] { return std::string(ReportStatusText(ReportStatus::kReadFailed)); }, name, key,
-        lines, jobs, progress, hex);
+    InputRun run;
+    run.jobs = jobs;
+    run.progress = &progress;
+    return Told(ComputeTextResult(text, key, lines, run), hex);
 }
 
 std::string DisplayHex(const std::string& hex, bool lower) {

@@ -3,10 +3,13 @@
 #ifndef KORVADEX_CLI_COMMAND_SUPPORT_H
 #define KORVADEX_CLI_COMMAND_SUPPORT_H
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "file_input.h"
 #include "progress.h"
 
 constexpr int kExitOk = 0;
@@ -44,6 +47,33 @@ bool ComputeInput(const std::string& path, const std::vector<uint8_t>& key,
 bool ComputeText(const std::string& text, const std::vector<uint8_t>& key,
                  const std::vector<size_t>& lines, unsigned jobs, Progress& progress,
                  std::vector<std::string>& hex);
+
+// What computing one input gave, for a caller that writes it later.
+struct InputResult {
+    bool ok = false;
+    std::vector<std::string> hex;  // kReportLineCount entries, as ComputeInput gives them
+    uint64_t size = 0;             // the bytes hashed
+    std::string subject, reason;   // when not ok, the message for PrintError
+};
+
+// How one input is computed.
+struct InputRun {
+    unsigned jobs = 0;        // threads for its lines (see ComputeInput)
+    bool callerOnly = false;  // every line on the calling thread; jobs is not looked at
+    unsigned jobsInTurn = 0;  // for a file that waits for its turn, in place of both
+    bool lend = true;         // a large file in memory may be lent (see InputReader)
+    ReadOrder order = ReadOrder::kParallel;
+    std::function<void()> waitTurn;  // see InputReader::ReadInTurn
+    // Either progress, whose Begin and End frame the input, or a count of bytes read.
+    Progress* progress = nullptr;
+    std::atomic<uint64_t>* bytesRead = nullptr;
+};
+
+// ComputeInput and ComputeText, with the message kept in the result rather than written.
+InputResult ComputeFileResult(const std::string& path, const std::vector<uint8_t>& key,
+                              const std::vector<size_t>& lines, const InputRun& run);
+InputResult ComputeTextResult(const std::string& text, const std::vector<uint8_t>& key,
+                              const std::vector<size_t>& lines, const InputRun& run);
 
 // hex in lower case when lower is set, else as it is.
 std::string DisplayHex(const std::string& hex, bool lower);

@@ -5,7 +5,9 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #ifdef __linux__
+#include <sys/sysmacros.h>
 #include <sys/vfs.h>
 #endif
 #include <unistd.h>
@@ -14,6 +16,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <map>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -50,7 +55,8 @@ struct LentWindow {
     std::atomic<uintptr_t> end{0};
     std::atomic<bool> spoiled{false};
 };
-LentWindow gLentWindows[kMaxLentViews];
+LentWindow gLentWindows[kMaxLentViews * kMaxReadersAtOnce];
+constexpr size_t kListedWindows = sizeof gLentWindows / sizeof gLentWindows[0];
 uintptr_t gPageSize = 4096;
 
 // The message written when a mapping that no window covers (ReadInput's) loses its end.
@@ -104,16 +110,17 @@ bool CheapToMap(int fd, uint64_t offset) {
 }
 
 void InstallBusHandler() {
-    static bool installed = false;
-    if (installed) return;
-    gPageSize = uintptr_t(::sysconf(_SC_PAGESIZE));
-    struct sigaction action;
-    std::memset(&action, 0, sizeof action);
-    action.sa_sigaction = OnBusError;
-    action.sa_flags = SA_SIGINFO;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGBUS, &action, nullptr);
-    installed = true;
+    // Readers open files on several threads: the handler is installed once, by the first.
+    static const bool installed = [] {
+        gPageSize = uintptr_t(::sysconf(_SC_PAGESIZE));
+        struct sigaction action;
+        std::memset(&action, 0, sizeof action);
+        action.sa_sigaction = OnBusError;
+        action.sa_flags = SA_SIGINFO;
+        sigemptyset(&action.sa_mask);
+        return sigaction(SIGBUS, &action, nullptr) == 0;
+    }();
+    (void)installed;
 }
 
 void GuardMapping(const std::string& path) {
@@ -175,13 +182,30 @@ bool ReadStream(int fd, uint64_t expected, const InputLimit& limit, uint8_t*& he
     return true;
 }
 
-// Whether fd is on a file system whose regular files report a size that says nothing of
-// their content (a page for a few bytes of sysfs, 0 for most of /proc).
-bool SizeIsNominal(int fd) {
+// The type of the file system of fd (statfs's f_type), 0 where the system does not say;
+// device is fd's st_dev.  One lookup per device: a walk of a large tree opens many files.
+unsigned long FileSystemType(int fd, dev_t device) {
 #ifdef __linux__
+    static std::mutex mutex;
+    static std::map<dev_t, unsigned long> known;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto found = known.find(device);
+    if (found != known.end()) return found->second;
     struct statfs fs;
-    if (::fstatfs(fd, &fs) != 0) return false;
-    switch (static_cast<unsigned long>(fs.f_type)) {
+    const unsigned long type = ::fstatfs(fd, &fs) == 0 ? static_cast<unsigned long>(fs.f_type) : 0;
+    known.emplace(device, type);
+    return type;
+#else
+    (void)fd;
+    (void)device;
+    return 0;
+#endif
+}
+
+// Whether a file system of this type has regular files that report a size that says nothing
+// of their content (a page for a few bytes of sysfs, 0 for most of /proc).
+bool SizeIsNominal(unsigned long type) {
+    switch (type) {
         case 0x9FA0:      // proc
         case 0x62656572:  // sysfs
         case 0x64626720:  // debugfs
@@ -195,13 +219,66 @@ bool SizeIsNominal(int fd) {
         default:
             return false;
     }
+}
+
+// Whether a file system of this type reaches its files over a network.
+bool NetworkFileSystem(unsigned long type) {
+    switch (type) {
+        case 0x6969:      // NFS
+        case 0x517B:      // SMB
+        case 0xFE534D42:  // SMB2
+        case 0xFF534D42:  // CIFS
+        case 0x65735546:  // FUSE (sshfs, and the like)
+        case 0x00C36400:  // Ceph
+        case 0x5346414F:  // AFS
+        case 0x01021997:  // 9P
+        case 0x73757245:  // Coda
+        case 0x564C:      // NCP
+        case 0x47504653:  // GPFS
+        case 0x0BD00BD0:  // Lustre
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Whether the block device numbered device is a spinning disk: it says it is rotational, as
+// sysfs shows it under /sys/dev/block (a partition's flag is its disk's, one folder up), and
+// it is not a virtual machine's disk (virtio, Xen), which calls itself rotational whatever
+// holds its bytes, and whose host reads several places at once faster than one.
+bool RotationalDevice(dev_t device) {
+#ifdef __linux__
+    const std::string folder =
+        "/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
+    char* where = ::realpath(folder.c_str(), nullptr);
+    if (where == nullptr) return false;
+    const std::string path = where;
+    std::free(where);
+    if (path.find("/virtio") != std::string::npos || path.find("/vbd-") != std::string::npos)
+        return false;
+    for (const char* flag : {"/queue/rotational", "/../queue/rotational"}) {
+        std::ifstream file(path + flag);
+        char value = 0;
+        if (file.get(value)) return value == '1';
+    }
 #else
-    (void)fd;
-    return false;
+    (void)device;
 #endif
+    return false;
 }
 
 }  // namespace
+
+bool SequentialStorage(int fd, dev_t device) {
+    if (NetworkFileSystem(FileSystemType(fd, device))) return true;
+    // One answer per device: the walk of a large tree asks for each file.
+    static std::mutex mutex;
+    static std::map<dev_t, bool> known;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto found = known.find(device);
+    if (found == known.end()) found = known.emplace(device, RotationalDevice(device)).first;
+    return found->second;
+}
 
 std::string ErrnoText(int err) {
     switch (err) {
@@ -287,12 +364,17 @@ bool ReadInput(const std::string& path, const InputLimit& limit, InputBytes& byt
 }
 
 InputReader::~InputReader() {
-    for (size_t slot = 0; slot < kMaxLentViews; ++slot) {
-        if (windows_[slot].mapping == nullptr) continue;
-        gLentWindows[slot].begin.store(0, std::memory_order_release);
-        ::munmap(windows_[slot].mapping, windows_[slot].mapped);
+    for (const Window& window : windows_) {
+        if (window.mapping == nullptr) continue;
+        gLentWindows[window.listed].begin.store(0, std::memory_order_release);
+        ::munmap(window.mapping, window.mapped);
     }
     if (owned_) ::close(fd_);
+}
+
+void InputReader::ReadInTurn(ReadOrder order, std::function<void()> wait) {
+    order_ = order;
+    wait_ = std::move(wait);
 }
 
 bool InputReader::Open(const std::string& path, std::string& reason,
@@ -314,21 +396,31 @@ bool InputReader::Open(const std::string& path, std::string& reason,
         reason = ErrnoText(EISDIR);
         return false;
     }
+    // Only a regular file of known size waits for its turn.
+    std::function<void()> wait = std::move(wait_);
+    wait_ = nullptr;
     // A size of 0 is not trusted (files of /proc report it), nor any size on the kernel's
     // own file systems.
-    if (S_ISREG(st.st_mode) && st.st_size > 0 && !SizeIsNominal(fd_)) {
+    if (S_ISREG(st.st_mode) && st.st_size > 0 && !SizeIsNominal(FileSystemType(fd_, st.st_dev))) {
         const off_t at = standardInput ? ::lseek(fd_, 0, SEEK_CUR) : 0;
         if (at >= 0 && at <= st.st_size) {
             expected_ = int64_t(st.st_size - at);
             start_ = uint64_t(at);
             modified_ = st.st_mtim;
-            ::posix_fadvise(fd_, at, 0, POSIX_FADV_SEQUENTIAL);
+            wait_ = std::move(wait);
+            // A file read in one go needs no read-ahead.
+            if (expected_ > int64_t(kDefaultChunkSize))
+                ::posix_fadvise(fd_, at, 0, POSIX_FADV_SEQUENTIAL);
+            if (order_ == ReadOrder::kParallel ||
+                (order_ == ReadOrder::kAuto && !SequentialStorage(fd_, st.st_dev))) {
+                wait_ = nullptr;
+            }
             // The pages at the start of a file read from disk come in smaller pieces than
             // those after them: the pieces are judged by windows further on.
             InstallBusHandler();
             const uint64_t end = uint64_t(at) + uint64_t(expected_);
             const uint64_t window = kLendWindow;
-            if (mapAlways || (uint64_t(expected_) > 4 * window &&
+            if (mapAlways || (!neverLend_ && uint64_t(expected_) > 4 * window &&
                               (CheapToMap(fd_, end / 2 / window * window) ||
                                CheapToMap(fd_, end / 4 * 3 / window * window)))) {
                 lends_ = true;
@@ -356,15 +448,18 @@ bool InputReader::Unchanged() {
 }
 
 bool InputReader::MapNext(const uint8_t*& data, size_t& length, bool& last) {
+    Window* free = std::find_if(std::begin(windows_), std::end(windows_),
+                                [](const Window& w) { return w.mapping == nullptr; });
     size_t slot = 0;
     uintptr_t none = 0;
-    // A slot is taken with a placeholder address until the window is mapped.
-    while (slot < kMaxLentViews &&
+    // A slot of the list is taken with a placeholder address until the window is mapped.
+    while (free != std::end(windows_) && slot < kListedWindows &&
            !gLentWindows[slot].begin.compare_exchange_strong(none, 1, std::memory_order_acq_rel)) {
         none = 0;
         ++slot;
     }
-    if (slot == kMaxLentViews) return Fail("too many windows of the file at once");
+    if (free == std::end(windows_) || slot == kListedWindows)
+        return Fail("too many windows of the file at once");
     const uint64_t at = start_ + read_;
     const uint64_t base = at & ~uint64_t(gPageSize - 1);
     const size_t skip = size_t(at - base);
@@ -375,7 +470,8 @@ bool InputReader::MapNext(const uint8_t*& data, size_t& length, bool& last) {
         gLentWindows[slot].begin.store(0, std::memory_order_release);
         return Fail(ErrnoText(errno));
     }
-    Window& window = windows_[slot];
+    Window& window = *free;
+    window.listed = slot;
     window.mapping = mapping;
     window.mapped = skip + take;
     window.view = static_cast<const uint8_t*>(mapping) + skip;
@@ -402,7 +498,7 @@ bool InputReader::Unmap(const uint8_t* data, bool& spoiled, bool& last) {
     }
     if (slot == kMaxLentViews) return false;
     Window& window = windows_[slot];
-    LentWindow& listed = gLentWindows[slot];
+    LentWindow& listed = gLentWindows[window.listed];
     spoiled = listed.spoiled.load(std::memory_order_acquire);
     listed.begin.store(0, std::memory_order_release);
     ::munmap(window.mapping, window.mapped);
@@ -412,6 +508,8 @@ bool InputReader::Unmap(const uint8_t* data, bool& spoiled, bool& last) {
 }
 
 bool InputReader::Lend(const uint8_t*& data, size_t& length, bool& last) {
+    // Files are lent only when their pages are in memory: no turn to wait for.
+    wait_ = nullptr;
     data = nullptr;
     length = 0;
     last = true;
@@ -438,10 +536,28 @@ bool InputReader::GiveBack(const uint8_t* data) {
     return !last || Unchanged();
 }
 
+ssize_t InputReader::ReadSome(uint8_t* data, size_t capacity) {
+#ifdef RWF_NOWAIT
+    if (wait_) {
+        // What the system holds in memory is read at once; the first read that would go to
+        // the device waits for this input's turn.
+        struct iovec to = {data, capacity};
+        const ssize_t n = ::preadv2(fd_, &to, 1, -1, RWF_NOWAIT);
+        if (n > 0 || (n == 0 && read_ >= uint64_t(expected_)) || (n < 0 && errno == EINTR))
+            return n;
+    }
+#endif
+    if (wait_) {
+        wait_();
+        wait_ = nullptr;
+    }
+    return ::read(fd_, data, capacity);
+}
+
 bool InputReader::Read(uint8_t* data, size_t capacity, size_t& length) {
     length = 0;
     while (length < capacity) {
-        ssize_t n = ::read(fd_, data + length, capacity - length);
+        ssize_t n = ReadSome(data + length, capacity - length);
         if (n < 0) {
             if (errno == EINTR) continue;
             return Fail(ErrnoText(errno));

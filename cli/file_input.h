@@ -8,12 +8,32 @@
 #ifndef KORVADEX_CLI_FILE_INPUT_H
 #define KORVADEX_CLI_FILE_INPUT_H
 
+#include <sys/types.h>
+
 #include <atomic>
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <string>
 
 #include "line_streams.h"
+
+// The readers that lend mapped windows at once, at most (each on a thread of its own).
+constexpr size_t kMaxReadersAtOnce = 16;
+
+// How the files of a job of several inputs are read.
+enum class ReadOrder {
+    kAuto,        // in sequence on spinning disks and network file systems, else at once
+    kParallel,    // several files at once, wherever they are
+    kSequential,  // one file after another, wherever they are
+};
+
+// Whether the file open at fd, on device (its st_dev), sits on storage that loses by being read in
+// several places at once: a block device that calls itself rotational (a partition: its disk), but
+// for a virtual machine's disk, or a network file system (NFS, SMB/CIFS, FUSE file systems such as
+// sshfs, and the like).  Storage that cannot be told (no sysfs, a device without a flag, file
+// systems without a device of their own such as tmpfs and btrfs) counts as not.
+bool SequentialStorage(int fd, dev_t device);
 
 // An input read in chunks, in order, each byte once: regular files, pipes, FIFOs, devices
 // and standard input alike.  A regular file whose size or modification time changes while
@@ -40,6 +60,16 @@ public:
     // mapAlways: lend any regular file of known size, whatever its size and pages.
     bool Open(const std::string& path, std::string& reason,
               std::atomic<uint64_t>* bytesRead = nullptr, bool mapAlways = false);
+    // Before Open: a regular file that order reads in sequence (kAuto: one on
+    // SequentialStorage) calls wait once, before its first read that the system cannot serve
+    // at once from the pages it holds in memory; reads it can serve go on without waiting.
+    // Files that are read at once, and other inputs, never call it.
+    void ReadInTurn(ReadOrder order, std::function<void()> wait);
+    // Before Open: the file is read, never lent, whatever its size and pages (the windows
+    // of many readers at once would pass a memory budget).
+    void NeverLend() { neverLend_ = true; }
+    // After Open: whether the file reads in sequence and has not yet waited for its turn.
+    bool TakesTurns() const { return static_cast<bool>(wait_); }
     // The number of bytes a regular file holds (from the current offset, for standard
     // input), or -1 where no size is known in advance.
     int64_t Size() const { return expected_; }
@@ -54,6 +84,8 @@ public:
 
 private:
     bool Fail(const std::string& reason);
+    // One read(2) of the file, after its turn when it must wait for one.
+    ssize_t ReadSome(uint8_t* data, size_t capacity);
     // Whether the file kept its size and time since it was opened.
     bool Unchanged();
     // Maps the next window; false, with the reason, when it cannot.
@@ -63,8 +95,10 @@ private:
 
     int fd_ = -1;
     bool lends_ = false;
-    // The windows lent out, by their slot in the list the bus-error handler reads.
+    bool neverLend_ = false;
+    // The windows lent out, and their slot in the list the bus-error handler reads.
     struct Window {
+        size_t listed = 0;
         void* mapping = nullptr;
         size_t mapped = 0;
         const uint8_t* view = nullptr;
@@ -79,6 +113,8 @@ private:
     struct timespec modified_ = {};
     std::string reason_;
     std::atomic<uint64_t>* bytesRead_ = nullptr;
+    ReadOrder order_ = ReadOrder::kParallel;
+    std::function<void()> wait_;  // set while a read may have to wait for its turn
 };
 
 struct InputLimit {

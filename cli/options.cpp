@@ -123,6 +123,16 @@ const char kHelpText[] =
     "                     core, and 1 computes the lines one after the other.  The\n"
     "                     output is the same for every N\n"
     "                       korvadex --jobs 1 photo.jpg\n"
+    "                     Several inputs (-r, FILEs, --files-from, --check) are\n"
+    "                     computed up to N (at most 16) at once, each on a thread\n"
+    "                     that reads it and hashes it, and written in their order\n"
+    "      --read-order auto|parallel|sequential\n"
+    "                     how several files are read: sequential reads them one\n"
+    "                     after another (what memory holds is taken at once) while\n"
+    "                     those read are hashed; parallel reads several at once;\n"
+    "                     auto, the default, is sequential on spinning disks and\n"
+    "                     network file systems, parallel elsewhere\n"
+    "                       korvadex -r --read-order sequential /mnt/usb-disk\n"
     "      --save SAVED   also write the report of the one FILE to SAVED in the\n"
     "                     saved-report format of the Windows program (CR LF line\n"
     "                     ends); SAVED is replaced only once it is complete, a\n"
@@ -308,6 +318,7 @@ const OptionSpec kOptionSpecs[] = {
     {"--unknown", 0, true, Repeat::kOnce},
     {"--tree", 0, false, Repeat::kAllowed},
     {"--expect", 0, true, Repeat::kOnce},
+    {"--read-order", 0, true, Repeat::kOnce},
 };
 const size_t kOptionSpecCount = sizeof kOptionSpecs / sizeof kOptionSpecs[0];
 
@@ -496,7 +507,7 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
     const Command command = options.command;
     const char* name = CommandOption(command);
     const bool modifiers = options.hexCase != HexCase::kDefault || !options.only.empty() ||
-                           options.keyed || options.jobsGiven;
+                           options.keyed || options.jobsGiven || options.readOrderGiven;
     // -c --format json: the verdicts as JSON lines.
     const bool jsonVerdicts = command == Command::kCheck && options.format == OutputFormat::kJson;
     const bool outputOptions = (given.Has("--format") && !jsonVerdicts) || given.Has("--tag") ||
@@ -739,6 +750,18 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
         options.jobsGiven = true;
         return ParseCount(name, value, kMaxJobs, "a number of threads from 0 (one per core)",
                           options.jobs, error);
+    } else if (name == "--read-order") {
+        options.readOrderGiven = true;
+        if (value == "auto") {
+            options.readOrder = ReadOrder::kAuto;
+        } else if (value == "parallel") {
+            options.readOrder = ReadOrder::kParallel;
+        } else if (value == "sequential") {
+            options.readOrder = ReadOrder::kSequential;
+        } else {
+            error = "--read-order: '" + value + "' is not auto, parallel or sequential";
+            return false;
+        }
     } else if (name == "--save") {
         options.savePath = value;
     } else if (name == "--input") {

@@ -8,6 +8,7 @@
 
 #include "checksum_lines.h"
 #include "directory_walk.h"
+#include "file_input.h"
 #include "path_filter.h"
 
 enum class Command {
@@ -69,6 +70,8 @@ struct Options {
     bool rehash = false;           // --rehash: --update hashes every file again
     bool prune = false;            // --prune: --update drops the entries of files gone
     bool algorithmsGiven = false;  // -a was given (only may also be set by the format)
+    ReadOrder readOrder = ReadOrder::kAuto;  // --read-order
+    bool readOrderGiven = false;             // --read-order was given
 };
 
 enum class Repeat {

@@ -65,7 +65,7 @@ void Progress::BeginJob(size_t files, int64_t bytes, std::vector<std::string> un
     unsized_ = std::move(unsized);
     done_ = 0;
     doneBytes_ = 0;
-    bytesRead_ = 0;
+    for (std::atomic<uint64_t>& lane : lanes_) lane = 0;
     start_ = std::chrono::steady_clock::now();
     Start();
 }
@@ -81,13 +81,13 @@ void Progress::Begin(const std::string& name, int64_t size) {
         std::lock_guard<std::mutex> lock(mutex_);
         name_ = name;
         size_ = size;
-        bytesRead_ = 0;
+        lanes_[0] = 0;
         return;
     }
     End();
     name_ = name;
     size_ = size;
-    bytesRead_ = 0;
+    lanes_[0] = 0;
     start_ = std::chrono::steady_clock::now();
     Start();
 }
@@ -97,8 +97,12 @@ void Progress::End() {
         Stop();
         return;
     }
+    Finished(0);
+}
+
+void Progress::Finished(unsigned lane) {
     std::lock_guard<std::mutex> lock(mutex_);
-    doneBytes_ += bytesRead_.exchange(0);
+    doneBytes_ += lanes_[lane % kLanes].exchange(0);
     ++done_;
 }
 
@@ -170,9 +174,12 @@ void Progress::Stop() {
 
 std::string Progress::Current() {
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start_;
-    if (!job_) return Text(name_, size_, bytesRead_, elapsed.count());
-    const uint64_t read = bytesRead_;
-    return JobText(done_, files_, doneBytes_ + read, total_, elapsed.count(), name_, size_, read);
+    if (!job_) return Text(name_, size_, lanes_[0], elapsed.count());
+    uint64_t reading = 0;
+    for (const std::atomic<uint64_t>& lane : lanes_) reading += lane;
+    // Inputs read on several lanes at once have no single name to show.
+    return JobText(done_, files_, doneBytes_ + reading, total_, elapsed.count(), name_, size_,
+                   lanes_[0]);
 }
 
 void Progress::Run() {

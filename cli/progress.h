@@ -35,7 +35,13 @@ public:
     // A new input, named name in the display, of size bytes (-1: not known), is being read.
     void Begin(const std::string& name, int64_t size);
     // Follows the count of bytes read (see InputReader).
-    std::atomic<uint64_t>* BytesRead() { return &bytesRead_; }
+    std::atomic<uint64_t>* BytesRead() { return &lanes_[0]; }
+    // In a job whose inputs are read on several threads at once (at most kLanes): the count
+    // of the input read on lane, which follows it as BytesRead does, and Finished, which
+    // counts that input done (in place of Begin and End).
+    static constexpr unsigned kLanes = 16;
+    std::atomic<uint64_t>* BytesRead(unsigned lane) { return &lanes_[lane % kLanes]; }
+    void Finished(unsigned lane);
     // The input is done.  Outside a job, erases the indicator: call before writing anything
     // else to standard error.
     void End();
@@ -72,8 +78,8 @@ private:
     std::string name_;
     int64_t size_ = -1;
     std::chrono::steady_clock::time_point start_;
-    std::atomic<uint64_t> bytesRead_{0};
-    std::mutex mutex_;  // guards the fields above the counter, and stop_
+    std::atomic<uint64_t> lanes_[kLanes] = {};  // lanes_[0] also counts the single input
+    std::mutex mutex_;                          // guards the fields above the counter, and stop_
     std::condition_variable wake_;
     bool stop_ = false;
     std::thread thread_;

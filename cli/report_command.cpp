@@ -8,6 +8,7 @@
 #include "csv_lines.h"
 #include "directory_walk.h"
 #include "file_output.h"
+#include "input_batch.h"
 #include "json_lines.h"
 #include "line_names.h"
 #include "list_upkeep.h"
@@ -154,58 +155,62 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
         }
         PrintOut(CsvHeader(columns));
     }
+    InputBatch batch(options.jobs, options.readOrder, inputs.size(), progress);
     for (const Input& input : inputs) {
-        std::vector<std::string> hex;
-        uint64_t size = input.path.size();
         // Taken before the file is read: a change while or after it is read shows as a later
         // time than the one recorded.
         FileTime modified;
         const bool timed = records && !input.isText && ModificationTime(input.path, modified) &&
                            TimeWritable(modified);
-        const bool ok =
-            input.isText
-                ? ComputeText(input.path, key, computed, options.jobs, progress, hex)
-                : ComputeInput(input.path, key, computed, options.jobs, progress, hex, &size);
-        if (!ok) {
-            status = kExitFailed;
-            continue;
-        }
-        if (!report) {
-            std::vector<size_t> lines;
-            for (size_t line : computed) {
-                if (shown[line]) lines.push_back(line);
+        auto deliver = [&, input, modified, timed](const InputResult& result) {
+            if (!result.ok) {
+                status = kExitFailed;
+                return;
             }
-            if (records) {
-                PrintOut(RecordLine(options, input.Name(), size, timed ? &modified : nullptr, lines,
-                                    hex));
-                continue;
+            const std::vector<std::string>& hex = result.hex;
+            if (!report) {
+                std::vector<size_t> lines;
+                for (size_t line : computed) {
+                    if (shown[line]) lines.push_back(line);
+                }
+                if (records) {
+                    PrintOut(RecordLine(options, input.Name(), result.size,
+                                        timed ? &modified : nullptr, lines, hex));
+                    return;
+                }
+                std::string text;
+                if (hashdeep ? HashdeepLine(options, input.Name(), result.size, hex, text)
+                             : ListLines(options, input.Name(), lines, hex, text)) {
+                    PrintOut(text);
+                } else {
+                    status = kExitFailed;
+                }
+                return;
             }
             std::string text;
-            if (hashdeep ? HashdeepLine(options, input.Name(), size, hex, text)
-                         : ListLines(options, input.Name(), lines, hex, text)) {
-                PrintOut(text);
-            } else {
+            if (headers) {
+                if (!first) text += '\n';
+                text += "Input: " + ShownName(input.Name()) + '\n';
+            }
+            first = false;
+            for (size_t line : computed) {
+                if (!shown[line]) continue;
+                text += kReportLines[line].label;
+                text += DisplayHex(hex[line], LowerHex(options));
+                text += '\n';
+            }
+            PrintOut(text);
+            if (saving && !input.isText && !SaveReport(options, input.path, hex)) {
                 status = kExitFailed;
             }
-            continue;
-        }
-        std::string text;
-        if (headers) {
-            if (!first) text += '\n';
-            text += "Input: " + ShownName(input.Name()) + '\n';
-        }
-        first = false;
-        for (size_t line : computed) {
-            if (!shown[line]) continue;
-            text += kReportLines[line].label;
-            text += DisplayHex(hex[line], LowerHex(options));
-            text += '\n';
-        }
-        PrintOut(text);
-        if (saving && !input.isText && !SaveReport(options, input.path, hex)) {
-            status = kExitFailed;
+        };
+        if (input.isText) {
+            batch.AddText(input.path, key, computed, options.jobs, deliver);
+        } else {
+            batch.AddFile(input.path, key, computed, options.jobs, deliver);
         }
     }
+    batch.Finish();
     progress.EndJob();
     if (!FlushOut()) status = kExitFailed;
     return status;

@@ -11,6 +11,10 @@
 
 #include "bytes_to_hex.h"
 #include "hmac.h"
+#include "md2.h"
+#include "md2_lanes.h"
+#include "snefru.h"
+#include "snefru_lanes.h"
 
 namespace {
 
@@ -76,7 +80,12 @@ public:
         } else {
             line_->stream->final(context_, digest);
         }
-        const size_t length = DigestLength(line_->size);
+        return DigestText(*line_, digest);
+    }
+
+    // The upper-case text of a digest of line, its bytes in order.
+    static std::string DigestText(const ReportLine& line, const uint8_t* digest) {
+        const size_t length = DigestLength(line.size);
         DigestResult result = DigestAddress(digest);
         if (length <= 4) {
             // A checksum: BytesToHex takes its value.
@@ -84,7 +93,7 @@ public:
             for (size_t i = 0; i < length; ++i) result = result << 8 | digest[i];
         }
         char text[2 * kMaxDigestLength + 1];
-        BytesToHex(result, line_->size, text, 1);
+        BytesToHex(result, line.size, text, 1);
         return text;
     }
 
@@ -184,6 +193,108 @@ bool MemorySource::Read(uint8_t* data, size_t capacity, size_t& length) {
     return true;
 }
 
+bool LanedLine(const ReportLine& line) {
+    return line.engine == Md2Digest || line.engine == SnefruDigest;
+}
+
+void ComputeLanedLines(const std::vector<ChunkSource*>& sources,
+                       const std::vector<const ReportLine*>& lines, size_t chunkSize,
+                       std::vector<ReportStatus>& status,
+                       std::vector<std::vector<std::string>>& hex) {
+    const size_t count = std::min(sources.size(), kMaxLanedSources);
+    status.assign(sources.size(), ReportStatus::kOutOfMemory);
+    hex.assign(sources.size(), std::vector<std::string>(lines.size()));
+    chunkSize = std::max<size_t>(chunkSize, 64);
+
+    // The laned lines: one set of lanes each, a lane per source.  The others: a context per
+    // line and source.
+    std::vector<size_t> laned, plain;
+    for (size_t i = 0; i < lines.size(); ++i) (LanedLine(*lines[i]) ? laned : plain).push_back(i);
+    std::vector<std::unique_ptr<Md2Lanes>> md2(lines.size());
+    std::vector<std::unique_ptr<SnefruLanes>> snefru(lines.size());
+    size_t contextBytes = 0;
+    for (size_t i : plain) contextBytes += LineStream::ContextSize(*lines[i], false);
+    AlignedBlock contexts = AllocateAligned(std::max<size_t>(contextBytes * count, 1));
+    AlignedBlock buffers = AllocateAligned(chunkSize * count);
+    if (!contexts || !buffers) return;
+    std::vector<LineStream> streams(plain.size() * count);
+    std::vector<bool> open(count, true);
+    for (size_t s = 0; s < count; ++s) {
+        status[s] = ReportStatus::kOk;
+        size_t offset = contextBytes * s;
+        for (size_t k = 0; k < plain.size(); ++k) {
+            const ReportLine& line = *lines[plain[k]];
+            if (!streams[s * plain.size() + k].Begin(line, contexts.get() + offset, nullptr, 0))
+                status[s] = ReportStatus::kEngineRefused;
+            offset += LineStream::ContextSize(line, false);
+        }
+    }
+    for (size_t i : laned) {
+        if (lines[i]->engine == Md2Digest) {
+            md2[i].reset(new (std::nothrow) Md2Lanes(count));
+            if (!md2[i]) return;
+            for (size_t s = 0; s < count; ++s) md2[i]->Start(s);
+            continue;
+        }
+        snefru[i].reset(new (std::nothrow) SnefruLanes(count));
+        if (!snefru[i]) return;
+        for (size_t s = 0; s < count; ++s) {
+            if (!snefru[i]->Start(s, lines[i]->bits, lines[i]->passes))
+                status[s] = ReportStatus::kEngineRefused;
+        }
+    }
+    for (size_t s = 0; s < count; ++s) open[s] = status[s] == ReportStatus::kOk;
+
+    // Round after round, a chunk of every source still open, then the lanes step together.
+    for (bool any = true; any;) {
+        any = false;
+        for (size_t s = 0; s < count; ++s) {
+            if (!open[s]) continue;
+            uint8_t* data = buffers.get() + s * chunkSize;
+            size_t length = 0;
+            if (!sources[s]->Read(data, chunkSize, length)) {
+                status[s] = ReportStatus::kReadFailed;
+                open[s] = false;
+                continue;
+            }
+            const bool last = length < chunkSize;
+            for (size_t k = 0; k < plain.size(); ++k)
+                streams[s * plain.size() + k].Update(data, length);
+            for (size_t i : laned) {
+                if (md2[i]) {
+                    md2[i]->Feed(s, data, length);
+                    if (last) md2[i]->End(s);
+                } else {
+                    snefru[i]->Feed(s, data, length);
+                    if (last) snefru[i]->End(s);
+                }
+            }
+            open[s] = !last;
+            any = any || !last;
+        }
+        // The buffers are filled again only after this: the lanes read the blocks in place.
+        for (size_t i : laned) {
+            if (md2[i]) {
+                md2[i]->Compress();
+            } else {
+                snefru[i]->Compress();
+            }
+        }
+    }
+    for (size_t s = 0; s < count; ++s) {
+        if (status[s] != ReportStatus::kOk) {
+            hex[s].assign(lines.size(), std::string());
+            continue;
+        }
+        for (size_t k = 0; k < plain.size(); ++k)
+            hex[s][plain[k]] = streams[s * plain.size() + k].Finish();
+        for (size_t i : laned) {
+            const uint8_t* digest = md2[i] ? md2[i]->Digest(s) : snefru[i]->Digest(s);
+            hex[s][i] = LineStream::DigestText(*lines[i], digest);
+        }
+    }
+}
+
 std::vector<std::vector<size_t>> DealLines(const std::vector<const ReportLine*>& lines,
                                            unsigned workers) {
     struct Group {
@@ -230,10 +341,22 @@ ReportStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
     const bool lending = source.Lends();
     const size_t chunkSize = std::max<size_t>(settings.chunkSize, 64);
     AlignedBlock contexts = AllocateAligned(std::max<size_t>(contextBytes, 1));
-    // A lending source needs no buffers.
+    // A lending source needs no buffers; the calling thread alone needs one, its own.
+    thread_local AlignedBlock ownBuffer;
+    thread_local size_t ownSize = 0;
     AlignedBlock buffers;
-    if (!lending) buffers = AllocateAligned(kBufferCount * chunkSize);
-    if (!contexts || (!lending && !buffers)) return ReportStatus::kOutOfMemory;
+    uint8_t* memory = nullptr;
+    if (!lending && settings.callerOnly) {
+        if (ownSize != chunkSize) {
+            ownBuffer = AllocateAligned(chunkSize);
+            ownSize = ownBuffer ? chunkSize : 0;
+        }
+        memory = ownBuffer.get();
+    } else if (!lending) {
+        buffers = AllocateAligned(kBufferCount * chunkSize);
+        memory = buffers.get();
+    }
+    if (!contexts || (!lending && memory == nullptr)) return ReportStatus::kOutOfMemory;
 
     std::vector<LineStream> streams(lines.size());
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -247,9 +370,9 @@ ReportStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
     // The next chunk, into the buffer of `slot` or lent; last when the input ends with it.
     auto next = [&](size_t slot, const uint8_t*& data, size_t& length, bool& last) {
         if (lending) return source.Lend(data, length, last);
-        uint8_t* memory = buffers.get() + slot * chunkSize;
-        data = memory;
-        if (!source.Read(memory, chunkSize, length)) return false;
+        uint8_t* buffer = memory + slot * chunkSize;
+        data = buffer;
+        if (!source.Read(buffer, chunkSize, length)) return false;
         last = length < chunkSize;
         return true;
     };
@@ -269,7 +392,7 @@ ReportStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
     size_t length = 0;
     bool last = false;
     if (!next(0, data, length, last)) return ReportStatus::kReadFailed;
-    if (last) return alone(data, length, last);
+    if (last || settings.callerOnly) return alone(data, length, last);
 
     // Lines that hash far faster than the chunks are copied in (the checksums) finish sooner
     // in this thread between reads, on a chunk that the copy has just left in the cache, than

@@ -56,6 +56,10 @@ private:
 struct StreamSettings {
     unsigned jobs = 1;            // worker threads at most; 0: one per core
     size_t chunkSize = 1u << 20;  // bytes per buffer
+    // Every line runs on the calling thread, between its reads, into one buffer that the
+    // thread keeps for its next inputs: no thread is started (jobs is not looked at).  For
+    // callers that run several inputs at once, one per thread.
+    bool callerOnly = false;
 };
 
 // The default chunk size of the command line.
@@ -67,6 +71,24 @@ constexpr size_t kDefaultChunkSize = size_t(1) << 20;
 ReportStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const ReportLine*>& lines,
                                   const uint8_t* key, size_t keyLength,
                                   const StreamSettings& settings, std::vector<std::string>& hex);
+
+// The inputs that ComputeLanedLines takes at once, at most.
+constexpr size_t kMaxLanedSources = 8;
+
+// Whether a line is of an engine that ComputeLanedLines runs as interleaved chains (MD2 and
+// Snefru).
+bool LanedLine(const ReportLine& line);
+
+// Computes the given lines, unkeyed, over each of several sources (at most kMaxLanedSources),
+// all on the calling thread: the lines of MD2 and Snefru step the chains of every source
+// together, interleaved, which runs them several times as fast as one source after another;
+// the other lines take each chunk of each source in turn.  The sources are read by turns, a
+// chunk of chunkSize bytes of each, into one buffer per source.  status[s] and hex[s] are
+// ComputeStreamedLines's status and texts for sources[s].
+void ComputeLanedLines(const std::vector<ChunkSource*>& sources,
+                       const std::vector<const ReportLine*>& lines, size_t chunkSize,
+                       std::vector<ReportStatus>& status,
+                       std::vector<std::vector<std::string>>& hex);
 
 // The positions in `lines` dealt to at most `workers` workers: the lines of one engine stay
 // together (they share its code and tables in the cache), and each engine's lines go, the

@@ -226,3 +226,46 @@ TEST(LineStreams, DealingKeepsAnEngineTogetherAndBalancesTwoWorkers) {
 }
 
 }  // namespace
+
+TEST(LineStreams, LanedLinesEqualTheStreamedOnesForEachSource) {
+    // Every line of the report, MD2's and Snefru's through the lanes, over sources of unlike
+    // lengths (empty, within a block, across chunks) that end in different rounds; one
+    // source fails midway and leaves the others' results whole.
+    std::vector<const ReportLine*> lines;
+    for (size_t i = 0; i < kReportLineCount; ++i) lines.push_back(&kReportLines[i]);
+    const size_t chunk = 4096;
+    for (size_t count : {size_t(1), size_t(3), kMaxLanedSources}) {
+        SCOPED_TRACE(count);
+        std::vector<std::vector<uint8_t>> bytes;
+        std::vector<std::unique_ptr<ChunkSource>> owned;
+        std::vector<ChunkSource*> sources;
+        for (size_t s = 0; s < count; ++s) {
+            bytes.push_back(
+                RandomBytes(s == 0 ? 0 : (s * 5 * chunk) / 3 + s * 7, uint32_t(s + 50)));
+            if (count > 1 && s == 1) {
+                owned.emplace_back(new FailingSource(2 * chunk));
+            } else {
+                owned.emplace_back(new MemorySource(bytes[s].data(), bytes[s].size()));
+            }
+            sources.push_back(owned.back().get());
+        }
+        std::vector<ReportStatus> status;
+        std::vector<std::vector<std::string>> hex;
+        ComputeLanedLines(sources, lines, chunk, status, hex);
+        ASSERT_EQ(status.size(), count);
+        for (size_t s = 0; s < count; ++s) {
+            SCOPED_TRACE(s);
+            if (count > 1 && s == 1) {
+                EXPECT_EQ(status[s], ReportStatus::kReadFailed);
+                EXPECT_EQ(hex[s], std::vector<std::string>(lines.size()));
+                continue;
+            }
+            MemorySource alone(bytes[s].data(), bytes[s].size());
+            std::vector<std::string> expected;
+            ASSERT_EQ(ComputeStreamedLines(alone, lines, nullptr, 0, StreamSettings(), expected),
+                      ReportStatus::kOk);
+            EXPECT_EQ(status[s], ReportStatus::kOk);
+            EXPECT_EQ(hex[s], expected);
+        }
+    }
+}

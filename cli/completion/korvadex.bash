@@ -32,6 +32,10 @@ _korvadex() {
             COMPREPLY=($(compgen -W "report gnu bsd sfv hashdeep json csv" -- "$cur"))
             return
             ;;
+        --read-order)
+            COMPREPLY=($(compgen -W "auto parallel sequential" -- "$cur"))
+            return
+            ;;
         --key|--string|--match|--jobs|--max-depth|--exclude|--include)
             return
             ;;
@@ -52,7 +56,7 @@ _korvadex() {
             --tree --expect
             -z --zero --lower --upper -r --recursive --follow --exclude --include
             --max-depth -x --one-file-system --files-from -0 --null --string --key --key-file
-            --jobs --save -c --check --input --ignore-missing --quiet --status --strict
+            --jobs --read-order --save -c --check --input --ignore-missing --quiet --status --strict
             -w --warn --match --list --paths --self-test -h --help -V --version
             --update --rehash --prune --audit --known --unknown" -- "$cur"))
         return

@@ -1,9 +1,13 @@
 // --jobs: the lines on several threads give the serial output byte for byte, for reports,
 // keyed reports, --only, --save, --check and --match; bad counts are usage errors; keyed
-// lines on several threads share the chunks of the input.
+// lines on several threads share the chunks of the input.  Several inputs at once, in
+// either read order, give the serial output, messages and exit status too.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <regex>
 
 #include "cli_test_support.h"
 #include "program_runner.h"
@@ -157,6 +161,89 @@ TEST(CliJobs, KeyedLinesOnSeveralThreadsNeedNoCopyOfTheInput) {
             expected += label + LineHex(kReportLines[i], zeros, "k") + "\n";
     }
     EXPECT_EQ(r.out, expected);
+}
+
+TEST(CliJobs, SeveralInputsAtOnceGiveTheSerialOutput) {
+    TempDir dir;
+    ASSERT_EQ(chmod(dir.Path("").c_str(), 0755), 0);
+    const std::string tree = dir.Path("tree");
+    ASSERT_EQ(mkdir(tree.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((tree + "/sub").c_str(), 0755), 0);
+    std::vector<std::string> files;
+    // Sizes from empty to several chunks, so that inputs of unlike cost finish out of order.
+    const size_t sizes[] = {0, 1, 3000, 70001, (1 << 20) + 5, 64, 200000, 9, 4096, 1 << 19};
+    for (size_t i = 0; i < sizeof sizes / sizeof sizes[0]; ++i) {
+        const std::string name = (i % 3 == 2 ? "sub/f" : "f") + std::to_string(i);
+        files.push_back(dir.Write("tree/" + name, Text(RandomBytes(sizes[i], unsigned(40 + i)))));
+    }
+    const std::string secret = dir.Write("tree/secret", "abc");
+    ASSERT_EQ(chmod(secret.c_str(), 0), 0);
+    const std::string missing = dir.Path("missing");
+    RunOptions asUser;
+    if (geteuid() == 0) asUser.user = 65534;
+
+    // Lists to check: known values, a wrong one, a missing file and a malformed line.
+    RunResult gnu = RunKorvadex({"--jobs", "1", "-a", "sha256", "--format", "gnu", "-r", tree});
+    std::string list =
+        gnu.out + "0000000000000000000000000000000000000000000000000000000000000000  " + files[3] +
+        "\nnot a line\n" + "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855  " +
+        missing + "\n" + gnu.out;
+    const std::string listPath = dir.Write("list.sha256", list);
+    RunResult bsd = RunKorvadex({"--jobs", "1", "-a", "md5,crc32", "--tag", "-r", tree});
+    const std::string bsdPath = dir.Write("list.bsd", bsd.out + bsd.out);
+    // Untagged values of a width several algorithms share, the first of a missing file: the
+    // algorithm is inferred from the files after it.
+    const std::string inferredPath =
+        dir.Write("inferred", std::string(64, '0') + "  " + missing + "\n" + gnu.out);
+    std::string names;
+    for (const std::string& f : files) names += f + '\n' + missing + '\n';
+    const std::string namesPath = dir.Write("names", names);
+
+    struct Case {
+        std::vector<std::string> args;
+        std::string says;  // in the serial run's messages
+    };
+    const Case cases[] = {
+        {{"-r", tree}, "secret: permission denied"},
+        {{"-r", "--lower", "--key", "k", "-a", "md5,snefru256,crc16", tree}, ""},
+        {{"-r", "--format", "gnu", "-a", "sha256,md2", tree}, ""},
+        {{"-r", "--format", "bsd", "-a", "sha1,tiger", tree}, ""},
+        {{"-r", "--format", "sfv", tree}, ""},
+        {{"-r", "--format", "hashdeep", tree}, ""},
+        {{"-r", "--format", "json", "-a", "md5,md2", tree}, ""},
+        {{"-r", "--format", "csv", "-a", "sha1", tree}, ""},
+        {{files[0], missing, files[4], tree, secret, files[1], "--string", "abc", "-a", "md4"},
+         "tree: is a directory"},
+        {{"--files-from", namesPath, "-a", "crc32,sha1"}, "missing: no such file"},
+        {{"-c", "-w", listPath}, "13: improperly formatted"},
+        {{"-c", "--quiet", listPath, bsdPath}, "did NOT match"},
+        {{"-c", "--ignore-missing", "-a", "sha256", listPath}, "2 listed files could not be read"},
+        {{"-c", inferredPath}, "2 listed files could not be read"},
+    };
+    // The serial run names its count on the hashdeep header's command line.
+    const std::regex options("--jobs [0-9]+ |--read-order [a-z]+ ");
+    for (const Case& c : cases) {
+        const std::vector<std::string>& args = c.args;
+        SCOPED_TRACE(args[0] + " " + args[1] + " " + args.back());
+        std::vector<std::string> serialArgs = {"--jobs", "1"};
+        serialArgs.insert(serialArgs.end(), args.begin(), args.end());
+        RunResult serial = RunKorvadex(serialArgs, asUser);
+        ASSERT_NE(serial.status, kCannotSwitchUser);
+        EXPECT_NE(serial.err.find(c.says), std::string::npos) << serial.err;
+        for (const std::vector<std::string>& how : {std::vector<std::string>{"--jobs", "3"},
+                                                    {"--jobs", "16", "--read-order", "sequential"},
+                                                    {"--jobs", "2", "--read-order", "parallel"},
+                                                    {"--jobs", "0", "--read-order", "auto"}}) {
+            SCOPED_TRACE(how[0] + " " + how[1]);
+            std::vector<std::string> runArgs = how;
+            runArgs.insert(runArgs.end(), args.begin(), args.end());
+            RunResult r = RunKorvadex(runArgs, asUser);
+            EXPECT_EQ(r.status, serial.status);
+            EXPECT_EQ(r.err, serial.err);
+            EXPECT_EQ(std::regex_replace(r.out, options, ""),
+                      std::regex_replace(serial.out, options, ""));
+        }
+    }
 }
 
 }  // namespace

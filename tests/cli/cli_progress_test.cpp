@@ -98,8 +98,11 @@ TEST(CliProgress, ANameWithControlCharactersIsShownEscaped) {
 TEST(CliProgress, AJobOfSeveralInputsShowsOneLineAndKeepsItOffTheMessages) {
     const TerminalRun run = RunOnTerminal({"-a", "md5", "-", "no-such-input"}, nullptr, true);
     EXPECT_EQ(run.status, 1);
-    // Standard input has no size, so the job's total is not known.
-    EXPECT_EQ(run.shown.rfind("\rkorvadex: 0 of 2 files, 2 bytes, ", 0), 0u) << run.shown;
+    // Standard input has no size, so the job's total is not known.  The missing input, run
+    // beside it, may be done (and counted) before the line is first drawn.
+    EXPECT_TRUE(run.shown.rfind("\rkorvadex: 0 of 2 files, 2 bytes, ", 0) == 0 ||
+                run.shown.rfind("\rkorvadex: 1 of 2 files, 2 bytes, ", 0) == 0)
+        << run.shown;
     EXPECT_NE(run.shown.find("\r\033[KInput: -\r\nMD5: "
                              "900150983CD24FB0D6963F7D28E17F72\r\n\rkorvadex: "),
               std::string::npos)

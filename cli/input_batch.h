@@ -1,0 +1,77 @@
+// The inputs of one command, computed several at once where the threads allow it, and
+// handed back in the order they were given, each as soon as those before it are.
+//
+// With N threads (--jobs; 0: one per core) and several inputs, up to N inputs (at most
+// kMaxReadersAtOnce) are in flight, each read and hashed on a thread of its own, or, when
+// there are threads to spare, on a reading thread and workers for its lines, so that N
+// threads run in all.  With one thread or one input, each input is computed on the calling
+// thread as ComputeInput computes it.  Files on storage read in sequence (see ReadOrder)
+// read one after another, in the order given, while those read before them are hashed; the
+// file being read then has N threads for its lines beside the one that reads it, as a
+// single input has.
+//
+// Files whose lines include MD2 or Snefru (unkeyed) go in groups of up to kMaxLanedSources,
+// each group computed on one thread with the chains of its files interleaved
+// (ComputeLanedLines); a group with a file read in sequence is computed one file at a time.
+#ifndef KORVADEX_CLI_INPUT_BATCH_H
+#define KORVADEX_CLI_INPUT_BATCH_H
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "command_support.h"
+#include "input_scheduler.h"
+
+class InputBatch {
+public:
+    // inputs: how many will be given, 0 when that is not known ahead (a checksum list read
+    // as it is checked); 1 computes them one at a time.  The progress of a job of several
+    // inputs, begun by the caller, follows them.
+    InputBatch(unsigned jobs, ReadOrder order, size_t inputs, Progress& progress);
+    // Writes what is left.
+    ~InputBatch();
+
+    // What is done with an input's result, once every input before it is done with: its
+    // message (when it failed) is written first.
+    using Deliver = std::function<void(const InputResult&)>;
+
+    // Gives the file at path ("-": standard input) to compute for lines (indexes in
+    // kReportLines); serialJobs: the threads of its lines when inputs go one at a time.
+    void AddFile(const std::string& path, const std::vector<uint8_t>& key,
+                 const std::vector<size_t>& lines, unsigned serialJobs, Deliver deliver);
+    // Gives a text of --string; serialJobs as for a file.
+    void AddText(const std::string& text, const std::vector<uint8_t>& key,
+                 const std::vector<size_t>& lines, unsigned serialJobs, Deliver deliver);
+    // Runs write once every input given before is handed back.
+    void Then(std::function<void()> write);
+    // Waits for every input given, handing each back as it comes.
+    void Finish();
+
+private:
+    using Work = std::function<InputResult(const InputRun&)>;
+    void Add(Work work, unsigned serialJobs, Deliver deliver);
+    // Whether files of these lines go in groups.
+    bool Grouped(const std::vector<uint8_t>& key, const std::vector<size_t>& lines) const;
+    // Gives the group gathered so far as one task.
+    void GiveGroup();
+    struct Member {
+        std::string path;
+        Deliver deliver;
+    };
+
+    Progress& progress_;
+    const ReadOrder order_;
+    InputScheduler scheduler_;
+    ReadTurns turns_;
+    unsigned perInput_ = 1;      // the threads of each input when several are in flight
+    unsigned inTurn_ = 1;        // the threads of an input read in its turn
+    uint64_t given_ = 0;         // the inputs given so far, which take their turns in this order
+    size_t groupSize_ = 0;       // the files of a group, 0 when files never go in groups
+    std::vector<Member> group_;  // the files gathered for the next group
+    std::vector<size_t> groupLines_;  // and their lines
+};
+
+#endif
