@@ -122,28 +122,33 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
     uint64_t bytes = 0;
     for (const SeenFile& file : files) bytes += file.status.size;
     progress.BeginJob(files.size(), int64_t(bytes));
+    InputBatch batch(options.jobs, options.readOrder, files.size(), progress);
     for (size_t i = 0; i < files.size(); ++i) {
-        if (!HashFile(files[i].path, lines, options, key, progress, hex[i], sizes[i])) {
-            ok = false;
-            done[i] = true;
-            ++unreadable;
-            // Its entry, if it has one, is neither missing nor matched.
+        AddFileToHash(batch, files[i].path, lines, options, key, [&, i](const InputResult& result) {
             auto found = byKey.find(files[i].key);
-            const long entry = found != byKey.end() ? long(found->second) : -1;
-            if (entry >= 0) entryDone[size_t(entry)] = true;
-            verdicts.push_back({long(i), entry, "unreadable", files[i].key});
-            continue;
-        }
-        auto found = byKey.find(files[i].key);
-        if (found == byKey.end()) continue;
-        const ListEntry& entry = document.entries[found->second];
-        done[i] = true;
-        entryDone[found->second] = true;
-        const bool same = fileSignature(i, entry) == entrySignature(entry);
-        ++(same ? matched : changed);
-        verdicts.push_back(
-            {long(i), long(found->second), same ? "matched" : "changed", files[i].key});
+            if (!result.ok) {
+                ok = false;
+                done[i] = true;
+                ++unreadable;
+                // Its entry, if it has one, is neither missing nor matched.
+                const long entry = found != byKey.end() ? long(found->second) : -1;
+                if (entry >= 0) entryDone[size_t(entry)] = true;
+                verdicts.push_back({long(i), entry, "unreadable", files[i].key});
+                return;
+            }
+            hex[i] = result.hex;
+            sizes[i] = result.size;
+            if (found == byKey.end()) return;
+            const ListEntry& entry = document.entries[found->second];
+            done[i] = true;
+            entryDone[found->second] = true;
+            const bool same = fileSignature(i, entry) == entrySignature(entry);
+            ++(same ? matched : changed);
+            verdicts.push_back(
+                {long(i), long(found->second), same ? "matched" : "changed", files[i].key});
+        });
     }
+    batch.Finish();
     progress.EndJob();
 
     // The files left, by signature, in path order, for each set of lines the entries hold.

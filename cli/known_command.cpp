@@ -5,6 +5,7 @@
 #include "command_support.h"
 #include "commands.h"
 #include "directory_walk.h"
+#include "input_batch.h"
 #include "known_set.h"
 #include "line_names.h"
 
@@ -76,22 +77,27 @@ int RunKnown(const Options& options, const std::vector<uint8_t>& key) {
         printed = true;
         PrintOut(ShownName(name) + "\n");
     };
+    InputBatch batch(options.jobs, options.readOrder, inputs.size() + options.strings.size(),
+                     progress);
     for (const std::string& path : inputs) {
-        std::vector<std::string> hex;
-        if (ComputeInput(path, key, lines, options.jobs, progress, hex)) {
-            take(path, hex);
-        } else {
-            status = kExitFailed;
-        }
+        batch.AddFile(path, key, lines, options.jobs, [&, path](const InputResult& result) {
+            if (result.ok) {
+                take(path, result.hex);
+            } else {
+                status = kExitFailed;
+            }
+        });
     }
     for (const std::string& text : options.strings) {
-        std::vector<std::string> hex;
-        if (ComputeText(text, key, lines, options.jobs, progress, hex)) {
-            take("\"" + text + "\"", hex);
-        } else {
-            status = kExitFailed;
-        }
+        batch.AddText(text, key, lines, options.jobs, [&, text](const InputResult& result) {
+            if (result.ok) {
+                take("\"" + text + "\"", result.hex);
+            } else {
+                status = kExitFailed;
+            }
+        });
     }
+    batch.Finish();
     progress.EndJob();
     if (!FlushOut()) return kExitFailed;
     return printed ? status : kExitFailed;

@@ -201,12 +201,26 @@ std::vector<size_t> EntryLines(const ListEntry& entry) {
     return lines;
 }
 
+namespace {
+
+// The threads of an input's lines: one line is one job, and more threads for it would only
+// cost their start.
+unsigned LineJobs(const std::vector<size_t>& lines, const Options& options) {
+    return lines.size() == 1 ? 1 : options.jobs;
+}
+
+}  // namespace
+
 bool HashFile(const std::string& path, const std::vector<size_t>& lines, const Options& options,
               const std::vector<uint8_t>& key, Progress& progress, std::vector<std::string>& hex,
               uint64_t& size) {
-    // One line is one job: more threads for it would only cost their start.
-    const unsigned jobs = lines.size() == 1 ? 1 : options.jobs;
-    return ComputeInput(path, key, lines, jobs, progress, hex, &size);
+    return ComputeInput(path, key, lines, LineJobs(lines, options), progress, hex, &size);
+}
+
+void AddFileToHash(InputBatch& batch, const std::string& path, const std::vector<size_t>& lines,
+                   const Options& options, const std::vector<uint8_t>& key,
+                   InputBatch::Deliver deliver) {
+    batch.AddFile(path, key, lines, LineJobs(lines, options), std::move(deliver));
 }
 
 std::vector<size_t> HashdeepColumns(const Options& options) {

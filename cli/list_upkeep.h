@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "input_batch.h"
 #include "list_document.h"
 #include "options.h"
 #include "progress.h"
@@ -50,6 +51,11 @@ std::vector<size_t> EntryLines(const ListEntry& entry);
 bool HashFile(const std::string& path, const std::vector<size_t>& lines, const Options& options,
               const std::vector<uint8_t>& key, Progress& progress, std::vector<std::string>& hex,
               uint64_t& size);
+
+// Gives file to batch for lines, to be computed as HashFile computes it.
+void AddFileToHash(InputBatch& batch, const std::string& path, const std::vector<size_t>& lines,
+                   const Options& options, const std::vector<uint8_t>& key,
+                   InputBatch::Deliver deliver);
 
 // The opening lines of a hashdeep list written now by this command line.
 std::string HashdeepOpening(const Options& options);

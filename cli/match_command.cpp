@@ -4,6 +4,7 @@
 
 #include "command_support.h"
 #include "commands.h"
+#include "input_batch.h"
 #include "line_names.h"
 
 int RunMatch(const Options& options, const std::vector<uint8_t>& key) {
@@ -38,25 +39,29 @@ int RunMatch(const Options& options, const std::vector<uint8_t>& key) {
     bool matched = false;
     bool failed = false;
     std::string missed;
+    InputBatch batch(options.jobs, options.readOrder, options.files.size(), progress);
     for (const std::string& path : options.files) {
-        std::vector<std::string> hex;
-        if (!ComputeInput(path, key, lines, options.jobs, progress, hex)) {
-            failed = true;
-            continue;
-        }
-        std::string text;
-        for (size_t line : lines) {
-            if (hex[line] != options.matchHex) continue;
-            text += kReportLines[line].label + DisplayHex(hex[line], LowerHex(options)) + '\n';
-        }
-        if (text.empty()) {
-            missed += (missed.empty() ? "" : ", ") + InputName(path);
-            continue;
-        }
-        if (headers) text = (matched ? "\nInput: " : "Input: ") + ShownName(path) + '\n' + text;
-        matched = true;
-        PrintOut(text);
+        batch.AddFile(path, key, lines, options.jobs, [&, path](const InputResult& result) {
+            if (!result.ok) {
+                failed = true;
+                return;
+            }
+            std::string text;
+            for (size_t line : lines) {
+                if (result.hex[line] != options.matchHex) continue;
+                text += kReportLines[line].label + DisplayHex(result.hex[line], LowerHex(options)) +
+                        '\n';
+            }
+            if (text.empty()) {
+                missed += (missed.empty() ? "" : ", ") + InputName(path);
+                return;
+            }
+            if (headers) text = (matched ? "\nInput: " : "Input: ") + ShownName(path) + '\n' + text;
+            matched = true;
+            PrintOut(text);
+        });
     }
+    batch.Finish();
     progress.EndJob();
     if (!matched && !missed.empty()) {
         PrintOut("no match: no line of the report of " + missed + " has this value (compared " +

@@ -8,6 +8,7 @@
 #include "command_support.h"
 #include "commands.h"
 #include "directory_walk.h"
+#include "input_batch.h"
 #include "line_streams.h"
 
 namespace {
@@ -72,20 +73,29 @@ bool BuildManifests(const Options& options, const std::string& dir, const std::v
     manifests.assign(options.only.size(), kManifestHead);
     Progress progress;
     if (files > 1) progress.BeginJob(files, int64_t(bytes), {});
-    for (const TreeEntry& entry : entries) {
-        AppendEntry(entry, manifests);
-        if (entry.kind != TreeEntry::Kind::kFile) continue;
-        std::vector<std::string> hex;
-        uint64_t size = 0;
-        if (!ComputeInput(entry.path, key, options.only, options.jobs, progress, hex, &size)) {
-            ok = false;
-            continue;
-        }
-        for (size_t i = 0; i < options.only.size(); ++i) {
-            AppendNumber(manifests[i], size, 8);
-            manifests[i] += HexBytes(hex[options.only[i]]);
-        }
+    // Each file's entry is written when its value comes, after the entries before it.
+    size_t written = 0;
+    const auto writeUpTo = [&](size_t end) {
+        for (; written < end; ++written) AppendEntry(entries[written], manifests);
+    };
+    InputBatch batch(options.jobs, options.readOrder, files, progress);
+    for (size_t e = 0; e < entries.size(); ++e) {
+        if (entries[e].kind != TreeEntry::Kind::kFile) continue;
+        batch.AddFile(entries[e].path, key, options.only, options.jobs,
+                      [&, e](const InputResult& result) {
+                          writeUpTo(e + 1);
+                          if (!result.ok) {
+                              ok = false;
+                              return;
+                          }
+                          for (size_t i = 0; i < options.only.size(); ++i) {
+                              AppendNumber(manifests[i], result.size, 8);
+                              manifests[i] += HexBytes(result.hex[options.only[i]]);
+                          }
+                      });
     }
+    batch.Finish();
+    writeUpTo(entries.size());
     progress.EndJob();
     return ok;
 }

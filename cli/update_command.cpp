@@ -182,44 +182,48 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
         }
     }
     progress.BeginJob(work.size(), int64_t(bytes));
+    InputBatch batch(options.jobs, options.readOrder, work.size(), progress);
     for (const auto& job : work) {
         const SeenFile& file = *job.first;
         const size_t index = job.second;
-        ListEntry& entry = document.entries[index];
-        std::vector<std::string> hex;
-        uint64_t size = 0;
-        if (!HashFile(file.path, EntryLines(entry), options, key, progress, hex, size)) {
-            ok = false;
-            if (entry.added) {
-                entry.dropped = true;
-            } else {
-                PrintError(file.path, "its entry is kept as it was");
-                ++kept;
-            }
-            continue;
-        }
-        bool same = uint64_t(entry.size) == size || entry.size < 0;
-        for (ListValue& value : entry.values) {
-            same = same && ListUpper(value.hex) == hex[size_t(value.line)];
-            SetValue(document, value, hex[size_t(value.line)]);
-        }
-        entry.changed = true;
-        if (RecordsSizes(document)) entry.size = int64_t(size);
-        if (RecordsTimes(document)) {
-            entry.timeKnown = true;
-            entry.modified = file.modified;
-        }
-        if (entry.added && !CarriesEntry(document, entry, reason)) {
-            PrintError(file.path, "not added: " + reason);
-            entry.dropped = true;
-            ok = false;
-        } else if (entry.added) {
-            ++added;
-        } else {
-            ++rehashed;
-            if (!same) ++changed;
-        }
+        AddFileToHash(batch, file.path, EntryLines(document.entries[index]), options, key,
+                      [&, index, &file = *job.first](const InputResult& result) {
+                          ListEntry& entry = document.entries[index];
+                          if (!result.ok) {
+                              ok = false;
+                              if (entry.added) {
+                                  entry.dropped = true;
+                              } else {
+                                  PrintError(file.path, "its entry is kept as it was");
+                                  ++kept;
+                              }
+                              return;
+                          }
+                          const std::vector<std::string>& hex = result.hex;
+                          bool same = uint64_t(entry.size) == result.size || entry.size < 0;
+                          for (ListValue& value : entry.values) {
+                              same = same && ListUpper(value.hex) == hex[size_t(value.line)];
+                              SetValue(document, value, hex[size_t(value.line)]);
+                          }
+                          entry.changed = true;
+                          if (RecordsSizes(document)) entry.size = int64_t(result.size);
+                          if (RecordsTimes(document)) {
+                              entry.timeKnown = true;
+                              entry.modified = file.modified;
+                          }
+                          if (entry.added && !CarriesEntry(document, entry, reason)) {
+                              PrintError(file.path, "not added: " + reason);
+                              entry.dropped = true;
+                              ok = false;
+                          } else if (entry.added) {
+                              ++added;
+                          } else {
+                              ++rehashed;
+                              if (!same) ++changed;
+                          }
+                      });
     }
+    batch.Finish();
     progress.EndJob();
     // An entry that --exclude or --include leaves out is kept as it is.
     for (size_t i = 0; i < seen.size(); ++i) {
