@@ -1,7 +1,8 @@
 // --jobs: the lines on several threads give the serial output byte for byte, for reports,
 // keyed reports, --only, --save, --check and --match; bad counts are usage errors; keyed
 // lines on several threads share the chunks of the input.  Several inputs at once, in
-// either read order, give the serial output, messages and exit status too.
+// either read order, give the serial output, messages and exit status too, for every
+// command that takes several files (and the list --update writes).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -199,9 +200,29 @@ TEST(CliJobs, SeveralInputsAtOnceGiveTheSerialOutput) {
     for (const std::string& f : files) names += f + '\n' + missing + '\n';
     const std::string namesPath = dir.Write("names", names);
 
+    // Lists for --known, --unknown, --audit and --update: a known set, a list with a wrong
+    // value and the entry of a missing file, and a list of half the files to update.
+    RunResult json =
+        RunKorvadex({"--jobs", "1", "-a", "md2,sha256", "--format", "json", "-r", tree});
+    const std::string knownPath = dir.Write("known.json", json.out);
+    std::string audited = gnu.out;
+    audited.replace(0, 1, audited[0] == '0' ? "1" : "0");
+    audited += std::string(64, 'a') + "  " + missing + "\n";
+    const std::string auditPath = dir.Write("audited.sha256", audited);
+    const std::string lists = dir.Path("lists");
+    ASSERT_EQ(mkdir(lists.c_str(), 0777), 0);
+    ASSERT_EQ(chmod(lists.c_str(), 0777), 0);
+    const std::string halfList = RunKorvadex({"--jobs", "1", "-a", "md2,sha256", "--format", "json",
+                                              files[0], files[2], files[5], files[9]})
+                                     .out;
+    const std::string updatedPath = dir.Write("lists/updated.json", halfList);
+    const std::string matchHex =
+        RunKorvadex({"-a", "sha256", "--format", "gnu", files[4]}).out.substr(0, 64);
+
     struct Case {
         std::vector<std::string> args;
-        std::string says;  // in the serial run's messages
+        std::string says;       // in the serial run's messages
+        std::string kept = "";  // a list the run rewrites, as it was before each run
     };
     const Case cases[] = {
         {{"-r", tree}, "secret: permission denied"},
@@ -219,6 +240,17 @@ TEST(CliJobs, SeveralInputsAtOnceGiveTheSerialOutput) {
         {{"-c", "--quiet", listPath, bsdPath}, "did NOT match"},
         {{"-c", "--ignore-missing", "-a", "sha256", listPath}, "2 listed files could not be read"},
         {{"-c", inferredPath}, "2 listed files could not be read"},
+        {{"--known", knownPath, "-r", tree, missing}, "missing: no such file"},
+        {{"--unknown", knownPath, "-a", "md2", "-r", tree, missing}, "secret: permission denied"},
+        {{"--audit", auditPath, "-r", tree}, "1 changed, 0 moved, 0 new, 1 missing, 1 unreadable"},
+        {{"--audit", knownPath, "--format", "json", "-a", "md2", "-r", tree}, "unreadable"},
+        {{"--update", updatedPath, "--rehash", "-r", tree},
+         "6 added, 4 re-hashed (0 changed)",
+         halfList},
+        {{"--tree", tree, "-a", "md2,sha256"}, "secret: permission denied"},
+        {{"--tree", tree + "/sub", "-a", "snefru256,sha1"}, ""},
+        {{"--match", matchHex, "-a", "sha256,md2", files[3], missing, files[4], files[5]},
+         "missing: no such file"},
     };
     // The serial run names its count on the hashdeep header's command line.
     const std::regex options("--jobs [0-9]+ |--read-order [a-z]+ ");
@@ -227,9 +259,11 @@ TEST(CliJobs, SeveralInputsAtOnceGiveTheSerialOutput) {
         SCOPED_TRACE(args[0] + " " + args[1] + " " + args.back());
         std::vector<std::string> serialArgs = {"--jobs", "1"};
         serialArgs.insert(serialArgs.end(), args.begin(), args.end());
+        if (!c.kept.empty()) dir.Write("lists/updated.json", c.kept);
         RunResult serial = RunKorvadex(serialArgs, asUser);
         ASSERT_NE(serial.status, kCannotSwitchUser);
         EXPECT_NE(serial.err.find(c.says), std::string::npos) << serial.err;
+        const std::string written = c.kept.empty() ? "" : ReadFile(updatedPath);
         for (const std::vector<std::string>& how : {std::vector<std::string>{"--jobs", "3"},
                                                     {"--jobs", "16", "--read-order", "sequential"},
                                                     {"--jobs", "2", "--read-order", "parallel"},
@@ -237,7 +271,11 @@ TEST(CliJobs, SeveralInputsAtOnceGiveTheSerialOutput) {
             SCOPED_TRACE(how[0] + " " + how[1]);
             std::vector<std::string> runArgs = how;
             runArgs.insert(runArgs.end(), args.begin(), args.end());
+            if (!c.kept.empty()) dir.Write("lists/updated.json", c.kept);
             RunResult r = RunKorvadex(runArgs, asUser);
+            if (!c.kept.empty()) {
+                EXPECT_EQ(ReadFile(updatedPath), written);
+            }
             EXPECT_EQ(r.status, serial.status);
             EXPECT_EQ(r.err, serial.err);
             EXPECT_EQ(std::regex_replace(r.out, options, ""),
