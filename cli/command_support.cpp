@@ -93,9 +93,10 @@ std::string MessageText(const std::string& text) {
 }
 
 void PrintError(const std::string& subject, const std::string& reason) {
+    const std::string line =
+        "korvadex: " + MessageText(subject) + ": " + MessageText(reason) + "\n";
     Progress::Hold([&] {
-        std::fprintf(stderr, "korvadex: %s: %s\n", MessageText(subject).c_str(),
-                     MessageText(reason).c_str());
+        if (!WriteToConsole(StandardStream::kError, line)) std::fputs(line.c_str(), stderr);
     });
 }
 
@@ -181,6 +182,8 @@ void PrintOut(const std::string& text) {
     static const bool terminal = IsTerminal(StandardStream::kOutput);
     if (!terminal) return write();
     Progress::Hold([&] {
+        std::fflush(stdout);
+        if (WriteToConsole(StandardStream::kOutput, text)) return;
         write();
         std::fflush(stdout);
     });
