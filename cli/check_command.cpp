@@ -44,7 +44,8 @@ int CheckSavedReport(const std::string& listPath, const std::string& content,
         PrintError(listName, "not a valid saved report: " + reason);
         return kExitFailed;
     }
-    std::string target = saved.inputPath;
+    // The Windows program writes the path in the ANSI code page.
+    std::string target = FromAnsiCodePage(saved.inputPath);
     if (!options.filter.TakesListed(saved.inputPath)) {
         PrintError(listName, "nothing checked: --exclude and --include leave out its input, " +
                                  saved.inputPath);
@@ -52,7 +53,7 @@ int CheckSavedReport(const std::string& listPath, const std::string& content,
     }
     if (!options.checkInput.empty()) {
         target = options.checkInput;
-    } else if (IsWindowsPath(target)) {
+    } else if (!kBackslashSeparates && IsWindowsPath(target)) {
         PrintError(listName, "the report was saved for '" + target +
                                  "', a Windows path that cannot be opened here; name the file "
                                  "to check with --input: korvadex --check " +

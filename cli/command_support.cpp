@@ -1,5 +1,6 @@
 #include "command_support.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -52,9 +53,22 @@ bool IsControl(const std::string& text, size_t at, size_t length) {
                : length == 2 && c == 0xC2 && static_cast<unsigned char>(text[at + 1]) < 0xA0;
 }
 
+// Whether text holds nothing a terminal could take for a command: UTF-8 without control
+// characters.
+bool IsPlainText(const std::string& text) {
+    for (size_t at = 0; at < text.size();) {
+        const size_t length = Utf8Length(text, at);
+        if (length == 0 || IsControl(text, at, length)) return false;
+        at += length;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string ShownName(const std::string& name) {
+    // Where '\' separates folders, a name shows it as the user wrote it.
+    if (kBackslashSeparates && IsPlainText(name)) return name;
     std::string shown = "\\";
     bool escaped = false;
     for (size_t at = 0; at < name.size();) {
@@ -84,12 +98,13 @@ std::string ShownName(const std::string& name) {
 }
 
 std::string MessageText(const std::string& text) {
-    for (size_t at = 0; at < text.size();) {
-        const size_t length = Utf8Length(text, at);
-        if (length == 0 || IsControl(text, at, length)) return ShownName(text);
-        at += length;
-    }
-    return text;
+    return IsPlainText(text) ? text : ShownName(text);
+}
+
+std::string ListedName(const std::string& name) {
+    std::string listed = name;
+    if (kBackslashSeparates) std::replace(listed.begin(), listed.end(), '\\', '/');
+    return listed;
 }
 
 void PrintError(const std::string& subject, const std::string& reason) {

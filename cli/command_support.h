@@ -21,6 +21,10 @@ std::string InputName(const std::string& path);
 // names, escaped after a leading '\': "\\", "\n", "\r", "\t", and "\xHH" for any other such byte.
 std::string ShownName(const std::string& name);
 
+// name as the lines of a list carry it: with '/' between folders also where '\\' separates
+// them, so that the list checks on any system.
+std::string ListedName(const std::string& name);
+
 // text as a message shows it: escaped as ShownName escapes it when it holds a control
 // character or bytes that are not UTF-8, which a terminal could take for commands; else as
 // it is.

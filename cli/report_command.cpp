@@ -167,8 +167,9 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
                 if (shown[line]) lines.push_back(line);
             }
             std::string text;
-            if (hashdeep ? HashdeepLine(options, input.Name(), size, hex, text)
-                         : ListLines(options, input.Name(), lines, hex, text)) {
+            const std::string name = input.isText ? input.Name() : ListedName(input.Name());
+            if (hashdeep ? HashdeepLine(options, name, size, hex, text)
+                         : ListLines(options, name, lines, hex, text)) {
                 PrintOut(text);
             } else {
                 status = kExitFailed;

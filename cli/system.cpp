@@ -72,6 +72,10 @@ bool IsSameRegularFile(const std::string& path, const std::string& other) {
            input.st_ino == st.st_ino && S_ISREG(st.st_mode);
 }
 
+std::string FromAnsiCodePage(const std::string& name) {
+    return name;
+}
+
 bool MatchesGlob(const std::string& pattern, const std::string& text, bool pathname) {
     return ::fnmatch(pattern.c_str(), text.c_str(), pathname ? FNM_PATHNAME : 0) == 0;
 }

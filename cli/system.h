@@ -11,6 +11,14 @@
 #include <string>
 #include <vector>
 
+// Whether '\\' separates folders in names as '/' does (Windows), rather than being a
+// character of a name.
+#ifdef _WIN32
+constexpr bool kBackslashSeparates = true;
+#else
+constexpr bool kBackslashSeparates = false;
+#endif
+
 // The arguments after the program's name, in UTF-8.  Call once, first: it also readies the
 // standard streams to carry bytes as they are.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
@@ -51,6 +59,10 @@ PathStatus LookUpPath(const std::string& path);
 // Whether other names a regular file that is the input at path ("-": standard input)
 // itself, under this or another name.
 bool IsSameRegularFile(const std::string& path, const std::string& other);
+
+// name as UTF-8: as it is when it is UTF-8 or the system has no ANSI code page (POSIX), else
+// read in the ANSI code page (Windows), in which the Windows program writes names.
+std::string FromAnsiCodePage(const std::string& name);
 
 // Whether text matches the shell glob pattern ('*', '?', "[...]" and '\\' escapes), as
 // POSIX fnmatch matches it; with pathname set, no wildcard matches a '/'.

@@ -175,7 +175,8 @@ bool OutputFile::Open(const std::string& path, std::string& reason) {
             reason = "a link that leads nowhere; not written through";
             return false;
         }
-        if (error != ERROR_FILE_NOT_FOUND) {
+        // A missing folder fails below, where the file is made.
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
             reason = ErrnoText(ErrnoOf(error));
             return false;
         }

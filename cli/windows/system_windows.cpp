@@ -103,6 +103,17 @@ std::string CurrentFolder() {
     return Narrow(folder.data(), length);
 }
 
+std::string FromAnsiCodePage(const std::string& name) {
+    if (name.empty() || ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name.data(),
+                                              int(name.size()), nullptr, 0) != 0) {
+        return name;
+    }
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, name.data(), int(name.size()), nullptr, 0);
+    std::wstring wide(size_t(length), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, name.data(), int(name.size()), &wide[0], length);
+    return Narrow(wide);
+}
+
 PathStatus LookUpPath(const std::string& path) {
     PathStatus status;
     const HANDLE handle = OpenToLookUp(path);
@@ -237,5 +248,9 @@ long ReadLine(FILE* file, char*& buffer, size_t& capacity) {
 }
 
 FILE* OpenForReading(const std::string& path) {
-    return ::_wfopen(FilePath(path).c_str(), L"rb");
+    FILE* file = ::_wfopen(FilePath(path).c_str(), L"rb");
+    if (file == nullptr && errno == EACCES && LookUpPath(path).kind == PathKind::kDirectory) {
+        errno = EISDIR;
+    }
+    return file;
 }

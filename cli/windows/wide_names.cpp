@@ -41,6 +41,7 @@ int ErrnoOf(DWORD error) {
         case ERROR_INVALID_DRIVE:
         case ERROR_BAD_NETPATH:
         case ERROR_BAD_NET_NAME:
+        case ERROR_INVALID_NAME:  // a name no file can have
             return ENOENT;
         case ERROR_ACCESS_DENIED:
         case ERROR_SHARING_VIOLATION:
@@ -60,8 +61,6 @@ int ErrnoOf(DWORD error) {
         case ERROR_NOT_ENOUGH_MEMORY:
         case ERROR_OUTOFMEMORY:
             return ENOMEM;
-        case ERROR_INVALID_NAME:
-            return EINVAL;
         case ERROR_BROKEN_PIPE:
         case ERROR_NO_DATA:
             return EPIPE;

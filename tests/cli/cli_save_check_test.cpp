@@ -47,7 +47,9 @@ TEST(CliSave, KeepsThePathAsGivenAndTheWholeUpperCaseReport) {
     EXPECT_EQ(ReadFile(saved), CoreSavedReport("-", "abc"));
     struct stat st;
     ASSERT_EQ(stat(saved.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    if (!UnderWine()) {
+        EXPECT_EQ(st.st_mode & 0777, 0640u);  // POSIX modes
+    }
 }
 
 TEST(CliSave, FailuresLeaveNoFileBehindAndExitNonZero) {
@@ -67,6 +69,8 @@ TEST(CliSave, FailuresLeaveNoFileBehindAndExitNonZero) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.savePath);
+        // No Windows name holds a line break.
+        if (UnderWine() && c.input.find('\n') != std::string::npos) continue;
         const std::set<std::string> before = Entries(dir.Path(""));
         RunResult r = RunKorvadex({"--save", c.savePath, c.input});
         EXPECT_EQ(r.status, 1);
