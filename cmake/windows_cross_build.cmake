@@ -57,3 +57,20 @@ if(KORVADEX_MINGW64_CXX)
       ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/win64/tests/win64/wineprefix;WINEARCH=win64;WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=;KORVADEX_TEST_PROGRAM=${CMAKE_BINARY_DIR}/win64/korvadex-cli.exe;KORVADEX_TEST_LAUNCHER=/usr/lib/wine/wine64")
   endif()
 endif()
+
+# The Windows zip: the dialog program, the console program for 64-bit Windows beside it, the
+# README and the Windows quick start, in one folder (tools/test-windows-zip.sh checks it).
+if(KORVADEX_MINGW64_CXX)
+  set(zip_name korvadex-${PROJECT_VERSION}-windows)
+  set(zip_stage ${CMAKE_BINARY_DIR}/${zip_name})
+  add_custom_target(korvadex_windows_zip
+    COMMAND ${CMAKE_COMMAND} -E remove_directory ${zip_stage}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${zip_stage}
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_BINARY_DIR}/win/korvadex.exe
+      ${CMAKE_BINARY_DIR}/win64/korvadex-cli.exe ${PROJECT_SOURCE_DIR}/README.md
+      ${PROJECT_SOURCE_DIR}/docs/windows-quick-start.txt ${zip_stage}
+    COMMAND ${CMAKE_COMMAND} -E tar cf ${zip_name}.zip --format=zip ${zip_name}
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    DEPENDS korvadex_windows korvadex_windows64
+    COMMENT "Packing ${zip_name}.zip")
+endif()

@@ -105,16 +105,6 @@ bool FinalPath(HANDLE handle, std::wstring& path) {
 
 }  // namespace
 
-OutputFile::~OutputFile() {
-    Abandon();
-}
-
-bool OutputFile::Fail(const std::string& why, std::string& reason) {
-    reason = why;
-    Abandon();
-    return false;
-}
-
 void OutputFile::Abandon() {
     if (fd_ >= 0) ::_close(fd_);
     fd_ = -1;
@@ -229,10 +219,4 @@ bool OutputFile::Commit(std::string& reason) {
     slot_ = -1;
     temp_.clear();
     return true;
-}
-
-bool WriteOutputFile(const std::string& path, const std::string& content, std::string& reason) {
-    OutputFile file;
-    return file.Open(path, reason) && file.Write(content.data(), content.size(), reason) &&
-           file.Commit(reason);
 }
