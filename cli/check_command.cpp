@@ -31,7 +31,7 @@ std::string Plural(size_t count, const char* one, const char* many) {
 }
 
 void Warn(const std::string& text) {
-    Progress::Hold([&text] { std::fprintf(stderr, "korvadex: WARNING: %s\n", text.c_str()); });
+    PrintErrorText("korvadex: WARNING: " + text + "\n");
 }
 
 // Checks one saved report, whose whole text is content.
@@ -236,11 +236,8 @@ public:
                 firstReason_ = "line " + std::to_string(number) + ": " + reason;
             }
             if (options_.warn) {
-                Progress::Hold([&] {
-                    std::fprintf(stderr,
-                                 "korvadex: %s: %zu: improperly formatted checksum line: %s\n",
-                                 name_.c_str(), number, reason.c_str());
-                });
+                PrintErrorText("korvadex: " + name_ + ": " + std::to_string(number) +
+                               ": improperly formatted checksum line: " + reason + "\n");
             }
             return;
         }

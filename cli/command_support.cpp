@@ -107,12 +107,14 @@ std::string ListedName(const std::string& name) {
     return listed;
 }
 
-void PrintError(const std::string& subject, const std::string& reason) {
-    const std::string line =
-        "korvadex: " + MessageText(subject) + ": " + MessageText(reason) + "\n";
+void PrintErrorText(const std::string& text) {
     Progress::Hold([&] {
-        if (!WriteToConsole(StandardStream::kError, line)) std::fputs(line.c_str(), stderr);
+        if (!WriteToConsole(StandardStream::kError, text)) std::fputs(text.c_str(), stderr);
     });
+}
+
+void PrintError(const std::string& subject, const std::string& reason) {
+    PrintErrorText("korvadex: " + MessageText(subject) + ": " + MessageText(reason) + "\n");
 }
 
 namespace {

@@ -30,6 +30,9 @@ std::string ListedName(const std::string& name);
 // it is.
 std::string MessageText(const std::string& text);
 
+// Writes text to standard error, off the progress line; a console shows any name in it.
+void PrintErrorText(const std::string& text);
+
 // Writes "korvadex: subject: reason" to standard error, each part as MessageText shows it.
 void PrintError(const std::string& subject, const std::string& reason);
 

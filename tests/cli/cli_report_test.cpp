@@ -170,7 +170,8 @@ TEST(CliReport, InputsThatCannotBeReportedAreNamedWithTheReason) {
     const Case cases[] = {
         {dir.Path("nothing-here"), "no such file"},
         {dir.Path(""), "is a directory"},
-        {dir.Path("plain/below"), "not a directory"},
+        // Windows says no more than that the path is not there.
+        {dir.Path("plain/below"), UnderWine() ? "no such file" : "not a directory"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -197,6 +198,7 @@ TEST(CliReport, UnreadableFileIsRefused) {
 }
 
 TEST(CliReport, AFileThatShrinksWhileHashedIsAnErrorNotACrash) {
+    if (UnderWine()) GTEST_SKIP() << "Wine may start the program after the file is cut";
     TempDir dir;
     const std::string path = dir.Path("shrinking");
     int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0600);
