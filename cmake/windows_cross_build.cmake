@@ -52,8 +52,13 @@ if(KORVADEX_MINGW64_CXX)
     file(GLOB wine64_cli_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/cli/cli_*_test.cpp)
     gtest_add_tests(TARGET korvadex_cli_tests SOURCES ${wine64_cli_sources}
       TEST_PREFIX wine64. TEST_LIST wine64_cli_tests)
-    set_tests_properties(${wine64_cli_tests} PROPERTIES
-      FIXTURES_REQUIRED wine64 TIMEOUT 1800 SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]"
+    # A case that skips itself is reported as skipped; not so a test of many cases (a
+    # pattern), where one skipped case would hide another that failed.
+    set(wine64_single_cases ${wine64_cli_tests})
+    list(FILTER wine64_single_cases EXCLUDE REGEX "\\*")
+    set_tests_properties(${wine64_single_cases} PROPERTIES
+      SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
+    set_tests_properties(${wine64_cli_tests} PROPERTIES FIXTURES_REQUIRED wine64 TIMEOUT 1800
       ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/win64/tests/win64/wineprefix;WINEARCH=win64;WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=;KORVADEX_TEST_PROGRAM=${CMAKE_BINARY_DIR}/win64/korvadex-cli.exe;KORVADEX_TEST_LAUNCHER=/usr/lib/wine/wine64")
   endif()
 endif()

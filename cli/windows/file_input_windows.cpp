@@ -32,7 +32,7 @@ int OpenInput(const std::string& path, std::string& reason) {
         const DWORD attributes = ::GetFileAttributesW(name.c_str());
         const bool folder =
             attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        reason = ErrnoText(folder ? EISDIR : ErrnoOf(error));
+        reason = ErrnoText(folder ? EISDIR : ErrnoOfPath(path, error));
         return -1;
     }
     const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);

@@ -21,17 +21,32 @@ std::string Narrow(const wchar_t* text, size_t length) {
 
 std::wstring FilePath(const std::string& path) {
     std::wstring wide = Widen(path);
-    // Below MAX_PATH less room for a name the system appends (a folder's "\*"), names pass
-    // as given, relative ones included.
-    if (wide.size() < 240 || wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
+    if (wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
     const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (size == 0) return wide;
     std::wstring full(size, L'\0');
     const DWORD length = ::GetFullPathNameW(wide.c_str(), size, &full[0], nullptr);
-    if (length == 0 || length >= size) return wide;
+    // Below MAX_PATH, less room for a name the system appends (a folder's "\*"), a name
+    // passes as given; so does a device ("\\.\NUL").
+    if (length == 0 || length >= size || length < 240 || full.compare(0, 4, L"\\\\.\\") == 0) {
+        return wide;
+    }
     full.resize(length);
     if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
     return L"\\\\?\\" + full;
+}
+
+int ErrnoOfPath(const std::string& path, DWORD error) {
+    if (error == ERROR_PATH_NOT_FOUND || error == ERROR_DIRECTORY) {
+        for (size_t end = path.find_last_of("/\\"); end != std::string::npos && end > 0;
+             end = path.find_last_of("/\\", end - 1)) {
+            const DWORD attributes = ::GetFileAttributesW(FilePath(path.substr(0, end)).c_str());
+            if (attributes == INVALID_FILE_ATTRIBUTES) continue;
+            if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ENOTDIR;
+            break;
+        }
+    }
+    return ErrnoOf(error);
 }
 
 int ErrnoOf(DWORD error) {

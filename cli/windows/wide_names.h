@@ -15,11 +15,15 @@ inline std::string Narrow(const std::wstring& text) {
     return Narrow(text.data(), text.size());
 }
 
-// The name the wide file calls take for path: as it is while it is short, else in full
-// with the "\\?\" start that lifts the limit of 260 characters.
+// The name the wide file calls take for path: as it is while its full form is short, else
+// in full with the "\\?\" start that lifts the limit of 260 characters.
 std::wstring FilePath(const std::string& path);
 
 // The errno value nearest to a Windows error code, for ErrnoText.
 int ErrnoOf(DWORD error);
+
+// The errno value of error met opening path: as ErrnoOf, but ENOTDIR where a path is not
+// found because a folder on it is a file.
+int ErrnoOfPath(const std::string& path, DWORD error);
 
 #endif

@@ -166,6 +166,13 @@ class CliSaveTarget : public testing::TestWithParam<SaveTarget> {};
 
 TEST_P(CliSaveTarget, IsWrittenThroughOrAsItIsOrRefusedNeverReplaced) {
     const SaveTarget& t = GetParam();
+    if (UnderWine() &&
+        ((std::string(t.name).find("Link") != std::string::npos &&
+          std::string(t.name) != "HardLinks") ||
+         std::string(t.name) == "OwnerGroupAndModeKept" || std::string(t.name) == "BlockDevice")) {
+        GTEST_SKIP() << "Wine shows the host's symbolic links as the files they name, and has "
+                        "no POSIX modes or block devices";
+    }
     TempDir dir;
     const std::string input = dir.Write("in", "abc");
     const std::string path = t.make(dir.Path(""));

@@ -170,8 +170,7 @@ TEST(CliReport, InputsThatCannotBeReportedAreNamedWithTheReason) {
     const Case cases[] = {
         {dir.Path("nothing-here"), "no such file"},
         {dir.Path(""), "is a directory"},
-        // Windows says no more than that the path is not there.
-        {dir.Path("plain/below"), UnderWine() ? "no such file" : "not a directory"},
+        {dir.Path("plain/below"), "not a directory"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -451,6 +450,8 @@ TEST(CliReport, VersionIsTheProjectVersion) {
 }
 
 TEST(CliReport, NamesTheInputLineCannotCarryAreShownEscaped) {
+    if (UnderWine())
+        GTEST_SKIP() << "no Windows name holds a control character or bytes that are not UTF-8";
     TempDir dir;
     const struct {
         std::string name;
@@ -492,6 +493,7 @@ TEST(CliReport, NamesTheInputLineCannotCarryAreShownEscaped) {
 }
 
 TEST(CliReport, EveryCommandFailsWhenItsOutputCannotBeWritten) {
+    if (UnderWine()) GTEST_SKIP() << "it writes to /dev/full, a Linux device";
     TempDir dir;
     const std::string file = dir.Write("f", "abc");
     const std::string list = dir.Write("f.md5", "900150983cd24fb0d6963f7d28e17f72  " + file + "\n");
