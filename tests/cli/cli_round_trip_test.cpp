@@ -257,7 +257,7 @@ private:
 
 TEST(CliRoundTrip, EveryFormatChecksWhatItWritesAndFailsExactlyTheChangedFile) {
     if (UnderWine()) {
-        GTEST_SKIP() << "most of its names (control characters, bytes that are not UTF-8, '\\\\', "
+        GTEST_SKIP() << "most of its names (control characters, bytes that are not UTF-8, '\\', "
                         "'*', ':', a trailing blank) are no Windows name";
     }
     for (const FormatRow& row : kRows) {
