@@ -33,7 +33,7 @@ std::string Plural(size_t count, const char* one, const char* many) {
 }
 
 void Warn(const std::string& text) {
-    Progress::Hold([&text] { std::fprintf(stderr, "korvadex: WARNING: %s\n", text.c_str()); });
+    PrintErrorText("korvadex: WARNING: " + text + "\n");
 }
 
 // Checks one saved report, whose whole text is content.
@@ -46,7 +46,8 @@ int CheckSavedReport(const std::string& listPath, const std::string& content,
         PrintError(listName, "not a valid saved report: " + reason);
         return kExitFailed;
     }
-    std::string target = saved.inputPath;
+    // The Windows program writes the path in the ANSI code page.
+    std::string target = FromAnsiCodePage(saved.inputPath);
     if (!options.filter.TakesListed(saved.inputPath)) {
         PrintError(listName, "nothing checked: --exclude and --include leave out its input, " +
                                  saved.inputPath);
@@ -54,7 +55,7 @@ int CheckSavedReport(const std::string& listPath, const std::string& content,
     }
     if (!options.checkInput.empty()) {
         target = options.checkInput;
-    } else if (IsWindowsPath(target)) {
+    } else if (!kBackslashSeparates && IsWindowsPath(target)) {
         PrintError(listName, "the report was saved for '" + target +
                                  "', a Windows path that cannot be opened here; name the file "
                                  "to check with --input: korvadex --check " +
@@ -274,11 +275,8 @@ private:
         if (options_.warn) {
             // After the verdicts of the lines before it.
             batch_.Then([this, number, reason] {
-                Progress::Hold([&] {
-                    std::fprintf(stderr,
-                                 "korvadex: %s: %zu: improperly formatted checksum line: %s\n",
-                                 name_.c_str(), number, reason.c_str());
-                });
+                PrintErrorText("korvadex: " + name_ + ": " + std::to_string(number) +
+                               ": improperly formatted checksum line: " + reason + "\n");
             });
         }
     }

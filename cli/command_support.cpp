@@ -1,5 +1,6 @@
 #include "command_support.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -23,9 +24,22 @@ bool IsControl(const std::string& text, size_t at, size_t length) {
                : length == 2 && c == 0xC2 && static_cast<unsigned char>(text[at + 1]) < 0xA0;
 }
 
+// Whether text holds nothing a terminal could take for a command: UTF-8 without control
+// characters.
+bool IsPlainText(const std::string& text) {
+    for (size_t at = 0; at < text.size();) {
+        const size_t length = Utf8Length(text, at);
+        if (length == 0 || IsControl(text, at, length)) return false;
+        at += length;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string ShownName(const std::string& name) {
+    // Where '\' separates folders, a name shows it as the user wrote it.
+    if (kBackslashSeparates && IsPlainText(name)) return name;
     std::string shown = "\\";
     bool escaped = false;
     for (size_t at = 0; at < name.size();) {
@@ -55,19 +69,23 @@ std::string ShownName(const std::string& name) {
 }
 
 std::string MessageText(const std::string& text) {
-    for (size_t at = 0; at < text.size();) {
-        const size_t length = Utf8Length(text, at);
-        if (length == 0 || IsControl(text, at, length)) return ShownName(text);
-        at += length;
-    }
-    return text;
+    return IsPlainText(text) ? text : ShownName(text);
+}
+
+std::string ListedName(const std::string& name) {
+    std::string listed = name;
+    if (kBackslashSeparates) std::replace(listed.begin(), listed.end(), '\\', '/');
+    return listed;
+}
+
+void PrintErrorText(const std::string& text) {
+    Progress::Hold([&] {
+        if (!WriteToConsole(StandardStream::kError, text)) std::fputs(text.c_str(), stderr);
+    });
 }
 
 void PrintError(const std::string& subject, const std::string& reason) {
-    Progress::Hold([&] {
-        std::fprintf(stderr, "korvadex: %s: %s\n", MessageText(subject).c_str(),
-                     MessageText(reason).c_str());
-    });
+    PrintErrorText("korvadex: " + MessageText(subject) + ": " + MessageText(reason) + "\n");
 }
 
 namespace {
@@ -190,6 +208,8 @@ void PrintOut(const std::string& text) {
     static const bool terminal = IsTerminal(StandardStream::kOutput);
     if (!terminal) return write();
     Progress::Hold([&] {
+        std::fflush(stdout);
+        if (WriteToConsole(StandardStream::kOutput, text)) return;
         write();
         std::fflush(stdout);
     });

@@ -24,10 +24,17 @@ std::string InputName(const std::string& path);
 // names, escaped after a leading '\': "\\", "\n", "\r", "\t", and "\xHH" for any other such byte.
 std::string ShownName(const std::string& name);
 
+// name as the lines of a list carry it: with '/' between folders also where '\\' separates
+// them, so that the list checks on any system.
+std::string ListedName(const std::string& name);
+
 // text as a message shows it: escaped as ShownName escapes it when it holds a control
 // character or bytes that are not UTF-8, which a terminal could take for commands; else as
 // it is.
 std::string MessageText(const std::string& text);
+
+// Writes text to standard error, off the progress line; a console shows any name in it.
+void PrintErrorText(const std::string& text);
 
 // Writes "korvadex: subject: reason" to standard error, each part as MessageText shows it.
 void PrintError(const std::string& subject, const std::string& reason);

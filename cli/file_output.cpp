@@ -187,16 +187,6 @@ int OpenAsItIs(const std::string& path, const struct stat& st, std::string& reas
 
 }  // namespace
 
-OutputFile::~OutputFile() {
-    Abandon();
-}
-
-bool OutputFile::Fail(const std::string& why, std::string& reason) {
-    reason = why;
-    Abandon();
-    return false;
-}
-
 void OutputFile::Abandon() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
@@ -282,10 +272,4 @@ bool OutputFile::Commit(std::string& reason) {
         ::close(dir);
     }
     return true;
-}
-
-bool WriteOutputFile(const std::string& path, const std::string& content, std::string& reason) {
-    OutputFile file;
-    return file.Open(path, reason) && file.Write(content.data(), content.size(), reason) &&
-           file.Commit(reason);
 }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "file_input.h"
+#include "system.h"
 
 namespace {
 
@@ -83,7 +84,7 @@ bool ListReader::Next(std::string& line) {
         return true;
     }
     errno = 0;
-    const ssize_t length = ::getline(&buffer_, &capacity_, file_);
+    const long length = ReadLine(file_, buffer_, capacity_);
     if (length < 0) {
         if (std::ferror(file_)) reason_ = ErrnoText(errno);
         return false;

@@ -16,8 +16,7 @@ namespace {
 constexpr uint64_t kMaxKeyBytes = 1 << 20;
 
 int UsageError(const std::string& error) {
-    std::fprintf(stderr, "korvadex: %s\nTry 'korvadex --help' for more information.\n",
-                 error.c_str());
+    PrintErrorText("korvadex: " + error + "\nTry 'korvadex --help' for more information.\n");
     return kExitUsage;
 }
 

@@ -1,6 +1,6 @@
 #include "path_filter.h"
 
-#include <fnmatch.h>
+#include "system.h"
 
 void PathFilter::Add(const std::string& pattern, bool include) {
     Rule rule{pattern, include, false, false};
@@ -21,9 +21,8 @@ bool PathFilter::Takes(const std::string& relative, bool directory) const {
     const std::string name = slash == std::string::npos ? relative : relative.substr(slash + 1);
     for (const Rule& rule : rules_) {
         if (rule.directoryOnly && !directory) continue;
-        const bool matched =
-            rule.wholePath ? ::fnmatch(rule.pattern.c_str(), relative.c_str(), FNM_PATHNAME) == 0
-                           : ::fnmatch(rule.pattern.c_str(), name.c_str(), 0) == 0;
+        const bool matched = rule.wholePath ? MatchesGlob(rule.pattern, relative, true)
+                                            : MatchesGlob(rule.pattern, name, false);
         if (matched) return rule.include;
     }
     return directory || !lastInclude_;

@@ -173,14 +173,15 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
                 for (size_t line : computed) {
                     if (shown[line]) lines.push_back(line);
                 }
+                const std::string name = input.isText ? input.Name() : ListedName(input.Name());
                 if (records) {
-                    PrintOut(RecordLine(options, input.Name(), result.size,
-                                        timed ? &modified : nullptr, lines, hex));
+                    PrintOut(RecordLine(options, name, result.size, timed ? &modified : nullptr,
+                                        lines, hex));
                     return;
                 }
                 std::string text;
-                if (hashdeep ? HashdeepLine(options, input.Name(), result.size, hex, text)
-                             : ListLines(options, input.Name(), lines, hex, text)) {
+                if (hashdeep ? HashdeepLine(options, name, result.size, hex, text)
+                             : ListLines(options, name, lines, hex, text)) {
                     PrintOut(text);
                 } else {
                     status = kExitFailed;

@@ -2,6 +2,7 @@
 #include "system.h"
 
 #include <fcntl.h>
+#include <fnmatch.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,6 +39,10 @@ void WriteToTerminal(const std::string& text) {
         if (n <= 0) return;
         done += size_t(n);
     }
+}
+
+bool WriteToConsole(StandardStream, const std::string&) {
+    return false;
 }
 
 std::string CurrentFolder() {
@@ -80,6 +85,18 @@ bool IsSameRegularFile(const std::string& path, const std::string& other) {
     return (path == "-" ? ::fstat(STDIN_FILENO, &input) : ::stat(path.c_str(), &input)) == 0 &&
            ::stat(other.c_str(), &st) == 0 && input.st_dev == st.st_dev &&
            input.st_ino == st.st_ino && S_ISREG(st.st_mode);
+}
+
+std::string FromAnsiCodePage(const std::string& name) {
+    return name;
+}
+
+bool MatchesGlob(const std::string& pattern, const std::string& text, bool pathname) {
+    return ::fnmatch(pattern.c_str(), text.c_str(), pathname ? FNM_PATHNAME : 0) == 0;
+}
+
+long ReadLine(FILE* file, char*& buffer, size_t& capacity) {
+    return long(::getline(&buffer, &capacity, file));
 }
 
 FILE* OpenForReading(const std::string& path) {

@@ -13,6 +13,14 @@
 
 #include "file_record.h"
 
+// Whether '\\' separates folders in names as '/' does (Windows), rather than being a
+// character of a name.
+#ifdef _WIN32
+constexpr bool kBackslashSeparates = true;
+#else
+constexpr bool kBackslashSeparates = false;
+#endif
+
 // The arguments after the program's name, in UTF-8.  Call once, first: it also readies the
 // standard streams to carry bytes as they are.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
@@ -27,6 +35,11 @@ size_t TerminalColumns();
 
 // Writes text to the terminal on standard error at once, unbuffered (the progress line).
 void WriteToTerminal(const std::string& text);
+
+// Writes text (UTF-8) to the stream as characters when it is a console that takes them so
+// (Windows), whatever its code page; returns false, writing nothing, when the stream takes
+// bytes (a file, a pipe, a terminal of a POSIX system).
+bool WriteToConsole(StandardStream stream, const std::string& text);
 
 // The current folder, "." when it cannot be told.
 std::string CurrentFolder();
@@ -56,6 +69,19 @@ bool SetModificationTime(const std::string& path, const FileTime& time);
 // Whether other names a regular file that is the input at path ("-": standard input)
 // itself, under this or another name.
 bool IsSameRegularFile(const std::string& path, const std::string& other);
+
+// name as UTF-8: as it is when it is UTF-8 or the system has no ANSI code page (POSIX), else
+// read in the ANSI code page (Windows), in which the Windows program writes names.
+std::string FromAnsiCodePage(const std::string& name);
+
+// Whether text matches the shell glob pattern ('*', '?', "[...]" and '\\' escapes), as
+// POSIX fnmatch matches it; with pathname set, no wildcard matches a '/'.
+bool MatchesGlob(const std::string& pattern, const std::string& text, bool pathname);
+
+// Reads the next line of file into buffer (grown with std::realloc as needed), its '\n'
+// included when it has one, as POSIX getline does; returns its length, or -1 at the end of
+// the file or on an error.
+long ReadLine(FILE* file, char*& buffer, size_t& capacity);
 
 // Opens the file at path for reading bytes, as std::fopen(path, "rb") does; on failure
 // returns nullptr with errno set.

@@ -146,7 +146,7 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
     for (const SeenFile& file : files) {
         auto found = byKey.find(file.key);
         if (found == byKey.end()) {
-            work.emplace_back(&file, AddEntry(document, absolute ? file.key : file.path));
+            work.emplace_back(&file, AddEntry(document, ListedName(absolute ? file.key : file.path)));
             bytes += file.status.size;
             continue;
         }

@@ -19,6 +19,8 @@ packages=(
   hashdeep b3sum
   # 32-bit Windows build, run under Wine in a virtual X display
   g++-mingw-w64-i686-posix wine wine32:i386 fonts-wine xvfb xauth xdotool imagemagick
+  # the command line for 64-bit Windows, run under 64-bit Wine
+  g++-mingw-w64-x86-64-posix wine64
 )
 
 . "$(dirname "$0")/update-indexes.sh"

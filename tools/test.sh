@@ -7,7 +7,8 @@
 #              missing), so that on a fresh machine this script does all the set-up
 #   native     the native build in build/ (library, command line, the Windows program's
 #              cross-build beside them) and its tests, Windows tests left out
-#   windows    the 32-bit Windows program's tests under Wine in a virtual X display
+#   windows    the Windows programs' tests under Wine in a virtual X display, and the
+#              Windows zip unpacked and both programs run from it
 #   sanitize   every native test under AddressSanitizer and UndefinedBehaviorSanitizer
 #   fuzz       the libFuzzer targets, KORVADEX_FUZZ_SECONDS (10) each from their seeds
 #   tsan       ThreadSanitizer over the test suites that run on several threads
@@ -41,7 +42,7 @@ stage_deps() {
 
 stage_native() {
   main_build
-  ctest --test-dir build --output-on-failure --no-tests=error -j"$jobs" -E '^win\.'
+  ctest --test-dir build --output-on-failure --no-tests=error -j"$jobs" -E '^(win|wine64)\.'
 }
 
 stage_windows() {
@@ -51,8 +52,9 @@ stage_windows() {
   # hundred starts under load), so a test that fails is run once more, and the stage fails
   # when it fails again; the first failure stays in the log.
   xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
-    ctest --test-dir build --output-on-failure --no-tests=error -j"$jobs" -R '^win\.' \
+    ctest --test-dir build --output-on-failure --no-tests=error -j"$jobs" -R '^(win|wine64)\.' \
     --repeat until-pass:2
+  xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash tools/test-windows-zip.sh build
 }
 
 stage_sanitize() {

@@ -140,6 +140,7 @@ constexpr bool kShadowSanitizer = false;
 #endif
 
 TEST(CliJobs, KeyedLinesOnSeveralThreadsNeedNoCopyOfTheInput) {
+    if (UnderWine()) GTEST_SKIP() << "an address-space limit leaves Wine itself no room to start";
     if (kShadowSanitizer) GTEST_SKIP() << "the sanitizer cannot run under an address-space limit";
     // The address space allowed is smaller than the input: the threads share the chunks.
     TempDir dir;

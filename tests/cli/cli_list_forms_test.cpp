@@ -13,7 +13,7 @@
 namespace {
 
 std::string K() {
-    return std::string("'") + KorvadexPath() + "'";
+    return KorvadexCommand();
 }
 
 size_t Count(const std::string& text, const std::string& what) {

@@ -166,6 +166,13 @@ class CliSaveTarget : public testing::TestWithParam<SaveTarget> {};
 
 TEST_P(CliSaveTarget, IsWrittenThroughOrAsItIsOrRefusedNeverReplaced) {
     const SaveTarget& t = GetParam();
+    if (UnderWine() &&
+        ((std::string(t.name).find("Link") != std::string::npos &&
+          std::string(t.name) != "HardLinks") ||
+         std::string(t.name) == "OwnerGroupAndModeKept" || std::string(t.name) == "BlockDevice")) {
+        GTEST_SKIP() << "Wine shows the host's symbolic links as the files they name, and has "
+                        "no POSIX modes or block devices";
+    }
     TempDir dir;
     const std::string input = dir.Write("in", "abc");
     const std::string path = t.make(dir.Path(""));
@@ -196,6 +203,7 @@ INSTANTIATE_TEST_SUITE_P(Targets, CliSaveTarget, testing::ValuesIn(kTargets),
                          });
 
 TEST(CliSave, AFifoIsWrittenAsItIs) {
+    if (UnderWine()) GTEST_SKIP() << "FIFOs are POSIX";
     TempDir dir;
     const std::string input = dir.Write("in", "abc");
     const std::string fifo = dir.Path("fifo");
@@ -223,6 +231,7 @@ TEST(CliSave, AFifoIsWrittenAsItIs) {
 }
 
 TEST(OutputFile, AStopSignalRemovesTheTemporaryFileAndStillEndsTheProcess) {
+    if (UnderWine()) GTEST_SKIP() << "signals are POSIX";
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(strsignal(signal));
         TempDir dir;

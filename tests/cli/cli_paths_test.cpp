@@ -33,6 +33,9 @@ void ExpectPaths(const std::string& out, bool portable) {
 }
 
 TEST(ListPaths, NamesTheRowEachLineRuns) {
+    if (UnderWine())
+        GTEST_SKIP() << "it compares with the rows of this build, and the Windows build lacks the "
+                        "System V assembly";
     RunResult r = RunKorvadex({"--list", "--paths"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");

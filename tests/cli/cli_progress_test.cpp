@@ -72,6 +72,7 @@ TerminalRun RunOnTerminal(std::vector<const char*> args, const char* fifo = null
 }
 
 TEST(CliProgress, ShownOnATerminalWhileASlowInputIsReadAndErasedWhenDone) {
+    if (UnderWine()) GTEST_SKIP() << "it needs a POSIX terminal (a pseudo-terminal)";
     const TerminalRun run = RunOnTerminal({"-"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, ExpectedReport("abc"));
@@ -84,6 +85,7 @@ TEST(CliProgress, ShownOnATerminalWhileASlowInputIsReadAndErasedWhenDone) {
 
 // A name is shown as messages show it, so that it cannot give the terminal commands.
 TEST(CliProgress, ANameWithControlCharactersIsShownEscaped) {
+    if (UnderWine()) GTEST_SKIP() << "it needs a POSIX terminal (a pseudo-terminal)";
     TempDir dir;
     const std::string fifo = dir.Path("in\033]0;title\a");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -96,6 +98,7 @@ TEST(CliProgress, ANameWithControlCharactersIsShownEscaped) {
 // A job of several inputs: one line for the whole job, off the lines of messages and of
 // output to the same terminal, erased when done.
 TEST(CliProgress, AJobOfSeveralInputsShowsOneLineAndKeepsItOffTheMessages) {
+    if (UnderWine()) GTEST_SKIP() << "it needs a POSIX terminal (a pseudo-terminal)";
     const TerminalRun run = RunOnTerminal({"-a", "md5", "-", "no-such-input"}, nullptr, true);
     EXPECT_EQ(run.status, 1);
     // Standard input has no size, so the job's total is not known.  The missing input, run

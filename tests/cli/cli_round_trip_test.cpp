@@ -267,6 +267,10 @@ private:
 };
 
 TEST(CliRoundTrip, EveryFormatChecksWhatItWritesAndFailsExactlyTheChangedFile) {
+    if (UnderWine()) {
+        GTEST_SKIP() << "most of its names (control characters, bytes that are not UTF-8, '\\', "
+                        "'*', ':', a trailing blank) are no Windows name";
+    }
     for (const FormatRow& row : kRows) {
         for (bool keyed : {false, true}) {
             SCOPED_TRACE(std::string(row.name) + (keyed ? ", keyed" : ", plain"));

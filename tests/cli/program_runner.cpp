@@ -12,13 +12,30 @@
 #include <cstdlib>
 
 const char* KorvadexPath() {
-    return KORVADEX_EXE;
+    const char* program = std::getenv("KORVADEX_TEST_PROGRAM");
+    return program != nullptr && *program != '\0' ? program : KORVADEX_EXE;
+}
+
+const char* KorvadexLauncher() {
+    const char* launcher = std::getenv("KORVADEX_TEST_LAUNCHER");
+    return launcher != nullptr ? launcher : "";
+}
+
+std::string KorvadexCommand() {
+    const std::string program = std::string("'") + KorvadexPath() + "'";
+    return *KorvadexLauncher() != '\0' ? std::string("'") + KorvadexLauncher() + "' " + program
+                                       : program;
+}
+
+bool UnderWine() {
+    return *KorvadexLauncher() != '\0';
 }
 
 RunResult RunKorvadex(const std::vector<std::string>& args, const RunOptions& options) {
     int in[2], out[2], err[2];
     if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) std::abort();
     std::vector<char*> argv;
+    if (UnderWine()) argv.push_back(const_cast<char*>(KorvadexLauncher()));
     argv.push_back(const_cast<char*>(KorvadexPath()));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);

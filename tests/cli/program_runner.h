@@ -32,7 +32,18 @@ constexpr int kCannotSwitchUser = 125;
 // Runs korvadex with args and waits for it.
 RunResult RunKorvadex(const std::vector<std::string>& args, const RunOptions& options = {});
 
-// The path of the built program.
+// The path of the built program: $KORVADEX_TEST_PROGRAM when set (the Windows build), else
+// the native one.
 const char* KorvadexPath();
+
+// The program that runs it, $KORVADEX_TEST_LAUNCHER (Wine), or "" when it runs itself.
+const char* KorvadexLauncher();
+
+// The command that runs korvadex, quoted for a shell: its launcher, if any, and its path.
+std::string KorvadexCommand();
+
+// Whether the program under test is the Windows build run by Wine.  Cases that need what
+// only a POSIX system has (FIFOs, signals, terminals, file modes) skip themselves there.
+bool UnderWine();
 
 #endif
