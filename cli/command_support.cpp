@@ -98,6 +98,7 @@ void Compute(ChunkSource& source, const std::function<std::string()>& readFailur
     StreamSettings settings;
     settings.jobs = run.jobs;
     settings.callerOnly = run.callerOnly;
+    settings.callerBuffer = run.buffer;
     settings.chunkSize = kDefaultChunkSize;
     std::vector<std::string> texts;
     const ReportStatus status =

@@ -67,6 +67,7 @@ struct InputResult {
 struct InputRun {
     unsigned jobs = 0;        // threads for its lines (see ComputeInput)
     bool callerOnly = false;  // every line on the calling thread; jobs is not looked at
+    std::vector<uint8_t>* buffer = nullptr;  // with callerOnly: the thread's kept buffer
     unsigned jobsInTurn = 0;  // for a file that waits for its turn, in place of both
     bool lend = true;         // a large file in memory may be lent (see InputReader)
     ReadOrder order = ReadOrder::kParallel;

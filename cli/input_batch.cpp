@@ -37,6 +37,7 @@ InputBatch::InputBatch(unsigned jobs, ReadOrder order, size_t inputs, Progress& 
       order_(order),
       scheduler_(InFlight(jobs, inputs), kAheadPerThread * InFlight(jobs, inputs)),
       turns_(order != ReadOrder::kParallel && scheduler_.Threads() > 1) {
+    buffers_.resize(scheduler_.Threads());
     perInput_ = std::max(1u, Threads(jobs) / scheduler_.Threads());
     inTurn_ = Threads(jobs);
     // As many files a group as give every thread a group, at most kMaxLanedSources; no
@@ -160,6 +161,7 @@ void InputBatch::Add(Work work, unsigned serialJobs, Deliver deliver) {
         }
         // One thread reads the input; the others it may have hash its lines.
         run.callerOnly = perInput_ == 1;
+        run.buffer = &buffers_[place.worker];
         run.jobs = perInput_ - 1;
         run.jobsInTurn = inTurn_;
         run.lend = scheduler_.Threads() <= kMostLending;

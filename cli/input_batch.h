@@ -64,6 +64,9 @@ private:
 
     Progress& progress_;
     const ReadOrder order_;
+    // The read buffer each worker keeps from input to input; before the scheduler, so that
+    // its threads end first.
+    std::vector<std::vector<uint8_t>> buffers_;
     InputScheduler scheduler_;
     ReadTurns turns_;
     unsigned perInput_ = 1;      // the threads of each input when several are in flight

@@ -341,19 +341,20 @@ ReportStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
     const bool lending = source.Lends();
     const size_t chunkSize = std::max<size_t>(settings.chunkSize, 64);
     AlignedBlock contexts = AllocateAligned(std::max<size_t>(contextBytes, 1));
-    // A lending source needs no buffers; the calling thread alone needs one, its own.
-    thread_local AlignedBlock ownBuffer;
-    thread_local size_t ownSize = 0;
+    // A lending source needs no buffers; the calling thread alone needs one, the caller's
+    // where it keeps one.  (Not a thread_local: the destructors of those run too late on some
+    // systems' threads.)
     AlignedBlock buffers;
     uint8_t* memory = nullptr;
-    if (!lending && settings.callerOnly) {
-        if (ownSize != chunkSize) {
-            ownBuffer = AllocateAligned(chunkSize);
-            ownSize = ownBuffer ? chunkSize : 0;
+    if (!lending && settings.callerOnly && settings.callerBuffer != nullptr) {
+        try {
+            settings.callerBuffer->resize(chunkSize);
+            memory = settings.callerBuffer->data();
+        } catch (const std::bad_alloc&) {
+            return ReportStatus::kOutOfMemory;
         }
-        memory = ownBuffer.get();
     } else if (!lending) {
-        buffers = AllocateAligned(kBufferCount * chunkSize);
+        buffers = AllocateAligned((settings.callerOnly ? 1 : kBufferCount) * chunkSize);
         memory = buffers.get();
     }
     if (!contexts || (!lending && memory == nullptr)) return ReportStatus::kOutOfMemory;

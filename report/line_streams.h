@@ -56,10 +56,13 @@ private:
 struct StreamSettings {
     unsigned jobs = 1;            // worker threads at most; 0: one per core
     size_t chunkSize = 1u << 20;  // bytes per buffer
-    // Every line runs on the calling thread, between its reads, into one buffer that the
-    // thread keeps for its next inputs: no thread is started (jobs is not looked at).  For
-    // callers that run several inputs at once, one per thread.
+    // Every line runs on the calling thread, between its reads, into one buffer: no thread
+    // is started (jobs is not looked at).  For callers that run several inputs at once, one
+    // per thread.
     bool callerOnly = false;
+    // With callerOnly: a buffer the caller keeps for the thread's next inputs, resized to
+    // the chunk size as needed; null: the input has one of its own.
+    std::vector<uint8_t>* callerBuffer = nullptr;
 };
 
 // The default chunk size of the command line.
