@@ -166,6 +166,7 @@ TEST(CliJobs, KeyedLinesOnSeveralThreadsNeedNoCopyOfTheInput) {
 }
 
 TEST(CliJobs, SeveralInputsAtOnceGiveTheSerialOutput) {
+    if (UnderWine()) GTEST_SKIP() << "its inputs include a file that another user cannot read, which needs a POSIX system";
     TempDir dir;
     ASSERT_EQ(chmod(dir.Path("").c_str(), 0755), 0);
     const std::string tree = dir.Path("tree");

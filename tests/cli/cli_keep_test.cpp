@@ -80,6 +80,7 @@ void MakeTree(const TempDir& dir) {
 }
 
 TEST(CliKeep, AuditGivesEachFileAndEntryOneVerdictInEveryListFormat) {
+    if (UnderWine()) GTEST_SKIP() << "it makes its lists with korvadex inside shell pipelines, which the Windows program cannot join";
     TempDir dir;
     MakeTree(dir);
     const std::string d = dir.Path("");
@@ -151,6 +152,7 @@ TEST(CliKeep, AuditGivesEachFileAndEntryOneVerdictInEveryListFormat) {
 }
 
 TEST(CliKeep, UpdateHashesWhatTheListCannotVouchForAndKeepsItsForm) {
+    if (UnderWine()) GTEST_SKIP() << "it makes its lists with korvadex inside shell pipelines, which the Windows program cannot join";
     TempDir dir;
     MakeTree(dir);
     const std::string d = dir.Path("");
@@ -259,6 +261,7 @@ TEST(CliKeep, UpdateHashesWhatTheListCannotVouchForAndKeepsItsForm) {
 // hashes a file again changes its value alone; a new file comes before the first entry whose
 // name sorts after it.
 TEST(CliKeep, UpdateKeepsEachLineItDoesNotChange) {
+    if (UnderWine()) GTEST_SKIP() << "it makes its lists with korvadex inside shell pipelines, which the Windows program cannot join";
     TempDir dir;
     MakeTree(dir);
     const std::string d = dir.Path("");

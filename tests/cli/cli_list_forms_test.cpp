@@ -127,6 +127,7 @@ TEST(CliListForms, HashdeepListsFollowTheirHeader) {
 }
 
 TEST(CliListForms, AnUntaggedListTakesTheFirstAlgorithmThatMatchesAFile) {
+    if (UnderWine()) GTEST_SKIP() << "one of its inputs is a FIFO, which needs a POSIX system";
     TempDir dir;
     const std::string d = dir.Path("");
     dir.Write("a", "abc");

@@ -30,6 +30,7 @@ RunResult Tree(const std::vector<std::string>& options, const std::string& dir) 
 }
 
 TEST(CliTree, ValueFollowsContentNamesAndKindsOnly) {
+    if (UnderWine()) GTEST_SKIP() << "its tree holds symbolic links, which Wine shows as the files they lead to";
     const struct {
         const char* change;  // run in the folder that holds t and outside
         std::vector<std::string> options;
@@ -77,6 +78,7 @@ TEST(CliTree, ValueFollowsContentNamesAndKindsOnly) {
 }
 
 TEST(CliTree, RefusesWhatItCannotCoverAndChecksExpectedValues) {
+    if (UnderWine()) GTEST_SKIP() << "its tree holds symbolic links and a FIFO, which Wine shows otherwise";
     TempDir dir;
     MakeTree(dir.Path(""));
     const std::string t = dir.Path("t");
