@@ -168,20 +168,3 @@ bool WalkTree(const std::string& path, const WalkOptions& walk, std::vector<Tree
     std::vector<DirectoryId> ancestors{{st.st_dev, st.st_ino}};
     return Walk(path, "", 0, walk, ancestors, {nullptr, &entries});
 }
-
-std::string AbsolutePath(const std::string& path, const std::string& folder) {
-    const std::string joined = !path.empty() && path[0] == '/' ? path : folder + "/" + path;
-    std::vector<std::string> parts;
-    for (size_t start = 0, end; start <= joined.size(); start = end + 1) {
-        end = std::min(joined.find('/', start), joined.size());
-        const std::string part = joined.substr(start, end - start);
-        if (part == "..") {
-            if (!parts.empty()) parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-    }
-    std::string out;
-    for (const std::string& part : parts) out += "/" + part;
-    return out.empty() ? "/" : out;
-}

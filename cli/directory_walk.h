@@ -28,11 +28,6 @@ struct WalkOptions {
 // there was one.
 bool WalkFiles(const std::string& path, const WalkOptions& walk, std::vector<std::string>& files);
 
-// path made absolute against folder (the current folder, see CurrentFolder), and written
-// plainly: no "." or empty components, ".." taken back against the component before it
-// (links are not looked at), no trailing '/'.  Two names of one file found by a walk or
-// written in a list compare equal so.
-std::string AbsolutePath(const std::string& path, const std::string& folder);
 // An entry below a directory, as WalkTree finds it.
 struct TreeEntry {
     enum class Kind { kFile, kDirectory, kLink, kOther };

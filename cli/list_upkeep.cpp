@@ -8,6 +8,7 @@
 #include "command_support.h"
 #include "directory_walk.h"
 #include "line_names.h"
+#include "system.h"
 
 namespace {
 
@@ -81,6 +82,44 @@ size_t InferLine(const ListDocument& document, size_t digits, size_t column,
                                      LineName(kReportLines[candidates[0]]) +
                                      " (name the algorithm with -a)");
     return candidates[0];
+}
+
+// path made absolute against folder (the current folder), and written plainly: no "." or
+// empty components, ".." taken back against the component before it (links are not looked
+// at), no trailing '/'.  Where '\\' separates folders it reads as '/', and a drive ("C:") or
+// a "//server" start makes a path absolute as a leading '/' does.  Two names of one file
+// found by a walk or written in a list compare equal so.
+std::string AbsolutePath(const std::string& path, const std::string& folder) {
+    std::string joined = path;
+    std::string base = folder;
+    if (kBackslashSeparates) {
+        std::replace(joined.begin(), joined.end(), '\\', '/');
+        std::replace(base.begin(), base.end(), '\\', '/');
+    }
+    const auto drive = [](const std::string& name) {
+        return kBackslashSeparates && name.size() >= 2 && name[1] == ':';
+    };
+    if (!drive(joined) && (joined.empty() || joined[0] != '/')) joined = base + "/" + joined;
+    std::string start;
+    if (drive(joined)) {
+        start = joined.substr(0, 2);
+        joined.erase(0, 2);
+    } else if (kBackslashSeparates && joined.compare(0, 2, "//") == 0) {
+        start = "/";
+    }
+    std::vector<std::string> parts;
+    for (size_t at = 0, end; at <= joined.size(); at = end + 1) {
+        end = std::min(joined.find('/', at), joined.size());
+        const std::string part = joined.substr(at, end - at);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+    }
+    std::string out = start;
+    for (const std::string& part : parts) out += "/" + part;
+    return out == start ? start + "/" : out;
 }
 
 }  // namespace

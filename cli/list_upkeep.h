@@ -18,7 +18,7 @@
 // A file of the operands.
 struct SeenFile {
     std::string path;  // as the walk names it
-    std::string key;   // its absolute path (see AbsolutePath)
+    std::string key;   // its absolute path (see NameKey)
     PathStatus status;
     FileTime modified;  // its modification time, for a regular file
 };

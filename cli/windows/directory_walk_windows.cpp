@@ -155,33 +155,3 @@ bool WalkTree(const std::string& path, const WalkOptions& walk, std::vector<Tree
     std::vector<std::string> files;
     return Walk(path, "", 0, walk, ancestors, files, &entries);
 }
-
-std::string AbsolutePath(const std::string& path, const std::string& folder) {
-    // A drive ("C:"), a UNC start ("//server") or a root ('/') begins an absolute path.
-    std::string joined = path;
-    std::replace(joined.begin(), joined.end(), '\\', '/');
-    std::string base = folder;
-    std::replace(base.begin(), base.end(), '\\', '/');
-    const bool drive = joined.size() >= 2 && joined[1] == ':';
-    if (!drive && (joined.empty() || joined[0] != '/')) joined = base + "/" + joined;
-    std::string start;
-    if (joined.size() >= 2 && joined[1] == ':') {
-        start = joined.substr(0, 2);
-        joined = joined.substr(2);
-    } else if (joined.compare(0, 2, "//") == 0) {
-        start = "/";
-    }
-    std::vector<std::string> parts;
-    for (size_t at = 0, end; at <= joined.size(); at = end + 1) {
-        end = std::min(joined.find('/', at), joined.size());
-        const std::string part = joined.substr(at, end - at);
-        if (part == "..") {
-            if (!parts.empty()) parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-    }
-    std::string out = start;
-    for (const std::string& part : parts) out += "/" + part;
-    return out == start ? start + "/" : out;
-}
