@@ -384,10 +384,12 @@ bool InputReader::Open(const std::string& path, std::string& reason,
     wait_ = nullptr;
     // A size of 0 is not trusted (files of /proc report it), nor any size on the kernel's
     // own file systems.
-    if (S_ISREG(st.st_mode) && st.st_size > 0 && !SizeIsNominal(FileSystemType(fd_, st.st_dev))) {
+    const unsigned long type = S_ISREG(st.st_mode) ? FileSystemType(fd_, st.st_dev) : 0;
+    if (S_ISREG(st.st_mode) && st.st_size > 0 && !SizeIsNominal(type)) {
         const off_t at = standardInput ? ::lseek(fd_, 0, SEEK_CUR) : 0;
         if (at >= 0 && at <= st.st_size) {
             expected_ = int64_t(st.st_size - at);
+            endsAtSize_ = !NetworkFileSystem(type);
             start_ = uint64_t(at);
             modified_ = st.st_mtim;
             wait_ = std::move(wait);
@@ -539,7 +541,10 @@ ssize_t InputReader::ReadSome(uint8_t* data, size_t capacity) {
 
 bool InputReader::Read(uint8_t* data, size_t capacity, size_t& length) {
     length = 0;
-    while (length < capacity) {
+    // At the end of a file that ends at its size, Unchanged() below tells whether it grew,
+    // as a read past its end would.
+    const auto atEnd = [this] { return endsAtSize_ && read_ == uint64_t(expected_); };
+    while (length < capacity && !atEnd()) {
         ssize_t n = ReadSome(data + length, capacity - length);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -552,12 +557,8 @@ bool InputReader::Read(uint8_t* data, size_t capacity, size_t& length) {
         if (expected_ >= 0 && read_ > uint64_t(expected_))
             return Fail("the file grew while it was being read");
     }
-    if (length == capacity || expected_ < 0) return true;
+    if (expected_ < 0 || (length == capacity && (length != 0 || !atEnd()))) return true;
     // The end of a regular file: it must have kept its size and time all along.
     if (read_ < uint64_t(expected_)) return Fail("the file shrank while it was being read");
-    struct stat st;
-    if (::fstat(fd_, &st) != 0) return Fail(ErrnoText(errno));
-    if (st.st_mtim.tv_sec != modified_.tv_sec || st.st_mtim.tv_nsec != modified_.tv_nsec)
-        return Fail("the file changed while it was being read");
-    return true;
+    return Unchanged();
 }

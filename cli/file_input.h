@@ -109,6 +109,9 @@ private:
 
     bool owned_ = false;
     int64_t expected_ = -1;
+    // Whether the file ends where expected_ says, without a read that finds nothing: its
+    // file system is local, where a file cannot hold more than its size.
+    bool endsAtSize_ = false;
     uint64_t read_ = 0;
     struct timespec modified_ = {};
     std::string reason_;

@@ -1,6 +1,7 @@
 #include "input_batch.h"
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <thread>
 
@@ -17,6 +18,11 @@ constexpr unsigned kMostLending = 4;
 // The inputs given and not yet handed back, per thread: enough for the threads never to
 // wait for the output of a slow input, few enough that the results waiting stay small.
 constexpr size_t kAheadPerThread = 8;
+
+// The files of a run at most, and the time after which a run gives the rest of its files
+// to another task: small files go many to a task, large ones one.
+constexpr size_t kMostInRun = 16;
+constexpr auto kRunTime = std::chrono::microseconds(200);
 
 unsigned Threads(unsigned jobs) {
     return jobs != 0 ? jobs : std::max(1u, std::thread::hardware_concurrency());
@@ -70,6 +76,63 @@ bool InputBatch::Grouped(const std::vector<uint8_t>& key, const std::vector<size
 
 void InputBatch::GiveGroup() {
     if (group_.empty()) return;
+    if (laned_) {
+        GiveLanedGroup();
+    } else {
+        GiveRun();
+    }
+}
+
+void InputBatch::GiveRun() {
+    auto run = std::make_shared<Run>();
+    run->members = std::move(group_);
+    group_.clear();
+    run->results.resize(run->members.size());
+    run->first = given_;
+    run->key = groupKey_;
+    run->lines = groupLines_;
+    given_ += run->members.size();
+    scheduler_.Give(RunCompute(run), RunDeliver(run));
+}
+
+InputScheduler::Compute InputBatch::RunCompute(const std::shared_ptr<Run>& run) {
+    return [this, run](const InputScheduler::Place& place) {
+        const auto start = std::chrono::steady_clock::now();
+        for (size_t m = 0; m < run->members.size(); ++m) {
+            if (m != 0 && std::chrono::steady_clock::now() - start > kRunTime) {
+                // The files are not as small as they looked: the rest go to the next task,
+                // which another thread may take.
+                auto rest = std::make_shared<Run>();
+                rest->members.assign(std::make_move_iterator(run->members.begin() + m),
+                                     std::make_move_iterator(run->members.end()));
+                rest->results.resize(rest->members.size());
+                rest->first = run->first + m;
+                rest->key = run->key;
+                rest->lines = run->lines;
+                run->members.resize(m);
+                run->results.resize(m);
+                scheduler_.GiveNext(place, RunCompute(rest), RunDeliver(rest));
+                return;
+            }
+            run->results[m] = ComputeFileResult(run->members[m].path, *run->key, run->lines,
+                                                RunOf(place, run->first + m));
+            turns_.Pass(run->first + m);
+            progress_.Finished(place.worker);
+        }
+    };
+}
+
+InputScheduler::Deliver InputBatch::RunDeliver(const std::shared_ptr<Run>& run) {
+    return [run] {
+        for (size_t m = 0; m < run->members.size(); ++m) {
+            const InputResult& result = run->results[m];
+            if (!result.ok) PrintError(result.subject, result.reason);
+            run->members[m].deliver(result);
+        }
+    };
+}
+
+void InputBatch::GiveLanedGroup() {
     auto members = std::make_shared<std::vector<Member>>(std::move(group_));
     group_.clear();
     auto results = std::make_shared<std::vector<InputResult>>(members->size());
@@ -152,23 +215,14 @@ void InputBatch::Add(Work work, unsigned serialJobs, Deliver deliver) {
     const uint64_t index = given_++;
     auto compute = [this, work = std::move(work), serialJobs, result,
                     index](const InputScheduler::Place& place) {
-        InputRun run;
         if (scheduler_.Threads() == 1) {
+            InputRun run;
             run.jobs = serialJobs;
             run.progress = &progress_;
             *result = work(run);
             return;
         }
-        // One thread reads the input; the others it may have hash its lines.
-        run.callerOnly = perInput_ == 1;
-        run.buffer = &buffers_[place.worker];
-        run.jobs = perInput_ - 1;
-        run.jobsInTurn = inTurn_;
-        run.lend = scheduler_.Threads() <= kMostLending;
-        run.order = order_;
-        run.bytesRead = progress_.BytesRead(place.worker);
-        if (turns_.Sequential()) run.waitTurn = [this, index] { turns_.Wait(index); };
-        *result = work(run);
+        *result = work(RunOf(place, index));
         turns_.Pass(index);
         progress_.Finished(place.worker);
     };
@@ -178,20 +232,40 @@ void InputBatch::Add(Work work, unsigned serialJobs, Deliver deliver) {
     });
 }
 
+InputRun InputBatch::RunOf(const InputScheduler::Place& place, uint64_t index) {
+    // One thread reads the input; the others it may have hash its lines.
+    InputRun run;
+    run.callerOnly = perInput_ == 1;
+    run.buffer = &buffers_[place.worker];
+    run.jobs = perInput_ - 1;
+    run.jobsInTurn = inTurn_;
+    run.lend = scheduler_.Threads() <= kMostLending;
+    run.order = order_;
+    run.bytesRead = progress_.BytesRead(place.worker);
+    if (turns_.Sequential()) {
+        run.waitTurn = [this, index] { turns_.Wait(index); };
+    }
+    return run;
+}
+
 void InputBatch::AddFile(const std::string& path, const std::vector<uint8_t>& key,
                          const std::vector<size_t>& lines, unsigned serialJobs, Deliver deliver) {
     // Standard input named twice is read to its end the first time: the second must not
     // start before the first is done.
     if (path == "-") {
         Finish();
-    } else if (Grouped(key, lines)) {
-        if (!group_.empty() && lines != groupLines_) GiveGroup();
-        groupLines_ = lines;
+    } else if (const bool laned = Grouped(key, lines); laned || scheduler_.Threads() > 1) {
+        if (!group_.empty() && (laned != laned_ || &key != groupKey_ || lines != groupLines_))
+            GiveGroup();
+        if (group_.empty()) {
+            laned_ = laned;
+            groupKey_ = &key;
+            groupLines_ = lines;
+        }
         group_.push_back(Member{path, std::move(deliver)});
-        if (group_.size() == groupSize_) GiveGroup();
+        if (group_.size() >= (laned ? groupSize_ : kMostInRun)) GiveGroup();
         return;
     }
-    GiveGroup();
     Add([path, &key,
          lines](const InputRun& run) { return ComputeFileResult(path, key, lines, run); },
         serialJobs, std::move(deliver));

@@ -13,6 +13,10 @@
 // Files whose lines include MD2 or Snefru (unkeyed) go in groups of up to kMaxLanedSources,
 // each group computed on one thread with the chains of its files interleaved
 // (ComputeLanedLines); a group with a file read in sequence is computed one file at a time.
+// Other files go in runs, computed one after another on one thread, so that small files do
+// not pay the handing out of a task each; a run that has taken a while gives the rest of its
+// files to a task of their own, right after it, which another thread may take: large files
+// still go one to a thread.
 #ifndef KORVADEX_CLI_INPUT_BATCH_H
 #define KORVADEX_CLI_INPUT_BATCH_H
 
@@ -53,14 +57,29 @@ public:
 private:
     using Work = std::function<InputResult(const InputRun&)>;
     void Add(Work work, unsigned serialJobs, Deliver deliver);
+    // How the input at index (in the order given) is computed on the thread at place, when
+    // several are in flight.
+    InputRun RunOf(const InputScheduler::Place& place, uint64_t index);
     // Whether files of these lines go in groups.
     bool Grouped(const std::vector<uint8_t>& key, const std::vector<size_t>& lines) const;
-    // Gives the group gathered so far as one task.
-    void GiveGroup();
     struct Member {
         std::string path;
         Deliver deliver;
     };
+    // Files computed one after another, the first of them the input at first.
+    struct Run {
+        std::vector<Member> members;
+        std::vector<InputResult> results;
+        uint64_t first = 0;
+        const std::vector<uint8_t>* key = nullptr;
+        std::vector<size_t> lines;
+    };
+    // Gives the group or run gathered so far as one task.
+    void GiveGroup();
+    void GiveLanedGroup();
+    void GiveRun();
+    InputScheduler::Compute RunCompute(const std::shared_ptr<Run>& run);
+    static InputScheduler::Deliver RunDeliver(const std::shared_ptr<Run>& run);
 
     Progress& progress_;
     const ReadOrder order_;
@@ -73,8 +92,10 @@ private:
     unsigned inTurn_ = 1;        // the threads of an input read in its turn
     uint64_t given_ = 0;         // the inputs given so far, which take their turns in this order
     size_t groupSize_ = 0;       // the files of a group, 0 when files never go in groups
-    std::vector<Member> group_;  // the files gathered for the next group
-    std::vector<size_t> groupLines_;  // and their lines
+    std::vector<Member> group_;  // the files gathered for the next group or run
+    bool laned_ = false;         // whether they are a group (else a run)
+    const std::vector<uint8_t>* groupKey_ = nullptr;  // and their key
+    std::vector<size_t> groupLines_;                  // and lines
 };
 
 #endif

@@ -42,6 +42,9 @@ public:
     static constexpr unsigned kLanes = 16;
     std::atomic<uint64_t>* BytesRead(unsigned lane) { return &lanes_[lane % kLanes]; }
     void Finished(unsigned lane);
+    // Whether the indicator may show at all (standard error is a terminal): else what it
+    // would show need not be gathered.
+    bool Enabled() const { return enabled_; }
     // The input is done.  Outside a job, erases the indicator: call before writing anything
     // else to standard error.
     void End();

@@ -121,8 +121,9 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
     // The sizes the walk has seen, and the inputs whose size it has not.
     uint64_t sized = 0;
     std::vector<std::string> unsized;
+    Progress progress;
     WalkOptions walk = WalkOf(options);
-    walk.bytes = &sized;
+    if (progress.Enabled()) walk.bytes = &sized;
     for (const std::string& path : options.files) {
         if (!options.recursive) {
             inputs.push_back({path, false});
@@ -141,7 +142,6 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
     }
     const bool headers = inputs.size() > 1 || options.recursive;
 
-    Progress progress;
     if (inputs.size() > 1) progress.BeginJob(inputs.size(), int64_t(sized), std::move(unsized));
     bool first = true;
     const bool hashdeep = options.format == OutputFormat::kHashdeep;

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <system_error>
+#include <utility>
 
-InputScheduler::InputScheduler(unsigned workers, size_t ahead)
-    : ahead_(std::max<size_t>({ahead, workers, 1})) {
-    if (workers < 2) return;
+InputScheduler::InputScheduler(unsigned threads, size_t ahead)
+    : ahead_(std::max<size_t>({ahead, threads, 1})) {
     try {
-        for (unsigned w = 0; w < workers; ++w)
+        for (unsigned w = 0; w + 1 < threads; ++w)
             threads_.emplace_back(&InputScheduler::Work, this, w);
     } catch (const std::system_error&) {
         // No room for another thread: the ones started take every task.
@@ -26,21 +26,27 @@ InputScheduler::~InputScheduler() {
 
 void InputScheduler::Give(Compute compute, Deliver deliver) {
     if (threads_.empty()) {
-        if (compute) compute(Place{0});
+        if (compute) compute(Place{0, nullptr});
         deliver();
+        for (Deliver& later : std::exchange(deliverLater_, {})) later();
         return;
     }
     std::unique_lock<std::mutex> lock(mutex_);
     HandOver(lock);
-    if (tasks_.size() >= ahead_) {
-        // The workers hand results over as they finish them; this thread is woken once half
-        // the room is free, rather than for every task.
+    while (tasks_.size() >= ahead_) {
+        if (Untaken()) {
+            RunNext(lock, Threads() - 1);
+            continue;
+        }
+        // Every task is taken: this thread is woken once half the room is free, rather
+        // than for every task.
         callerWaiting_ = true;
         done_.wait(lock, [this] { return tasks_.size() <= ahead_ / 2; });
         callerWaiting_ = false;
     }
     const bool nothing = !compute;
-    tasks_.push_back(Task{std::move(compute), std::move(deliver), nothing});
+    tasks_.push_back(
+        std::make_unique<Task>(Task{std::move(compute), std::move(deliver), nothing, nothing}));
     if (nothing) {
         HandOver(lock);
     } else {
@@ -48,24 +54,48 @@ void InputScheduler::Give(Compute compute, Deliver deliver) {
     }
 }
 
+void InputScheduler::GiveNext(const Place& place, Compute compute, Deliver deliver) {
+    if (threads_.empty()) {
+        // Nothing runs beside this thread: the task runs now, and is handed over after the
+        // one that gave it.
+        const size_t slot = deliverLater_.size();
+        deliverLater_.emplace_back();
+        compute(place);
+        deliverLater_[slot] = std::move(deliver);
+        return;
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    size_t at = 0;
+    while (tasks_[at].get() != place.task) ++at;
+    ++at;
+    tasks_.insert(tasks_.begin() + std::ptrdiff_t(at),
+                  std::make_unique<Task>(Task{std::move(compute), std::move(deliver)}));
+    next_ = std::min(next_, at);
+    given_.notify_one();
+}
+
 void InputScheduler::Finish() {
     std::unique_lock<std::mutex> lock(mutex_);
     HandOver(lock);
-    callerWaiting_ = true;
-    done_.wait(lock, [this] { return tasks_.empty() && !handing_; });
-    callerWaiting_ = false;
+    while (!tasks_.empty() || handing_) {
+        if (Untaken()) {
+            RunNext(lock, Threads() - 1);
+            continue;
+        }
+        callerWaiting_ = true;
+        done_.wait(lock, [this] { return tasks_.empty() && !handing_; });
+        callerWaiting_ = false;
+    }
 }
 
 void InputScheduler::HandOver(std::unique_lock<std::mutex>& lock) {
     // One thread at a time hands over, so that the delivers run one after another.
     if (handing_) return;
     handing_ = true;
-    while (!tasks_.empty() && tasks_.front().done) {
-        Deliver deliver = std::move(tasks_.front().deliver);
+    while (!tasks_.empty() && tasks_.front()->done) {
+        Deliver deliver = std::move(tasks_.front()->deliver);
         tasks_.pop_front();
-        ++first_;
-        // A task with nothing to compute may be handed over before a worker passed it.
-        next_ = std::max(next_, first_);
+        if (next_ != 0) --next_;
         lock.unlock();
         deliver();
         lock.lock();
@@ -74,26 +104,34 @@ void InputScheduler::HandOver(std::unique_lock<std::mutex>& lock) {
     if (callerWaiting_ && tasks_.size() <= ahead_ / 2) done_.notify_one();
 }
 
+bool InputScheduler::Untaken() {
+    while (next_ < tasks_.size() && tasks_[next_]->taken) ++next_;
+    return next_ < tasks_.size();
+}
+
+void InputScheduler::RunNext(std::unique_lock<std::mutex>& lock, unsigned place) {
+    // A task stays where it is until it is handed over, and its compute is not touched by
+    // another thread meanwhile.
+    Task& task = *tasks_[next_];
+    task.taken = true;
+    ++next_;
+    lock.unlock();
+    task.compute(Place{place, &task});
+    lock.lock();
+    task.done = true;
+    HandOver(lock);
+}
+
 void InputScheduler::Work(unsigned worker) {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        // Tasks with nothing to compute are passed over.
-        while (next_ - first_ < tasks_.size() && tasks_[size_t(next_ - first_)].done) ++next_;
-        if (next_ - first_ >= tasks_.size()) {
-            if (ending_) return;
+        if (Untaken()) {
+            RunNext(lock, worker);
+        } else if (ending_) {
+            return;
+        } else {
             given_.wait(lock);
-            continue;
         }
-        // A task stays in the queue until it is handed over, and a deque keeps its elements
-        // in place as others are added: the reference holds while the task runs.
-        Task& task = tasks_[size_t(next_ - first_)];
-        const Place place{worker};
-        ++next_;
-        lock.unlock();
-        task.compute(place);
-        lock.lock();
-        task.done = true;
-        HandOver(lock);
     }
 }
 

@@ -7,8 +7,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <set>
+#include <utility>
 
 #include "line_streams.h"
 #include "report_lines.h"
@@ -59,6 +61,41 @@ TEST(InputScheduler, HandsResultsOverInOrderWithFewWaiting) {
         for (size_t i = 0; i < kTasks; ++i) EXPECT_EQ(handed[i], i);
         EXPECT_LE(mostWaiting, std::max<size_t>(c.ahead, c.workers));
         EXPECT_LE(workersSeen.size(), std::max(1u, c.workers));
+    }
+}
+
+TEST(InputScheduler, TasksGivenNextComeRightAfterTheTaskThatGaveThem) {
+    // Each task gives the rest of its work, in up to three steps, as a task of its own right
+    // after it; the hand-over must come out as if each task had done all of it.
+    for (unsigned threads : {0u, 2u, 3u}) {
+        SCOPED_TRACE(threads);
+        constexpr size_t kTasks = 60;
+        std::vector<std::pair<size_t, unsigned>> handed;
+        std::atomic<size_t> computed{0};
+        {
+            InputScheduler scheduler(threads, 4);
+            std::function<void(size_t, unsigned, const InputScheduler::Place&)> step =
+                [&](size_t i, unsigned k, const InputScheduler::Place& place) {
+                    ++computed;
+                    std::this_thread::sleep_for(std::chrono::microseconds((i * 53 + k) % 200));
+                    if (k < i % 4) {
+                        scheduler.GiveNext(
+                            place, [&, i, k](const InputScheduler::Place& p) { step(i, k + 1, p); },
+                            [&, i, k] { handed.emplace_back(i, k + 1); });
+                    }
+                };
+            for (size_t i = 0; i < kTasks; ++i) {
+                scheduler.Give([&, i](const InputScheduler::Place& p) { step(i, 0, p); },
+                               [&, i] { handed.emplace_back(i, 0); });
+            }
+            scheduler.Finish();
+        }
+        std::vector<std::pair<size_t, unsigned>> expected;
+        for (size_t i = 0; i < kTasks; ++i) {
+            for (unsigned k = 0; k <= i % 4; ++k) expected.emplace_back(i, k);
+        }
+        EXPECT_EQ(handed, expected);
+        EXPECT_EQ(computed.load(), expected.size());
     }
 }
 
