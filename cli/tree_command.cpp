@@ -53,9 +53,10 @@ void AppendEntry(const TreeEntry& entry, std::vector<std::string>& manifests) {
 // entry that cannot be read or covered.
 bool BuildManifests(const Options& options, const std::string& dir, const std::vector<uint8_t>& key,
                     std::vector<std::string>& manifests) {
+    Progress progress;
     WalkOptions walk = WalkOf(options);
     uint64_t bytes = 0;
-    walk.bytes = &bytes;
+    if (progress.Enabled()) walk.bytes = &bytes;
     std::vector<TreeEntry> entries;
     bool ok = WalkTree(dir, walk, entries);
     size_t files = 0;
@@ -71,7 +72,6 @@ bool BuildManifests(const Options& options, const std::string& dir, const std::v
     if (!ok) return false;
 
     manifests.assign(options.only.size(), kManifestHead);
-    Progress progress;
     if (files > 1) progress.BeginJob(files, int64_t(bytes), {});
     // Each file's entry is written when its value comes, after the entries before it.
     size_t written = 0;
