@@ -15,8 +15,9 @@ constexpr size_t kGroupChunkSize = size_t(256) << 10;
 // up to two windows of 4 MiB, which count in the memory used.
 constexpr unsigned kMostLending = 4;
 
-// The inputs given and not yet handed back, per thread: enough for the threads never to
-// wait for the output of a slow input, few enough that the results waiting stay small.
+// The tasks (an input, or a run or group of files) given and not yet handed back, per
+// thread: enough for the threads never to wait for the output of a slow input, few enough
+// that the results waiting stay small.
 constexpr size_t kAheadPerThread = 8;
 
 // The files of a run at most, and the time after which a run gives the rest of its files

@@ -76,7 +76,7 @@ stage_fuzz() {
 # The suites whose code runs on several threads: reports with engine families on threads of
 # their own, the command line's --jobs and its progress display.  Each must exist, so that a
 # renamed suite is not silently left out.
-tsan_suites=(LineStreams RobustThreads CliJobs CliProgress)
+tsan_suites=(LineStreams RobustThreads InputScheduler CliJobs CliProgress)
 
 stage_tsan() {
   cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo \
