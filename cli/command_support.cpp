@@ -136,6 +136,7 @@ InputResult ComputeFileResult(const std::string& path, const std::vector<uint8_t
                      run.progress != nullptr ? run.progress->BytesRead() : run.bytesRead)) {
         return result;
     }
+    if (run.opened) run.opened(reader.Size());
     if (run.progress != nullptr) run.progress->Begin(MessageText(result.subject), reader.Size());
     InputRun actual = run;
     if (reader.TakesTurns()) {

@@ -68,10 +68,12 @@ struct InputRun {
     unsigned jobs = 0;        // threads for its lines (see ComputeInput)
     bool callerOnly = false;  // every line on the calling thread; jobs is not looked at
     std::vector<uint8_t>* buffer = nullptr;  // with callerOnly: the thread's kept buffer
-    unsigned jobsInTurn = 0;  // for a file that waits for its turn, in place of both
-    bool lend = true;         // a large file in memory may be lent (see InputReader)
+    unsigned jobsInTurn = 0;                 // for a file that waits for its turn, in place of both
+    bool lend = true;                        // a large file in memory may be lent (see InputReader)
     ReadOrder order = ReadOrder::kParallel;
     std::function<void()> waitTurn;  // see InputReader::ReadInTurn
+    // Called once a file is open, before it is read, with its size (-1: not known).
+    std::function<void(int64_t)> opened;
     // Either progress, whose Begin and End frame the input, or a count of bytes read.
     Progress* progress = nullptr;
     std::atomic<uint64_t>* bytesRead = nullptr;

@@ -20,10 +20,12 @@ constexpr unsigned kMostLending = 4;
 // that the results waiting stay small.
 constexpr size_t kAheadPerThread = 8;
 
-// The files of a run at most, and the time after which a run gives the rest of its files
-// to another task: small files go many to a task, large ones one.
+// The files of a run at most; the time after which a run gives the rest of its files to a
+// task of their own, and the size of a file that does so as soon as it is open: small files
+// go many to a task, large ones one.
 constexpr size_t kMostInRun = 16;
 constexpr auto kRunTime = std::chrono::microseconds(200);
+constexpr int64_t kLargeFile = int64_t(256) << 10;
 
 unsigned Threads(unsigned jobs) {
     return jobs != 0 ? jobs : std::max(1u, std::thread::hardware_concurrency());
@@ -96,27 +98,38 @@ void InputBatch::GiveRun() {
     scheduler_.Give(RunCompute(run), RunDeliver(run));
 }
 
+void InputBatch::HandOn(const InputScheduler::Place& place, Run& run, size_t from) {
+    auto rest = std::make_shared<Run>();
+    rest->members.assign(std::make_move_iterator(run.members.begin() + std::ptrdiff_t(from)),
+                         std::make_move_iterator(run.members.end()));
+    rest->results.resize(rest->members.size());
+    rest->first = run.first + from;
+    rest->key = run.key;
+    rest->lines = run.lines;
+    run.members.resize(from);
+    run.results.resize(from);
+    scheduler_.GiveNext(place, RunCompute(rest), RunDeliver(rest));
+}
+
 InputScheduler::Compute InputBatch::RunCompute(const std::shared_ptr<Run>& run) {
     return [this, run](const InputScheduler::Place& place) {
         const auto start = std::chrono::steady_clock::now();
+        // The run shrinks to m + 1 files where the file at m hands the rest on.
         for (size_t m = 0; m < run->members.size(); ++m) {
             if (m != 0 && std::chrono::steady_clock::now() - start > kRunTime) {
-                // The files are not as small as they looked: the rest go to the next task,
-                // which another thread may take.
-                auto rest = std::make_shared<Run>();
-                rest->members.assign(std::make_move_iterator(run->members.begin() + m),
-                                     std::make_move_iterator(run->members.end()));
-                rest->results.resize(rest->members.size());
-                rest->first = run->first + m;
-                rest->key = run->key;
-                rest->lines = run->lines;
-                run->members.resize(m);
-                run->results.resize(m);
-                scheduler_.GiveNext(place, RunCompute(rest), RunDeliver(rest));
+                // The files are not as small as they looked.
+                HandOn(place, *run, m);
                 return;
             }
-            run->results[m] = ComputeFileResult(run->members[m].path, *run->key, run->lines,
-                                                RunOf(place, run->first + m));
+            InputRun how = RunOf(place, run->first + m);
+            if (m + 1 < run->members.size()) {
+                // A large file hands the files after it on before it is read, so that
+                // another thread takes them meanwhile.
+                how.opened = [this, &place, &run, m](int64_t size) {
+                    if (size > kLargeFile) HandOn(place, *run, m + 1);
+                };
+            }
+            run->results[m] = ComputeFileResult(run->members[m].path, *run->key, run->lines, how);
             turns_.Pass(run->first + m);
             progress_.Finished(place.worker);
         }

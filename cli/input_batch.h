@@ -14,9 +14,9 @@
 // each group computed on one thread with the chains of its files interleaved
 // (ComputeLanedLines); a group with a file read in sequence is computed one file at a time.
 // Other files go in runs, computed one after another on one thread, so that small files do
-// not pay the handing out of a task each; a run that has taken a while gives the rest of its
-// files to a task of their own, right after it, which another thread may take: large files
-// still go one to a thread.
+// not pay the handing out of a task each; a run that has taken a while, or reaches a large
+// file, gives the rest of its files to a task of their own, right after it, which another
+// thread may take: large files still go one to a thread.
 #ifndef KORVADEX_CLI_INPUT_BATCH_H
 #define KORVADEX_CLI_INPUT_BATCH_H
 
@@ -79,6 +79,9 @@ private:
     void GiveLanedGroup();
     void GiveRun();
     InputScheduler::Compute RunCompute(const std::shared_ptr<Run>& run);
+    // Gives the files of run from the one at from on as a task of their own, right after the
+    // task running at place, which is run's.
+    void HandOn(const InputScheduler::Place& place, Run& run, size_t from);
     static InputScheduler::Deliver RunDeliver(const std::shared_ptr<Run>& run);
 
     Progress& progress_;

@@ -38,10 +38,10 @@ void InputScheduler::Give(Compute compute, Deliver deliver) {
             RunNext(lock, Threads() - 1);
             continue;
         }
-        // Every task is taken: this thread is woken once half the room is free, rather
-        // than for every task.
+        // Every task is taken: this thread is woken once half the room is free, or when a
+        // task given next waits for a thread, rather than for every task.
         callerWaiting_ = true;
-        done_.wait(lock, [this] { return tasks_.size() <= ahead_ / 2; });
+        done_.wait(lock, [this] { return tasks_.size() <= ahead_ / 2 || Untaken(); });
         callerWaiting_ = false;
     }
     const bool nothing = !compute;
@@ -71,7 +71,9 @@ void InputScheduler::GiveNext(const Place& place, Compute compute, Deliver deliv
     tasks_.insert(tasks_.begin() + std::ptrdiff_t(at),
                   std::make_unique<Task>(Task{std::move(compute), std::move(deliver)}));
     next_ = std::min(next_, at);
+    // The caller, when it waits, takes tasks too.
     given_.notify_one();
+    if (callerWaiting_) done_.notify_one();
 }
 
 void InputScheduler::Finish() {
@@ -83,7 +85,7 @@ void InputScheduler::Finish() {
             continue;
         }
         callerWaiting_ = true;
-        done_.wait(lock, [this] { return tasks_.empty() && !handing_; });
+        done_.wait(lock, [this] { return (tasks_.empty() && !handing_) || Untaken(); });
         callerWaiting_ = false;
     }
 }

@@ -97,6 +97,31 @@ TEST(InputScheduler, TasksGivenNextComeRightAfterTheTaskThatGaveThem) {
         EXPECT_EQ(handed, expected);
         EXPECT_EQ(computed.load(), expected.size());
     }
+    // A task given next is taken by a free thread while the one that gave it still runs,
+    // even when the free thread is the caller, waiting for the end.
+    for (unsigned threads : {2u, 3u}) {
+        SCOPED_TRACE(threads);
+        std::atomic<bool> running{false};
+        std::atomic<bool> started{false};
+        bool sharedTheWork = false;
+        InputScheduler scheduler(threads, 4);
+        scheduler.Give(
+            [&](const InputScheduler::Place& place) {
+                running = true;
+                // Time for the caller to fall asleep in Finish.
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                scheduler.GiveNext(
+                    place, [&](const InputScheduler::Place&) { started = true; }, [] {});
+                const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+                while (!started && std::chrono::steady_clock::now() < end)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                sharedTheWork = started;
+            },
+            [] {});
+        while (!running) std::this_thread::yield();
+        scheduler.Finish();
+        EXPECT_TRUE(sharedTheWork);
+    }
 }
 
 // The bytes of one input, each read of which is logged with the input's number; it waits for
