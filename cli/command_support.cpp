@@ -175,15 +175,6 @@ bool ComputeInput(const std::string& path, const std::vector<uint8_t>& key,
     return Told(result, hex);
 }
 
-bool ComputeText(const std::string& text, const std::vector<uint8_t>& key,
-                 const std::vector<size_t>& lines, unsigned jobs, Progress& progress,
-                 std::vector<std::string>& hex) {
-    InputRun run;
-    run.jobs = jobs;
-    run.progress = &progress;
-    return Told(ComputeTextResult(text, key, lines, run), hex);
-}
-
 std::string DisplayHex(const std::string& hex, bool lower) {
     if (!lower) return hex;
     std::string text = hex;

@@ -49,12 +49,6 @@ bool ComputeInput(const std::string& path, const std::vector<uint8_t>& key,
                   const std::vector<size_t>& lines, unsigned jobs, Progress& progress,
                   std::vector<std::string>& hex, uint64_t* size = nullptr);
 
-// The same over the bytes of text (a text of --string), named "the text \"...\"" in
-// messages.
-bool ComputeText(const std::string& text, const std::vector<uint8_t>& key,
-                 const std::vector<size_t>& lines, unsigned jobs, Progress& progress,
-                 std::vector<std::string>& hex);
-
 // What computing one input gave, for a caller that writes it later.
 struct InputResult {
     bool ok = false;
@@ -79,7 +73,8 @@ struct InputRun {
     std::atomic<uint64_t>* bytesRead = nullptr;
 };
 
-// ComputeInput and ComputeText, with the message kept in the result rather than written.
+// ComputeInput, with the message kept in the result rather than written; and the same over
+// the bytes of text (a text of --string), named "the text \"...\"" in messages.
 InputResult ComputeFileResult(const std::string& path, const std::vector<uint8_t>& key,
                               const std::vector<size_t>& lines, const InputRun& run);
 InputResult ComputeTextResult(const std::string& text, const std::vector<uint8_t>& key,

@@ -79,14 +79,6 @@ bool InputBatch::Grouped(const std::vector<uint8_t>& key, const std::vector<size
 
 void InputBatch::GiveGroup() {
     if (group_.empty()) return;
-    if (laned_) {
-        GiveLanedGroup();
-    } else {
-        GiveRun();
-    }
-}
-
-void InputBatch::GiveRun() {
     auto run = std::make_shared<Run>();
     run->members = std::move(group_);
     group_.clear();
@@ -95,7 +87,7 @@ void InputBatch::GiveRun() {
     run->key = groupKey_;
     run->lines = groupLines_;
     given_ += run->members.size();
-    scheduler_.Give(RunCompute(run), RunDeliver(run));
+    scheduler_.Give(laned_ ? LanedCompute(run) : RunCompute(run), RunDeliver(run));
 }
 
 void InputBatch::HandOn(const InputScheduler::Place& place, Run& run, size_t from) {
@@ -146,27 +138,25 @@ InputScheduler::Deliver InputBatch::RunDeliver(const std::shared_ptr<Run>& run) 
     };
 }
 
-void InputBatch::GiveLanedGroup() {
-    auto members = std::make_shared<std::vector<Member>>(std::move(group_));
-    group_.clear();
-    auto results = std::make_shared<std::vector<InputResult>>(members->size());
-    // The members take their turns in order, as single inputs do.
-    const uint64_t firstTurn = given_;
-    given_ += members->size();
-    auto compute = [this, members, results, lines = groupLines_,
-                    firstTurn](const InputScheduler::Place& place) {
+InputScheduler::Compute InputBatch::LanedCompute(const std::shared_ptr<Run>& group) {
+    return [this, group](const InputScheduler::Place& place) {
+        const std::vector<Member>& members = group->members;
+        std::vector<InputResult>& results = group->results;
+        const std::vector<size_t>& lines = group->lines;
+        // The members take their turns in order, as single inputs do.
+        const uint64_t firstTurn = group->first;
         std::vector<std::unique_ptr<InputReader>> readers;
         std::vector<ChunkSource*> sources;
         std::vector<InputResult*> opened;
         bool inTurn = false;
-        for (size_t m = 0; m < members->size(); ++m) {
-            InputResult& result = (*results)[m];
-            result.subject = InputName((*members)[m].path);
+        for (size_t m = 0; m < members.size(); ++m) {
+            InputResult& result = results[m];
+            result.subject = InputName(members[m].path);
             result.hex.assign(kReportLineCount, std::string());
             auto reader = std::make_unique<InputReader>();
             reader->ReadInTurn(order_, [] {});
             reader->NeverLend();
-            if (!reader->Open((*members)[m].path, result.reason)) continue;
+            if (!reader->Open(members[m].path, result.reason)) continue;
             inTurn = inTurn || reader->TakesTurns();
             sources.push_back(reader.get());
             opened.push_back(&result);
@@ -176,7 +166,7 @@ void InputBatch::GiveLanedGroup() {
             // Files read in sequence cannot be read by turns with each other: each is
             // computed alone, in its turn.
             readers.clear();
-            for (size_t m = 0; m < members->size(); ++m) {
+            for (size_t m = 0; m < members.size(); ++m) {
                 InputRun run;
                 run.jobs = inTurn_;
                 run.jobsInTurn = inTurn_;
@@ -185,13 +175,13 @@ void InputBatch::GiveLanedGroup() {
                 run.bytesRead = progress_.BytesRead(place.worker);
                 const uint64_t turn = firstTurn + m;
                 run.waitTurn = [this, turn] { turns_.Wait(turn); };
-                (*results)[m] = ComputeFileResult((*members)[m].path, {}, lines, run);
+                results[m] = ComputeFileResult(members[m].path, {}, lines, run);
                 turns_.Pass(turn);
                 progress_.Finished(place.worker);
             }
             return;
         }
-        for (size_t m = 0; m < members->size(); ++m) turns_.Pass(firstTurn + m);
+        for (size_t m = 0; m < members.size(); ++m) turns_.Pass(firstTurn + m);
         std::vector<const ReportLine*> rows;
         for (size_t line : lines) rows.push_back(&kReportLines[line]);
         std::vector<ReportStatus> status;
@@ -210,18 +200,11 @@ void InputBatch::GiveLanedGroup() {
                                 "; no report";
             }
         }
-        for (const InputResult& result : *results) {
+        for (const InputResult& result : results) {
             progress_.BytesRead(place.worker)->store(result.size);
             progress_.Finished(place.worker);
         }
     };
-    scheduler_.Give(std::move(compute), [members, results] {
-        for (size_t m = 0; m < members->size(); ++m) {
-            const InputResult& result = (*results)[m];
-            if (!result.ok) PrintError(result.subject, result.reason);
-            (*members)[m].deliver(result);
-        }
-    });
 }
 
 void InputBatch::Add(Work work, unsigned serialJobs, Deliver deliver) {

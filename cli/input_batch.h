@@ -66,7 +66,7 @@ private:
         std::string path;
         Deliver deliver;
     };
-    // Files computed one after another, the first of them the input at first.
+    // The files of a run or a group, the first of them the input at first.
     struct Run {
         std::vector<Member> members;
         std::vector<InputResult> results;
@@ -76,9 +76,9 @@ private:
     };
     // Gives the group or run gathered so far as one task.
     void GiveGroup();
-    void GiveLanedGroup();
-    void GiveRun();
+    // A run's files computed one after another; a group's interleaved.
     InputScheduler::Compute RunCompute(const std::shared_ptr<Run>& run);
+    InputScheduler::Compute LanedCompute(const std::shared_ptr<Run>& group);
     // Gives the files of run from the one at from on as a task of their own, right after the
     // task running at place, which is run's.
     void HandOn(const InputScheduler::Place& place, Run& run, size_t from);
