@@ -3,12 +3,13 @@
 #include <string>
 #include <vector>
 
-#include "command_support.h"
-#include "commands.h"
-#include "file_input.h"
-#include "name_list.h"
+#include "batch/input_compute.h"
+#include "batch/messages.h"
+#include "commands/commands.h"
 #include "options.h"
-#include "system.h"
+#include "system/file_input.h"
+#include "system/name_list.h"
+#include "system/system.h"
 
 namespace {
 

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include "algorithm_names.h"
-#include "line_names.h"
+#include "batch/messages.h"
+#include "common/algorithm_names.h"
+#include "common/line_names.h"
 
 const char kVersion[] = KORVADEX_VERSION;
 
@@ -831,7 +832,13 @@ WalkOptions WalkOf(const Options& options) {
     walk.follow = options.follow;
     walk.oneFileSystem = options.oneFileSystem;
     walk.maxDepth = options.maxDepth;
-    walk.filter = &options.filter;
+    if (!options.filter.Empty()) {
+        const PathFilter& filter = options.filter;
+        walk.takes = [&filter](const std::string& relative, bool directory) {
+            return filter.Takes(relative, directory);
+        };
+    }
+    walk.complain = PrintError;
     return walk;
 }
 

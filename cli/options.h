@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "checksum_lines.h"
-#include "directory_walk.h"
-#include "file_input.h"
-#include "path_filter.h"
+#include "batch/path_filter.h"
+#include "lists/checksum_lines.h"
+#include "system/directory_walk.h"
+#include "system/file_input.h"
 
 enum class Command {
     kReport,
@@ -66,10 +66,10 @@ struct Options {
     std::string expectHex;       // --expect, upper-case digits without separators
 
     // --update and --audit
-    std::string keptList;          // the list kept or audited
-    bool rehash = false;           // --rehash: --update hashes every file again
-    bool prune = false;            // --prune: --update drops the entries of files gone
-    bool algorithmsGiven = false;  // -a was given (only may also be set by the format)
+    std::string keptList;                    // the list kept or audited
+    bool rehash = false;                     // --rehash: --update hashes every file again
+    bool prune = false;                      // --prune: --update drops the entries of files gone
+    bool algorithmsGiven = false;            // -a was given (only may also be set by the format)
     ReadOrder readOrder = ReadOrder::kAuto;  // --read-order
     bool readOrderGiven = false;             // --read-order was given
 };

@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "cli_test_support.h"
-#include "file_input.h"
+#include "system/file_input.h"
 #include "program_runner.h"
 #include "report_text.h"
 #include "test_support.h"

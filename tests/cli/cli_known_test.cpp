@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cli_test_support.h"
-#include "known_set.h"
+#include "lists/known_set.h"
 #include "program_runner.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "cli_test_support.h"
-#include "list_reader.h"
+#include "lists/list_reader.h"
 #include "program_runner.h"
 
 namespace {

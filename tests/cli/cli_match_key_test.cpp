@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include "cli_test_support.h"
-#include "line_names.h"
+#include "common/line_names.h"
 #include "program_runner.h"
 #include "test_support.h"
 

@@ -3,9 +3,9 @@
 
 #include <random>
 
-#include "algorithm_names.h"
-#include "checksum_lines.h"
-#include "line_names.h"
+#include "common/algorithm_names.h"
+#include "lists/checksum_lines.h"
+#include "common/line_names.h"
 
 namespace {
 

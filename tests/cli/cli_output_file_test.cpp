@@ -12,9 +12,9 @@
 #include <functional>
 
 #include "cli_test_support.h"
-#include "file_output.h"
 #include "program_runner.h"
 #include "report_text.h"
+#include "system/file_output.h"
 
 namespace {
 

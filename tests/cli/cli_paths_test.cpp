@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "line_names.h"
+#include "common/line_names.h"
 #include "program_runner.h"
 #include "report_lines.h"
 

@@ -11,7 +11,7 @@
 
 #include "cli_test_support.h"
 #include "program_runner.h"
-#include "progress.h"
+#include "batch/progress.h"
 
 namespace {
 

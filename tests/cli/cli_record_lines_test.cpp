@@ -4,13 +4,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "algorithm_names.h"
+#include "common/algorithm_names.h"
 #include "cli_test_support.h"
-#include "csv_lines.h"
-#include "file_record.h"
-#include "json_lines.h"
+#include "lists/csv_lines.h"
+#include "common/file_record.h"
+#include "lists/json_lines.h"
 #include "program_runner.h"
-#include "text_encoding.h"
+#include "common/text_encoding.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <set>
 #include <thread>
 
-#include "algorithm_names.h"
-#include "checksum_lines.h"
+#include "common/algorithm_names.h"
+#include "lists/checksum_lines.h"
 #include "cli_test_support.h"
-#include "line_names.h"
+#include "common/line_names.h"
 #include "options.h"
 #include "program_runner.h"
 #include "test_support.h"

@@ -5,10 +5,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "checksum_lines.h"
+#include "lists/checksum_lines.h"
 #include "cli_test_support.h"
-#include "command_support.h"
-#include "line_names.h"
+#include "batch/input_compute.h"
+#include "batch/messages.h"
+#include "common/line_names.h"
 #include "program_runner.h"
 
 namespace {

@@ -4,9 +4,9 @@
 
 #include <random>
 
-#include "line_names.h"
+#include "common/line_names.h"
 #include "report_text.h"
-#include "saved_report_reader.h"
+#include "lists/saved_report_reader.h"
 #include "test_support.h"
 
 namespace {

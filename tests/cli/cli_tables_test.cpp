@@ -6,8 +6,8 @@
 #include <cstring>
 #include <set>
 
-#include "commands.h"
-#include "line_names.h"
+#include "commands/commands.h"
+#include "common/line_names.h"
 #include "program_runner.h"
 
 namespace {

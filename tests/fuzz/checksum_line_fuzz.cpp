@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "checksum_lines.h"
+#include "lists/checksum_lines.h"
 
 namespace {
 

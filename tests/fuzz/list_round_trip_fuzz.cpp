@@ -12,12 +12,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "algorithm_names.h"
-#include "checksum_lines.h"
-#include "csv_lines.h"
-#include "json_lines.h"
+#include "common/algorithm_names.h"
+#include "lists/checksum_lines.h"
+#include "lists/csv_lines.h"
+#include "lists/json_lines.h"
 #include "report_text.h"
-#include "saved_report_reader.h"
+#include "lists/saved_report_reader.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "report_text.h"
-#include "saved_report_reader.h"
+#include "lists/saved_report_reader.h"
 
 namespace {
 

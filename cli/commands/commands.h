@@ -1,0 +1,46 @@
+// The commands of korvadex.  Each returns the process's exit status.
+#ifndef KORVADEX_CLI_COMMANDS_H
+#define KORVADEX_CLI_COMMANDS_H
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "options.h"
+#include "report_lines.h"
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+// The report of each FILE (and --save).
+int RunReport(const Options& options, const std::vector<uint8_t>& key);
+
+// --check: the verdict of each line of a saved report.
+int RunCheck(const Options& options, const std::vector<uint8_t>& key);
+
+// --match: the lines whose value equals the one given.
+int RunMatch(const Options& options, const std::vector<uint8_t>& key);
+
+// --update: brings a checksum list up to date with the files given (see list_upkeep.h).
+int RunUpdate(const Options& options, const std::vector<uint8_t>& key);
+
+// --audit: one verdict for every file given and every entry of a checksum list.
+int RunAudit(const Options& options, const std::vector<uint8_t>& key);
+// --tree: one value of each directory, or with --expect the verdict on it.
+int RunTree(const Options& options, const std::vector<uint8_t>& key);
+
+// --known, --unknown: the inputs whose digest is, or is not, in a list, names ignored.
+int RunKnown(const Options& options, const std::vector<uint8_t>& key);
+
+// --list: the exact variant behind each line; with --paths, the way each line computes on
+// this processor.
+int RunList(bool paths);
+
+// --self-test: runs the known answers of the given lines (kReportLines in the program)
+// through their engines, one-shot and streamed, and writes one verdict per engine to out and
+// the details of each wrong value to err.  Returns 0 when every value holds and every line
+// has at least one, and out took every verdict; 1 otherwise.
+int RunSelfTest(const ReportLine* lines, size_t count, FILE* out, FILE* err);
+
+#endif

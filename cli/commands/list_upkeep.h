@@ -1,0 +1,66 @@
+// What --update and --audit share: the files they look at, each keyed as the entries of a
+// list are, so that "tree/a", "./tree/a" and an absolute name of the same file meet; the
+// algorithm of a list's untagged values; and a file's values for an entry.
+#ifndef KORVADEX_CLI_LIST_UPKEEP_H
+#define KORVADEX_CLI_LIST_UPKEEP_H
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "batch/input_batch.h"
+#include "batch/progress.h"
+#include "lists/list_document.h"
+#include "options.h"
+#include "system/system.h"
+
+// A file of the operands.
+struct SeenFile {
+    std::string path;  // as the walk names it
+    std::string key;   // its absolute path (see NameKey)
+    PathStatus status;
+    FileTime modified;  // its modification time, for a regular file
+};
+
+// The files of the operands (walked with -r), in the order found, without the list itself
+// (options.keptList) and without repeats.  False, after a message, when the walk met an
+// error or an operand is not there or could not be looked at (which is then left out).
+bool GatherFiles(const Options& options, std::vector<SeenFile>& files);
+
+// The key of a name of a list: its absolute path.
+std::string NameKey(const std::string& name);
+
+// The entries of document by the key of their names (a name with '\' that is not found
+// taken with '/' in its place), leaving out those that --exclude and --include leave out.
+std::unordered_map<std::string, size_t> EntriesByKey(const ListDocument& document,
+                                                     const Options& options);
+
+// Gives each untagged value of document its line: the one of -a of its width, else the one
+// the list's name stands for, else the only line of its width, else the first of those lines
+// (the likeliest first) that matches the file of one of the first listed entries whose files
+// exist (said on standard error).  Checks that the values are keyed when a key is given and
+// plain when not.  False, with reason, when a value fits none.
+bool ResolveLines(ListDocument& document, const Options& options, const std::vector<uint8_t>& key,
+                  Progress& progress, std::string& reason);
+
+// The lines of an entry's values, each once.
+std::vector<size_t> EntryLines(const ListEntry& entry);
+
+// Reads file once for lines; hex gets the upper-case value of each line at its index.
+bool HashFile(const std::string& path, const std::vector<size_t>& lines, const Options& options,
+              const std::vector<uint8_t>& key, Progress& progress, std::vector<std::string>& hex,
+              uint64_t& size);
+
+// Gives file to batch for lines, to be computed as HashFile computes it.
+void AddFileToHash(InputBatch& batch, const std::string& path, const std::vector<size_t>& lines,
+                   const Options& options, const std::vector<uint8_t>& key,
+                   InputBatch::Deliver deliver);
+
+// The opening lines of a hashdeep list written now by this command line.
+std::string HashdeepOpening(const Options& options);
+
+// The lines of -a in the order of hashdeep's columns.
+std::vector<size_t> HashdeepColumns(const Options& options);
+
+#endif

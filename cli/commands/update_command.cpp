@@ -1,0 +1,270 @@
+// --update: brings a checksum list up to date with the files given, hashing only what the
+// list cannot vouch for.
+//
+// A listed file is hashed again when its size or time differs from the one the list records
+// (hashdeep lists record sizes, JSON and CSV lists both), or when it was modified less than
+// kTimestampSlack before the list was last written:
+// such a file may have been rewritten after it was hashed, within the same tick of a coarse
+// clock.  The list written is stamped with the time the run began, before any file was looked
+// at, so that a file changed while the run went on is hashed again by the next one.
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "batch/input_compute.h"
+#include "batch/messages.h"
+#include "commands/commands.h"
+#include "commands/list_upkeep.h"
+#include "common/error_text.h"
+#include "common/line_names.h"
+#include "system/file_input.h"
+#include "system/file_output.h"
+
+namespace {
+
+// The widest step of the modification times a file system keeps: FAT's two seconds (ext3,
+// HFS+ and many network file systems keep whole seconds, NTFS, exFAT and the others finer).
+constexpr int64_t kTimestampSlack = int64_t(2) * 1000000000;
+
+int64_t Nanoseconds(const FileTime& time) {
+    return time.seconds * 1000000000 + time.nanoseconds;
+}
+
+FileTime Now() {
+    const int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                           std::chrono::system_clock::now().time_since_epoch())
+                           .count();
+    FileTime time;
+    time.seconds = ns / 1000000000;
+    time.nanoseconds = uint32_t(ns % 1000000000);
+    return time;
+}
+
+// The list named by options, read or begun.  False, after a message, when it can be neither.
+bool OpenList(const Options& options, ListDocument& document, PathStatus& status) {
+    const std::string& path = options.keptList;
+    status = LookUpPath(path);
+    std::string reason;
+    if (status.kind == PathKind::kRegular) {
+        if (!ReadListDocument(path, document, reason)) {
+            PrintError(path, "not updated: " + reason);
+            return false;
+        }
+        if (document.utf16) {
+            PrintError(path,
+                       "not updated: a UTF-16 list, which would be written back in UTF-8; "
+                       "convert it first (iconv -f UTF-16 -t UTF-8)");
+            return false;
+        }
+        return true;
+    }
+    if (status.kind != PathKind::kMissing) {
+        PrintError(
+            path, status.kind == PathKind::kUnknown ? "cannot be looked at" : "not a regular file");
+        return false;
+    }
+    if (options.format == OutputFormat::kReport) {
+        PrintError(path, "no such file; to begin a new list, give its --format");
+        return false;
+    }
+    const bool hashdeep = options.format == OutputFormat::kHashdeep;
+    document = NewListDocument(options.format, hashdeep ? HashdeepColumns(options) : options.only,
+                               options.keyed, options.binary, LowerHex(options),
+                               hashdeep ? HashdeepOpening(options) : "");
+    if (document.pattern.empty()) {
+        document = NewListDocument(options.format, AllLines(), options.keyed, options.binary,
+                                   LowerHex(options), "");
+    }
+    return true;
+}
+
+// Whether --format and -a, where given, fit the list that exists: a list keeps its format
+// and its algorithms.
+bool FitsList(const Options& options, const ListDocument& document, std::string& reason) {
+    if (options.format != OutputFormat::kReport &&
+        NewListDocument(options.format, {}, false, false, false, "").kind != document.kind) {
+        reason = std::string("it is not a list of --format ") + FormatOf(options.format).name +
+                 ", which only a new list takes";
+        return false;
+    }
+    std::vector<size_t> held;
+    for (const ListEntry& entry : document.entries) {
+        for (size_t line : EntryLines(entry)) {
+            if (std::find(held.begin(), held.end(), line) == held.end()) held.push_back(line);
+        }
+    }
+    for (size_t line : options.only) {
+        if (!options.algorithmsGiven || held.empty() ||
+            std::find(held.begin(), held.end(), line) != held.end()) {
+            continue;
+        }
+        reason = "it holds no " + LineName(kReportLines[line]) +
+                 " values, which -a names; a list keeps the algorithms it has";
+        return false;
+    }
+    return true;
+}
+
+std::string Count(size_t count, const char* what) {
+    return std::to_string(count) + " " + what;
+}
+
+}  // namespace
+
+int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
+    const FileTime started = Now();
+    ListDocument document;
+    PathStatus listStatus;
+    if (!OpenList(options, document, listStatus)) return kExitFailed;
+    const bool exists = listStatus.kind == PathKind::kRegular;
+    Progress progress;
+    std::string reason;
+    if (!ResolveLines(document, options, key, progress, reason) ||
+        (exists && !FitsList(options, document, reason))) {
+        PrintError(options.keptList, "not updated: " + reason);
+        return kExitFailed;
+    }
+    std::vector<SeenFile> files;
+    bool ok = GatherFiles(options, files);
+
+    // New names are written as the list writes its names: absolute when all of them are.
+    bool absolute = !document.entries.empty();
+    for (const ListEntry& entry : document.entries) absolute = absolute && entry.name[0] == '/';
+    std::unordered_map<std::string, size_t> byKey = EntriesByKey(document, options);
+    std::vector<bool> seen(document.entries.size(), false);
+    size_t added = 0, rehashed = 0, changed = 0, kept = 0, gone = 0, dropped = 0;
+    FileTime listTime;
+    const int64_t fresh = exists && ModificationTime(options.keptList, listTime)
+                              ? Nanoseconds(listTime) - kTimestampSlack
+                              : INT64_MIN;
+    // The files to hash, with their entries: every new one, and those the list cannot vouch
+    // for.
+    std::vector<std::pair<const SeenFile*, size_t>> work;
+    const SeenFile* vouched = nullptr;  // the first file whose entry is kept as it is
+    uint64_t bytes = 0;
+    for (const SeenFile& file : files) {
+        auto found = byKey.find(file.key);
+        if (found == byKey.end()) {
+            work.emplace_back(&file,
+                              AddEntry(document, ListedName(absolute ? file.key : file.path)));
+            bytes += file.status.size;
+            continue;
+        }
+        const size_t index = found->second;
+        seen[index] = true;
+        const ListEntry& entry = document.entries[index];
+        if (options.rehash || Nanoseconds(file.modified) >= fresh ||
+            (entry.size >= 0 && uint64_t(entry.size) != file.status.size) ||
+            (entry.timeKnown && entry.modified != file.modified)) {
+            work.emplace_back(&file, index);
+            bytes += file.status.size;
+        } else {
+            ++kept;
+            if (vouched == nullptr) vouched = &file;
+        }
+    }
+    // With a key, the values of one file the list vouches for are computed first: a wrong key
+    // would otherwise put values under two keys in one list.
+    if (options.keyed && vouched != nullptr) {
+        const ListEntry& entry = document.entries[byKey.at(vouched->key)];
+        std::vector<std::string> hex;
+        uint64_t size = 0;
+        if (HashFile(vouched->path, EntryLines(entry), options, key, progress, hex, size) &&
+            !std::all_of(entry.values.begin(), entry.values.end(), [&](const ListValue& v) {
+                return ListUpper(v.hex) == hex[size_t(v.line)];
+            })) {
+            PrintError(options.keptList,
+                       "not updated: the key given does not give the listed values of " +
+                           vouched->path +
+                           ", which the list vouches for: a wrong key? (--rehash hashes every "
+                           "file again under the key given)");
+            return kExitFailed;
+        }
+    }
+    progress.BeginJob(work.size(), int64_t(bytes));
+    InputBatch batch(options.jobs, options.readOrder, work.size(), progress);
+    for (const auto& job : work) {
+        const SeenFile& file = *job.first;
+        const size_t index = job.second;
+        AddFileToHash(batch, file.path, EntryLines(document.entries[index]), options, key,
+                      [&, index, &file = *job.first](const InputResult& result) {
+                          ListEntry& entry = document.entries[index];
+                          if (!result.ok) {
+                              ok = false;
+                              if (entry.added) {
+                                  entry.dropped = true;
+                              } else {
+                                  PrintError(file.path, "its entry is kept as it was");
+                                  ++kept;
+                              }
+                              return;
+                          }
+                          const std::vector<std::string>& hex = result.hex;
+                          bool same = uint64_t(entry.size) == result.size || entry.size < 0;
+                          for (ListValue& value : entry.values) {
+                              same = same && ListUpper(value.hex) == hex[size_t(value.line)];
+                              SetValue(document, value, hex[size_t(value.line)]);
+                          }
+                          entry.changed = true;
+                          if (RecordsSizes(document)) entry.size = int64_t(result.size);
+                          if (RecordsTimes(document)) {
+                              entry.timeKnown = true;
+                              entry.modified = file.modified;
+                          }
+                          if (entry.added && !CarriesEntry(document, entry, reason)) {
+                              PrintError(file.path, "not added: " + reason);
+                              entry.dropped = true;
+                              ok = false;
+                          } else if (entry.added) {
+                              ++added;
+                          } else {
+                              ++rehashed;
+                              if (!same) ++changed;
+                          }
+                      });
+    }
+    batch.Finish();
+    progress.EndJob();
+    // An entry that --exclude or --include leaves out is kept as it is.
+    for (size_t i = 0; i < seen.size(); ++i) {
+        if (seen[i] || !options.filter.TakesListed(document.entries[i].name)) {
+            if (!seen[i]) ++kept;
+            continue;
+        }
+        if (LookUpPath(document.entries[i].name).kind == PathKind::kMissing) {
+            ++gone;
+            if (options.prune) {
+                document.entries[i].dropped = true;
+                ++dropped;
+                continue;
+            }
+        }
+        ++kept;
+    }
+    const std::string text = WriteListDocument(document);
+    if (!WriteOutputFile(options.keptList, text, reason)) {
+        PrintError(options.keptList, "not updated: " + reason);
+        return kExitFailed;
+    }
+    // A FIFO or a device written as it is keeps its own time.
+    if (LookUpPath(options.keptList).kind == PathKind::kRegular &&
+        !SetModificationTime(options.keptList, started)) {
+        PrintError(options.keptList, "written, but its time cannot be set to when the run began (" +
+                                         ErrnoText(errno) +
+                                         "): a file changed while it ran may keep its old value");
+        ok = false;
+    }
+    std::string summary = Count(added, "added") + ", " + Count(rehashed, "re-hashed") + " (" +
+                          Count(changed, "changed") + "), " + Count(dropped, "dropped") + ", " +
+                          Count(kept, "kept");
+    if (gone > dropped) {
+        summary += " (" + std::to_string(gone) +
+                   (gone == 1 ? " whose file is gone" : " whose files are gone") +
+                   "; --prune drops such entries)";
+    }
+    PrintError(options.keptList, summary);
+    return ok ? kExitOk : kExitFailed;
+}
