@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -15,11 +16,16 @@
 namespace {
 
 // The temporary files that exist now, for the signal handler: a path is complete before its
-// flag is set, and the flag is cleared before the path is reused.
+// flag is set, and the flag is cleared before the path is reused.  The handler may run on
+// any thread, while the thread that writes holds the ending signals back, so the flags and
+// gMaking are atomic.
 constexpr int kTempSlots = 4;
 char gTempPaths[kTempSlots][PATH_MAX];
-volatile sig_atomic_t gTempArmed[kTempSlots];
+std::atomic<int> gTempArmed[kTempSlots];
+// Set while a temporary file is being made, before its flag can tell of it.
+std::atomic<int> gMaking{0};
 int gArmedCount = 0;
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads them");
 
 // The signals that end a process by default and that a user sends to stop it.
 constexpr int kEndSignals[] = {SIGINT, SIGTERM, SIGHUP};
@@ -28,8 +34,12 @@ struct sigaction gPreviousActions[kEndSignalCount];
 bool gHandled[kEndSignalCount];
 
 extern "C" void RemoveTempFilesAndStop(int signal) {
+    // On another thread than the one making a file, wait until its flag tells of it: that
+    // thread holds the signal back, so it runs on to there.
+    while (gMaking.load(std::memory_order_acquire) != 0) {
+    }
     for (int i = 0; i < kTempSlots; ++i) {
-        if (gTempArmed[i] != 0) ::unlink(gTempPaths[i]);
+        if (gTempArmed[i].load(std::memory_order_acquire) != 0) ::unlink(gTempPaths[i]);
     }
     // Then the signal is raised again with the action there was before in place: for the
     // default, the process dies of it.
@@ -39,20 +49,20 @@ extern "C" void RemoveTempFilesAndStop(int signal) {
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, signal);
-    ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
     ::raise(signal);
 }
 
-// Holds the ending signals back while the list of temporary files changes.
+// Holds the ending signals back on this thread while the list of temporary files changes.
 class EndSignalsHeld {
 public:
     EndSignalsHeld() {
         sigset_t set;
         sigemptyset(&set);
         for (int signal : kEndSignals) sigaddset(&set, signal);
-        ::sigprocmask(SIG_BLOCK, &set, &previous_);
+        ::pthread_sigmask(SIG_BLOCK, &set, &previous_);
     }
-    ~EndSignalsHeld() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+    ~EndSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
     EndSignalsHeld(const EndSignalsHeld&) = delete;
     EndSignalsHeld& operator=(const EndSignalsHeld&) = delete;
 
@@ -60,8 +70,29 @@ private:
     sigset_t previous_;
 };
 
+// Puts the handler in place of each ending signal's action, which a signal ignored before
+// (as under nohup) keeps; RestoreEndSignals puts the actions back.
+void HandleEndSignals() {
+    for (int i = 0; i < kEndSignalCount; ++i) {
+        struct sigaction action;
+        std::memset(&action, 0, sizeof action);
+        action.sa_handler = RemoveTempFilesAndStop;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(kEndSignals[i], nullptr, &gPreviousActions[i]);
+        gHandled[i] = gPreviousActions[i].sa_handler != SIG_IGN;
+        if (gHandled[i]) ::sigaction(kEndSignals[i], &action, nullptr);
+    }
+}
+
+void RestoreEndSignals() {
+    for (int i = 0; i < kEndSignalCount; ++i) {
+        if (gHandled[i]) ::sigaction(kEndSignals[i], &gPreviousActions[i], nullptr);
+    }
+}
+
 // Makes the temporary file from pattern (ending in XXXXXX) in a free slot, with the ending
-// signals held.  Returns the descriptor, or -1 with errno set.
+// signals held on this thread.  The handler is in place before the file exists, for a
+// signal that another thread takes.  Returns the descriptor, or -1 with errno set.
 int CreateArmedTemp(const std::string& pattern, int& slot) {
     if (pattern.size() >= PATH_MAX) {
         errno = ENAMETOOLONG;
@@ -69,38 +100,30 @@ int CreateArmedTemp(const std::string& pattern, int& slot) {
     }
     slot = -1;
     for (int i = 0; i < kTempSlots && slot < 0; ++i) {
-        if (gTempArmed[i] == 0) slot = i;
+        if (gTempArmed[i].load(std::memory_order_relaxed) == 0) slot = i;
     }
     if (slot < 0) {
         errno = EMFILE;
         return -1;
     }
+    if (gArmedCount == 0) HandleEndSignals();
+    gMaking.store(1, std::memory_order_release);
     std::memcpy(gTempPaths[slot], pattern.c_str(), pattern.size() + 1);
     const int fd = ::mkostemp(gTempPaths[slot], O_CLOEXEC);
-    if (fd < 0) return -1;
-    gTempArmed[slot] = 1;
-    if (gArmedCount++ == 0) {
-        for (int i = 0; i < kEndSignalCount; ++i) {
-            struct sigaction action;
-            std::memset(&action, 0, sizeof action);
-            action.sa_handler = RemoveTempFilesAndStop;
-            sigemptyset(&action.sa_mask);
-            ::sigaction(kEndSignals[i], nullptr, &gPreviousActions[i]);
-            // A signal ignored before (as under nohup) stays ignored.
-            gHandled[i] = gPreviousActions[i].sa_handler != SIG_IGN;
-            if (gHandled[i]) ::sigaction(kEndSignals[i], &action, nullptr);
-        }
+    const int error = errno;
+    if (fd >= 0) {
+        gTempArmed[slot].store(1, std::memory_order_release);
+        ++gArmedCount;
     }
+    gMaking.store(0, std::memory_order_release);
+    if (fd < 0 && gArmedCount == 0) RestoreEndSignals();
+    errno = error;
     return fd;
 }
 
 void Disarm(int slot) {
-    gTempArmed[slot] = 0;
-    if (--gArmedCount == 0) {
-        for (int i = 0; i < kEndSignalCount; ++i) {
-            if (gHandled[i]) ::sigaction(kEndSignals[i], &gPreviousActions[i], nullptr);
-        }
-    }
+    gTempArmed[slot].store(0, std::memory_order_release);
+    if (--gArmedCount == 0) RestoreEndSignals();
 }
 
 // The folder part of path with its last '/', or "" for a bare name.

@@ -1,5 +1,6 @@
 // What --save does to each kind of thing at its path, and to a write stopped by a signal:
 // nothing at the path is destroyed, and no temporary file stays behind.
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -10,6 +11,7 @@
 
 #include <cerrno>
 #include <functional>
+#include <thread>
 
 #include "cli_test_support.h"
 #include "program_runner.h"
@@ -228,6 +230,53 @@ TEST(CliSave, AFifoIsWrittenAsItIs) {
     EXPECT_EQ(self.status, 0);
     EXPECT_EQ(self.err, "");
     EXPECT_NE(self.out.find(SavedAbc(input)), std::string::npos) << self.out;
+}
+
+// The signal that mkostemp sends its own process once the file is made, 0: none.  The thread
+// that makes the file holds the ending signals back then, so the kernel gives it to
+// another thread, as it does when the workers of a batch are running.
+volatile sig_atomic_t gSignalWhenMade = 0;
+
+}  // namespace
+
+extern "C" int mkostemp(char* pattern, int flags) {
+    using Make = int (*)(char*, int);
+    static const Make make = reinterpret_cast<Make>(dlsym(RTLD_NEXT, "mkostemp"));
+    const int fd = make(pattern, flags);
+    if (fd >= 0 && gSignalWhenMade != 0) {
+        kill(getpid(), gSignalWhenMade);
+        // Long enough for the other thread to take it while this one still makes the file.
+        usleep(200 * 1000);
+    }
+    return fd;
+}
+
+namespace {
+
+TEST(OutputFile, AStopSignalTakenByAnotherThreadWhileTheFileIsMadeRemovesIt) {
+    if (UnderWine()) GTEST_SKIP() << "signals are POSIX";
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        TempDir dir;
+        const std::string saved = dir.Write("saved", "earlier");
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::thread([] {
+                for (;;) pause();
+            }).detach();
+            gSignalWhenMade = signal;
+            OutputFile file;
+            std::string reason;
+            if (!file.Open(saved, reason) || !file.Write("half", 4, reason)) _exit(2);
+            for (;;) pause();
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        EXPECT_EQ(Entries(dir.Path("")), std::set<std::string>{"saved"});
+        EXPECT_EQ(ReadFile(saved), "earlier");
+    }
 }
 
 TEST(OutputFile, AStopSignalRemovesTheTemporaryFileAndStillEndsTheProcess) {
