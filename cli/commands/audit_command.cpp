@@ -6,6 +6,7 @@
 // file was moved from that entry's name, which no file given bears.  Where several share
 // values (copies, empty files), the entries taken in byte order of their names each take the
 // first such file left, in byte order of its path.  A file left is new, an entry left missing.
+// A name the list holds twice (or as "a" and "./a") gives a verdict for each of its entries.
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -89,9 +90,12 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
     }
     std::vector<SeenFile> files;
     bool ok = GatherFiles(options, files);
-    const std::unordered_map<std::string, size_t> byKey = EntriesByKey(document, options);
+    const std::unordered_map<std::string, std::vector<size_t>> byKey =
+        EntriesByKey(document, options);
     std::vector<std::string> entryKeys(document.entries.size());
-    for (const auto& named : byKey) entryKeys[named.second] = named.first;
+    for (const auto& named : byKey) {
+        for (size_t index : named.second) entryKeys[index] = named.first;
+    }
 
     // Every line any entry holds is computed for every file.
     std::vector<size_t> lines;
@@ -131,22 +135,29 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
                 ok = false;
                 done[i] = true;
                 ++unreadable;
-                // Its entry, if it has one, is neither missing nor matched.
-                const long entry = found != byKey.end() ? long(found->second) : -1;
-                if (entry >= 0) entryDone[size_t(entry)] = true;
+                // Its entries, if it has any, are neither missing nor matched.
+                long entry = -1;
+                if (found != byKey.end()) {
+                    entry = long(found->second.front());
+                    for (size_t index : found->second) entryDone[index] = true;
+                }
                 verdicts.push_back({long(i), entry, "unreadable", files[i].key});
                 return;
             }
             hex[i] = result.hex;
             sizes[i] = result.size;
             if (found == byKey.end()) return;
-            const ListEntry& entry = document.entries[found->second];
             done[i] = true;
-            entryDone[found->second] = true;
-            const bool same = fileSignature(i, entry) == entrySignature(entry);
-            ++(same ? matched : changed);
-            verdicts.push_back(
-                {long(i), long(found->second), same ? "matched" : "changed", files[i].key});
+            // Each entry of its name gets a verdict: one listed twice with other values is
+            // changed, whatever the other says.
+            for (size_t index : found->second) {
+                const ListEntry& entry = document.entries[index];
+                entryDone[index] = true;
+                const bool same = fileSignature(i, entry) == entrySignature(entry);
+                ++(same ? matched : changed);
+                verdicts.push_back(
+                    {long(i), long(index), same ? "matched" : "changed", files[i].key});
+            }
         });
     }
     batch.Finish();
@@ -156,7 +167,9 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
     std::map<std::vector<size_t>, std::map<std::string, std::vector<size_t>>> bySignature;
     std::vector<size_t> entriesLeft;
     for (const auto& named : byKey) {
-        if (!entryDone[named.second]) entriesLeft.push_back(named.second);
+        for (size_t index : named.second) {
+            if (!entryDone[index]) entriesLeft.push_back(index);
+        }
     }
     std::sort(entriesLeft.begin(), entriesLeft.end(), [&](size_t a, size_t b) {
         return document.entries[a].name < document.entries[b].name;

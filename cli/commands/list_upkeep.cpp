@@ -163,9 +163,9 @@ bool GatherFiles(const Options& options, std::vector<SeenFile>& files) {
     return ok;
 }
 
-std::unordered_map<std::string, size_t> EntriesByKey(const ListDocument& document,
-                                                     const Options& options) {
-    std::unordered_map<std::string, size_t> byKey;
+std::unordered_map<std::string, std::vector<size_t>> EntriesByKey(const ListDocument& document,
+                                                                  const Options& options) {
+    std::unordered_map<std::string, std::vector<size_t>> byKey;
     for (size_t i = 0; i < document.entries.size(); ++i) {
         const ListEntry& entry = document.entries[i];
         if (!entry.added && !options.filter.TakesListed(entry.name)) continue;
@@ -175,7 +175,7 @@ std::unordered_map<std::string, size_t> EntriesByKey(const ListDocument& documen
         if (name.find('\\') != std::string::npos && LookUpPath(name).kind == PathKind::kMissing) {
             std::replace(name.begin(), name.end(), '\\', '/');
         }
-        byKey.emplace(NameKey(name), i);
+        byKey[NameKey(name)].push_back(i);
     }
     return byKey;
 }

@@ -33,8 +33,10 @@ std::string NameKey(const std::string& name);
 
 // The entries of document by the key of their names (a name with '\' that is not found
 // taken with '/' in its place), leaving out those that --exclude and --include leave out.
-std::unordered_map<std::string, size_t> EntriesByKey(const ListDocument& document,
-                                                     const Options& options);
+// Entries whose names share a key ("a" and "./a", or a name listed twice) are given in the
+// order of the list.
+std::unordered_map<std::string, std::vector<size_t>> EntriesByKey(const ListDocument& document,
+                                                                  const Options& options);
 
 // Gives each untagged value of document its line: the one of -a of its width, else the one
 // the list's name stands for, else the only line of its width, else the first of those lines

@@ -108,6 +108,59 @@ bool FitsList(const Options& options, const ListDocument& document, std::string&
     return true;
 }
 
+// The check of a key against a list that keeps some of its keyed values (see RunUpdate): the
+// entry at vouched (of a file given, kept as it is; -1: none), else the first entry the run
+// leaves as it is whose file the list vouches for, is hashed under the key and must give the
+// listed values.  False, after a message, when it does not, or when values are kept and no
+// such file is found.
+template <typename Vouches>
+bool CheckListKey(const ListDocument& document, const std::vector<bool>& hashed,
+                  const std::vector<bool>& seen, long vouched, const std::string& vouchedPath,
+                  const Vouches& vouches, const Options& options, const std::vector<uint8_t>& key,
+                  Progress& progress) {
+    std::string path = vouchedPath;
+    const ListEntry* entry = vouched >= 0 ? &document.entries[size_t(vouched)] : nullptr;
+    bool keptValues = entry != nullptr;
+    for (size_t i = 0; i < document.entries.size() && entry == nullptr; ++i) {
+        const ListEntry& listed = document.entries[i];
+        if (listed.added || hashed[i] || seen[i]) continue;
+        const PathStatus status = LookUpPath(listed.name);
+        // An entry whose file is gone, and which --prune drops, keeps nothing.
+        if (options.prune && status.kind == PathKind::kMissing &&
+            options.filter.TakesListed(listed.name)) {
+            continue;
+        }
+        keptValues = true;
+        FileTime modified;
+        if (status.kind == PathKind::kRegular && ModificationTime(listed.name, modified) &&
+            vouches(listed, status, modified)) {
+            path = listed.name;
+            entry = &listed;
+        }
+    }
+    if (!keptValues) return true;
+    if (entry == nullptr) {
+        PrintError(options.keptList,
+                   "not updated: the key given cannot be checked, since no listed file is as the "
+                   "list records it, and a wrong key would put values under two keys in one "
+                   "list (give the listed files too, with --rehash to hash them again under the "
+                   "key given)");
+        return false;
+    }
+    std::vector<std::string> hex;
+    uint64_t size = 0;
+    if (HashFile(path, EntryLines(*entry), options, key, progress, hex, size) &&
+        !std::all_of(entry->values.begin(), entry->values.end(),
+                     [&](const ListValue& v) { return ListUpper(v.hex) == hex[size_t(v.line)]; })) {
+        PrintError(options.keptList,
+                   "not updated: the key given does not give the listed values of " + path +
+                       ", which the list vouches for: a wrong key? (--rehash hashes every "
+                       "file given again under the key given)");
+        return false;
+    }
+    return true;
+}
+
 std::string Count(size_t count, const char* what) {
     return std::to_string(count) + " " + what;
 }
@@ -133,17 +186,29 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
     // New names are written as the list writes its names: absolute when all of them are.
     bool absolute = !document.entries.empty();
     for (const ListEntry& entry : document.entries) absolute = absolute && entry.name[0] == '/';
-    std::unordered_map<std::string, size_t> byKey = EntriesByKey(document, options);
+    // Each entry of a name listed twice is kept or hashed again as one listed once.
+    const std::unordered_map<std::string, std::vector<size_t>> byKey =
+        EntriesByKey(document, options);
     std::vector<bool> seen(document.entries.size(), false);
     size_t added = 0, rehashed = 0, changed = 0, kept = 0, gone = 0, dropped = 0;
     FileTime listTime;
     const int64_t fresh = exists && ModificationTime(options.keptList, listTime)
                               ? Nanoseconds(listTime) - kTimestampSlack
                               : INT64_MIN;
+    // Whether the list vouches for its entry of a file: the file is as old as the list and
+    // of the size and time the entry records, so that its values still hold.
+    const auto vouches = [&](const ListEntry& entry, const PathStatus& status,
+                             const FileTime& modified) {
+        return Nanoseconds(modified) < fresh &&
+               (entry.size < 0 || uint64_t(entry.size) == status.size) &&
+               (!entry.timeKnown || entry.modified == modified);
+    };
     // The files to hash, with their entries: every new one, and those the list cannot vouch
     // for.
     std::vector<std::pair<const SeenFile*, size_t>> work;
-    const SeenFile* vouched = nullptr;  // the first file whose entry is kept as it is
+    std::vector<bool> hashed(document.entries.size(), false);
+    long vouched = -1;  // the entry of the first file given that is kept as it is
+    std::string vouchedPath;
     uint64_t bytes = 0;
     for (const SeenFile& file : files) {
         auto found = byKey.find(file.key);
@@ -153,36 +218,29 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
             bytes += file.status.size;
             continue;
         }
-        const size_t index = found->second;
-        seen[index] = true;
-        const ListEntry& entry = document.entries[index];
-        if (options.rehash || Nanoseconds(file.modified) >= fresh ||
-            (entry.size >= 0 && uint64_t(entry.size) != file.status.size) ||
-            (entry.timeKnown && entry.modified != file.modified)) {
-            work.emplace_back(&file, index);
-            bytes += file.status.size;
-        } else {
-            ++kept;
-            if (vouched == nullptr) vouched = &file;
+        for (size_t index : found->second) {
+            seen[index] = true;
+            if (options.rehash || !vouches(document.entries[index], file.status, file.modified)) {
+                work.emplace_back(&file, index);
+                hashed[index] = true;
+                bytes += file.status.size;
+            } else {
+                ++kept;
+                if (vouched < 0) {
+                    vouched = long(index);
+                    vouchedPath = file.path;
+                }
+            }
         }
     }
-    // With a key, the values of one file the list vouches for are computed first: a wrong key
-    // would otherwise put values under two keys in one list.
-    if (options.keyed && vouched != nullptr) {
-        const ListEntry& entry = document.entries[byKey.at(vouched->key)];
-        std::vector<std::string> hex;
-        uint64_t size = 0;
-        if (HashFile(vouched->path, EntryLines(entry), options, key, progress, hex, size) &&
-            !std::all_of(entry.values.begin(), entry.values.end(), [&](const ListValue& v) {
-                return ListUpper(v.hex) == hex[size_t(v.line)];
-            })) {
-            PrintError(options.keptList,
-                       "not updated: the key given does not give the listed values of " +
-                           vouched->path +
-                           ", which the list vouches for: a wrong key? (--rehash hashes every "
-                           "file again under the key given)");
-            return kExitFailed;
-        }
+    // With a key, the values of one listed file that the list vouches for are computed first:
+    // a wrong key would otherwise put values under two keys in one list.  When no file given
+    // is such a file, one is looked for among the other entries; a run that leaves listed
+    // values as they are and finds none is refused.
+    if (options.keyed && exists &&
+        !CheckListKey(document, hashed, seen, vouched, vouchedPath, vouches, options, key,
+                      progress)) {
+        return kExitFailed;
     }
     progress.BeginJob(work.size(), int64_t(bytes));
     InputBatch batch(options.jobs, options.readOrder, work.size(), progress);

@@ -42,19 +42,33 @@ ListKind KindOf(const std::string& text, const ChecksumLine& entry) {
     return ListKind::kBsd;
 }
 
+// Whether values, of a line that names the file of entry, give it values it lacks: lines that
+// give one file several algorithms (tagged lines, one a line) make one entry.  A line that
+// gives a value of an algorithm the entry holds (tagged alike, or untagged of the same
+// width) lists the name twice, and begins an entry of its own.
+bool AddsTo(const ListEntry& entry, const std::vector<ChecksumLine>& values) {
+    for (const ChecksumLine& value : values) {
+        for (const ListValue& held : entry.values) {
+            if (held.line == value.line && (value.line >= 0 || held.hex.size() == value.hex.size()))
+                return false;
+        }
+    }
+    return true;
+}
+
 // Takes the values of one entry line.
 ListEntry& TakeEntry(ListDocument& document, size_t text, const std::vector<ChecksumLine>& values,
                      int64_t size) {
     const std::string& name = values[0].name;
     auto found = document.byName.find(name);
     size_t index;
-    if (found != document.byName.end()) {
+    if (found != document.byName.end() && AddsTo(document.entries[found->second], values)) {
         index = found->second;
     } else {
         index = document.entries.size();
         document.entries.push_back(ListEntry());
         document.entries.back().name = name;
-        document.byName.emplace(name, index);
+        document.byName[name] = index;
     }
     ListEntry& entry = document.entries[index];
     for (const ChecksumLine& value : values) {

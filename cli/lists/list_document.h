@@ -51,7 +51,7 @@ struct ListDocument {
     std::vector<std::string> lines;  // as read, without line ends
     std::vector<long> owner;         // for each line, the entry it holds, or -1
     std::vector<ListEntry> entries;  // in the order of their first lines
-    std::unordered_map<std::string, size_t> byName;
+    std::unordered_map<std::string, size_t> byName;  // the last entry of each name
     std::string lineEnd = "\n";
     std::string columnBlanks = "  ";  // what stands before each value of rhash's lines
     bool binary = false;              // its gnu lines mark names with '*'

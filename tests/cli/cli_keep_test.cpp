@@ -80,7 +80,9 @@ void MakeTree(const TempDir& dir) {
 }
 
 TEST(CliKeep, AuditGivesEachFileAndEntryOneVerdictInEveryListFormat) {
-    if (UnderWine()) GTEST_SKIP() << "it makes its lists with korvadex inside shell pipelines, which the Windows program cannot join";
+    if (UnderWine())
+        GTEST_SKIP() << "it makes its lists with korvadex inside shell pipelines, which the "
+                        "Windows program cannot join";
     TempDir dir;
     MakeTree(dir);
     const std::string d = dir.Path("");
@@ -152,7 +154,9 @@ TEST(CliKeep, AuditGivesEachFileAndEntryOneVerdictInEveryListFormat) {
 }
 
 TEST(CliKeep, UpdateHashesWhatTheListCannotVouchForAndKeepsItsForm) {
-    if (UnderWine()) GTEST_SKIP() << "it makes its lists with korvadex inside shell pipelines, which the Windows program cannot join";
+    if (UnderWine())
+        GTEST_SKIP() << "it makes its lists with korvadex inside shell pipelines, which the "
+                        "Windows program cannot join";
     TempDir dir;
     MakeTree(dir);
     const std::string d = dir.Path("");
@@ -261,7 +265,9 @@ TEST(CliKeep, UpdateHashesWhatTheListCannotVouchForAndKeepsItsForm) {
 // hashes a file again changes its value alone; a new file comes before the first entry whose
 // name sorts after it.
 TEST(CliKeep, UpdateKeepsEachLineItDoesNotChange) {
-    if (UnderWine()) GTEST_SKIP() << "it makes its lists with korvadex inside shell pipelines, which the Windows program cannot join";
+    if (UnderWine())
+        GTEST_SKIP() << "it makes its lists with korvadex inside shell pipelines, which the "
+                        "Windows program cannot join";
     TempDir dir;
     MakeTree(dir);
     const std::string d = dir.Path("");
@@ -304,6 +310,80 @@ TEST(CliKeep, UpdateKeepsEachLineItDoesNotChange) {
     EXPECT_EQ(ReadFile(dir.Path("hand.md5")),
               Replaced(Replaced(list, md5c, LineHex(md5, "changed")), "MD5(tree/c)",
                        "MD5 (tree/b) = " + LineHex(md5, "content of b") + "\r\nMD5(tree/c)"));
+}
+
+}  // namespace
+
+namespace {
+
+// Given only new files, --update checks the key on a listed file that the list vouches for,
+// or refuses when there is none: a wrong key never adds values under a second key.
+TEST(CliKeep, UpdateChecksAKeyOnAListedFileWhenTheFilesGivenAreNew) {
+    TempDir dir;
+    MakeTree(dir);
+    const std::string d = dir.Path("");
+    for (const char* format : {"--tag", "--format=json"}) {
+        SCOPED_TRACE(format);
+        RunResult made = RunIn(d, {format, "--key", "k1", "-a", "md5", "tree/a", "tree/b"});
+        ASSERT_EQ(made.status, 0) << made.err;
+        dir.Write("keyed", made.out);
+        ASSERT_EQ(Shell("cd '" + d + "' && touch -d '10 minutes ago' keyed").status, 0);
+        const auto update = [&](const char* key) {
+            return RunIn(d, {"--update", "keyed", "--key", key, "-r", "tree/sub"});
+        };
+        RunResult wrong = update("k2");
+        EXPECT_EQ(wrong.status, 1);
+        EXPECT_NE(wrong.err.find("does not give the listed values of tree/a"), std::string::npos)
+            << wrong.err;
+        EXPECT_EQ(ReadFile(dir.Path("keyed")), made.out);
+        // With the listed files gone, nothing can vouch for the key.
+        ASSERT_EQ(Shell("cd '" + d + "' && mv tree/a a.away && mv tree/b b.away").status, 0);
+        RunResult unchecked = update("k1");
+        EXPECT_EQ(unchecked.status, 1);
+        EXPECT_NE(unchecked.err.find("the key given cannot be checked"), std::string::npos)
+            << unchecked.err;
+        EXPECT_EQ(ReadFile(dir.Path("keyed")), made.out);
+        ASSERT_EQ(Shell("cd '" + d + "' && mv a.away tree/a && mv b.away tree/b").status, 0);
+        RunResult right = update("k1");
+        EXPECT_EQ(right.status, 0) << right.err;
+        EXPECT_NE(ReadFile(dir.Path("keyed")).find("tree/sub/e"), std::string::npos);
+    }
+}
+
+// Every entry of a name listed twice, as "tree/a" or as "./tree/a", gets a verdict of its own,
+// and one that does not match fails the audit.
+TEST(CliKeep, AuditGivesEachEntryOfANameListedTwiceItsVerdict) {
+    TempDir dir;
+    MakeTree(dir);
+    const std::string d = dir.Path("");
+    for (const char* format : {"--format=gnu", "--format=json"}) {
+        SCOPED_TRACE(format);
+        const std::string a = RunIn(d, {format, "-a", "md5", "tree/a"}).out;
+        const std::string b = RunIn(d, {format, "-a", "md5", "tree/b"}).out;
+        for (const char* name : {"tree/a", "./tree/a"}) {
+            SCOPED_TRACE(name);
+            // The first entry of tree/a holds the values of tree/b.
+            dir.Write("twice", Replaced(b, "tree/b", name) + a + b);
+            RunResult audit = RunIn(d, {"--audit", "twice", "tree/a", "tree/b"});
+            EXPECT_EQ(audit.out, "tree/a: changed\ntree/a: matched\ntree/b: matched\n");
+            EXPECT_NE(audit.err.find("audit FAILED: 2 matched, 1 changed, 0 moved, 0 new, "
+                                     "0 missing"),
+                      std::string::npos)
+                << audit.err;
+            EXPECT_EQ(audit.status, 1);
+            // Two entries that agree both match.
+            dir.Write("twice", Replaced(a, "tree/a", name) + a + b);
+            audit = RunIn(d, {"--audit", "twice", "tree/a", "tree/b"});
+            EXPECT_EQ(audit.out, "tree/a: matched\ntree/a: matched\ntree/b: matched\n");
+            EXPECT_EQ(audit.status, 0) << audit.err;
+        }
+        // --update gives each entry of the name the file's new values.
+        dir.Write("tree/a", std::string("changed with ") + format);
+        EXPECT_EQ(RunIn(d, {"--update", "twice", "tree/a", "tree/b"}).status, 0);
+        RunResult audit = RunIn(d, {"--audit", "twice", "tree/a", "tree/b"});
+        EXPECT_EQ(audit.out, "tree/a: matched\ntree/a: matched\ntree/b: matched\n");
+        EXPECT_EQ(audit.status, 0) << audit.err;
+    }
 }
 
 }  // namespace
