@@ -21,9 +21,11 @@ packages=(
   g++-mingw-w64-i686-posix wine wine32:i386 fonts-wine xvfb xauth xdotool imagemagick
   # the command line for 64-bit Windows, run under 64-bit Wine
   g++-mingw-w64-x86-64-posix wine64
+  # the bare Debian system that tools/fresh-system-check.sh builds from nothing in
+  debootstrap
 )
 
-. "$(dirname "$0")/update-indexes.sh"
+. "$(dirname "$0")/debian-archive.sh"
 
 missing=()
 for p in "${packages[@]}"; do
@@ -46,7 +48,7 @@ fi
 # emulator, registered with the kernel's binfmt_misc.  Debian 12's qemu (7.2) cannot run
 # Wine (it does not honour the address hints Wine reserves its memory with), so the
 # emulator is taken from Debian 13's qemu-user package: one statically linked file, kept
-# apart from the system's packages.
+# apart from the system's packages, fetched from the Debian archive that apt uses here.
 wine_loader=/usr/lib/wine/wine
 if "$wine_loader" --version >/dev/null 2>&1; then
   exit 0
@@ -61,7 +63,12 @@ if [ ! -x "$qemu" ]; then
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
   mkdir -p "$work/lists/partial" "$work/archives/partial"
-  echo "deb [arch=amd64] http://deb.debian.org/debian trixie main" >"$work/sources.list"
+  mirror=$(. /etc/os-release && debian_archive_mirror "$VERSION_CODENAME")
+  if [ -z "$mirror" ]; then
+    echo "install-deps: apt's sources name no Debian archive to fetch qemu-user from" >&2
+    exit 1
+  fi
+  echo "deb [arch=amd64] $mirror trixie main" >"$work/sources.list"
   apt_private=(-o Dir::Etc::SourceList="$work/sources.list" -o Dir::Etc::SourceParts=-
                -o Dir::State::Lists="$work/lists" -o Dir::Cache::Archives="$work/archives"
                -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache= -o APT::Sandbox::User=root)

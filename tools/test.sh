@@ -5,6 +5,9 @@
 #
 #   deps       installs what is missing (tools/install-deps.sh; root only when something is
 #              missing), so that on a fresh machine this script does all the set-up
+#   fresh      (root) tools/fresh-system-check.sh: in a bare Debian system made anew,
+#              tools/report.sh without root names what to install, as root prints the
+#              sample's report, and after deps the full build configures
 #   native     the native build in build/ (library, command line, the Windows program's
 #              cross-build beside them) and its tests, Windows tests left out
 #   windows    the Windows programs' tests under Wine in a virtual X display, and the
@@ -22,22 +25,27 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all_stages=(deps native windows sanitize fuzz tsan package big-input)
+all_stages=(deps fresh native windows sanitize fuzz tsan package big-input)
 jobs=$(nproc)
 
 # The native build with the Windows program: the native, windows, package and big-input
-# stages share it.
+# stages share it, and the fresh stage configures it in a bare system.
+main_build_options=(-DCMAKE_BUILD_TYPE=Release -DKORVADEX_REQUIRE_ORACLES=ON
+                    -DKORVADEX_BUILD_WINDOWS=ON)
 built=
 main_build() {
   [ -z "$built" ] || return 0
-  cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKORVADEX_REQUIRE_ORACLES=ON \
-    -DKORVADEX_BUILD_WINDOWS=ON
+  cmake -S . -B build "${main_build_options[@]}"
   cmake --build build -j"$jobs"
   built=1
 }
 
 stage_deps() {
   bash tools/install-deps.sh
+}
+
+stage_fresh() {
+  bash tools/fresh-system-check.sh "${main_build_options[@]}"
 }
 
 stage_native() {
