@@ -162,3 +162,25 @@ class Host {
     }
   }
 }
+
+// The lines (indices) dealt to at most `workers` workers, as the command line deals them to
+// its threads: the lines of one engine family stay together, and each family goes, the
+// costliest first, to the worker with the least cost so far.  Empty workers are left out.
+export function dealLines(host, lines, workers) {
+  const groups = [];
+  for (const line of lines) {
+    const { family, cost } = host.lines[line];
+    let group = groups.find((g) => g.family === family);
+    if (group === undefined) groups.push((group = { family, lines: [], cost: 0 }));
+    group.lines.push(line);
+    group.cost += cost;
+  }
+  groups.sort((a, b) => b.cost - a.cost);
+  const dealt = Array.from({ length: Math.max(1, workers) }, () => ({ lines: [], cost: 0 }));
+  for (const group of groups) {
+    const least = dealt.reduce((min, worker) => (worker.cost < min.cost ? worker : min));
+    least.lines.push(...group.lines);
+    least.cost += group.cost;
+  }
+  return dealt.filter((worker) => worker.lines.length > 0).map((worker) => worker.lines);
+}
