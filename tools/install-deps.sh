@@ -21,7 +21,13 @@ packages=(
   g++-mingw-w64-i686-posix wine wine32:i386 fonts-wine xvfb xauth xdotool imagemagick
   # the command line for 64-bit Windows, run under 64-bit Wine
   g++-mingw-w64-x86-64-posix wine64
+  # the WebAssembly build (clang, lld, wasm32 libraries; node builds the package and the
+  # page), and the browser its page is tested in
+  lld wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32 nodejs
+  chromium
 )
+# Some builds of nodejs carry npm; Debian's comes apart.
+command -v npm >/dev/null || packages+=(npm)
 
 . "$(dirname "$0")/update-indexes.sh"
 
