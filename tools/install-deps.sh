@@ -23,7 +23,13 @@ packages=(
   g++-mingw-w64-x86-64-posix wine64
   # the bare Debian system that tools/fresh-system-check.sh builds from nothing in
   debootstrap
+  # the WebAssembly build (clang, lld, wasm32 libraries; node builds the package and the
+  # page), and the browser its page is tested in
+  lld wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32 nodejs
+  chromium
 )
+# Some builds of nodejs carry npm; Debian's comes apart.
+command -v npm >/dev/null || packages+=(npm)
 
 . "$(dirname "$0")/debian-archive.sh"
 

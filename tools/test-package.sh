@@ -18,6 +18,12 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/korvadex share/man/man1/korvadex.1 share/bash-completion/completions/korvadex; do
   [ -f "$prefix/$f" ] || fail "cmake --install put no $f"
 done
+# With the WebAssembly build (KORVADEX_BUILD_WEB), the offline page comes along.
+page=
+if [ -f "$build/web/korvadex.html" ]; then
+  page=share/korvadex/korvadex.html
+  cmp -s "$build/web/korvadex.html" "$prefix/$page" || fail "cmake --install put no $page"
+fi
 [ "$("$prefix/bin/korvadex" --version)" = "$("$build/korvadex" --version)" ] ||
   fail "the installed program is not the one built"
 rm -rf "$prefix"
@@ -35,6 +41,7 @@ if [ "$(id -u)" -ne 0 ]; then
     [ -f "$unpacked/usr/share/man/man1/korvadex.1.gz" ] || fail "the package holds no manual page"
   [ -f "$unpacked/usr/share/bash-completion/completions/korvadex" ] ||
     fail "the package holds no bash completion"
+  [ -z "$page" ] || [ -f "$unpacked/usr/$page" ] || fail "the package holds no usr/$page"
   [ "$(printf abc | "$unpacked/usr/bin/korvadex" -a md5 --format gnu)" = \
     "900150983cd24fb0d6963f7d28e17f72  -" ] || fail "the packaged korvadex gives a wrong MD5"
   "$unpacked/usr/bin/korvadex" --self-test >/dev/null ||
@@ -57,9 +64,11 @@ korvadex --self-test >/dev/null || fail "the installed korvadex fails its self-t
 [ "$(man -w korvadex)" = /usr/share/man/man1/korvadex.1 ] ||
   [ "$(man -w korvadex)" = /usr/share/man/man1/korvadex.1.gz ] || fail "man finds no page"
 [ -f /usr/share/bash-completion/completions/korvadex ] || fail "no bash completion installed"
+[ -z "$page" ] || [ -f "/usr/$page" ] || fail "the page is not installed"
 
 dpkg -r korvadex >/dev/null
 trap - EXIT
 [ ! -e /usr/bin/korvadex ] || fail "/usr/bin/korvadex is left after removal"
 [ ! -e /usr/share/bash-completion/completions/korvadex ] || fail "the completion is left"
+[ -z "$page" ] || [ ! -e "/usr/$page" ] || fail "the page is left after removal"
 echo "test-package: $(basename "$package") installs, runs and uninstalls"

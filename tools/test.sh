@@ -19,19 +19,22 @@
 #              installed, run and removed
 #   big-input  the fast lines over a sparse file past 4 GiB against independent
 #              implementations, plain and keyed
+#   web        the WebAssembly build's npm package (Node) and offline page (headless Chromium)
+#              against the command line
 #
 # Each stage prints its name when it starts and its time when it ends; the first that fails
 # stops the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all_stages=(deps fresh native windows sanitize fuzz tsan package big-input)
+all_stages=(deps fresh native windows sanitize fuzz tsan package big-input web)
 jobs=$(nproc)
 
-# The native build with the Windows program: the native, windows, package and big-input
-# stages share it, and the fresh stage configures it in a bare system.
+# The native build with the Windows program and the WebAssembly build: the native, windows,
+# package, big-input and web stages share it, and the fresh stage configures it in a bare
+# system.
 main_build_options=(-DCMAKE_BUILD_TYPE=Release -DKORVADEX_REQUIRE_ORACLES=ON
-                    -DKORVADEX_BUILD_WINDOWS=ON)
+                    -DKORVADEX_BUILD_WINDOWS=ON -DKORVADEX_BUILD_WEB=ON)
 built=
 main_build() {
   [ -z "$built" ] || return 0
@@ -114,6 +117,11 @@ stage_package() {
 stage_big_input() {
   main_build
   tools/big_input_check.sh --fast build/korvadex
+}
+
+stage_web() {
+  main_build
+  web/tests/run.sh build
 }
 
 stages=("$@")
