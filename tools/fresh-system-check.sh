@@ -168,14 +168,14 @@ if ! tr -d '\r' <"$system$tree/tests/data/abc.report" | diff - "$work/out" >&2; 
 fi
 echo "fresh: report.sh as root printed the sample's report ($((SECONDS - start)) s)"
 
-# 3. Everything else, and the configure of the full build.  The Windows trees are
-# configured by the rules of their ExternalProjects' configure steps, with the arguments
+# 3. Everything else, and the configure of the full build.  The Windows and WebAssembly
+# trees are configured by the rules of their ExternalProjects' configure steps, with the arguments
 # those pass, out of the Makefiles of the native tree: those rules need nothing built, where
 # the targets would build korvadex_resgen and korvadex first (the configure only takes their
 # paths, for build rules and tests).
 step "tools/test.sh deps" in_system root bash -c "cd $tree && bash tools/test.sh deps"
 step "configure: cmake $*" in_system root cmake -S "$tree" -B "$tree/build" "$@"
-for project in korvadex_windows korvadex_windows64; do
+for project in korvadex_windows korvadex_windows64 korvadex_web; do
   step "configure: $project" in_system root make -C "$tree/build" \
     -f "CMakeFiles/$project.dir/build.make" \
     "$project-prefix/src/$project-stamp/$project-configure"
