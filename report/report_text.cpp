@@ -53,15 +53,20 @@ ReportStatus ComputeLineHex(const ReportLine& line, const ReportInput& input, ch
     return ReportStatus::kOk;
 }
 
+void AppendReportLine(std::string& text, const ReportLine& line, const char* hex,
+                      const char* lineEnd) {
+    text += line.label;
+    text += hex;
+    text += lineEnd;
+}
+
 ReportStatus BuildReportText(const ReportInput& input, std::string& text) {
     std::string report;
     char hex[2 * kMaxDigestLength + 1];
     for (size_t i = 0; i < kReportLineCount; ++i) {
         const ReportStatus status = ComputeLineHex(kReportLines[i], input, hex);
         if (status != ReportStatus::kOk) return status;
-        report += kReportLines[i].label;
-        report += hex;
-        report += "\r\n";
+        AppendReportLine(report, kReportLines[i], hex, "\r\n");
     }
     text += report;
     return ReportStatus::kOk;

@@ -31,6 +31,12 @@ const char* ReportStatusText(ReportStatus status);
 // upper-case hex text, at most 2 * kMaxDigestLength digits and a NUL, into hex.
 ReportStatus ComputeLineHex(const ReportLine& line, const ReportInput& input, char* hex);
 
+// Appends one line of a report to text: its label, hex and lineEnd ("\r\n" in the report
+// box and saved reports, "\n" where the command line prints it).  Every writer of report
+// lines goes through it.
+void AppendReportLine(std::string& text, const ReportLine& line, const char* hex,
+                      const char* lineEnd);
+
 // Appends the whole report to text: each line in report order, one after the other, its
 // label, upper-case hex and "\r\n".  On failure text is left as it was.
 ReportStatus BuildReportText(const ReportInput& input, std::string& text);

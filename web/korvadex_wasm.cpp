@@ -161,9 +161,7 @@ char* kx_report_text(const uint32_t* lines, uint32_t count, const uint8_t* diges
         const ReportLine& row = kReportLines[lines[i]];
         BytesToHex(ResultOf(digests, row.size), row.size, hex, savedPath != nullptr || lower == 0);
         digests += DigestLength(row.size);
-        text += row.label;
-        text += hex;
-        text += lineEnd;
+        AppendReportLine(text, row, hex, lineEnd);
     }
     return CopyOut(savedPath != nullptr ? BuildSavedReport(savedPath, text) : text);
 }

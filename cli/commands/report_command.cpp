@@ -29,9 +29,7 @@ bool SaveReport(const Options& options, const std::string& path,
     }
     std::string reportText;
     for (size_t i = 0; i < kReportLineCount; ++i) {
-        reportText += kReportLines[i].label;
-        reportText += hex[i];
-        reportText += "\r\n";
+        AppendReportLine(reportText, kReportLines[i], hex[i].c_str(), "\r\n");
     }
     if (IsSameRegularFile(path, options.savePath)) {
         PrintError(options.savePath, "not saved: it is the input, which the report would replace");
@@ -197,9 +195,8 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
             first = false;
             for (size_t line : computed) {
                 if (!shown[line]) continue;
-                text += kReportLines[line].label;
-                text += DisplayHex(hex[line], LowerHex(options));
-                text += '\n';
+                AppendReportLine(text, kReportLines[line],
+                                 DisplayHex(hex[line], LowerHex(options)).c_str(), "\n");
             }
             PrintOut(text);
             if (saving && !input.isText && !SaveReport(options, input.path, hex)) {
