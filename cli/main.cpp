@@ -75,6 +75,8 @@ int main(int argc, char** argv) {
         case Command::kAudit:
         case Command::kKnown:
         case Command::kTree:
+        case Command::kCheckEmbedded:
+        case Command::kEmbedCrc:
             break;
     }
     std::string reason;
@@ -91,5 +93,7 @@ int main(int argc, char** argv) {
     if (options.command == Command::kAudit) return RunAudit(options, key);
     if (options.command == Command::kKnown) return RunKnown(options, key);
     if (options.command == Command::kTree) return RunTree(options, key);
+    if (options.command == Command::kCheckEmbedded) return RunCheckEmbedded(options);
+    if (options.command == Command::kEmbedCrc) return RunEmbedCrc(options);
     return RunReport(options, key);
 }

@@ -18,6 +18,7 @@ const char kUsageText[] =
     "       korvadex --audit LIST [--quiet | --status] (-r DIR | FILE...)\n"
     "       korvadex --known LIST | --unknown LIST [-r] FILE...\n"
     "       korvadex --tree [-a NAME] [--expect HEX] DIR...\n"
+    "       korvadex --check-embedded [--strict] | --embed-crc  (-r DIR | FILE...)\n"
     "       korvadex --list [--paths] | --self-test | --help | --version\n";
 
 const char kHelpText[] =
@@ -263,6 +264,23 @@ const char kHelpText[] =
     "                     case, spaces and colons allowed) and print \"DIR: OK\" or\n"
     "                     \"DIR: FAILED\"; exit status 1 when it differs\n"
     "                       korvadex --tree --exclude .git/ src --expect d038c94a...\n"
+    "      --check-embedded\n"
+    "                     check each FILE (or file of -r) against the CRC-32 its\n"
+    "                     name carries, the CRC32 line that SFV lists hold: the last\n"
+    "                     group of exactly eight hex digits, in any case, in [...] or\n"
+    "                     (...) in the base name (never in a folder's name).  The\n"
+    "                     verdicts are \"NAME: OK\", \"NAME: FAILED\" and \"NAME: no CRC\n"
+    "                     in name\", which only --strict makes an error; --quiet and\n"
+    "                     --status as with --check; -a adds lines of the report\n"
+    "                     under each verdict\n"
+    "                       korvadex --check-embedded -r anime\n"
+    "      --embed-crc    rename each FILE (or file of -r) to carry its CRC-32 in\n"
+    "                     upper-case hex before its last extension: \"name.ext\"\n"
+    "                     becomes \"name [XXXXXXXX].ext\" (a name without extension,\n"
+    "                     or a dotfile, gets it at the end).  A name that carries the\n"
+    "                     right CRC is left as it is; one that carries another is\n"
+    "                     refused (exit status 1); an existing file is never replaced\n"
+    "                       korvadex --embed-crc episode-01.mkv\n"
     "  -h, --help         show this help\n"
     "  -V, --version      show the version\n"
     "\n"
@@ -322,6 +340,8 @@ const OptionSpec kOptionSpecs[] = {
     {"--tree", 0, false, Repeat::kAllowed},
     {"--expect", 0, true, Repeat::kOnce},
     {"--read-order", 0, true, Repeat::kOnce},
+    {"--check-embedded", 0, false, Repeat::kAllowed},
+    {"--embed-crc", 0, false, Repeat::kAllowed},
 };
 const size_t kOptionSpecCount = sizeof kOptionSpecs / sizeof kOptionSpecs[0];
 
@@ -403,6 +423,10 @@ const char* CommandOption(Command command) {
             return "--audit";
         case Command::kTree:
             return "--tree";
+        case Command::kCheckEmbedded:
+            return "--check-embedded";
+        case Command::kEmbedCrc:
+            return "--embed-crc";
         case Command::kReport:
         case Command::kHelp:
             break;
@@ -505,6 +529,32 @@ bool CheckTree(Options& options, const Given& given, std::string& error) {
     return true;
 }
 
+// The options of --check-embedded and --embed-crc, which look at files by their names: the
+// walk's, and none that writes lists or keys values.
+bool EmbeddedFits(const Options& options, bool outputOptions, std::string& error) {
+    const char* name = CommandOption(options.command);
+    if (!options.strings.empty() || outputOptions || options.keyed) {
+        error = std::string(name) +
+                " takes no --string, --format, --tag, -b, -t, -z, --key or --key-file: it "
+                "looks at the plain CRC-32 of files and their names";
+        return false;
+    }
+    if (options.command == Command::kEmbedCrc && !options.only.empty()) {
+        error = "--embed-crc puts the CRC-32 in names; it takes no -a";
+        return false;
+    }
+    if (options.files.empty() && options.filesFrom.empty()) {
+        error = std::string(name) + " takes the files to look at: FILE operands, -r DIR or "
+                                    "--files-from";
+        return false;
+    }
+    if (std::count(options.files.begin(), options.files.end(), "-") != 0) {
+        error = std::string(name) + " looks at names; standard input (-) has none";
+        return false;
+    }
+    return true;
+}
+
 // Checks that the options given fit the command.
 bool CheckCombination(Options& options, const Given& given, std::string& error) {
     const Command command = options.command;
@@ -524,7 +574,12 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         // --audit gives verdicts as --check does, with the same two options.
         const bool audits = command == Command::kAudit && (std::string(checkOnly) == "--quiet" ||
                                                            std::string(checkOnly) == "--status");
-        if (command != Command::kCheck && given.Has(checkOnly) && !audits) {
+        // --check-embedded gives verdicts too, and --strict counts names without a CRC.
+        const bool embedded = command == Command::kCheckEmbedded &&
+                              std::string(checkOnly) != "--input" &&
+                              std::string(checkOnly) != "--ignore-missing" &&
+                              std::string(checkOnly) != "--warn";
+        if (command != Command::kCheck && given.Has(checkOnly) && !audits && !embedded) {
             error = std::string("the ") + checkOnly +
                     " option is meaningful only when verifying checksums (--check)";
             return false;
@@ -560,6 +615,8 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         return false;
     }
     if (command == Command::kTree) return CheckTree(options, given, error);
+    const bool embedded = command == Command::kCheckEmbedded || command == Command::kEmbedCrc;
+    if (embedded && !EmbeddedFits(options, outputOptions, error)) return false;
     if (command != Command::kReport && !options.savePath.empty()) {
         error = std::string("--save cannot be used with ") + name;
         return false;
@@ -569,7 +626,7 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         error = "--known and --unknown take no --format, --tag, -b, -t or -z";
         return false;
     }
-    if (command != Command::kReport && !keeping &&
+    if (command != Command::kReport && !keeping && !embedded &&
         (outputOptions || (inputOptions && command != Command::kKnown))) {
         error =
             std::string(name) + " takes no --format, --tag, -b, -t, -z, -r, --follow or --string";
@@ -817,6 +874,10 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
         options.prune = true;
     } else if (name == "--tree") {
         return SetCommand(options, Command::kTree, error);
+    } else if (name == "--check-embedded") {
+        return SetCommand(options, Command::kCheckEmbedded, error);
+    } else if (name == "--embed-crc") {
+        return SetCommand(options, Command::kEmbedCrc, error);
     } else if (name == "--expect") {
         return ParseHex(name, value, options.expectHex, error);
     } else if (name == "--help") {

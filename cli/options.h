@@ -23,6 +23,8 @@ enum class Command {
     kKnown,
     kUpdate,
     kAudit,
+    kCheckEmbedded,
+    kEmbedCrc,
 };
 
 enum class HexCase { kDefault, kLower, kUpper };

@@ -27,6 +27,12 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key);
 
 // --audit: one verdict for every file given and every entry of a checksum list.
 int RunAudit(const Options& options, const std::vector<uint8_t>& key);
+// --check-embedded: each file's CRC-32 against the one its name carries.
+int RunCheckEmbedded(const Options& options);
+
+// --embed-crc: each file renamed to carry its CRC-32.
+int RunEmbedCrc(const Options& options);
+
 // --tree: one value of each directory, or with --expect the verdict on it.
 int RunTree(const Options& options, const std::vector<uint8_t>& key);
 
