@@ -77,6 +77,7 @@ int main(int argc, char** argv) {
         case Command::kTree:
         case Command::kCheckEmbedded:
         case Command::kEmbedCrc:
+        case Command::kVerifyCache:
             break;
     }
     std::string reason;
@@ -95,5 +96,6 @@ int main(int argc, char** argv) {
     if (options.command == Command::kTree) return RunTree(options, key);
     if (options.command == Command::kCheckEmbedded) return RunCheckEmbedded(options);
     if (options.command == Command::kEmbedCrc) return RunEmbedCrc(options);
+    if (options.command == Command::kVerifyCache) return RunVerifyCache(options);
     return RunReport(options, key);
 }

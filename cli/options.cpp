@@ -5,6 +5,7 @@
 #include "batch/messages.h"
 #include "common/algorithm_names.h"
 #include "common/line_names.h"
+#include "system/extended_attributes.h"
 
 const char kVersion[] = KORVADEX_VERSION;
 
@@ -19,6 +20,7 @@ const char kUsageText[] =
     "       korvadex --known LIST | --unknown LIST [-r] FILE...\n"
     "       korvadex --tree [-a NAME] [--expect HEX] DIR...\n"
     "       korvadex --check-embedded [--strict] | --embed-crc  (-r DIR | FILE...)\n"
+    "       korvadex --verify-cache [-a NAME] (-r DIR | FILE...)\n"
     "       korvadex --list [--paths] | --self-test | --help | --version\n";
 
 const char kHelpText[] =
@@ -216,6 +218,21 @@ const char kHelpText[] =
     "                     writes them; \"moved_from\" names the entry moved)\n"
     "                       korvadex --audit photos.hashdeep -r photos\n"
     "                       korvadex --audit SHA256SUMS --quiet -r src\n"
+    "      --cache        keep each file's digests beside it, in extended attributes\n"
+    "                     (user.korvadex.sha256 and the like), with the size and\n"
+    "                     the modification time it had: a file whose size and time\n"
+    "                     are those recorded for every line wanted is not read again.\n"
+    "                     For the report, its lists (--format) and --update; never\n"
+    "                     with a key; -c, --audit and --check-embedded always read\n"
+    "                     the files.  A record that did not change is not written\n"
+    "                     again.  Not on Windows yet\n"
+    "                       korvadex --cache -r --format json -a sha256 photos\n"
+    "      --verify-cache read each file (or file of -r) that has cached digests and\n"
+    "                     compare: \"ok\"; \"outdated\" (its size or time changed:\n"
+    "                     the records are renewed); \"corrupt\" (same size and time,\n"
+    "                     another value: bit rot); \"no cache\".  Exit status 3 when a\n"
+    "                     file is corrupt, else 1 when one could not be read\n"
+    "                       korvadex --verify-cache -r photos\n"
     "\n"
     "Other commands:\n"
     "      --known LIST   print the name of each FILE (or file of -r, --files-from or\n"
@@ -293,7 +310,7 @@ const char kHelpText[] =
     "OK; with --match, when a line matched); 1 when a file could not be reported, a\n"
     "check failed or nothing matched; 2 for a usage error.\n"
     "--update exits 0 when it wrote the list and read every file, --audit when\n"
-    "everything matched.\n";
+    "everything matched; --verify-cache exits 3 when a file is corrupt.\n";
 
 const OptionSpec kOptionSpecs[] = {
     {"--lower", 0, false, Repeat::kAllowed},
@@ -342,6 +359,8 @@ const OptionSpec kOptionSpecs[] = {
     {"--read-order", 0, true, Repeat::kOnce},
     {"--check-embedded", 0, false, Repeat::kAllowed},
     {"--embed-crc", 0, false, Repeat::kAllowed},
+    {"--cache", 0, false, Repeat::kAllowed},
+    {"--verify-cache", 0, false, Repeat::kAllowed},
 };
 const size_t kOptionSpecCount = sizeof kOptionSpecs / sizeof kOptionSpecs[0];
 
@@ -427,6 +446,8 @@ const char* CommandOption(Command command) {
             return "--check-embedded";
         case Command::kEmbedCrc:
             return "--embed-crc";
+        case Command::kVerifyCache:
+            return "--verify-cache";
         case Command::kReport:
         case Command::kHelp:
             break;
@@ -529,14 +550,14 @@ bool CheckTree(Options& options, const Given& given, std::string& error) {
     return true;
 }
 
-// The options of --check-embedded and --embed-crc, which look at files by their names: the
-// walk's, and none that writes lists or keys values.
-bool EmbeddedFits(const Options& options, bool outputOptions, std::string& error) {
+// The options of --check-embedded, --embed-crc and --verify-cache, which look at files by
+// their paths: the walk's, and none that writes lists or keys values.
+bool ByPathFits(const Options& options, bool outputOptions, std::string& error) {
     const char* name = CommandOption(options.command);
     if (!options.strings.empty() || outputOptions || options.keyed) {
         error = std::string(name) +
                 " takes no --string, --format, --tag, -b, -t, -z, --key or --key-file: it "
-                "looks at the plain CRC-32 of files and their names";
+                "looks at the plain values of files by their paths";
         return false;
     }
     if (options.command == Command::kEmbedCrc && !options.only.empty()) {
@@ -544,12 +565,35 @@ bool EmbeddedFits(const Options& options, bool outputOptions, std::string& error
         return false;
     }
     if (options.files.empty() && options.filesFrom.empty()) {
-        error = std::string(name) + " takes the files to look at: FILE operands, -r DIR or "
-                                    "--files-from";
+        error = std::string(name) +
+                " takes the files to look at: FILE operands, -r DIR or "
+                "--files-from";
         return false;
     }
     if (std::count(options.files.begin(), options.files.end(), "-") != 0) {
         error = std::string(name) + " looks at names; standard input (-) has none";
+        return false;
+    }
+    return true;
+}
+
+// --cache and --verify-cache: a cache of plain digests, where the system keeps attributes.
+bool CacheFits(const Options& options, std::string& error) {
+    if (!HasUserAttributes()) {
+        error =
+            "the digest cache is kept in extended attributes, which this build does not "
+            "keep on Windows yet";
+        return false;
+    }
+    if (!options.cache) return true;
+    if (options.command != Command::kReport && options.command != Command::kUpdate) {
+        error = std::string("--cache serves the digests of lists and reports, and --update; ") +
+                CommandOption(options.command) +
+                " reads every file (a cached value is never evidence)";
+        return false;
+    }
+    if (options.keyed) {
+        error = "--cache keeps plain digests: keyed values are never cached";
         return false;
     }
     return true;
@@ -575,10 +619,9 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         const bool audits = command == Command::kAudit && (std::string(checkOnly) == "--quiet" ||
                                                            std::string(checkOnly) == "--status");
         // --check-embedded gives verdicts too, and --strict counts names without a CRC.
-        const bool embedded = command == Command::kCheckEmbedded &&
-                              std::string(checkOnly) != "--input" &&
-                              std::string(checkOnly) != "--ignore-missing" &&
-                              std::string(checkOnly) != "--warn";
+        const bool embedded =
+            command == Command::kCheckEmbedded && std::string(checkOnly) != "--input" &&
+            std::string(checkOnly) != "--ignore-missing" && std::string(checkOnly) != "--warn";
         if (command != Command::kCheck && given.Has(checkOnly) && !audits && !embedded) {
             error = std::string("the ") + checkOnly +
                     " option is meaningful only when verifying checksums (--check)";
@@ -615,8 +658,12 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         return false;
     }
     if (command == Command::kTree) return CheckTree(options, given, error);
-    const bool embedded = command == Command::kCheckEmbedded || command == Command::kEmbedCrc;
-    if (embedded && !EmbeddedFits(options, outputOptions, error)) return false;
+    const bool byPath = command == Command::kCheckEmbedded || command == Command::kEmbedCrc ||
+                        command == Command::kVerifyCache;
+    if (byPath && !ByPathFits(options, outputOptions, error)) return false;
+    if ((options.cache || command == Command::kVerifyCache) && !CacheFits(options, error)) {
+        return false;
+    }
     if (command != Command::kReport && !options.savePath.empty()) {
         error = std::string("--save cannot be used with ") + name;
         return false;
@@ -626,7 +673,7 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         error = "--known and --unknown take no --format, --tag, -b, -t or -z";
         return false;
     }
-    if (command != Command::kReport && !keeping && !embedded &&
+    if (command != Command::kReport && !keeping && !byPath &&
         (outputOptions || (inputOptions && command != Command::kKnown))) {
         error =
             std::string(name) + " takes no --format, --tag, -b, -t, -z, -r, --follow or --string";
@@ -878,6 +925,10 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
         return SetCommand(options, Command::kCheckEmbedded, error);
     } else if (name == "--embed-crc") {
         return SetCommand(options, Command::kEmbedCrc, error);
+    } else if (name == "--cache") {
+        options.cache = true;
+    } else if (name == "--verify-cache") {
+        return SetCommand(options, Command::kVerifyCache, error);
     } else if (name == "--expect") {
         return ParseHex(name, value, options.expectHex, error);
     } else if (name == "--help") {

@@ -25,6 +25,7 @@ enum class Command {
     kAudit,
     kCheckEmbedded,
     kEmbedCrc,
+    kVerifyCache,
 };
 
 enum class HexCase { kDefault, kLower, kUpper };
@@ -74,6 +75,7 @@ struct Options {
     bool algorithmsGiven = false;            // -a was given (only may also be set by the format)
     ReadOrder readOrder = ReadOrder::kAuto;  // --read-order
     bool readOrderGiven = false;             // --read-order was given
+    bool cache = false;                      // --cache: digests kept in extended attributes
 };
 
 enum class Repeat {

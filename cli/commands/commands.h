@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "options.h"
@@ -12,6 +13,11 @@
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitCorrupt = 3;  // --verify-cache: a file's value changed, its time did not
+
+// The files given: the FILE operands (and those of --files-from), each walked as -r walks
+// it when -r is given.  False, after a message, when a walk met a fault.
+bool GivenFiles(const Options& options, std::vector<std::string>& files);
 
 // The report of each FILE (and --save).
 int RunReport(const Options& options, const std::vector<uint8_t>& key);
@@ -32,6 +38,9 @@ int RunCheckEmbedded(const Options& options);
 
 // --embed-crc: each file renamed to carry its CRC-32.
 int RunEmbedCrc(const Options& options);
+
+// --verify-cache: each file read and its digests compared with the cached ones.
+int RunVerifyCache(const Options& options);
 
 // --tree: one value of each directory, or with --expect the verdict on it.
 int RunTree(const Options& options, const std::vector<uint8_t>& key);

@@ -16,7 +16,21 @@
 
 namespace {
 
-// The files given: the operands, each walked with -r.  False when a walk met a fault.
+// A name as a verdict shows it: escaped, after a '\', only when it holds a line break.
+std::string VerdictName(const std::string& name) {
+    if (name.find_first_of("\r\n") == std::string::npos) return name;
+    bool needsMark = false;
+    const std::string escaped = EscapeName(name, needsMark);
+    return (needsMark ? "\\" : "") + escaped;
+}
+
+// The line that a name's CRC is, the one SFV lists carry.
+size_t CrcLine() {
+    return size_t(FindAlgorithm("crc32"));
+}
+
+}  // namespace
+
 bool GivenFiles(const Options& options, std::vector<std::string>& files) {
     bool ok = true;
     const WalkOptions walk = WalkOf(options);
@@ -29,19 +43,6 @@ bool GivenFiles(const Options& options, std::vector<std::string>& files) {
     }
     return ok;
 }
-
-// A name as a verdict shows it: escaped, after a '\', only when it holds a line break.
-std::string VerdictName(const std::string& name) {
-    if (name.find_first_of("\r\n") == std::string::npos) return name;
-    bool needsMark = false;
-    const std::string escaped = EscapeName(name, needsMark);
-    return (needsMark ? "\\" : "") + escaped;
-}
-
-// The line that a name's CRC is, the one SFV lists carry.
-size_t CrcLine() { return size_t(FindAlgorithm("crc32")); }
-
-}  // namespace
 
 int RunCheckEmbedded(const Options& options) {
     std::vector<std::string> files;
@@ -86,15 +87,16 @@ int RunCheckEmbedded(const Options& options) {
     batch.Finish();
     progress.EndJob();
     if (!options.status) {
-        if (unread != 0) PrintErrorText("korvadex: WARNING: " + std::to_string(unread) +
-                                        (unread == 1 ? " file" : " files") +
-                                        " could not be read\n");
-        if (failed != 0) PrintErrorText("korvadex: WARNING: " + std::to_string(failed) +
-                                        (failed == 1 ? " CRC" : " CRCs") + " did NOT match\n");
-        if (unnamed != 0) PrintErrorText("korvadex: " + std::string(options.strict ? "" : "note: ") +
-                                         std::to_string(unnamed) +
-                                         (unnamed == 1 ? " name carries" : " names carry") +
-                                         " no CRC\n");
+        if (unread != 0)
+            PrintErrorText("korvadex: WARNING: " + std::to_string(unread) +
+                           (unread == 1 ? " file" : " files") + " could not be read\n");
+        if (failed != 0)
+            PrintErrorText("korvadex: WARNING: " + std::to_string(failed) +
+                           (failed == 1 ? " CRC" : " CRCs") + " did NOT match\n");
+        if (unnamed != 0)
+            PrintErrorText("korvadex: " + std::string(options.strict ? "" : "note: ") +
+                           std::to_string(unnamed) +
+                           (unnamed == 1 ? " name carries" : " names carry") + " no CRC\n");
     }
     if (failed != 0 || unread != 0 || (options.strict && unnamed != 0)) status = kExitFailed;
     if (!FlushOut()) status = kExitFailed;
@@ -128,8 +130,8 @@ int RunEmbedCrc(const Options& options) {
                 return;
             }
             const std::string base = BaseName(file);
-            const std::string renamed = file.substr(0, file.size() - base.size()) +
-                                        NameWithCrc(base, hex);
+            const std::string renamed =
+                file.substr(0, file.size() - base.size()) + NameWithCrc(base, hex);
             if (!RenameWithoutReplacing(file, renamed)) {
                 PrintError(file, "not renamed to " + renamed + ": " +
                                      (errno == EEXIST ? std::string("a file of that name exists")

@@ -39,9 +39,8 @@ TEST(CliEmbeddedCrc, CheckFindsTheLastBracketedGroupOfTheBaseName) {
     const std::string crc = Crc(data);
     ASSERT_NE(crc, "00000000");
     ASSERT_NE(crc, "DEADBEEF");
-    ASSERT_EQ(Shell("mkdir '" + dir.Path("t") + "' '" + dir.Path("t/dir [" + crc + "]") + "'")
-                  .status,
-              0);
+    ASSERT_EQ(
+        Shell("mkdir '" + dir.Path("t") + "' '" + dir.Path("t/dir [" + crc + "]") + "'").status, 0);
     const struct {
         std::string name;
         const char* verdict;
@@ -75,8 +74,8 @@ TEST(CliEmbeddedCrc, CheckFindsTheLastBracketedGroupOfTheBaseName) {
     EXPECT_EQ(RunKorvadex({"--check-embedded", plain, good}).status, 0);
     EXPECT_EQ(RunKorvadex({"--check-embedded", "--strict", plain, good}).status, 1);
     const RunResult lines = RunKorvadex({"--check-embedded", "-a", "sha1", good});
-    EXPECT_EQ(lines.out, good + ": OK\n  SHA-1: " +
-                             LineHex(kReportLines[FindAlgorithm("sha1")], data) + "\n");
+    EXPECT_EQ(lines.out,
+              good + ": OK\n  SHA-1: " + LineHex(kReportLines[FindAlgorithm("sha1")], data) + "\n");
 }
 
 TEST(CliEmbeddedCrc, EmbedRenamesBeforeTheLastExtensionAndNeverReplaces) {
