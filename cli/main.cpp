@@ -78,6 +78,7 @@ int main(int argc, char** argv) {
         case Command::kCheckEmbedded:
         case Command::kEmbedCrc:
         case Command::kVerifyCache:
+        case Command::kMakeBag:
             break;
     }
     std::string reason;
@@ -97,5 +98,6 @@ int main(int argc, char** argv) {
     if (options.command == Command::kCheckEmbedded) return RunCheckEmbedded(options);
     if (options.command == Command::kEmbedCrc) return RunEmbedCrc(options);
     if (options.command == Command::kVerifyCache) return RunVerifyCache(options);
+    if (options.command == Command::kMakeBag) return RunMakeBag(options);
     return RunReport(options, key);
 }

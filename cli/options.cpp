@@ -5,6 +5,7 @@
 #include "batch/messages.h"
 #include "common/algorithm_names.h"
 #include "common/line_names.h"
+#include "lists/bag_files.h"
 #include "system/extended_attributes.h"
 
 const char kVersion[] = KORVADEX_VERSION;
@@ -21,6 +22,7 @@ const char kUsageText[] =
     "       korvadex --tree [-a NAME] [--expect HEX] DIR...\n"
     "       korvadex --check-embedded [--strict] | --embed-crc  (-r DIR | FILE...)\n"
     "       korvadex --verify-cache [-a NAME] (-r DIR | FILE...)\n"
+    "       korvadex --make-bag [-a NAME] DIR | -c [--fast] BAG\n"
     "       korvadex --list [--paths] | --self-test | --help | --version\n";
 
 const char kHelpText[] =
@@ -174,6 +176,16 @@ const char kHelpText[] =
     "      --status       don't print anything; the exit status tells\n"
     "      --strict       exit non-zero for improperly formatted list lines\n"
     "  -w, --warn         warn about improperly formatted list lines\n"
+    "  -c BAG             where BAG is a folder holding bagit.txt: validate the bag\n"
+    "                     (BagIt 0.93 to 1.0): every file of every manifest and tag\n"
+    "                     manifest, one line per file (OK, FAILED, missing, not\n"
+    "                     listed...), every problem listed, then \"BAG: valid\",\n"
+    "                     \"incomplete (N problems)\" or \"invalid (N problems)\";\n"
+    "                     warnings on standard error; exit status 0 when valid\n"
+    "                       korvadex -c --quiet archive-bag\n"
+    "      --fast         with -c BAG: check the Payload-Oxum of bag-info.txt alone\n"
+    "                     (the payload's bytes and files), reading no checksum\n"
+    "                       korvadex -c --fast archive-bag\n"
     "  -c --format json   write the verdicts as JSON, one object per entry: name,\n"
     "                     list, line, verdict (OK, FAILED, missing, unreadable),\n"
     "                     expected and actual size and digests where known\n"
@@ -233,6 +245,18 @@ const char kHelpText[] =
     "                     another value: bit rot); \"no cache\".  Exit status 3 when a\n"
     "                     file is corrupt, else 1 when one could not be read\n"
     "                       korvadex --verify-cache -r photos\n"
+    "\n"
+    "Bags:\n"
+    "      --make-bag DIR make DIR a bag (BagIt 1.0) in place: its entries move into\n"
+    "                     DIR/data, then bagit.txt, a manifest per algorithm (every\n"
+    "                     file read once), bag-info.txt and the tag manifests are\n"
+    "                     written.  -a names md5, sha1, sha256, sha384 or sha512\n"
+    "                     (others are refused); sha512 by default.  On a bag, adds\n"
+    "                     the manifests of -a once every existing one verifies.  A\n"
+    "                     run killed at any point loses no file; run it again to\n"
+    "                     finish (the manual says how)\n"
+    "                       korvadex --make-bag -a sha256,sha512 collection\n"
+    "                       korvadex --make-bag -a sha512 old-md5-bag\n"
     "\n"
     "Other commands:\n"
     "      --known LIST   print the name of each FILE (or file of -r, --files-from or\n"
@@ -361,6 +385,8 @@ const OptionSpec kOptionSpecs[] = {
     {"--embed-crc", 0, false, Repeat::kAllowed},
     {"--cache", 0, false, Repeat::kAllowed},
     {"--verify-cache", 0, false, Repeat::kAllowed},
+    {"--make-bag", 0, false, Repeat::kAllowed},
+    {"--fast", 0, false, Repeat::kAllowed},
 };
 const size_t kOptionSpecCount = sizeof kOptionSpecs / sizeof kOptionSpecs[0];
 
@@ -448,6 +474,8 @@ const char* CommandOption(Command command) {
             return "--embed-crc";
         case Command::kVerifyCache:
             return "--verify-cache";
+        case Command::kMakeBag:
+            return "--make-bag";
         case Command::kReport:
         case Command::kHelp:
             break;
@@ -577,6 +605,31 @@ bool ByPathFits(const Options& options, bool outputOptions, std::string& error) 
     return true;
 }
 
+// The options of --make-bag: one folder, and the algorithms a bag may carry.
+bool MakeBagFits(const Options& options, const Given& given, std::string& error) {
+    for (const std::string& option : given.names) {
+        if (option != "--make-bag" && option != "--algorithm" && option != "--only" &&
+            option != "--jobs" && option != "--read-order") {
+            error = "--make-bag takes -a, --jobs and --read-order only, not " + option;
+            return false;
+        }
+    }
+    if (options.files.size() != 1 || options.files[0] == "-") {
+        error = "--make-bag makes one folder a bag: give exactly one DIR";
+        return false;
+    }
+    for (size_t line : options.only) {
+        if (BagAlgorithm(PlainName(line)) < 0) {
+            error =
+                "--make-bag: a bag carries md5, sha1, sha256, sha384 and sha512 only, the "
+                "algorithms with a name that every bag tool reads; " +
+                LineName(kReportLines[line]) + " has none";
+            return false;
+        }
+    }
+    return true;
+}
+
 // --cache and --verify-cache: a cache of plain digests, where the system keeps attributes.
 bool CacheFits(const Options& options, std::string& error) {
     if (!HasUserAttributes()) {
@@ -658,6 +711,11 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         return false;
     }
     if (command == Command::kTree) return CheckTree(options, given, error);
+    if (command == Command::kMakeBag) return MakeBagFits(options, given, error);
+    if (options.fast && command != Command::kCheck) {
+        error = "--fast goes with -c (--check) of a bag";
+        return false;
+    }
     const bool byPath = command == Command::kCheckEmbedded || command == Command::kEmbedCrc ||
                         command == Command::kVerifyCache;
     if (byPath && !ByPathFits(options, outputOptions, error)) return false;
@@ -925,6 +983,10 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
         return SetCommand(options, Command::kCheckEmbedded, error);
     } else if (name == "--embed-crc") {
         return SetCommand(options, Command::kEmbedCrc, error);
+    } else if (name == "--make-bag") {
+        return SetCommand(options, Command::kMakeBag, error);
+    } else if (name == "--fast") {
+        options.fast = true;
     } else if (name == "--cache") {
         options.cache = true;
     } else if (name == "--verify-cache") {

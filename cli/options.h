@@ -26,6 +26,7 @@ enum class Command {
     kCheckEmbedded,
     kEmbedCrc,
     kVerifyCache,
+    kMakeBag,
 };
 
 enum class HexCase { kDefault, kLower, kUpper };
@@ -76,6 +77,7 @@ struct Options {
     ReadOrder readOrder = ReadOrder::kAuto;  // --read-order
     bool readOrderGiven = false;             // --read-order was given
     bool cache = false;                      // --cache: digests kept in extended attributes
+    bool fast = false;                       // --fast: -c of a bag checks its Payload-Oxum only
 };
 
 enum class Repeat {

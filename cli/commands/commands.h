@@ -22,6 +22,15 @@ bool GivenFiles(const Options& options, std::vector<std::string>& files);
 // The report of each FILE (and --save).
 int RunReport(const Options& options, const std::vector<uint8_t>& key);
 
+// Whether dir is a bag: a folder that holds bagit.txt.
+bool IsBag(const std::string& dir);
+
+// -c DIR of a bag: validates it (with --fast, its Payload-Oxum only).
+int CheckBag(const Options& options, const std::string& dir);
+
+// --make-bag: makes the one FILE, a folder, a bag in place, or adds payload manifests to it.
+int RunMakeBag(const Options& options);
+
 // --check: the verdict of each line of a saved report.
 int RunCheck(const Options& options, const std::vector<uint8_t>& key);
 

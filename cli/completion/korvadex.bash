@@ -59,7 +59,7 @@ _korvadex() {
             --jobs --read-order --save -c --check --input --ignore-missing --quiet --status --strict
             -w --warn --match --list --paths --self-test -h --help -V --version
             --update --rehash --prune --audit --known --unknown
-            --check-embedded --embed-crc --cache --verify-cache" -- "$cur"))
+            --check-embedded --embed-crc --cache --verify-cache --make-bag --fast" -- "$cur"))
         return
     fi
     COMPREPLY=($(compgen -f -- "$cur"))

@@ -118,3 +118,7 @@ bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
     errno = err;
     return false;
 }
+
+bool MakeDirectory(const std::string& path) {
+    return ::mkdir(path.c_str(), 0777) == 0;
+}

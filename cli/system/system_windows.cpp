@@ -298,3 +298,9 @@ bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
     errno = ErrnoOf(::GetLastError());
     return false;
 }
+
+bool MakeDirectory(const std::string& path) {
+    if (::CreateDirectoryW(FilePath(path).c_str(), nullptr) != 0) return true;
+    errno = ErrnoOf(::GetLastError());
+    return false;
+}
