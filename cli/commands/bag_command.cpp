@@ -121,10 +121,7 @@ public:
     const std::map<std::string, BagEntry>& Entries() const { return entries_; }
     bool HasInfo() const { return hasInfo_; }
     const std::string& Oxum() const { return oxum_; }
-    const std::string& Path(const std::string& relative) const {
-        paths_ = dir_ + "/" + relative;
-        return paths_;
-    }
+    std::string Path(const std::string& relative) const { return dir_ + "/" + relative; }
     // The files of the bag that are not payload or tag manifests, for the tag manifests.
     std::vector<std::string> TagFiles() const;
     // The payload's bytes and files.
@@ -142,7 +139,6 @@ private:
 
     std::string dir_;
     const Options& options_;
-    mutable std::string paths_;
     BagDeclaration declaration_;
     bool declared_ = false;
     bool hasInfo_ = false;

@@ -157,8 +157,8 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
         }
         PrintOut(CsvHeader(columns));
     }
+    DigestCache cache(options.cache);  // before the batch, whose last results it may store
     InputBatch batch(options.jobs, options.readOrder, inputs.size(), progress);
-    DigestCache cache(options.cache);
     for (const Input& input : inputs) {
         // Taken before the file is read: a change while or after it is read shows as a later
         // time than the one recorded.

@@ -186,8 +186,8 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
         }
     }
     progress.BeginJob(work.size(), int64_t(bytes));
+    DigestCache cache(options.cache);  // before the batch, whose last results it may store
     InputBatch batch(options.jobs, options.readOrder, work.size(), progress);
-    DigestCache cache(options.cache);
     for (const auto& job : work) {
         const SeenFile& file = *job.first;
         const size_t index = job.second;
