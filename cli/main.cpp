@@ -75,6 +75,10 @@ int main(int argc, char** argv) {
         case Command::kAudit:
         case Command::kKnown:
         case Command::kTree:
+        case Command::kCheckEmbedded:
+        case Command::kEmbedCrc:
+        case Command::kVerifyCache:
+        case Command::kMakeBag:
             break;
     }
     std::string reason;
@@ -91,5 +95,9 @@ int main(int argc, char** argv) {
     if (options.command == Command::kAudit) return RunAudit(options, key);
     if (options.command == Command::kKnown) return RunKnown(options, key);
     if (options.command == Command::kTree) return RunTree(options, key);
+    if (options.command == Command::kCheckEmbedded) return RunCheckEmbedded(options);
+    if (options.command == Command::kEmbedCrc) return RunEmbedCrc(options);
+    if (options.command == Command::kVerifyCache) return RunVerifyCache(options);
+    if (options.command == Command::kMakeBag) return RunMakeBag(options);
     return RunReport(options, key);
 }

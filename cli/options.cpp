@@ -5,6 +5,8 @@
 #include "batch/messages.h"
 #include "common/algorithm_names.h"
 #include "common/line_names.h"
+#include "lists/bag_files.h"
+#include "system/extended_attributes.h"
 
 const char kVersion[] = KORVADEX_VERSION;
 
@@ -18,6 +20,9 @@ const char kUsageText[] =
     "       korvadex --audit LIST [--quiet | --status] (-r DIR | FILE...)\n"
     "       korvadex --known LIST | --unknown LIST [-r] FILE...\n"
     "       korvadex --tree [-a NAME] [--expect HEX] DIR...\n"
+    "       korvadex --check-embedded [--strict] | --embed-crc  (-r DIR | FILE...)\n"
+    "       korvadex --verify-cache [-a NAME] (-r DIR | FILE...)\n"
+    "       korvadex --make-bag [-a NAME] DIR | -c [--fast] BAG\n"
     "       korvadex --list [--paths] | --self-test | --help | --version\n";
 
 const char kHelpText[] =
@@ -171,6 +176,16 @@ const char kHelpText[] =
     "      --status       don't print anything; the exit status tells\n"
     "      --strict       exit non-zero for improperly formatted list lines\n"
     "  -w, --warn         warn about improperly formatted list lines\n"
+    "  -c BAG             where BAG is a folder holding bagit.txt: validate the bag\n"
+    "                     (BagIt 0.93 to 1.0): every file of every manifest and tag\n"
+    "                     manifest, one line per file (OK, FAILED, missing, not\n"
+    "                     listed...), every problem listed, then \"BAG: valid\",\n"
+    "                     \"incomplete (N problems)\" or \"invalid (N problems)\";\n"
+    "                     warnings on standard error; exit status 0 when valid\n"
+    "                       korvadex -c --quiet archive-bag\n"
+    "      --fast         with -c BAG: check the Payload-Oxum of bag-info.txt alone\n"
+    "                     (the payload's bytes and files), reading no checksum\n"
+    "                       korvadex -c --fast archive-bag\n"
     "  -c --format json   write the verdicts as JSON, one object per entry: name,\n"
     "                     list, line, verdict (OK, FAILED, missing, unreadable),\n"
     "                     expected and actual size and digests where known\n"
@@ -215,6 +230,33 @@ const char kHelpText[] =
     "                     writes them; \"moved_from\" names the entry moved)\n"
     "                       korvadex --audit photos.hashdeep -r photos\n"
     "                       korvadex --audit SHA256SUMS --quiet -r src\n"
+    "      --cache        keep each file's digests beside it, in extended attributes\n"
+    "                     (user.korvadex.sha256 and the like), with the size and\n"
+    "                     the modification time it had: a file whose size and time\n"
+    "                     are those recorded for every line wanted is not read again.\n"
+    "                     For the report, its lists (--format) and --update; never\n"
+    "                     with a key; -c, --audit and --check-embedded always read\n"
+    "                     the files.  A record that did not change is not written\n"
+    "                     again.  Not on Windows yet\n"
+    "                       korvadex --cache -r --format json -a sha256 photos\n"
+    "      --verify-cache read each file (or file of -r) that has cached digests and\n"
+    "                     compare: \"ok\"; \"outdated\" (its size or time changed:\n"
+    "                     the records are renewed); \"corrupt\" (same size and time,\n"
+    "                     another value: bit rot); \"no cache\".  Exit status 3 when a\n"
+    "                     file is corrupt, else 1 when one could not be read\n"
+    "                       korvadex --verify-cache -r photos\n"
+    "\n"
+    "Bags:\n"
+    "      --make-bag DIR make DIR a bag (BagIt 1.0) in place: its entries move into\n"
+    "                     DIR/data, then bagit.txt, a manifest per algorithm (every\n"
+    "                     file read once), bag-info.txt and the tag manifests are\n"
+    "                     written.  -a names md5, sha1, sha256, sha384 or sha512\n"
+    "                     (others are refused); sha512 by default.  On a bag, adds\n"
+    "                     the manifests of -a once every existing one verifies.  A\n"
+    "                     run killed at any point loses no file; run it again to\n"
+    "                     finish (the manual says how)\n"
+    "                       korvadex --make-bag -a sha256,sha512 collection\n"
+    "                       korvadex --make-bag -a sha512 old-md5-bag\n"
     "\n"
     "Other commands:\n"
     "      --known LIST   print the name of each FILE (or file of -r, --files-from or\n"
@@ -263,6 +305,23 @@ const char kHelpText[] =
     "                     case, spaces and colons allowed) and print \"DIR: OK\" or\n"
     "                     \"DIR: FAILED\"; exit status 1 when it differs\n"
     "                       korvadex --tree --exclude .git/ src --expect d038c94a...\n"
+    "      --check-embedded\n"
+    "                     check each FILE (or file of -r) against the CRC-32 its\n"
+    "                     name carries, the CRC32 line that SFV lists hold: the last\n"
+    "                     group of exactly eight hex digits, in any case, in [...] or\n"
+    "                     (...) in the base name (never in a folder's name).  The\n"
+    "                     verdicts are \"NAME: OK\", \"NAME: FAILED\" and \"NAME: no CRC\n"
+    "                     in name\", which only --strict makes an error; --quiet and\n"
+    "                     --status as with --check; -a adds lines of the report\n"
+    "                     under each verdict\n"
+    "                       korvadex --check-embedded -r anime\n"
+    "      --embed-crc    rename each FILE (or file of -r) to carry its CRC-32 in\n"
+    "                     upper-case hex before its last extension: \"name.ext\"\n"
+    "                     becomes \"name [XXXXXXXX].ext\" (a name without extension,\n"
+    "                     or a dotfile, gets it at the end).  A name that carries the\n"
+    "                     right CRC is left as it is; one that carries another is\n"
+    "                     refused (exit status 1); an existing file is never replaced\n"
+    "                       korvadex --embed-crc episode-01.mkv\n"
     "  -h, --help         show this help\n"
     "  -V, --version      show the version\n"
     "\n"
@@ -275,7 +334,7 @@ const char kHelpText[] =
     "OK; with --match, when a line matched); 1 when a file could not be reported, a\n"
     "check failed or nothing matched; 2 for a usage error.\n"
     "--update exits 0 when it wrote the list and read every file, --audit when\n"
-    "everything matched.\n";
+    "everything matched; --verify-cache exits 3 when a file is corrupt.\n";
 
 const OptionSpec kOptionSpecs[] = {
     {"--lower", 0, false, Repeat::kAllowed},
@@ -322,6 +381,12 @@ const OptionSpec kOptionSpecs[] = {
     {"--tree", 0, false, Repeat::kAllowed},
     {"--expect", 0, true, Repeat::kOnce},
     {"--read-order", 0, true, Repeat::kOnce},
+    {"--check-embedded", 0, false, Repeat::kAllowed},
+    {"--embed-crc", 0, false, Repeat::kAllowed},
+    {"--cache", 0, false, Repeat::kAllowed},
+    {"--verify-cache", 0, false, Repeat::kAllowed},
+    {"--make-bag", 0, false, Repeat::kAllowed},
+    {"--fast", 0, false, Repeat::kAllowed},
 };
 const size_t kOptionSpecCount = sizeof kOptionSpecs / sizeof kOptionSpecs[0];
 
@@ -403,6 +468,14 @@ const char* CommandOption(Command command) {
             return "--audit";
         case Command::kTree:
             return "--tree";
+        case Command::kCheckEmbedded:
+            return "--check-embedded";
+        case Command::kEmbedCrc:
+            return "--embed-crc";
+        case Command::kVerifyCache:
+            return "--verify-cache";
+        case Command::kMakeBag:
+            return "--make-bag";
         case Command::kReport:
         case Command::kHelp:
             break;
@@ -505,6 +578,80 @@ bool CheckTree(Options& options, const Given& given, std::string& error) {
     return true;
 }
 
+// The options of --check-embedded, --embed-crc and --verify-cache, which look at files by
+// their paths: the walk's, and none that writes lists or keys values.
+bool ByPathFits(const Options& options, bool outputOptions, std::string& error) {
+    const char* name = CommandOption(options.command);
+    if (!options.strings.empty() || outputOptions || options.keyed) {
+        error = std::string(name) +
+                " takes no --string, --format, --tag, -b, -t, -z, --key or --key-file: it "
+                "looks at the plain values of files by their paths";
+        return false;
+    }
+    if (options.command == Command::kEmbedCrc && !options.only.empty()) {
+        error = "--embed-crc puts the CRC-32 in names; it takes no -a";
+        return false;
+    }
+    if (options.files.empty() && options.filesFrom.empty()) {
+        error = std::string(name) +
+                " takes the files to look at: FILE operands, -r DIR or "
+                "--files-from";
+        return false;
+    }
+    if (std::count(options.files.begin(), options.files.end(), "-") != 0) {
+        error = std::string(name) + " looks at names; standard input (-) has none";
+        return false;
+    }
+    return true;
+}
+
+// The options of --make-bag: one folder, and the algorithms a bag may carry.
+bool MakeBagFits(const Options& options, const Given& given, std::string& error) {
+    for (const std::string& option : given.names) {
+        if (option != "--make-bag" && option != "--algorithm" && option != "--only" &&
+            option != "--jobs" && option != "--read-order") {
+            error = "--make-bag takes -a, --jobs and --read-order only, not " + option;
+            return false;
+        }
+    }
+    if (options.files.size() != 1 || options.files[0] == "-") {
+        error = "--make-bag makes one folder a bag: give exactly one DIR";
+        return false;
+    }
+    for (size_t line : options.only) {
+        if (BagAlgorithm(PlainName(line)) < 0) {
+            error =
+                "--make-bag: a bag carries md5, sha1, sha256, sha384 and sha512 only, the "
+                "algorithms with a name that every bag tool reads; " +
+                LineName(kReportLines[line]) + " has none";
+            return false;
+        }
+    }
+    return true;
+}
+
+// --cache and --verify-cache: a cache of plain digests, where the system keeps attributes.
+bool CacheFits(const Options& options, std::string& error) {
+    if (!HasUserAttributes()) {
+        error =
+            "the digest cache is kept in extended attributes, which this build does not "
+            "keep on Windows yet";
+        return false;
+    }
+    if (!options.cache) return true;
+    if (options.command != Command::kReport && options.command != Command::kUpdate) {
+        error = std::string("--cache serves the digests of lists and reports, and --update; ") +
+                CommandOption(options.command) +
+                " reads every file (a cached value is never evidence)";
+        return false;
+    }
+    if (options.keyed) {
+        error = "--cache keeps plain digests: keyed values are never cached";
+        return false;
+    }
+    return true;
+}
+
 // Checks that the options given fit the command.
 bool CheckCombination(Options& options, const Given& given, std::string& error) {
     const Command command = options.command;
@@ -524,7 +671,11 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         // --audit gives verdicts as --check does, with the same two options.
         const bool audits = command == Command::kAudit && (std::string(checkOnly) == "--quiet" ||
                                                            std::string(checkOnly) == "--status");
-        if (command != Command::kCheck && given.Has(checkOnly) && !audits) {
+        // --check-embedded gives verdicts too, and --strict counts names without a CRC.
+        const bool embedded =
+            command == Command::kCheckEmbedded && std::string(checkOnly) != "--input" &&
+            std::string(checkOnly) != "--ignore-missing" && std::string(checkOnly) != "--warn";
+        if (command != Command::kCheck && given.Has(checkOnly) && !audits && !embedded) {
             error = std::string("the ") + checkOnly +
                     " option is meaningful only when verifying checksums (--check)";
             return false;
@@ -560,6 +711,17 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         return false;
     }
     if (command == Command::kTree) return CheckTree(options, given, error);
+    if (command == Command::kMakeBag) return MakeBagFits(options, given, error);
+    if (options.fast && command != Command::kCheck) {
+        error = "--fast goes with -c (--check) of a bag";
+        return false;
+    }
+    const bool byPath = command == Command::kCheckEmbedded || command == Command::kEmbedCrc ||
+                        command == Command::kVerifyCache;
+    if (byPath && !ByPathFits(options, outputOptions, error)) return false;
+    if ((options.cache || command == Command::kVerifyCache) && !CacheFits(options, error)) {
+        return false;
+    }
     if (command != Command::kReport && !options.savePath.empty()) {
         error = std::string("--save cannot be used with ") + name;
         return false;
@@ -569,7 +731,7 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
         error = "--known and --unknown take no --format, --tag, -b, -t or -z";
         return false;
     }
-    if (command != Command::kReport && !keeping &&
+    if (command != Command::kReport && !keeping && !byPath &&
         (outputOptions || (inputOptions && command != Command::kKnown))) {
         error =
             std::string(name) + " takes no --format, --tag, -b, -t, -z, -r, --follow or --string";
@@ -817,6 +979,18 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
         options.prune = true;
     } else if (name == "--tree") {
         return SetCommand(options, Command::kTree, error);
+    } else if (name == "--check-embedded") {
+        return SetCommand(options, Command::kCheckEmbedded, error);
+    } else if (name == "--embed-crc") {
+        return SetCommand(options, Command::kEmbedCrc, error);
+    } else if (name == "--make-bag") {
+        return SetCommand(options, Command::kMakeBag, error);
+    } else if (name == "--fast") {
+        options.fast = true;
+    } else if (name == "--cache") {
+        options.cache = true;
+    } else if (name == "--verify-cache") {
+        return SetCommand(options, Command::kVerifyCache, error);
     } else if (name == "--expect") {
         return ParseHex(name, value, options.expectHex, error);
     } else if (name == "--help") {

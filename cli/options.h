@@ -23,6 +23,10 @@ enum class Command {
     kKnown,
     kUpdate,
     kAudit,
+    kCheckEmbedded,
+    kEmbedCrc,
+    kVerifyCache,
+    kMakeBag,
 };
 
 enum class HexCase { kDefault, kLower, kUpper };
@@ -72,6 +76,8 @@ struct Options {
     bool algorithmsGiven = false;            // -a was given (only may also be set by the format)
     ReadOrder readOrder = ReadOrder::kAuto;  // --read-order
     bool readOrderGiven = false;             // --read-order was given
+    bool cache = false;                      // --cache: digests kept in extended attributes
+    bool fast = false;                       // --fast: -c of a bag checks its Payload-Oxum only
 };
 
 enum class Repeat {

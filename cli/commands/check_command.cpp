@@ -644,7 +644,15 @@ int CheckList(const std::string& path, const Options& options, const std::vector
 int RunCheck(const Options& options, const std::vector<uint8_t>& key) {
     int status = kExitOk;
     for (const std::string& list : options.files) {
-        if (CheckList(list, options, key) != kExitOk) status = kExitFailed;
+        const bool bag = IsBag(list);
+        if (options.fast && !bag) {
+            PrintError(list, "--fast checks the Payload-Oxum of bags, and this is none");
+            status = kExitFailed;
+            continue;
+        }
+        if ((bag ? CheckBag(options, list) : CheckList(list, options, key)) != kExitOk) {
+            status = kExitFailed;
+        }
     }
     return status;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "options.h"
@@ -12,9 +13,23 @@
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitCorrupt = 3;  // --verify-cache: a file's value changed, its time did not
+
+// The files given: the FILE operands (and those of --files-from), each walked as -r walks
+// it when -r is given.  False, after a message, when a walk met a fault.
+bool GivenFiles(const Options& options, std::vector<std::string>& files);
 
 // The report of each FILE (and --save).
 int RunReport(const Options& options, const std::vector<uint8_t>& key);
+
+// Whether dir is a bag: a folder that holds bagit.txt.
+bool IsBag(const std::string& dir);
+
+// -c DIR of a bag: validates it (with --fast, its Payload-Oxum only).
+int CheckBag(const Options& options, const std::string& dir);
+
+// --make-bag: makes the one FILE, a folder, a bag in place, or adds payload manifests to it.
+int RunMakeBag(const Options& options);
 
 // --check: the verdict of each line of a saved report.
 int RunCheck(const Options& options, const std::vector<uint8_t>& key);
@@ -27,6 +42,15 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key);
 
 // --audit: one verdict for every file given and every entry of a checksum list.
 int RunAudit(const Options& options, const std::vector<uint8_t>& key);
+// --check-embedded: each file's CRC-32 against the one its name carries.
+int RunCheckEmbedded(const Options& options);
+
+// --embed-crc: each file renamed to carry its CRC-32.
+int RunEmbedCrc(const Options& options);
+
+// --verify-cache: each file read and its digests compared with the cached ones.
+int RunVerifyCache(const Options& options);
+
 // --tree: one value of each directory, or with --expect the verdict on it.
 int RunTree(const Options& options, const std::vector<uint8_t>& key);
 

@@ -6,6 +6,7 @@
 
 #include "batch/input_compute.h"
 #include "batch/messages.h"
+#include "commands/digest_cache.h"
 #include "common/algorithm_names.h"
 #include "common/line_names.h"
 #include "system/directory_walk.h"
@@ -259,7 +260,11 @@ bool HashFile(const std::string& path, const std::vector<size_t>& lines, const O
 
 void AddFileToHash(InputBatch& batch, const std::string& path, const std::vector<size_t>& lines,
                    const Options& options, const std::vector<uint8_t>& key,
-                   InputBatch::Deliver deliver) {
+                   InputBatch::Deliver deliver, DigestCache* cache) {
+    if (cache != nullptr) {
+        cache->AddFile(batch, path, key, lines, LineJobs(lines, options), std::move(deliver));
+        return;
+    }
     batch.AddFile(path, key, lines, LineJobs(lines, options), std::move(deliver));
 }
 

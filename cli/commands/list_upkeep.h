@@ -49,15 +49,18 @@ bool ResolveLines(ListDocument& document, const Options& options, const std::vec
 // The lines of an entry's values, each once.
 std::vector<size_t> EntryLines(const ListEntry& entry);
 
+class DigestCache;
+
 // Reads file once for lines; hex gets the upper-case value of each line at its index.
 bool HashFile(const std::string& path, const std::vector<size_t>& lines, const Options& options,
               const std::vector<uint8_t>& key, Progress& progress, std::vector<std::string>& hex,
               uint64_t& size);
 
-// Gives file to batch for lines, to be computed as HashFile computes it.
+// Gives file to batch for lines, to be computed as HashFile computes it, or through cache
+// when one is given.
 void AddFileToHash(InputBatch& batch, const std::string& path, const std::vector<size_t>& lines,
                    const Options& options, const std::vector<uint8_t>& key,
-                   InputBatch::Deliver deliver);
+                   InputBatch::Deliver deliver, DigestCache* cache = nullptr);
 
 // The opening lines of a hashdeep list written now by this command line.
 std::string HashdeepOpening(const Options& options);

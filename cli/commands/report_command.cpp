@@ -6,6 +6,7 @@
 #include "batch/input_compute.h"
 #include "batch/messages.h"
 #include "commands/commands.h"
+#include "commands/digest_cache.h"
 #include "commands/list_upkeep.h"
 #include "common/line_names.h"
 #include "lists/checksum_lines.h"
@@ -154,6 +155,7 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
         }
         PrintOut(CsvHeader(columns));
     }
+    DigestCache cache(options.cache);  // before the batch, whose last results it may store
     InputBatch batch(options.jobs, options.readOrder, inputs.size(), progress);
     for (const Input& input : inputs) {
         // Taken before the file is read: a change while or after it is read shows as a later
@@ -206,7 +208,7 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
         if (input.isText) {
             batch.AddText(input.path, key, computed, options.jobs, deliver);
         } else {
-            batch.AddFile(input.path, key, computed, options.jobs, deliver);
+            cache.AddFile(batch, input.path, key, computed, options.jobs, deliver);
         }
     }
     batch.Finish();

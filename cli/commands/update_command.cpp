@@ -17,6 +17,7 @@
 #include "batch/input_compute.h"
 #include "batch/messages.h"
 #include "commands/commands.h"
+#include "commands/digest_cache.h"
 #include "commands/list_upkeep.h"
 #include "common/error_text.h"
 #include "common/line_names.h"
@@ -243,46 +244,49 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
         return kExitFailed;
     }
     progress.BeginJob(work.size(), int64_t(bytes));
+    DigestCache cache(options.cache);  // before the batch, whose last results it may store
     InputBatch batch(options.jobs, options.readOrder, work.size(), progress);
     for (const auto& job : work) {
         const SeenFile& file = *job.first;
         const size_t index = job.second;
-        AddFileToHash(batch, file.path, EntryLines(document.entries[index]), options, key,
-                      [&, index, &file = *job.first](const InputResult& result) {
-                          ListEntry& entry = document.entries[index];
-                          if (!result.ok) {
-                              ok = false;
-                              if (entry.added) {
-                                  entry.dropped = true;
-                              } else {
-                                  PrintError(file.path, "its entry is kept as it was");
-                                  ++kept;
-                              }
-                              return;
-                          }
-                          const std::vector<std::string>& hex = result.hex;
-                          bool same = uint64_t(entry.size) == result.size || entry.size < 0;
-                          for (ListValue& value : entry.values) {
-                              same = same && ListUpper(value.hex) == hex[size_t(value.line)];
-                              SetValue(document, value, hex[size_t(value.line)]);
-                          }
-                          entry.changed = true;
-                          if (RecordsSizes(document)) entry.size = int64_t(result.size);
-                          if (RecordsTimes(document)) {
-                              entry.timeKnown = true;
-                              entry.modified = file.modified;
-                          }
-                          if (entry.added && !CarriesEntry(document, entry, reason)) {
-                              PrintError(file.path, "not added: " + reason);
-                              entry.dropped = true;
-                              ok = false;
-                          } else if (entry.added) {
-                              ++added;
-                          } else {
-                              ++rehashed;
-                              if (!same) ++changed;
-                          }
-                      });
+        AddFileToHash(
+            batch, file.path, EntryLines(document.entries[index]), options, key,
+            [&, index, &file = *job.first](const InputResult& result) {
+                ListEntry& entry = document.entries[index];
+                if (!result.ok) {
+                    ok = false;
+                    if (entry.added) {
+                        entry.dropped = true;
+                    } else {
+                        PrintError(file.path, "its entry is kept as it was");
+                        ++kept;
+                    }
+                    return;
+                }
+                const std::vector<std::string>& hex = result.hex;
+                bool same = uint64_t(entry.size) == result.size || entry.size < 0;
+                for (ListValue& value : entry.values) {
+                    same = same && ListUpper(value.hex) == hex[size_t(value.line)];
+                    SetValue(document, value, hex[size_t(value.line)]);
+                }
+                entry.changed = true;
+                if (RecordsSizes(document)) entry.size = int64_t(result.size);
+                if (RecordsTimes(document)) {
+                    entry.timeKnown = true;
+                    entry.modified = file.modified;
+                }
+                if (entry.added && !CarriesEntry(document, entry, reason)) {
+                    PrintError(file.path, "not added: " + reason);
+                    entry.dropped = true;
+                    ok = false;
+                } else if (entry.added) {
+                    ++added;
+                } else {
+                    ++rehashed;
+                    if (!same) ++changed;
+                }
+            },
+            &cache);
     }
     batch.Finish();
     progress.EndJob();

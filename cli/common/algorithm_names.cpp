@@ -1,6 +1,7 @@
 #include "common/algorithm_names.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "common/line_names.h"
@@ -105,6 +106,23 @@ bool ParseAlgorithmList(const std::string& value, std::vector<size_t>& lines, st
     std::sort(lines.begin(), lines.end());
     lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
     return true;
+}
+
+std::string PlainName(size_t line) {
+    std::string plain;
+    const std::string name = LineName(kReportLines[line]);
+    for (size_t i = 0; i < name.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        if (c == '(') {
+            plain += ',';
+            for (++i; i < name.size() && std::isdigit(static_cast<unsigned char>(name[i])); ++i) {
+                plain += name[i];
+            }
+            break;
+        }
+        if (std::isalnum(c)) plain += char(std::tolower(c));
+    }
+    return plain;
 }
 
 std::string BsdTag(size_t line) {

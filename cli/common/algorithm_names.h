@@ -22,6 +22,10 @@ std::string NearestAlgorithmNames(const std::string& name);
 // report order without repeats) or returns false with error set.
 bool ParseAlgorithmList(const std::string& value, std::vector<size_t>& lines, std::string& error);
 
+// The line's name in --list as one word: in lower case, without blanks and hyphens, and a
+// count in parentheses after a comma ("sha256", "haval128,3"); FindAlgorithm takes it.
+std::string PlainName(size_t line);
+
 // The tag that --format bsd writes before " (NAME) = ": the one coreutils or rhash write
 // for the line, else the line's name.
 std::string BsdTag(size_t line);

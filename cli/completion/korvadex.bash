@@ -58,7 +58,8 @@ _korvadex() {
             --max-depth -x --one-file-system --files-from -0 --null --string --key --key-file
             --jobs --read-order --save -c --check --input --ignore-missing --quiet --status --strict
             -w --warn --match --list --paths --self-test -h --help -V --version
-            --update --rehash --prune --audit --known --unknown" -- "$cur"))
+            --update --rehash --prune --audit --known --unknown
+            --check-embedded --embed-crc --cache --verify-cache --make-bag --fast" -- "$cur"))
         return
     fi
     COMPREPLY=($(compgen -f -- "$cur"))

@@ -66,6 +66,14 @@ bool ModificationTime(const std::string& path, FileTime& time);
 // errno set, when it cannot.
 bool SetModificationTime(const std::string& path, const FileTime& time);
 
+// Makes the folder at path; false, with errno set (EEXIST when something is there), when it
+// cannot.
+bool MakeDirectory(const std::string& path);
+
+// Renames the file or folder at from to to, which must not exist: an entry already at to is
+// never replaced.  False, with errno set (EEXIST when to exists), when it cannot.
+bool RenameWithoutReplacing(const std::string& from, const std::string& to);
+
 // Whether other names a regular file that is the input at path ("-": standard input)
 // itself, under this or another name.
 bool IsSameRegularFile(const std::string& path, const std::string& other);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 #include "system/system.h"
@@ -101,4 +102,23 @@ long ReadLine(FILE* file, char*& buffer, size_t& capacity) {
 
 FILE* OpenForReading(const std::string& path) {
     return std::fopen(path.c_str(), "rb");
+}
+
+bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system that cannot rename so: a second name, which link never puts over another,
+    // and then the first one gone.
+    if (::link(from.c_str(), to.c_str()) != 0) return false;
+    if (::unlink(from.c_str()) == 0) return true;
+    const int err = errno;
+    ::unlink(to.c_str());
+    errno = err;
+    return false;
+}
+
+bool MakeDirectory(const std::string& path) {
+    return ::mkdir(path.c_str(), 0777) == 0;
 }

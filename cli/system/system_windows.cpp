@@ -291,3 +291,16 @@ FILE* OpenForReading(const std::string& path) {
     }
     return file;
 }
+
+bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
+    // Without MOVEFILE_REPLACE_EXISTING, an entry at to makes the call fail.
+    if (::MoveFileExW(FilePath(from).c_str(), FilePath(to).c_str(), 0) != 0) return true;
+    errno = ErrnoOf(::GetLastError());
+    return false;
+}
+
+bool MakeDirectory(const std::string& path) {
+    if (::CreateDirectoryW(FilePath(path).c_str(), nullptr) != 0) return true;
+    errno = ErrnoOf(::GetLastError());
+    return false;
+}

@@ -1,0 +1,149 @@
+// --check-embedded: the CRC-32 that each file's name carries, checked against the file;
+// --embed-crc: each file renamed to carry its CRC-32.
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "batch/input_batch.h"
+#include "batch/messages.h"
+#include "commands/commands.h"
+#include "commands/crc_in_name.h"
+#include "common/algorithm_names.h"
+#include "common/error_text.h"
+#include "lists/checksum_lines.h"
+#include "system/directory_walk.h"
+#include "system/system.h"
+
+namespace {
+
+// A name as a verdict shows it: escaped, after a '\', only when it holds a line break.
+std::string VerdictName(const std::string& name) {
+    if (name.find_first_of("\r\n") == std::string::npos) return name;
+    bool needsMark = false;
+    const std::string escaped = EscapeName(name, needsMark);
+    return (needsMark ? "\\" : "") + escaped;
+}
+
+// The line that a name's CRC is, the one SFV lists carry.
+size_t CrcLine() {
+    return size_t(FindAlgorithm("crc32"));
+}
+
+}  // namespace
+
+bool GivenFiles(const Options& options, std::vector<std::string>& files) {
+    bool ok = true;
+    const WalkOptions walk = WalkOf(options);
+    for (const std::string& path : options.files) {
+        if (!options.recursive) {
+            files.push_back(path);
+        } else if (!WalkFiles(path, walk, files)) {
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+int RunCheckEmbedded(const Options& options) {
+    std::vector<std::string> files;
+    int status = GivenFiles(options, files) ? kExitOk : kExitFailed;
+    const size_t crc = CrcLine();
+    std::vector<size_t> lines = options.only;
+    bool named = false;
+    for (size_t line : lines) named = named || line == crc;
+    if (!named) lines.push_back(crc);
+    size_t failed = 0, unread = 0, unnamed = 0;
+    Progress progress;
+    if (files.size() > 1) progress.BeginJob(files.size(), 0, files);
+    InputBatch batch(options.jobs, options.readOrder, files.size(), progress);
+    const std::vector<uint8_t> noKey;
+    for (const std::string& file : files) {
+        batch.AddFile(file, noKey, lines, options.jobs, [&, file](const InputResult& result) {
+            std::string carried;
+            const bool hasCrc = CrcInName(file, carried);
+            std::string verdict;
+            if (!result.ok) {
+                ++unread;
+                verdict = "FAILED open or read";
+            } else if (!hasCrc) {
+                ++unnamed;
+                verdict = "no CRC in name";
+            } else if (carried != result.hex[crc]) {
+                ++failed;
+                verdict = "FAILED";
+            } else {
+                verdict = "OK";
+            }
+            if (options.status || (options.quiet && verdict == "OK")) return;
+            std::string text = VerdictName(file) + ": " + verdict + "\n";
+            for (size_t line : options.only) {
+                if (!result.ok) break;
+                text += std::string("  ") + kReportLines[line].label +
+                        DisplayHex(result.hex[line], LowerHex(options)) + "\n";
+            }
+            PrintOut(text);
+        });
+    }
+    batch.Finish();
+    progress.EndJob();
+    if (!options.status) {
+        if (unread != 0)
+            PrintErrorText("korvadex: WARNING: " + std::to_string(unread) +
+                           (unread == 1 ? " file" : " files") + " could not be read\n");
+        if (failed != 0)
+            PrintErrorText("korvadex: WARNING: " + std::to_string(failed) +
+                           (failed == 1 ? " CRC" : " CRCs") + " did NOT match\n");
+        if (unnamed != 0)
+            PrintErrorText("korvadex: " + std::string(options.strict ? "" : "note: ") +
+                           std::to_string(unnamed) +
+                           (unnamed == 1 ? " name carries" : " names carry") + " no CRC\n");
+    }
+    if (failed != 0 || unread != 0 || (options.strict && unnamed != 0)) status = kExitFailed;
+    if (!FlushOut()) status = kExitFailed;
+    return status;
+}
+
+int RunEmbedCrc(const Options& options) {
+    std::vector<std::string> files;
+    int status = GivenFiles(options, files) ? kExitOk : kExitFailed;
+    const size_t crc = CrcLine();
+    Progress progress;
+    if (files.size() > 1) progress.BeginJob(files.size(), 0, files);
+    InputBatch batch(options.jobs, options.readOrder, files.size(), progress);
+    const std::vector<uint8_t> noKey;
+    for (const std::string& file : files) {
+        batch.AddFile(file, noKey, {crc}, 1, [&, file](const InputResult& result) {
+            if (!result.ok) {
+                status = kExitFailed;
+                return;
+            }
+            const std::string& hex = result.hex[crc];
+            std::string carried;
+            if (CrcInName(file, carried)) {
+                if (carried == hex) {
+                    PrintOut(VerdictName(file) + ": already carries its CRC\n");
+                    return;
+                }
+                PrintError(file, "not renamed: the name carries " + carried +
+                                     ", and the file's CRC-32 is " + hex);
+                status = kExitFailed;
+                return;
+            }
+            const std::string base = BaseName(file);
+            const std::string renamed =
+                file.substr(0, file.size() - base.size()) + NameWithCrc(base, hex);
+            if (!RenameWithoutReplacing(file, renamed)) {
+                PrintError(file, "not renamed to " + renamed + ": " +
+                                     (errno == EEXIST ? std::string("a file of that name exists")
+                                                      : ErrnoText(errno)));
+                status = kExitFailed;
+                return;
+            }
+            PrintOut("renamed " + VerdictName(file) + " -> " + VerdictName(renamed) + "\n");
+        });
+    }
+    batch.Finish();
+    progress.EndJob();
+    if (!FlushOut()) status = kExitFailed;
+    return status;
+}
