@@ -1,5 +1,6 @@
 // The report of files, standard input, FIFOs and devices; failures; --only and --lower;
 // usage errors, help and version; the documents that name the options.
+#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,10 +10,10 @@
 #include <set>
 #include <thread>
 
-#include "common/algorithm_names.h"
-#include "lists/checksum_lines.h"
 #include "cli_test_support.h"
+#include "common/algorithm_names.h"
 #include "common/line_names.h"
+#include "lists/checksum_lines.h"
 #include "options.h"
 #include "program_runner.h"
 #include "test_support.h"
@@ -196,6 +197,30 @@ TEST(CliReport, UnreadableFileIsRefused) {
     EXPECT_EQ(r.err, "korvadex: " + path + ": permission denied\n");
 }
 
+// Whether a process other than this one holds path open (Linux: its /proc/PID/fd links).
+bool OpenElsewhere(const std::string& path) {
+    DIR* processes = opendir("/proc");
+    if (processes == nullptr) return false;
+    const std::string self = std::to_string(getpid());
+    bool found = false;
+    while (dirent* process = readdir(processes)) {
+        const std::string pid = process->d_name;
+        if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self) continue;
+        const std::string fds = "/proc/" + pid + "/fd";
+        DIR* links = opendir(fds.c_str());
+        if (links == nullptr) continue;
+        while (dirent* link = readdir(links)) {
+            char target[4096];
+            const ssize_t n = readlink((fds + "/" + link->d_name).c_str(), target, sizeof target);
+            found = found || (n > 0 && std::string(target, size_t(n)) == path);
+        }
+        closedir(links);
+        if (found) break;
+    }
+    closedir(processes);
+    return found;
+}
+
 TEST(CliReport, AFileThatShrinksWhileHashedIsAnErrorNotACrash) {
     if (UnderWine()) GTEST_SKIP() << "Wine may start the program after the file is cut";
     TempDir dir;
@@ -203,8 +228,15 @@ TEST(CliReport, AFileThatShrinksWhileHashedIsAnErrorNotACrash) {
     int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0600);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(ftruncate(fd, off_t(1) << 30), 0);
-    std::thread shrink([fd] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Cut once korvadex has it open (a loaded machine may start it late), and has read a
+    // little of it.
+    std::thread shrink([fd, path] {
+        const auto start = std::chrono::steady_clock::now();
+        while (!OpenElsewhere(path) &&
+               std::chrono::steady_clock::now() - start < std::chrono::seconds(30)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         EXPECT_EQ(ftruncate(fd, 0), 0);
     });
     RunResult r = RunKorvadex({path});
