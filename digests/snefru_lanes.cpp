@@ -25,6 +25,20 @@ namespace {
 // - The next index comes from the entry's word itself, not from the byte planes: one load a
 //   step fewer for a longer chain, which the other lanes' chains fill.
 
+// Step k (0 to 13) of a sub-round in each of N lanes: the entry of box, turned, into
+// t[j][k + 1], and the next index.  The lanes' loop unrolls so that their indexes stay in
+// registers.
+template <size_t N, unsigned kTurned>
+KORVADEX_ALWAYS_INLINE void StepLanes(const uint32_t (&w)[N][16], uint32_t (&t)[N][18],
+                                      uint32_t (&idx)[N], const uint32_t* box, unsigned k) {
+#pragma GCC unroll 16
+    for (size_t j = 0; j < N; ++j) {
+        const uint32_t e = box[idx[j]];
+        t[j][k + 1] = Rotl32(e, kTurned);
+        idx[j] = ((w[j][k + 1] >> kTurned) & 0xFF) ^ (e & 0xFF);
+    }
+}
+
 // One sub-round of N lanes, step k of every lane before step k + 1 of any, so that the N
 // chains of table loads run side by side.  box0 serves steps 0, 1, 4, 5, ..., box1 the
 // others; then every word turns right by kShift, which the next sub-round's kTurned holds.
@@ -34,15 +48,13 @@ KORVADEX_ALWAYS_INLINE void SubRoundLanes(uint32_t (&w)[N][16], uint32_t (&idx)[
     constexpr unsigned kNext = (kTurned + kShift) % 32;
     // t[j][1 + k]: the entry of step k, turned; t[j][0] and t[j][17] repeat steps 15 and 0.
     uint32_t t[N][18];
-#pragma GCC unroll 16
-    for (unsigned k = 0; k < 14; ++k) {
+    // Steps 0 to 13 two at a time, in a loop: unrolled too, the steps of all lanes and
+    // sub-rounds made functions that instrumented builds took many minutes to compile.
+#pragma GCC unroll 1
+    for (unsigned k = 0; k < 14; k += 2) {
         const uint32_t* box = (k & 2) != 0 ? box1 : box0;
-#pragma GCC unroll 16
-        for (size_t j = 0; j < N; ++j) {
-            const uint32_t e = box[idx[j]];
-            t[j][k + 1] = Rotl32(e, kTurned);
-            idx[j] = ((w[j][k + 1] >> kTurned) & 0xFF) ^ (e & 0xFF);
-        }
+        StepLanes<N, kTurned>(w, t, idx, box, k);
+        StepLanes<N, kTurned>(w, t, idx, box, k + 1);
     }
 #pragma GCC unroll 16
     for (size_t j = 0; j < N; ++j) {
@@ -92,9 +104,14 @@ constexpr std::array<ScrambleLanesFn, sizeof...(I)> MakeScramblers(std::index_se
     return {&ScrambleLanes<I + 1>...};
 }
 
+// The most lanes whose chains run interleaved in one ScrambleLanes; Compress steps more in
+// groups.  The lanes' indexes fill the registers well before, and with more lanes a function
+// grew too large for instrumented builds to compile in reasonable time.
+constexpr size_t kMostInterleaved = 8;
+
 // kScramblers[n - 1] runs n lanes.
-constexpr std::array<ScrambleLanesFn, kSnefruMaxLanes> kScramblers =
-    MakeScramblers(std::make_index_sequence<kSnefruMaxLanes>());
+constexpr std::array<ScrambleLanesFn, kMostInterleaved> kScramblers =
+    MakeScramblers(std::make_index_sequence<kMostInterleaved>());
 
 }  // namespace
 
@@ -203,7 +220,13 @@ void SnefruLanes::Compress() {
             }
         }
         if (n == 0) return;
-        CompressBlocks(lanes, blocks, n);
+        // In groups of at most kMostInterleaved lanes, of sizes as even as can be.
+        const size_t groups = (n + kMostInterleaved - 1) / kMostInterleaved;
+        for (size_t g = 0, at = 0; g < groups; ++g) {
+            const size_t size = (n - at) / (groups - g);
+            CompressBlocks(lanes + at, blocks + at, size);
+            at += size;
+        }
     }
 }
 

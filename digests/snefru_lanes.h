@@ -1,8 +1,9 @@
 // Snefru over several messages at once on one thread, as Md2Lanes (md2_lanes.h) does for
 // MD2: each of up to kSnefruMaxLanes lanes holds one message, and the compressions of all
 // lanes that have a block ready run interleaved, step k of every lane before step k + 1 of
-// any.  Each lane has its own output length and passes (the four Snefru lines of one input
-// may run as four lanes), and its digest is exactly the one SnefruDigest gives.
+// any (more than eight such lanes in two groups, one after the other).  Each lane has its own
+// output length and passes (the four Snefru lines of one input may run as four lanes), and its
+// digest is exactly the one SnefruDigest gives.
 //
 // Use:
 //   SnefruLanes lanes;                        // lanes.Count() lanes, all free
