@@ -17,6 +17,8 @@ packages=(
   libisal-dev coreutils rhash openssl man-db
   # the peer tools of bench/many_files.sh
   hashdeep b3sum
+  # the system calls of a run, which the digest cache's test watches
+  strace
   # 32-bit Windows build, run under Wine in a virtual X display
   g++-mingw-w64-i686-posix wine wine32:i386 fonts-wine xvfb xauth xdotool imagemagick
   # the command line for 64-bit Windows, run under 64-bit Wine

@@ -197,22 +197,31 @@ TEST(CliReport, UnreadableFileIsRefused) {
     EXPECT_EQ(r.err, "korvadex: " + path + ": permission denied\n");
 }
 
-// Whether a process other than this one holds path open (Linux: its /proc/PID/fd links).
+// The target of a symbolic link, "" when it cannot be read.
+std::string LinkTarget(const std::string& link) {
+    char target[4096];
+    const ssize_t n = readlink(link.c_str(), target, sizeof target);
+    return n > 0 ? std::string(target, size_t(n)) : std::string();
+}
+
+// Whether another program than this one (not a child of it that has not yet started its
+// program) holds path open (Linux: the links of /proc/PID/fd).
 bool OpenElsewhere(const std::string& path) {
     DIR* processes = opendir("/proc");
     if (processes == nullptr) return false;
-    const std::string self = std::to_string(getpid());
+    const std::string self = LinkTarget("/proc/self/exe");
     bool found = false;
     while (dirent* process = readdir(processes)) {
         const std::string pid = process->d_name;
-        if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self) continue;
+        if (pid.find_first_not_of("0123456789") != std::string::npos ||
+            LinkTarget("/proc/" + pid + "/exe") == self) {
+            continue;
+        }
         const std::string fds = "/proc/" + pid + "/fd";
         DIR* links = opendir(fds.c_str());
         if (links == nullptr) continue;
         while (dirent* link = readdir(links)) {
-            char target[4096];
-            const ssize_t n = readlink((fds + "/" + link->d_name).c_str(), target, sizeof target);
-            found = found || (n > 0 && std::string(target, size_t(n)) == path);
+            found = found || LinkTarget(fds + "/" + link->d_name) == path;
         }
         closedir(links);
         if (found) break;
@@ -225,7 +234,7 @@ TEST(CliReport, AFileThatShrinksWhileHashedIsAnErrorNotACrash) {
     if (UnderWine()) GTEST_SKIP() << "Wine may start the program after the file is cut";
     TempDir dir;
     const std::string path = dir.Path("shrinking");
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0600);
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(ftruncate(fd, off_t(1) << 30), 0);
     // Cut once korvadex has it open (a loaded machine may start it late), and has read a
