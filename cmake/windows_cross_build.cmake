@@ -64,18 +64,24 @@ if(KORVADEX_MINGW64_CXX)
 endif()
 
 # The Windows zip: the dialog program, the console program for 64-bit Windows beside it, the
-# README and the Windows quick start, in one folder (tools/test-windows-zip.sh checks it).
+# README and the Windows quick start, in one folder, and the offline page when the
+# WebAssembly build is on (tools/test-windows-zip.sh checks it).
 if(KORVADEX_MINGW64_CXX)
   set(zip_name korvadex-${PROJECT_VERSION}-windows)
   set(zip_stage ${CMAKE_BINARY_DIR}/${zip_name})
+  set(zip_files ${CMAKE_BINARY_DIR}/win/korvadex.exe ${CMAKE_BINARY_DIR}/win64/korvadex-cli.exe
+    ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/windows-quick-start.txt)
+  set(zip_depends korvadex_windows korvadex_windows64)
+  if(KORVADEX_BUILD_WEB)
+    list(APPEND zip_files ${CMAKE_BINARY_DIR}/web/korvadex.html)
+    list(APPEND zip_depends korvadex_web)
+  endif()
   add_custom_target(korvadex_windows_zip
     COMMAND ${CMAKE_COMMAND} -E remove_directory ${zip_stage}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${zip_stage}
-    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_BINARY_DIR}/win/korvadex.exe
-      ${CMAKE_BINARY_DIR}/win64/korvadex-cli.exe ${PROJECT_SOURCE_DIR}/README.md
-      ${PROJECT_SOURCE_DIR}/docs/windows-quick-start.txt ${zip_stage}
+    COMMAND ${CMAKE_COMMAND} -E copy ${zip_files} ${zip_stage}
     COMMAND ${CMAKE_COMMAND} -E tar cf ${zip_name}.zip --format=zip ${zip_name}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-    DEPENDS korvadex_windows korvadex_windows64
+    DEPENDS ${zip_depends}
     COMMENT "Packing ${zip_name}.zip")
 endif()

@@ -2,7 +2,8 @@
 # Checks the Windows zip of a build folder: it unpacks it and runs both programs from it
 # under Wine, the console program (64-bit Wine) for its self-test and a report equal to the
 # native build's, the dialog program (32-bit Wine, in a virtual X display) until its window
-# shows, which is then closed.
+# shows, which is then closed; with the WebAssembly build on, the page in it must be the
+# build's korvadex.html.
 #   tools/test-windows-zip.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "${1:?usage: test-windows-zip.sh BUILD_DIR}" && pwd)
@@ -17,6 +18,11 @@ folder=$(basename "$zip" .zip)
 for file in korvadex.exe korvadex-cli.exe README.md windows-quick-start.txt; do
   [ -f "$folder/$file" ] || { echo "test-windows-zip: $file is not in the zip" >&2; exit 1; }
 done
+# The offline page, when the build has the WebAssembly build on: the build's own.
+if grep -q '^KORVADEX_BUILD_WEB:BOOL=ON$' "$build/CMakeCache.txt"; then
+  cmp "$folder/korvadex.html" "$build/web/korvadex.html" ||
+    { echo "test-windows-zip: korvadex.html is not the build's page" >&2; exit 1; }
+fi
 
 export WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 (

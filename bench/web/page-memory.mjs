@@ -1,7 +1,8 @@
-// The offline page's memory over a 4 GiB file with the fast lines chosen, in headless
-// Chromium: the summed resident memory of the browser's renderer processes (the page and its
-// workers), sampled every 100 ms, its peak less its size when idle.
-//   node page-memory.mjs PAGE.html KORVADEX [CHROMIUM]
+// The offline page's memory over a sparse file of GIB GiB (4 unless given) and 7 bytes with
+// the fast lines chosen, in headless Chromium: the summed resident memory of the browser's
+// renderer processes (the page and its workers), sampled every 100 ms, its peak less its
+// size when idle.
+//   node page-memory.mjs PAGE.html KORVADEX [CHROMIUM [GIB]]
 import { execFileSync } from 'node:child_process';
 import { mkdtempSync, readdirSync, readFileSync, rmSync, truncateSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -9,9 +10,9 @@ import { join } from 'node:path';
 import { pathToFileURL } from 'node:url';
 import puppeteer from 'puppeteer-core';
 
-const [pagePath, cli, chromium = '/usr/bin/chromium'] = process.argv.slice(2);
+const [pagePath, cli, chromium = '/usr/bin/chromium', gib = '4'] = process.argv.slice(2);
 const fastLines = ['CRC32', 'MD5', 'SHA-1', 'SHA-256', 'SHA-512'];
-const size = 4 * 2 ** 30 + 7;
+const size = Number(gib) * 2 ** 30 + 7;
 
 function children() {
   const parents = new Map();
@@ -43,7 +44,7 @@ function rendererMemory(browserPid) {
 }
 
 const dir = mkdtempSync(join(tmpdir(), 'korvadex-memory-'));
-const file = join(dir, 'input-4g');
+const file = join(dir, 'input');
 writeFileSync(file, '');
 truncateSync(file, size);
 const browser = await puppeteer.launch({
@@ -78,7 +79,7 @@ try {
                                 { encoding: 'utf8' });
   if (text !== expected) throw new Error('the page and the command line differ');
   const mib = (bytes) => (bytes / 2 ** 20).toFixed(1);
-  console.log(`4 GiB + 7 bytes, lines ${fastLines.join(', ')}: ${seconds.toFixed(1)} s in the page`);
+  console.log(`${gib} GiB + 7 bytes, lines ${fastLines.join(', ')}: ${seconds.toFixed(1)} s in the page`);
   console.log(`renderer memory: idle ${mib(idle)} MiB, peak ${mib(peak)} MiB, ` +
               `peak less idle ${mib(peak - idle)} MiB`);
 } finally {
