@@ -1016,6 +1016,19 @@ WalkOptions WalkOf(const Options& options) {
     return walk;
 }
 
+bool GivenFiles(const Options& options, std::vector<std::string>& files) {
+    bool ok = true;
+    const WalkOptions walk = WalkOf(options);
+    for (const std::string& path : options.files) {
+        if (!options.recursive) {
+            files.push_back(path);
+        } else if (!WalkFiles(path, walk, files)) {
+            ok = false;
+        }
+    }
+    return ok;
+}
+
 bool LowerHex(const Options& options) {
     if (options.hexCase != HexCase::kDefault) return options.hexCase == HexCase::kLower;
     return FormatOf(options.format).lowerHex;

@@ -104,6 +104,10 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
 // How -r walks, as the options say: --follow, -x, --max-depth, --exclude and --include.
 WalkOptions WalkOf(const Options& options);
 
+// Appends the files given to files: the FILE operands (and those of --files-from), each
+// walked as -r walks it when -r is given.  False, after a message, when a walk met a fault.
+bool GivenFiles(const Options& options, std::vector<std::string>& files);
+
 // The case the values are written in: --lower or --upper, else the format's own (upper for
 // the report and SFV, lower for the checksum lists, as the tools that write them do).
 bool LowerHex(const Options& options);

@@ -15,10 +15,6 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitCorrupt = 3;  // --verify-cache: a file's value changed, its time did not
 
-// The files given: the FILE operands (and those of --files-from), each walked as -r walks
-// it when -r is given.  False, after a message, when a walk met a fault.
-bool GivenFiles(const Options& options, std::vector<std::string>& files);
-
 // The report of each FILE (and --save).
 int RunReport(const Options& options, const std::vector<uint8_t>& key);
 

@@ -11,7 +11,6 @@
 #include "common/algorithm_names.h"
 #include "common/error_text.h"
 #include "lists/checksum_lines.h"
-#include "system/directory_walk.h"
 #include "system/system.h"
 
 namespace {
@@ -30,19 +29,6 @@ size_t CrcLine() {
 }
 
 }  // namespace
-
-bool GivenFiles(const Options& options, std::vector<std::string>& files) {
-    bool ok = true;
-    const WalkOptions walk = WalkOf(options);
-    for (const std::string& path : options.files) {
-        if (!options.recursive) {
-            files.push_back(path);
-        } else if (!WalkFiles(path, walk, files)) {
-            ok = false;
-        }
-    }
-    return ok;
-}
 
 int RunCheckEmbedded(const Options& options) {
     std::vector<std::string> files;

@@ -8,7 +8,6 @@
 #include "commands/commands.h"
 #include "common/line_names.h"
 #include "lists/known_set.h"
-#include "system/directory_walk.h"
 
 namespace {
 
@@ -53,16 +52,8 @@ int RunKnown(const Options& options, const std::vector<uint8_t>& key) {
                                                    : ", which every file of it has"));
     }
 
-    int status = kExitOk;
     std::vector<std::string> inputs;
-    const WalkOptions walk = WalkOf(options);
-    for (const std::string& path : options.files) {
-        if (!options.recursive) {
-            inputs.push_back(path);
-        } else if (!WalkFiles(path, walk, inputs)) {
-            status = kExitFailed;
-        }
-    }
+    int status = GivenFiles(options, inputs) ? kExitOk : kExitFailed;
     Progress progress;
     if (inputs.size() + options.strings.size() > 1) {
         progress.BeginJob(inputs.size() + options.strings.size(), -1);

@@ -9,7 +9,6 @@
 #include "commands/digest_cache.h"
 #include "common/algorithm_names.h"
 #include "common/line_names.h"
-#include "system/directory_walk.h"
 #include "system/system.h"
 
 namespace {
@@ -133,16 +132,8 @@ std::string NameKey(const std::string& name) {
 }
 
 bool GatherFiles(const Options& options, std::vector<SeenFile>& files) {
-    const WalkOptions walk = WalkOf(options);
-    bool ok = true;
     std::vector<std::string> paths;
-    for (const std::string& operand : options.files) {
-        if (!options.recursive) {
-            paths.push_back(operand);
-        } else if (!WalkFiles(operand, walk, paths)) {
-            ok = false;
-        }
-    }
+    bool ok = GivenFiles(options, paths);
     const PathStatus list = LookUpPath(options.keptList);
     std::set<std::string> keys;
     for (const std::string& path : paths) {
