@@ -68,6 +68,8 @@ int main(int argc, char** argv) {
             return RunList(options.paths);
         case Command::kSelfTest:
             return RunSelfTest(kReportLines, kReportLineCount, stdout, stderr);
+        case Command::kMerge:
+            return RunMerge(options);
         case Command::kReport:
         case Command::kCheck:
         case Command::kMatch:

@@ -387,6 +387,11 @@ const OptionSpec kOptionSpecs[] = {
     {"--verify-cache", 0, false, Repeat::kAllowed},
     {"--make-bag", 0, false, Repeat::kAllowed},
     {"--fast", 0, false, Repeat::kAllowed},
+    {"--shard", 0, true, Repeat::kOnce},
+    {"--run-id", 0, true, Repeat::kOnce},
+    {"--merge", 0, false, Repeat::kAllowed},
+    {"--output", 'o', true, Repeat::kOnce},
+    {"--resume", 0, false, Repeat::kAllowed},
 };
 const size_t kOptionSpecCount = sizeof kOptionSpecs / sizeof kOptionSpecs[0];
 
@@ -476,6 +481,8 @@ const char* CommandOption(Command command) {
             return "--verify-cache";
         case Command::kMakeBag:
             return "--make-bag";
+        case Command::kMerge:
+            return "--merge";
         case Command::kReport:
         case Command::kHelp:
             break;
@@ -518,6 +525,28 @@ bool HashdeepAlgorithms(Options& options, std::string& error) {
         options.only = {size_t(FindAlgorithm("md5")), size_t(FindAlgorithm("sha256"))};
         std::sort(options.only.begin(), options.only.end());
     }
+    return true;
+}
+
+// --shard K/N: K from 1 to N.
+bool ParseShard(const std::string& value, Options& options, std::string& error) {
+    const size_t slash = value.find('/');
+    const auto number = [](const std::string& text, uint64_t& count) {
+        if (text.empty() || text.size() > 9 ||
+            text.find_first_not_of("0123456789") != std::string::npos) {
+            return false;
+        }
+        count = std::stoull(text);
+        return true;
+    };
+    uint64_t k = 0, n = 0;
+    if (slash == std::string::npos || !number(value.substr(0, slash), k) ||
+        !number(value.substr(slash + 1), n) || n == 0 || k == 0 || k > n) {
+        error = "--shard: '" + value + "' is not K/N with K from 1 to N (for example 3/8)";
+        return false;
+    }
+    options.shardK = k;
+    options.shardN = n;
     return true;
 }
 
@@ -652,6 +681,64 @@ bool CacheFits(const Options& options, std::string& error) {
     return true;
 }
 
+// --merge: the lists of shards as operands, and the options that choose how the merged
+// list is written.
+bool MergeFits(const Options& options, const Given& given, std::string& error) {
+    for (const std::string& option : given.names) {
+        if (option != "--merge" && option != "--format" && option != "--tag" &&
+            option != "--zero" && option != "--binary" && option != "--text" &&
+            option != "--lower" && option != "--upper" && option != "--output") {
+            error = "--merge takes --format, --tag, -z, -b, -t, --lower, --upper and -o only, "
+                    "not " +
+                    option + ": the shards' lists say the rest";
+            return false;
+        }
+    }
+    if (options.files.empty()) {
+        error = "--merge takes the lists of the shards";
+        return false;
+    }
+    if (std::count(options.files.begin(), options.files.end(), "-") > 1) {
+        error = "standard input (-) can be read only once";
+        return false;
+    }
+    return true;
+}
+
+// --shard, --run-id, -o and --resume.
+bool SplitFits(const Options& options, const Given& given, std::string& error) {
+    const Command command = options.command;
+    const bool sharded = options.shardN != 0;
+    const bool output = !options.outputPath.empty();
+    if ((sharded || output) && command != Command::kReport) {
+        error = std::string(sharded ? "--shard" : "-o (--output)") + " cannot be used with " +
+                CommandOption(command) + " yet";
+        return false;
+    }
+    if ((sharded || output) && !options.savePath.empty()) {
+        error = "--save writes the report of one FILE; it takes no --shard or -o";
+        return false;
+    }
+    if (sharded && options.files.empty() && options.filesFrom.empty() &&
+        options.strings.empty()) {
+        error = "--shard takes its share of the FILEs given, and none is";
+        return false;
+    }
+    if (sharded && std::count(options.files.begin(), options.files.end(), "-") != 0) {
+        error = "--shard shares out inputs by name; standard input (-) has none";
+        return false;
+    }
+    if (options.resume && !output) {
+        error = "--resume takes up the FILE.partial of -o FILE: give -o";
+        return false;
+    }
+    if (given.Has("--run-id") && !sharded && !output) {
+        error = "--run-id marks the list of --shard or -o";
+        return false;
+    }
+    return true;
+}
+
 // Checks that the options given fit the command.
 bool CheckCombination(Options& options, const Given& given, std::string& error) {
     const Command command = options.command;
@@ -681,6 +768,8 @@ bool CheckCombination(Options& options, const Given& given, std::string& error) 
             return false;
         }
     }
+    if (command == Command::kMerge) return MergeFits(options, given, error);
+    if (!SplitFits(options, given, error)) return false;
     if (!options.expectHex.empty() && command != Command::kTree) {
         error = "--expect checks the value of --tree";
         return false;
@@ -993,10 +1082,35 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
         return SetCommand(options, Command::kVerifyCache, error);
     } else if (name == "--expect") {
         return ParseHex(name, value, options.expectHex, error);
+    } else if (name == "--shard") {
+        return ParseShard(value, options, error);
+    } else if (name == "--run-id") {
+        if (value.empty()) {
+            error = "--run-id: the text is empty";
+            return false;
+        }
+        options.runId = value;
+    } else if (name == "--merge") {
+        return SetCommand(options, Command::kMerge, error);
+    } else if (name == "--output") {
+        if (value.empty() || value == "-") {
+            error = "--output: name the file to write (without -o the output goes to standard "
+                    "output)";
+            return false;
+        }
+        options.outputPath = value;
+    } else if (name == "--resume") {
+        options.resume = true;
     } else if (name == "--help") {
         options.command = Command::kHelp;
     }
     return true;
+}
+
+// Whether an option belongs to how a run is split or resumed rather than to what it
+// computes: the run on one machine is the same without it.
+bool SplitsOrResumes(const std::string& name) {
+    return name == "--shard" || name == "--output" || name == "--resume" || name == "--run-id";
 }
 
 }  // namespace
@@ -1063,18 +1177,26 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
         given.names.push_back(spec.name);
         return Apply(spec, value, options, error);
     };
+    std::vector<std::string>& job = options.jobArguments;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (operandsOnly || arg == "-" || arg.empty() || arg[0] != '-') {
             options.files.push_back(arg);
+            job.push_back(arg);
             continue;
         }
+        job.push_back(arg);
         if (arg == "--") {
             operandsOnly = true;
             continue;
         }
         if (arg[1] != '-') {
-            // Short options, grouped as in -cw; one that takes a value takes the rest.
+            // Short options, grouped as in -cw; one that takes a value takes the rest.  The
+            // run on one machine keeps the group without -o and its value.
+            job.pop_back();
+            std::string kept = "-";
+            std::string separate;  // a value given as the next argument
+            bool hasSeparate = false;
             for (size_t j = 1; j < arg.size(); ++j) {
                 const OptionSpec* spec = FindShort(arg[j]);
                 if (spec == nullptr) {
@@ -1085,8 +1207,17 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
                 const bool rest = spec->takesValue && j + 1 < arg.size();
                 if (!take(*spec, shown, rest, rest ? arg.substr(j + 1) : "", i)) return false;
                 if (options.command == Command::kHelp) return true;
+                if (!SplitsOrResumes(spec->name)) {
+                    kept += rest ? arg.substr(j) : arg.substr(j, 1);
+                    if (spec->takesValue && !rest) {
+                        separate = args[i];
+                        hasSeparate = true;
+                    }
+                }
                 if (spec->takesValue) break;
             }
+            if (kept.size() > 1) job.push_back(kept);
+            if (hasSeparate) job.push_back(separate);
             continue;
         }
         const size_t equals = arg.find('=');
@@ -1097,8 +1228,14 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
             return false;
         }
         const bool hasInline = equals != std::string::npos;
+        const size_t first = i;
         if (!take(*spec, name, hasInline, hasInline ? arg.substr(equals + 1) : "", i)) {
             return false;
+        }
+        if (SplitsOrResumes(spec->name)) {
+            job.pop_back();
+        } else if (i != first) {
+            job.push_back(args[i]);
         }
         if (options.command == Command::kHelp) return true;
     }

@@ -27,6 +27,7 @@ enum class Command {
     kEmbedCrc,
     kVerifyCache,
     kMakeBag,
+    kMerge,
 };
 
 enum class HexCase { kDefault, kLower, kUpper };
@@ -34,6 +35,9 @@ enum class HexCase { kDefault, kLower, kUpper };
 struct Options {
     Command command = Command::kReport;
     std::vector<std::string> arguments;   // the command line after the program's name
+    // The arguments of the same run on one machine: without --shard, -o, --output, --resume
+    // and --run-id.
+    std::vector<std::string> jobArguments;
     std::vector<std::string> files;       // operands: inputs, or with --check the lists ("-":
                                           // standard input)
     std::vector<std::string> strings;     // --string: texts hashed as inputs
@@ -78,6 +82,12 @@ struct Options {
     bool readOrderGiven = false;             // --read-order was given
     bool cache = false;                      // --cache: digests kept in extended attributes
     bool fast = false;                       // --fast: -c of a bag checks its Payload-Oxum only
+
+    // Runs split over machines, and runs that resume
+    uint64_t shardK = 1, shardN = 0;  // --shard K/N; shardN 0: no --shard
+    std::string runId;                // --run-id
+    std::string outputPath;           // -o, --output
+    bool resume = false;              // --resume
 };
 
 enum class Repeat {

@@ -53,6 +53,9 @@ int RunTree(const Options& options, const std::vector<uint8_t>& key);
 // --known, --unknown: the inputs whose digest is, or is not, in a list, names ignored.
 int RunKnown(const Options& options, const std::vector<uint8_t>& key);
 
+// --merge: the list the run on one machine would have written, from the lists of its shards.
+int RunMerge(const Options& options);
+
 // --list: the exact variant behind each line; with --paths, the way each line computes on
 // this processor.
 int RunList(bool paths);

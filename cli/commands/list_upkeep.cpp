@@ -269,10 +269,10 @@ std::vector<size_t> HashdeepColumns(const Options& options) {
     return lines;
 }
 
-std::string HashdeepOpening(const Options& options) {
+std::string HashdeepOpening(const Options& options, const std::string& folder) {
     std::string commandLine = "korvadex";
     for (const std::string& argument : options.arguments) {
         commandLine += " " + MessageText(argument);
     }
-    return HashdeepHeader(HashdeepColumns(options), MessageText(CurrentFolder()), commandLine);
+    return HashdeepHeader(HashdeepColumns(options), MessageText(folder), commandLine);
 }

@@ -62,8 +62,8 @@ void AddFileToHash(InputBatch& batch, const std::string& path, const std::vector
                    const Options& options, const std::vector<uint8_t>& key,
                    InputBatch::Deliver deliver, DigestCache* cache = nullptr);
 
-// The opening lines of a hashdeep list written now by this command line.
-std::string HashdeepOpening(const Options& options);
+// The opening lines of a hashdeep list written by this command line in folder.
+std::string HashdeepOpening(const Options& options, const std::string& folder);
 
 // The lines of -a in the order of hashdeep's columns.
 std::vector<size_t> HashdeepColumns(const Options& options);

@@ -8,6 +8,8 @@
 #include "commands/commands.h"
 #include "commands/digest_cache.h"
 #include "commands/list_upkeep.h"
+#include "commands/list_writer.h"
+#include "commands/shard_output.h"
 #include "common/line_names.h"
 #include "lists/checksum_lines.h"
 #include "lists/csv_lines.h"
@@ -48,73 +50,20 @@ bool SaveReport(const Options& options, const std::string& path,
 struct Input {
     std::string path;  // the file, or the text
     bool isText;
+    uint64_t operand;  // its place among the operands given (FILEs, then texts)
     std::string Name() const { return isText ? "\"" + path + "\"" : path; }
+    // As a list names it.
+    std::string Listed() const { return isText ? Name() : ListedName(path); }
 };
-
-// The lines of one input in a checksum-list format, or false, after a message, when the
-// format cannot carry its name.
-bool ListLines(const Options& options, const std::string& name, const std::vector<size_t>& lines,
-               const std::vector<std::string>& hex, std::string& text) {
-    const ListFormat& format = FormatOf(options.format);
-    LineStyle style;
-    style.binary = options.binary;
-    style.zero = options.zero;
-    ChecksumLine entry;
-    entry.name = name;
-    entry.keyed = options.keyed;
-    for (size_t line : lines) {
-        entry.line = long(line);
-        entry.hex = DisplayHex(hex[line], LowerHex(options));
-        std::string reason;
-        if (!format.write(entry, style, text, reason)) {
-            PrintError(name, "not written: " + reason);
-            return false;
-        }
-    }
-    return true;
-}
-
-// The line of one input in a hashdeep list, or false, after a message, when the list cannot
-// carry its name.
-bool HashdeepLine(const Options& options, const std::string& name, uint64_t size,
-                  const std::vector<std::string>& hex, std::string& text) {
-    std::vector<std::string> values;
-    for (size_t line : HashdeepColumns(options)) {
-        values.push_back(DisplayHex(hex[line], LowerHex(options)));
-    }
-    std::string reason;
-    if (!WriteHashdeepLine(name, size, values, text, reason)) {
-        PrintError(name, "not written: " + reason);
-        return false;
-    }
-    return true;
-}
-
-// The line of one input in a JSON or CSV list: its name, size and modification time (when
-// it has one), and the digests of lines.
-std::string RecordLine(const Options& options, const std::string& name, uint64_t size,
-                       const FileTime* modified, const std::vector<size_t>& lines,
-                       const std::vector<std::string>& hex) {
-    FileRecord record;
-    record.name = name;
-    record.size = int64_t(size);
-    record.timeKnown = modified != nullptr;
-    if (modified != nullptr) record.modified = *modified;
-    for (size_t line : lines) {
-        record.digests.push_back({line, DisplayHex(hex[line], LowerHex(options)), options.keyed});
-    }
-    return options.format == OutputFormat::kJson ? JsonRecordLine(record) : CsvRecordLine(record);
-}
 
 }  // namespace
 
 int RunReport(const Options& options, const std::vector<uint8_t>& key) {
     const bool saving = !options.savePath.empty();
-    std::vector<bool> shown(kReportLineCount, options.only.empty());
-    for (size_t line : options.only) shown[line] = true;
-    // A saved report always holds every line, whatever is shown.
-    const std::vector<size_t> computed = saving || options.only.empty() ? AllLines() : options.only;
-    const bool report = options.format == OutputFormat::kReport;
+    // A run split over machines, or one that can be taken up again, writes a shard's list.
+    const bool sharded = options.shardN != 0 || !options.outputPath.empty();
+    ShardOutput shard;
+    if (sharded && !shard.Begin(options, key, "list")) return kExitFailed;
 
     int status = kExitOk;
     std::vector<Input> inputs;
@@ -123,10 +72,14 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
     std::vector<std::string> unsized;
     Progress progress;
     WalkOptions walk = WalkOf(options);
-    if (progress.Enabled()) walk.bytes = &sized;
-    for (const std::string& path : options.files) {
+    if (progress.Enabled() && !sharded) walk.bytes = &sized;
+    const auto add = [&](const Input& input) {
+        if (!sharded || shard.Takes(input.operand, input.Listed())) inputs.push_back(input);
+    };
+    for (size_t i = 0; i < options.files.size(); ++i) {
+        const std::string& path = options.files[i];
         if (!options.recursive) {
-            inputs.push_back({path, false});
+            add({path, false, i});
             unsized.push_back(path);
             continue;
         }
@@ -134,27 +87,20 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
         if (!WalkFiles(path, walk, found)) status = kExitFailed;
         // An operand that is not a directory comes back as it is.
         if (found.size() == 1 && found[0] == path) unsized.push_back(path);
-        for (const std::string& file : found) inputs.push_back({file, false});
+        for (const std::string& file : found) add({file, false, i});
     }
-    for (const std::string& text : options.strings) {
-        inputs.push_back({text, true});
-        sized += text.size();
+    for (size_t i = 0; i < options.strings.size(); ++i) {
+        add({options.strings[i], true, options.files.size() + i});
+        sized += options.strings[i].size();
     }
-    const bool headers = inputs.size() > 1 || options.recursive;
+    if (sharded) unsized.clear();
+    ListWriter writer(options, inputs.size() > 1 || options.recursive, CurrentFolder());
+    const std::vector<size_t>& computed = writer.Computed();
+    const bool records = sharded || options.format == OutputFormat::kJson ||
+                         options.format == OutputFormat::kCsv;
 
     if (inputs.size() > 1) progress.BeginJob(inputs.size(), int64_t(sized), std::move(unsized));
-    bool first = true;
-    const bool hashdeep = options.format == OutputFormat::kHashdeep;
-    if (hashdeep) PrintOut(HashdeepOpening(options));
-    const bool records =
-        options.format == OutputFormat::kJson || options.format == OutputFormat::kCsv;
-    if (options.format == OutputFormat::kCsv) {
-        std::vector<CsvColumn> columns;
-        for (size_t line : computed) {
-            if (shown[line]) columns.push_back({line, options.keyed});
-        }
-        PrintOut(CsvHeader(columns));
-    }
+    if (!sharded) PrintOut(writer.Opening());
     DigestCache cache(options.cache);  // before the batch, whose last results it may store
     InputBatch batch(options.jobs, options.readOrder, inputs.size(), progress);
     for (const Input& input : inputs) {
@@ -166,42 +112,29 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
         auto deliver = [&, input, modified, timed](const InputResult& result) {
             if (!result.ok) {
                 status = kExitFailed;
+                if (sharded) shard.Failed(input.operand, input.Listed(), result.reason);
                 return;
             }
-            const std::vector<std::string>& hex = result.hex;
-            if (!report) {
-                std::vector<size_t> lines;
-                for (size_t line : computed) {
-                    if (shown[line]) lines.push_back(line);
+            if (sharded) {
+                FileRecord record;
+                record.name = input.Listed();
+                record.size = int64_t(result.size);
+                record.timeKnown = timed;
+                record.modified = modified;
+                for (size_t line : options.only.empty() ? computed : options.only) {
+                    record.digests.push_back({line, result.hex[line], options.keyed});
                 }
-                const std::string name = input.isText ? input.Name() : ListedName(input.Name());
-                if (records) {
-                    PrintOut(RecordLine(options, name, result.size, timed ? &modified : nullptr,
-                                        lines, hex));
-                    return;
-                }
-                std::string text;
-                if (hashdeep ? HashdeepLine(options, name, result.size, hex, text)
-                             : ListLines(options, name, lines, hex, text)) {
-                    PrintOut(text);
-                } else {
-                    status = kExitFailed;
-                }
+                shard.Record(input.operand, record);
                 return;
             }
             std::string text;
-            if (headers) {
-                if (!first) text += '\n';
-                text += "Input: " + ShownName(input.Name()) + '\n';
-            }
-            first = false;
-            for (size_t line : computed) {
-                if (!shown[line]) continue;
-                AppendReportLine(text, kReportLines[line],
-                                 DisplayHex(hex[line], LowerHex(options)).c_str(), "\n");
+            if (!writer.Append(input.Listed(), input.Name(), result.size,
+                               timed ? &modified : nullptr, result.hex, text)) {
+                status = kExitFailed;
+                return;
             }
             PrintOut(text);
-            if (saving && !input.isText && !SaveReport(options, input.path, hex)) {
+            if (saving && !input.isText && !SaveReport(options, input.path, result.hex)) {
                 status = kExitFailed;
             }
         };
@@ -213,6 +146,7 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
     }
     batch.Finish();
     progress.EndJob();
+    if (sharded && !shard.End(options)) status = kExitFailed;
     if (!FlushOut()) status = kExitFailed;
     return status;
 }

@@ -74,7 +74,7 @@ bool OpenList(const Options& options, ListDocument& document, PathStatus& status
     const bool hashdeep = options.format == OutputFormat::kHashdeep;
     document = NewListDocument(options.format, hashdeep ? HashdeepColumns(options) : options.only,
                                options.keyed, options.binary, LowerHex(options),
-                               hashdeep ? HashdeepOpening(options) : "");
+                               hashdeep ? HashdeepOpening(options, CurrentFolder()) : "");
     if (document.pattern.empty()) {
         document = NewListDocument(options.format, AllLines(), options.keyed, options.binary,
                                    LowerHex(options), "");

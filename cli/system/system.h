@@ -95,4 +95,11 @@ long ReadLine(FILE* file, char*& buffer, size_t& capacity);
 // returns nullptr with errno set.
 FILE* OpenForReading(const std::string& path);
 
+// Opens the file at path for writing bytes, as std::fopen(path, "wb") does, or with append
+// set as std::fopen(path, "ab"); on failure returns nullptr with errno set.
+FILE* OpenForWriting(const std::string& path, bool append);
+
+// Removes the file at path; false, with errno set, when it cannot.
+bool RemoveFile(const std::string& path);
+
 #endif

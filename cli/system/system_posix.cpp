@@ -104,6 +104,14 @@ FILE* OpenForReading(const std::string& path) {
     return std::fopen(path.c_str(), "rb");
 }
 
+FILE* OpenForWriting(const std::string& path, bool append) {
+    return std::fopen(path.c_str(), append ? "ab" : "wb");
+}
+
+bool RemoveFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
+
 bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
         return true;

@@ -292,6 +292,16 @@ FILE* OpenForReading(const std::string& path) {
     return file;
 }
 
+FILE* OpenForWriting(const std::string& path, bool append) {
+    return ::_wfopen(FilePath(path).c_str(), append ? L"ab" : L"wb");
+}
+
+bool RemoveFile(const std::string& path) {
+    if (::DeleteFileW(FilePath(path).c_str()) != 0) return true;
+    errno = ErrnoOf(::GetLastError());
+    return false;
+}
+
 bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
     // Without MOVEFILE_REPLACE_EXISTING, an entry at to makes the call fail.
     if (::MoveFileExW(FilePath(from).c_str(), FilePath(to).c_str(), 0) != 0) return true;

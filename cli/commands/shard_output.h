@@ -1,0 +1,64 @@
+// The lists of runs split over machines (--shard K/N) and of runs that can be taken up again
+// (-o FILE, --resume), and their merge (--merge).
+//
+// Such a run writes its inputs as a shard's list (lists/shard_lists.h): to standard output,
+// or with -o to FILE.partial, one whole entry at a time, flushed as it goes, so that a run cut
+// off at any point leaves a list that --resume takes up.  At its end the run writes FILE
+// atomically: a shard its list, a whole run (no --shard) what it would have written to
+// standard output, in its --format; then FILE.partial is removed.
+#ifndef KORVADEX_CLI_COMMANDS_SHARD_OUTPUT_H
+#define KORVADEX_CLI_COMMANDS_SHARD_OUTPUT_H
+
+#include <cstdint>
+#include <cstdio>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "lists/shard_lists.h"
+#include "options.h"
+
+class ShardOutput {
+public:
+    ShardOutput() = default;
+    ~ShardOutput();
+    ShardOutput(const ShardOutput&) = delete;
+    ShardOutput& operator=(const ShardOutput&) = delete;
+
+    // Begins the list of a run of command ("list"): with -o in FILE.partial, taking up the
+    // one an earlier try left with --resume, else on standard output.  False, after a message,
+    // when it cannot.
+    bool Begin(const Options& options, const std::vector<uint8_t>& key, const char* command);
+
+    // Whether the input at operand (its place among those given), listed as name, is this
+    // run's to compute: of its shard, and not written by an earlier try.
+    bool Takes(uint64_t operand, const std::string& name) const;
+
+    // Writes the record of an input, or that it could not be read.
+    void Record(uint64_t operand, const FileRecord& record);
+    void Failed(uint64_t operand, const std::string& name, const std::string& reason);
+
+    // Ends the list and, with -o, writes FILE.  Says on standard error, for a shard, how it
+    // went.  False, after a message, when something could not be written.
+    bool End(const Options& options);
+
+private:
+    void Write(const std::string& line);
+
+    ShardHeader header_;
+    std::string partial_;  // FILE.partial, or "" for standard output
+    FILE* file_ = nullptr;
+    bool writeFailed_ = false;
+    std::set<std::pair<uint64_t, std::string>> done_;  // the entries of an earlier try
+    uint64_t entries_ = 0, failed_ = 0;
+};
+
+// Writes what the run on one machine would have written from the shards' lists at paths:
+// to options.outputPath (atomically) or to standard output, in the shards' --format, or in
+// the one options give.  Returns the exit status: 1 (after a message naming it) for lists of
+// different jobs, a shard missing or given twice, an entry in two shards, or an input that
+// a shard could not read.
+int MergeShardLists(const std::vector<std::string>& paths, const Options& options);
+
+#endif

@@ -1,0 +1,173 @@
+#include "lists/shard_lists.h"
+
+#include <nlohmann/json.hpp>
+
+#include "lists/json_lines.h"
+#include "sha256.h"
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr int kShardListVersion = 1;
+
+std::string Line(const Json& object) {
+    return object.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+bool TakeString(const Json& object, const char* field, std::string& value) {
+    const auto found = object.find(field);
+    if (found == object.end()) return true;
+    if (!found->is_string()) return false;
+    value = found->get<std::string>();
+    return true;
+}
+
+bool TakeCount(const Json& object, const char* field, uint64_t& value) {
+    const auto found = object.find(field);
+    if (found == object.end() || !found->is_number_unsigned()) return false;
+    value = found->get<uint64_t>();
+    return true;
+}
+
+Json JobObject(const ShardHeader& header) {
+    Json job;
+    job["command"] = header.command;
+    job["arguments"] = header.arguments;
+    if (!header.runId.empty()) job["run_id"] = header.runId;
+    if (!header.keyCheck.empty()) job["key_check"] = header.keyCheck;
+    return job;
+}
+
+}  // namespace
+
+uint64_t ShardOfName(const std::string& name, uint64_t n) {
+    size_t start = 0;
+    while (name.compare(start, 2, "./") == 0) start += 2;
+    Sha256StreamContextType context;
+    Sha256Init(context);
+    Sha256Update(context, reinterpret_cast<const uint8_t*>(name.data()) + start,
+                 name.size() - start);
+    const uint8_t* digest = Sha256Final(context);
+    uint64_t value = 0;
+    for (int i = 0; i < 8; ++i) value = value << 8 | digest[i];
+    return value % n + 1;
+}
+
+std::string ShardHeaderLine(const ShardHeader& header) {
+    Json object;
+    object["shard_list"] = kShardListVersion;
+    object["job"] = JobObject(header);
+    object["shard"] = {header.k, header.n};
+    object["folder"] = header.folder;
+    object["started"] = TimeText(header.started);
+    return Line(object);
+}
+
+std::string ShardJob(const ShardHeader& header) {
+    return JobObject(header).dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+bool StartsShardList(const std::string& line) {
+    return line.compare(0, 14, "{\"shard_list\":") == 0;
+}
+
+bool ParseShardHeader(const std::string& line, ShardHeader& header, std::string& reason) {
+    header = ShardHeader();
+    const Json object = Json::parse(line, nullptr, false);
+    if (object.is_discarded() || !object.is_object() || !StartsShardList(line)) {
+        reason = "not the list of a shard (its first line is not a shard's header)";
+        return false;
+    }
+    uint64_t version = 0;
+    if (!TakeCount(object, "shard_list", version) || version != kShardListVersion) {
+        reason = "a shard's list of another version than " + std::to_string(kShardListVersion);
+        return false;
+    }
+    const auto job = object.find("job");
+    const auto shard = object.find("shard");
+    bool ok = job != object.end() && job->is_object() && shard != object.end() &&
+              shard->is_array() && shard->size() == 2 && (*shard)[0].is_number_unsigned() &&
+              (*shard)[1].is_number_unsigned();
+    std::string started;
+    if (ok) {
+        header.k = (*shard)[0].get<uint64_t>();
+        header.n = (*shard)[1].get<uint64_t>();
+        const auto arguments = job->find("arguments");
+        ok = TakeString(*job, "command", header.command) && arguments != job->end() &&
+             arguments->is_array() && TakeString(*job, "run_id", header.runId) &&
+             TakeString(*job, "key_check", header.keyCheck) &&
+             TakeString(object, "folder", header.folder) &&
+             TakeString(object, "started", started) && ParseTimeText(started, header.started) &&
+             header.k >= 1 && header.k <= header.n;
+        for (size_t i = 0; ok && i < arguments->size(); ++i) {
+            ok = (*arguments)[i].is_string();
+            if (ok) header.arguments.push_back((*arguments)[i].get<std::string>());
+        }
+    }
+    if (!ok) reason = "a shard's header that is not whole";
+    return ok;
+}
+
+std::string ShardEntryLine(const ShardEntry& entry) {
+    if (entry.kind == ShardEntry::Kind::kEnd) {
+        Json object;
+        object["shard_end"] = kShardListVersion;
+        object["entries"] = entry.entries;
+        object["failed"] = entry.failed;
+        return Line(object);
+    }
+    if (entry.kind == ShardEntry::Kind::kFailed) {
+        Json object;
+        object["failed"] = entry.record.name;
+        object["reason"] = entry.reason;
+        object["operand"] = entry.operand;
+        return Line(object);
+    }
+    // The record's own line, with its operand as one more member.
+    std::string line = JsonRecordLine(entry.record);
+    line.resize(line.size() - 2);
+    return line + ",\"operand\":" + std::to_string(entry.operand) + "}\n";
+}
+
+bool ParseShardEntry(const std::string& line, ShardEntry& entry, std::string& reason) {
+    entry = ShardEntry();
+    const Json object = Json::parse(line, nullptr, false);
+    if (object.is_discarded() || !object.is_object()) {
+        reason = "not a JSON object";
+        return false;
+    }
+    if (object.contains("shard_end")) {
+        entry.kind = ShardEntry::Kind::kEnd;
+        if (!TakeCount(object, "entries", entry.entries) ||
+            !TakeCount(object, "failed", entry.failed)) {
+            reason = "a shard's last line without its counts";
+            return false;
+        }
+        return true;
+    }
+    if (!TakeCount(object, "operand", entry.operand)) {
+        reason = "an entry without its \"operand\"";
+        return false;
+    }
+    if (object.contains("failed")) {
+        entry.kind = ShardEntry::Kind::kFailed;
+        if (!TakeString(object, "failed", entry.record.name) ||
+            !TakeString(object, "reason", entry.reason)) {
+            reason = "an input that failed, without its name or reason";
+            return false;
+        }
+        return true;
+    }
+    return ParseJsonRecord(line, entry.record, reason) == ChecksumLineKind::kEntry;
+}
+
+bool WalkOrderLess(const std::string& a, const std::string& b) {
+    size_t i = 0;
+    while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
+    if (i == a.size() || i == b.size()) return a.size() < b.size();
+    // The first difference: a folder's end ('/') comes before any other byte of a name.
+    if (a[i] == '/') return true;
+    if (b[i] == '/') return false;
+    return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]);
+}

@@ -1,0 +1,73 @@
+// The list of one shard of a job: a run split over machines (--shard K/N), or a run whose
+// output goes through FILE.partial (-o), writes this JSON Lines list, and --merge turns the
+// lists back into what one run on one machine writes.
+//
+//   {"shard_list":1,"job":{"command":"list","arguments":[...],"run_id":"...",
+//    "key_check":"..."},"shard":[3,7],"folder":"/data","started":"2026-...Z"}
+//   {"list_version":1,"name":"a/b.txt","size":12,...,"digests":{...},"operand":0}
+//   {"failed":"b/c.txt","reason":"Permission denied","operand":0}
+//   {"shard_end":1,"entries":412,"failed":1}
+//
+// The first line says which job and which shard the list is of.  "job" is what every shard
+// of one job shares: the command, the arguments of the run on one machine (without --shard,
+// -o, --output, --resume and --run-id), the --run-id given, and for a keyed run the HMAC of
+// a fixed text under the key (never the key).  Then one line for each input: its record as
+// a JSON list holds it, with "operand", the place of the input among those given (the FILE
+// operands and names of --files-from, then the texts of --string), or the input that could
+// not be read.  The last line says the shard is whole.
+#ifndef KORVADEX_CLI_SHARD_LISTS_H
+#define KORVADEX_CLI_SHARD_LISTS_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/file_record.h"
+
+// The shard, from 1 to n, of an input named name as the run on one machine lists it: the
+// first 8 bytes of the SHA-256 of its bytes, after any leading "./" is dropped, read as a
+// big-endian number, modulo n, plus 1.
+uint64_t ShardOfName(const std::string& name, uint64_t n);
+
+// The first line of a shard's list.
+struct ShardHeader {
+    std::string command;                 // "list", "audit"
+    std::vector<std::string> arguments;  // the run's on one machine
+    std::string runId;                   // --run-id, or ""
+    std::string keyCheck;                // for a keyed run, or ""
+    uint64_t k = 1, n = 1;               // shard k of n
+    std::string folder;                  // where the shard ran
+    FileTime started;                    // when the run (its first try) began
+};
+
+std::string ShardHeaderLine(const ShardHeader& header);
+
+// The job of a header as one text: equal for the shards of one job, different otherwise.
+std::string ShardJob(const ShardHeader& header);
+
+// Whether line (without its line end) begins a shard's list.
+bool StartsShardList(const std::string& line);
+
+// False, with reason, when line is not a header this korvadex reads.
+bool ParseShardHeader(const std::string& line, ShardHeader& header, std::string& reason);
+
+// One line of a shard's list after its header.
+struct ShardEntry {
+    enum class Kind { kRecord, kFailed, kEnd };
+    Kind kind = Kind::kRecord;
+    uint64_t operand = 0;  // kRecord and kFailed
+    FileRecord record;     // kRecord: the input's record; kFailed: its name
+    std::string reason;    // kFailed
+    uint64_t entries = 0, failed = 0;  // kEnd: the lines of each kind the shard wrote
+};
+
+std::string ShardEntryLine(const ShardEntry& entry);
+
+// False, with reason, when line is not a shard's entry line.
+bool ParseShardEntry(const std::string& line, ShardEntry& entry, std::string& reason);
+
+// Whether the walk of -r meets a before b: names compared folder by folder, each folder's
+// names in byte order, so that "a/z" comes before "a-b".
+bool WalkOrderLess(const std::string& a, const std::string& b);
+
+#endif
