@@ -1,0 +1,179 @@
+#!/usr/bin/env python3
+"""Runs split in shards and merged, and runs cut off and taken up, with the built korvadex.
+
+  shard_test.py KORVADEX merge    a tree of 3 000 files of mixed sizes (empty files, names
+                                  with blanks and line breaks, a few of 64 MiB) listed in 1,
+                                  7 and 64 shards: each merge is byte for byte the list of
+                                  one run, in every list format
+  shard_test.py KORVADEX refuse   shards of another job, a shard missing or given twice, an
+                                  entry in two shards: exit 1 and a message naming them
+  shard_test.py KORVADEX resume   -o runs killed (SIGKILL) at random points and taken up with
+                                  --resume give the list of an uninterrupted run
+
+A random case prints its seed; KORVADEX_TEST_SEED repeats one.
+"""
+import hashlib
+import os
+import random
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+KORVADEX = sys.argv[1] if len(sys.argv) > 1 else ""
+FAULTS = []
+
+
+def check(condition, what):
+    if not condition:
+        FAULTS.append(what[:400])
+
+
+def run(args, cwd, **kwargs):
+    return subprocess.run([KORVADEX] + args, cwd=cwd, capture_output=True, **kwargs)
+
+
+def seeded():
+    seed = int(os.environ.get("KORVADEX_TEST_SEED", random.randrange(1 << 30)))
+    print(f"seed {seed} (KORVADEX_TEST_SEED={seed} repeats it)")
+    return random.Random(seed)
+
+
+def make_tree(root, rng, files, large):
+    """files of mixed sizes below root/tree, with awkward names, and large files of 64 MiB."""
+    names = []
+    for i in range(files):
+        folder = f"d{i % 37}/e{i % 5}" if i % 3 else f"d{i % 37}"
+        leaf = rng.choice([f"f{i}", f"f {i}.txt", f"f{i}-x", f"F{i}", f"line\nbreak{i}"])
+        names.append(f"{folder}/{leaf}")
+    for i, name in enumerate(names):
+        path = os.path.join(root, "tree", name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        size = 0 if i % 50 == 0 else rng.choice([rng.randrange(1, 64), rng.randrange(64, 40000)])
+        with open(path, "wb") as out:
+            out.write(rng.randbytes(size))
+    for i in range(large):
+        with open(os.path.join(root, "tree", f"large{i}.bin"), "wb") as out:
+            block = rng.randbytes(1 << 20)
+            for _ in range(64):
+                out.write(block)
+
+
+def shard_lists(root, n, args, tag):
+    """Runs the n shards of args; returns the paths of their lists."""
+    paths = []
+    for k in range(1, n + 1):
+        path = os.path.join(root, f"{tag}-{k}of{n}.json")
+        done = run(["--shard", f"{k}/{n}", "-o", path] + args, root)
+        check(done.returncode == 0, f"shard {k}/{n} of {args}: {done.stderr.decode()}")
+        check(f"shard {k}/{n}: ".encode() in done.stderr, f"shard {k}/{n} says how it went")
+        paths.append(path)
+    return paths
+
+
+def case_merge(root):
+    rng = seeded()
+    make_tree(root, rng, 3000, 3)
+    # Jobs, and the formats their shards' lists are merged into besides their own.
+    jobs = [
+        (["-r", "-a", "md5,sha256", "--format", "json", "tree"], ["csv", "bsd"]),
+        (["-r", "-a", "md5,sha256", "--format", "hashdeep", "tree"], []),
+        (["-r", "-a", "md5", "--format", "gnu", "tree"], []),
+        (["-r", "--format", "sfv", "tree"], []),
+    ]
+    for args, others in jobs:
+        alone = run(args, root)
+        check(alone.stdout.count(b"\n") > 2000, f"one run of {args} lists the tree")
+        expected = {None: alone}
+        for other in others:
+            changed = [a if a != args[args.index("--format") + 1] else other for a in args]
+            expected[other] = run(changed, root)
+        for n in (1, 7, 64):
+            paths = shard_lists(root, n, args, "m")
+            for other, want in expected.items():
+                fmt = ["--format", other] if other else []
+                merged = run(["--merge"] + fmt + paths, root)
+                # A format that cannot hold a line break fails those names in both.
+                check(merged.returncode == want.returncode and merged.stderr == want.stderr,
+                      f"merge of {n} shards of {args}: {merged.stderr}")
+                check(merged.stdout == want.stdout, f"merge of {n} shards of {args} in {other}")
+            for path in paths:
+                os.remove(path)
+
+
+def case_refuse(root):
+    rng = seeded()
+    make_tree(root, rng, 200, 0)
+    args = ["-r", "-a", "md5", "--run-id", "nightly", "tree"]
+    paths = shard_lists(root, 3, args, "r")
+    other = os.path.join(root, "other.json")
+    run(["--shard", "3/3", "-o", other, "-r", "-a", "sha1", "--run-id", "nightly", "tree"], root)
+    twice = os.path.join(root, "twice.json")
+    lines = open(paths[1], "rb").read().split(b"\n")
+    lines.insert(1, open(paths[0], "rb").read().split(b"\n")[1])
+    open(twice, "wb").write(b"\n".join(lines))
+    cases = [
+        (paths[:2], b"shard 3/3: missing"),
+        (paths + paths[2:], b"shard 3/3: given twice"),
+        (paths[:2] + [other], b"the list of another job"),
+        ([paths[0], twice, paths[2]], b"in two shards"),
+    ]
+    for lists, said in cases:
+        merged = run(["--merge"] + lists, root)
+        check(merged.returncode == 1 and said in merged.stderr and merged.stdout == b"",
+              f"--merge {lists}: exit {merged.returncode}, {merged.stderr!r}, not {said!r}")
+    check(run(["--merge"] + paths, root).returncode == 0, "the whole merge passes")
+
+
+def case_resume(root):
+    rng = seeded()
+    make_tree(root, rng, 300, 0)
+    for i in range(4):
+        with open(os.path.join(root, "tree", f"slow{i}"), "wb") as out:
+            out.write(rng.randbytes(3 << 20))
+    args = ["-r", "-a", "md2,md5", "--format", "json", "--jobs", "1", "tree"]
+    alone = run(args, root).stdout
+    out = os.path.join(root, "out.txt")
+    for attempt in range(5):
+        child = subprocess.Popen([KORVADEX, "-o", out] + args, cwd=root,
+                                 stderr=subprocess.DEVNULL)
+        time.sleep(rng.uniform(0.02, 0.4))
+        child.send_signal(signal.SIGKILL)
+        child.wait()
+        if os.path.exists(out):
+            os.remove(out)  # finished before the kill: nothing to take up
+            continue
+        taken = run(["-o", out, "--resume"] + args, root)
+        check(taken.returncode == 0, f"--resume: {taken.stderr}")
+        check(open(out, "rb").read() == alone, f"try {attempt}: the list taken up differs")
+        check(not os.path.exists(out + ".partial"), "the partial list is gone")
+        os.remove(out)
+    # A partial list of another job is refused, and without --resume replaced.
+    child = subprocess.Popen([KORVADEX, "-o", out] + args, cwd=root, stderr=subprocess.DEVNULL)
+    time.sleep(0.1)
+    child.send_signal(signal.SIGKILL)
+    child.wait()
+    if os.path.exists(out + ".partial"):
+        other = run(["-o", out, "--resume", "-r", "-a", "md5", "tree"], root)
+        check(other.returncode == 1 and b"not taken up" in other.stderr,
+              f"a partial list of another job: {other.stderr}")
+        fresh = run(["-o", out, "-r", "-a", "md5", "tree"], root)
+        check(fresh.returncode == 0 and b"replaced" in fresh.stderr, "an old partial replaced")
+
+
+def main():
+    case = sys.argv[2] if len(sys.argv) > 2 else ""
+    cases = {"merge": case_merge, "refuse": case_refuse, "resume": case_resume}
+    if not KORVADEX or case not in cases:
+        print(__doc__)
+        return 2
+    with tempfile.TemporaryDirectory() as root:
+        cases[case](root)
+    for fault in FAULTS:
+        print("FAULT:", fault)
+    return 1 if FAULTS else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
