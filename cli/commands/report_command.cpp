@@ -146,7 +146,7 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
     }
     batch.Finish();
     progress.EndJob();
-    if (sharded && !shard.End(options)) status = kExitFailed;
+    if (sharded && shard.End(options) != kExitOk) status = kExitFailed;
     if (!FlushOut()) status = kExitFailed;
     return status;
 }

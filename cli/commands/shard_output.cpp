@@ -214,14 +214,38 @@ int MergeLists(const std::vector<std::string>& paths, const Options* overrides,
     }
 
     // Every input in the order of the run on one machine: operands in the order given, the
-    // files of a walk in the walk's order.
+    // files of a walk in the walk's order.  An audit's verdicts are ordered when written.
     struct Placed {
         const ShardEntry* entry;
         size_t list;
     };
     std::vector<Placed> placed;
+    std::map<std::string, size_t> auditedFiles;
+    std::map<uint64_t, size_t> auditedEntries;
     for (size_t i = 0; i < lists.size(); ++i) {
-        for (const ShardEntry& entry : lists[i].inputs) placed.push_back({&entry, i});
+        for (const ShardEntry& entry : lists[i].inputs) {
+            if (entry.kind != ShardEntry::Kind::kVerdict) {
+                placed.push_back({&entry, i});
+                continue;
+            }
+            const auto twice = [&](const std::string& name, size_t other) {
+                PrintError(name, "in two shards: " + paths[other] + " and " + paths[i]);
+            };
+            if (entry.hasFile) {
+                const auto seen = auditedFiles.emplace(entry.record.name, i);
+                if (!seen.second && seen.first->second != i) {
+                    twice(entry.record.name, seen.first->second);
+                    return kExitFailed;
+                }
+            }
+            if (entry.hasEntry) {
+                const auto seen = auditedEntries.emplace(entry.listedLine, i);
+                if (!seen.second && seen.first->second != i) {
+                    twice(entry.listed.name, seen.first->second);
+                    return kExitFailed;
+                }
+            }
+        }
     }
     std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
         if (a.entry->operand != b.entry->operand) return a.entry->operand < b.entry->operand;
@@ -245,13 +269,20 @@ int MergeLists(const std::vector<std::string>& paths, const Options* overrides,
         PrintError(paths[byShard[1]], reason);
         return kExitFailed;
     }
-    ListWriter writer(options, placed.size() > 1 || options.recursive, first.folder);
     OutputFile file;
     OutputFile* out = target.empty() ? nullptr : &file;
     if (out != nullptr && !file.Open(target, reason)) {
         PrintError(target, "not written: " + reason);
         return kExitFailed;
     }
+    if (first.command == "audit") {
+        std::vector<ShardEntry> verdicts;
+        for (const ShardList& list : lists) {
+            for (const ShardEntry& entry : list.inputs) verdicts.push_back(entry);
+        }
+        return MergeAudit(verdicts, options, out, written);
+    }
+    ListWriter writer(options, placed.size() > 1 || options.recursive, first.folder);
     int status = kExitOk;
     written = Emit(out, writer.Opening(), reason);
     std::string text;
@@ -354,8 +385,13 @@ bool ShardOutput::Begin(const Options& options, const std::vector<uint8_t>& key,
         headerLine = earlier.headerLine;
         for (size_t i = 0; i < earlier.inputs.size(); ++i) {
             const ShardEntry& entry = earlier.inputs[i];
-            if (entry.kind != ShardEntry::Kind::kRecord) continue;
+            // Entries found missing are found again at the end of the run.
+            const bool verdict = entry.kind == ShardEntry::Kind::kVerdict &&
+                                 entry.verdict != "unreadable" && entry.verdict != "missing";
+            if (entry.kind != ShardEntry::Kind::kRecord && !verdict) continue;
             done_.emplace(entry.operand, entry.record.name);
+            if (entry.hasEntry) doneLines_.insert(entry.listedLine);
+            if (verdict && entry.verdict != "matched") ++changes_;
             kept.push_back(earlier.lines[i]);
         }
     }
@@ -387,6 +423,14 @@ void ShardOutput::Write(const std::string& line) {
     }
 }
 
+void ShardOutput::WriteLines(const std::string& lines, size_t count, size_t unreadable,
+                             size_t changes) {
+    if (!lines.empty()) Write(lines);
+    entries_ += count - unreadable;
+    failed_ += unreadable;
+    changes_ += changes;
+}
+
 void ShardOutput::Record(uint64_t operand, const FileRecord& record) {
     ShardEntry entry;
     entry.operand = operand;
@@ -405,40 +449,48 @@ void ShardOutput::Failed(uint64_t operand, const std::string& name, const std::s
     ++failed_;
 }
 
-bool ShardOutput::End(const Options& options) {
+int ShardOutput::End(const Options& options) {
     ShardEntry end;
     end.kind = ShardEntry::Kind::kEnd;
     end.entries = entries_;
     end.failed = failed_;
     Write(ShardEntryLine(end));
-    bool ok = true;
+    bool written = true;
     if (file_ != nullptr) {
         const int closed = std::fclose(file_);
         file_ = nullptr;
         if (writeFailed_ || closed != 0) {
             PrintError(partial_, "could not be written: " + ErrnoText(errno));
-            ok = false;
+            written = false;
         }
     }
-    if (ok && !partial_.empty()) {
+    int status = written && failed_ == 0 && changes_ == 0 ? kExitOk : kExitFailed;
+    if (written && !partial_.empty()) {
         if (options.shardN != 0) {
             // A shard's -o FILE is its list.
-            ok = CopyList(partial_, options.outputPath);
+            written = CopyList(partial_, options.outputPath);
         } else {
-            MergeLists({partial_}, nullptr, options.outputPath, false, ok);
+            // A whole run's verdicts are given, and its exit status, by the merge of its list.
+            const int merged = MergeLists({partial_}, nullptr, options.outputPath, false, written);
+            if (header_.command == "audit") status = merged;
         }
-        if (ok) RemoveFile(partial_);
+        if (written) RemoveFile(partial_);
     }
+    if (!written) status = kExitFailed;
     if (options.shardN != 0) {
         std::string summary = ShardName(header_) + ": " + std::to_string(entries_) + " written";
         if (failed_ != 0) {
             summary += ", " + std::to_string(failed_) +
                        " could not be read (a rerun may mend them)";
         }
-        if (!ok) summary += "; the list was not written (a rerun may mend it)";
+        if (changes_ != 0) {
+            summary += ", " + std::to_string(changes_) +
+                       " verdicts of change (a rerun will not change them)";
+        }
+        if (!written) summary += "; the list was not written (a rerun may mend it)";
         PrintErrorText("korvadex: " + summary + "\n");
     }
-    return ok;
+    return status;
 }
 
 int MergeShardLists(const std::vector<std::string>& paths, const Options& options) {

@@ -35,13 +35,21 @@ public:
     // run's to compute: of its shard, and not written by an earlier try.
     bool Takes(uint64_t operand, const std::string& name) const;
 
+    // Whether an earlier try gave the entry at line of an audited list its verdict.
+    bool EntryDone(uint64_t line) const { return doneLines_.count(line) != 0; }
+
     // Writes the record of an input, or that it could not be read.
     void Record(uint64_t operand, const FileRecord& record);
     void Failed(uint64_t operand, const std::string& name, const std::string& reason);
 
+    // Writes lines, whole entries of the list: count of them, of which unreadable are of
+    // inputs that could not be read and changes are verdicts of change.
+    void WriteLines(const std::string& lines, size_t count, size_t unreadable, size_t changes);
+
     // Ends the list and, with -o, writes FILE.  Says on standard error, for a shard, how it
-    // went.  False, after a message, when something could not be written.
-    bool End(const Options& options);
+    // went.  Returns the exit status: 1, after a message, when something could not be
+    // written, an input could not be read, or (of --audit) a verdict finds a change.
+    int End(const Options& options);
 
 private:
     void Write(const std::string& line);
@@ -50,8 +58,9 @@ private:
     std::string partial_;  // FILE.partial, or "" for standard output
     FILE* file_ = nullptr;
     bool writeFailed_ = false;
-    std::set<std::pair<uint64_t, std::string>> done_;  // the entries of an earlier try
-    uint64_t entries_ = 0, failed_ = 0;
+    std::set<std::pair<uint64_t, std::string>> done_;  // the inputs of an earlier try
+    std::set<uint64_t> doneLines_;                     // the audited entries of an earlier try
+    uint64_t entries_ = 0, failed_ = 0, changes_ = 0;
 };
 
 // Writes what the run on one machine would have written from the shards' lists at paths:
@@ -60,5 +69,13 @@ private:
 // different jobs, a shard missing or given twice, an entry in two shards, or an input that
 // a shard could not read.
 int MergeShardLists(const std::vector<std::string>& paths, const Options& options);
+
+class OutputFile;
+
+// The verdicts of an audit from the verdicts of its shards' lists, written to out (or
+// standard output when null) as options say, and the summary; returns the exit status.
+// written tells whether the verdicts were written.
+int MergeAudit(const std::vector<ShardEntry>& verdicts, const Options& options, OutputFile* out,
+               bool& written);
 
 #endif

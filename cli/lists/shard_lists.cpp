@@ -110,6 +110,22 @@ bool ParseShardHeader(const std::string& line, ShardHeader& header, std::string&
 }
 
 std::string ShardEntryLine(const ShardEntry& entry) {
+    if (entry.kind == ShardEntry::Kind::kVerdict) {
+        Json object;
+        object["audit"] = entry.verdict;
+        object["order"] = entry.order;
+        if (!entry.reason.empty()) object["reason"] = entry.reason;
+        // A file that could not be read has a name only.
+        if (entry.hasFile && entry.record.digests.empty()) object["file_name"] = entry.record.name;
+        if (entry.hasFile && !entry.record.digests.empty()) {
+            object["file"] = Json::parse(JsonRecordLine(entry.record));
+        }
+        if (entry.hasEntry) {
+            object["entry"] = Json::parse(JsonRecordLine(entry.listed));
+            object["line"] = entry.listedLine;
+        }
+        return Line(object);
+    }
     if (entry.kind == ShardEntry::Kind::kEnd) {
         Json object;
         object["shard_end"] = kShardListVersion;
@@ -142,6 +158,33 @@ bool ParseShardEntry(const std::string& line, ShardEntry& entry, std::string& re
         if (!TakeCount(object, "entries", entry.entries) ||
             !TakeCount(object, "failed", entry.failed)) {
             reason = "a shard's last line without its counts";
+            return false;
+        }
+        return true;
+    }
+    if (object.contains("audit")) {
+        entry.kind = ShardEntry::Kind::kVerdict;
+        // Whether the record under field is there; false, with reason, when it is not one.
+        bool fine = true;
+        const auto record = [&](const char* field, FileRecord& taken) {
+            const auto found = object.find(field);
+            if (found == object.end()) return false;
+            const std::string text = found->dump(-1, ' ', false, Json::error_handler_t::replace);
+            fine = fine && ParseJsonRecord(text, taken, reason) == ChecksumLineKind::kEntry;
+            return true;
+        };
+        entry.hasFile = record("file", entry.record);
+        entry.hasEntry = record("entry", entry.listed);
+        if (!fine) return false;
+        if (!entry.hasFile && object.contains("file_name")) {
+            entry.hasFile = TakeString(object, "file_name", entry.record.name);
+        }
+        if (!TakeString(object, "audit", entry.verdict) ||
+            !TakeString(object, "order", entry.order) ||
+            !TakeString(object, "reason", entry.reason) ||
+            (entry.hasEntry && !TakeCount(object, "line", entry.listedLine)) ||
+            (!entry.hasFile && !entry.hasEntry)) {
+            reason = "a verdict without its file or entry";
             return false;
         }
         return true;

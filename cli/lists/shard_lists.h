@@ -6,6 +6,7 @@
 //    "key_check":"..."},"shard":[3,7],"folder":"/data","started":"2026-...Z"}
 //   {"list_version":1,"name":"a/b.txt","size":12,...,"digests":{...},"operand":0}
 //   {"failed":"b/c.txt","reason":"Permission denied","operand":0}
+//   {"audit":"new","order":"/data/a/b.txt","file":{...a record...}}
 //   {"shard_end":1,"entries":412,"failed":1}
 //
 // The first line says which job and which shard the list is of.  "job" is what every shard
@@ -14,7 +15,7 @@
 // a fixed text under the key (never the key).  Then one line for each input: its record as
 // a JSON list holds it, with "operand", the place of the input among those given (the FILE
 // operands and names of --files-from, then the texts of --string), or the input that could
-// not be read.  The last line says the shard is whole.
+// not be read; or for --audit, a verdict.  The last line says the shard is whole.
 #ifndef KORVADEX_CLI_SHARD_LISTS_H
 #define KORVADEX_CLI_SHARD_LISTS_H
 
@@ -53,12 +54,22 @@ bool ParseShardHeader(const std::string& line, ShardHeader& header, std::string&
 
 // One line of a shard's list after its header.
 struct ShardEntry {
-    enum class Kind { kRecord, kFailed, kEnd };
+    enum class Kind { kRecord, kFailed, kVerdict, kEnd };
     Kind kind = Kind::kRecord;
     uint64_t operand = 0;  // kRecord and kFailed
-    FileRecord record;     // kRecord: the input's record; kFailed: its name
-    std::string reason;    // kFailed
+    FileRecord record;     // kRecord: the input's record; kFailed: its name; kVerdict: the file
+    std::string reason;    // kFailed, and kVerdict of a file that could not be read
     uint64_t entries = 0, failed = 0;  // kEnd: the lines of each kind the shard wrote
+
+    // kVerdict, of --audit: the verdict on a file, an entry of the list or both, before
+    // files and entries of different shards are paired ("new" and "missing" may become
+    // "moved" then).  The file's digests are upper-case, for every line the audit computes.
+    std::string verdict;    // "matched", "changed", "unreadable", "new", "missing"
+    std::string order;      // the key the verdicts are given in the order of
+    bool hasFile = false;   // record is the file
+    bool hasEntry = false;  // listed is the entry
+    FileRecord listed;      // the entry: its name, size and values as the list holds them
+    uint64_t listedLine = 0;  // the entry's line in the list, from 1
 };
 
 std::string ShardEntryLine(const ShardEntry& entry);

@@ -5,6 +5,9 @@
                                   with blanks and line breaks, a few of 64 MiB) listed in 1,
                                   7 and 64 shards: each merge is byte for byte the list of
                                   one run, in every list format
+  shard_test.py KORVADEX audit    --audit in 1, 7 and 64 shards after folders were renamed,
+                                  files changed, added and removed: the merged verdicts are
+                                  those of one run, moves across shards included
   shard_test.py KORVADEX refuse   shards of another job, a shard missing or given twice, an
                                   entry in two shards: exit 1 and a message naming them
   shard_test.py KORVADEX resume   -o runs killed (SIGKILL) at random points and taken up with
@@ -15,6 +18,7 @@ A random case prints its seed; KORVADEX_TEST_SEED repeats one.
 import hashlib
 import os
 import random
+import re
 import signal
 import subprocess
 import sys
@@ -66,7 +70,9 @@ def shard_lists(root, n, args, tag):
     for k in range(1, n + 1):
         path = os.path.join(root, f"{tag}-{k}of{n}.json")
         done = run(["--shard", f"{k}/{n}", "-o", path] + args, root)
-        check(done.returncode == 0, f"shard {k}/{n} of {args}: {done.stderr.decode()}")
+        audit = "--audit" in args  # a shard's verdicts of change fail it
+        check(done.returncode == 0 or audit and b"verdicts of change" in done.stderr,
+              f"shard {k}/{n} of {args}: {done.stderr.decode()}")
         check(f"shard {k}/{n}: ".encode() in done.stderr, f"shard {k}/{n} says how it went")
         paths.append(path)
     return paths
@@ -98,6 +104,41 @@ def case_merge(root):
                 check(merged.returncode == want.returncode and merged.stderr == want.stderr,
                       f"merge of {n} shards of {args}: {merged.stderr}")
                 check(merged.stdout == want.stdout, f"merge of {n} shards of {args} in {other}")
+            for path in paths:
+                os.remove(path)
+
+
+def case_audit(root):
+    """--audit in shards, after the tree's top folder is renamed: moves across shards."""
+    rng = seeded()
+    make_tree(root, rng, 600, 0)
+    listed = run(["-r", "-a", "md5,sha256", "--format", "json", "tree"], root).stdout
+    open(os.path.join(root, "list.json"), "wb").write(listed)
+    os.rename(os.path.join(root, "tree"), os.path.join(root, "moved"))
+    os.makedirs(os.path.join(root, "tree"))
+    os.rename(os.path.join(root, "moved", "d1"), os.path.join(root, "tree", "d1"))
+    open(os.path.join(root, "tree", "d1", "f1-new"), "wb").write(b"new")
+    gone = sorted(os.path.join(folder, name) for folder, _, names in
+                  os.walk(os.path.join(root, "moved", "d2")) for name in names)
+    for path in gone[:3]:
+        os.remove(path)
+    kept = sorted(os.path.join(folder, name) for folder, _, names in
+                  os.walk(os.path.join(root, "tree", "d1")) for name in names)
+    open(kept[0], "ab").write(b"changed")
+    for extra in ([], ["--format", "json"], ["--quiet"]):
+        args = ["--audit", "list.json", "-r", "tree", "moved"] + extra
+        alone = run(args, root)
+        counts = dict((word, int(n)) for n, word in
+                      re.findall(rb"(\d+) (changed|moved|new|missing)", alone.stderr))
+        check(alone.returncode == 1 and all(counts.get(w, 0) > 0 for w in
+                                            (b"changed", b"moved", b"new", b"missing")),
+              f"{args}: {alone.stderr}")
+        for n in (1, 7, 64):
+            paths = shard_lists(root, n, args, "a")
+            merged = run(["--merge"] + paths, root)
+            check((merged.returncode, merged.stdout, merged.stderr) ==
+                  (alone.returncode, alone.stdout, alone.stderr),
+                  f"{args} in {n} shards: {merged.stderr} against {alone.stderr}")
             for path in paths:
                 os.remove(path)
 
@@ -164,7 +205,8 @@ def case_resume(root):
 
 def main():
     case = sys.argv[2] if len(sys.argv) > 2 else ""
-    cases = {"merge": case_merge, "refuse": case_refuse, "resume": case_resume}
+    cases = {"merge": case_merge, "audit": case_audit, "refuse": case_refuse,
+             "resume": case_resume}
     if not KORVADEX or case not in cases:
         print(__doc__)
         return 2
