@@ -215,7 +215,8 @@ record_daemon munged "$scratch/munge/munged.pid"
 
 # free_port: a TCP port of the loopback address that nothing listens on.
 free_port() {
-  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0))
+print(s.getsockname()[1])'
 }
 ctld_port=$(free_port)
 slurmd_port=$(free_port)
@@ -281,7 +282,8 @@ exec bash "$scratch/run-shard.sh" slurm-job "\$SLURM_ARRAY_TASK_ID" \\
 EOF
 start=$(now_ms)
 job=$(sbatch --parsable --array="1-$shards" --chdir="$scratch" \
-  --output="$scratch/slurm-job/task-%a.out" slurm-job.sh) || { show_logs; fail "sbatch failed"; }
+  --output="$scratch/slurm-job/task-%a.out" slurm-job.sh) ||
+  { show_logs; fail "sbatch failed"; }
 job=${job%%;*}
 jobs_started+=("$job")
 deadline=$((SECONDS + 180))
