@@ -25,6 +25,11 @@ packages=(
   g++-mingw-w64-x86-64-posix wine64
   # the bare Debian system that tools/fresh-system-check.sh builds from nothing in
   debootstrap
+  # the one-node Slurm cluster and the local jobs of tools/cluster-check.sh, which starts
+  # daemons of its own.  The packages start no service where policy-rc.d forbids it or no
+  # runlevel is known (a container, a bare chroot), the Slurm daemons none without
+  # /etc/slurm/slurm.conf, and a system munged that starts does not meet the check's.
+  slurm-wlm munge parallel
   # the WebAssembly build (clang, lld, wasm32 libraries; node builds the package and the
   # page), and the browser its page is tested in
   lld wasi-libc libc++-14-dev-wasm32 libc++abi-14-dev-wasm32 libclang-rt-14-dev-wasm32 nodejs

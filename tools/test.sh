@@ -21,18 +21,21 @@
 #              implementations, plain and keyed
 #   web        the WebAssembly build's npm package (Node) and offline page (headless Chromium)
 #              against the command line
+#   cluster    (root) tools/cluster-check.sh: a collection checked in shards, as a Slurm job
+#              array on a one-node cluster and as GNU parallel jobs, merged into the list one
+#              machine writes
 #
 # Each stage prints its name when it starts and its time when it ends; the first that fails
 # stops the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all_stages=(deps fresh native windows sanitize fuzz tsan package big-input web)
+all_stages=(deps fresh native windows sanitize fuzz tsan package big-input web cluster)
 jobs=$(nproc)
 
 # The native build with the Windows program and the WebAssembly build: the native, windows,
-# package, big-input and web stages share it, and the fresh stage configures it in a bare
-# system.
+# package, big-input, web and cluster stages share it, and the fresh stage configures it in a
+# bare system.
 main_build_options=(-DCMAKE_BUILD_TYPE=Release -DKORVADEX_REQUIRE_ORACLES=ON
                     -DKORVADEX_BUILD_WINDOWS=ON -DKORVADEX_BUILD_WEB=ON)
 built=
@@ -122,6 +125,11 @@ stage_big_input() {
 stage_web() {
   main_build
   web/tests/run.sh build
+}
+
+stage_cluster() {
+  main_build
+  bash tools/cluster-check.sh build
 }
 
 stages=("$@")
