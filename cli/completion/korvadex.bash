@@ -43,10 +43,10 @@ _korvadex() {
             COMPREPLY=($(compgen -f -- "$cur"))
             return
             ;;
-        --expect)
+        --expect|--shard|--run-id)
             return
             ;;
-        --key-file|--save|--input|--files-from|--known|--unknown)
+        --key-file|--save|--input|--files-from|--known|--unknown|-o|--output)
             COMPREPLY=($(compgen -f -- "$cur"))
             return
             ;;
@@ -59,7 +59,8 @@ _korvadex() {
             --jobs --read-order --save -c --check --input --ignore-missing --quiet --status --strict
             -w --warn --match --list --paths --self-test -h --help -V --version
             --update --rehash --prune --audit --known --unknown
-            --check-embedded --embed-crc --cache --verify-cache --make-bag --fast" -- "$cur"))
+            --check-embedded --embed-crc --cache --verify-cache --make-bag --fast
+            --shard --run-id --merge -o --output --resume" -- "$cur"))
         return
     fi
     COMPREPLY=($(compgen -f -- "$cur"))
