@@ -1,19 +1,25 @@
 // korvadex_lane_timing: the speed of MD2 and Snefru run as several interleaved chains on one
-// thread (Md2Lanes, SnefruLanes), for 1, 2, 4, 6, 8, 12 and 16 lanes, beside the single
-// engine, with nothing but the standard library (it builds for 32-bit Windows too).
+// thread (Md2Lanes, SnefruLanes), for 1 to 16 lanes, beside the single engine, with nothing
+// but the standard library (it builds for 32-bit Windows too).
 //
-//   korvadex_lane_timing [RUNS]
+//   korvadex_lane_timing [RUNS] [md2]
 //
 // Each lane hashes its own 256 KiB message (in the last rows, the lanes take the four Snefru
 // lines of the report in turn); a pass feeds every lane its message, compresses,
-// ends and reads every lane.  Prints, tab-separated, the engine, the lanes (0 for the single
-// engine) and the MB/s (10^6 bytes of all lanes together per second of the process's processor
-// time) of the fastest of RUNS passes (default 5) of at least 50 ms each.  Processor time and
-// the fastest pass, since the machine may be shared: a pass that other programs interrupt
-// takes longer on the clock, and its share of the caches may still suffer.
+// ends and reads every lane.  Prints, tab-separated, the engine (for MD2, with the stepping of
+// its lanes), the lanes (0 for the single engine) and the MB/s (10^6 bytes of all lanes
+// together per second of the process's processor time) of the fastest of RUNS passes
+// (default 5) of at least 50 ms each.  Processor time and the fastest pass, since the machine
+// may be shared: a pass that other programs interrupt takes longer on the clock, and its
+// share of the caches may still suffer.  Then the lanes that the command line runs MD2 in
+// (Md2ChosenLanes, or KORVADEX_MD2_LANES when set) with the milliseconds its measurement
+// took, and what RUNS more of those measurements choose.  With md2, the Snefru rows are left
+// out.
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <random>
 #include <vector>
@@ -26,7 +32,7 @@
 namespace {
 
 constexpr size_t kMessageBytes = size_t(1) << 18;
-constexpr size_t kLaneCounts[] = {1, 2, 4, 6, 8, 12, 16};
+constexpr size_t kLaneCounts[] = {1, 2, 4, 6, 8, 10, 12, 16};
 
 struct Variant {
     const char* name;
@@ -77,9 +83,12 @@ double SingleRate(const Variant& v, const std::vector<uint8_t>& data, int runs) 
     });
 }
 
-template <typename Lanes, typename Start>
-double LanesRate(size_t count, const std::vector<uint8_t>& data, int runs, Start&& start) {
-    Lanes lanes(count);
+// The MB/s of count lanes; the arguments after start go to the lanes' constructor after the
+// count.
+template <typename Lanes, typename Start, typename... Options>
+double LanesRate(size_t count, const std::vector<uint8_t>& data, int runs, Start&& start,
+                 Options... options) {
+    Lanes lanes(count, options...);
     return BestRate(runs, count * kMessageBytes, [&] {
         for (size_t i = 0; i < count; ++i) {
             start(lanes, i);
@@ -96,6 +105,7 @@ double LanesRate(size_t count, const std::vector<uint8_t>& data, int runs, Start
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const bool md2Only = argc > 2 && std::strcmp(argv[2], "md2") == 0;
     std::vector<uint8_t> data(kMessageBytes * 16);
     std::mt19937 random(1);
     for (uint8_t& b : data) b = uint8_t(random());
@@ -104,16 +114,34 @@ int main(int argc, char** argv) {
         {"MD2", 0, 0},           {"SNEFRU128/4", 128, 4}, {"SNEFRU128/8", 128, 8},
         {"SNEFRU256/4", 256, 4}, {"SNEFRU256/8", 256, 8},
     };
+    std::printf("MD2\t0\t%.1f\n", SingleRate(variants[0], data, runs));
+    for (Md2Stepping stepping : kMd2Steppings) {
+        for (size_t count : kLaneCounts) {
+            const double rate = LanesRate<Md2Lanes>(
+                count, data, runs, [](Md2Lanes& l, size_t i) { l.Start(i); }, stepping);
+            std::printf("MD2 %s\t%zu\t%.1f\n", Md2SteppingName(stepping), count, rate);
+            std::fflush(stdout);
+        }
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const Md2LaneChoice chosen = Md2ChosenLanes();
+    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+    std::printf("MD2 chosen\t%zu\t%s\t%.1f ms\n", chosen.count, Md2SteppingName(chosen.stepping),
+                took.count());
+    std::printf("MD2 measured again");
+    for (int r = 0; r < runs; ++r) {
+        const Md2LaneChoice again = Md2MeasureLanes();
+        std::printf("\t%zu:%s", again.count, Md2SteppingName(again.stepping));
+    }
+    std::printf("\n");
+    if (md2Only) return 0;
+
     for (const Variant& v : variants) {
+        if (v.bits == 0) continue;
         std::printf("%s\t0\t%.1f\n", v.name, SingleRate(v, data, runs));
         for (size_t count : kLaneCounts) {
-            const double rate =
-                v.bits == 0
-                    ? LanesRate<Md2Lanes>(count, data, runs,
-                                          [](Md2Lanes& l, size_t i) { l.Start(i); })
-                    : LanesRate<SnefruLanes>(count, data, runs, [&](SnefruLanes& l, size_t i) {
-                          l.Start(i, v.bits, v.passes);
-                      });
+            const double rate = LanesRate<SnefruLanes>(
+                count, data, runs, [&](SnefruLanes& l, size_t i) { l.Start(i, v.bits, v.passes); });
             std::printf("%s\t%zu\t%.1f\n", v.name, count, rate);
             std::fflush(stdout);
         }

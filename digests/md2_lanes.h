@@ -5,7 +5,7 @@
 // step k + 1 of any.  Each lane's digest is exactly the one Md2Digest gives for its message.
 //
 // Use:
-//   Md2Lanes lanes;                           // lanes.Count() lanes, all free
+//   Md2Lanes lanes(Md2ChosenLanes().count);   // lanes.Count() lanes, all free
 //   lanes.Start(i);                           // lane i begins a message
 //   lanes.Feed(i, data, n);                   // its next n bytes, in pieces of any size
 //   lanes.Compress();                         // every lane's whole blocks, interleaved
@@ -34,18 +34,48 @@
 
 #include "lane_input.h"
 
-// The most lanes one Md2Lanes can hold, and the number that runs fastest on the processors
-// measured (docs/tuning.md, "Interleaved chains"): fewer in 32-bit builds, which have fewer
-// registers for the lanes' indexes.
+// The most lanes one Md2Lanes can hold.
 constexpr size_t kMd2MaxLanes = 16;
-constexpr size_t kMd2DefaultLanes = sizeof(void*) >= 8 ? 8 : 6;
+
+// The order of the lanes' steps in a compression: one step of every lane in turn, or two
+// steps of each lane before the next lane's two.
+enum class Md2Stepping : uint8_t { kSingle, kPairs };
+constexpr Md2Stepping kMd2Steppings[] = {Md2Stepping::kSingle, Md2Stepping::kPairs};
+const char* Md2SteppingName(Md2Stepping stepping);
+
+// A number of lanes and their stepping.
+struct Md2LaneChoice {
+    size_t count;
+    Md2Stepping stepping;
+};
+
+// The lane counts that Md2ChosenLanes measures and may choose.
+constexpr size_t kMd2CandidateLanes[] = {4, 6, 8, 10, 12, 16};
+
+// The lanes that run fastest on this processor, measured the first time it is called in the
+// process (any thread; the later calls wait for it and return the same): every candidate
+// count with every stepping hashes 1 KiB a lane, five times in turn, and the best rate of
+// each counts.  Of those within 4% of the fastest, the most lanes win (a caller with fewer
+// messages runs fewer lanes, and a set of lanes left with only a few loses more than a set
+// slightly past its best count), then the stepping listed first.  The environment variable
+// KORVADEX_MD2_LANES, read at that first call, forces the choice instead (see Md2ParseLanes).
+Md2LaneChoice Md2ChosenLanes();
+// The measurement of Md2ChosenLanes, made again on every call.
+Md2LaneChoice Md2MeasureLanes();
+// A forced choice: "COUNT" or "COUNT:STEPPING" (STEPPING "single" or "pairs", by default
+// "single"), COUNT from 1 to kMd2MaxLanes.  False, leaving choice as it was, for any other
+// text.
+bool Md2ParseLanes(const char* text, Md2LaneChoice& choice);
 
 class Md2Lanes {
 public:
-    // count lanes, 1 to kMd2MaxLanes (a count outside is taken as the nearest bound).
-    explicit Md2Lanes(size_t count = kMd2DefaultLanes);
+    // count lanes, 1 to kMd2MaxLanes (a count outside is taken as the nearest bound),
+    // stepped as given; by default the stepping of Md2ChosenLanes().
+    explicit Md2Lanes(size_t count);
+    Md2Lanes(size_t count, Md2Stepping stepping);
 
     size_t Count() const { return count_; }
+    Md2Stepping Stepping() const { return stepping_; }
 
     // Lane i begins a new message; whatever it held is dropped.
     void Start(size_t lane);
@@ -81,6 +111,7 @@ private:
 
     Lane lanes_[kMd2MaxLanes];
     size_t count_;
+    Md2Stepping stepping_;
 };
 
 #endif

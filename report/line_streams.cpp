@@ -197,6 +197,12 @@ bool LanedLine(const ReportLine& line) {
     return line.engine == Md2Digest || line.engine == SnefruDigest;
 }
 
+size_t LanedSources(const std::vector<const ReportLine*>& lines) {
+    const bool md2 = std::any_of(lines.begin(), lines.end(),
+                                 [](const ReportLine* line) { return line->engine == Md2Digest; });
+    return md2 ? Md2ChosenLanes().count : 8;
+}
+
 void ComputeLanedLines(const std::vector<ChunkSource*>& sources,
                        const std::vector<const ReportLine*>& lines, size_t chunkSize,
                        std::vector<ReportStatus>& status,

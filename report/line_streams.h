@@ -76,11 +76,16 @@ ReportStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
                                   const StreamSettings& settings, std::vector<std::string>& hex);
 
 // The inputs that ComputeLanedLines takes at once, at most.
-constexpr size_t kMaxLanedSources = 8;
+constexpr size_t kMaxLanedSources = 16;
 
 // Whether a line is of an engine that ComputeLanedLines runs as interleaved chains (MD2 and
 // Snefru).
 bool LanedLine(const ReportLine& line);
+
+// The inputs that ComputeLanedLines should be given at once for these lines: with an MD2
+// line among them, the lanes that run MD2 fastest on this processor (Md2ChosenLanes, which
+// the first call measures); otherwise 8, where Snefru's lanes gain no more.
+size_t LanedSources(const std::vector<const ReportLine*>& lines);
 
 // Computes the given lines, unkeyed, over each of several sources (at most kMaxLanedSources),
 // all on the calling thread: the lines of MD2 and Snefru step the chains of every source

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <deque>
+#include <iterator>
 #include <random>
 #include <vector>
 
@@ -85,17 +88,69 @@ TEST(InterleavedLanes, Md2DigestsEqualTheSingleEngine) {
     const auto messages = Messages(11);
     Expected expected;
     for (const auto& m : messages) expected.digests.push_back(DigestHex(Md2Digest, kMd2Size, m));
-    for (size_t count : {size_t(1), size_t(3), kMd2DefaultLanes, kMd2MaxLanes}) {
-        SCOPED_TRACE(count);
-        Md2Lanes lanes(count);
-        ASSERT_EQ(lanes.Count(), count);
-        RunThroughLanes(
-            lanes, messages, uint32_t(count),
-            [](Md2Lanes& l, size_t i, size_t) {
-                l.Start(i);
-                return true;
-            },
-            expected);
+    // Every count the measurement may choose, and a few others, in every stepping.
+    std::vector<size_t> counts = {1, 2, 3, 5, kMd2MaxLanes};
+    counts.insert(counts.end(), std::begin(kMd2CandidateLanes), std::end(kMd2CandidateLanes));
+    for (Md2Stepping stepping : kMd2Steppings) {
+        for (size_t count : counts) {
+            SCOPED_TRACE(std::to_string(count) + ":" + Md2SteppingName(stepping));
+            Md2Lanes lanes(count, stepping);
+            ASSERT_EQ(lanes.Count(), count);
+            RunThroughLanes(
+                lanes, messages, uint32_t(count),
+                [](Md2Lanes& l, size_t i, size_t) {
+                    l.Start(i);
+                    return true;
+                },
+                expected);
+        }
+    }
+}
+
+TEST(InterleavedLanes, Md2ChoiceIsACandidateOrTheForcedOne) {
+    const Md2LaneChoice chosen = Md2ChosenLanes();
+    const char* forced = std::getenv("KORVADEX_MD2_LANES");
+    Md2LaneChoice parsed{};
+    if (forced == nullptr || !Md2ParseLanes(forced, parsed)) {
+        EXPECT_NE(
+            std::find(std::begin(kMd2CandidateLanes), std::end(kMd2CandidateLanes), chosen.count),
+            std::end(kMd2CandidateLanes));
+    } else {
+        EXPECT_EQ(chosen.count, parsed.count);
+        EXPECT_EQ(chosen.stepping, parsed.stepping);
+    }
+    // Lanes made without a stepping take the chosen one.
+    EXPECT_EQ(Md2Lanes(3).Stepping(), chosen.stepping);
+}
+
+TEST(InterleavedLanes, Md2ForcedLanesParse) {
+    struct Case {
+        const char* text;
+        bool ok;
+        size_t count;
+        Md2Stepping stepping;
+    };
+    const Case cases[] = {
+        {"1", true, 1, Md2Stepping::kSingle},
+        {"8", true, 8, Md2Stepping::kSingle},
+        {"16:pairs", true, 16, Md2Stepping::kPairs},
+        {"12:single", true, 12, Md2Stepping::kSingle},
+        {"0", false, 0, {}},
+        {"17", false, 0, {}},
+        {"100000000000000000000", false, 0, {}},
+        {"", false, 0, {}},
+        {"8:", false, 0, {}},
+        {"8:pair", false, 0, {}},
+        {"8 ", false, 0, {}},
+        {"-8", false, 0, {}},
+        {"pairs", false, 0, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        Md2LaneChoice choice{5, Md2Stepping::kPairs};
+        EXPECT_EQ(Md2ParseLanes(c.text, choice), c.ok);
+        EXPECT_EQ(choice.count, c.ok ? c.count : 5u);
+        EXPECT_EQ(choice.stepping, c.ok ? c.stepping : Md2Stepping::kPairs);
     }
 }
 

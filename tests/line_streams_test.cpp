@@ -10,7 +10,10 @@
 #include <memory>
 #include <set>
 
+#include "md2.h"
+#include "md2_lanes.h"
 #include "report_text.h"
+#include "snefru.h"
 #include "test_support.h"
 
 namespace {
@@ -226,6 +229,21 @@ TEST(LineStreams, DealingKeepsAnEngineTogetherAndBalancesTwoWorkers) {
 }
 
 }  // namespace
+
+TEST(LineStreams, LanedSourcesFollowTheMd2LanesChosen) {
+    std::vector<const ReportLine*> md2, snefru;
+    for (size_t i = 0; i < kReportLineCount; ++i) {
+        if (kReportLines[i].engine == Md2Digest) md2.push_back(&kReportLines[i]);
+        if (kReportLines[i].engine == SnefruDigest) snefru.push_back(&kReportLines[i]);
+    }
+    ASSERT_FALSE(md2.empty());
+    ASSERT_FALSE(snefru.empty());
+    std::vector<const ReportLine*> both = snefru;
+    both.push_back(md2[0]);
+    EXPECT_EQ(LanedSources(md2), Md2ChosenLanes().count);
+    EXPECT_EQ(LanedSources(both), Md2ChosenLanes().count);
+    EXPECT_EQ(LanedSources(snefru), 8u);
+}
 
 TEST(LineStreams, LanedLinesEqualTheStreamedOnesForEachSource) {
     // Every line of the report, MD2's and Snefru's through the lanes, over sources of unlike

@@ -49,8 +49,8 @@ InputBatch::InputBatch(unsigned jobs, ReadOrder order, size_t inputs, Progress& 
     buffers_.resize(scheduler_.Threads());
     perInput_ = std::max(1u, Threads(jobs) / scheduler_.Threads());
     inTurn_ = Threads(jobs);
-    // As many files a group as give every thread a group, at most kMaxLanedSources; no
-    // group of a single file.
+    // As many files a group as give every thread a group, at most kMaxLanedSources (and at
+    // most what GroupSize finds for the lines); no group of a single file.
     const size_t share =
         inputs == 0 ? kMaxLanedSources : (inputs + scheduler_.Threads() - 1) / scheduler_.Threads();
     groupSize_ = inputs == 1 ? 0 : std::min(share, kMaxLanedSources);
@@ -71,10 +71,20 @@ void InputBatch::Finish() {
     scheduler_.Finish();
 }
 
-bool InputBatch::Grouped(const std::vector<uint8_t>& key, const std::vector<size_t>& lines) const {
-    return groupSize_ != 0 && key.empty() &&
-           std::any_of(lines.begin(), lines.end(),
-                       [](size_t line) { return LanedLine(kReportLines[line]); });
+size_t InputBatch::GroupSize(const std::vector<uint8_t>& key,
+                             const std::vector<size_t>& lines) const {
+    if (groupSize_ == 0 || !key.empty()) return 0;
+    std::vector<const ReportLine*> laned;
+    for (size_t line : lines) {
+        if (LanedLine(kReportLines[line])) laned.push_back(&kReportLines[line]);
+    }
+    if (laned.empty()) return 0;
+    // The fewest groups of at most LanedSources files, as even as they come: 8 files for 6
+    // lanes go in two groups of 4 rather than 6 and 2, which would run two lanes alone.
+    const size_t most = LanedSources(laned);
+    const size_t groups = (groupSize_ + most - 1) / most;
+    const size_t size = (groupSize_ + groups - 1) / groups;
+    return size < 2 ? 0 : size;
 }
 
 void InputBatch::GiveGroup() {
@@ -251,7 +261,9 @@ void InputBatch::AddFile(const std::string& path, const std::vector<uint8_t>& ke
     // start before the first is done.
     if (path == "-") {
         Finish();
-    } else if (const bool laned = Grouped(key, lines); laned || scheduler_.Threads() > 1) {
+    } else if (const size_t groupSize = GroupSize(key, lines);
+               groupSize != 0 || scheduler_.Threads() > 1) {
+        const bool laned = groupSize != 0;
         if (!group_.empty() && (laned != laned_ || &key != groupKey_ || lines != groupLines_))
             GiveGroup();
         if (group_.empty()) {
@@ -260,7 +272,7 @@ void InputBatch::AddFile(const std::string& path, const std::vector<uint8_t>& ke
             groupLines_ = lines;
         }
         group_.push_back(Member{path, std::move(deliver)});
-        if (group_.size() >= (laned ? groupSize_ : kMostInRun)) GiveGroup();
+        if (group_.size() >= (laned ? groupSize : kMostInRun)) GiveGroup();
         return;
     }
     Add([path, &key,

@@ -10,9 +10,10 @@
 // file being read then has N threads for its lines beside the one that reads it, as a
 // single input has.
 //
-// Files whose lines include MD2 or Snefru (unkeyed) go in groups of up to kMaxLanedSources,
-// each group computed on one thread with the chains of its files interleaved
-// (ComputeLanedLines); a group with a file read in sequence is computed one file at a time.
+// Files whose lines include MD2 or Snefru (unkeyed) go in groups of up to LanedSources files
+// (for MD2, the lanes measured fastest on this processor), each group computed on one thread
+// with the chains of its files interleaved (ComputeLanedLines); a group with a file read in
+// sequence is computed one file at a time.
 // Other files go in runs, computed one after another on one thread, so that small files do
 // not pay the handing out of a task each; a run that has taken a while, or reaches a large
 // file, gives the rest of its files to a task of their own, right after it, which another
@@ -61,8 +62,9 @@ private:
     // How the input at index (in the order given) is computed on the thread at place, when
     // several are in flight.
     InputRun RunOf(const InputScheduler::Place& place, uint64_t index);
-    // Whether files of these lines go in groups.
-    bool Grouped(const std::vector<uint8_t>& key, const std::vector<size_t>& lines) const;
+    // The files of a group of these lines (LanedSources, within groupSize_), 0 when they go
+    // in no groups.
+    size_t GroupSize(const std::vector<uint8_t>& key, const std::vector<size_t>& lines) const;
     struct Member {
         std::string path;
         Deliver deliver;
@@ -95,7 +97,7 @@ private:
     unsigned perInput_ = 1;      // the threads of each input when several are in flight
     unsigned inTurn_ = 1;        // the threads of an input read in its turn
     uint64_t given_ = 0;         // the inputs given so far, which take their turns in this order
-    size_t groupSize_ = 0;       // the files of a group, 0 when files never go in groups
+    size_t groupSize_ = 0;       // the most files of a group, 0 when files never go in groups
     std::vector<Member> group_;  // the files gathered for the next group or run
     bool laned_ = false;         // whether they are a group (else a run)
     const std::vector<uint8_t>* groupKey_ = nullptr;  // and their key
