@@ -281,7 +281,7 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
                                      [&](size_t index) {
                                          const ListEntry& entry = audit.entries[index];
                                          return sharded &&
-                                                (!shard.Takes(0, entry.name) ||
+                                                (!shard.InShard(entry.name) ||
                                                  shard.EntryDone(entry.values[0].text + 1));
                                      }),
                       indexes.end());

@@ -4,7 +4,11 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <map>
+#include <memory>
+#include <queue>
 
 #include "batch/input_compute.h"
 #include "batch/messages.h"
@@ -39,82 +43,92 @@ std::string KeyCheck(const std::vector<uint8_t>& key) {
     return ComputeTextResult(kKeyCheckText, key, {line}, run).hex[line];
 }
 
-// Reads the lines of a file one by one; false at its end or on an error (then failed).
-class LineReader {
+// Reads a shard's list line by line, each line whole: a last line cut off (a run killed
+// while it wrote it) ends the list as its end would.
+class ShardListReader {
 public:
-    explicit LineReader(FILE* file) : file_(file) {}
-    ~LineReader() { std::free(buffer_); }
-    LineReader(const LineReader&) = delete;
-    LineReader& operator=(const LineReader&) = delete;
+    ShardListReader() = default;
+    ~ShardListReader() {
+        if (file_ != nullptr) std::fclose(file_);
+        std::free(buffer_);
+    }
+    ShardListReader(const ShardListReader&) = delete;
+    ShardListReader& operator=(const ShardListReader&) = delete;
 
-    // The next line, with its '\n' if it has one.
-    bool Next(std::string& line) {
-        const long length = ReadLine(file_, buffer_, capacity_);
-        if (length < 0) return false;
-        line.assign(buffer_, size_t(length));
+    // Opens the list at path and reads its header.  False, with Reason(), when it cannot.
+    bool Open(const std::string& path) {
+        path_ = path;
+        file_ = OpenForReading(path);
+        if (file_ == nullptr) return Fail(ErrnoText(errno));
+        std::string line;
+        if (!NextLine(line)) return Fail("empty, or cut off in its first line");
+        headerLine_ = line + '\n';
+        if (!ParseShardHeader(line, header_, reason_)) return Fail(reason_);
+        kept_ = headerLine_.size();
         return true;
     }
-    bool Failed() const { return std::ferror(file_) != 0; }
 
-private:
-    FILE* file_;
-    char* buffer_ = nullptr;
-    size_t capacity_ = 0;
-};
-
-// A shard's list as read.
-struct ShardList {
-    std::string path;
-    ShardHeader header;
-    std::string headerLine;          // as written
-    std::vector<ShardEntry> inputs;  // records and inputs that failed, in the list's order
-    std::vector<std::string> lines;  // their lines as written, when kept
-    bool whole = false;              // it ends with its last line
-};
-
-// Reads the list at path.  A list cut off (torn) ends at its last whole line; a line that is
-// not an entry fails the read.  keepLines keeps the lines as written.
-bool ReadShardList(const std::string& path, bool keepLines, ShardList& list,
-                   std::string& reason) {
-    list = ShardList();
-    list.path = path;
-    FILE* file = OpenForReading(path);
-    if (file == nullptr) {
-        reason = ErrnoText(errno);
-        return false;
-    }
-    LineReader reader(file);
-    std::string line;
-    bool ok = reader.Next(line) && line.back() == '\n';
-    if (ok) {
-        list.headerLine = line;
-        line.pop_back();
-        ok = ParseShardHeader(line, list.header, reason);
-    } else {
-        reason = "empty, or cut off in its first line";
-    }
-    while (ok && !list.whole && reader.Next(line)) {
-        if (line.back() != '\n') break;  // torn: the run was cut off while it wrote this line
-        const std::string text = line.substr(0, line.size() - 1);
-        ShardEntry entry;
-        if (!ParseShardEntry(text, entry, reason)) {
-            reason = "line " + std::to_string(list.inputs.size() + 2) + ": " + reason;
-            ok = false;
-            break;
+    // The next entry; false at the end of the list or on a line that is not an entry (then
+    // Failed()).
+    bool Next(ShardEntry& entry) {
+        std::string line;
+        if (whole_ || failed_ || !NextLine(line)) return false;
+        if (!ParseShardEntry(line, entry, reason_)) {
+            return Fail("line " + std::to_string(lines_) + ": " + reason_);
         }
         if (entry.kind == ShardEntry::Kind::kEnd) {
-            list.whole = true;
-            break;
+            whole_ = true;
+            return false;
         }
-        list.inputs.push_back(std::move(entry));
-        if (keepLines) list.lines.push_back(line);
+        read_ = line.size() + 1;
+        kept_ += read_;
+        return true;
     }
-    if (ok && reader.Failed()) {
-        reason = ErrnoText(errno);
-        ok = false;
+
+    // Leaves the last entry Next gave out of KeptBytes().
+    void Unkeep() { kept_ -= read_; }
+
+    const std::string& Path() const { return path_; }
+    const ShardHeader& Header() const { return header_; }
+    const std::string& HeaderLine() const { return headerLine_; }
+    bool Whole() const { return whole_; }
+    bool Failed() const { return failed_; }
+    const std::string& Reason() const { return reason_; }
+    // The bytes of the header and the entries Next gave.
+    uint64_t KeptBytes() const { return kept_; }
+
+private:
+    bool NextLine(std::string& line) {
+        const long length = ReadLine(file_, buffer_, capacity_);
+        if (length <= 0 || buffer_[length - 1] != '\n') {
+            if (std::ferror(file_) != 0) Fail(ErrnoText(errno));
+            return false;
+        }
+        line.assign(buffer_, size_t(length - 1));
+        ++lines_;
+        return true;
     }
-    std::fclose(file);
-    return ok;
+    bool Fail(const std::string& reason) {
+        reason_ = reason;
+        failed_ = true;
+        return false;
+    }
+
+    std::string path_;
+    FILE* file_ = nullptr;
+    char* buffer_ = nullptr;
+    size_t capacity_ = 0;
+    ShardHeader header_;
+    std::string headerLine_, reason_;
+    bool whole_ = false, failed_ = false;
+    uint64_t lines_ = 0, kept_ = 0, read_ = 0;
+};
+
+// Whether the input at operand a, named a, comes before b in the run on one machine: the
+// operands in the order given, the files of a walk in the walk's order.
+bool PlaceLess(uint64_t operandA, const std::string& a, uint64_t operandB, const std::string& b) {
+    if (operandA != operandB) return operandA < operandB;
+    return WalkOrderLess(a, b);
 }
 
 // Why header is not of the job of expected, or "" when it is.
@@ -172,101 +186,159 @@ bool MergedOptions(const ShardHeader& header, const Options* overrides, Options&
     return true;
 }
 
+using Readers = std::vector<std::unique_ptr<ShardListReader>>;
+
+// Opens the lists at paths and checks that they are the shards of one job, each once, and
+// all of them.  False, after a message, when they are not.
+bool OpenShards(const std::vector<std::string>& paths, Readers& readers) {
+    readers.clear();
+    std::map<uint64_t, size_t> byShard;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        readers.push_back(std::make_unique<ShardListReader>());
+        ShardListReader& list = *readers.back();
+        if (!list.Open(paths[i])) {
+            PrintError(paths[i], list.Reason());
+            return false;
+        }
+        const std::string other = OtherJob(list.Header(), readers[0]->Header());
+        if (!other.empty()) {
+            PrintError(paths[i], "the list of another job than " + paths[0] + ": " + other);
+            return false;
+        }
+        const auto given = byShard.emplace(list.Header().k, i);
+        if (!given.second) {
+            PrintError(ShardName(list.Header()),
+                       "given twice: " + paths[given.first->second] + " and " + paths[i]);
+            return false;
+        }
+    }
+    const uint64_t n = readers[0]->Header().n;
+    for (uint64_t k = 1; k <= n; ++k) {
+        if (byShard.count(k) == 0) {
+            PrintError("shard " + std::to_string(k) + "/" + std::to_string(n),
+                       "missing: the merge needs the list of every shard");
+            return false;
+        }
+    }
+    // Shard 1 first: its folder is the one a hashdeep list names.
+    std::stable_partition(readers.begin(), readers.end(),
+                          [](const auto& list) { return list->Header().k == 1; });
+    return true;
+}
+
+// Whether a list ended as a whole list ends; else says why.
+bool EndedWhole(const ShardListReader& list) {
+    if (list.Failed()) {
+        PrintError(list.Path(), list.Reason());
+        return false;
+    }
+    if (!list.Whole()) {
+        PrintError(list.Path(), "not whole: the run of its " + ShardName(list.Header()) +
+                                    " did not finish (take it up with --resume)");
+        return false;
+    }
+    return true;
+}
+
+// Gives take the entries of every list in the order of the run on one machine, each list
+// read once as it streams.  False, after a message, when a list is not whole or not in that
+// order, or an entry is in two lists, or take returns false.
+bool MergeInOrder(Readers& readers, const std::function<bool(const ShardEntry&)>& take) {
+    std::vector<ShardEntry> heads(readers.size());
+    const auto after = [&](size_t a, size_t b) {
+        return PlaceLess(heads[b].operand, heads[b].record.name, heads[a].operand,
+                         heads[a].record.name);
+    };
+    std::priority_queue<size_t, std::vector<size_t>, decltype(after)> next(after);
+    for (size_t i = 0; i < readers.size(); ++i) {
+        if (readers[i]->Next(heads[i])) {
+            next.push(i);
+        } else if (!EndedWhole(*readers[i])) {
+            return false;
+        }
+    }
+    long previousList = -1;
+    ShardEntry previous;
+    while (!next.empty()) {
+        const size_t i = next.top();
+        next.pop();
+        if (previousList >= 0 && previous.operand == heads[i].operand &&
+            previous.record.name == heads[i].record.name && size_t(previousList) != i) {
+            PrintError(heads[i].record.name, "in two shards: " +
+                                                 readers[size_t(previousList)]->Path() + " and " +
+                                                 readers[i]->Path());
+            return false;
+        }
+        if (!take(heads[i])) return false;
+        previous = std::move(heads[i]);
+        previousList = long(i);
+        if (readers[i]->Next(heads[i])) {
+            if (PlaceLess(heads[i].operand, heads[i].record.name, previous.operand,
+                          previous.record.name)) {
+                PrintError(readers[i]->Path(), "not in the order its run writes");
+                return false;
+            }
+            next.push(i);
+        } else if (!EndedWhole(*readers[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The audit's verdicts of every list, read whole (their moves are paired in memory).
+bool AuditVerdicts(Readers& readers, std::vector<ShardEntry>& verdicts) {
+    std::map<std::string, const ShardListReader*> files;
+    std::map<uint64_t, const ShardListReader*> entries;
+    for (const auto& list : readers) {
+        ShardEntry entry;
+        while (list->Next(entry)) {
+            const auto twice = [&](const std::string& name, const ShardListReader* other) {
+                PrintError(name, "in two shards: " + other->Path() + " and " + list->Path());
+                return false;
+            };
+            if (entry.hasFile) {
+                const auto seen = files.emplace(entry.record.name, list.get());
+                if (!seen.second && seen.first->second != list.get()) {
+                    return twice(entry.record.name, seen.first->second);
+                }
+            }
+            if (entry.hasEntry) {
+                const auto seen = entries.emplace(entry.listedLine, list.get());
+                if (!seen.second && seen.first->second != list.get()) {
+                    return twice(entry.listed.name, seen.first->second);
+                }
+            }
+            verdicts.push_back(std::move(entry));
+        }
+        if (!EndedWhole(*list)) return false;
+    }
+    return true;
+}
+
 // The merge of lists (see MergeShardLists), to target or standard output; overrides are
 // --merge's options, or null.  tellFailures: name the inputs that could not be read, which
 // the run of a single list has named already.  written tells whether the output was.
 int MergeLists(const std::vector<std::string>& paths, const Options* overrides,
                const std::string& target, bool tellFailures, bool& written) {
     written = false;
-    std::vector<ShardList> lists(paths.size());
-    std::map<uint64_t, size_t> byShard;
-    for (size_t i = 0; i < paths.size(); ++i) {
-        ShardList& list = lists[i];
-        std::string reason;
-        if (!ReadShardList(paths[i], false, list, reason)) {
-            PrintError(paths[i], reason);
-            return kExitFailed;
-        }
-        if (!list.whole) {
-            PrintError(paths[i], "not whole: the run of its " + ShardName(list.header) +
-                                     " did not finish (take it up with --resume)");
-            return kExitFailed;
-        }
-        const std::string other = OtherJob(list.header, lists[0].header);
-        if (!other.empty()) {
-            PrintError(paths[i], "the list of another job than " + paths[0] + ": " + other);
-            return kExitFailed;
-        }
-        const auto given = byShard.emplace(list.header.k, i);
-        if (!given.second) {
-            PrintError(ShardName(list.header),
-                       "given twice: " + paths[given.first->second] + " and " + paths[i]);
-            return kExitFailed;
-        }
-    }
-    const uint64_t n = lists[0].header.n;
-    for (uint64_t k = 1; k <= n; ++k) {
-        if (byShard.count(k) == 0) {
-            PrintError("shard " + std::to_string(k) + "/" + std::to_string(n),
-                       "missing: the merge needs the list of every shard");
-            return kExitFailed;
-        }
-    }
-
-    // Every input in the order of the run on one machine: operands in the order given, the
-    // files of a walk in the walk's order.  An audit's verdicts are ordered when written.
-    struct Placed {
-        const ShardEntry* entry;
-        size_t list;
-    };
-    std::vector<Placed> placed;
-    std::map<std::string, size_t> auditedFiles;
-    std::map<uint64_t, size_t> auditedEntries;
-    for (size_t i = 0; i < lists.size(); ++i) {
-        for (const ShardEntry& entry : lists[i].inputs) {
-            if (entry.kind != ShardEntry::Kind::kVerdict) {
-                placed.push_back({&entry, i});
-                continue;
-            }
-            const auto twice = [&](const std::string& name, size_t other) {
-                PrintError(name, "in two shards: " + paths[other] + " and " + paths[i]);
-            };
-            if (entry.hasFile) {
-                const auto seen = auditedFiles.emplace(entry.record.name, i);
-                if (!seen.second && seen.first->second != i) {
-                    twice(entry.record.name, seen.first->second);
-                    return kExitFailed;
-                }
-            }
-            if (entry.hasEntry) {
-                const auto seen = auditedEntries.emplace(entry.listedLine, i);
-                if (!seen.second && seen.first->second != i) {
-                    twice(entry.listed.name, seen.first->second);
-                    return kExitFailed;
-                }
-            }
-        }
-    }
-    std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
-        if (a.entry->operand != b.entry->operand) return a.entry->operand < b.entry->operand;
-        return WalkOrderLess(a.entry->record.name, b.entry->record.name);
-    });
-    for (size_t i = 1; i < placed.size(); ++i) {
-        const ShardEntry& a = *placed[i - 1].entry;
-        const ShardEntry& b = *placed[i].entry;
-        if (a.operand == b.operand && a.record.name == b.record.name &&
-            placed[i - 1].list != placed[i].list) {
-            PrintError(b.record.name, "in two shards: " + paths[placed[i - 1].list] + " and " +
-                                          paths[placed[i].list]);
-            return kExitFailed;
-        }
-    }
-
-    const ShardHeader& first = lists[byShard[1]].header;
+    Readers readers;
+    if (!OpenShards(paths, readers)) return kExitFailed;
+    const ShardHeader first = readers[0]->Header();
     Options options;
     std::string reason;
     if (!MergedOptions(first, overrides, options, reason)) {
-        PrintError(paths[byShard[1]], reason);
+        PrintError(readers[0]->Path(), reason);
+        return kExitFailed;
+    }
+    std::vector<ShardEntry> verdicts;
+    uint64_t inputs = 0;
+    // Nothing is written before the lists are known to make a whole merge.
+    if (first.command == "audit" ? !AuditVerdicts(readers, verdicts)
+                                 : !MergeInOrder(readers, [&](const ShardEntry&) {
+                                       ++inputs;
+                                       return true;
+                                   })) {
         return kExitFailed;
     }
     OutputFile file;
@@ -275,23 +347,18 @@ int MergeLists(const std::vector<std::string>& paths, const Options* overrides,
         PrintError(target, "not written: " + reason);
         return kExitFailed;
     }
-    if (first.command == "audit") {
-        std::vector<ShardEntry> verdicts;
-        for (const ShardList& list : lists) {
-            for (const ShardEntry& entry : list.inputs) verdicts.push_back(entry);
-        }
-        return MergeAudit(verdicts, options, out, written);
-    }
-    ListWriter writer(options, placed.size() > 1 || options.recursive, first.folder);
+    if (first.command == "audit") return MergeAudit(verdicts, options, out, written);
+
+    ListWriter writer(options, inputs > 1 || options.recursive, first.folder);
     int status = kExitOk;
     written = Emit(out, writer.Opening(), reason);
     std::string text;
-    for (size_t i = 0; written && i < placed.size(); ++i) {
-        const ShardEntry& entry = *placed[i].entry;
+    if (!OpenShards(paths, readers)) return kExitFailed;
+    MergeInOrder(readers, [&](const ShardEntry& entry) {
         if (entry.kind == ShardEntry::Kind::kFailed) {
             if (tellFailures) PrintError(entry.record.name, entry.reason);
             status = kExitFailed;
-            continue;
+            return true;
         }
         const FileRecord& record = entry.record;
         text.clear();
@@ -299,10 +366,11 @@ int MergeLists(const std::vector<std::string>& paths, const Options* overrides,
                            record.timeKnown ? &record.modified : nullptr, RecordHex(record),
                            text)) {
             status = kExitFailed;
-            continue;
+            return true;
         }
         written = Emit(out, text, reason);
-    }
+        return written;
+    });
     if (out == nullptr) {
         written = FlushOut();
         return written ? status : kExitFailed;
@@ -361,54 +429,84 @@ bool ShardOutput::Begin(const Options& options, const std::vector<uint8_t>& key,
         return true;
     }
     partial_ = options.outputPath + ".partial";
-    std::string headerLine = ShardHeaderLine(header_);
-    std::vector<std::string> kept;
     const PathStatus status = LookUpPath(partial_);
+    uint64_t kept = 0;  // the bytes of the partial list taken up
     if (status.kind != PathKind::kMissing && !options.resume) {
         PrintError(partial_, "the partial list of an earlier try, replaced (--resume takes it up)");
-    } else if (status.kind != PathKind::kMissing) {
-        ShardList earlier;
-        std::string reason;
-        if (!ReadShardList(partial_, true, earlier, reason)) {
-            PrintError(partial_, "not taken up: " + reason);
-            return false;
-        }
-        std::string other = OtherJob(earlier.header, header_);
-        if (other.empty() && earlier.header.k != header_.k) other = ShardName(earlier.header);
-        if (!other.empty()) {
-            PrintError(partial_, "not taken up: the partial list of " + other +
-                                     "; remove it, or run without --resume to replace it");
-            return false;
-        }
-        // The first try's start stays the run's; inputs that failed are tried again.
-        header_.started = earlier.header.started;
-        headerLine = earlier.headerLine;
-        for (size_t i = 0; i < earlier.inputs.size(); ++i) {
-            const ShardEntry& entry = earlier.inputs[i];
-            // Entries found missing are found again at the end of the run.
-            const bool verdict = entry.kind == ShardEntry::Kind::kVerdict &&
-                                 entry.verdict != "unreadable" && entry.verdict != "missing";
-            if (entry.kind != ShardEntry::Kind::kRecord && !verdict) continue;
-            done_.emplace(entry.operand, entry.record.name);
-            if (entry.hasEntry) doneLines_.insert(entry.listedLine);
-            if (verdict && entry.verdict != "matched") ++changes_;
-            kept.push_back(earlier.lines[i]);
-        }
+    } else if (status.kind != PathKind::kMissing && !TakeUp(kept)) {
+        return false;
     }
-    file_ = OpenForWriting(partial_, false);
+    file_ = OpenForWriting(partial_, kept != 0);
     if (file_ == nullptr) {
         PrintError(partial_, "cannot be written: " + ErrnoText(errno));
         return false;
     }
-    Write(headerLine);
-    for (const std::string& line : kept) Write(line);
-    entries_ = kept.size();
+    if (kept == 0) Write(ShardHeaderLine(header_));
     return !writeFailed_;
 }
 
+bool ShardOutput::TakeUp(uint64_t& kept) {
+    ShardListReader earlier;
+    if (!earlier.Open(partial_)) {
+        PrintError(partial_, "not taken up: " + earlier.Reason());
+        return false;
+    }
+    std::string other = OtherJob(earlier.Header(), header_);
+    if (other.empty() && earlier.Header().k != header_.k) other = ShardName(earlier.Header());
+    if (!other.empty()) {
+        PrintError(partial_, "not taken up: the partial list of " + other +
+                                 "; remove it, or run without --resume to replace it");
+        return false;
+    }
+    // The first try's start stays the run's.  Inputs are written in order, so the last one
+    // written is where the run goes on; an audit's entries found missing, written at its
+    // end, are found again.
+    header_.started = earlier.Header().started;
+    ShardEntry entry;
+    while (earlier.Next(entry)) {
+        if (entry.kind == ShardEntry::Kind::kVerdict && entry.verdict == "missing") {
+            earlier.Unkeep();
+            break;
+        }
+        resumed_ = true;
+        lastOperand_ = entry.operand;
+        lastName_ = entry.record.name;
+        if (entry.kind == ShardEntry::Kind::kFailed || entry.verdict == "unreadable") {
+            ++failed_;
+        } else {
+            ++entries_;
+        }
+        if (entry.hasEntry) doneLines_.insert(entry.listedLine);
+        if (entry.kind == ShardEntry::Kind::kVerdict && entry.verdict != "matched" &&
+            entry.verdict != "unreadable") {
+            ++changes_;
+        }
+    }
+    if (earlier.Failed()) {
+        PrintError(partial_, "not taken up: " + earlier.Reason());
+        return false;
+    }
+    // A last entry cut off, and the end of a run that finished but was not renamed, go.
+    kept = earlier.KeptBytes();
+    std::error_code error;
+    std::filesystem::resize_file(std::filesystem::u8path(partial_), kept, error);
+    if (error) {
+        PrintError(partial_, "not taken up: " + error.message());
+        return false;
+    }
+    return true;
+}
+
+bool ShardOutput::InShard(const std::string& name) const {
+    return header_.n == 1 || ShardOfName(name, header_.n) == header_.k;
+}
+
 bool ShardOutput::Takes(uint64_t operand, const std::string& name) const {
-    if (header_.n > 1 && ShardOfName(name, header_.n) != header_.k) return false;
-    return done_.count({operand, name}) == 0;
+    if (!InShard(name)) return false;
+    if (!resumed_) return true;
+    // An audit takes its files in byte order of their paths.
+    if (header_.command == "audit") return lastName_ < name;
+    return PlaceLess(lastOperand_, lastName_, operand, name);
 }
 
 void ShardOutput::Write(const std::string& line) {

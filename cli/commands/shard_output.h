@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "lists/shard_lists.h"
@@ -31,8 +30,12 @@ public:
     // when it cannot.
     bool Begin(const Options& options, const std::vector<uint8_t>& key, const char* command);
 
-    // Whether the input at operand (its place among those given), listed as name, is this
-    // run's to compute: of its shard, and not written by an earlier try.
+    // Whether an input or entry named name is of this run's shard.
+    bool InShard(const std::string& name) const;
+
+    // Whether the input at operand (its place among those given; 0 for the files of an
+    // audit), listed as name, is this run's to compute: of its shard, and after the last
+    // input an earlier try wrote.
     bool Takes(uint64_t operand, const std::string& name) const;
 
     // Whether an earlier try gave the entry at line of an audited list its verdict.
@@ -53,13 +56,18 @@ public:
 
 private:
     void Write(const std::string& line);
+    // Takes up the partial list of an earlier try; kept gets the bytes of it kept.  False,
+    // after a message, when it is of another job or cannot be read.
+    bool TakeUp(uint64_t& kept);
 
     ShardHeader header_;
     std::string partial_;  // FILE.partial, or "" for standard output
     FILE* file_ = nullptr;
     bool writeFailed_ = false;
-    std::set<std::pair<uint64_t, std::string>> done_;  // the inputs of an earlier try
-    std::set<uint64_t> doneLines_;                     // the audited entries of an earlier try
+    bool resumed_ = false;       // an earlier try wrote inputs, the last of them:
+    uint64_t lastOperand_ = 0;   // at this operand,
+    std::string lastName_;       // of this name
+    std::set<uint64_t> doneLines_;  // the audited entries of an earlier try
     uint64_t entries_ = 0, failed_ = 0, changes_ = 0;
 };
 

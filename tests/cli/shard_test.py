@@ -190,6 +190,23 @@ def case_resume(root):
         check(open(out, "rb").read() == alone, f"try {attempt}: the list taken up differs")
         check(not os.path.exists(out + ".partial"), "the partial list is gone")
         os.remove(out)
+    # An audit taken up gives the verdicts of one uninterrupted audit.
+    listed = os.path.join(root, "list.json")
+    open(listed, "wb").write(alone)
+    os.rename(os.path.join(root, "tree", "slow0"), os.path.join(root, "tree", "slow0-moved"))
+    audit = ["--audit", "list.json", "--jobs", "1", "-r", "tree"]
+    whole = run(audit, root)
+    for attempt in range(3):
+        child = subprocess.Popen([KORVADEX, "-o", out] + audit, cwd=root,
+                                 stderr=subprocess.DEVNULL)
+        time.sleep(rng.uniform(0.02, 0.3))
+        child.send_signal(signal.SIGKILL)
+        child.wait()
+        taken = run(["-o", out, "--resume"] + audit, root)
+        check((taken.returncode, taken.stderr) == (whole.returncode, whole.stderr),
+              f"audit try {attempt}: {taken.stderr} against {whole.stderr}")
+        check(open(out, "rb").read() == whole.stdout, f"audit try {attempt}: the verdicts differ")
+        os.remove(out)
     # A partial list of another job is refused, and without --resume replaced.
     child = subprocess.Popen([KORVADEX, "-o", out] + args, cwd=root, stderr=subprocess.DEVNULL)
     time.sleep(0.1)
