@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "common/text_encoding.h"
 #include "lists/json_lines.h"
 #include "sha256.h"
 
@@ -30,10 +31,43 @@ bool TakeCount(const Json& object, const char* field, uint64_t& value) {
     return true;
 }
 
+// Puts text under field, or its bytes in base64 under field + "_base64" when it is not
+// UTF-8, which a JSON string cannot hold.
+void PutText(Json& object, const std::string& field, const std::string& text) {
+    if (IsUtf8(text)) {
+        object[field] = text;
+    } else {
+        object[field + "_base64"] = Base64Encode(text);
+    }
+}
+
+// The text PutText put under field; false when there is none or it is not one.
+bool TakeText(const Json& object, const std::string& field, std::string& text) {
+    const auto plain = object.find(field);
+    if (plain != object.end()) {
+        if (!plain->is_string()) return false;
+        text = plain->get<std::string>();
+        return true;
+    }
+    const auto encoded = object.find(field + "_base64");
+    return encoded != object.end() && encoded->is_string() &&
+           Base64Decode(encoded->get<std::string>(), text);
+}
+
 Json JobObject(const ShardHeader& header) {
     Json job;
     job["command"] = header.command;
-    job["arguments"] = header.arguments;
+    // Arguments that are not all UTF-8 (names of files) are kept as their bytes.
+    bool utf8 = true;
+    for (const std::string& argument : header.arguments) utf8 = utf8 && IsUtf8(argument);
+    if (utf8) {
+        job["arguments"] = header.arguments;
+    } else {
+        Json& encoded = job["arguments_base64"] = Json::array();
+        for (const std::string& argument : header.arguments) {
+            encoded.push_back(Base64Encode(argument));
+        }
+    }
     if (!header.runId.empty()) job["run_id"] = header.runId;
     if (!header.keyCheck.empty()) job["key_check"] = header.keyCheck;
     return job;
@@ -59,7 +93,7 @@ std::string ShardHeaderLine(const ShardHeader& header) {
     object["shard_list"] = kShardListVersion;
     object["job"] = JobObject(header);
     object["shard"] = {header.k, header.n};
-    object["folder"] = header.folder;
+    PutText(object, "folder", header.folder);
     object["started"] = TimeText(header.started);
     return Line(object);
 }
@@ -93,16 +127,20 @@ bool ParseShardHeader(const std::string& line, ShardHeader& header, std::string&
     if (ok) {
         header.k = (*shard)[0].get<uint64_t>();
         header.n = (*shard)[1].get<uint64_t>();
-        const auto arguments = job->find("arguments");
+        const bool encoded = job->contains("arguments_base64");
+        const auto arguments = job->find(encoded ? "arguments_base64" : "arguments");
         ok = TakeString(*job, "command", header.command) && arguments != job->end() &&
              arguments->is_array() && TakeString(*job, "run_id", header.runId) &&
              TakeString(*job, "key_check", header.keyCheck) &&
-             TakeString(object, "folder", header.folder) &&
+             TakeText(object, "folder", header.folder) &&
              TakeString(object, "started", started) && ParseTimeText(started, header.started) &&
              header.k >= 1 && header.k <= header.n;
         for (size_t i = 0; ok && i < arguments->size(); ++i) {
+            std::string argument;
             ok = (*arguments)[i].is_string();
-            if (ok) header.arguments.push_back((*arguments)[i].get<std::string>());
+            if (ok) argument = (*arguments)[i].get<std::string>();
+            if (ok && encoded) ok = Base64Decode(std::string(argument), argument);
+            header.arguments.push_back(argument);
         }
     }
     if (!ok) reason = "a shard's header that is not whole";
@@ -113,10 +151,12 @@ std::string ShardEntryLine(const ShardEntry& entry) {
     if (entry.kind == ShardEntry::Kind::kVerdict) {
         Json object;
         object["audit"] = entry.verdict;
-        object["order"] = entry.order;
+        PutText(object, "order", entry.order);
         if (!entry.reason.empty()) object["reason"] = entry.reason;
         // A file that could not be read has a name only.
-        if (entry.hasFile && entry.record.digests.empty()) object["file_name"] = entry.record.name;
+        if (entry.hasFile && entry.record.digests.empty()) {
+            PutText(object, "file_name", entry.record.name);
+        }
         if (entry.hasFile && !entry.record.digests.empty()) {
             object["file"] = Json::parse(JsonRecordLine(entry.record));
         }
@@ -135,7 +175,7 @@ std::string ShardEntryLine(const ShardEntry& entry) {
     }
     if (entry.kind == ShardEntry::Kind::kFailed) {
         Json object;
-        object["failed"] = entry.record.name;
+        PutText(object, "failed", entry.record.name);
         object["reason"] = entry.reason;
         object["operand"] = entry.operand;
         return Line(object);
@@ -188,11 +228,9 @@ bool ParseShardEntry(const std::string& line, ShardEntry& entry, std::string& re
         entry.hasFile = record("file", entry.record);
         entry.hasEntry = record("entry", entry.listed);
         if (!fine) return false;
-        if (!entry.hasFile && object.contains("file_name")) {
-            entry.hasFile = TakeString(object, "file_name", entry.record.name);
-        }
+        if (!entry.hasFile) entry.hasFile = TakeText(object, "file_name", entry.record.name);
         if (!TakeString(object, "audit", entry.verdict) ||
-            !TakeString(object, "order", entry.order) ||
+            !TakeText(object, "order", entry.order) ||
             !TakeString(object, "reason", entry.reason) ||
             (entry.hasEntry && !TakeCount(object, "line", entry.listedLine)) ||
             (!entry.hasFile && !entry.hasEntry)) {
@@ -205,9 +243,9 @@ bool ParseShardEntry(const std::string& line, ShardEntry& entry, std::string& re
         reason = "an entry without its \"operand\"";
         return false;
     }
-    if (object.contains("failed")) {
+    if (object.contains("failed") || object.contains("failed_base64")) {
         entry.kind = ShardEntry::Kind::kFailed;
-        if (!TakeString(object, "failed", entry.record.name) ||
+        if (!TakeText(object, "failed", entry.record.name) ||
             !TakeString(object, "reason", entry.reason)) {
             reason = "an input that failed, without its name or reason";
             return false;
