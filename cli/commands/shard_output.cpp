@@ -428,7 +428,8 @@ bool ShardOutput::Begin(const Options& options, const std::vector<uint8_t>& key,
         PrintOut(ShardHeaderLine(header_));
         return true;
     }
-    partial_ = options.outputPath + ".partial";
+    target_ = options.outputPath;
+    partial_ = target_ + ".partial";
     const PathStatus status = LookUpPath(partial_);
     uint64_t kept = 0;  // the bytes of the partial list taken up
     if (status.kind != PathKind::kMissing && !options.resume) {
@@ -501,8 +502,21 @@ bool ShardOutput::InShard(const std::string& name) const {
     return header_.n == 1 || ShardOfName(name, header_.n) == header_.k;
 }
 
+// The last part of a path, after its last separator.
+std::string LastName(const std::string& path) {
+    const size_t slash = path.find_last_of(kBackslashSeparates ? "/\\" : "/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 bool ShardOutput::Takes(uint64_t operand, const std::string& name) const {
     if (!InShard(name)) return false;
+    // A walk that meets the list being written leaves it out.
+    if (!partial_.empty()) {
+        const std::string last = LastName(name);
+        for (const std::string& output : {partial_, target_}) {
+            if (last == LastName(output) && IsSameRegularFile(name, output)) return false;
+        }
+    }
     if (!resumed_) return true;
     // An audit takes its files in byte order of their paths.
     if (header_.command == "audit") return lastName_ < name;

@@ -61,6 +61,7 @@ private:
     bool TakeUp(uint64_t& kept);
 
     ShardHeader header_;
+    std::string target_;   // -o FILE
     std::string partial_;  // FILE.partial, or "" for standard output
     FILE* file_ = nullptr;
     bool writeFailed_ = false;
