@@ -740,7 +740,8 @@ bool SplitFits(const Options& options, const Given& given, std::string& error) {
     const Command command = options.command;
     const bool sharded = options.shardN != 0;
     const bool output = !options.outputPath.empty();
-    if ((sharded || output) && command != Command::kReport && command != Command::kAudit) {
+    if ((sharded || output) && command != Command::kReport && command != Command::kAudit &&
+        command != Command::kUpdate) {
         error = std::string(sharded ? "--shard" : "-o (--output)") + " cannot be used with " +
                 CommandOption(command) + " yet";
         return false;

@@ -144,6 +144,7 @@ std::string OtherJob(const ShardHeader& header, const ShardHeader& expected) {
     if (header.keyCheck != expected.keyCheck) {
         return header.keyCheck.empty() ? "a run without a key" : "a run under another key";
     }
+    if (header.listCheck != expected.listCheck) return "a run over another state of the list";
     if (header.n != expected.n) return "a run in " + std::to_string(header.n) + " shards";
     return "";
 }
@@ -334,7 +335,8 @@ int MergeLists(const std::vector<std::string>& paths, const Options* overrides,
     std::vector<ShardEntry> verdicts;
     uint64_t inputs = 0;
     // Nothing is written before the lists are known to make a whole merge.
-    if (first.command == "audit" ? !AuditVerdicts(readers, verdicts)
+    const bool whole = first.command == "audit" || first.command == "update";
+    if (whole ? !AuditVerdicts(readers, verdicts)
                                  : !MergeInOrder(readers, [&](const ShardEntry&) {
                                        ++inputs;
                                        return true;
@@ -348,6 +350,18 @@ int MergeLists(const std::vector<std::string>& paths, const Options* overrides,
         return kExitFailed;
     }
     if (first.command == "audit") return MergeAudit(verdicts, options, out, written);
+    if (first.command == "update") {
+        FileTime started = first.started;
+        for (const auto& list : readers) {
+            const FileTime& time = list->Header().started;
+            if (time.seconds < started.seconds ||
+                (time.seconds == started.seconds && time.nanoseconds < started.nanoseconds)) {
+                started = time;
+            }
+        }
+        return MergeUpdate(verdicts, options, first.listCheck, started, out, target, tellFailures,
+                           written);
+    }
 
     ListWriter writer(options, inputs > 1 || options.recursive, first.folder);
     int status = kExitOk;
@@ -415,8 +429,9 @@ ShardOutput::~ShardOutput() {
 }
 
 bool ShardOutput::Begin(const Options& options, const std::vector<uint8_t>& key,
-                        const char* command) {
+                        const char* command, const std::string& listCheck) {
     header_.command = command;
+    header_.listCheck = listCheck;
     header_.arguments = options.jobArguments;
     header_.runId = options.runId;
     header_.keyCheck = KeyCheck(key);
@@ -465,14 +480,16 @@ bool ShardOutput::TakeUp(uint64_t& kept) {
     header_.started = earlier.Header().started;
     ShardEntry entry;
     while (earlier.Next(entry)) {
-        if (entry.kind == ShardEntry::Kind::kVerdict && entry.verdict == "missing") {
+        if ((entry.kind == ShardEntry::Kind::kVerdict && entry.verdict == "missing") ||
+            (entry.kind == ShardEntry::Kind::kUpdate && entry.verdict == "gone")) {
             earlier.Unkeep();
             break;
         }
         resumed_ = true;
         lastOperand_ = entry.operand;
         lastName_ = entry.record.name;
-        if (entry.kind == ShardEntry::Kind::kFailed || entry.verdict == "unreadable") {
+        if (entry.kind == ShardEntry::Kind::kFailed || entry.verdict == "unreadable" ||
+            (entry.kind == ShardEntry::Kind::kUpdate && entry.verdict == "failed")) {
             ++failed_;
         } else {
             ++entries_;

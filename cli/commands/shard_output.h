@@ -25,10 +25,12 @@ public:
     ShardOutput(const ShardOutput&) = delete;
     ShardOutput& operator=(const ShardOutput&) = delete;
 
-    // Begins the list of a run of command ("list"): with -o in FILE.partial, taking up the
-    // one an earlier try left with --resume, else on standard output.  False, after a message,
-    // when it cannot.
-    bool Begin(const Options& options, const std::vector<uint8_t>& key, const char* command);
+    // Begins the list of a run of command ("list", "audit", "update"): with -o in
+    // FILE.partial, taking up the one an earlier try left with --resume, else on standard
+    // output.  listCheck: for --update, the SHA-256 of the list it reads.  False, after a
+    // message, when it cannot.
+    bool Begin(const Options& options, const std::vector<uint8_t>& key, const char* command,
+               const std::string& listCheck = "");
 
     // Whether an input or entry named name is of this run's shard.
     bool InShard(const std::string& name) const;
@@ -86,5 +88,14 @@ class OutputFile;
 // written tells whether the verdicts were written.
 int MergeAudit(const std::vector<ShardEntry>& verdicts, const Options& options, OutputFile* out,
                bool& written);
+
+// The list of an update from the records of its shards' lists: the list options name, read
+// again (it must still be the one whose SHA-256 is listCheck), with every record's values
+// put in, written to out (or standard output when null) with the summary, the time started
+// given to target, the file out writes.  tellFailures: name the files that could not be read.
+// Returns the exit status; written tells whether the list was written.
+int MergeUpdate(const std::vector<ShardEntry>& records, const Options& options,
+                const std::string& listCheck, const FileTime& started, OutputFile* out,
+                const std::string& target, bool tellFailures, bool& written);
 
 #endif

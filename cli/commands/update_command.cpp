@@ -19,6 +19,9 @@
 #include "commands/commands.h"
 #include "commands/digest_cache.h"
 #include "commands/list_upkeep.h"
+#include "commands/list_writer.h"
+#include "commands/shard_output.h"
+#include "common/algorithm_names.h"
 #include "common/error_text.h"
 #include "common/line_names.h"
 #include "system/file_input.h"
@@ -166,6 +169,69 @@ std::string Count(size_t count, const char* what) {
     return std::to_string(count) + " " + what;
 }
 
+// The SHA-256 of the list at path, which the shards of one update must all have read.
+std::string ListCheck(const Options& options, Progress& progress) {
+    std::vector<std::string> hex;
+    uint64_t size = 0;
+    const size_t line = size_t(FindAlgorithm("sha256"));
+    if (!HashFile(options.keptList, {line}, options, {}, progress, hex, size)) return "";
+    return hex[line];
+}
+
+// Puts the values a file gave into its entry (with its size and time, where the list records
+// them).  Returns whether they are those the entry held.
+bool PutValues(ListDocument& document, ListEntry& entry, const std::vector<std::string>& hex,
+               uint64_t size, const FileTime& modified) {
+    bool same = uint64_t(entry.size) == size || entry.size < 0;
+    for (ListValue& value : entry.values) {
+        same = same && ListUpper(value.hex) == hex[size_t(value.line)];
+        SetValue(document, value, hex[size_t(value.line)]);
+    }
+    entry.changed = true;
+    if (RecordsSizes(document)) entry.size = int64_t(size);
+    if (RecordsTimes(document)) {
+        entry.timeKnown = true;
+        entry.modified = modified;
+    }
+    return same;
+}
+
+// Writes the list, in place of the one kept or to out, with the time the run began.
+bool WriteList(const ListDocument& document, const Options& options, const FileTime& started,
+               OutputFile* out, const std::string& target, bool& ok) {
+    const std::string text = WriteListDocument(document);
+    std::string reason;
+    const std::string& path = out != nullptr ? target : options.keptList;
+    const bool written = out != nullptr ? out->Write(text.data(), text.size(), reason) &&
+                                              out->Commit(reason)
+                                        : WriteOutputFile(path, text, reason);
+    if (!written) {
+        PrintError(path, "not updated: " + reason);
+        return false;
+    }
+    // A FIFO or a device written as it is keeps its own time.
+    if (LookUpPath(path).kind == PathKind::kRegular && !SetModificationTime(path, started)) {
+        PrintError(path, "written, but its time cannot be set to when the run began (" +
+                             ErrnoText(errno) +
+                             "): a file changed while it ran may keep its old value");
+        ok = false;
+    }
+    return true;
+}
+
+void PrintSummary(const Options& options, size_t added, size_t rehashed, size_t changed,
+                  size_t dropped, size_t kept, size_t gone) {
+    std::string summary = Count(added, "added") + ", " + Count(rehashed, "re-hashed") + " (" +
+                          Count(changed, "changed") + "), " + Count(dropped, "dropped") + ", " +
+                          Count(kept, "kept");
+    if (gone > dropped) {
+        summary += " (" + std::to_string(gone) +
+                   (gone == 1 ? " whose file is gone" : " whose files are gone") +
+                   "; --prune drops such entries)";
+    }
+    PrintError(options.keptList, summary);
+}
+
 }  // namespace
 
 int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
@@ -179,6 +245,14 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
     if (!ResolveLines(document, options, key, progress, reason) ||
         (exists && !FitsList(options, document, reason))) {
         PrintError(options.keptList, "not updated: " + reason);
+        return kExitFailed;
+    }
+    // A run split over machines, or one that can be taken up again, writes what it finds
+    // in a shard's list, which the merge puts into the list.
+    const bool sharded = options.shardN != 0 || !options.outputPath.empty();
+    ShardOutput shard;
+    if (sharded &&
+        !shard.Begin(options, key, "update", exists ? ListCheck(options, progress) : "")) {
         return kExitFailed;
     }
     std::vector<SeenFile> files;
@@ -204,25 +278,36 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
                (entry.size < 0 || uint64_t(entry.size) == status.size) &&
                (!entry.timeKnown || entry.modified == modified);
     };
-    // The files to hash, with their entries: every new one, and those the list cannot vouch
-    // for.
-    std::vector<std::pair<const SeenFile*, size_t>> work;
+    // The files to hash, with their entries and their places among the files given: every
+    // new one, and those the list cannot vouch for.
+    struct Work {
+        const SeenFile* file;
+        size_t entry;
+        size_t place;
+    };
+    std::vector<Work> work;
     std::vector<bool> hashed(document.entries.size(), false);
     long vouched = -1;  // the entry of the first file given that is kept as it is
     std::string vouchedPath;
     uint64_t bytes = 0;
-    for (const SeenFile& file : files) {
+    for (size_t place = 0; place < files.size(); ++place) {
+        const SeenFile& file = files[place];
+        if (sharded && !shard.InShard(file.path)) continue;
+        // A file an earlier try hashed is not hashed again; its entries are seen.
+        const bool taken = !sharded || shard.Takes(place, file.path);
         auto found = byKey.find(file.key);
         if (found == byKey.end()) {
-            work.emplace_back(&file,
-                              AddEntry(document, ListedName(absolute ? file.key : file.path)));
+            if (!taken) continue;
+            work.push_back(
+                {&file, AddEntry(document, ListedName(absolute ? file.key : file.path)), place});
             bytes += file.status.size;
             continue;
         }
         for (size_t index : found->second) {
             seen[index] = true;
+            if (!taken) continue;
             if (options.rehash || !vouches(document.entries[index], file.status, file.modified)) {
-                work.emplace_back(&file, index);
+                work.push_back({&file, index, place});
                 hashed[index] = true;
                 bytes += file.status.size;
             } else {
@@ -246,13 +331,37 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
     progress.BeginJob(work.size(), int64_t(bytes));
     DigestCache cache(options.cache);  // before the batch, whose last results it may store
     InputBatch batch(options.jobs, options.readOrder, work.size(), progress);
-    for (const auto& job : work) {
-        const SeenFile& file = *job.first;
-        const size_t index = job.second;
+    for (const Work& job : work) {
+        const size_t index = job.entry;
         AddFileToHash(
-            batch, file.path, EntryLines(document.entries[index]), options, key,
-            [&, index, &file = *job.first](const InputResult& result) {
+            batch, job.file->path, EntryLines(document.entries[index]), options, key,
+            [&, index, place = job.place, &file = *job.file](const InputResult& result) {
                 ListEntry& entry = document.entries[index];
+                if (sharded) {
+                    ShardEntry record;
+                    record.kind = ShardEntry::Kind::kUpdate;
+                    record.operand = place;
+                    record.listedLine = entry.added ? 0 : index + 1;
+                    record.hasFile = true;
+                    record.record.name = entry.added ? entry.name : file.path;
+                    if (result.ok) {
+                        record.verdict = entry.added ? "added" : "hashed";
+                        record.record.size = int64_t(result.size);
+                        record.record.timeKnown = true;
+                        record.record.modified = file.modified;
+                        for (size_t line : EntryLines(entry)) {
+                            record.record.digests.push_back({line, result.hex[line], options.keyed});
+                        }
+                    } else {
+                        ok = false;
+                        record.verdict = "failed";
+                        record.record.name = file.path;
+                        record.reason = result.reason;
+                        if (!entry.added) PrintError(file.path, "its entry is kept as it was");
+                    }
+                    shard.WriteLines(ShardEntryLine(record), 1, result.ok ? 0 : 1, 0);
+                    return;
+                }
                 if (!result.ok) {
                     ok = false;
                     if (entry.added) {
@@ -263,18 +372,7 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
                     }
                     return;
                 }
-                const std::vector<std::string>& hex = result.hex;
-                bool same = uint64_t(entry.size) == result.size || entry.size < 0;
-                for (ListValue& value : entry.values) {
-                    same = same && ListUpper(value.hex) == hex[size_t(value.line)];
-                    SetValue(document, value, hex[size_t(value.line)]);
-                }
-                entry.changed = true;
-                if (RecordsSizes(document)) entry.size = int64_t(result.size);
-                if (RecordsTimes(document)) {
-                    entry.timeKnown = true;
-                    entry.modified = file.modified;
-                }
+                const bool same = PutValues(document, entry, result.hex, result.size, file.modified);
                 if (entry.added && !CarriesEntry(document, entry, reason)) {
                     PrintError(file.path, "not added: " + reason);
                     entry.dropped = true;
@@ -291,13 +389,26 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
     batch.Finish();
     progress.EndJob();
     // An entry that --exclude or --include leaves out is kept as it is.
+    std::string goneLines;
+    size_t goneHere = 0;
     for (size_t i = 0; i < seen.size(); ++i) {
+        if (document.entries[i].added) continue;
+        if (sharded && !shard.InShard(document.entries[i].name)) continue;
         if (seen[i] || !options.filter.TakesListed(document.entries[i].name)) {
             if (!seen[i]) ++kept;
             continue;
         }
         if (LookUpPath(document.entries[i].name).kind == PathKind::kMissing) {
             ++gone;
+            if (sharded) {
+                ShardEntry record;
+                record.kind = ShardEntry::Kind::kUpdate;
+                record.verdict = "gone";
+                record.listedLine = i + 1;
+                goneLines += ShardEntryLine(record);
+                ++goneHere;
+                continue;
+            }
             if (options.prune) {
                 document.entries[i].dropped = true;
                 ++dropped;
@@ -306,27 +417,84 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
         }
         ++kept;
     }
-    const std::string text = WriteListDocument(document);
-    if (!WriteOutputFile(options.keptList, text, reason)) {
+    if (sharded) {
+        shard.WriteLines(goneLines, goneHere, 0, 0);
+        const int status = shard.End(options);
+        return ok && status == kExitOk ? kExitOk : kExitFailed;
+    }
+    bool written = WriteList(document, options, started, nullptr, "", ok);
+    if (!written) return kExitFailed;
+    PrintSummary(options, added, rehashed, changed, dropped, kept, gone);
+    return ok ? kExitOk : kExitFailed;
+}
+
+int MergeUpdate(const std::vector<ShardEntry>& records, const Options& options,
+                const std::string& listCheck, const FileTime& started, OutputFile* out,
+                const std::string& target, bool tellFailures, bool& written) {
+    written = false;
+    ListDocument document;
+    PathStatus listStatus;
+    if (!OpenList(options, document, listStatus)) return kExitFailed;
+    Progress progress;
+    std::string reason;
+    if (listCheck != (listStatus.kind == PathKind::kRegular ? ListCheck(options, progress) : "")) {
+        PrintError(options.keptList,
+                   "not the list the shards read: it changed since; run them again");
+        return kExitFailed;
+    }
+    if (!ResolveLines(document, options, {}, progress, reason)) {
         PrintError(options.keptList, "not updated: " + reason);
         return kExitFailed;
     }
-    // A FIFO or a device written as it is keeps its own time.
-    if (LookUpPath(options.keptList).kind == PathKind::kRegular &&
-        !SetModificationTime(options.keptList, started)) {
-        PrintError(options.keptList, "written, but its time cannot be set to when the run began (" +
-                                         ErrnoText(errno) +
-                                         "): a file changed while it ran may keep its old value");
-        ok = false;
+    const size_t listed = document.entries.size();
+    size_t added = 0, rehashed = 0, changed = 0, dropped = 0, gone = 0;
+    bool ok = true;
+    // New files are added in the order of the files given.
+    std::vector<const ShardEntry*> ordered;
+    for (const ShardEntry& record : records) ordered.push_back(&record);
+    std::stable_sort(ordered.begin(), ordered.end(), [](const ShardEntry* a, const ShardEntry* b) {
+        return a->operand < b->operand;
+    });
+    for (const ShardEntry* record : ordered) {
+        if (record->verdict == "gone") {
+            if (record->listedLine == 0 || record->listedLine > listed) continue;
+            ++gone;
+            if (options.prune) {
+                document.entries[record->listedLine - 1].dropped = true;
+                ++dropped;
+            }
+            continue;
+        }
+        if (record->verdict == "failed") {
+            ok = false;
+            if (tellFailures) {
+                PrintError(record->record.name, record->reason);
+                if (record->listedLine != 0) {
+                    PrintError(record->record.name, "its entry is kept as it was");
+                }
+            }
+            continue;
+        }
+        const bool isNew = record->verdict == "added";
+        if (!isNew && (record->listedLine == 0 || record->listedLine > listed)) continue;
+        const size_t index = isNew ? AddEntry(document, record->record.name)
+                                   : size_t(record->listedLine - 1);
+        ListEntry& entry = document.entries[index];
+        const bool same = PutValues(document, entry, RecordHex(record->record),
+                                    uint64_t(record->record.size), record->record.modified);
+        if (isNew && !CarriesEntry(document, entry, reason)) {
+            if (tellFailures) PrintError(record->record.name, "not added: " + reason);
+            entry.dropped = true;
+            ok = false;
+        } else if (isNew) {
+            ++added;
+        } else {
+            ++rehashed;
+            if (!same) ++changed;
+        }
     }
-    std::string summary = Count(added, "added") + ", " + Count(rehashed, "re-hashed") + " (" +
-                          Count(changed, "changed") + "), " + Count(dropped, "dropped") + ", " +
-                          Count(kept, "kept");
-    if (gone > dropped) {
-        summary += " (" + std::to_string(gone) +
-                   (gone == 1 ? " whose file is gone" : " whose files are gone") +
-                   "; --prune drops such entries)";
-    }
-    PrintError(options.keptList, summary);
+    written = WriteList(document, options, started, out, target, ok);
+    if (!written) return kExitFailed;
+    PrintSummary(options, added, rehashed, changed, dropped, listed - rehashed - dropped, gone);
     return ok ? kExitOk : kExitFailed;
 }

@@ -70,6 +70,7 @@ Json JobObject(const ShardHeader& header) {
     }
     if (!header.runId.empty()) job["run_id"] = header.runId;
     if (!header.keyCheck.empty()) job["key_check"] = header.keyCheck;
+    if (!header.listCheck.empty()) job["list_check"] = header.listCheck;
     return job;
 }
 
@@ -132,6 +133,7 @@ bool ParseShardHeader(const std::string& line, ShardHeader& header, std::string&
         ok = TakeString(*job, "command", header.command) && arguments != job->end() &&
              arguments->is_array() && TakeString(*job, "run_id", header.runId) &&
              TakeString(*job, "key_check", header.keyCheck) &&
+             TakeString(*job, "list_check", header.listCheck) &&
              TakeText(object, "folder", header.folder) &&
              TakeString(object, "started", started) && ParseTimeText(started, header.started) &&
              header.k >= 1 && header.k <= header.n;
@@ -148,10 +150,16 @@ bool ParseShardHeader(const std::string& line, ShardHeader& header, std::string&
 }
 
 std::string ShardEntryLine(const ShardEntry& entry) {
-    if (entry.kind == ShardEntry::Kind::kVerdict) {
+    if (entry.kind == ShardEntry::Kind::kVerdict || entry.kind == ShardEntry::Kind::kUpdate) {
         Json object;
-        object["audit"] = entry.verdict;
-        PutText(object, "order", entry.order);
+        if (entry.kind == ShardEntry::Kind::kUpdate) {
+            object["update"] = entry.verdict;
+            object["operand"] = entry.operand;
+            if (entry.listedLine != 0) object["line"] = entry.listedLine;
+        } else {
+            object["audit"] = entry.verdict;
+            PutText(object, "order", entry.order);
+        }
         if (!entry.reason.empty()) object["reason"] = entry.reason;
         // A file that could not be read has a name only.
         if (entry.hasFile && entry.record.digests.empty()) {
@@ -210,6 +218,26 @@ bool ParseShardEntry(const std::string& line, ShardEntry& entry, std::string& re
         if (!TakeCount(object, "entries", entry.entries) ||
             !TakeCount(object, "failed", entry.failed)) {
             reason = "a shard's last line without its counts";
+            return false;
+        }
+        return true;
+    }
+    if (object.contains("update")) {
+        entry.kind = ShardEntry::Kind::kUpdate;
+        bool fine = true;
+        if (object.contains("file")) {
+            const std::string text =
+                object["file"].dump(-1, ' ', false, Json::error_handler_t::replace);
+            entry.hasFile = true;
+            fine = ParseJsonRecord(text, entry.record, reason) == ChecksumLineKind::kEntry;
+        } else {
+            entry.hasFile = TakeText(object, "file_name", entry.record.name);
+        }
+        if (object.contains("line")) fine = fine && TakeCount(object, "line", entry.listedLine);
+        if (!fine || !TakeString(object, "update", entry.verdict) ||
+            !TakeCount(object, "operand", entry.operand) ||
+            !TakeString(object, "reason", entry.reason)) {
+            if (reason.empty()) reason = "an update without its file or place";
             return false;
         }
         return true;

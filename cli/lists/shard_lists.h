@@ -7,6 +7,7 @@
 //   {"list_version":1,"name":"a/b.txt","size":12,...,"digests":{...},"operand":0}
 //   {"failed":"b/c.txt","reason":"Permission denied","operand":0}
 //   {"audit":"new","order":"/data/a/b.txt","file":{...a record...}}
+//   {"update":"hashed","operand":7,"line":12,"file":{...a record...}}
 //   {"shard_end":1,"entries":412,"failed":1}
 //
 // The first line says which job and which shard the list is of.  "job" is what every shard
@@ -36,6 +37,7 @@ struct ShardHeader {
     std::vector<std::string> arguments;  // the run's on one machine
     std::string runId;                   // --run-id, or ""
     std::string keyCheck;                // for a keyed run, or ""
+    std::string listCheck;               // --update: the SHA-256 of the list read, or ""
     uint64_t k = 1, n = 1;               // shard k of n
     std::string folder;                  // where the shard ran
     FileTime started;                    // when the run (its first try) began
@@ -54,7 +56,7 @@ bool ParseShardHeader(const std::string& line, ShardHeader& header, std::string&
 
 // One line of a shard's list after its header.
 struct ShardEntry {
-    enum class Kind { kRecord, kFailed, kVerdict, kEnd };
+    enum class Kind { kRecord, kFailed, kVerdict, kUpdate, kEnd };
     Kind kind = Kind::kRecord;
     uint64_t operand = 0;  // kRecord and kFailed
     FileRecord record;     // kRecord: the input's record; kFailed: its name; kVerdict: the file
@@ -70,6 +72,12 @@ struct ShardEntry {
     bool hasEntry = false;  // listed is the entry
     FileRecord listed;      // the entry: its name, size and values as the list holds them
     uint64_t listedLine = 0;  // the entry's line in the list, from 1
+
+    // kUpdate, of --update: what became of a file given ("hashed" for a listed one, "added"
+    // for a new one, "failed") or of an entry ("gone": its file is no more), with verdict
+    // the word, operand the file's place among the files given, listedLine the entry's
+    // index in the list from 1 (0 for a new file), record the file (its name as the list
+    // would take it, its upper-case values, size and time) and reason for a failure.
 };
 
 std::string ShardEntryLine(const ShardEntry& entry);
