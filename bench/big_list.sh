@@ -14,6 +14,8 @@
 #
 #   bench/big_list.sh [SCRATCH]          (default: a new folder under TMPDIR, removed after)
 #   ENTRIES=100000 bench/big_list.sh     (a quick run; default 10000000 entries)
+#   RUNS="check known" bench/big_list.sh    (only those of -c and --known; default
+#                                            "check known audit update")
 # KORVADEX names the program (default build/korvadex), FILES the files of the tree
 # (default 100000, or ENTRIES / 10 when that is fewer).  A SCRATCH given is kept, and lists
 # already made in it for the same ENTRIES and FILES are used again.  The lists of 10^7
@@ -22,6 +24,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 exe=$(realpath "${KORVADEX:-build/korvadex}")
 entries=${ENTRIES:-10000000}
+runs=" ${RUNS:-check known audit update} "
 files=${FILES:-$((entries / 10 < 100000 ? entries / 10 : 100000))}
 if [ $# -ge 1 ]; then
   mkdir -p "$1"
@@ -117,16 +120,28 @@ measure() {
 }
 
 echo "$entries entries, $files files: wall time, maximum resident set, exit status"
-measure "-c gnu --ignore-missing" "$exe" -c list.md5 --ignore-missing
-measure "-c json --ignore-missing" "$exe" -c list.json --ignore-missing
-measure "--known gnu -r tree" "$exe" --known list.md5 -r tree
-measure "--known json -r tree" "$exe" --known list.json -r tree
-measure "--audit gnu -r tree" "$exe" --audit list.md5 -r tree
-cp list.md5 copy.md5
-measure "--update copy of gnu -r tree" "$exe" --update copy.md5 -r tree
-mv tree moved
-measure "--audit gnu -r moved" "$exe" --audit list.md5 -r moved
-cp list.md5 copy.md5
-measure "--update copy of gnu -r moved" "$exe" --update copy.md5 -r moved
-mv moved tree
+if [[ $runs == *" check "* ]]; then
+  measure "-c gnu --ignore-missing" "$exe" -c list.md5 --ignore-missing
+  measure "-c json --ignore-missing" "$exe" -c list.json --ignore-missing
+fi
+if [[ $runs == *" known "* ]]; then
+  measure "--known gnu -r tree" "$exe" --known list.md5 -r tree
+  measure "--known json -r tree" "$exe" --known list.json -r tree
+fi
+for moved in no yes; do
+  folder=tree
+  if [ $moved = yes ]; then
+    [[ $runs == *" audit "* || $runs == *" update "* ]] || break
+    mv tree moved
+    folder=moved
+  fi
+  if [[ $runs == *" audit "* ]]; then
+    measure "--audit gnu -r $folder" "$exe" --audit list.md5 -r $folder
+  fi
+  if [[ $runs == *" update "* ]]; then
+    cp list.md5 copy.md5
+    measure "--update copy of gnu -r $folder" "$exe" --update copy.md5 -r $folder
+  fi
+done
+if [ -d moved ]; then mv moved tree; fi
 rm -f copy.md5 time.txt errors.txt
