@@ -101,8 +101,8 @@ PY
 fi
 if [ -d moved ]; then mv moved tree; fi
 echo "korvadex: $exe" >&2
-echo "list.md5: $(wc -l < list.md5) lines, $(($(stat -c %s list.md5) / 1048576)) MiB;" \
-  "list.json: $(($(stat -c %s list.json) / 1048576)) MiB; $files files" >&2
+echo "list.md5: $(wc -l < list.md5) lines, $(($(stat -L -c %s list.md5) / 1048576)) MiB;" \
+  "list.json: $(($(stat -L -c %s list.json) / 1048576)) MiB; $files files" >&2
 
 measure() {
   local what=$1
