@@ -1,5 +1,6 @@
 // --known and --unknown: the inputs whose digest is, or is not, in a list of known digests,
 // whatever names the list gives them.
+#include <algorithm>
 #include <string>
 
 #include "batch/input_batch.h"
@@ -46,6 +47,12 @@ int RunKnown(const Options& options, const std::vector<uint8_t>& key) {
         return kExitFailed;
     }
     const std::vector<size_t> lines = ChosenLines(known, options);
+    // The digests of the lines not computed are never looked up.
+    for (size_t i = 0; i < known.lines.size(); ++i) {
+        if (std::find(lines.begin(), lines.end(), known.lines[i]) == lines.end()) {
+            known.sets[i] = DigestSet(known.sets[i].Width());
+        }
+    }
     if (known.lines.size() > 1) {
         PrintError(listName, "holds " + Names(known.lines) + "; compared by " + Names(lines) +
                                  (lines.size() > 1 ? " (an input is known when any matches)"

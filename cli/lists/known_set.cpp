@@ -28,6 +28,57 @@ struct HexValues {
 };
 const HexValues kHex;
 
+// The digests are added in blocks of this size, so that a growing set never holds its
+// bytes twice, as one block that doubles would while it moves.
+constexpr size_t kBlockBytes = 1 << 20;
+
+// Sorts count records of width bytes at records, all equal in their first depth bytes, in
+// byte order: a radix sort in place, one byte a level, each bucket of a byte value swapped
+// into its place; small buckets by insertion.  Its time is bounded by the bytes sorted,
+// whatever their order or repeats.
+void SortRecords(uint8_t* records, size_t count, size_t width, size_t depth) {
+    if (depth == width) return;
+    if (count < 32) {
+        uint8_t held[256];
+        for (size_t i = 1; i < count; ++i) {
+            std::memcpy(held, records + i * width, width);
+            size_t j = i;
+            for (; j > 0 &&
+                   std::memcmp(records + (j - 1) * width + depth, held + depth, width - depth) > 0;
+                 --j) {
+                std::memcpy(records + j * width, records + (j - 1) * width, width);
+            }
+            std::memcpy(records + j * width, held, width);
+        }
+        return;
+    }
+    size_t begin[257] = {};
+    for (size_t i = 0; i < count; ++i) ++begin[records[i * width + depth] + 1];
+    for (size_t value = 0; value < 256; ++value) begin[value + 1] += begin[value];
+    size_t next[256];
+    std::copy(begin, begin + 256, next);
+    uint8_t held[256];
+    for (size_t value = 0; value < 256; ++value) {
+        while (next[value] < begin[value + 1]) {
+            uint8_t* record = records + next[value] * width;
+            const uint8_t home = record[depth];
+            if (home == value) {
+                ++next[value];
+                continue;
+            }
+            // Swapped with the next free place of its own bucket.
+            uint8_t* other = records + next[home]++ * width;
+            std::memcpy(held, other, width);
+            std::memcpy(other, record, width);
+            std::memcpy(record, held, width);
+        }
+    }
+    for (size_t value = 0; value < 256; ++value) {
+        const size_t size = begin[value + 1] - begin[value];
+        if (size > 1) SortRecords(records + begin[value] * width, size, width, depth + 1);
+    }
+}
+
 size_t Digits(size_t line) {
     return 2 * DigestLength(kReportLines[line].size);
 }
@@ -66,46 +117,54 @@ bool DigestSet::Decode(const std::string& hex, uint8_t* digest) const {
     return true;
 }
 
-uint64_t DigestSet::Hash(const uint8_t* digest) const {
-    // FNV-1a, then the high bits folded down: short values (CRCs) spread too.
-    uint64_t hash = 0xCBF29CE484222325ull;
-    for (size_t i = 0; i < width_; ++i) hash = (hash ^ digest[i]) * 0x100000001B3ull;
-    return hash ^ (hash >> 29);
-}
-
-size_t DigestSet::Find(const uint8_t* digest) const {
-    const size_t mask = slots_.size() - 1;
-    for (size_t slot = size_t(Hash(digest)) & mask;; slot = (slot + 1) & mask) {
-        const uint32_t index = slots_[slot];
-        if (index == 0 || std::memcmp(&bytes_[(index - 1) * width_], digest, width_) == 0) {
-            return slot;
-        }
-    }
-}
-
-void DigestSet::Grow() {
-    slots_.assign(slots_.empty() ? 1024 : slots_.size() * 2, 0);
-    for (size_t index = 0; index < count_; ++index) {
-        slots_[Find(&bytes_[index * width_])] = uint32_t(index + 1);
-    }
-}
-
 bool DigestSet::AddHex(const std::string& hex) {
     uint8_t digest[256];
-    if (width_ > sizeof digest || !Decode(hex, digest) || count_ == UINT32_MAX - 1) return false;
-    // At most half the slots are taken, so that a probe ends soon.
-    if (2 * (count_ + 1) > slots_.size()) Grow();
-    const size_t slot = Find(digest);
-    if (slots_[slot] != 0) return true;
-    bytes_.insert(bytes_.end(), digest, digest + width_);
-    slots_[slot] = uint32_t(++count_);
+    if (width_ > sizeof digest || !Decode(hex, digest)) return false;
+    if (added_.empty() || added_.back().size() + width_ > added_.back().capacity()) {
+        added_.emplace_back();
+        added_.back().reserve(std::max<size_t>(1, kBlockBytes / width_) * width_);
+    }
+    added_.back().insert(added_.back().end(), digest, digest + width_);
+    ++count_;
     return true;
+}
+
+void DigestSet::Finish() {
+    sorted_.reserve(sorted_.size() + count_ * width_);
+    for (std::vector<uint8_t>& block : added_) {
+        sorted_.insert(sorted_.end(), block.begin(), block.end());
+        std::vector<uint8_t>().swap(block);
+    }
+    added_.clear();
+    if (count_ == 0) return;
+    SortRecords(sorted_.data(), count_, width_, 0);
+    // The repeated digests, now side by side, are dropped.
+    size_t kept = 1;
+    for (size_t i = 1; i < count_; ++i) {
+        const uint8_t* digest = &sorted_[i * width_];
+        if (std::memcmp(digest, &sorted_[(kept - 1) * width_], width_) == 0) continue;
+        if (kept != i) std::memcpy(&sorted_[kept * width_], digest, width_);
+        ++kept;
+    }
+    count_ = kept;
+    sorted_.resize(count_ * width_);
 }
 
 bool DigestSet::ContainsHex(const std::string& hex) const {
     uint8_t digest[256];
-    return count_ != 0 && width_ <= sizeof digest && Decode(hex, digest) &&
-           slots_[Find(digest)] != 0;
+    if (count_ == 0 || width_ > sizeof digest || !Decode(hex, digest)) return false;
+    size_t low = 0, high = count_;  // the digest, if held, is in [low, high)
+    while (low < high) {
+        const size_t middle = low + (high - low) / 2;
+        const int order = std::memcmp(&sorted_[middle * width_], digest, width_);
+        if (order == 0) return true;
+        if (order < 0) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    return false;
 }
 
 bool LoadKnownSet(const std::string& path, const std::vector<size_t>& only, bool keyed,
@@ -199,6 +258,7 @@ bool LoadKnownSet(const std::string& path, const std::vector<size_t>& only, bool
         if (setOf[line] < 0) continue;
         known.lines.push_back(line);
         known.sets.push_back(std::move(sets[size_t(setOf[line])]));
+        known.sets.back().Finish();
         known.named.push_back(named[line]);
     }
     return true;

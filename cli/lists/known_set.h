@@ -1,6 +1,6 @@
 // The digests of a list, for --known and --unknown: every value of each algorithm the list
-// holds, as raw bytes in one block per algorithm with a table of open addressing over it,
-// so that a million digests take little more than their bytes and each look-up a few probes.
+// holds, as raw bytes, sorted once the list is read and searched by halves, so that ten
+// million digests take their bytes and little more, whatever the list's order.
 #ifndef KORVADEX_CLI_KNOWN_SET_H
 #define KORVADEX_CLI_KNOWN_SET_H
 
@@ -9,33 +9,33 @@
 #include <string>
 #include <vector>
 
-// Digests of one width, each held once.
+// Digests of one width, each held once: added in any order, then sorted by Finish, after
+// which they are looked up.
 class DigestSet {
 public:
     explicit DigestSet(size_t width) : width_(width) {}
 
     size_t Width() const { return width_; }
+    // The digests added, or after Finish, the different ones.
     size_t Count() const { return count_; }
-    // The bytes the set holds, its table included.
-    size_t Bytes() const { return bytes_.capacity() + slots_.capacity() * sizeof(uint32_t); }
 
     // Adds the digest written in hex (either case); false when it is not 2 * Width() hex
-    // digits, or the set is full (2^32 - 1 digests).
+    // digits.
     bool AddHex(const std::string& hex);
-    // Whether the digest written in hex is in the set.
+    // Sorts the digests added into one block and drops the repeated ones.  The blocks they
+    // were added in are freed one by one as they are moved, so that the bytes are held
+    // about once throughout.
+    void Finish();
+    // Whether the digest written in hex is in the set; only after Finish.
     bool ContainsHex(const std::string& hex) const;
 
 private:
     bool Decode(const std::string& hex, uint8_t* digest) const;
-    uint64_t Hash(const uint8_t* digest) const;
-    // The slot of digest: where it is, or the empty slot where it would go.
-    size_t Find(const uint8_t* digest) const;
-    void Grow();
 
     size_t width_;
     size_t count_ = 0;
-    std::vector<uint8_t> bytes_;   // count_ digests of width_ bytes, in the order added
-    std::vector<uint32_t> slots_;  // 1 + the index of a digest, 0 for an empty slot
+    std::vector<std::vector<uint8_t>> added_;  // the digests added, in blocks of a fixed size
+    std::vector<uint8_t> sorted_;              // after Finish: count_ digests, in byte order
 };
 
 // The known digests of one list, per report line.
@@ -51,7 +51,8 @@ struct KnownSet {
 // are taken with a key (keyed set) and plain ones without.  only: the lines of -a, or empty
 // for all.  The values of untagged lines take their line from -a, else from the list's name
 // (SHA256SUMS), else from their width where only one line has it.  False, with reason set,
-// when the list cannot be read, holds a line that cannot be taken, or no digest.
+// when the list cannot be read, holds a line that cannot be taken, or no digest.  The sets
+// are finished.
 bool LoadKnownSet(const std::string& path, const std::vector<size_t>& only, bool keyed,
                   KnownSet& known, std::string& reason);
 

@@ -2,6 +2,10 @@
 // in every list format; the set itself holds each digest once and finds it among many.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
 #include "cli_test_support.h"
 #include "lists/known_set.h"
 #include "program_runner.h"
@@ -16,6 +20,7 @@ TEST(KnownSet, HoldsEachDigestOnceAndFindsItAmongMany) {
         ASSERT_TRUE(set.AddHex(hex));
     }
     EXPECT_TRUE(set.AddHex("00000000"));  // i = 0, again
+    set.Finish();
     EXPECT_EQ(set.Count(), 100000u);
     for (uint32_t i = 0; i < 1000; ++i) {
         std::snprintf(hex, sizeof hex, "%08x", i * 2654435761u);
@@ -26,6 +31,48 @@ TEST(KnownSet, HoldsEachDigestOnceAndFindsItAmongMany) {
     for (const char* bad : {"0000000", "000000000", "0000000g"}) {
         EXPECT_FALSE(set.AddHex(bad)) << bad;
         EXPECT_FALSE(set.ContainsHex(bad)) << bad;
+    }
+}
+
+// Sets added in orders that a sort may take badly: ascending, descending, one value
+// repeated, values that differ only in their last byte, and none at all.
+TEST(KnownSet, FindsEveryDigestWhateverTheOrderAndRepeatsItWasAddedIn) {
+    struct Case {
+        const char* what;
+        size_t width;
+        size_t count;
+        std::function<uint64_t(size_t)> value;  // the i-th value added, in its low bytes
+        size_t distinct;
+    };
+    const Case cases[] = {
+        {"ascending", 16, 50000, [](size_t i) { return uint64_t(i); }, 50000},
+        {"descending", 4, 50000, [](size_t i) { return uint64_t(50000 - i); }, 50000},
+        {"each thrice", 32, 30000, [](size_t i) { return uint64_t(i % 10000) * 977; }, 10000},
+        {"one value", 20, 5000, [](size_t) { return uint64_t(7); }, 1},
+        {"last byte only", 16, 256, [](size_t i) { return uint64_t(255 - i); }, 256},
+        {"none", 16, 0, [](size_t i) { return uint64_t(i); }, 0},
+    };
+    // The value as hex of width bytes: a fixed prefix, then its 8 bytes big-endian.
+    const auto hex = [](size_t width, uint64_t value) {
+        std::string text(2 * width, 'a');
+        char tail[17];
+        std::snprintf(tail, sizeof tail, "%016llx", static_cast<unsigned long long>(value));
+        const size_t digits = std::min<size_t>(16, 2 * width);
+        text.replace(2 * width - digits, digits, tail + 16 - digits);
+        return text;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DigestSet set(c.width);
+        for (size_t i = 0; i < c.count; ++i) ASSERT_TRUE(set.AddHex(hex(c.width, c.value(i))));
+        set.Finish();
+        EXPECT_EQ(set.Count(), c.distinct);
+        for (size_t i = 0; i < c.count; ++i) {
+            ASSERT_TRUE(set.ContainsHex(hex(c.width, c.value(i)))) << i;
+        }
+        EXPECT_FALSE(set.ContainsHex(hex(c.width, 1000000007)));
+        EXPECT_FALSE(set.ContainsHex(std::string(2 * c.width, 'f')));
+        EXPECT_FALSE(set.ContainsHex(std::string(2 * c.width, '0')));
     }
 }
 
