@@ -8,6 +8,8 @@
   shard_test.py KORVADEX audit    --audit in 1, 7 and 64 shards after folders were renamed,
                                   files changed, added and removed: the merged verdicts are
                                   those of one run, moves across shards included
+  shard_test.py KORVADEX update   --update in 1, 7 and 64 shards of json, gnu and hashdeep
+                                  lists: the merged list is the one run's
   shard_test.py KORVADEX refuse   shards of another job, a shard missing or given twice, an
                                   entry in two shards: exit 1 and a message naming them
   shard_test.py KORVADEX resume   -o runs killed (SIGKILL) at random points and taken up with
@@ -143,6 +145,48 @@ def case_audit(root):
                 os.remove(path)
 
 
+def case_update(root):
+    """--update in shards, after files changed, were added and removed: the merged list, its
+    summary and its exit status are those of one run, in every format that keeps a list."""
+    rng = seeded()
+    make_tree(root, rng, 500, 0)
+    tree = os.path.join(root, "tree")
+    names = sorted(os.path.join(folder, name) for folder, _, leaves in os.walk(tree)
+                   for name in leaves if "\n" not in name)
+    for args, suffix in ((["-a", "md5,sha256", "--format", "json"], "json"),
+                         (["-a", "md5", "--format", "gnu"], "md5"),
+                         (["-a", "md5,sha256", "--format", "hashdeep"], "hd")):
+        listed = os.path.join(root, f"list.{suffix}")
+        made = run(["-r"] + args + ["tree"], root)
+        open(listed, "wb").write(made.stdout)
+        os.utime(listed, (1577836800, 1577836800))  # older than the files: hashed again
+        original = open(listed, "rb").read()
+    for path in names[:5]:
+        os.remove(path)
+    for path in names[5:10]:
+        open(path, "ab").write(b"changed")
+    open(os.path.join(tree, "added one"), "wb").write(b"new")
+    for suffix in ("json", "md5", "hd"):
+        listed = os.path.join(root, f"list.{suffix}")
+        original = open(listed, "rb").read()
+        args = ["--update", f"list.{suffix}", "--prune", "-r", "tree"]
+        alone = run(args, root)
+        want = open(listed, "rb").read()
+        check(b"5 dropped" in alone.stderr, f"{args}: {alone.stderr}")
+        for n in (1, 7, 64):
+            open(listed, "wb").write(original)
+            os.utime(listed, (1577836800, 1577836800))
+            paths = shard_lists(root, n, args, "u")
+            merged = run(["--merge", "-o", "merged"] + paths, root)
+            check((merged.returncode, merged.stderr) == (alone.returncode, alone.stderr),
+                  f"{args} in {n} shards: {merged.stderr} against {alone.stderr}")
+            check(open(os.path.join(root, "merged"), "rb").read() == want,
+                  f"{args} in {n} shards: the list differs")
+            for path in paths:
+                os.remove(path)
+        open(listed, "wb").write(original)
+
+
 def case_refuse(root):
     rng = seeded()
     make_tree(root, rng, 200, 0)
@@ -222,8 +266,8 @@ def case_resume(root):
 
 def main():
     case = sys.argv[2] if len(sys.argv) > 2 else ""
-    cases = {"merge": case_merge, "audit": case_audit, "refuse": case_refuse,
-             "resume": case_resume}
+    cases = {"merge": case_merge, "audit": case_audit, "update": case_update,
+             "refuse": case_refuse, "resume": case_resume}
     if not KORVADEX or case not in cases:
         print(__doc__)
         return 2
