@@ -339,7 +339,7 @@ TEST(LineStreams, SavedStatesComeAtTheMarksAndGoOnToTheUninterruptedDigests) {
     // that span them; on one thread and on several, or on the caller's alone.  A resumed run
     // may take other settings than the one that saved the state.
     const std::vector<const ReportLine*> lines = AllLines();
-    const std::vector<uint8_t> data = RandomBytes((size_t(1) << 20) + 4099, 77);
+    const std::vector<uint8_t> data = RandomBytes((size_t(1) << 19) + 4099, 77);
     std::vector<std::string> expected;
     MemorySource whole(data.data(), data.size());
     ASSERT_EQ(ComputeStreamedLines(whole, lines, nullptr, 0, StreamSettings(), expected),
