@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "bytes_to_hex.h"
+#include "checksums.h"
 #include "hmac.h"
 #include "md2.h"
 #include "md2_lanes.h"
@@ -176,7 +177,138 @@ private:
     bool ended_ = false;
 };
 
+// A saved state of the lines, in the byte order of the machine that saves it:
+//   magic (8 bytes), byte order mark, word size, version (32 bits each);
+//   the lines: their count (32 bits), then for each its label's length (32 bits), its label,
+//   its bits and passes (32 bits each) and its context size (64 bits);
+//   the offset (64 bits); the contexts' bytes, line after line;
+//   CRC-32 of everything before it (32 bits).
+constexpr char kStateMagic[8] = {'K', 'V', 'X', 'S', 'T', 'A', 'T', 'E'};
+constexpr uint32_t kByteOrderMark = 0x01020304;
+constexpr uint32_t kStateVersion = 1;
+constexpr size_t kStateHeadLength = sizeof kStateMagic + 3 * sizeof(uint32_t);
+
+class StateWriter {
+public:
+    void Put(const void* data, size_t length) {
+        bytes_.append(static_cast<const char*>(data), length);
+    }
+    template <typename T>
+    void PutValue(T value) {
+        Put(&value, sizeof value);
+    }
+    std::string& Bytes() { return bytes_; }
+
+private:
+    std::string bytes_;
+};
+
+uint32_t StateChecksum(const char* data, size_t length) {
+    uint32_t crc = 0;
+    while (length != 0) {
+        const size_t part = std::min<size_t>(length, size_t(1) << 30);
+        crc = Crc32Update(reinterpret_cast<const uint8_t*>(data), uint32_t(part), crc);
+        data += part;
+        length -= part;
+    }
+    return crc;
+}
+
+// The part of a state that names the lines and their context sizes.
+std::string LinesDescription(const std::vector<const ReportLine*>& lines) {
+    StateWriter writer;
+    writer.PutValue(uint32_t(lines.size()));
+    for (const ReportLine* line : lines) {
+        const size_t length = std::strlen(line->label);
+        writer.PutValue(uint32_t(length));
+        writer.Put(line->label, length);
+        writer.PutValue(line->bits);
+        writer.PutValue(line->passes);
+        writer.PutValue(uint64_t(line->stream->contextSize));
+    }
+    return std::move(writer.Bytes());
+}
+
+// The state of the lines, whose contexts are at offsets in contexts, once they have taken
+// `offset` bytes.
+std::string SaveState(const std::vector<const ReportLine*>& lines, const uint8_t* contexts,
+                      const std::vector<size_t>& offsets, uint64_t offset) {
+    StateWriter writer;
+    writer.Put(kStateMagic, sizeof kStateMagic);
+    writer.PutValue(kByteOrderMark);
+    writer.PutValue(uint32_t(sizeof(void*)));
+    writer.PutValue(kStateVersion);
+    const std::string description = LinesDescription(lines);
+    writer.Put(description.data(), description.size());
+    writer.PutValue(offset);
+    for (size_t i = 0; i < lines.size(); ++i)
+        writer.Put(contexts + offsets[i], lines[i]->stream->contextSize);
+    writer.PutValue(StateChecksum(writer.Bytes().data(), writer.Bytes().size()));
+    return std::move(writer.Bytes());
+}
+
+// Whether state is one of these lines, saved on a machine of this kind and whole: then offset
+// gets its offset and saved the address of its contexts' bytes in it.
+ResumeOutcome ReadState(const std::string& state, const std::vector<const ReportLine*>& lines,
+                        uint64_t& offset, const char*& saved) {
+    uint32_t head[3];
+    if (state.size() < kStateHeadLength + sizeof(uint32_t) ||
+        std::memcmp(state.data(), kStateMagic, sizeof kStateMagic) != 0) {
+        return ResumeOutcome::kDamaged;
+    }
+    std::memcpy(head, state.data() + sizeof kStateMagic, sizeof head);
+    if (head[0] != kByteOrderMark || head[1] != sizeof(void*)) return ResumeOutcome::kOtherMachine;
+    const size_t body = state.size() - sizeof(uint32_t);
+    uint32_t checksum;
+    std::memcpy(&checksum, state.data() + body, sizeof checksum);
+    if (head[2] != kStateVersion || checksum != StateChecksum(state.data(), body))
+        return ResumeOutcome::kDamaged;
+    const std::string description = LinesDescription(lines);
+    const size_t shared = std::min(body - kStateHeadLength, description.size());
+    if (state.compare(kStateHeadLength, shared, description, 0, shared) != 0)
+        return ResumeOutcome::kOtherLines;
+    if (shared < description.size()) return ResumeOutcome::kDamaged;
+    size_t contextBytes = 0;
+    for (const ReportLine* line : lines) contextBytes += line->stream->contextSize;
+    const size_t at = kStateHeadLength + description.size();
+    if (body - at != sizeof offset + contextBytes) return ResumeOutcome::kDamaged;
+    std::memcpy(&offset, state.data() + at, sizeof offset);
+    saved = state.data() + at + sizeof offset;
+    return ResumeOutcome::kResumed;
+}
+
 }  // namespace
+
+const char* ResumeOutcomeText(ResumeOutcome outcome) {
+    switch (outcome) {
+        case ResumeOutcome::kNone:
+            return "no saved state";
+        case ResumeOutcome::kResumed:
+            return "went on from the saved state";
+        case ResumeOutcome::kDamaged:
+            return "the saved state is damaged";
+        case ResumeOutcome::kOtherMachine:
+            return "the saved state is of another kind of machine";
+        case ResumeOutcome::kOtherLines:
+            return "the saved state is of other lines or another build";
+        case ResumeOutcome::kKeyed:
+            return "keyed lines do not go on from a saved state";
+    }
+    return "";
+}
+
+bool ChunkSource::Skip(uint64_t bytes) {
+    const size_t most = size_t(std::min<uint64_t>(bytes, kDefaultChunkSize));
+    std::unique_ptr<uint8_t[]> dropped(new (std::nothrow) uint8_t[std::max<size_t>(most, 1)]);
+    if (!dropped) return false;
+    while (bytes != 0) {
+        const size_t capacity = size_t(std::min<uint64_t>(bytes, most));
+        size_t length = 0;
+        if (!Read(dropped.get(), capacity, length) || length < capacity) return false;
+        bytes -= length;
+    }
+    return true;
+}
 
 bool ChunkSource::Lend(const uint8_t*&, size_t&, bool&) {
     return false;
@@ -190,6 +322,12 @@ bool MemorySource::Read(uint8_t* data, size_t capacity, size_t& length) {
     length = std::min(capacity, size_ - offset_);
     if (length != 0) std::memcpy(data, data_ + offset_, length);
     offset_ += length;
+    return true;
+}
+
+bool MemorySource::Skip(uint64_t bytes) {
+    if (bytes > size_ - offset_) return false;
+    offset_ += size_t(bytes);
     return true;
 }
 
@@ -336,14 +474,38 @@ ReportStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
                                   const uint8_t* key, size_t keyLength,
                                   const StreamSettings& settings, std::vector<std::string>& hex) {
     hex.assign(lines.size(), std::string());
+    const bool keyed = keyLength != 0;
 
     // One context per line, side by side in one block.
     std::vector<size_t> offsets;
     size_t contextBytes = 0;
     for (const ReportLine* line : lines) {
         offsets.push_back(contextBytes);
-        contextBytes += LineStream::ContextSize(*line, keyLength != 0);
+        contextBytes += LineStream::ContextSize(*line, keyed);
     }
+
+    // The bytes the chunks handed out reach, and the next offset to save a state at.
+    StreamCheckpoints* const checkpoints = settings.checkpoints;
+    uint64_t position = 0;
+    const char* saved = nullptr;
+    if (checkpoints != nullptr) {
+        ResumeOutcome& outcome = checkpoints->outcome;
+        outcome = ResumeOutcome::kNone;
+        if (!checkpoints->resume.empty()) {
+            outcome = keyed ? ResumeOutcome::kKeyed
+                            : ReadState(checkpoints->resume, lines, position, saved);
+        }
+        if (outcome != ResumeOutcome::kResumed) {
+            position = 0;
+            saved = nullptr;
+        } else if (!source.Skip(position)) {
+            return ReportStatus::kReadFailed;
+        }
+    }
+    const uint64_t every =
+        checkpoints != nullptr && checkpoints->save && !keyed ? checkpoints->every : 0;
+    uint64_t mark = every != 0 ? (position / every + 1) * every : UINT64_MAX;
+
     const bool lending = source.Lends();
     const size_t chunkSize = std::max<size_t>(settings.chunkSize, 64);
     AlignedBlock contexts = AllocateAligned(std::max<size_t>(contextBytes, 1));
@@ -370,36 +532,76 @@ ReportStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
         if (!streams[i].Begin(*lines[i], contexts.get() + offsets[i], key, keyLength))
             return ReportStatus::kEngineRefused;
     }
+    // Seeded first all the same: an engine may build its tables on its first seeding.
+    for (size_t i = 0; saved != nullptr && i < lines.size(); ++i) {
+        std::memcpy(contexts.get() + offsets[i], saved, lines[i]->stream->contextSize);
+        saved += lines[i]->stream->contextSize;
+    }
     auto finish = [&] {
         for (size_t i = 0; i < lines.size(); ++i) hex[i] = streams[i].Finish();
         return ReportStatus::kOk;
     };
-    // The next chunk, into the buffer of `slot` or lent; last when the input ends with it.
-    auto next = [&](size_t slot, const uint8_t*& data, size_t& length, bool& last) {
-        if (lending) return source.Lend(data, length, last);
-        uint8_t* buffer = memory + slot * chunkSize;
-        data = buffer;
-        if (!source.Read(buffer, chunkSize, length)) return false;
-        last = length < chunkSize;
+    // Every line has taken the bytes up to the mark: their state goes out.  (A state there is
+    // no memory to build is not saved; the next one may be.)
+    auto save = [&] {
+        try {
+            checkpoints->save(position, SaveState(lines, contexts.get(), offsets, position));
+        } catch (const std::bad_alloc&) {
+        }
+        mark += every;
+    };
+    // The view lent last, and what of it the chunks have yet to take: a view is cut at the
+    // marks.
+    const uint8_t* view = nullptr;
+    const uint8_t* rest = nullptr;
+    size_t restLength = 0;
+    bool restLast = false;
+    // The next chunk, into the buffer of `slot` or lent, up to the mark at most; last when the
+    // input ends with it; back: the view to hand back once the chunk is done, or null when
+    // the chunk does not end one.
+    auto next = [&](size_t slot, const uint8_t*& data, size_t& length, bool& last,
+                    const uint8_t*& back) {
+        const uint64_t room = mark - position;
+        if (lending) {
+            if (restLength == 0) {
+                if (!source.Lend(view, restLength, restLast)) return false;
+                rest = view;
+            }
+            data = rest;
+            length = size_t(std::min<uint64_t>(restLength, room));
+            rest += length;
+            restLength -= length;
+            last = restLast && restLength == 0;
+            back = restLength == 0 ? view : nullptr;
+        } else {
+            const size_t capacity = size_t(std::min<uint64_t>(chunkSize, room));
+            uint8_t* buffer = memory + slot * chunkSize;
+            data = buffer;
+            back = nullptr;
+            if (!source.Read(buffer, capacity, length)) return false;
+            last = length < capacity;
+        }
+        position += length;
         return true;
     };
-    auto giveBack = [&](const uint8_t* data) { return !lending || source.GiveBack(data); };
     // This thread alone runs every line over each chunk, from `data` on.
-    auto alone = [&](const uint8_t* data, size_t length, bool last) {
+    auto alone = [&](const uint8_t* data, size_t length, bool last, const uint8_t* back) {
         for (;;) {
             for (LineStream& stream : streams) stream.Update(data, length);
-            if (!giveBack(data)) return ReportStatus::kReadFailed;
+            if (back != nullptr && !source.GiveBack(back)) return ReportStatus::kReadFailed;
             if (last) return finish();
-            if (!next(0, data, length, last)) return ReportStatus::kReadFailed;
+            if (position == mark) save();
+            if (!next(0, data, length, last, back)) return ReportStatus::kReadFailed;
         }
     };
 
     // An input that ends within the first chunk is hashed here, without threads.
     const uint8_t* data = nullptr;
+    const uint8_t* back = nullptr;
     size_t length = 0;
     bool last = false;
-    if (!next(0, data, length, last)) return ReportStatus::kReadFailed;
-    if (last || settings.callerOnly) return alone(data, length, last);
+    if (!next(0, data, length, last, back)) return ReportStatus::kReadFailed;
+    if (last || settings.callerOnly) return alone(data, length, last, back);
 
     // Lines that hash far faster than the chunks are copied in (the checksums) finish sooner
     // in this thread between reads, on a chunk that the copy has just left in the cache, than
@@ -407,13 +609,13 @@ ReportStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
     // worker for each chunk costs the reader more time than the hashing.
     double cost = 0;
     for (const ReportLine* line : lines) cost += line->cost;
-    if (!lending && cost <= kCopyBoundCost) return alone(data, length, last);
+    if (!lending && cost <= kCopyBoundCost) return alone(data, length, last, back);
 
     const unsigned jobs =
         settings.jobs != 0 ? settings.jobs : std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::vector<size_t>> dealt = DealLines(lines, jobs);
     // One worker over lent views: no copy to wait for, so no thread to hand them to.
-    if (dealt.size() == 1 && lending) return alone(data, length, last);
+    if (dealt.size() == 1 && lending) return alone(data, length, last, back);
     ChunkRing ring;
     // A worker reads its list of lines only once the first chunk is published.
     auto work = [&](size_t worker) {
@@ -431,51 +633,64 @@ ReportStatus ComputeStreamedLines(ChunkSource& source, const std::vector<const R
         // No room for another thread: the ones started share the lines of the others.
     }
     // Not even one: this thread reads and hashes by turns.
-    if (threads.empty()) return alone(data, length, last);
+    if (threads.empty()) return alone(data, length, last, back);
     for (size_t w = threads.size(); w < dealt.size(); ++w) {
         std::vector<size_t>& to = dealt[w % threads.size()];
         to.insert(to.end(), dealt[w].begin(), dealt[w].end());
     }
     ring.SetWorkers(unsigned(threads.size()));
-    // The views in the workers' hands, by slot.
+    // The views to hand back once the chunk of a slot is done.
     const uint8_t* held[kBufferCount] = {};
-    held[0] = data;
+    auto giveBack = [&](const uint8_t*& before) {
+        const bool good = before == nullptr || source.GiveBack(before);
+        before = nullptr;
+        return good;
+    };
+    // Chunk `sequence` ends at the mark: once every worker is done with it (and so with all
+    // before it), the views are handed back, which tells that their bytes were the input's,
+    // and the state goes out.  The workers meanwhile wait for the next chunk.
+    auto checkpoint = [&](uint64_t sequence) {
+        ring.WaitFree(sequence);
+        bool good = true;
+        for (const uint8_t*& before : held) good = giveBack(before) && good;
+        if (good) save();
+        return good;
+    };
+    held[0] = back;
     ring.Publish(0, data, length, false);
+    bool failed = position == mark && !checkpoint(0);
 
     // A lent view is counted in the process's memory (a mapped window of the file, say)
     // while it is out: two out at once keep the workers busy.
     const uint64_t ahead = lending ? 2 : kBufferCount;
-    bool failed = false;
-    for (uint64_t sequence = 1; !last; ++sequence) {
+    for (uint64_t sequence = 1; !last && !failed; ++sequence) {
         const size_t slot = size_t(sequence % kBufferCount);
         // Workers take the chunks in order: once the chunk `ahead` before this one is done
         // with, so is the one that held this slot.
         if (sequence >= ahead) {
             const uint64_t done = sequence - ahead;
             ring.WaitFree(done);
-            const uint8_t*& before = held[done % kBufferCount];
-            if (lending && before != nullptr) {
-                const bool good = giveBack(before);
-                before = nullptr;
-                if (!good) {
-                    failed = true;
-                    break;
-                }
+            if (!giveBack(held[done % kBufferCount])) {
+                failed = true;
+                break;
             }
         }
-        if (!next(slot, data, length, last)) {
+        if (!next(slot, data, length, last, back)) {
             failed = true;
             break;
         }
         if (length == 0) break;
-        held[slot] = data;
+        held[slot] = back;
         ring.Publish(sequence, data, length, last);
+        if (!last && position == mark && !checkpoint(sequence)) failed = true;
     }
     ring.End();
     for (std::thread& t : threads) t.join();
-    for (const uint8_t* view : held) {
-        if (lending && view != nullptr && !giveBack(view)) failed = true;
+    for (const uint8_t*& before : held) {
+        if (!giveBack(before)) failed = true;
     }
+    // A view cut short by a failure.
+    if (restLength != 0) source.GiveBack(view);
     if (failed) return ReportStatus::kReadFailed;
     return finish();
 }

@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <set>
 
+#include "checksums.h"
 #include "md2.h"
 #include "md2_lanes.h"
 #include "report_text.h"
@@ -36,6 +38,11 @@ public:
         return false;
     }
     bool Lends() const override { return true; }
+    bool Skip(uint64_t bytes) override {
+        if (bytes > data_.size() - offset_) return false;
+        offset_ += size_t(bytes);
+        return true;
+    }
     bool Lend(const uint8_t*& data, size_t& length, bool& last) override {
         EXPECT_LT(offset_, data_.size()) << "Lend past the end";
         EXPECT_LT(out_.size(), kMaxLentViews);
@@ -284,6 +291,216 @@ TEST(LineStreams, LanedLinesEqualTheStreamedOnesForEachSource) {
                       ReportStatus::kOk);
             EXPECT_EQ(status[s], ReportStatus::kOk);
             EXPECT_EQ(hex[s], expected);
+        }
+    }
+}
+
+namespace {
+
+struct Saved {
+    uint64_t offset;
+    std::string state;
+};
+
+// The lines over source with checkpoints every `every` bytes, going on from `resume`; the
+// states saved land in saved.
+struct CheckpointRun {
+    ReportStatus status;
+    ResumeOutcome outcome;
+    std::vector<std::string> hex;
+};
+CheckpointRun RunWithCheckpoints(ChunkSource& source, const std::vector<const ReportLine*>& lines,
+                                 const std::string& key, uint64_t every, const std::string& resume,
+                                 StreamSettings settings, std::vector<Saved>* saved = nullptr) {
+    StreamCheckpoints checkpoints;
+    checkpoints.every = every;
+    checkpoints.resume = resume;
+    checkpoints.save = [&](uint64_t offset, const std::string& state) {
+        if (saved != nullptr) saved->push_back({offset, state});
+    };
+    settings.checkpoints = &checkpoints;
+    CheckpointRun run;
+    run.status = ComputeStreamedLines(source, lines, reinterpret_cast<const uint8_t*>(key.data()),
+                                      key.size(), settings, run.hex);
+    run.outcome = checkpoints.outcome;
+    return run;
+}
+
+std::vector<const ReportLine*> AllLines() {
+    std::vector<const ReportLine*> lines;
+    for (size_t i = 0; i < kReportLineCount; ++i) lines.push_back(&kReportLines[i]);
+    return lines;
+}
+
+}  // namespace
+
+TEST(LineStreams, SavedStatesComeAtTheMarksAndGoOnToTheUninterruptedDigests) {
+    // Every line over a few MiB, read in chunks that the marks divide or cut, or lent in views
+    // that span them; on one thread and on several, or on the caller's alone.  A resumed run
+    // may take other settings than the one that saved the state.
+    const std::vector<const ReportLine*> lines = AllLines();
+    const std::vector<uint8_t> data = RandomBytes((size_t(1) << 19) + 4099, 77);
+    std::vector<std::string> expected;
+    MemorySource whole(data.data(), data.size());
+    ASSERT_EQ(ComputeStreamedLines(whole, lines, nullptr, 0, StreamSettings(), expected),
+              ReportStatus::kOk);
+    struct Case {
+        uint64_t every;
+        size_t chunk;  // or the lent views' size
+        unsigned jobs;
+        bool lent;
+        bool callerOnly;
+    };
+    const Case cases[] = {
+        {64 << 10, 16 << 10, 1, false, false}, {64 << 10, 48 << 10, 3, false, false},
+        {100000, 64 << 10, 2, false, false},   {100000, 64 << 10, 1, false, true},
+        {64 << 10, 40000, 3, true, false},     {300000, 1 << 20, 1, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("every " + std::to_string(c.every) + ", chunk " + std::to_string(c.chunk) +
+                     ", jobs " + std::to_string(c.jobs) + (c.lent ? ", lent" : "") +
+                     (c.callerOnly ? ", caller only" : ""));
+        StreamSettings settings;
+        settings.jobs = c.jobs;
+        settings.chunkSize = c.chunk;
+        settings.callerOnly = c.callerOnly;
+        auto run = [&](const std::string& resume, std::vector<Saved>* saved) {
+            MemorySource memory(data.data(), data.size());
+            LendingSource lending(data, c.chunk);
+            ChunkSource& source = c.lent ? static_cast<ChunkSource&>(lending) : memory;
+            return RunWithCheckpoints(source, lines, "", c.every, resume, settings, saved);
+        };
+        std::vector<Saved> saved;
+        const CheckpointRun first = run("", &saved);
+        ASSERT_EQ(first.status, ReportStatus::kOk);
+        EXPECT_EQ(first.outcome, ResumeOutcome::kNone);
+        EXPECT_EQ(first.hex, expected);
+        std::vector<uint64_t> offsets, marks;
+        for (const Saved& s : saved) offsets.push_back(s.offset);
+        for (uint64_t at = c.every; at < data.size(); at += c.every) marks.push_back(at);
+        ASSERT_EQ(offsets, marks);
+        // Going on from the first, a middle and the last state; the resumed run saves the
+        // states after its own offset.
+        for (size_t k : {size_t(0), saved.size() / 2, saved.size() - 1}) {
+            SCOPED_TRACE("from " + std::to_string(saved[k].offset));
+            std::vector<Saved> later;
+            const CheckpointRun resumed = run(saved[k].state, &later);
+            ASSERT_EQ(resumed.status, ReportStatus::kOk);
+            EXPECT_EQ(resumed.outcome, ResumeOutcome::kResumed);
+            EXPECT_EQ(resumed.hex, expected);
+            ASSERT_EQ(later.size(), saved.size() - k - 1);
+            if (!later.empty()) {
+                EXPECT_EQ(later.front().offset, saved[k + 1].offset);
+            }
+        }
+    }
+}
+
+TEST(LineStreams, AStateThatDoesNotFitIsRefusedAndTheLinesStartOver) {
+    const std::vector<const ReportLine*> lines = AllLines();
+    const std::vector<uint8_t> data = RandomBytes(200000, 78);
+    StreamSettings settings;
+    settings.chunkSize = 16 << 10;
+    std::vector<Saved> saved;
+    MemorySource source(data.data(), data.size());
+    ASSERT_EQ(RunWithCheckpoints(source, lines, "", 64 << 10, "", settings, &saved).status,
+              ReportStatus::kOk);
+    ASSERT_EQ(saved.size(), 3u);
+    const std::string state = saved[0].state;
+
+    // A state refused over a short input: the lines start over and end as they do
+    // uninterrupted (were it taken, the source could not skip to its offset).
+    const std::vector<uint8_t> shortData(data.begin(), data.begin() + 1000);
+    std::vector<std::string> expected;
+    MemorySource plain(shortData.data(), shortData.size());
+    ASSERT_EQ(ComputeStreamedLines(plain, lines, nullptr, 0, settings, expected),
+              ReportStatus::kOk);
+    auto refused = [&](const std::string& bad, const std::vector<const ReportLine*>& to,
+                       ResumeOutcome why) {
+        MemorySource from(shortData.data(), shortData.size());
+        const CheckpointRun run = RunWithCheckpoints(from, to, "", 64 << 10, bad, settings);
+        EXPECT_EQ(run.outcome, why);
+        EXPECT_EQ(run.status, ReportStatus::kOk);
+        if (to == lines) {
+            EXPECT_EQ(run.hex, expected);
+        }
+    };
+    // Its CRC-32 made good again after a change, so that the check after it is the one seen.
+    auto resealed = [](std::string bad) {
+        const uint32_t crc = uint32_t(Crc32Digest(reinterpret_cast<const uint8_t*>(bad.data()),
+                                                  uint32_t(bad.size() - 4), 0, 0));
+        std::memcpy(&bad[bad.size() - 4], &crc, 4);
+        return bad;
+    };
+    // Every byte of the head, then every seventh.
+    for (size_t at = 0; at < state.size(); at += at < 64 ? 1 : 7) {
+        SCOPED_TRACE("byte " + std::to_string(at) + " changed");
+        std::string bad = state;
+        bad[at] = char(bad[at] ^ 0x10);
+        // Bytes 8 to 15 are the byte order mark and the word size.
+        refused(bad, lines,
+                at >= 8 && at < 16 ? ResumeOutcome::kOtherMachine : ResumeOutcome::kDamaged);
+    }
+    for (size_t length :
+         {size_t(1), size_t(7), size_t(20), state.size() / 2, state.size() - 4, state.size() - 1}) {
+        SCOPED_TRACE("truncated to " + std::to_string(length));
+        refused(state.substr(0, length), lines, ResumeOutcome::kDamaged);
+        if (length + 4 < state.size())
+            refused(resealed(state.substr(0, length + 4)), lines, ResumeOutcome::kDamaged);
+    }
+    std::string swapped = state;
+    std::reverse(swapped.begin() + 8, swapped.begin() + 12);
+    refused(resealed(swapped), lines, ResumeOutcome::kOtherMachine);
+    std::string otherWord = state;
+    otherWord[12] = char(otherWord[12] ^ 12);
+    refused(resealed(otherWord), lines, ResumeOutcome::kOtherMachine);
+    std::string otherVersion = state;
+    otherVersion[16] = char(otherVersion[16] + 1);
+    refused(resealed(otherVersion), lines, ResumeOutcome::kDamaged);
+    std::string longer = state;
+    longer.insert(longer.size() - 4, "x");
+    refused(resealed(longer), lines, ResumeOutcome::kDamaged);
+    // Other lines: one fewer, the same in another order, another line alone.
+    refused(state, std::vector<const ReportLine*>(lines.begin() + 1, lines.end()),
+            ResumeOutcome::kOtherLines);
+    std::vector<const ReportLine*> reordered = lines;
+    std::swap(reordered[3], reordered[4]);
+    refused(state, reordered, ResumeOutcome::kOtherLines);
+    refused(state, {lines[7]}, ResumeOutcome::kOtherLines);
+    MemorySource one(data.data(), data.size());
+    saved.clear();
+    ASSERT_EQ(RunWithCheckpoints(one, {lines[7]}, "", 64 << 10, "", settings, &saved).status,
+              ReportStatus::kOk);
+    ASSERT_FALSE(saved.empty());
+    refused(saved[0].state, lines, ResumeOutcome::kOtherLines);
+}
+
+TEST(LineStreams, KeyedLinesNeitherSaveNorGoOnFromAState) {
+    const std::vector<const ReportLine*> lines = AllLines();
+    const std::vector<uint8_t> data = RandomBytes(300000, 79);
+    for (unsigned jobs : {1u, 3u}) {
+        StreamSettings settings;
+        settings.jobs = jobs;
+        settings.chunkSize = 16 << 10;
+        std::vector<Saved> unkeyed;
+        MemorySource source(data.data(), data.size());
+        ASSERT_EQ(RunWithCheckpoints(source, lines, "", 64 << 10, "", settings, &unkeyed).status,
+                  ReportStatus::kOk);
+        ASSERT_FALSE(unkeyed.empty());
+        std::vector<std::string> expected;
+        MemorySource plain(data.data(), data.size());
+        ASSERT_EQ(ComputeStreamedLines(plain, lines, reinterpret_cast<const uint8_t*>("key"), 3,
+                                       settings, expected),
+                  ReportStatus::kOk);
+        for (const std::string& resume : {std::string(), unkeyed[0].state}) {
+            std::vector<Saved> saved;
+            MemorySource keyed(data.data(), data.size());
+            const CheckpointRun run =
+                RunWithCheckpoints(keyed, lines, "key", 64 << 10, resume, settings, &saved);
+            EXPECT_EQ(run.status, ReportStatus::kOk);
+            EXPECT_EQ(run.outcome, resume.empty() ? ResumeOutcome::kNone : ResumeOutcome::kKeyed);
+            EXPECT_EQ(run.hex, expected);
+            EXPECT_TRUE(saved.empty());
         }
     }
 }

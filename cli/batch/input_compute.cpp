@@ -11,7 +11,7 @@ namespace {
 
 void Compute(ChunkSource& source, const std::function<std::string()>& readFailure,
              const std::vector<uint8_t>& key, const std::vector<size_t>& lines, const InputRun& run,
-             InputResult& result) {
+             StreamCheckpoints* checkpoints, InputResult& result) {
     std::vector<const ReportLine*> rows;
     for (size_t index : lines) rows.push_back(&kReportLines[index]);
     StreamSettings settings;
@@ -19,6 +19,7 @@ void Compute(ChunkSource& source, const std::function<std::string()>& readFailur
     settings.callerOnly = run.callerOnly;
     settings.callerBuffer = run.buffer;
     settings.chunkSize = kDefaultChunkSize;
+    settings.checkpoints = checkpoints;
     std::vector<std::string> texts;
     const ReportStatus status =
         ComputeStreamedLines(source, rows, key.data(), key.size(), settings, texts);
@@ -63,8 +64,9 @@ InputResult ComputeFileResult(const std::string& path, const std::vector<uint8_t
         actual.callerOnly = false;
         actual.jobs = run.jobsInTurn;
     }
+    StreamCheckpoints* checkpoints = path != "-" && reader.Size() >= 0 ? run.checkpoints : nullptr;
     Compute(
-        reader, [&reader] { return reader.Reason(); }, key, lines, actual, result);
+        reader, [&reader] { return reader.Reason(); }, key, lines, actual, checkpoints, result);
     result.size = reader.Taken();
     return result;
 }
@@ -78,7 +80,7 @@ InputResult ComputeTextResult(const std::string& text, const std::vector<uint8_t
         run.progress->Begin(MessageText(result.subject), int64_t(text.size()));
     Compute(
         source, [] { return std::string(ReportStatusText(ReportStatus::kReadFailed)); }, key, lines,
-        run, result);
+        run, nullptr, result);
     result.size = text.size();
     return result;
 }

@@ -43,6 +43,9 @@ struct InputRun {
     // Either progress, whose Begin and End frame the input, or a count of bytes read.
     Progress* progress = nullptr;
     std::atomic<uint64_t>* bytesRead = nullptr;
+    // States to save and one to go on from (see StreamCheckpoints), for a named file of known
+    // size only: standard input, pipes and texts are hashed without them.
+    StreamCheckpoints* checkpoints = nullptr;
 };
 
 // ComputeInput, with the message kept in the result rather than written; and the same over

@@ -79,6 +79,9 @@ public:
     bool Lends() const override { return lends_; }
     bool Lend(const uint8_t*& data, size_t& length, bool& last) override;
     bool GiveBack(const uint8_t* data) override;
+    // A file of known size moves its offset (a mapped one lends from there on, and is read
+    // once nothing is left to lend); other inputs read and drop the bytes.
+    bool Skip(uint64_t bytes) override;
     // Why Read, Lend or GiveBack failed (the first failure's reason).
     const std::string& Reason() const { return reason_; }
 

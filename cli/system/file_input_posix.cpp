@@ -522,6 +522,17 @@ bool InputReader::GiveBack(const uint8_t* data) {
     return !last || Unchanged();
 }
 
+bool InputReader::Skip(uint64_t bytes) {
+    if (expected_ < 0) return ChunkSource::Skip(bytes) || Fail("the input ended before the offset");
+    if (bytes > uint64_t(expected_) - read_) return Fail("the file is shorter than the offset");
+    const uint64_t to = read_ + bytes;
+    if (::lseek(fd_, off_t(start_ + to), SEEK_SET) < 0) return Fail(ErrnoText(errno));
+    read_ = to;
+    if (read_ == uint64_t(expected_)) lends_ = false;
+    if (bytesRead_ != nullptr) bytesRead_->store(read_, std::memory_order_relaxed);
+    return true;
+}
+
 ssize_t InputReader::ReadSome(uint8_t* data, size_t capacity) {
 #ifdef RWF_NOWAIT
     if (wait_) {

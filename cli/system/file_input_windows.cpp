@@ -229,6 +229,19 @@ bool InputReader::GiveBack(const uint8_t*) {
     return Fail("a window given back that was not lent");
 }
 
+bool InputReader::Skip(uint64_t bytes) {
+    if (expected_ < 0) return ChunkSource::Skip(bytes) || Fail("the input ended before the offset");
+    if (bytes > uint64_t(expected_) - read_) return Fail("the file is shorter than the offset");
+    const uint64_t to = read_ + bytes;
+    LARGE_INTEGER at;
+    at.QuadPart = LONGLONG(start_ + to);
+    if (::SetFilePointerEx(HandleOf(fd_), at, nullptr, FILE_BEGIN) == 0)
+        return Fail(ErrnoText(ErrnoOf(::GetLastError())));
+    read_ = to;
+    if (bytesRead_ != nullptr) bytesRead_->store(read_, std::memory_order_relaxed);
+    return true;
+}
+
 bool InputReader::Read(uint8_t* data, size_t capacity, size_t& length) {
     length = 0;
     while (length < capacity) {
