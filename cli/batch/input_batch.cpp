@@ -280,6 +280,19 @@ void InputBatch::AddFile(const std::string& path, const std::vector<uint8_t>& ke
         serialJobs, std::move(deliver));
 }
 
+void InputBatch::AddSavedFile(const std::string& path, const std::vector<uint8_t>& key,
+                              const std::vector<size_t>& lines, unsigned serialJobs,
+                              StreamCheckpoints* checkpoints, Deliver deliver) {
+    GiveGroup();
+    Add(
+        [path, &key, lines, checkpoints](const InputRun& given) {
+            InputRun run = given;
+            run.checkpoints = checkpoints;
+            return ComputeFileResult(path, key, lines, run);
+        },
+        serialJobs, std::move(deliver));
+}
+
 void InputBatch::AddText(const std::string& text, const std::vector<uint8_t>& key,
                          const std::vector<size_t>& lines, unsigned serialJobs, Deliver deliver) {
     GiveGroup();

@@ -48,6 +48,11 @@ public:
     // kReportLines); serialJobs: the threads of its lines when inputs go one at a time.
     void AddFile(const std::string& path, const std::vector<uint8_t>& key,
                  const std::vector<size_t>& lines, unsigned serialJobs, Deliver deliver);
+    // Gives a file as AddFile does, to be computed alone (never with others in lanes),
+    // saving its lines' states as checkpoints says; checkpoints must outlive the batch.
+    void AddSavedFile(const std::string& path, const std::vector<uint8_t>& key,
+                      const std::vector<size_t>& lines, unsigned serialJobs,
+                      StreamCheckpoints* checkpoints, Deliver deliver);
     // Gives a text of --string; serialJobs as for a file.
     void AddText(const std::string& text, const std::vector<uint8_t>& key,
                  const std::vector<size_t>& lines, unsigned serialJobs, Deliver deliver);

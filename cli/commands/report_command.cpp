@@ -138,8 +138,21 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
                 status = kExitFailed;
             }
         };
+        // A large file of a run that can be taken up again saves its lines' states.
+        std::string statePath;
+        StreamCheckpoints* checkpoints =
+            sharded && !input.isText
+                ? shard.Checkpoints(input.operand, input.path, input.Listed(), options.keyed,
+                                    statePath)
+                : nullptr;
         if (input.isText) {
             batch.AddText(input.path, key, computed, options.jobs, deliver);
+        } else if (checkpoints != nullptr) {
+            batch.AddSavedFile(input.path, key, computed, options.jobs, checkpoints,
+                               [deliver, statePath](const InputResult& result) {
+                                   deliver(result);
+                                   RemoveFile(statePath);
+                               });
         } else {
             cache.AddFile(batch, input.path, key, computed, options.jobs, deliver);
         }

@@ -445,6 +445,7 @@ bool ShardOutput::Begin(const Options& options, const std::vector<uint8_t>& key,
     }
     target_ = options.outputPath;
     partial_ = target_ + ".partial";
+    takeUp_ = options.resume;
     const PathStatus status = LookUpPath(partial_);
     uint64_t kept = 0;  // the bytes of the partial list taken up
     if (status.kind != PathKind::kMissing && !options.resume) {
@@ -576,6 +577,80 @@ void ShardOutput::Failed(uint64_t operand, const std::string& name, const std::s
     entry.reason = reason;
     Write(ShardEntryLine(entry));
     ++failed_;
+}
+
+namespace {
+
+// The bytes between saved states of a large file: 1 GiB, or KORVADEX_CHECKPOINT_BYTES.
+uint64_t CheckpointBytes() {
+    const char* given = std::getenv("KORVADEX_CHECKPOINT_BYTES");
+    if (given != nullptr && *given != '\0') {
+        char* end = nullptr;
+        const unsigned long long bytes = std::strtoull(given, &end, 10);
+        if (*end == '\0' && bytes >= 4096) return bytes;
+    }
+    return uint64_t(1) << 30;
+}
+
+// What a saved state is of: this program, and the file at path as it is now.  "" when the
+// file cannot be looked up.
+std::string StateHeader(const std::string& path) {
+    FileTime modified;
+    const std::string identity = FileIdentity(path);
+    if (identity.empty() || !ModificationTime(path, modified)) return "";
+    return std::string("korvadex-state 1 ") + kVersion + " " +
+           std::to_string(LookUpPath(path).size) + " " + std::to_string(modified.seconds) + "." +
+           std::to_string(modified.nanoseconds) + " " + identity + "\n";
+}
+
+std::string FileBytes(const std::string& path) {
+    std::string bytes;
+    FILE* file = OpenForReading(path);
+    if (file == nullptr) return bytes;
+    char buffer[1 << 16];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
+    std::fclose(file);
+    return bytes;
+}
+
+}  // namespace
+
+StreamCheckpoints* ShardOutput::Checkpoints(uint64_t operand, const std::string& path,
+                                            const std::string& name, bool keyed,
+                                            std::string& statePath) {
+    const uint64_t every = CheckpointBytes();
+    if (partial_.empty() || keyed || path == "-" || LookUpPath(path).size < every) return nullptr;
+    const std::string header = StateHeader(path);
+    if (header.empty()) return nullptr;
+    InputRun run;
+    run.callerOnly = true;
+    const size_t sha256 = size_t(FindAlgorithm("sha256"));
+    const std::string id = std::to_string(operand) + '\0' + name;
+    statePath = partial_ + "." +
+                ComputeTextResult(id, {}, {sha256}, run).hex[sha256].substr(0, 16) + ".state";
+    auto checkpoints = std::make_unique<StreamCheckpoints>();
+    checkpoints->every = every;
+    if (takeUp_ && LookUpPath(statePath).kind == PathKind::kRegular) {
+        const std::string saved = FileBytes(statePath);
+        if (saved.compare(0, header.size(), header) == 0) {
+            checkpoints->resume = saved.substr(header.size());
+        }
+    }
+    checkpoints->save = [header, statePath](uint64_t, const std::string& state) {
+        // Written whole beside the one it replaces, then renamed over it.
+        const std::string fresh = statePath + ".new";
+        FILE* file = OpenForWriting(fresh, false);
+        if (file == nullptr) return;
+        const bool written = std::fwrite(header.data(), 1, header.size(), file) == header.size() &&
+                             std::fwrite(state.data(), 1, state.size(), file) == state.size();
+        if (std::fclose(file) != 0 || !written) return;
+        std::error_code error;
+        std::filesystem::rename(std::filesystem::u8path(fresh), std::filesystem::u8path(statePath),
+                                error);
+    };
+    checkpoints_.push_back(std::move(checkpoints));
+    return checkpoints_.back().get();
 }
 
 int ShardOutput::End(const Options& options) {

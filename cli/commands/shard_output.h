@@ -11,10 +11,12 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "line_streams.h"
 #include "lists/shard_lists.h"
 #include "options.h"
 
@@ -51,6 +53,13 @@ public:
     // inputs that could not be read and changes are verdicts of change.
     void WriteLines(const std::string& lines, size_t count, size_t unreadable, size_t changes);
 
+    // The checkpoints of a file of a run with -o and no key, when it is large (see
+    // docs/scale.md): its lines' states are saved at statePath, beside FILE.partial, as it is
+    // hashed, and the state an earlier try saved of the same file, unchanged since, is taken
+    // up.  Null for any other input.  They live as long as this ShardOutput.
+    StreamCheckpoints* Checkpoints(uint64_t operand, const std::string& path,
+                                   const std::string& name, bool keyed, std::string& statePath);
+
     // Ends the list and, with -o, writes FILE.  Says on standard error, for a shard, how it
     // went.  Returns the exit status: 1, after a message, when something could not be
     // written, an input could not be read, or (of --audit) a verdict finds a change.
@@ -67,10 +76,12 @@ private:
     std::string partial_;  // FILE.partial, or "" for standard output
     FILE* file_ = nullptr;
     bool writeFailed_ = false;
+    bool takeUp_ = false;        // --resume
     bool resumed_ = false;       // an earlier try wrote inputs, the last of them:
     uint64_t lastOperand_ = 0;   // at this operand,
     std::string lastName_;       // of this name
     std::set<uint64_t> doneLines_;  // the audited entries of an earlier try
+    std::vector<std::unique_ptr<StreamCheckpoints>> checkpoints_;
     uint64_t entries_ = 0, failed_ = 0, changes_ = 0;
 };
 

@@ -62,6 +62,10 @@ PathStatus LookUpPath(const std::string& path);
 // input ("-"), anything but a regular file, and a path that cannot be looked up.
 bool ModificationTime(const std::string& path, FileTime& time);
 
+// What tells the regular file at path (links followed) from any other on the system: its
+// device and file number, as text; "" when it cannot be looked up.
+std::string FileIdentity(const std::string& path);
+
 // Sets the modification time of the regular file at path (links followed); false, with
 // errno set, when it cannot.
 bool SetModificationTime(const std::string& path, const FileTime& time);

@@ -75,6 +75,12 @@ bool ModificationTime(const std::string& path, FileTime& time) {
     return true;
 }
 
+std::string FileIdentity(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return "";
+    return std::to_string(uint64_t(st.st_dev)) + ":" + std::to_string(uint64_t(st.st_ino));
+}
+
 bool SetModificationTime(const std::string& path, const FileTime& time) {
     const struct timespec times[2] = {{0, UTIME_OMIT},
                                       {time_t(time.seconds), long(time.nanoseconds)}};

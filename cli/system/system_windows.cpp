@@ -155,6 +155,19 @@ bool ModificationTime(const std::string& path, FileTime& time) {
     return true;
 }
 
+std::string FileIdentity(const std::string& path) {
+    const HANDLE handle = ::CreateFileW(FilePath(path).c_str(), 0,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return "";
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
+    ::CloseHandle(handle);
+    if (!known) return "";
+    return std::to_string(info.dwVolumeSerialNumber) + ":" +
+           std::to_string(uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow);
+}
+
 bool SetModificationTime(const std::string& path, const FileTime& time) {
     const HANDLE handle = ::CreateFileW(FilePath(path).c_str(), FILE_WRITE_ATTRIBUTES,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

@@ -234,6 +234,27 @@ def case_resume(root):
         check(open(out, "rb").read() == alone, f"try {attempt}: the list taken up differs")
         check(not os.path.exists(out + ".partial"), "the partial list is gone")
         os.remove(out)
+    # A large file is taken up from its last saved state (every MiB here).
+    large = os.path.join(root, "large")
+    os.makedirs(large)
+    with open(os.path.join(large, "one.bin"), "wb") as out_file:
+        out_file.write(rng.randbytes(24 << 20))
+    once = ["-r", "-a", "md2,sha256", "--format", "json", "large"]
+    whole_large = run(once, root).stdout
+    env = dict(os.environ, KORVADEX_CHECKPOINT_BYTES=str(1 << 20))
+    child = subprocess.Popen([KORVADEX, "-o", out] + once, cwd=root, env=env,
+                             stderr=subprocess.DEVNULL)
+    time.sleep(0.8)
+    child.send_signal(signal.SIGKILL)
+    child.wait()
+    states = [name for name in os.listdir(root) if name.endswith(".state")]
+    check(len(states) == 1, f"one saved state of the large file: {states}")
+    taken = run(["-o", out, "--resume"] + once, root, env=env)
+    check(taken.returncode == 0 and open(out, "rb").read() == whole_large,
+          f"a large file taken up from its state: {taken.stderr}")
+    check(not [name for name in os.listdir(root) if name.endswith(".state")],
+          "its state is removed once its record is written")
+    os.remove(out)
     # An audit taken up gives the verdicts of one uninterrupted audit.
     listed = os.path.join(root, "list.json")
     open(listed, "wb").write(alone)
