@@ -718,9 +718,10 @@ bool MergeFits(const Options& options, const Given& given, std::string& error) {
         if (option != "--merge" && option != "--format" && option != "--tag" &&
             option != "--zero" && option != "--binary" && option != "--text" &&
             option != "--lower" && option != "--upper" && option != "--output") {
-            error = "--merge takes --format, --tag, -z, -b, -t, --lower, --upper and -o only, "
-                    "not " +
-                    option + ": the shards' lists say the rest";
+            error =
+                "--merge takes --format, --tag, -z, -b, -t, --lower, --upper and -o only, "
+                "not " +
+                option + ": the shards' lists say the rest";
             return false;
         }
     }
@@ -750,8 +751,7 @@ bool SplitFits(const Options& options, const Given& given, std::string& error) {
         error = "--save writes the report of one FILE; it takes no --shard or -o";
         return false;
     }
-    if (sharded && options.files.empty() && options.filesFrom.empty() &&
-        options.strings.empty()) {
+    if (sharded && options.files.empty() && options.filesFrom.empty() && options.strings.empty()) {
         error = "--shard takes its share of the FILEs given, and none is";
         return false;
     }
@@ -1125,8 +1125,9 @@ bool Apply(const OptionSpec& spec, const std::string& value, Options& options, s
         return SetCommand(options, Command::kMerge, error);
     } else if (name == "--output") {
         if (value.empty() || value == "-") {
-            error = "--output: name the file to write (without -o the output goes to standard "
-                    "output)";
+            error =
+                "--output: name the file to write (without -o the output goes to standard "
+                "output)";
             return false;
         }
         options.outputPath = value;

@@ -34,7 +34,7 @@ enum class HexCase { kDefault, kLower, kUpper };
 
 struct Options {
     Command command = Command::kReport;
-    std::vector<std::string> arguments;   // the command line after the program's name
+    std::vector<std::string> arguments;  // the command line after the program's name
     // The arguments of the same run on one machine: without --shard, -o, --output, --resume
     // and --run-id.
     std::vector<std::string> jobArguments;

@@ -115,9 +115,8 @@ void PairMoves(Audit& audit) {
             entriesLeft.push_back(index);
         }
     }
-    std::sort(entriesLeft.begin(), entriesLeft.end(), [&](size_t a, size_t b) {
-        return audit.entries[a].name < audit.entries[b].name;
-    });
+    std::sort(entriesLeft.begin(), entriesLeft.end(),
+              [&](size_t a, size_t b) { return audit.entries[a].name < audit.entries[b].name; });
     for (size_t index : entriesLeft) {
         const ListEntry& entry = audit.entries[index];
         auto& signatures = bySignature[EntryLines(entry)];
@@ -171,8 +170,9 @@ int WriteVerdicts(Audit& audit, const std::string& listPath, const Options& opti
             const ListEntry* entry =
                 verdict.entry >= 0 ? &audit.entries[size_t(verdict.entry)] : nullptr;
             const bool moved = std::strcmp(verdict.word, "moved") == 0;
-            text += Shown(verdict.file >= 0 ? audit.files[size_t(verdict.file)].path : entry->name) +
-                    ": " + verdict.word + (moved ? " from " + Shown(entry->name) : "") + "\n";
+            text +=
+                Shown(verdict.file >= 0 ? audit.files[size_t(verdict.file)].path : entry->name) +
+                ": " + verdict.word + (moved ? " from " + Shown(entry->name) : "") + "\n";
         }
         if (out == nullptr) {
             PrintOut(text);
@@ -309,56 +309,55 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
     progress.BeginJob(count, int64_t(bytes));
     InputBatch batch(options.jobs, options.readOrder, count, progress);
     for (size_t i = 0; i < count; ++i) {
-        AddFileToHash(batch, audit.files[i].path, audit.lines, options, key,
-                      [&, i](const InputResult& result) {
-                          const size_t first = audit.verdicts.size();
-                          auto found = byKey.find(audit.files[i].key);
-                          if (!result.ok) {
-                              audit.ok = false;
-                              audit.done[i] = true;
-                              audit.reasons[i] = result.reason;
-                              // Its entries, if it has any, are neither missing nor matched.
-                              long entry = -1;
-                              if (found != byKey.end()) {
-                                  entry = long(found->second.front());
-                                  for (size_t index : found->second) audit.entryDone[index] = true;
-                              }
-                              audit.verdicts.push_back(
-                                  {long(i), entry, "unreadable", audit.files[i].key});
-                          } else {
-                              audit.hex[i] = result.hex;
-                              audit.sizes[i] = result.size;
-                              if (found != byKey.end()) {
-                                  audit.done[i] = true;
-                                  // Each entry of its name gets a verdict: one listed twice
-                                  // with other values is changed, whatever the other says.
-                                  for (size_t index : found->second) {
-                                      const ListEntry& entry = audit.entries[index];
-                                      audit.entryDone[index] = true;
-                                      const bool same = audit.FileSignature(i, entry) ==
-                                                        audit.EntrySignature(entry);
-                                      audit.verdicts.push_back({long(i), long(index),
-                                                                same ? "matched" : "changed",
-                                                                audit.files[i].key});
-                                  }
-                              } else if (sharded) {
-                                  // New here; the merge may find it moved from another shard.
-                                  audit.verdicts.push_back({long(i), -1, "new", audit.files[i].key});
-                              }
-                          }
-                          if (!sharded) return;
-                          std::string lines;
-                          size_t changes = 0;
-                          for (size_t v = first; v < audit.verdicts.size(); ++v) {
-                              const Verdict& verdict = audit.verdicts[v];
-                              lines += ShardEntryLine(ShardVerdict(audit, verdict));
-                              if (result.ok && std::strcmp(verdict.word, "matched") != 0) {
-                                  ++changes;
-                              }
-                          }
-                          shard.WriteLines(lines, audit.verdicts.size() - first,
-                                           result.ok ? 0 : 1, changes);
-                      });
+        AddFileToHash(
+            batch, audit.files[i].path, audit.lines, options, key,
+            [&, i](const InputResult& result) {
+                const size_t first = audit.verdicts.size();
+                auto found = byKey.find(audit.files[i].key);
+                if (!result.ok) {
+                    audit.ok = false;
+                    audit.done[i] = true;
+                    audit.reasons[i] = result.reason;
+                    // Its entries, if it has any, are neither missing nor matched.
+                    long entry = -1;
+                    if (found != byKey.end()) {
+                        entry = long(found->second.front());
+                        for (size_t index : found->second) audit.entryDone[index] = true;
+                    }
+                    audit.verdicts.push_back({long(i), entry, "unreadable", audit.files[i].key});
+                } else {
+                    audit.hex[i] = result.hex;
+                    audit.sizes[i] = result.size;
+                    if (found != byKey.end()) {
+                        audit.done[i] = true;
+                        // Each entry of its name gets a verdict: one listed twice
+                        // with other values is changed, whatever the other says.
+                        for (size_t index : found->second) {
+                            const ListEntry& entry = audit.entries[index];
+                            audit.entryDone[index] = true;
+                            const bool same =
+                                audit.FileSignature(i, entry) == audit.EntrySignature(entry);
+                            audit.verdicts.push_back({long(i), long(index),
+                                                      same ? "matched" : "changed",
+                                                      audit.files[i].key});
+                        }
+                    } else if (sharded) {
+                        // New here; the merge may find it moved from another shard.
+                        audit.verdicts.push_back({long(i), -1, "new", audit.files[i].key});
+                    }
+                }
+                if (!sharded) return;
+                std::string lines;
+                size_t changes = 0;
+                for (size_t v = first; v < audit.verdicts.size(); ++v) {
+                    const Verdict& verdict = audit.verdicts[v];
+                    lines += ShardEntryLine(ShardVerdict(audit, verdict));
+                    if (result.ok && std::strcmp(verdict.word, "matched") != 0) {
+                        ++changes;
+                    }
+                }
+                shard.WriteLines(lines, audit.verdicts.size() - first, result.ok ? 0 : 1, changes);
+            });
     }
     batch.Finish();
     progress.EndJob();

@@ -96,8 +96,8 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
     if (sharded) unsized.clear();
     ListWriter writer(options, inputs.size() > 1 || options.recursive, CurrentFolder());
     const std::vector<size_t>& computed = writer.Computed();
-    const bool records = sharded || options.format == OutputFormat::kJson ||
-                         options.format == OutputFormat::kCsv;
+    const bool records =
+        sharded || options.format == OutputFormat::kJson || options.format == OutputFormat::kCsv;
 
     if (inputs.size() > 1) progress.BeginJob(inputs.size(), int64_t(sized), std::move(unsized));
     if (!sharded) PrintOut(writer.Opening());
@@ -141,10 +141,9 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
         // A large file of a run that can be taken up again saves its lines' states.
         std::string statePath;
         StreamCheckpoints* checkpoints =
-            sharded && !input.isText
-                ? shard.Checkpoints(input.operand, input.path, input.Listed(), options.keyed,
-                                    statePath)
-                : nullptr;
+            sharded && !input.isText ? shard.Checkpoints(input.operand, input.path, input.Listed(),
+                                                         options.keyed, statePath)
+                                     : nullptr;
         if (input.isText) {
             batch.AddText(input.path, key, computed, options.jobs, deliver);
         } else if (checkpoints != nullptr) {

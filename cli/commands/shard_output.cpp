@@ -265,9 +265,9 @@ bool MergeInOrder(Readers& readers, const std::function<bool(const ShardEntry&)>
         next.pop();
         if (previousList >= 0 && previous.operand == heads[i].operand &&
             previous.record.name == heads[i].record.name && size_t(previousList) != i) {
-            PrintError(heads[i].record.name, "in two shards: " +
-                                                 readers[size_t(previousList)]->Path() + " and " +
-                                                 readers[i]->Path());
+            PrintError(heads[i].record.name,
+                       "in two shards: " + readers[size_t(previousList)]->Path() + " and " +
+                           readers[i]->Path());
             return false;
         }
         if (!take(heads[i])) return false;
@@ -336,11 +336,10 @@ int MergeLists(const std::vector<std::string>& paths, const Options* overrides,
     uint64_t inputs = 0;
     // Nothing is written before the lists are known to make a whole merge.
     const bool whole = first.command == "audit" || first.command == "update";
-    if (whole ? !AuditVerdicts(readers, verdicts)
-                                 : !MergeInOrder(readers, [&](const ShardEntry&) {
-                                       ++inputs;
-                                       return true;
-                                   })) {
+    if (whole ? !AuditVerdicts(readers, verdicts) : !MergeInOrder(readers, [&](const ShardEntry&) {
+            ++inputs;
+            return true;
+        })) {
         return kExitFailed;
     }
     OutputFile file;
@@ -547,8 +546,7 @@ void ShardOutput::Write(const std::string& line) {
         return;
     }
     // Each entry reaches the file whole before the next is begun.
-    if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() ||
-        std::fflush(file_) != 0) {
+    if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() || std::fflush(file_) != 0) {
         writeFailed_ = true;
     }
 }
@@ -684,8 +682,8 @@ int ShardOutput::End(const Options& options) {
     if (options.shardN != 0) {
         std::string summary = ShardName(header_) + ": " + std::to_string(entries_) + " written";
         if (failed_ != 0) {
-            summary += ", " + std::to_string(failed_) +
-                       " could not be read (a rerun may mend them)";
+            summary +=
+                ", " + std::to_string(failed_) + " could not be read (a rerun may mend them)";
         }
         if (changes_ != 0) {
             summary += ", " + std::to_string(changes_) +

@@ -76,10 +76,10 @@ private:
     std::string partial_;  // FILE.partial, or "" for standard output
     FILE* file_ = nullptr;
     bool writeFailed_ = false;
-    bool takeUp_ = false;        // --resume
-    bool resumed_ = false;       // an earlier try wrote inputs, the last of them:
-    uint64_t lastOperand_ = 0;   // at this operand,
-    std::string lastName_;       // of this name
+    bool takeUp_ = false;           // --resume
+    bool resumed_ = false;          // an earlier try wrote inputs, the last of them:
+    uint64_t lastOperand_ = 0;      // at this operand,
+    std::string lastName_;          // of this name
     std::set<uint64_t> doneLines_;  // the audited entries of an earlier try
     std::vector<std::unique_ptr<StreamCheckpoints>> checkpoints_;
     uint64_t entries_ = 0, failed_ = 0, changes_ = 0;

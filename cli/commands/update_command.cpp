@@ -202,9 +202,9 @@ bool WriteList(const ListDocument& document, const Options& options, const FileT
     const std::string text = WriteListDocument(document);
     std::string reason;
     const std::string& path = out != nullptr ? target : options.keptList;
-    const bool written = out != nullptr ? out->Write(text.data(), text.size(), reason) &&
-                                              out->Commit(reason)
-                                        : WriteOutputFile(path, text, reason);
+    const bool written = out != nullptr
+                             ? out->Write(text.data(), text.size(), reason) && out->Commit(reason)
+                             : WriteOutputFile(path, text, reason);
     if (!written) {
         PrintError(path, "not updated: " + reason);
         return false;
@@ -350,7 +350,8 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
                         record.record.timeKnown = true;
                         record.record.modified = file.modified;
                         for (size_t line : EntryLines(entry)) {
-                            record.record.digests.push_back({line, result.hex[line], options.keyed});
+                            record.record.digests.push_back(
+                                {line, result.hex[line], options.keyed});
                         }
                     } else {
                         ok = false;
@@ -372,7 +373,8 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
                     }
                     return;
                 }
-                const bool same = PutValues(document, entry, result.hex, result.size, file.modified);
+                const bool same =
+                    PutValues(document, entry, result.hex, result.size, file.modified);
                 if (entry.added && !CarriesEntry(document, entry, reason)) {
                     PrintError(file.path, "not added: " + reason);
                     entry.dropped = true;
@@ -477,8 +479,8 @@ int MergeUpdate(const std::vector<ShardEntry>& records, const Options& options,
         }
         const bool isNew = record->verdict == "added";
         if (!isNew && (record->listedLine == 0 || record->listedLine > listed)) continue;
-        const size_t index = isNew ? AddEntry(document, record->record.name)
-                                   : size_t(record->listedLine - 1);
+        const size_t index =
+            isNew ? AddEntry(document, record->record.name) : size_t(record->listedLine - 1);
         ListEntry& entry = document.entries[index];
         const bool same = PutValues(document, entry, RecordHex(record->record),
                                     uint64_t(record->record.size), record->record.modified);

@@ -134,9 +134,8 @@ bool ParseShardHeader(const std::string& line, ShardHeader& header, std::string&
              arguments->is_array() && TakeString(*job, "run_id", header.runId) &&
              TakeString(*job, "key_check", header.keyCheck) &&
              TakeString(*job, "list_check", header.listCheck) &&
-             TakeText(object, "folder", header.folder) &&
-             TakeString(object, "started", started) && ParseTimeText(started, header.started) &&
-             header.k >= 1 && header.k <= header.n;
+             TakeText(object, "folder", header.folder) && TakeString(object, "started", started) &&
+             ParseTimeText(started, header.started) && header.k >= 1 && header.k <= header.n;
         for (size_t i = 0; ok && i < arguments->size(); ++i) {
             std::string argument;
             ok = (*arguments)[i].is_string();

@@ -66,11 +66,11 @@ struct ShardEntry {
     // kVerdict, of --audit: the verdict on a file, an entry of the list or both, before
     // files and entries of different shards are paired ("new" and "missing" may become
     // "moved" then).  The file's digests are upper-case, for every line the audit computes.
-    std::string verdict;    // "matched", "changed", "unreadable", "new", "missing"
-    std::string order;      // the key the verdicts are given in the order of
-    bool hasFile = false;   // record is the file
-    bool hasEntry = false;  // listed is the entry
-    FileRecord listed;      // the entry: its name, size and values as the list holds them
+    std::string verdict;      // "matched", "changed", "unreadable", "new", "missing"
+    std::string order;        // the key the verdicts are given in the order of
+    bool hasFile = false;     // record is the file
+    bool hasEntry = false;    // listed is the entry
+    FileRecord listed;        // the entry: its name, size and values as the list holds them
     uint64_t listedLine = 0;  // the entry's line in the list, from 1
 
     // kUpdate, of --update: what became of a file given ("hashed" for a listed one, "added"
