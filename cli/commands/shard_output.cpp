@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -24,16 +23,6 @@ namespace {
 // The text whose keyed SHA-256 tells the shards of a keyed job apart from those of another
 // key, without saying anything of the key.
 constexpr char kKeyCheckText[] = "korvadex: the key of this job";
-
-FileTime Now() {
-    const int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                           std::chrono::system_clock::now().time_since_epoch())
-                           .count();
-    FileTime time;
-    time.seconds = ns / 1000000000;
-    time.nanoseconds = uint32_t(ns % 1000000000);
-    return time;
-}
 
 std::string KeyCheck(const std::vector<uint8_t>& key) {
     if (key.empty()) return "";
@@ -437,7 +426,7 @@ bool ShardOutput::Begin(const Options& options, const std::vector<uint8_t>& key,
     header_.k = options.shardN == 0 ? 1 : options.shardK;
     header_.n = options.shardN == 0 ? 1 : options.shardN;
     header_.folder = CurrentFolder();
-    header_.started = Now();
+    header_.started = TimeNow();
     if (options.outputPath.empty()) {
         PrintOut(ShardHeaderLine(header_));
         return true;

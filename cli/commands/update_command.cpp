@@ -9,7 +9,6 @@
 // at, so that a file changed while the run went on is hashed again by the next one.
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -35,16 +34,6 @@ constexpr int64_t kTimestampSlack = int64_t(2) * 1000000000;
 
 int64_t Nanoseconds(const FileTime& time) {
     return time.seconds * 1000000000 + time.nanoseconds;
-}
-
-FileTime Now() {
-    const int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                           std::chrono::system_clock::now().time_since_epoch())
-                           .count();
-    FileTime time;
-    time.seconds = ns / 1000000000;
-    time.nanoseconds = uint32_t(ns % 1000000000);
-    return time;
 }
 
 // The list named by options, read or begun.  False, after a message, when it can be neither.
@@ -235,7 +224,7 @@ void PrintSummary(const Options& options, size_t added, size_t rehashed, size_t 
 }  // namespace
 
 int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
-    const FileTime started = Now();
+    const FileTime started = TimeNow();
     ListDocument document;
     PathStatus listStatus;
     if (!OpenList(options, document, listStatus)) return kExitFailed;

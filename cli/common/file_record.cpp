@@ -1,5 +1,6 @@
 #include "common/file_record.h"
 
+#include <chrono>
 #include <cinttypes>
 #include <cstdio>
 
@@ -105,4 +106,14 @@ bool ParseTimeText(const std::string& text, FileTime& time) {
         DaysFromDate(year, month, day) * kSecondsPerDay + hour * 3600 + minute * 60 + second;
     time.nanoseconds = nanoseconds;
     return true;
+}
+
+FileTime TimeNow() {
+    const int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                           std::chrono::system_clock::now().time_since_epoch())
+                           .count();
+    FileTime time;
+    time.seconds = ns / 1000000000;
+    time.nanoseconds = uint32_t(ns % 1000000000);
+    return time;
 }

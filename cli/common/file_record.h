@@ -39,6 +39,9 @@ struct FileRecord {
     std::vector<RecordDigest> digests;  // in the order the list gives them
 };
 
+// The time now, from the system's clock.
+FileTime TimeNow();
+
 // Whether RFC 3339 can write the time: from the year 0000 to the year 9999.
 bool TimeWritable(const FileTime& time);
 

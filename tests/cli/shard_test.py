@@ -40,6 +40,14 @@ def run(args, cwd, **kwargs):
     return subprocess.run([KORVADEX] + args, cwd=cwd, capture_output=True, **kwargs)
 
 
+def killed(args, root, after, env=None):
+    """Starts korvadex with args and kills it (SIGKILL) after that many seconds."""
+    child = subprocess.Popen([KORVADEX] + args, cwd=root, env=env, stderr=subprocess.DEVNULL)
+    time.sleep(after)
+    child.send_signal(signal.SIGKILL)
+    child.wait()
+
+
 def seeded():
     seed = int(os.environ.get("KORVADEX_TEST_SEED", random.randrange(1 << 30)))
     print(f"seed {seed} (KORVADEX_TEST_SEED={seed} repeats it)")
@@ -221,11 +229,7 @@ def case_resume(root):
     alone = run(args, root).stdout
     out = os.path.join(root, "out.txt")
     for attempt in range(5):
-        child = subprocess.Popen([KORVADEX, "-o", out] + args, cwd=root,
-                                 stderr=subprocess.DEVNULL)
-        time.sleep(rng.uniform(0.02, 0.4))
-        child.send_signal(signal.SIGKILL)
-        child.wait()
+        killed(["-o", out] + args, root, rng.uniform(0.02, 0.4))
         if os.path.exists(out):
             os.remove(out)  # finished before the kill: nothing to take up
             continue
@@ -242,11 +246,7 @@ def case_resume(root):
     once = ["-r", "-a", "md2,sha256", "--format", "json", "large"]
     whole_large = run(once, root).stdout
     env = dict(os.environ, KORVADEX_CHECKPOINT_BYTES=str(1 << 20))
-    child = subprocess.Popen([KORVADEX, "-o", out] + once, cwd=root, env=env,
-                             stderr=subprocess.DEVNULL)
-    time.sleep(0.8)
-    child.send_signal(signal.SIGKILL)
-    child.wait()
+    killed(["-o", out] + once, root, 0.8, env)
     states = [name for name in os.listdir(root) if name.endswith(".state")]
     check(len(states) == 1, f"one saved state of the large file: {states}")
     taken = run(["-o", out, "--resume"] + once, root, env=env)
@@ -262,21 +262,14 @@ def case_resume(root):
     audit = ["--audit", "list.json", "--jobs", "1", "-r", "tree"]
     whole = run(audit, root)
     for attempt in range(3):
-        child = subprocess.Popen([KORVADEX, "-o", out] + audit, cwd=root,
-                                 stderr=subprocess.DEVNULL)
-        time.sleep(rng.uniform(0.02, 0.3))
-        child.send_signal(signal.SIGKILL)
-        child.wait()
+        killed(["-o", out] + audit, root, rng.uniform(0.02, 0.3))
         taken = run(["-o", out, "--resume"] + audit, root)
         check((taken.returncode, taken.stderr) == (whole.returncode, whole.stderr),
               f"audit try {attempt}: {taken.stderr} against {whole.stderr}")
         check(open(out, "rb").read() == whole.stdout, f"audit try {attempt}: the verdicts differ")
         os.remove(out)
     # A partial list of another job is refused, and without --resume replaced.
-    child = subprocess.Popen([KORVADEX, "-o", out] + args, cwd=root, stderr=subprocess.DEVNULL)
-    time.sleep(0.1)
-    child.send_signal(signal.SIGKILL)
-    child.wait()
+    killed(["-o", out] + args, root, 0.1)
     if os.path.exists(out + ".partial"):
         other = run(["-o", out, "--resume", "-r", "-a", "md5", "tree"], root)
         check(other.returncode == 1 and b"not taken up" in other.stderr,
