@@ -729,8 +729,8 @@ bool MergeFits(const Options& options, const Given& given, std::string& error) {
         error = "--merge takes the lists of the shards";
         return false;
     }
-    if (std::count(options.files.begin(), options.files.end(), "-") > 1) {
-        error = "standard input (-) can be read only once";
+    if (std::count(options.files.begin(), options.files.end(), "-") != 0) {
+        error = "--merge reads the shards' lists twice, as files; standard input (-) cannot be";
         return false;
     }
     return true;
