@@ -149,8 +149,10 @@ int RunReport(const Options& options, const std::vector<uint8_t>& key) {
         } else if (checkpoints != nullptr) {
             batch.AddSavedFile(input.path, key, computed, options.jobs, checkpoints,
                                [deliver, statePath](const InputResult& result) {
-                                   deliver(result);
+                                   // Gone before the record is written, so that no state
+                                   // outlives the run when it is killed in between.
                                    RemoveFile(statePath);
+                                   deliver(result);
                                });
         } else {
             cache.AddFile(batch, input.path, key, computed, options.jobs, deliver);
