@@ -12,9 +12,11 @@
 #include "batch/input_compute.h"
 #include "batch/messages.h"
 #include "commands/commands.h"
+#include "commands/crc_in_name.h"
 #include "commands/list_writer.h"
 #include "common/algorithm_names.h"
 #include "common/error_text.h"
+#include "system/file_input.h"
 #include "system/file_output.h"
 #include "system/system.h"
 
@@ -276,8 +278,9 @@ bool MergeInOrder(Readers& readers, const std::function<bool(const ShardEntry&)>
     return true;
 }
 
-// The audit's verdicts of every list, read whole (their moves are paired in memory).
-bool AuditVerdicts(Readers& readers, std::vector<ShardEntry>& verdicts) {
+// Every entry of every list, read whole: an audit's verdicts, whose moves are paired in
+// memory, or an update's records, put into a list held in memory.
+bool WholeEntries(Readers& readers, std::vector<ShardEntry>& verdicts) {
     std::map<std::string, const ShardListReader*> files;
     std::map<uint64_t, const ShardListReader*> entries;
     for (const auto& list : readers) {
@@ -325,7 +328,7 @@ int MergeLists(const std::vector<std::string>& paths, const Options* overrides,
     uint64_t inputs = 0;
     // Nothing is written before the lists are known to make a whole merge.
     const bool whole = first.command == "audit" || first.command == "update";
-    if (whole ? !AuditVerdicts(readers, verdicts) : !MergeInOrder(readers, [&](const ShardEntry&) {
+    if (whole ? !WholeEntries(readers, verdicts) : !MergeInOrder(readers, [&](const ShardEntry&) {
             ++inputs;
             return true;
         })) {
@@ -508,19 +511,13 @@ bool ShardOutput::InShard(const std::string& name) const {
     return header_.n == 1 || ShardOfName(name, header_.n) == header_.k;
 }
 
-// The last part of a path, after its last separator.
-std::string LastName(const std::string& path) {
-    const size_t slash = path.find_last_of(kBackslashSeparates ? "/\\" : "/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 bool ShardOutput::Takes(uint64_t operand, const std::string& name) const {
     if (!InShard(name)) return false;
     // A walk that meets the list being written leaves it out.
     if (!partial_.empty()) {
-        const std::string last = LastName(name);
+        const std::string last = BaseName(name);
         for (const std::string& output : {partial_, target_}) {
-            if (last == LastName(output) && IsSameRegularFile(name, output)) return false;
+            if (last == BaseName(output) && IsSameRegularFile(name, output)) return false;
         }
     }
     if (!resumed_) return true;
@@ -568,6 +565,9 @@ void ShardOutput::Failed(uint64_t operand, const std::string& name, const std::s
 
 namespace {
 
+// A saved state holds the contexts of the lines, a few KiB; anything far larger is not one.
+constexpr uint64_t kMaxStateBytes = uint64_t(1) << 24;
+
 // The bytes between saved states of a large file: 1 GiB, or KORVADEX_CHECKPOINT_BYTES.
 uint64_t CheckpointBytes() {
     const char* given = std::getenv("KORVADEX_CHECKPOINT_BYTES");
@@ -590,17 +590,6 @@ std::string StateHeader(const std::string& path) {
            std::to_string(modified.nanoseconds) + " " + identity + "\n";
 }
 
-std::string FileBytes(const std::string& path) {
-    std::string bytes;
-    FILE* file = OpenForReading(path);
-    if (file == nullptr) return bytes;
-    char buffer[1 << 16];
-    size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
-    std::fclose(file);
-    return bytes;
-}
-
 }  // namespace
 
 StreamCheckpoints* ShardOutput::Checkpoints(uint64_t operand, const std::string& path,
@@ -619,9 +608,13 @@ StreamCheckpoints* ShardOutput::Checkpoints(uint64_t operand, const std::string&
     auto checkpoints = std::make_unique<StreamCheckpoints>();
     checkpoints->every = every;
     if (takeUp_ && LookUpPath(statePath).kind == PathKind::kRegular) {
-        const std::string saved = FileBytes(statePath);
-        if (saved.compare(0, header.size(), header) == 0) {
-            checkpoints->resume = saved.substr(header.size());
+        InputBytes saved;
+        std::string reason;
+        const InputLimit limit{kMaxStateBytes, "too large for a saved state"};
+        if (ReadInput(statePath, limit, saved, reason) && saved.size() >= header.size() &&
+            std::equal(header.begin(), header.end(), saved.data())) {
+            checkpoints->resume.assign(reinterpret_cast<const char*>(saved.data()) + header.size(),
+                                       saved.size() - header.size());
         }
     }
     checkpoints->save = [header, statePath](uint64_t, const std::string& state) {
