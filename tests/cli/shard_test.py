@@ -18,6 +18,7 @@
 A random case prints its seed; KORVADEX_TEST_SEED repeats one.
 """
 import hashlib
+import json
 import os
 import random
 import re
@@ -203,9 +204,13 @@ def case_refuse(root):
     other = os.path.join(root, "other.json")
     run(["--shard", "3/3", "-o", other, "-r", "-a", "sha1", "--run-id", "nightly", "tree"], root)
     twice = os.path.join(root, "twice.json")
+    # Shard 2's list with an entry of shard 1 as well, in the walk's order (a folder's end
+    # before any other byte), so that only the entry in two shards is wrong with it.
     lines = open(paths[1], "rb").read().split(b"\n")
-    lines.insert(1, open(paths[0], "rb").read().split(b"\n")[1])
-    open(twice, "wb").write(b"\n".join(lines))
+    entries = lines[1:-2] + [open(paths[0], "rb").read().split(b"\n")[1]]
+    entries.sort(key=lambda line: (json.loads(line)["operand"],
+                                   json.loads(line)["name"].replace("/", "\0")))
+    open(twice, "wb").write(b"\n".join(lines[:1] + entries + lines[-2:]))
     cases = [
         (paths[:2], b"shard 3/3: missing"),
         (paths + paths[2:], b"shard 3/3: given twice"),
