@@ -52,7 +52,10 @@ public:
         file_ = OpenForReading(path);
         if (file_ == nullptr) return Fail(ErrnoText(errno));
         std::string line;
-        if (!NextLine(line)) return Fail("empty, or cut off in its first line");
+        if (!NextLine(line)) {
+            headless_ = !failed_;
+            return Fail("empty, or cut off in its first line");
+        }
         headerLine_ = line + '\n';
         if (!ParseShardHeader(line, header_, reason_)) return Fail(reason_);
         kept_ = headerLine_.size();
@@ -83,6 +86,9 @@ public:
     const ShardHeader& Header() const { return header_; }
     const std::string& HeaderLine() const { return headerLine_; }
     bool Whole() const { return whole_; }
+    // Whether Open failed because the list holds no whole first line, as one cut off while
+    // its header was written.
+    bool Headless() const { return headless_; }
     bool Failed() const { return failed_; }
     const std::string& Reason() const { return reason_; }
     // The bytes of the header and the entries Next gave.
@@ -111,7 +117,7 @@ private:
     size_t capacity_ = 0;
     ShardHeader header_;
     std::string headerLine_, reason_;
-    bool whole_ = false, failed_ = false;
+    bool whole_ = false, failed_ = false, headless_ = false;
     uint64_t lines_ = 0, kept_ = 0, read_ = 0;
 };
 
@@ -456,6 +462,8 @@ bool ShardOutput::Begin(const Options& options, const std::vector<uint8_t>& key,
 bool ShardOutput::TakeUp(uint64_t& kept) {
     ShardListReader earlier;
     if (!earlier.Open(partial_)) {
+        // A try killed before its first line was whole left nothing to take up.
+        if (earlier.Headless()) return true;
         PrintError(partial_, "not taken up: " + earlier.Reason());
         return false;
     }
