@@ -105,12 +105,13 @@ bool FitsList(const Options& options, const ListDocument& document, std::string&
 // entry at vouched (of a file given, kept as it is; -1: none), else the first entry the run
 // leaves as it is whose file the list vouches for, is hashed under the key and must give the
 // listed values.  False, after a message, when it does not, or when values are kept and no
-// such file is found.
-template <typename Vouches>
+// such file is found.  A shard keeps only the values of its own entries (owns), but any
+// entry's file may vouch for the key.
+template <typename Vouches, typename Owns>
 bool CheckListKey(const ListDocument& document, const std::vector<bool>& hashed,
                   const std::vector<bool>& seen, long vouched, const std::string& vouchedPath,
-                  const Vouches& vouches, const Options& options, const std::vector<uint8_t>& key,
-                  Progress& progress) {
+                  const Vouches& vouches, const Owns& owns, const Options& options,
+                  const std::vector<uint8_t>& key, Progress& progress) {
     std::string path = vouchedPath;
     const ListEntry* entry = vouched >= 0 ? &document.entries[size_t(vouched)] : nullptr;
     bool keptValues = entry != nullptr;
@@ -123,7 +124,7 @@ bool CheckListKey(const ListDocument& document, const std::vector<bool>& hashed,
             options.filter.TakesListed(listed.name)) {
             continue;
         }
-        keptValues = true;
+        keptValues = keptValues || owns(listed);
         FileTime modified;
         if (status.kind == PathKind::kRegular && ModificationTime(listed.name, modified) &&
             vouches(listed, status, modified)) {
@@ -131,8 +132,8 @@ bool CheckListKey(const ListDocument& document, const std::vector<bool>& hashed,
             entry = &listed;
         }
     }
-    if (!keptValues) return true;
     if (entry == nullptr) {
+        if (!keptValues) return true;
         PrintError(options.keptList,
                    "not updated: the key given cannot be checked, since no listed file is as the "
                    "list records it, and a wrong key would put values under two keys in one "
@@ -313,8 +314,10 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
     // is such a file, one is looked for among the other entries; a run that leaves listed
     // values as they are and finds none is refused.
     if (options.keyed && exists &&
-        !CheckListKey(document, hashed, seen, vouched, vouchedPath, vouches, options, key,
-                      progress)) {
+        !CheckListKey(
+            document, hashed, seen, vouched, vouchedPath, vouches,
+            [&](const ListEntry& entry) { return !sharded || shard.InShard(entry.name); }, options,
+            key, progress)) {
         return kExitFailed;
     }
     progress.BeginJob(work.size(), int64_t(bytes));

@@ -181,9 +181,11 @@ def case_update(root):
     tree = os.path.join(root, "tree")
     names = sorted(os.path.join(folder, name) for folder, _, leaves in os.walk(tree)
                    for name in leaves if "\n" not in name)
+    keyed = ["--key", "k1"]
     for args, suffix in ((["-a", "md5,sha256", "--format", "json"], "json"),
                          (["-a", "md5", "--format", "gnu"], "md5"),
-                         (["-a", "md5,sha256", "--format", "hashdeep"], "hd")):
+                         (["-a", "md5,sha256", "--format", "hashdeep"], "hd"),
+                         (keyed + ["-a", "sha256", "--format", "json"], "keyed")):
         listed = os.path.join(root, f"list.{suffix}")
         made = run(["-r"] + args + ["tree"], root)
         open(listed, "wb").write(made.stdout)
@@ -194,10 +196,11 @@ def case_update(root):
     for path in names[5:10]:
         open(path, "ab").write(b"changed")
     open(os.path.join(tree, "added one"), "wb").write(b"new")
-    for suffix in ("json", "md5", "hd"):
+    for suffix in ("json", "md5", "hd", "keyed"):
         listed = os.path.join(root, f"list.{suffix}")
         original = open(listed, "rb").read()
-        args = ["--update", f"list.{suffix}", "--prune", "-r", "tree"]
+        args = (keyed if suffix == "keyed" else []) + ["--update", f"list.{suffix}", "--prune",
+                                                       "-r", "tree"]
         alone = run(args, root)
         want = open(listed, "rb").read()
         check(b"5 dropped" in alone.stderr, f"{args}: {alone.stderr}")
