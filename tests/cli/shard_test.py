@@ -305,8 +305,10 @@ def case_resume(root):
         check(contents(out) == whole.stdout, f"audit try {attempt}: the verdicts differ")
         discard(out)
     # A partial list of another job is refused, and without --resume replaced.
-    killed(["-o", out] + args, root, 0.1)
-    if os.path.exists(out + ".partial"):
+    def begun():
+        return b"\n" in (contents(out + ".partial") or b"")
+    killed(["-o", out] + args, root, 0, until=begun)
+    if begun():
         other = run(["-o", out, "--resume", "-r", "-a", "md5", "tree"], root)
         check(other.returncode == 1 and b"not taken up" in other.stderr,
               f"a partial list of another job: {other.stderr}")
