@@ -5,6 +5,7 @@
 #include "common/algorithm_names.h"
 #include "common/line_names.h"
 #include "common/text_encoding.h"
+#include "lists/json_record_scan.h"
 
 namespace {
 
@@ -61,8 +62,9 @@ std::string Line(const Json& object) {
     return object.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-// The line labelled label (as LineName gives it), else named so, or -1.
-long LineOfLabel(const std::string& label) {
+}  // namespace
+
+long LineOfJsonLabel(const std::string& label) {
     static const std::vector<std::string> labels = [] {
         std::vector<std::string> all;
         for (size_t i = 0; i < kReportLineCount; ++i) all.push_back(LineName(kReportLines[i]));
@@ -73,6 +75,8 @@ long LineOfLabel(const std::string& label) {
     }
     return FindAlgorithm(label);
 }
+
+namespace {
 
 bool IsHexText(const std::string& text) {
     return !text.empty() && text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
@@ -110,7 +114,7 @@ bool TakeDigests(const Json& digests, std::vector<RecordDigest>& taken, std::str
     }
     for (const auto& item : digests.items()) {
         RecordDigest digest;
-        const long line = LineOfLabel(item.key());
+        const long line = LineOfJsonLabel(item.key());
         if (line < 0) {
             reason = "no report line is labelled '" + item.key() + "'";
             return false;
@@ -156,6 +160,12 @@ bool StartsJsonList(const std::string& text) {
 }
 
 ChecksumLineKind ParseJsonRecord(const std::string& text, FileRecord& record, std::string& reason) {
+    if (ScanJsonRecord(text, record)) return ChecksumLineKind::kEntry;
+    return ParseJsonRecordObject(text, record, reason);
+}
+
+ChecksumLineKind ParseJsonRecordObject(const std::string& text, FileRecord& record,
+                                       std::string& reason) {
     record = FileRecord();
     if (text.find_first_not_of(" \t\r") == std::string::npos) return ChecksumLineKind::kIgnored;
     const Json object = Json::parse(text, nullptr, false);

@@ -36,6 +36,15 @@ bool StartsJsonList(const std::string& text);
 // a name and at least one digest.
 ChecksumLineKind ParseJsonRecord(const std::string& text, FileRecord& record, std::string& reason);
 
+// ParseJsonRecord through the full JSON parser only, for the lines that the quick reading
+// (json_record_scan.h) does not take.
+ChecksumLineKind ParseJsonRecordObject(const std::string& text, FileRecord& record,
+                                       std::string& reason);
+
+// The line a digest's label names (as LineName gives it), else the algorithm of that name,
+// or -1.
+long LineOfJsonLabel(const std::string& label);
+
 // The verdict of one entry of a list, or of one file against it.
 struct EntryVerdict {
     std::string name;       // the file, as the list names it

@@ -4,13 +4,14 @@
 
 #include <nlohmann/json.hpp>
 
-#include "common/algorithm_names.h"
 #include "cli_test_support.h"
-#include "lists/csv_lines.h"
+#include "common/algorithm_names.h"
 #include "common/file_record.h"
-#include "lists/json_lines.h"
-#include "program_runner.h"
 #include "common/text_encoding.h"
+#include "lists/csv_lines.h"
+#include "lists/json_lines.h"
+#include "lists/json_record_scan.h"
+#include "program_runner.h"
 
 namespace {
 
@@ -165,6 +166,57 @@ TEST(RecordLines, JsonLinesThatAreNotRecordsAreRefused) {
     std::string reason;
     EXPECT_EQ(ParseJsonRecord(" \t", record, reason), ChecksumLineKind::kIgnored);
     EXPECT_FALSE(StartsJsonList("{\"name\":\"a\"}"));
+}
+
+// The quick reading of JSON lines takes the plain shape, in any order and with members it
+// does not know, and leaves every other line to the full parser; either way a line gives
+// what the full parser alone gives.
+TEST(RecordLines, QuickJsonReadingAgreesWithTheParser) {
+    const std::string md5 = R"("MD5":{"hex":"d41d8cd98f00b204e9800998ecf8427e","names":["md5"]})";
+    const std::string sha = R"("SHA-256":{"hmac":"AB","x":[1,-2.5e+3,true,null,{"y":"z"}]})";
+    const std::string start = R"({"list_version":1,"name":)";
+    const std::pair<std::string, bool> cases[] = {
+        {start + R"("a b/c.txt","size":12,"digests":{)" + md5 + "," + sha + "}}", true},
+        {R"( { "digests" : { )" + md5 + R"( } , "name" : "q\"\\\/\b\f\n\r\t" ,)" +
+             R"( "list_version" : 1 , "operand" : 7 } )",
+         true},
+        {start + R"("YQ==","modified":"2024-02-29T13:45:07.000000123Z","digests":{)" + md5 + "}}",
+         true},
+        {R"({"list_version":1,"name_base64":"/w==","digests":{)" + md5 + "}}", true},
+        {start + R"("\u00e9","digests":{)" + md5 + "}}", false},
+        {start + "\"caf\xC3\xA9\",\"digests\":{" + md5 + "}}", false},
+        {start + "\"bad\xFF\",\"digests\":{" + md5 + "}}", false},
+        {start + R"("a","name":"b","digests":{)" + md5 + "}}", false},
+        {start + R"("a","digests":{)" + md5 + "," + md5 + "}}", false},
+        {start + R"("a","size":0123,"digests":{)" + md5 + "}}", false},
+        {start + R"("a","size":99999999999999999999,"digests":{)" + md5 + "}}", false},
+        {start + R"("a","size":1e3,"digests":{)" + md5 + "}}", false},
+        {start + R"("a","digests":{)" + md5 + "}} x", false},
+        {start + R"("a","digests":{)" + md5 + "},}", false},
+        {start + R"("a","extra":{},"digests":{)" + md5 + "}}", false},
+        {start + R"("a","digests":{)" + md5 + "}", false},
+        {R"({"list_version":01,"name":"a","digests":{)" + md5 + "}}", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        FileRecord quick, full, record;
+        std::string reason, fullReason;
+        EXPECT_EQ(ScanJsonRecord(c.first, quick), c.second);
+        const ChecksumLineKind kind = ParseJsonRecord(c.first, record, reason);
+        EXPECT_EQ(kind, ParseJsonRecordObject(c.first, full, fullReason));
+        EXPECT_EQ(reason, fullReason);
+        if (kind != ChecksumLineKind::kEntry) continue;
+        EXPECT_EQ(record.name, full.name);
+        EXPECT_EQ(record.size, full.size);
+        EXPECT_EQ(record.timeKnown, full.timeKnown);
+        EXPECT_EQ(record.modified, full.modified);
+        ASSERT_EQ(record.digests.size(), full.digests.size());
+        for (size_t i = 0; i < full.digests.size(); ++i) {
+            EXPECT_EQ(record.digests[i].line, full.digests[i].line);
+            EXPECT_EQ(record.digests[i].hex, full.digests[i].hex);
+            EXPECT_EQ(record.digests[i].keyed, full.digests[i].keyed);
+        }
+    }
 }
 
 TEST(RecordLines, CsvRowsThatDoNotFitTheirHeaderAreRefused) {

@@ -5,12 +5,15 @@
 // - So is each line of a list read in order, and a line of rhash's columns names one file.
 // - Any name written by --format gnu or bsd, escaped as they escape it, is read back as it
 //   was, whatever bytes it holds.
+// - A line that the quick reading of JSON lists takes, the full JSON parser takes alike.
 #include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "lists/checksum_lines.h"
+#include "lists/json_lines.h"
+#include "lists/json_record_scan.h"
 
 namespace {
 
@@ -27,10 +30,30 @@ void ReadsBack(const std::string& line, const std::string& name) {
     }
 }
 
+void ReadsAsTheParserDoes(const std::string& line) {
+    FileRecord quick, full;
+    std::string reason;
+    if (!ScanJsonRecord(line, quick)) return;
+    if (ParseJsonRecordObject(line, full, reason) != ChecksumLineKind::kEntry ||
+        quick.name != full.name || quick.size != full.size ||
+        quick.timeKnown != full.timeKnown || !(quick.modified == full.modified) ||
+        quick.digests.size() != full.digests.size()) {
+        std::abort();
+    }
+    for (size_t i = 0; i < full.digests.size(); ++i) {
+        if (quick.digests[i].line != full.digests[i].line ||
+            quick.digests[i].hex != full.digests[i].hex ||
+            quick.digests[i].keyed != full.digests[i].keyed) {
+            std::abort();
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
+    ReadsAsTheParserDoes(text);
     for (bool sfv : {false, true}) {
         ChecksumLine entry;
         std::string reason;
