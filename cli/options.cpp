@@ -742,9 +742,19 @@ bool SplitFits(const Options& options, const Given& given, std::string& error) {
     const bool sharded = options.shardN != 0;
     const bool output = !options.outputPath.empty();
     if ((sharded || output) && command != Command::kReport && command != Command::kAudit &&
-        command != Command::kUpdate) {
+        command != Command::kUpdate && command != Command::kCheck) {
         error = std::string(sharded ? "--shard" : "-o (--output)") + " cannot be used with " +
                 CommandOption(command) + " yet";
+        return false;
+    }
+    // The verdicts of a check go in the list's order, one list to a shard's list.
+    if ((sharded || output) && command == Command::kCheck && options.files.size() != 1) {
+        error = std::string(sharded ? "--shard" : "-o (--output)") + " takes one list to check";
+        return false;
+    }
+    if (options.resume && command == Command::kCheck &&
+        std::count(options.files.begin(), options.files.end(), "-") != 0) {
+        error = "--resume reads the list checked again; standard input (-) cannot be";
         return false;
     }
     if ((sharded || output) && !options.savePath.empty()) {

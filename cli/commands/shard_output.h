@@ -27,10 +27,10 @@ public:
     ShardOutput(const ShardOutput&) = delete;
     ShardOutput& operator=(const ShardOutput&) = delete;
 
-    // Begins the list of a run of command ("list", "audit", "update"): with -o in
+    // Begins the list of a run of command ("list", "audit", "update", "check"): with -o in
     // FILE.partial, taking up the one an earlier try left with --resume, else on standard
-    // output.  listCheck: for --update, the SHA-256 of the list it reads.  False, after a
-    // message, when it cannot.
+    // output.  listCheck: for --update and --check, the SHA-256 of the list it reads.  False,
+    // after a message, when it cannot.
     bool Begin(const Options& options, const std::vector<uint8_t>& key, const char* command,
                const std::string& listCheck = "");
 
@@ -41,6 +41,9 @@ public:
     // audit), listed as name, is this run's to compute: of its shard, and after the last
     // input an earlier try wrote.
     bool Takes(uint64_t operand, const std::string& name) const;
+
+    // Whether the line of a checked list comes after the last one an earlier try wrote.
+    bool LineAhead(uint64_t line) const { return !resumed_ || line > lastOperand_; }
 
     // Whether an earlier try gave the entry at line of an audited list its verdict.
     bool EntryDone(uint64_t line) const { return doneLines_.count(line) != 0; }
@@ -60,9 +63,14 @@ public:
     StreamCheckpoints* Checkpoints(uint64_t operand, const std::string& path,
                                    const std::string& name, bool keyed, std::string& statePath);
 
+    // Gives up the list begun, of a run refused after Begin: FILE.partial goes, unless it
+    // holds entries of an earlier try.
+    void Abandon();
+
     // Ends the list and, with -o, writes FILE.  Says on standard error, for a shard, how it
     // went.  Returns the exit status: 1, after a message, when something could not be
-    // written, an input could not be read, or (of --audit) a verdict finds a change.
+    // written, an input could not be read, or (of --audit and --check) a verdict finds a
+    // change; a whole check's, that of its verdicts.
     int End(const Options& options);
 
 private:

@@ -173,6 +173,15 @@ std::string ShardEntryLine(const ShardEntry& entry) {
         }
         return Line(object);
     }
+    if (entry.kind == ShardEntry::Kind::kCheck) {
+        Json object;
+        object["check"] = entry.verdict;
+        object["line"] = entry.operand;
+        PutText(object, "name", entry.record.name);
+        if (!entry.text.empty()) PutText(object, "out", entry.text);
+        if (!entry.reason.empty()) PutText(object, "reason", entry.reason);
+        return Line(object);
+    }
     if (entry.kind == ShardEntry::Kind::kEnd) {
         Json object;
         object["shard_end"] = kShardListVersion;
@@ -237,6 +246,21 @@ bool ParseShardEntry(const std::string& line, ShardEntry& entry, std::string& re
             !TakeCount(object, "operand", entry.operand) ||
             !TakeString(object, "reason", entry.reason)) {
             if (reason.empty()) reason = "an update without its file or place";
+            return false;
+        }
+        return true;
+    }
+    if (object.contains("check")) {
+        entry.kind = ShardEntry::Kind::kCheck;
+        const auto optional = [&](const char* field, std::string& text) {
+            return (!object.contains(field) && !object.contains(std::string(field) + "_base64")) ||
+                   TakeText(object, field, text);
+        };
+        if (!TakeString(object, "check", entry.verdict) ||
+            !TakeCount(object, "line", entry.operand) ||
+            !TakeText(object, "name", entry.record.name) || !optional("out", entry.text) ||
+            !optional("reason", entry.reason)) {
+            reason = "a check's verdict without its line or name";
             return false;
         }
         return true;
