@@ -745,7 +745,7 @@ bool SplitFits(const Options& options, const Given& given, std::string& error) {
     const bool sharded = options.shardN != 0;
     const bool output = !options.outputPath.empty();
     if ((sharded || output) && command != Command::kReport && command != Command::kAudit &&
-        command != Command::kUpdate && command != Command::kCheck) {
+        command != Command::kUpdate && command != Command::kCheck && command != Command::kKnown) {
         error = std::string(sharded ? "--shard" : "-o (--output)") + " cannot be used with " +
                 CommandOption(command) + " yet";
         return false;
@@ -755,9 +755,10 @@ bool SplitFits(const Options& options, const Given& given, std::string& error) {
         error = std::string(sharded ? "--shard" : "-o (--output)") + " takes one list to check";
         return false;
     }
-    if (options.resume && command == Command::kCheck &&
-        std::count(options.files.begin(), options.files.end(), "-") != 0) {
-        error = "--resume reads the list checked again; standard input (-) cannot be";
+    if (options.resume && ((command == Command::kCheck &&
+                            std::count(options.files.begin(), options.files.end(), "-") != 0) ||
+                           (command == Command::kKnown && options.knownList == "-"))) {
+        error = "--resume reads the list again; standard input (-) cannot be";
         return false;
     }
     if ((sharded || output) && !options.savePath.empty()) {

@@ -347,6 +347,36 @@ int MergeCheck(const std::vector<std::string>& paths, Readers& readers, const Op
     return written ? status : kExitFailed;
 }
 
+// The names --known or --unknown writes, from its shards' lists at paths, written to out (or
+// standard output when null), the file at target; returns the exit status: 1 when an input
+// could not be read or none is named.  tellFailures: name the inputs that could not be read.
+int MergeKnown(const std::vector<std::string>& paths, Readers& readers, const Options& options,
+               OutputFile* out, const std::string& target, bool tellFailures, bool& written) {
+    if (!OpenShards(paths, readers)) return kExitFailed;
+    int status = kExitOk;
+    bool named = false;
+    std::string reason;
+    written = true;
+    MergeInOrder(readers, [&](const ShardEntry& entry) {
+        if (entry.kind == ShardEntry::Kind::kFailed) {
+            if (tellFailures) PrintError(entry.record.name, entry.reason);
+            status = kExitFailed;
+            return true;
+        }
+        if (entry.known != options.knownWanted) return true;
+        named = true;
+        written = Emit(out, ShownName(entry.record.name) + "\n", reason);
+        return written;
+    });
+    if (out == nullptr) {
+        written = FlushOut();
+    } else if (!written || !out->Commit(reason)) {
+        written = false;
+        PrintError(target, "not written: " + reason);
+    }
+    return written && named ? status : kExitFailed;
+}
+
 // The merge of lists (see MergeShardLists), to target or standard output; overrides are
 // --merge's options, or null.  tellFailures: name the inputs that could not be read, which
 // the run of a single list has named already.  written tells whether the output was.
@@ -389,6 +419,9 @@ int MergeLists(const std::vector<std::string>& paths, const Options* overrides,
     if (first.command == "audit") return MergeAudit(verdicts, options, out, written);
     if (first.command == "check") {
         return MergeCheck(paths, readers, options, out, target, tellFailures, written);
+    }
+    if (first.command == "known" || first.command == "unknown") {
+        return MergeKnown(paths, readers, options, out, target, tellFailures, written);
     }
     if (first.command == "update") {
         FileTime started = first.started;
@@ -606,6 +639,16 @@ void ShardOutput::Record(uint64_t operand, const FileRecord& record) {
     ++entries_;
 }
 
+void ShardOutput::Known(uint64_t operand, const std::string& name, bool known) {
+    ShardEntry entry;
+    entry.kind = ShardEntry::Kind::kKnown;
+    entry.operand = operand;
+    entry.record.name = name;
+    entry.known = known;
+    Write(ShardEntryLine(entry));
+    ++entries_;
+}
+
 void ShardOutput::Failed(uint64_t operand, const std::string& name, const std::string& reason) {
     ShardEntry entry;
     entry.kind = ShardEntry::Kind::kFailed;
@@ -716,7 +759,10 @@ int ShardOutput::End(const Options& options) {
         } else {
             // A whole run's verdicts are given, and its exit status, by the merge of its list.
             const int merged = MergeLists({partial_}, nullptr, options.outputPath, false, written);
-            if (header_.command == "audit" || header_.command == "check") status = merged;
+            if (header_.command != "list" && header_.command != "update") {
+                // An audit's, a check's and --known's status is given by their verdicts.
+                status = merged;
+            }
         }
         if (written) RemoveFile(partial_);
     }

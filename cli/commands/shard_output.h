@@ -27,10 +27,10 @@ public:
     ShardOutput(const ShardOutput&) = delete;
     ShardOutput& operator=(const ShardOutput&) = delete;
 
-    // Begins the list of a run of command ("list", "audit", "update", "check"): with -o in
-    // FILE.partial, taking up the one an earlier try left with --resume, else on standard
-    // output.  listCheck: for --update and --check, the SHA-256 of the list it reads.  False,
-    // after a message, when it cannot.
+    // Begins the list of a run of command ("list", "audit", "update", "check", "known",
+    // "unknown"): with -o in FILE.partial, taking up the one an earlier try left with
+    // --resume, else on standard output.  listCheck: for --update, --check, --known and
+    // --unknown, the SHA-256 of the list it reads.  False, after a message, when it cannot.
     bool Begin(const Options& options, const std::vector<uint8_t>& key, const char* command,
                const std::string& listCheck = "");
 
@@ -51,6 +51,8 @@ public:
     // Writes the record of an input, or that it could not be read.
     void Record(uint64_t operand, const FileRecord& record);
     void Failed(uint64_t operand, const std::string& name, const std::string& reason);
+    // Writes whether the digest of an input, named name, is in the list of --known.
+    void Known(uint64_t operand, const std::string& name, bool known);
 
     // Writes lines, whole entries of the list: count of them, of which unreadable are of
     // inputs that could not be read and changes are verdicts of change.
@@ -70,7 +72,8 @@ public:
     // Ends the list and, with -o, writes FILE.  Says on standard error, for a shard, how it
     // went.  Returns the exit status: 1, after a message, when something could not be
     // written, an input could not be read, or (of --audit and --check) a verdict finds a
-    // change; a whole check's, that of its verdicts.
+    // change; a whole check's, that of its verdicts, and a whole --known's, 1 also when it
+    // names no input.
     int End(const Options& options);
 
 private:

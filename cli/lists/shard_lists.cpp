@@ -182,6 +182,13 @@ std::string ShardEntryLine(const ShardEntry& entry) {
         if (!entry.reason.empty()) PutText(object, "reason", entry.reason);
         return Line(object);
     }
+    if (entry.kind == ShardEntry::Kind::kKnown) {
+        Json object;
+        object["known"] = entry.known;
+        object["operand"] = entry.operand;
+        PutText(object, "name", entry.record.name);
+        return Line(object);
+    }
     if (entry.kind == ShardEntry::Kind::kEnd) {
         Json object;
         object["shard_end"] = kShardListVersion;
@@ -263,6 +270,17 @@ bool ParseShardEntry(const std::string& line, ShardEntry& entry, std::string& re
             reason = "a check's verdict without its line or name";
             return false;
         }
+        return true;
+    }
+    if (object.contains("known")) {
+        entry.kind = ShardEntry::Kind::kKnown;
+        const auto known = object.find("known");
+        if (!known->is_boolean() || !TakeCount(object, "operand", entry.operand) ||
+            !TakeText(object, "name", entry.record.name)) {
+            reason = "an input of --known without its name or place";
+            return false;
+        }
+        entry.known = known->get<bool>();
         return true;
     }
     if (object.contains("audit")) {

@@ -9,6 +9,7 @@
 //   {"audit":"new","order":"/data/a/b.txt","file":{...a record...}}
 //   {"update":"hashed","operand":7,"line":12,"file":{...a record...}}
 //   {"check":"FAILED","line":9,"name":"a/b.txt","out":"a/b.txt: FAILED\n"}
+//   {"known":true,"operand":0,"name":"a/b.txt"}
 //   {"shard_end":1,"entries":412,"failed":1}
 //
 // The first line says which job and which shard the list is of.  "job" is what every shard
@@ -18,7 +19,8 @@
 // a JSON list holds it, with "operand", the place of the input among those given (the FILE
 // operands and names of --files-from, then the texts of --string), or the input that could
 // not be read; or for --audit, a verdict; or for --check, the verdict on a line of the list
-// checked.  The last line says the shard is whole.
+// checked; or for --known and --unknown, whether an input's digest is in the list.  The
+// last line says the shard is whole.
 #ifndef KORVADEX_CLI_SHARD_LISTS_H
 #define KORVADEX_CLI_SHARD_LISTS_H
 
@@ -35,7 +37,7 @@ uint64_t ShardOfName(const std::string& name, uint64_t n);
 
 // The first line of a shard's list.
 struct ShardHeader {
-    std::string command;                 // "list", "audit", "update", "check"
+    std::string command;                 // "list", "audit", "update", "check", "known", "unknown"
     std::vector<std::string> arguments;  // the run's on one machine
     std::string runId;                   // --run-id, or ""
     std::string keyCheck;                // for a keyed run, or ""
@@ -58,9 +60,9 @@ bool ParseShardHeader(const std::string& line, ShardHeader& header, std::string&
 
 // One line of a shard's list after its header.
 struct ShardEntry {
-    enum class Kind { kRecord, kFailed, kVerdict, kUpdate, kCheck, kEnd };
+    enum class Kind { kRecord, kFailed, kVerdict, kUpdate, kCheck, kKnown, kEnd };
     Kind kind = Kind::kRecord;
-    uint64_t operand = 0;  // kRecord and kFailed; kCheck: the line of the list, from 1
+    uint64_t operand = 0;  // kRecord, kFailed and kKnown; kCheck: the line of the list, from 1
     FileRecord record;     // kRecord: the input's record; kFailed: its name; kVerdict: the file
     std::string reason;    // kFailed, and kVerdict of a file that could not be read
     uint64_t entries = 0, failed = 0;  // kEnd: the lines of each kind the shard wrote
@@ -88,6 +90,10 @@ struct ShardEntry {
     // writes of it on standard output, and reason what it writes of it on standard error
     // (the file's failure, or with --warn why the line is malformed).
     std::string text;
+
+    // kKnown, of --known and --unknown: whether the digest of the input named record.name
+    // is in the list.
+    bool known = false;
 };
 
 std::string ShardEntryLine(const ShardEntry& entry);

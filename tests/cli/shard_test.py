@@ -17,6 +17,8 @@
   shard_test.py KORVADEX check    -c of a list of a tree since changed, in 1, 3 and 7 shards
                                   and with -o: the merge writes what one run writes; runs
                                   killed and taken up; shards of another job refused
+  shard_test.py KORVADEX known    --known and --unknown in 1, 3 and 7 shards and with -o,
+                                  and taken up from partial lists cut anywhere
 
 A random case prints its seed; KORVADEX_TEST_SEED repeats one.
 """
@@ -389,10 +391,41 @@ def case_check(root):
           f"--merge with a shard of the list since changed: {merged.stderr}")
 
 
+def case_known(root):
+    rng = seeded()
+    make_tree(root, rng, 200, 0)
+    made = run(["-r", "-a", "md5,sha256", "--format", "json", "tree/d1", "tree/d2"], root)
+    open(os.path.join(root, "known.json"), "wb").write(made.stdout)
+    out = os.path.join(root, "out.txt")
+    for word in ("--known", "--unknown"):
+        args = [word, "known.json", "-r", "tree", "--string", "abc"]
+        alone = run(args, root)
+        want = (alone.returncode, alone.stdout)
+        check(alone.returncode == 0 and alone.stdout.count(b"\n") > 10, f"{args}: {alone}")
+        for n in (1, 3, 7):
+            paths = shard_lists(root, n, args, "n")
+            merged = run(["--merge"] + paths, root)
+            check((merged.returncode, merged.stdout) == want, f"{args} in {n} shards: {merged}")
+            for path in paths:
+                os.remove(path)
+        whole = run(["-o", out] + args, root)
+        check((whole.returncode, contents(out), whole.stderr) == (want + (alone.stderr,)),
+              f"-o {out} {args}: {whole.stderr}")
+        # The list of one shard of one is what a try of -o leaves: cut anywhere, it is taken
+        # up.
+        listed = contents(shard_lists(root, 1, args, "n")[0])
+        for cut in sorted(rng.sample(range(1, len(listed)), 5)):
+            open(out + ".partial", "wb").write(listed[:cut])
+            taken = run(["-o", out, "--resume"] + args, root)
+            check((taken.returncode, contents(out)) == want,
+                  f"{args} taken up after {cut} bytes: {taken.stderr}")
+
+
 def main():
     case = sys.argv[2] if len(sys.argv) > 2 else ""
     cases = {"merge": case_merge, "audit": case_audit, "update": case_update,
-             "refuse": case_refuse, "resume": case_resume, "check": case_check}
+             "refuse": case_refuse, "resume": case_resume, "check": case_check,
+             "known": case_known}
     if not KORVADEX or case not in cases:
         print(__doc__)
         return 2
