@@ -330,7 +330,7 @@ int MergeCheck(const std::vector<std::string>& paths, Readers& readers, const Op
         tally.Take(entry.verdict, entry.operand, entry.reason);
         // A malformed line's reason is told with --warn; a file's failure always.
         const bool malformed = entry.verdict == "malformed";
-        if (tellFailures && !malformed) PrintErrorText(entry.reason);
+        if (tellFailures && !malformed && !entry.reason.empty()) PrintErrorText(entry.reason);
         if (tellFailures && malformed && options.warn) {
             PrintErrorText(MalformedLineText(name, entry.operand, entry.reason));
         }
