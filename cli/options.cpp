@@ -249,9 +249,10 @@ const char kHelpText[] =
     "                       korvadex --verify-cache -r photos\n"
     "\n"
     "Runs split over machines, and runs taken up again (docs/scale.md):\n"
-    "  -o, --output FILE  write the list (or the verdicts of --audit) to FILE,\n"
-    "                     through FILE.partial beside it, one whole entry at a\n"
-    "                     time, renamed into place when the run ends\n"
+    "  -o, --output FILE  write the list (or the verdicts of --audit, or of -c on\n"
+    "                     one LIST, or the names of --known and --unknown) to\n"
+    "                     FILE, through FILE.partial beside it, one whole entry at\n"
+    "                     a time, renamed into place when the run ends\n"
     "                       korvadex -r -a sha256 --format json -o all.json data\n"
     "      --resume       with -o, take up the FILE.partial that a run cut off\n"
     "                     left: its entries are kept and only the rest is hashed,\n"
@@ -260,19 +261,21 @@ const char kHelpText[] =
     "                     --resume it is replaced\n"
     "                       korvadex -r --format json -o all.json --resume data\n"
     "      --shard K/N    take shard K (1 to N) of the inputs: of the files of -r,\n"
-    "                     the FILEs, --files-from, and the entries of --audit.  An\n"
-    "                     input is in the shard that the first 8 bytes of the\n"
-    "                     SHA-256 of its name (without a leading ./), big-endian,\n"
-    "                     modulo N, plus 1 give.  The shard writes a JSON list for\n"
-    "                     --merge, whatever --format says, and says on standard\n"
-    "                     error how it went and whether a rerun may mend it\n"
+    "                     the FILEs, --files-from, the entries of --audit, and the\n"
+    "                     lines of the one LIST of -c.  An input is in the shard\n"
+    "                     that the first 8 bytes of the SHA-256 of its name\n"
+    "                     (without a leading ./), big-endian, modulo N, plus 1\n"
+    "                     give.  The shard writes a JSON list for --merge,\n"
+    "                     whatever --format says, and says on standard error how\n"
+    "                     it went and whether a rerun may mend it\n"
     "                       korvadex --shard 3/8 -r --format bsd -o s3.json data\n"
     "      --run-id TEXT  mark the lists of --shard or -o with TEXT, so that the\n"
     "                     shards of another run are never merged with them\n"
     "      --merge        write, from the lists of all N shards of a run, what the\n"
     "                     run on one machine writes, in its --format or the one\n"
     "                     given; for --audit its verdicts, files moved across\n"
-    "                     shards paired.  Refuses lists of another run, a shard\n"
+    "                     shards paired; for -c its verdicts in the list's order\n"
+    "                     and its summary.  Refuses lists of another run, a shard\n"
     "                     missing or given twice, an entry in two shards (exit 1)\n"
     "                       korvadex --merge -o data.bsd s*.json\n"
     "\n"
@@ -742,9 +745,20 @@ bool SplitFits(const Options& options, const Given& given, std::string& error) {
     const bool sharded = options.shardN != 0;
     const bool output = !options.outputPath.empty();
     if ((sharded || output) && command != Command::kReport && command != Command::kAudit &&
-        command != Command::kUpdate) {
+        command != Command::kUpdate && command != Command::kCheck && command != Command::kKnown) {
         error = std::string(sharded ? "--shard" : "-o (--output)") + " cannot be used with " +
                 CommandOption(command) + " yet";
+        return false;
+    }
+    // The verdicts of a check go in the list's order, one list to a shard's list.
+    if ((sharded || output) && command == Command::kCheck && options.files.size() != 1) {
+        error = std::string(sharded ? "--shard" : "-o (--output)") + " takes one list to check";
+        return false;
+    }
+    if (options.resume && ((command == Command::kCheck &&
+                            std::count(options.files.begin(), options.files.end(), "-") != 0) ||
+                           (command == Command::kKnown && options.knownList == "-"))) {
+        error = "--resume reads the list again; standard input (-) cannot be";
         return false;
     }
     if ((sharded || output) && !options.savePath.empty()) {

@@ -9,7 +9,9 @@
 #include "batch/input_batch.h"
 #include "batch/input_compute.h"
 #include "batch/messages.h"
+#include "commands/check_summary.h"
 #include "commands/commands.h"
+#include "commands/shard_output.h"
 #include "common/algorithm_names.h"
 #include "common/error_text.h"
 #include "common/line_names.h"
@@ -32,10 +34,6 @@ std::string Upper(std::string hex) {
 
 std::string Plural(size_t count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
-void Warn(const std::string& text) {
-    PrintErrorText("korvadex: WARNING: " + text + "\n");
 }
 
 // Checks one saved report, whose whole text is content.
@@ -177,13 +175,17 @@ std::string Names(const std::vector<size_t>& lines) {
 // taken, so each verdict is known as soon as its file is read.
 class ListCheck {
 public:
-    ListCheck(const std::string& path, const Options& options, const std::vector<uint8_t>& key)
+    // shard: where the verdicts go, as entries of a shard's list (--shard, -o), or null for
+    // standard output.
+    ListCheck(const std::string& path, const Options& options, const std::vector<uint8_t>& key,
+              ShardOutput* shard)
         : path_(path),
           name_(InputName(path)),
           options_(options),
           key_(key),
           nameHint_(AlgorithmOfListName(path)),
           standardInput_(path == "-"),
+          shard_(shard),
           list_(path),
           batch_(options.jobs, options.readOrder, 0, progress_) {}
 
@@ -196,10 +198,16 @@ public:
         int64_t size = -1;
         const ChecksumLineKind kind = list_.Take(text, number, lines, size, reason);
         if (kind == ChecksumLineKind::kIgnored) return;
+        const std::string named = kind == ChecksumLineKind::kEntry ? lines[0].name : "";
+        // A shard checks the lines of the names of its share (a line that names no file is of
+        // the empty name's), after the last one an earlier try wrote.
+        if (shard_ != nullptr && (!shard_->InShard(named) || !shard_->LineAhead(number))) return;
         const bool wholeFile = list_.WholeFile();
         // An entry that --exclude or --include leaves out is neither checked nor reported.
         if (kind == ChecksumLineKind::kEntry && !options_.filter.TakesListed(lines[0].name)) {
-            ++filteredOut_;
+            ++tally_.filteredOut;
+            if (shard_ != nullptr) Flush();
+            Written("filtered", number, named);
             return;
         }
         std::vector<Entry> entries;
@@ -218,17 +226,28 @@ public:
                      : wholeFile      ? "none of its digests is of an algorithm of -a"
                                       : "none of its columns has the width of an algorithm of -a";
         }
-        if (kind != ChecksumLineKind::kEntry || !reason.empty()) return Malformed(number, reason);
-        ++wellFormed_;
+        if (refused_) return;
+        if (kind != ChecksumLineKind::kEntry || !reason.empty()) {
+            return Malformed(number, named, reason);
+        }
+        ++tally_.wellFormed;
         if (!group_.empty() && group_[0].name != entries[0].name) Flush();
         group_.insert(group_.end(), entries.begin(), entries.end());
     }
 
-    // Checks what is left and writes the summary; returns the exit status of the list.
+    // Whether the list cannot be checked in shards: the algorithm of its values is inferred
+    // from the files, which every shard would do on files of its own.
+    bool Refused() const { return refused_; }
+
+    // Checks what is left and writes the summary (to the shard's list, which its merge
+    // writes the summary of); returns the exit status of the list.
     int Finish() {
         size_t number;
         std::string reason;
-        if (list_.Unfinished(number, reason)) Malformed(number, reason);
+        if (list_.Unfinished(number, reason) &&
+            (shard_ == nullptr || (shard_->InShard("") && shard_->LineAhead(number)))) {
+            Malformed(number, "", reason);
+        }
         Flush();
         batch_.Finish();
         progress_.EndJob();
@@ -240,47 +259,45 @@ public:
                                   "): every such line FAILED");
         }
         if (!FlushOut()) failedOutput_ = true;
-        if (wellFormed_ == 0 && filteredOut_ != 0) {
-            PrintError(name_, "nothing checked: --exclude and --include leave out every entry");
-            return kExitFailed;
-        }
-        if (wellFormed_ == 0) {
-            PrintError(name_, "no properly formatted checksum lines found" +
-                                  (firstReason_.empty() ? "" : " (" + firstReason_ + ")"));
-            return kExitFailed;
-        }
-        if (!options_.status) {
-            if (malformed_ != 0) {
-                Warn(Plural(malformed_, "line is", "lines are") + " improperly formatted");
-            }
-            if (unreadable_ != 0) {
-                Warn(Plural(unreadable_, "listed file", "listed files") + " could not be read");
-            }
-            if (mismatched_ != 0) {
-                Warn(Plural(mismatched_, "computed checksum", "computed checksums") +
-                     " did NOT match");
-            }
-        }
-        if (options_.ignoreMissing && verified_ == 0) {
-            if (!options_.status) PrintError(name_, "no file was verified");
-            return kExitFailed;
-        }
-        const bool ok = mismatched_ == 0 && unreadable_ == 0 &&
-                        !(options_.strict && malformed_ != 0) && !failedOutput_;
-        return ok ? kExitOk : kExitFailed;
+        if (shard_ != nullptr) return kExitOk;
+        const int status = CheckListSummary(name_, tally_, options_);
+        return failedOutput_ ? kExitFailed : status;
     }
 
 private:
-    void Malformed(size_t number, const std::string& reason) {
-        ++malformed_;
-        if (firstReason_.empty()) firstReason_ = "line " + std::to_string(number) + ": " + reason;
-        if (options_.warn) {
+    void Malformed(size_t number, const std::string& named, const std::string& reason) {
+        tally_.Malformed(number, reason);
+        // A shard's entries are written in the list's order: the file of the lines before
+        // is read first.
+        if (shard_ != nullptr) Flush();
+        if (shard_ == nullptr && !options_.warn) return;
+        batch_.Then([this, number, named, reason] {
             // After the verdicts of the lines before it.
-            batch_.Then([this, number, reason] {
-                PrintErrorText("korvadex: " + name_ + ": " + std::to_string(number) +
-                               ": improperly formatted checksum line: " + reason + "\n");
-            });
-        }
+            if (options_.warn) PrintErrorText(MalformedLineText(name_, number, reason));
+            if (shard_ != nullptr) Write("malformed", number, named, "", reason);
+        });
+    }
+
+    // Writes the verdict word on the line at number of the list, naming named, as an entry
+    // of the shard's list: text, what it writes on standard output, and reason, on standard
+    // error.
+    void Write(const char* word, size_t number, const std::string& named, const std::string& text,
+               const std::string& reason) {
+        ShardEntry entry;
+        entry.kind = ShardEntry::Kind::kCheck;
+        entry.verdict = word;
+        entry.operand = number;
+        entry.record.name = named;
+        entry.text = text;
+        entry.reason = reason;
+        const bool unread = entry.verdict == "unreadable" || entry.verdict == "missing";
+        shard_->WriteLines(ShardEntryLine(entry), 1, unread, entry.verdict == "FAILED");
+    }
+
+    // Writes, after the verdicts of the lines before, a line that gets no verdict.
+    void Written(const char* word, size_t number, const std::string& named) {
+        if (shard_ == nullptr) return;
+        batch_.Then([this, word, number, named] { Write(word, number, named, "", ""); });
     }
 
     // One value to check: its line, or while that is not known, the slot it is inferred in.
@@ -380,6 +397,15 @@ private:
         for (size_t i = 0; i < slots_.size(); ++i) {
             if (slots_[i].digits == digits && slots_[i].column == column) entry.slot = long(i);
         }
+        if (entry.slot < 0 && shard_ != nullptr) {
+            refused_ = true;
+            PrintError(name_, "line " + std::to_string(entry.number) + ": values of " +
+                                  std::to_string(digits) +
+                                  " hex digits, whose algorithm is the first that a file "
+                                  "matches, which each shard of --shard and each try of -o "
+                                  "would find apart: name it with -a");
+            return "";
+        }
         if (entry.slot < 0) {
             entry.slot = long(slots_.size());
             slots_.push_back(Slot{digits, column, LikeliestFirst(fits)});
@@ -409,6 +435,9 @@ private:
         const PathStatus status = file == "-" ? PathStatus{} : LookUpPath(file);
         const bool missing = file != "-" && status.kind == PathKind::kMissing;
         if (options_.ignoreMissing && missing) {
+            for (const Entry& entry : group_) {
+                if (!entry.joined) Written("skipped", entry.number, entry.name);
+            }
             group_.clear();
             return;
         }
@@ -451,7 +480,12 @@ private:
             batch_.AddFile(
                 file, key_, lines, Jobs(lines),
                 [this, entries = std::move(entries), missing](const InputResult& result) {
-                    Report(entries, result.ok, result.hex, result.size, missing);
+                    // The batch has written why the file could not be read.
+                    const std::string failure = result.ok
+                                                    ? ""
+                                                    : "korvadex: " + MessageText(result.subject) +
+                                                          ": " + MessageText(result.reason) + "\n";
+                    Report(entries, result.ok, result.hex, result.size, missing, failure);
                 });
             return;
         }
@@ -501,9 +535,10 @@ private:
         return lines.size() == 1 ? 1 : options_.jobs;
     }
 
-    // The verdicts of the entries of one file, read (or not), whose bytes gave hex and size.
+    // The verdicts of the entries of one file, read (or not), whose bytes gave hex and size;
+    // failure: what was written of a file that could not be read.
     void Report(const std::vector<Entry>& entries, bool read, const std::vector<std::string>& hex,
-                uint64_t size, bool missing = false) {
+                uint64_t size, bool missing = false, std::string failure = "") {
         // As coreutils does, a name is escaped in a verdict only when it holds a line break.
         const std::string& name = entries[0].name;
         bool needsMark = false;
@@ -512,6 +547,7 @@ private:
         std::string text;
         // The columns of one of rhash's lines share one verdict, as rhash gives it.
         for (size_t i = 0, next; i < entries.size(); i = next) {
+            const size_t before = text.size();
             bool matched = true;
             for (next = i; next < entries.size() && (next == i || entries[next].joined); ++next) {
                 const Entry& entry = entries[next];
@@ -520,24 +556,27 @@ private:
             }
             const char* verdict = "OK";
             if (!read) {
-                ++unreadable_;
+                ++tally_.unreadable;
                 verdict = "FAILED open or read";
             } else if (!matched) {
-                ++mismatched_;
+                ++tally_.mismatched;
                 verdict = "FAILED";
             } else {
-                ++verified_;
-                if (options_.quiet) continue;
+                ++tally_.verified;
             }
-            if (options_.status) continue;
-            if (options_.format == OutputFormat::kJson) {
-                const char* word = read ? verdict : missing ? "missing" : "unreadable";
+            const char* word = read ? verdict : missing ? "missing" : "unreadable";
+            const bool told = !options_.status && !(read && matched && options_.quiet);
+            if (told && options_.format == OutputFormat::kJson) {
                 text += JsonVerdictLine(Verdict(entries, i, next, word, read, hex, size));
-                continue;
+            } else if (told) {
+                text += (needsMark ? "\\" : "") + shown + ": " + verdict + "\n";
             }
-            text += (needsMark ? "\\" : "") + shown + ": " + verdict + "\n";
+            if (shard_ == nullptr) continue;
+            // The file's failure goes with the first of its verdicts, as it is written once.
+            Write(word, entries[i].number, name, text.substr(before), failure);
+            failure.clear();
         }
-        PrintOut(text);
+        if (shard_ == nullptr) PrintOut(text);
     }
 
     // The verdict of entries[from] to entries[to - 1], which share one, for JSON: what they
@@ -575,18 +614,13 @@ private:
     const std::vector<uint8_t>& key_;
     const long nameHint_;
     const bool standardInput_;
+    ShardOutput* const shard_;
     ListEntries list_;
     Progress progress_;
     std::vector<Entry> group_;  // consecutive entries for one file
     std::vector<Slot> slots_;
-    size_t wellFormed_ = 0;
-    size_t malformed_ = 0;
-    size_t unreadable_ = 0;
-    size_t mismatched_ = 0;
-    size_t verified_ = 0;
-    size_t filteredOut_ = 0;
-    std::string firstReason_;  // why the first malformed line was refused, for the message
-                               // of a list with no line taken
+    CheckTally tally_;
+    bool refused_ = false;  // see Refused()
     bool failedOutput_ = false;
     InputBatch batch_;  // last: its threads end before the fields they use
 };
@@ -595,23 +629,51 @@ private:
 // one, so that a damaged report is refused with its reader's reason.
 const char kRuler[] = "==========";
 
-int CheckList(const std::string& path, const Options& options, const std::vector<uint8_t>& key) {
+// Begins the shard's list of the check of the list at path.  False, after a message, when
+// it cannot.
+bool BeginShard(ShardOutput& shard, const std::string& path, const Options& options,
+                const std::vector<uint8_t>& key) {
+    // The shards of one job, and the tries of one run, must all read the same list.
+    std::string listCheck;
+    if (path != "-") {
+        Progress progress;
+        std::vector<std::string> hex;
+        const size_t sha256 = size_t(FindAlgorithm("sha256"));
+        if (!ComputeInput(path, {}, {sha256}, 1, progress, hex)) return false;
+        listCheck = hex[sha256];
+    }
+    return shard.Begin(options, key, "check", listCheck);
+}
+
+// Checks the list at path; with shard, its shard's lines, into the shard's list.
+int CheckList(const std::string& path, const Options& options, const std::vector<uint8_t>& key,
+              ShardOutput* shard) {
     const std::string name = InputName(path);
     FILE* file = path == "-" ? stdin : OpenForReading(path);
     if (file == nullptr) {
         PrintError(name, ErrnoText(errno));
         return kExitFailed;
     }
+    const auto close = [&] {
+        if (file != stdin) std::fclose(file);
+    };
     ListReader reader(file);
     size_t number = 0;
-    ListCheck check(path, options, key);
+    ListCheck check(path, options, key, shard);
     std::string text;
     while (reader.Next(text)) {
         if (++number == 1 && text.compare(0, sizeof kRuler - 1, kRuler) == 0) {
+            if (shard != nullptr) {
+                close();
+                PrintError(name,
+                           "a saved report, the values of one file: --shard and -o take a "
+                           "checksum list");
+                return kExitFailed;
+            }
             // A saved report: read it whole, as its reader wants.
             std::string content = text;
             while (content.size() <= kMaxSavedReportBytes && reader.Next(text)) content += text;
-            if (file != stdin) std::fclose(file);
+            close();
             if (reader.Failed()) {
                 PrintError(name, reader.Reason());
                 return kExitFailed;
@@ -619,10 +681,19 @@ int CheckList(const std::string& path, const Options& options, const std::vector
             return CheckSavedReport(path, content, options, key);
         }
         if (number == 1 && !options.checkInput.empty()) break;
+        if (number == 1 && shard != nullptr && !BeginShard(*shard, path, options, key)) {
+            close();
+            return kExitFailed;
+        }
         if (!text.empty() && text.back() == '\n') text.pop_back();
         check.Take(text, number);
+        if (check.Refused()) {
+            close();
+            shard->Abandon();
+            return kExitFailed;
+        }
     }
-    if (file != stdin) std::fclose(file);
+    close();
     if (!options.checkInput.empty()) {
         PrintError(name,
                    "not a saved report: --input names the file a saved report is "
@@ -633,15 +704,30 @@ int CheckList(const std::string& path, const Options& options, const std::vector
         PrintError(name, reader.Reason());
         // A list refused whole, or cut short: what was read of it is still checked.
         if (number == 0) return kExitFailed;
+        // A shard's list is left without its end: the merge refuses it.
         check.Finish();
         return kExitFailed;
     }
-    return check.Finish();
+    if (number == 0 && shard != nullptr && !BeginShard(*shard, path, options, key)) {
+        return kExitFailed;
+    }
+    const int status = check.Finish();
+    return shard == nullptr ? status : shard->End(options);
 }
 
 }  // namespace
 
 int RunCheck(const Options& options, const std::vector<uint8_t>& key) {
+    // A run of --shard or -o checks one list (the options see to it) into a shard's list.
+    if (options.shardN != 0 || !options.outputPath.empty()) {
+        const std::string& list = options.files[0];
+        if (IsBag(list)) {
+            PrintError(list, "a bag: --shard and -o take a checksum list");
+            return kExitFailed;
+        }
+        ShardOutput shard;
+        return CheckList(list, options, key, &shard);
+    }
     int status = kExitOk;
     for (const std::string& list : options.files) {
         const bool bag = IsBag(list);
@@ -650,7 +736,7 @@ int RunCheck(const Options& options, const std::vector<uint8_t>& key) {
             status = kExitFailed;
             continue;
         }
-        if ((bag ? CheckBag(options, list) : CheckList(list, options, key)) != kExitOk) {
+        if ((bag ? CheckBag(options, list) : CheckList(list, options, key, nullptr)) != kExitOk) {
             status = kExitFailed;
         }
     }

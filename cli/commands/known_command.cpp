@@ -7,8 +7,11 @@
 #include "batch/input_compute.h"
 #include "batch/messages.h"
 #include "commands/commands.h"
+#include "commands/shard_output.h"
+#include "common/algorithm_names.h"
 #include "common/line_names.h"
 #include "lists/known_set.h"
+#include "system/directory_walk.h"
 
 namespace {
 
@@ -28,6 +31,16 @@ std::vector<size_t> ChosenLines(const KnownSet& known, const Options& options) {
     }
     if (known.named[best] == known.files) return {known.lines[best]};
     return known.lines;
+}
+
+// The SHA-256 of the list at path, which the shards of one run, and its tries, must all have
+// read; "" for standard input.
+std::string ListCheck(const std::string& path) {
+    if (path == "-") return "";
+    Progress progress;
+    std::vector<std::string> hex;
+    const size_t sha256 = size_t(FindAlgorithm("sha256"));
+    return ComputeInput(path, {}, {sha256}, 1, progress, hex) ? hex[sha256] : "";
 }
 
 std::string Names(const std::vector<size_t>& lines) {
@@ -59,45 +72,70 @@ int RunKnown(const Options& options, const std::vector<uint8_t>& key) {
                                                    : ", which every file of it has"));
     }
 
-    std::vector<std::string> inputs;
-    int status = GivenFiles(options, inputs) ? kExitOk : kExitFailed;
-    Progress progress;
-    if (inputs.size() + options.strings.size() > 1) {
-        progress.BeginJob(inputs.size() + options.strings.size(), -1);
+    // A run split over machines, or one that can be taken up again, writes a shard's list,
+    // and its merge the names.
+    const bool sharded = options.shardN != 0 || !options.outputPath.empty();
+    ShardOutput shard;
+    if (sharded && !shard.Begin(options, key, options.knownWanted ? "known" : "unknown",
+                                ListCheck(options.knownList))) {
+        return kExitFailed;
     }
+    // The files with their place among the operands, as the shard's list gives them.
+    std::vector<std::pair<uint64_t, std::string>> inputs;
+    int status = kExitOk;
+    const WalkOptions walk = WalkOf(options);
+    for (size_t i = 0; i < options.files.size(); ++i) {
+        std::vector<std::string> found;
+        if (!options.recursive) {
+            found.push_back(options.files[i]);
+        } else if (!WalkFiles(options.files[i], walk, found)) {
+            status = kExitFailed;
+        }
+        for (const std::string& path : found) {
+            if (!sharded || shard.Takes(i, path)) inputs.emplace_back(i, path);
+        }
+    }
+    std::vector<std::pair<uint64_t, std::string>> texts;
+    for (size_t i = 0; i < options.strings.size(); ++i) {
+        const uint64_t operand = options.files.size() + i;
+        const std::string name = "\"" + options.strings[i] + "\"";
+        if (!sharded || shard.Takes(operand, name)) texts.emplace_back(operand, options.strings[i]);
+    }
+    Progress progress;
+    if (inputs.size() + texts.size() > 1) progress.BeginJob(inputs.size() + texts.size(), -1);
     bool printed = false;
-    const auto take = [&](const std::string& name, const std::vector<std::string>& hex) {
+    const auto take = [&](uint64_t operand, const std::string& name, const InputResult& result) {
+        if (!result.ok) {
+            if (sharded) shard.Failed(operand, name, result.reason);
+            status = kExitFailed;
+            return;
+        }
         bool found = false;
         for (size_t i = 0; i < known.lines.size(); ++i) {
-            const std::string& value = hex[known.lines[i]];
+            const std::string& value = result.hex[known.lines[i]];
             found = found || (!value.empty() && known.sets[i].ContainsHex(value));
         }
+        if (sharded) return shard.Known(operand, name, found);
         if (found != options.knownWanted) return;
         printed = true;
         PrintOut(ShownName(name) + "\n");
     };
-    InputBatch batch(options.jobs, options.readOrder, inputs.size() + options.strings.size(),
-                     progress);
-    for (const std::string& path : inputs) {
-        batch.AddFile(path, key, lines, options.jobs, [&, path](const InputResult& result) {
-            if (result.ok) {
-                take(path, result.hex);
-            } else {
-                status = kExitFailed;
-            }
-        });
+    InputBatch batch(options.jobs, options.readOrder, inputs.size() + texts.size(), progress);
+    for (const auto& [operand, path] : inputs) {
+        batch.AddFile(path, key, lines, options.jobs,
+                      [&, operand = operand, path = path](const InputResult& result) {
+                          take(operand, path, result);
+                      });
     }
-    for (const std::string& text : options.strings) {
-        batch.AddText(text, key, lines, options.jobs, [&, text](const InputResult& result) {
-            if (result.ok) {
-                take("\"" + text + "\"", result.hex);
-            } else {
-                status = kExitFailed;
-            }
-        });
+    for (const auto& [operand, text] : texts) {
+        batch.AddText(text, key, lines, options.jobs,
+                      [&, operand = operand, text = text](const InputResult& result) {
+                          take(operand, "\"" + text + "\"", result);
+                      });
     }
     batch.Finish();
     progress.EndJob();
+    if (sharded) return shard.End(options) == kExitOk ? status : kExitFailed;
     if (!FlushOut()) return kExitFailed;
     return printed ? status : kExitFailed;
 }

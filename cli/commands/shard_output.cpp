@@ -11,6 +11,7 @@
 
 #include "batch/input_compute.h"
 #include "batch/messages.h"
+#include "commands/check_summary.h"
 #include "commands/commands.h"
 #include "commands/crc_in_name.h"
 #include "commands/list_writer.h"
@@ -315,6 +316,67 @@ bool WholeEntries(Readers& readers, std::vector<ShardEntry>& verdicts) {
     return true;
 }
 
+// The verdicts of a check from its shards' lists at paths, in the order of the list checked,
+// written to out (or standard output when null), the file at target, and its summary;
+// returns the exit status.  tellFailures: write the messages of its lines on standard error.
+int MergeCheck(const std::vector<std::string>& paths, Readers& readers, const Options& options,
+               OutputFile* out, const std::string& target, bool tellFailures, bool& written) {
+    if (!OpenShards(paths, readers)) return kExitFailed;
+    const std::string name = InputName(options.files[0]);
+    CheckTally tally;
+    std::string reason;
+    written = true;
+    MergeInOrder(readers, [&](const ShardEntry& entry) {
+        tally.Take(entry.verdict, entry.operand, entry.reason);
+        // A malformed line's reason is told with --warn; a file's failure always.
+        const bool malformed = entry.verdict == "malformed";
+        if (tellFailures && !malformed && !entry.reason.empty()) PrintErrorText(entry.reason);
+        if (tellFailures && malformed && options.warn) {
+            PrintErrorText(MalformedLineText(name, entry.operand, entry.reason));
+        }
+        written = Emit(out, entry.text, reason);
+        return written;
+    });
+    if (out == nullptr) {
+        written = FlushOut();
+    } else if (!written || !out->Commit(reason)) {
+        written = false;
+        PrintError(target, "not written: " + reason);
+    }
+    const int status = CheckListSummary(name, tally, options);
+    return written ? status : kExitFailed;
+}
+
+// The names --known or --unknown writes, from its shards' lists at paths, written to out (or
+// standard output when null), the file at target; returns the exit status: 1 when an input
+// could not be read or none is named.  tellFailures: name the inputs that could not be read.
+int MergeKnown(const std::vector<std::string>& paths, Readers& readers, const Options& options,
+               OutputFile* out, const std::string& target, bool tellFailures, bool& written) {
+    if (!OpenShards(paths, readers)) return kExitFailed;
+    int status = kExitOk;
+    bool named = false;
+    std::string reason;
+    written = true;
+    MergeInOrder(readers, [&](const ShardEntry& entry) {
+        if (entry.kind == ShardEntry::Kind::kFailed) {
+            if (tellFailures) PrintError(entry.record.name, entry.reason);
+            status = kExitFailed;
+            return true;
+        }
+        if (entry.known != options.knownWanted) return true;
+        named = true;
+        written = Emit(out, ShownName(entry.record.name) + "\n", reason);
+        return written;
+    });
+    if (out == nullptr) {
+        written = FlushOut();
+    } else if (!written || !out->Commit(reason)) {
+        written = false;
+        PrintError(target, "not written: " + reason);
+    }
+    return written && named ? status : kExitFailed;
+}
+
 // The merge of lists (see MergeShardLists), to target or standard output; overrides are
 // --merge's options, or null.  tellFailures: name the inputs that could not be read, which
 // the run of a single list has named already.  written tells whether the output was.
@@ -328,6 +390,14 @@ int MergeLists(const std::vector<std::string>& paths, const Options* overrides,
     std::string reason;
     if (!MergedOptions(first, overrides, options, reason)) {
         PrintError(readers[0]->Path(), reason);
+        return kExitFailed;
+    }
+    if (first.command == "check" && overrides != nullptr &&
+        (overrides->format != OutputFormat::kReport || overrides->zero || overrides->binary ||
+         overrides->hexCase != HexCase::kDefault)) {
+        PrintError(readers[0]->Path(),
+                   "the verdicts of a check are written as its own options say: --merge "
+                   "takes only -o for it");
         return kExitFailed;
     }
     std::vector<ShardEntry> verdicts;
@@ -347,6 +417,12 @@ int MergeLists(const std::vector<std::string>& paths, const Options* overrides,
         return kExitFailed;
     }
     if (first.command == "audit") return MergeAudit(verdicts, options, out, written);
+    if (first.command == "check") {
+        return MergeCheck(paths, readers, options, out, target, tellFailures, written);
+    }
+    if (first.command == "known" || first.command == "unknown") {
+        return MergeKnown(paths, readers, options, out, target, tellFailures, written);
+    }
     if (first.command == "update") {
         FileTime started = first.started;
         for (const auto& list : readers) {
@@ -489,14 +565,16 @@ bool ShardOutput::TakeUp(uint64_t& kept) {
         lastOperand_ = entry.operand;
         lastName_ = entry.record.name;
         if (entry.kind == ShardEntry::Kind::kFailed || entry.verdict == "unreadable" ||
-            (entry.kind == ShardEntry::Kind::kUpdate && entry.verdict == "failed")) {
+            (entry.kind == ShardEntry::Kind::kUpdate && entry.verdict == "failed") ||
+            (entry.kind == ShardEntry::Kind::kCheck && entry.verdict == "missing")) {
             ++failed_;
         } else {
             ++entries_;
         }
         if (entry.hasEntry) doneLines_.insert(entry.listedLine);
-        if (entry.kind == ShardEntry::Kind::kVerdict && entry.verdict != "matched" &&
-            entry.verdict != "unreadable") {
+        if ((entry.kind == ShardEntry::Kind::kVerdict && entry.verdict != "matched" &&
+             entry.verdict != "unreadable") ||
+            (entry.kind == ShardEntry::Kind::kCheck && entry.verdict == "FAILED")) {
             ++changes_;
         }
     }
@@ -557,6 +635,16 @@ void ShardOutput::Record(uint64_t operand, const FileRecord& record) {
     ShardEntry entry;
     entry.operand = operand;
     entry.record = record;
+    Write(ShardEntryLine(entry));
+    ++entries_;
+}
+
+void ShardOutput::Known(uint64_t operand, const std::string& name, bool known) {
+    ShardEntry entry;
+    entry.kind = ShardEntry::Kind::kKnown;
+    entry.operand = operand;
+    entry.record.name = name;
+    entry.known = known;
     Write(ShardEntryLine(entry));
     ++entries_;
 }
@@ -641,6 +729,13 @@ StreamCheckpoints* ShardOutput::Checkpoints(uint64_t operand, const std::string&
     return checkpoints_.back().get();
 }
 
+void ShardOutput::Abandon() {
+    if (file_ == nullptr) return;
+    std::fclose(file_);
+    file_ = nullptr;
+    if (!resumed_) RemoveFile(partial_);
+}
+
 int ShardOutput::End(const Options& options) {
     ShardEntry end;
     end.kind = ShardEntry::Kind::kEnd;
@@ -664,7 +759,10 @@ int ShardOutput::End(const Options& options) {
         } else {
             // A whole run's verdicts are given, and its exit status, by the merge of its list.
             const int merged = MergeLists({partial_}, nullptr, options.outputPath, false, written);
-            if (header_.command == "audit") status = merged;
+            if (header_.command != "list" && header_.command != "update") {
+                // An audit's, a check's and --known's status is given by their verdicts.
+                status = merged;
+            }
         }
         if (written) RemoveFile(partial_);
     }

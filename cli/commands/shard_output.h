@@ -27,10 +27,10 @@ public:
     ShardOutput(const ShardOutput&) = delete;
     ShardOutput& operator=(const ShardOutput&) = delete;
 
-    // Begins the list of a run of command ("list", "audit", "update"): with -o in
-    // FILE.partial, taking up the one an earlier try left with --resume, else on standard
-    // output.  listCheck: for --update, the SHA-256 of the list it reads.  False, after a
-    // message, when it cannot.
+    // Begins the list of a run of command ("list", "audit", "update", "check", "known",
+    // "unknown"): with -o in FILE.partial, taking up the one an earlier try left with
+    // --resume, else on standard output.  listCheck: for --update, --check, --known and
+    // --unknown, the SHA-256 of the list it reads.  False, after a message, when it cannot.
     bool Begin(const Options& options, const std::vector<uint8_t>& key, const char* command,
                const std::string& listCheck = "");
 
@@ -42,12 +42,17 @@ public:
     // input an earlier try wrote.
     bool Takes(uint64_t operand, const std::string& name) const;
 
+    // Whether the line of a checked list comes after the last one an earlier try wrote.
+    bool LineAhead(uint64_t line) const { return !resumed_ || line > lastOperand_; }
+
     // Whether an earlier try gave the entry at line of an audited list its verdict.
     bool EntryDone(uint64_t line) const { return doneLines_.count(line) != 0; }
 
     // Writes the record of an input, or that it could not be read.
     void Record(uint64_t operand, const FileRecord& record);
     void Failed(uint64_t operand, const std::string& name, const std::string& reason);
+    // Writes whether the digest of an input, named name, is in the list of --known.
+    void Known(uint64_t operand, const std::string& name, bool known);
 
     // Writes lines, whole entries of the list: count of them, of which unreadable are of
     // inputs that could not be read and changes are verdicts of change.
@@ -60,9 +65,15 @@ public:
     StreamCheckpoints* Checkpoints(uint64_t operand, const std::string& path,
                                    const std::string& name, bool keyed, std::string& statePath);
 
+    // Gives up the list begun, of a run refused after Begin: FILE.partial goes, unless it
+    // holds entries of an earlier try.
+    void Abandon();
+
     // Ends the list and, with -o, writes FILE.  Says on standard error, for a shard, how it
     // went.  Returns the exit status: 1, after a message, when something could not be
-    // written, an input could not be read, or (of --audit) a verdict finds a change.
+    // written, an input could not be read, or (of --audit and --check) a verdict finds a
+    // change; a whole check's, that of its verdicts, and a whole --known's, 1 also when it
+    // names no input.
     int End(const Options& options);
 
 private:

@@ -173,6 +173,22 @@ std::string ShardEntryLine(const ShardEntry& entry) {
         }
         return Line(object);
     }
+    if (entry.kind == ShardEntry::Kind::kCheck) {
+        Json object;
+        object["check"] = entry.verdict;
+        object["line"] = entry.operand;
+        PutText(object, "name", entry.record.name);
+        if (!entry.text.empty()) PutText(object, "out", entry.text);
+        if (!entry.reason.empty()) PutText(object, "reason", entry.reason);
+        return Line(object);
+    }
+    if (entry.kind == ShardEntry::Kind::kKnown) {
+        Json object;
+        object["known"] = entry.known;
+        object["operand"] = entry.operand;
+        PutText(object, "name", entry.record.name);
+        return Line(object);
+    }
     if (entry.kind == ShardEntry::Kind::kEnd) {
         Json object;
         object["shard_end"] = kShardListVersion;
@@ -239,6 +255,32 @@ bool ParseShardEntry(const std::string& line, ShardEntry& entry, std::string& re
             if (reason.empty()) reason = "an update without its file or place";
             return false;
         }
+        return true;
+    }
+    if (object.contains("check")) {
+        entry.kind = ShardEntry::Kind::kCheck;
+        const auto optional = [&](const char* field, std::string& text) {
+            return (!object.contains(field) && !object.contains(std::string(field) + "_base64")) ||
+                   TakeText(object, field, text);
+        };
+        if (!TakeString(object, "check", entry.verdict) ||
+            !TakeCount(object, "line", entry.operand) ||
+            !TakeText(object, "name", entry.record.name) || !optional("out", entry.text) ||
+            !optional("reason", entry.reason)) {
+            reason = "a check's verdict without its line or name";
+            return false;
+        }
+        return true;
+    }
+    if (object.contains("known")) {
+        entry.kind = ShardEntry::Kind::kKnown;
+        const auto known = object.find("known");
+        if (!known->is_boolean() || !TakeCount(object, "operand", entry.operand) ||
+            !TakeText(object, "name", entry.record.name)) {
+            reason = "an input of --known without its name or place";
+            return false;
+        }
+        entry.known = known->get<bool>();
         return true;
     }
     if (object.contains("audit")) {

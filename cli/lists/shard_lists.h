@@ -8,6 +8,8 @@
 //   {"failed":"b/c.txt","reason":"Permission denied","operand":0}
 //   {"audit":"new","order":"/data/a/b.txt","file":{...a record...}}
 //   {"update":"hashed","operand":7,"line":12,"file":{...a record...}}
+//   {"check":"FAILED","line":9,"name":"a/b.txt","out":"a/b.txt: FAILED\n"}
+//   {"known":true,"operand":0,"name":"a/b.txt"}
 //   {"shard_end":1,"entries":412,"failed":1}
 //
 // The first line says which job and which shard the list is of.  "job" is what every shard
@@ -16,7 +18,9 @@
 // a fixed text under the key (never the key).  Then one line for each input: its record as
 // a JSON list holds it, with "operand", the place of the input among those given (the FILE
 // operands and names of --files-from, then the texts of --string), or the input that could
-// not be read; or for --audit, a verdict.  The last line says the shard is whole.
+// not be read; or for --audit, a verdict; or for --check, the verdict on a line of the list
+// checked; or for --known and --unknown, whether an input's digest is in the list.  The
+// last line says the shard is whole.
 #ifndef KORVADEX_CLI_SHARD_LISTS_H
 #define KORVADEX_CLI_SHARD_LISTS_H
 
@@ -33,7 +37,7 @@ uint64_t ShardOfName(const std::string& name, uint64_t n);
 
 // The first line of a shard's list.
 struct ShardHeader {
-    std::string command;                 // "list", "audit"
+    std::string command;                 // "list", "audit", "update", "check", "known", "unknown"
     std::vector<std::string> arguments;  // the run's on one machine
     std::string runId;                   // --run-id, or ""
     std::string keyCheck;                // for a keyed run, or ""
@@ -56,9 +60,9 @@ bool ParseShardHeader(const std::string& line, ShardHeader& header, std::string&
 
 // One line of a shard's list after its header.
 struct ShardEntry {
-    enum class Kind { kRecord, kFailed, kVerdict, kUpdate, kEnd };
+    enum class Kind { kRecord, kFailed, kVerdict, kUpdate, kCheck, kKnown, kEnd };
     Kind kind = Kind::kRecord;
-    uint64_t operand = 0;  // kRecord and kFailed
+    uint64_t operand = 0;  // kRecord, kFailed and kKnown; kCheck: the line of the list, from 1
     FileRecord record;     // kRecord: the input's record; kFailed: its name; kVerdict: the file
     std::string reason;    // kFailed, and kVerdict of a file that could not be read
     uint64_t entries = 0, failed = 0;  // kEnd: the lines of each kind the shard wrote
@@ -78,6 +82,18 @@ struct ShardEntry {
     // the word, operand the file's place among the files given, listedLine the entry's
     // index in the list from 1 (0 for a new file), record the file (its name as the list
     // would take it, its upper-case values, size and time) and reason for a failure.
+
+    // kCheck, of --check: what became of a line of the list, with verdict the word ("OK",
+    // "FAILED", "unreadable" and "missing" for a file that could not be read, "skipped" for
+    // one --ignore-missing passes over, "filtered" for an entry --exclude or --include
+    // leaves out, "malformed"), record.name the file the line names, text what the check
+    // writes of it on standard output, and reason what it writes of it on standard error
+    // (the file's failure, or with --warn why the line is malformed).
+    std::string text;
+
+    // kKnown, of --known and --unknown: whether the digest of the input named record.name
+    // is in the list.
+    bool known = false;
 };
 
 std::string ShardEntryLine(const ShardEntry& entry);

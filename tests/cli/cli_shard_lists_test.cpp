@@ -79,7 +79,19 @@ TEST(ShardLists, LinesReadBackAsWritten) {
     verdict.hasEntry = true;
     verdict.listed = record.record;
     verdict.listedLine = 7;
-    for (const ShardEntry* entry : {&record, &failed, &verdict}) {
+    // A check's verdict on a name that is not UTF-8, and a malformed line's, with no name.
+    ShardEntry checked, malformed;
+    checked.kind = ShardEntry::Kind::kCheck;
+    checked.verdict = "missing";
+    checked.operand = 9;
+    checked.record.name = "caf\xe9";
+    checked.text = "caf\xe9: FAILED open or read\n";
+    checked.reason = "korvadex: caf\xe9: no such file\n";
+    malformed = checked;
+    malformed.verdict = "malformed";
+    malformed.record.name.clear();
+    malformed.text.clear();
+    for (const ShardEntry* entry : {&record, &failed, &verdict, &checked, &malformed}) {
         line = ShardEntryLine(*entry);
         line.pop_back();
         ASSERT_TRUE(ParseShardEntry(line, back, reason)) << line << ": " << reason;
@@ -87,10 +99,13 @@ TEST(ShardLists, LinesReadBackAsWritten) {
         EXPECT_EQ(back.operand, entry->operand);
         EXPECT_EQ(back.reason, entry->reason);
         EXPECT_EQ(back.listedLine, entry->listedLine);
+        EXPECT_EQ(back.record.name, entry->record.name);
+        EXPECT_EQ(back.text, entry->text);
         EXPECT_EQ(ShardEntryLine(back), ShardEntryLine(*entry));
     }
     EXPECT_FALSE(ParseShardHeader("{\"list_version\":1}", read, reason));
     EXPECT_FALSE(ParseShardEntry("{\"name\":\"a\"}", back, reason));
+    EXPECT_FALSE(ParseShardEntry("{\"check\":\"OK\",\"name\":\"a\"}", back, reason));
 }
 
 }  // namespace

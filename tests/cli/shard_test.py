@@ -14,6 +14,11 @@
                                   entry in two shards: exit 1 and a message naming them
   shard_test.py KORVADEX resume   -o runs killed (SIGKILL) at random points and taken up with
                                   --resume give the list of an uninterrupted run
+  shard_test.py KORVADEX check    -c of a list of a tree since changed, in 1, 3 and 7 shards
+                                  and with -o: the merge writes what one run writes; runs
+                                  killed and taken up; shards of another job refused
+  shard_test.py KORVADEX known    --known and --unknown in 1, 3 and 7 shards and with -o,
+                                  and taken up from partial lists cut anywhere
 
 A random case prints its seed; KORVADEX_TEST_SEED repeats one.
 """
@@ -100,8 +105,10 @@ def shard_lists(root, n, args, tag):
     for k in range(1, n + 1):
         path = os.path.join(root, f"{tag}-{k}of{n}.json")
         done = run(["--shard", f"{k}/{n}", "-o", path] + args, root)
-        audit = "--audit" in args  # a shard's verdicts of change fail it
-        check(done.returncode == 0 or audit and b"verdicts of change" in done.stderr,
+        # A shard's verdicts of change fail it, and for a check its files not read.
+        verdicts = "--audit" in args or "-c" in args
+        check(done.returncode == 0 or verdicts and (b"verdicts of change" in done.stderr or
+                                                   b"could not be read" in done.stderr),
               f"shard {k}/{n} of {args}: {done.stderr.decode()}")
         check(f"shard {k}/{n}: ".encode() in done.stderr, f"shard {k}/{n} says how it went")
         paths.append(path)
@@ -316,10 +323,114 @@ def case_resume(root):
         check(fresh.returncode == 0 and b"replaced" in fresh.stderr, "an old partial replaced")
 
 
+def case_check(root):
+    rng = seeded()
+    make_tree(root, rng, 300, 0)
+    tree = os.path.join(root, "tree")
+    for i in range(3):
+        with open(os.path.join(tree, f"slow{i}"), "wb") as out:
+            out.write(rng.randbytes(2 << 20))
+    made = run(["-r", "-a", "md5,sha256", "--format", "bsd", "tree"], root).stdout
+    open(os.path.join(root, "list.txt"), "wb").write(made + b"not a checksum line\n")
+    names = sorted(os.path.join(folder, name) for folder, _, leaves in os.walk(tree)
+                   for name in leaves if "\n" not in name and "slow" not in name)
+    os.remove(names[0])
+    for path in names[1:4]:
+        open(path, "ab").write(b"changed")
+    out = os.path.join(root, "out.txt")
+    for extra in ([], ["--format", "json"], ["--quiet", "--warn"], ["--ignore-missing"]):
+        args = ["-c", "list.txt", "-a", "md5,sha256"] + extra
+        alone = run(args, root)
+        want = (alone.returncode, alone.stdout, alone.stderr)
+        check(alone.returncode == 1 and b"did NOT match" in alone.stderr and
+              (b"could not be read" in alone.stderr) != ("--ignore-missing" in extra),
+              f"{args}: {alone.stderr}")
+        for n in (1, 3, 7):
+            paths = shard_lists(root, n, args, "c")
+            merged = run(["--merge"] + paths, root)
+            check((merged.returncode, merged.stdout, merged.stderr) == want,
+                  f"{args} in {n} shards: {merged.stderr} against {alone.stderr}")
+            for path in paths:
+                os.remove(path)
+        whole = run(["-o", out] + args, root)
+        check((whole.returncode, contents(out), whole.stderr) == want and whole.stdout == b"",
+              f"-o {out} {args}: {whole.stderr}")
+        discard(out)
+    # Runs killed once some verdicts are written, the last maybe in the slow files, and
+    # taken up: alone, and as shard 2 of 3.
+    args = ["-c", "list.txt", "-a", "md5,sha256", "--format", "json", "--jobs", "1"]
+    alone = run(args, root)
+    def written(at_least):
+        return lambda: (contents(out + ".partial") or b"").count(b"\n") >= at_least
+    for at_least in (2, rng.randrange(3, 300), 300):
+        killed(["-o", out] + args, root, 0, until=written(at_least))
+        check(contents(out) is None and written(at_least)(),
+              f"-c killed after {at_least} lines: the run was cut off")
+        taken = run(["-o", out, "--resume"] + args, root)
+        check((taken.returncode, contents(out)) == (alone.returncode, alone.stdout),
+              f"-c killed after {at_least} lines and taken up: {taken.stderr}")
+        check(not os.path.exists(out + ".partial"), "the partial list is gone")
+        discard(out)
+    paths = shard_lists(root, 3, args, "k")
+    os.remove(paths[1])
+    killed(["--shard", "2/3", "-o", paths[1]] + args, root, 0, until=lambda: os.path.exists(
+        paths[1] + ".partial") and written(2)())
+    run(["--shard", "2/3", "-o", paths[1], "--resume"] + args, root)
+    merged = run(["--merge"] + paths, root)
+    check((merged.returncode, merged.stdout) == (alone.returncode, alone.stdout),
+          f"a shard killed and taken up: {merged.stderr}")
+    # Shards of another job: other options, another state of the list, or another command.
+    other = os.path.join(root, "other.json")
+    refused = [(["-c", "list.txt", "-a", "md5", "--format", "json", "--jobs", "1"],
+                b"a run of other arguments"),
+               (["-r", "tree"], b"a run of list, not of check")]
+    for other_args, said in refused:
+        run(["--shard", "3/3", "-o", other] + other_args, root)
+        merged = run(["--merge"] + paths[:2] + [other], root)
+        check(merged.returncode == 1 and said in merged.stderr and merged.stdout == b"",
+              f"--merge with a shard of {other_args}: {merged.stderr}")
+    open(os.path.join(root, "list.txt"), "ab").write(b"# one more line\n")
+    run(["--shard", "3/3", "-o", other] + args, root)
+    merged = run(["--merge"] + paths[:2] + [other], root)
+    check(merged.returncode == 1 and b"another state of the list" in merged.stderr,
+          f"--merge with a shard of the list since changed: {merged.stderr}")
+
+
+def case_known(root):
+    rng = seeded()
+    make_tree(root, rng, 200, 0)
+    made = run(["-r", "-a", "md5,sha256", "--format", "json", "tree/d1", "tree/d2"], root)
+    open(os.path.join(root, "known.json"), "wb").write(made.stdout)
+    out = os.path.join(root, "out.txt")
+    for word in ("--known", "--unknown"):
+        args = [word, "known.json", "-r", "tree", "--string", "abc"]
+        alone = run(args, root)
+        want = (alone.returncode, alone.stdout)
+        check(alone.returncode == 0 and alone.stdout.count(b"\n") > 10, f"{args}: {alone}")
+        for n in (1, 3, 7):
+            paths = shard_lists(root, n, args, "n")
+            merged = run(["--merge"] + paths, root)
+            check((merged.returncode, merged.stdout) == want, f"{args} in {n} shards: {merged}")
+            for path in paths:
+                os.remove(path)
+        whole = run(["-o", out] + args, root)
+        check((whole.returncode, contents(out), whole.stderr) == (want + (alone.stderr,)),
+              f"-o {out} {args}: {whole.stderr}")
+        # The list of one shard of one is what a try of -o leaves: cut anywhere, it is taken
+        # up.
+        listed = contents(shard_lists(root, 1, args, "n")[0])
+        for cut in sorted(rng.sample(range(1, len(listed)), 5)):
+            open(out + ".partial", "wb").write(listed[:cut])
+            taken = run(["-o", out, "--resume"] + args, root)
+            check((taken.returncode, contents(out)) == want,
+                  f"{args} taken up after {cut} bytes: {taken.stderr}")
+
+
 def main():
     case = sys.argv[2] if len(sys.argv) > 2 else ""
     cases = {"merge": case_merge, "audit": case_audit, "update": case_update,
-             "refuse": case_refuse, "resume": case_resume}
+             "refuse": case_refuse, "resume": case_resume, "check": case_check,
+             "known": case_known}
     if not KORVADEX or case not in cases:
         print(__doc__)
         return 2
