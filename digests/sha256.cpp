@@ -16,6 +16,17 @@ Sha256ContextData Sha256Context;
 
 namespace {
 
+#if defined(__wasm__)
+// A WebAssembly rotation leaves its operand as it was, and the engine that compiles the
+// module places its own copies: the three rotations of x stand side by side, which keeps
+// the steps' chain shorter than the nested form below.
+inline uint32_t BigSigma0(uint32_t x) {
+    return Rotr32(x, 2) ^ Rotr32(x, 13) ^ Rotr32(x, 22);
+}
+inline uint32_t BigSigma1(uint32_t x) {
+    return Rotr32(x, 6) ^ Rotr32(x, 11) ^ Rotr32(x, 25);
+}
+#else
 // The sigmas are written nested, ((x ror m) ^ x) ror n and so on: fewer copies of x, since
 // an x86 rotation overwrites its operand, so each copy is a move on the steps' chain.
 inline uint32_t BigSigma0(uint32_t x) {
@@ -24,6 +35,7 @@ inline uint32_t BigSigma0(uint32_t x) {
 inline uint32_t BigSigma1(uint32_t x) {
     return Rotr32(Rotr32(Rotr32(x, 14) ^ x, 5) ^ x, 6);
 }
+#endif
 inline uint32_t SmallSigma0(uint32_t x) {
     return Rotr32(Rotr32(x, 11) ^ x, 7) ^ (x >> 3);
 }
@@ -35,6 +47,19 @@ inline uint32_t Ch(uint32_t x, uint32_t y, uint32_t z) {
 }
 inline uint32_t Maj(uint32_t x, uint32_t y, uint32_t z) {
     return ((x ^ y) & (y ^ z)) ^ y;
+}
+
+// A word of a block, most significant byte first.  WebAssembly has no byte swap, and the
+// compiler keeps LoadBe32's four byte loads there as loads, shifts and ors; one word load
+// swapped in registers takes fewer instructions.
+inline uint32_t LoadBlockWord(const uint8_t* p) {
+#if defined(__wasm__)
+    uint32_t word;
+    std::memcpy(&word, p, 4);
+    return __builtin_bswap32(word);
+#else
+    return LoadBe32(p);
+#endif
 }
 
 // Step t of the compression, with its round constant k.
@@ -77,17 +102,21 @@ KORVADEX_ALWAYS_INLINE void Sha256Steps(uint32_t (&v)[8], uint32_t (&w)[16],
 // Compresses count blocks of data into state: the one compression of the one-pass entry
 // and of the streaming form.  Each block is read whole into the schedule window before
 // the first step, so it may lie in the tail.  The working variables and the window are
-// wiped before returning.
+// wiped before returning.  In WebAssembly they are left as they are: there they live in the
+// function's locals, outside the module's memory, and the wipe, which takes their address,
+// would be what puts them in it (and keeps them there between blocks).
 void Sha256PortableBlocks(uint32_t (&state)[8], const uint8_t* data, size_t count) {
     uint32_t v[8], w[16];
     for (; count != 0; --count, data += 64) {
-        for (unsigned i = 0; i < 16; ++i) w[i] = LoadBe32(data + 4 * i);
+        for (unsigned i = 0; i < 16; ++i) w[i] = LoadBlockWord(data + 4 * i);
         for (unsigned i = 0; i < 8; ++i) v[i] = state[i];
         Sha256Steps(v, w, std::make_index_sequence<64>());
         for (unsigned i = 0; i < 8; ++i) state[i] += v[i];
     }
+#if !defined(__wasm__)
     Wipe(v, sizeof v);
     Wipe(w, sizeof w);
+#endif
 }
 
 #ifdef KORVADEX_X86_KERNELS

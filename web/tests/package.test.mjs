@@ -1,6 +1,7 @@
 // The npm package against the command line: every line, plain and keyed, over lengths at and
 // around the block edges and a few MiB, through report() and through createHash().
 import assert from 'node:assert/strict';
+import { createHash as nodeHash } from 'node:crypto';
 import { createReadStream, readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { Readable } from 'node:stream';
@@ -61,6 +62,18 @@ test('every line, plain and keyed, equals the command line', async (t) => {
         assert.equal(digestInPieces(hash, bytes, length), values.get(line.label),
                      `${line.label}, ${what}`);
       }
+    }
+  }
+});
+
+test('SHA-256 reads whole blocks at every offset within a word, as node:crypto digests them', () => {
+  // After a head of h bytes the blocks of the next update lie at h mod 64 in its buffer.
+  for (const head of [0, 1, 2, 3, 5, 63]) {
+    for (const length of [64, 65, 1000, 70001]) {
+      const bytes = pseudoRandom(head + length, head * 31 + length);
+      const ours = korvadex.createHash('sha256').update(bytes.subarray(0, head))
+        .update(bytes.subarray(head)).digest('hex');
+      assert.equal(ours, nodeHash('sha256').update(bytes).digest('hex'), `head ${head}, ${length}`);
     }
   }
 });
