@@ -41,10 +41,12 @@ void CompressLanes(uint8_t* const* state, uint8_t* const* checksum, const uint8_
             l[j] = Md2ChecksumStep(sum[j][k], uint8_t(x[j][16 + k]), l[j]);
     }
 
+    // The last round leaves only X[0..15] for the new state, so it ends after step 15.
     uint32_t t[N] = {};
     for (uint32_t r = 0; r < 18; ++r) {
+        const int steps = r < 17 ? 48 : 16;
 #pragma GCC unroll 1
-        for (int k = 0; k < 48; k += 4) {
+        for (int k = 0; k < steps; k += 4) {
             if (Pairs) {
 #pragma GCC unroll 2
                 for (int p = 0; p < 4; p += 2) {
