@@ -19,19 +19,21 @@ namespace {
 // that its counter and branch come once for 4 N steps.
 template <size_t N, bool Pairs>
 void CompressLanes(uint8_t* const* state, uint8_t* const* checksum, const uint8_t* const* block) {
-    // The checksums' pointers in a local array: a store through one could otherwise be a
-    // store into the caller's array of pointers, and every pointer would be loaded again
-    // after each checksum byte.
+    // The pointers in local arrays: a store through one could otherwise be a store into the
+    // caller's arrays of pointers, and every pointer would be loaded again after each byte
+    // stored.
+    uint8_t* out[N];
     uint8_t* sum[N];
     uint32_t x[N][48];
     uint32_t l[N];
     for (size_t j = 0; j < N; ++j) {
-        for (int k = 0; k < 16; ++k) {
-            x[j][k] = state[j][k];
-            x[j][16 + k] = block[j][k];
-            x[j][32 + k] = state[j][k] ^ block[j][k];
-        }
+        out[j] = state[j];
         sum[j] = checksum[j];
+        for (int k = 0; k < 16; ++k) {
+            x[j][k] = out[j][k];
+            x[j][16 + k] = block[j][k];
+            x[j][32 + k] = out[j][k] ^ block[j][k];
+        }
         l[j] = sum[j][15];
     }
 
@@ -66,7 +68,7 @@ void CompressLanes(uint8_t* const* state, uint8_t* const* checksum, const uint8_
     }
 
     for (size_t j = 0; j < N; ++j) {
-        for (int k = 0; k < 16; ++k) state[j][k] = uint8_t(x[j][k]);
+        for (int k = 0; k < 16; ++k) out[j][k] = uint8_t(x[j][k]);
     }
 }
 
