@@ -15,45 +15,60 @@ namespace {
 // k + 1 of every lane before step k + 2), so that the N chains of table loads run side by
 // side.  X of every lane stays in memory, as in the single engine (md2.cpp): the loads and
 // stores of X are off the chains, and N stays a compile-time count so that the lanes' t
-// stay in registers.
+// stay in registers.  Four steps of every lane make one iteration of the loop over X, so
+// that its counter and branch come once for 4 N steps.
 template <size_t N, bool Pairs>
 void CompressLanes(uint8_t* const* state, uint8_t* const* checksum, const uint8_t* const* block) {
+    // The pointers in local arrays: a store through one could otherwise be a store into the
+    // caller's arrays of pointers, and every pointer would be loaded again after each byte
+    // stored.
+    uint8_t* out[N];
+    uint8_t* sum[N];
     uint32_t x[N][48];
     uint32_t l[N];
     for (size_t j = 0; j < N; ++j) {
+        out[j] = state[j];
+        sum[j] = checksum[j];
         for (int k = 0; k < 16; ++k) {
-            x[j][k] = state[j][k];
+            x[j][k] = out[j][k];
             x[j][16 + k] = block[j][k];
-            x[j][32 + k] = state[j][k] ^ block[j][k];
+            x[j][32 + k] = out[j][k] ^ block[j][k];
         }
-        l[j] = checksum[j][15];
+        l[j] = sum[j][15];
     }
 
     for (int k = 0; k < 16; ++k) {
 #pragma GCC unroll 16
-        for (size_t j = 0; j < N; ++j) l[j] = Md2ChecksumStep(checksum[j][k], block[j][k], l[j]);
+        for (size_t j = 0; j < N; ++j)
+            l[j] = Md2ChecksumStep(sum[j][k], uint8_t(x[j][16 + k]), l[j]);
     }
 
+    // The last round leaves only X[0..15] for the new state, so it ends after step 15.
     uint32_t t[N] = {};
     for (uint32_t r = 0; r < 18; ++r) {
-        if (Pairs) {
+        const int steps = r < 17 ? 48 : 16;
 #pragma GCC unroll 1
-            for (int k = 0; k < 48; k += 2) {
+        for (int k = 0; k < steps; k += 4) {
+            if (Pairs) {
+#pragma GCC unroll 2
+                for (int p = 0; p < 4; p += 2) {
 #pragma GCC unroll 16
-                for (size_t j = 0; j < N; ++j) t[j] = Md2Step(x[j][k + 1], Md2Step(x[j][k], t[j]));
-            }
-        } else {
-#pragma GCC unroll 1
-            for (int k = 0; k < 48; ++k) {
+                    for (size_t j = 0; j < N; ++j)
+                        t[j] = Md2Step(x[j][k + p + 1], Md2Step(x[j][k + p], t[j]));
+                }
+            } else {
+#pragma GCC unroll 4
+                for (int p = 0; p < 4; ++p) {
 #pragma GCC unroll 16
-                for (size_t j = 0; j < N; ++j) t[j] = Md2Step(x[j][k], t[j]);
+                    for (size_t j = 0; j < N; ++j) t[j] = Md2Step(x[j][k + p], t[j]);
+                }
             }
         }
         for (size_t j = 0; j < N; ++j) t[j] = (t[j] + r) & 0xFF;
     }
 
     for (size_t j = 0; j < N; ++j) {
-        for (int k = 0; k < 16; ++k) state[j][k] = uint8_t(x[j][k]);
+        for (int k = 0; k < 16; ++k) out[j][k] = uint8_t(x[j][k]);
     }
 }
 
@@ -73,7 +88,7 @@ constexpr Compressors kCompressors[] = {
 
 // The bytes each lane hashes in one timing of Md2MeasureLanes, and the timings of each
 // candidate.
-constexpr size_t kMeasuredBytes = 1024;
+constexpr size_t kMeasuredBytes = 512;
 constexpr int kMeasuredRounds = 5;
 // The share of the best rate that counts as a tie with it.
 constexpr double kNearTie = 0.96;

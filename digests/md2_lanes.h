@@ -54,7 +54,7 @@ constexpr size_t kMd2CandidateLanes[] = {4, 6, 8, 10, 12, 16};
 
 // The lanes that run fastest on this processor, measured the first time it is called in the
 // process (any thread; the later calls wait for it and return the same): every candidate
-// count with every stepping hashes 1 KiB a lane, five times in turn, and the best rate of
+// count with every stepping hashes 512 bytes a lane, five times in turn, and the best rate of
 // each counts.  Of those within 4% of the fastest, the most lanes win (a caller with fewer
 // messages runs fewer lanes, and a set of lanes left with only a few loses more than a set
 // slightly past its best count), then the stepping listed first.  The environment variable

@@ -88,11 +88,10 @@ TEST(InterleavedLanes, Md2DigestsEqualTheSingleEngine) {
     const auto messages = Messages(11);
     Expected expected;
     for (const auto& m : messages) expected.digests.push_back(DigestHex(Md2Digest, kMd2Size, m));
-    // Every count the measurement may choose, and a few others, in every stepping.
-    std::vector<size_t> counts = {1, 2, 3, 5, kMd2MaxLanes};
-    counts.insert(counts.end(), std::begin(kMd2CandidateLanes), std::end(kMd2CandidateLanes));
+    // Every count, in every stepping: each count has its own compression, and lanes that
+    // run short of blocks run those of smaller counts.
     for (Md2Stepping stepping : kMd2Steppings) {
-        for (size_t count : counts) {
+        for (size_t count = 1; count <= kMd2MaxLanes; ++count) {
             SCOPED_TRACE(std::to_string(count) + ":" + Md2SteppingName(stepping));
             Md2Lanes lanes(count, stepping);
             ASSERT_EQ(lanes.Count(), count);
