@@ -160,6 +160,15 @@ bool Emit(OutputFile* file, const std::string& text, std::string& reason) {
     return file->Write(text.data(), text.size(), reason);
 }
 
+// Ends what Emit wrote: flushes standard output, or puts the file in place of target when
+// all of it was written (else says why not, from reason).  Whether the output is whole.
+bool EndEmitted(OutputFile* file, const std::string& target, bool written, std::string& reason) {
+    if (file == nullptr) return FlushOut();
+    if (written && file->Commit(reason)) return true;
+    PrintError(target, "not written: " + reason);
+    return false;
+}
+
 // The options the lists were written with, as --merge's own options change them.
 bool MergedOptions(const ShardHeader& header, const Options* overrides, Options& options,
                    std::string& reason) {
@@ -337,12 +346,7 @@ int MergeCheck(const std::vector<std::string>& paths, Readers& readers, const Op
         written = Emit(out, entry.text, reason);
         return written;
     });
-    if (out == nullptr) {
-        written = FlushOut();
-    } else if (!written || !out->Commit(reason)) {
-        written = false;
-        PrintError(target, "not written: " + reason);
-    }
+    written = EndEmitted(out, target, written, reason);
     const int status = CheckListSummary(name, tally, options);
     return written ? status : kExitFailed;
 }
@@ -368,12 +372,7 @@ int MergeKnown(const std::vector<std::string>& paths, Readers& readers, const Op
         written = Emit(out, ShownName(entry.record.name) + "\n", reason);
         return written;
     });
-    if (out == nullptr) {
-        written = FlushOut();
-    } else if (!written || !out->Commit(reason)) {
-        written = false;
-        PrintError(target, "not written: " + reason);
-    }
+    written = EndEmitted(out, target, written, reason);
     return written && named ? status : kExitFailed;
 }
 
@@ -458,16 +457,8 @@ int MergeLists(const std::vector<std::string>& paths, const Options* overrides,
         written = Emit(out, text, reason);
         return written;
     });
-    if (out == nullptr) {
-        written = FlushOut();
-        return written ? status : kExitFailed;
-    }
-    if (!written || !file.Commit(reason)) {
-        written = false;
-        PrintError(target, "not written: " + reason);
-        return kExitFailed;
-    }
-    return status;
+    written = EndEmitted(out, target, written, reason);
+    return written ? status : kExitFailed;
 }
 
 // Writes the list at from to the path to, as every output file is written.
