@@ -635,14 +635,7 @@ bool BeginShard(ShardOutput& shard, const std::string& path, const Options& opti
                 const std::vector<uint8_t>& key) {
     // The shards of one job, and the tries of one run, must all read the same list.
     std::string listCheck;
-    if (path != "-") {
-        Progress progress;
-        std::vector<std::string> hex;
-        const size_t sha256 = size_t(FindAlgorithm("sha256"));
-        if (!ComputeInput(path, {}, {sha256}, 1, progress, hex)) return false;
-        listCheck = hex[sha256];
-    }
-    return shard.Begin(options, key, "check", listCheck);
+    return ListDigest(path, listCheck) && shard.Begin(options, key, "check", listCheck);
 }
 
 // Checks the list at path; with shard, its shard's lines, into the shard's list.

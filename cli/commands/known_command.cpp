@@ -8,7 +8,6 @@
 #include "batch/messages.h"
 #include "commands/commands.h"
 #include "commands/shard_output.h"
-#include "common/algorithm_names.h"
 #include "common/line_names.h"
 #include "lists/known_set.h"
 #include "system/directory_walk.h"
@@ -31,16 +30,6 @@ std::vector<size_t> ChosenLines(const KnownSet& known, const Options& options) {
     }
     if (known.named[best] == known.files) return {known.lines[best]};
     return known.lines;
-}
-
-// The SHA-256 of the list at path, which the shards of one run, and its tries, must all have
-// read; "" for standard input.
-std::string ListCheck(const std::string& path) {
-    if (path == "-") return "";
-    Progress progress;
-    std::vector<std::string> hex;
-    const size_t sha256 = size_t(FindAlgorithm("sha256"));
-    return ComputeInput(path, {}, {sha256}, 1, progress, hex) ? hex[sha256] : "";
 }
 
 std::string Names(const std::vector<size_t>& lines) {
@@ -76,8 +65,11 @@ int RunKnown(const Options& options, const std::vector<uint8_t>& key) {
     // and its merge the names.
     const bool sharded = options.shardN != 0 || !options.outputPath.empty();
     ShardOutput shard;
-    if (sharded && !shard.Begin(options, key, options.knownWanted ? "known" : "unknown",
-                                ListCheck(options.knownList))) {
+    // The list was read whole above; one that cannot be read again is marked "".
+    std::string listCheck;
+    if (sharded) ListDigest(options.knownList, listCheck);
+    if (sharded &&
+        !shard.Begin(options, key, options.knownWanted ? "known" : "unknown", listCheck)) {
         return kExitFailed;
     }
     // The files with their place among the operands, as the shard's list gives them.

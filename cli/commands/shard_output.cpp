@@ -778,3 +778,14 @@ int MergeShardLists(const std::vector<std::string>& paths, const Options& option
     bool written = false;
     return MergeLists(paths, &options, options.outputPath, true, written);
 }
+
+bool ListDigest(const std::string& path, std::string& digest) {
+    digest.clear();
+    if (path == "-") return true;
+    Progress progress;
+    std::vector<std::string> hex;
+    const size_t sha256 = size_t(FindAlgorithm("sha256"));
+    if (!ComputeInput(path, {}, {sha256}, 1, progress, hex)) return false;
+    digest = hex[sha256];
+    return true;
+}

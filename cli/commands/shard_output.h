@@ -103,6 +103,10 @@ private:
 // a shard could not read.
 int MergeShardLists(const std::vector<std::string>& paths, const Options& options);
 
+// Sets digest to the SHA-256 of the list at path, which the shards of one job, and the tries
+// of one run, must all have read ("" for standard input).  False when it cannot be read.
+bool ListDigest(const std::string& path, std::string& digest);
+
 class OutputFile;
 
 // The verdicts of an audit from the verdicts of its shards' lists, written to out (or
