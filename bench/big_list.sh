@@ -8,7 +8,7 @@
 # (mapped pages of the list included) and exit status are printed:
 #   korvadex -c LIST --ignore-missing             (gnu and JSON)
 #   korvadex --known LIST -r tree                 (gnu and JSON)
-#   korvadex --audit LIST -r tree                 (gnu)
+#   korvadex --audit LIST -r tree                 (gnu and JSON)
 #   korvadex --update COPY-OF-LIST -r tree        (gnu)
 # then the last two again after tree is renamed (every file moved).
 #
@@ -137,6 +137,7 @@ for moved in no yes; do
   fi
   if [[ $runs == *" audit "* ]]; then
     measure "--audit gnu -r $folder" "$exe" --audit list.md5 -r $folder
+    measure "--audit json -r $folder" "$exe" --audit list.json -r $folder
   fi
   if [[ $runs == *" update "* ]]; then
     cp list.md5 copy.md5

@@ -7,10 +7,16 @@
 // values (copies, empty files), the entries taken in byte order of their names each take the
 // first such file left, in byte order of its path.  A file left is new, an entry left missing.
 // A name the list holds twice (or as "a" and "./a") gives a verdict for each of its entries.
+//
+// The list is not held in memory: the entries of names no file given bears are sorted outside
+// it (lists/sorted_entries.h), read once to find those that may have been moved, and once
+// more to give the others their verdicts, in order among the rest.
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <set>
 #include <string>
+#include <unordered_set>
 #include <utility>
 
 #include "batch/input_compute.h"
@@ -20,9 +26,16 @@
 #include "commands/list_writer.h"
 #include "commands/shard_output.h"
 #include "lists/json_lines.h"
+#include "lists/sorted_entries.h"
 #include "system/file_output.h"
 
 namespace {
+
+// The verdicts of the entries left that a shard's list takes at once.
+constexpr size_t kShardVerdictsAtOnce = 4096;
+
+// The verdicts written at once.
+constexpr size_t kVerdictBytes = size_t(1) << 20;
 
 // A name as a verdict shows it: as --check shows it, escaped after a '\' when it holds a line
 // break.
@@ -43,22 +56,25 @@ std::string Signature(const std::vector<size_t>& lines, const std::vector<std::s
 
 struct Verdict {
     long file;          // its file among those given, or -1
-    long entry;         // its entry of the list, or -1
+    long entry;         // its entry among those held, or -1
     const char* word;   // "matched", "changed", "moved", "new", "missing" or "unreadable"
     std::string order;  // the key of its name: verdicts are given in this order
 };
 
 // What an audit found: of one run, or merged from the lists of its shards.
 struct Audit {
-    std::vector<ListEntry> entries;
-    std::vector<SeenFile> files;  // in byte order of their paths
+    std::vector<ListEntry> entries;  // of the names of files given, and those found moved
+    std::vector<SeenFile> files;     // in byte order of their paths
     std::vector<std::vector<std::string>> hex;
     std::vector<uint64_t> sizes;
     std::vector<std::string> reasons;  // why a file could not be read
-    std::vector<bool> done, entryDone;
+    std::vector<bool> done;
     std::vector<std::string> entryKeys;
     std::vector<size_t> lines;  // every line any entry holds, computed for every file
     std::vector<Verdict> verdicts;
+    SortedEntries left;                      // the entries of names no file given bears
+    const LineResolver* resolver = nullptr;  // for their values, when they are not resolved
+    std::unordered_set<uint64_t> moved;      // the first lines of those found moved
     bool ok = true;
 
     // The signature of an entry, and of a file for the lines of an entry (with its size
@@ -73,13 +89,19 @@ struct Audit {
     std::string FileSignature(size_t file, const ListEntry& entry) const {
         return Signature(EntryLines(entry), hex[file], entry.size < 0 ? 0 : sizes[file]);
     }
+
+    // The next entry of left, its values resolved.
+    bool NextLeft(std::string& key, ListEntry& entry) {
+        if (!left.Next(key, entry)) return false;
+        if (resolver != nullptr) resolver->ResolveEntry(entry);
+        return true;
+    }
 };
 
 // The verdict as JSON: the entry's line, name and values where it has an entry, and the
 // file's name and values where it was read (for its entry's lines, else for all lines).
-EntryVerdict AuditVerdict(const Audit& audit, const Verdict& verdict, const std::string& listPath,
-                          const Options& options) {
-    const ListEntry* entry = verdict.entry >= 0 ? &audit.entries[size_t(verdict.entry)] : nullptr;
+EntryVerdict AuditVerdict(const Audit& audit, const Verdict& verdict, const ListEntry* entry,
+                          const std::string& listPath, const Options& options) {
     const SeenFile* file = verdict.file >= 0 ? &audit.files[size_t(verdict.file)] : nullptr;
     EntryVerdict out;
     out.name = file != nullptr ? file->path : entry->name;
@@ -104,87 +126,148 @@ EntryVerdict AuditVerdict(const Audit& audit, const Verdict& verdict, const std:
     return out;
 }
 
-// Pairs the entries left with the files left by their values (moved), and gives the rest
-// their verdicts (missing, new).
-void PairMoves(Audit& audit) {
+// The line of a verdict: entry is its entry, if it has one.
+std::string VerdictLine(const Audit& audit, const Verdict& verdict, const ListEntry* entry,
+                        const std::string& listPath, const Options& options) {
+    if (options.format == OutputFormat::kJson) {
+        return JsonVerdictLine(AuditVerdict(audit, verdict, entry, listPath, options));
+    }
+    const bool moved = std::strcmp(verdict.word, "moved") == 0;
+    return Shown(verdict.file >= 0 ? audit.files[size_t(verdict.file)].path : entry->name) + ": " +
+           verdict.word + (moved ? " from " + Shown(entry->name) : "") + "\n";
+}
+
+bool TellSortFailure(const Audit& audit, const std::string& listPath) {
+    if (audit.left.Reason().empty()) return false;
+    PrintError(listPath, audit.left.Reason());
+    return true;
+}
+
+// Pairs the entries left with the files left by their values (moved), and gives the files
+// still left their verdicts (new).  Of the entries left, only the first of each group of
+// equal values, by name, as many as the files left with those values, can take one: only
+// they are held.
+bool PairMoves(Audit& audit, const std::string& listPath) {
+    size_t filesLeft = 0;
+    for (size_t i = 0; i < audit.files.size(); ++i) filesLeft += audit.done[i] ? 0 : 1;
     // The files left, by signature, in path order, for each set of lines the entries hold.
     std::map<std::vector<size_t>, std::map<std::string, std::vector<size_t>>> bySignature;
-    std::vector<size_t> entriesLeft;
-    for (size_t index = 0; index < audit.entries.size(); ++index) {
-        if (!audit.entryDone[index] && !audit.entryKeys[index].empty()) {
-            entriesLeft.push_back(index);
-        }
-    }
-    std::sort(entriesLeft.begin(), entriesLeft.end(),
-              [&](size_t a, size_t b) { return audit.entries[a].name < audit.entries[b].name; });
-    for (size_t index : entriesLeft) {
-        const ListEntry& entry = audit.entries[index];
-        auto& signatures = bySignature[EntryLines(entry)];
+    struct Candidate {
+        ListEntry entry;
+        std::string key;
+        const std::vector<size_t>* files;  // those of its values, in path order
+    };
+    const auto before = [](const Candidate& a, const Candidate& b) {
+        return a.entry.name < b.entry.name ||
+               (a.entry.name == b.entry.name && a.entry.values[0].text < b.entry.values[0].text);
+    };
+    // Each group's candidates as a heap, the last by name on top.
+    std::map<const std::vector<size_t>*, std::vector<Candidate>> groups;
+    Candidate next;
+    if (filesLeft != 0 && !audit.left.Start()) return !TellSortFailure(audit, listPath);
+    while (filesLeft != 0 && audit.NextLeft(next.key, next.entry)) {
+        auto& signatures = bySignature[EntryLines(next.entry)];
         if (signatures.empty()) {
             for (size_t i = 0; i < audit.files.size(); ++i) {
-                if (!audit.done[i]) signatures[audit.FileSignature(i, entry)].push_back(i);
+                if (!audit.done[i]) signatures[audit.FileSignature(i, next.entry)].push_back(i);
             }
         }
-        auto found = signatures.find(audit.EntrySignature(entry));
-        size_t file = audit.files.size();
-        if (found != signatures.end()) {
-            for (size_t candidate : found->second) {
-                if (!audit.done[candidate]) {
-                    file = candidate;
-                    break;
-                }
-            }
+        auto found = signatures.find(audit.EntrySignature(next.entry));
+        if (found == signatures.end()) continue;
+        next.files = &found->second;
+        std::vector<Candidate>& group = groups[next.files];
+        if (group.size() == next.files->size()) {
+            if (!before(next, group.front())) continue;
+            std::pop_heap(group.begin(), group.end(), before);
+            group.pop_back();
         }
-        if (file == audit.files.size()) {
-            audit.verdicts.push_back({-1, long(index), "missing", audit.entryKeys[index]});
-            continue;
+        group.push_back(std::move(next));
+        std::push_heap(group.begin(), group.end(), before);
+    }
+    if (TellSortFailure(audit, listPath)) return false;
+    std::vector<Candidate*> candidates;
+    for (auto& group : groups) {
+        for (Candidate& candidate : group.second) candidates.push_back(&candidate);
+    }
+    std::sort(candidates.begin(), candidates.end(),
+              [&](const Candidate* a, const Candidate* b) { return before(*a, *b); });
+    for (Candidate* candidate : candidates) {
+        for (size_t file : *candidate->files) {
+            if (audit.done[file]) continue;
+            audit.done[file] = true;
+            audit.moved.insert(candidate->entry.values[0].text);
+            audit.verdicts.push_back(
+                {long(file), long(audit.entries.size()), "moved", audit.files[file].key});
+            audit.entries.push_back(std::move(candidate->entry));
+            audit.entryKeys.push_back(candidate->key);
+            break;
         }
-        audit.done[file] = true;
-        audit.verdicts.push_back({long(file), long(index), "moved", audit.files[file].key});
     }
     for (size_t i = 0; i < audit.files.size(); ++i) {
         if (!audit.done[i]) audit.verdicts.push_back({long(i), -1, "new", audit.files[i].key});
     }
+    return true;
 }
 
-// Writes the verdicts in the order of their names, to out or standard output, and the
-// summary; returns the exit status.
+// Writes the verdicts in the order of their names, to out or standard output, with those
+// of the entries left that were not found moved (missing), and the summary; returns the exit
+// status.
 int WriteVerdicts(Audit& audit, const std::string& listPath, const Options& options,
                   OutputFile* out, bool& written) {
     std::stable_sort(audit.verdicts.begin(), audit.verdicts.end(),
                      [](const Verdict& a, const Verdict& b) { return a.order < b.order; });
     std::map<std::string, size_t> counts;
     for (const Verdict& verdict : audit.verdicts) ++counts[verdict.word];
-    const bool passed =
-        audit.ok && counts["matched"] == audit.verdicts.size() && counts["unreadable"] == 0;
     std::string reason;
+    std::string text;
     written = true;
-    if (!options.status) {
-        std::string text;
-        for (const Verdict& verdict : audit.verdicts) {
-            if (options.quiet && std::strcmp(verdict.word, "matched") == 0) continue;
-            if (options.format == OutputFormat::kJson) {
-                text += JsonVerdictLine(AuditVerdict(audit, verdict, listPath, options));
-                continue;
-            }
-            const ListEntry* entry =
-                verdict.entry >= 0 ? &audit.entries[size_t(verdict.entry)] : nullptr;
-            const bool moved = std::strcmp(verdict.word, "moved") == 0;
-            text +=
-                Shown(verdict.file >= 0 ? audit.files[size_t(verdict.file)].path : entry->name) +
-                ": " + verdict.word + (moved ? " from " + Shown(entry->name) : "") + "\n";
+    const auto emit = [&](const Verdict& verdict, const ListEntry* entry) {
+        if (options.status || (options.quiet && std::strcmp(verdict.word, "matched") == 0)) {
+            return;
         }
+        text += VerdictLine(audit, verdict, entry, listPath, options);
+        if (text.size() < kVerdictBytes) return;
         if (out == nullptr) {
             PrintOut(text);
         } else {
-            written = out->Write(text.data(), text.size(), reason);
+            written = written && out->Write(text.data(), text.size(), reason);
         }
+        text.clear();
+    };
+    // The missing, in their place among the others.
+    Verdict missing{-1, -1, "missing", ""};
+    ListEntry entry;
+    const auto nextMissing = [&] {
+        while (audit.NextLeft(missing.order, entry)) {
+            if (audit.moved.count(entry.values[0].text) == 0) return true;
+        }
+        return false;
+    };
+    if (!audit.left.Start()) return TellSortFailure(audit, listPath), kExitFailed;
+    bool more = nextMissing();
+    for (size_t v = 0; v < audit.verdicts.size() || more;) {
+        if (more && (v == audit.verdicts.size() || missing.order < audit.verdicts[v].order)) {
+            emit(missing, &entry);
+            ++counts["missing"];
+            more = nextMissing();
+            continue;
+        }
+        const Verdict& verdict = audit.verdicts[v++];
+        emit(verdict, verdict.entry >= 0 ? &audit.entries[size_t(verdict.entry)] : nullptr);
+    }
+    if (TellSortFailure(audit, listPath)) return kExitFailed;
+    if (out == nullptr) {
+        PrintOut(text);
+    } else {
+        written = written && out->Write(text.data(), text.size(), reason);
     }
     written = written && (out == nullptr ? FlushOut() : out->Commit(reason));
     if (!written) {
         if (out != nullptr) PrintError(options.outputPath, "not written: " + reason);
         return kExitFailed;
     }
+    const size_t total = audit.verdicts.size() + counts["missing"];
+    const bool passed = audit.ok && counts["matched"] == total && counts["unreadable"] == 0;
     if (!options.status) {
         std::string summary = std::string(passed ? "audit passed: " : "audit FAILED: ") +
                               std::to_string(counts["matched"]) + " matched, " +
@@ -223,7 +306,7 @@ FileRecord EntryOf(const ListEntry& entry) {
 }
 
 // The verdict of a shard's list for verdict.
-ShardEntry ShardVerdict(const Audit& audit, const Verdict& verdict) {
+ShardEntry ShardVerdict(const Audit& audit, const Verdict& verdict, const ListEntry* entry) {
     ShardEntry line;
     line.kind = ShardEntry::Kind::kVerdict;
     line.verdict = verdict.word;
@@ -234,30 +317,93 @@ ShardEntry ShardVerdict(const Audit& audit, const Verdict& verdict) {
         line.record = FileOf(audit, size_t(verdict.file), read);
         if (!read) line.reason = audit.reasons[size_t(verdict.file)];
     }
-    if (verdict.entry >= 0) {
-        const ListEntry& entry = audit.entries[size_t(verdict.entry)];
+    if (entry != nullptr) {
         line.hasEntry = true;
-        line.listed = EntryOf(entry);
-        line.listedLine = entry.values[0].text + 1;
+        line.listed = EntryOf(*entry);
+        line.listedLine = entry->values[0].text + 1;
     }
     return line;
+}
+
+// Reads the list: the entries of names a file given bears (of its shard, not given a verdict
+// by an earlier try) into audit.entries, by key into byKey, in the order of their first
+// lines; the others into audit.left.  False, after a message, when it cannot be read.
+bool ReadEntries(const Options& options, const ShardOutput* shard, Audit& audit,
+                 LineResolver& resolver,
+                 std::unordered_map<std::string, std::vector<size_t>>& byKey) {
+    const std::string& listPath = options.keptList;
+    std::unordered_set<std::string> given;
+    for (const SeenFile& file : audit.files) given.insert(file.key);
+    SortedEntries listed;
+    std::set<std::pair<size_t, long>> lines;  // tagged lines, and untagged widths and columns
+    std::string reason, failure;
+    bool hashdeep = false, entries = false;
+    const bool read = ReadListLines(
+        listPath,
+        [&](const ListLine& line) {
+            const std::string& name = line.values[0].name;
+            if (!resolver.Take(name, line.values, failure)) return false;
+            for (size_t column = 0; column < line.values.size(); ++column) {
+                const ChecksumLine& value = line.values[column];
+                lines.insert(value.line >= 0 ? std::make_pair(size_t(value.line), -1L)
+                                             : std::make_pair(value.hex.size(), long(column)));
+            }
+            if (!options.filter.TakesListed(name) || (shard != nullptr && !shard->InShard(name))) {
+                return true;
+            }
+            const std::string nameKey = ListedKey(name);
+            SortedEntries& into = given.count(nameKey) != 0 ? listed : audit.left;
+            if (!into.Add(nameKey, line)) failure = into.Reason();
+            return failure.empty();
+        },
+        hashdeep, entries, reason);
+    if (!read || !failure.empty()) {
+        PrintError(listPath, read ? failure : reason);
+        return false;
+    }
+    // A list without entries is one of hashdeep or CSV with only its header, or none.
+    ListDocument document;
+    if (!entries && !ReadListDocument(listPath, document, reason)) {
+        PrintError(listPath, reason);
+        return false;
+    }
+    if (!resolver.Finish(hashdeep, reason)) {
+        PrintError(listPath, reason);
+        return false;
+    }
+    for (const auto& line : lines) {
+        ListValue value{0, line.second < 0 ? long(line.first) : -1L, false,
+                        std::string(line.second < 0 ? 0 : line.first, '0'), ""};
+        resolver.Resolve(value, size_t(line.second < 0 ? 0 : line.second));
+        if (std::find(audit.lines.begin(), audit.lines.end(), size_t(value.line)) ==
+            audit.lines.end()) {
+            audit.lines.push_back(size_t(value.line));
+        }
+    }
+    std::string nameKey;
+    ListEntry entry;
+    listed.Start();
+    while (listed.Next(nameKey, entry)) {
+        if (shard != nullptr && shard->EntryDone(entry.values[0].text + 1)) continue;
+        resolver.ResolveEntry(entry);
+        byKey[nameKey].push_back(audit.entries.size());
+        audit.entries.push_back(std::move(entry));
+        audit.entryKeys.push_back(nameKey);
+    }
+    for (auto& named : byKey) {
+        std::sort(named.second.begin(), named.second.end(), [&](size_t a, size_t b) {
+            return audit.entries[a].values[0].text < audit.entries[b].values[0].text;
+        });
+    }
+    if (!listed.Reason().empty()) PrintError(listPath, listed.Reason());
+    return listed.Reason().empty();
 }
 
 }  // namespace
 
 int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
     const std::string& listPath = options.keptList;
-    ListDocument document;
-    std::string reason;
-    if (!ReadListDocument(listPath, document, reason)) {
-        PrintError(listPath, reason);
-        return kExitFailed;
-    }
     Progress progress;
-    if (!ResolveLines(document, options, key, progress, reason)) {
-        PrintError(listPath, reason);
-        return kExitFailed;
-    }
     // A run split over machines, or one that can be taken up again, writes a shard's list:
     // its verdicts before moves are paired, which the merge does.
     const bool sharded = options.shardN != 0 || !options.outputPath.empty();
@@ -265,44 +411,25 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
     if (sharded && !shard.Begin(options, key, "audit")) return kExitFailed;
 
     Audit audit;
-    audit.entries = std::move(document.entries);
     std::vector<SeenFile> given;
     audit.ok = GatherFiles(options, given);
     for (SeenFile& file : given) {
         if (!sharded || shard.Takes(0, file.path)) audit.files.push_back(std::move(file));
     }
-    document.entries = audit.entries;  // EntriesByKey reads them there
-    std::unordered_map<std::string, std::vector<size_t>> byKey = EntriesByKey(document, options);
-    audit.entryKeys.assign(audit.entries.size(), "");
-    for (auto named = byKey.begin(); named != byKey.end();) {
-        // A shard takes the entries of its names that an earlier try has not given a verdict.
-        auto& indexes = named->second;
-        indexes.erase(std::remove_if(indexes.begin(), indexes.end(),
-                                     [&](size_t index) {
-                                         const ListEntry& entry = audit.entries[index];
-                                         return sharded &&
-                                                (!shard.InShard(entry.name) ||
-                                                 shard.EntryDone(entry.values[0].text + 1));
-                                     }),
-                      indexes.end());
-        for (size_t index : indexes) audit.entryKeys[index] = named->first;
-        named = indexes.empty() ? byKey.erase(named) : std::next(named);
-    }
-    for (const ListEntry& entry : audit.entries) {
-        for (size_t line : EntryLines(entry)) {
-            if (std::find(audit.lines.begin(), audit.lines.end(), line) == audit.lines.end()) {
-                audit.lines.push_back(line);
-            }
-        }
-    }
     std::sort(audit.files.begin(), audit.files.end(),
               [](const SeenFile& a, const SeenFile& b) { return a.path < b.path; });
+    LineResolver resolver(options, key, progress);
+    audit.resolver = &resolver;
+    std::unordered_map<std::string, std::vector<size_t>> byKey;
+    if (!ReadEntries(options, sharded ? &shard : nullptr, audit, resolver, byKey)) {
+        if (sharded) shard.Abandon();
+        return kExitFailed;
+    }
     const size_t count = audit.files.size();
     audit.hex.resize(count);
     audit.sizes.assign(count, 0);
     audit.reasons.resize(count);
     audit.done.assign(count, false);
-    audit.entryDone.assign(audit.entries.size(), false);
 
     uint64_t bytes = 0;
     for (const SeenFile& file : audit.files) bytes += file.status.size;
@@ -319,11 +446,7 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
                     audit.done[i] = true;
                     audit.reasons[i] = result.reason;
                     // Its entries, if it has any, are neither missing nor matched.
-                    long entry = -1;
-                    if (found != byKey.end()) {
-                        entry = long(found->second.front());
-                        for (size_t index : found->second) audit.entryDone[index] = true;
-                    }
+                    const long entry = found != byKey.end() ? long(found->second.front()) : -1;
                     audit.verdicts.push_back({long(i), entry, "unreadable", audit.files[i].key});
                 } else {
                     audit.hex[i] = result.hex;
@@ -334,7 +457,6 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
                         // with other values is changed, whatever the other says.
                         for (size_t index : found->second) {
                             const ListEntry& entry = audit.entries[index];
-                            audit.entryDone[index] = true;
                             const bool same =
                                 audit.FileSignature(i, entry) == audit.EntrySignature(entry);
                             audit.verdicts.push_back({long(i), long(index),
@@ -351,7 +473,9 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
                 size_t changes = 0;
                 for (size_t v = first; v < audit.verdicts.size(); ++v) {
                     const Verdict& verdict = audit.verdicts[v];
-                    lines += ShardEntryLine(ShardVerdict(audit, verdict));
+                    const ListEntry* entry =
+                        verdict.entry >= 0 ? &audit.entries[size_t(verdict.entry)] : nullptr;
+                    lines += ShardEntryLine(ShardVerdict(audit, verdict, entry));
                     if (result.ok && std::strcmp(verdict.word, "matched") != 0) {
                         ++changes;
                     }
@@ -362,18 +486,27 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
     batch.Finish();
     progress.EndJob();
     if (!sharded) {
-        PairMoves(audit);
+        if (!PairMoves(audit, listPath)) return kExitFailed;
         bool written = false;
         return WriteVerdicts(audit, listPath, options, nullptr, written);
     }
     // The entries left are missing here; the merge may find them moved.
     std::string lines;
     size_t missing = 0;
-    for (size_t index = 0; index < audit.entries.size(); ++index) {
-        if (audit.entryDone[index] || audit.entryKeys[index].empty()) continue;
-        lines += ShardEntryLine(
-            ShardVerdict(audit, {-1, long(index), "missing", audit.entryKeys[index]}));
-        ++missing;
+    Verdict verdict{-1, -1, "missing", ""};
+    ListEntry entry;
+    audit.left.Start();
+    while (audit.NextLeft(verdict.order, entry)) {
+        if (shard.EntryDone(entry.values[0].text + 1)) continue;
+        lines += ShardEntryLine(ShardVerdict(audit, verdict, &entry));
+        if (++missing % kShardVerdictsAtOnce != 0) continue;
+        shard.WriteLines(lines, missing, 0, missing);
+        lines.clear();
+        missing = 0;
+    }
+    if (TellSortFailure(audit, listPath)) {
+        shard.Abandon();
+        return kExitFailed;
     }
     shard.WriteLines(lines, missing, 0, missing);
     return shard.End(options);
@@ -410,20 +543,33 @@ int MergeAudit(const std::vector<ShardEntry>& verdicts, const Options& options, 
             }
         }
         if (verdict->hasEntry) {
+            ListLine line;
+            line.number = verdict->listedLine;
+            line.size = verdict->listed.size;
+            for (const RecordDigest& digest : verdict->listed.digests) {
+                line.values.push_back(
+                    {verdict->listed.name, digest.hex, long(digest.line), digest.keyed});
+            }
+            // The missing wait with the entries left, to be paired with the files left.
+            if (verdict->verdict == "missing") {
+                if (!audit.left.Add(verdict->order, line)) {
+                    return TellSortFailure(audit, options.keptList), kExitFailed;
+                }
+                continue;
+            }
             ListEntry listed;
             listed.name = verdict->listed.name;
             listed.size = verdict->listed.size;
-            for (const RecordDigest& digest : verdict->listed.digests) {
-                listed.values.push_back({size_t(verdict->listedLine - 1), long(digest.line),
-                                         digest.keyed, digest.hex, digest.hex});
+            for (const ChecksumLine& value : line.values) {
+                listed.values.push_back(
+                    {size_t(line.number - 1), value.line, value.keyed, value.hex, value.hex});
             }
             entry = long(audit.entries.size());
             audit.entries.push_back(std::move(listed));
             audit.entryKeys.push_back(verdict->order);
-            audit.entryDone.push_back(verdict->verdict != "missing");
         }
         if (verdict->verdict == "unreadable") audit.ok = false;
-        if (verdict->verdict != "new" && verdict->verdict != "missing") {
+        if (verdict->verdict != "new") {
             // The words of a verdict that the merge keeps, in static storage.
             static const char* const kWords[] = {"matched", "changed", "unreadable"};
             const char* word = nullptr;
@@ -434,6 +580,6 @@ int MergeAudit(const std::vector<ShardEntry>& verdicts, const Options& options, 
             audit.verdicts.push_back({file, entry, word, verdict->order});
         }
     }
-    PairMoves(audit);
+    if (!PairMoves(audit, options.keptList)) return kExitFailed;
     return WriteVerdicts(audit, options.keptList, options, out, written);
 }

@@ -49,42 +49,6 @@ long NamedLine(size_t digits, const Options& options, long hint, std::string& re
     return fits.size() == 1 ? long(fits[0]) : -1;
 }
 
-// The first of candidates whose value over one of the first listed files that exist is the
-// listed one, or the first candidate when none matches.
-size_t InferLine(const ListDocument& document, size_t digits, size_t column,
-                 const std::vector<size_t>& candidates, const Options& options,
-                 const std::vector<uint8_t>& key, Progress& progress) {
-    size_t tried = 0;
-    for (const ListEntry& entry : document.entries) {
-        if (tried == kInferenceTries) break;
-        for (size_t i = 0; i < entry.values.size(); ++i) {
-            const ListValue& value = entry.values[i];
-            if (value.line >= 0 || value.hex.size() != digits || ColumnOf(entry, i) != column) {
-                continue;
-            }
-            if (LookUpPath(entry.name).kind != PathKind::kRegular) break;
-            ++tried;
-            std::vector<std::string> hex;
-            uint64_t size = 0;
-            if (!HashFile(entry.name, candidates, options, key, progress, hex, size)) break;
-            for (size_t line : candidates) {
-                if (hex[line] != ListUpper(value.hex)) continue;
-                PrintError(options.keptList,
-                           "its values of " + std::to_string(digits) + " hex digits are taken as " +
-                               LineName(kReportLines[line]) +
-                               ", the first algorithm that matched (" + entry.name + ")");
-                return line;
-            }
-            break;
-        }
-    }
-    PrintError(options.keptList, "no listed file matched its values of " + std::to_string(digits) +
-                                     " hex digits; they are taken as " +
-                                     LineName(kReportLines[candidates[0]]) +
-                                     " (name the algorithm with -a)");
-    return candidates[0];
-}
-
 // path made absolute against folder (the current folder), and written plainly: no "." or
 // empty components, ".." taken back against the component before it (links are not looked
 // at), no trailing '/'.  Where '\\' separates folders it reads as '/', and a drive ("C:") or
@@ -155,71 +119,140 @@ bool GatherFiles(const Options& options, std::vector<SeenFile>& files) {
     return ok;
 }
 
+std::string ListedKey(const std::string& listed) {
+    std::string name = listed;
+    if (name.find('\\') != std::string::npos && LookUpPath(name).kind == PathKind::kMissing) {
+        std::replace(name.begin(), name.end(), '\\', '/');
+    }
+    return NameKey(name);
+}
+
 std::unordered_map<std::string, std::vector<size_t>> EntriesByKey(const ListDocument& document,
                                                                   const Options& options) {
     std::unordered_map<std::string, std::vector<size_t>> byKey;
     for (size_t i = 0; i < document.entries.size(); ++i) {
         const ListEntry& entry = document.entries[i];
         if (!entry.added && !options.filter.TakesListed(entry.name)) continue;
-        // A name written on Windows, with '\' between folders, is taken with '/' unless it
-        // is found as it is.
-        std::string name = entry.name;
-        if (name.find('\\') != std::string::npos && LookUpPath(name).kind == PathKind::kMissing) {
-            std::replace(name.begin(), name.end(), '\\', '/');
-        }
-        byKey[NameKey(name)].push_back(i);
+        byKey[ListedKey(entry.name)].push_back(i);
     }
     return byKey;
 }
 
-bool ResolveLines(ListDocument& document, const Options& options, const std::vector<uint8_t>& key,
-                  Progress& progress, std::string& reason) {
-    const long hint = AlgorithmOfListName(options.keptList);
-    // The line found for the values of each width and column.
-    std::vector<std::pair<std::pair<size_t, size_t>, size_t>> found;
-    for (ListEntry& entry : document.entries) {
-        for (size_t i = 0; i < entry.values.size(); ++i) {
-            ListValue& value = entry.values[i];
-            if (value.line >= 0) {
-                if (value.keyed != options.keyed) {
-                    reason = value.keyed ? "it holds HMAC values: give their key with --key or "
-                                           "--key-file"
-                                         : "it holds plain digests, while a key was given";
-                    return false;
-                }
-                continue;
-            }
-            value.keyed = options.keyed;
-            const std::pair<size_t, size_t> slot{value.hex.size(), ColumnOf(entry, i)};
-            auto known = std::find_if(found.begin(), found.end(),
-                                      [&](const auto& f) { return f.first == slot; });
-            if (known != found.end()) {
-                value.line = long(known->second);
-                continue;
-            }
-            long line = NamedLine(slot.first, options, hint, reason);
+LineResolver::LineResolver(const Options& options, const std::vector<uint8_t>& key,
+                           Progress& progress)
+    : options_(options),
+      key_(key),
+      progress_(progress),
+      hint_(AlgorithmOfListName(options.keptList)) {}
+
+bool LineResolver::Take(const std::string& name, const std::vector<ChecksumLine>& values,
+                        std::string& reason) {
+    for (size_t column = 0; column < values.size(); ++column) {
+        const ChecksumLine& value = values[column];
+        if (value.line >= 0) {
+            if (value.keyed == options_.keyed) continue;
+            reason = value.keyed ? "it holds HMAC values: give their key with --key or --key-file"
+                                 : "it holds plain digests, while a key was given";
+            return false;
+        }
+        const std::pair<size_t, size_t> slot{value.hex.size(), column};
+        auto known = std::find_if(slots_.begin(), slots_.end(),
+                                  [&](const Slot& s) { return s.widthAndColumn == slot; });
+        if (known == slots_.end()) {
+            const long line = NamedLine(slot.first, options_, hint_, reason);
             if (!reason.empty()) return false;
-            if (line < 0) {
-                std::vector<size_t> candidates;
-                for (size_t l = 0; l < kReportLineCount; ++l) {
-                    if (Digits(l) == slot.first) candidates.push_back(l);
-                }
-                if (candidates.empty()) {
-                    reason = "a value of " + std::to_string(slot.first) +
-                             " hex digits, which no algorithm has";
-                    return false;
-                }
-                line = long(InferLine(document, slot.first, slot.second, LikeliestFirst(candidates),
-                                      options, key, progress));
+            if (line < 0 && LikeliestFirst(Candidates(slot.first)).empty()) {
+                reason = "a value of " + std::to_string(slot.first) +
+                         " hex digits, which no algorithm has";
+                return false;
             }
-            found.push_back({slot, size_t(line)});
-            value.line = line;
+            slots_.push_back(Slot{slot, line, {}});
+            known = slots_.end() - 1;
+        }
+        // The files of the first lines of such values that exist are tried, as many as
+        // inference takes.
+        if (known->line < 0 && known->tries.size() < kInferenceTries &&
+            LookUpPath(name).kind == PathKind::kRegular) {
+            known->tries.push_back({name, value.hex});
         }
     }
-    if (document.kind == ListKind::kHashdeep && options.keyed) {
+    return true;
+}
+
+bool LineResolver::Finish(bool hashdeep, std::string& reason) {
+    for (Slot& slot : slots_) {
+        if (slot.line < 0) slot.line = long(InferLine(slot));
+    }
+    if (hashdeep && options_.keyed) {
         reason = "a hashdeep list holds plain digests only; leave out the key";
         return false;
     }
+    return true;
+}
+
+void LineResolver::Resolve(ListValue& value, size_t column) const {
+    if (value.line >= 0) return;
+    value.keyed = options_.keyed;
+    const std::pair<size_t, size_t> slot{value.hex.size(), column};
+    for (const Slot& known : slots_) {
+        if (known.widthAndColumn == slot) value.line = known.line;
+    }
+}
+
+void LineResolver::ResolveEntry(ListEntry& entry) const {
+    for (size_t i = 0; i < entry.values.size(); ++i) Resolve(entry.values[i], ColumnOf(entry, i));
+}
+
+std::vector<size_t> LineResolver::Candidates(size_t digits) {
+    std::vector<size_t> lines;
+    for (size_t line = 0; line < kReportLineCount; ++line) {
+        if (Digits(line) == digits) lines.push_back(line);
+    }
+    return lines;
+}
+
+// The first of the lines of the slot's width whose value over one of the files tried is the
+// listed one, or the likeliest of them when none matches.
+size_t LineResolver::InferLine(const Slot& slot) {
+    const size_t digits = slot.widthAndColumn.first;
+    const std::vector<size_t> candidates = LikeliestFirst(Candidates(digits));
+    for (const auto& tried : slot.tries) {
+        std::vector<std::string> hex;
+        uint64_t size = 0;
+        if (!HashFile(tried.first, candidates, options_, key_, progress_, hex, size)) continue;
+        for (size_t line : candidates) {
+            if (hex[line] != ListUpper(tried.second)) continue;
+            PrintError(options_.keptList,
+                       "its values of " + std::to_string(digits) + " hex digits are taken as " +
+                           LineName(kReportLines[line]) + ", the first algorithm that matched (" +
+                           tried.first + ")");
+            return line;
+        }
+    }
+    PrintError(options_.keptList, "no listed file matched its values of " + std::to_string(digits) +
+                                      " hex digits; they are taken as " +
+                                      LineName(kReportLines[candidates[0]]) +
+                                      " (name the algorithm with -a)");
+    return candidates[0];
+}
+
+bool ResolveLines(ListDocument& document, const Options& options, const std::vector<uint8_t>& key,
+                  Progress& progress, std::string& reason) {
+    LineResolver resolver(options, key, progress);
+    for (const ListEntry& entry : document.entries) {
+        // The values of each of its lines, in order.
+        for (size_t i = 0; i < entry.values.size();) {
+            std::vector<ChecksumLine> values;
+            const size_t text = entry.values[i].text;
+            for (; i < entry.values.size() && entry.values[i].text == text; ++i) {
+                const ListValue& value = entry.values[i];
+                values.push_back(ChecksumLine{entry.name, value.hex, value.line, value.keyed});
+            }
+            if (!resolver.Take(entry.name, values, reason)) return false;
+        }
+    }
+    if (!resolver.Finish(document.kind == ListKind::kHashdeep, reason)) return false;
+    for (ListEntry& entry : document.entries) resolver.ResolveEntry(entry);
     return true;
 }
 

@@ -31,6 +31,10 @@ bool GatherFiles(const Options& options, std::vector<SeenFile>& files);
 // The key of a name of a list: its absolute path.
 std::string NameKey(const std::string& name);
 
+// The key of a name of a list's entry: a name with '\\' that is not found is taken with '/'
+// in its place.
+std::string ListedKey(const std::string& name);
+
 // The entries of document by the key of their names (a name with '\' that is not found
 // taken with '/' in its place), leaving out those that --exclude and --include leave out.
 // Entries whose names share a key ("a" and "./a", or a name listed twice) are given in the
@@ -38,11 +42,50 @@ std::string NameKey(const std::string& name);
 std::unordered_map<std::string, std::vector<size_t>> EntriesByKey(const ListDocument& document,
                                                                   const Options& options);
 
-// Gives each untagged value of document its line: the one of -a of its width, else the one
+// Gives each untagged value of a list its line: the one of -a of its width, else the one
 // the list's name stands for, else the only line of its width, else the first of those lines
 // (the likeliest first) that matches the file of one of the first listed entries whose files
 // exist (said on standard error).  Checks that the values are keyed when a key is given and
-// plain when not.  False, with reason, when a value fits none.
+// plain when not.  The lines of the list are taken one by one, in order, then resolved.
+class LineResolver {
+public:
+    LineResolver(const Options& options, const std::vector<uint8_t>& key, Progress& progress);
+
+    // Takes the values of an entry line for the file name.  False, with reason, when a value
+    // fits none, or is keyed where no key is given or plain where one is.
+    bool Take(const std::string& name, const std::vector<ChecksumLine>& values,
+              std::string& reason);
+
+    // After the last line: finds the lines of the values that need it.  False, with reason,
+    // for a hashdeep list given a key.
+    bool Finish(bool hashdeep, std::string& reason);
+
+    // Gives value, the one at column of its line in the list, its line and whether it is
+    // keyed.
+    void Resolve(ListValue& value, size_t column) const;
+
+    // Resolves the values of entry, as read from the list.
+    void ResolveEntry(ListEntry& entry) const;
+
+private:
+    // The untagged values of one width in one column of their lines.
+    struct Slot {
+        std::pair<size_t, size_t> widthAndColumn;
+        long line;                                               // -1 while to be inferred
+        std::vector<std::pair<std::string, std::string>> tries;  // files and their values
+    };
+    static std::vector<size_t> Candidates(size_t digits);
+    size_t InferLine(const Slot& slot);
+
+    const Options& options_;
+    const std::vector<uint8_t>& key_;
+    Progress& progress_;
+    const long hint_;
+    std::vector<Slot> slots_;  // in the order met
+};
+
+// Resolves the values of document (see LineResolver).  False, with reason, as Take and
+// Finish.
 bool ResolveLines(ListDocument& document, const Options& options, const std::vector<uint8_t>& key,
                   Progress& progress, std::string& reason);
 

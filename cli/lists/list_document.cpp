@@ -42,20 +42,6 @@ ListKind KindOf(const std::string& text, const ChecksumLine& entry) {
     return ListKind::kBsd;
 }
 
-// Whether values, of a line that names the file of entry, give it values it lacks: lines that
-// give one file several algorithms (tagged lines, one a line) make one entry.  A line that
-// gives a value of an algorithm the entry holds (tagged alike, or untagged of the same
-// width) lists the name twice, and begins an entry of its own.
-bool AddsTo(const ListEntry& entry, const std::vector<ChecksumLine>& values) {
-    for (const ChecksumLine& value : values) {
-        for (const ListValue& held : entry.values) {
-            if (held.line == value.line && (value.line >= 0 || held.hex.size() == value.hex.size()))
-                return false;
-        }
-    }
-    return true;
-}
-
 // Takes the values of one entry line.
 ListEntry& TakeEntry(ListDocument& document, size_t text, const std::vector<ChecksumLine>& values,
                      int64_t size) {
@@ -229,6 +215,51 @@ bool AddedLines(const ListDocument& document, const ListEntry& entry,
 }
 
 }  // namespace
+
+bool AddsTo(const ListEntry& entry, const std::vector<ChecksumLine>& values) {
+    for (const ChecksumLine& value : values) {
+        for (const ListValue& held : entry.values) {
+            if (held.line == value.line && (value.line >= 0 || held.hex.size() == value.hex.size()))
+                return false;
+        }
+    }
+    return true;
+}
+
+bool ReadListLines(const std::string& path, const std::function<bool(const ListLine&)>& take,
+                   bool& hashdeep, bool& entries, std::string& reason) {
+    hashdeep = entries = false;
+    FILE* file = OpenForReading(path);
+    if (file == nullptr) {
+        reason = ErrnoText(errno);
+        return false;
+    }
+    ListReader reader(file);
+    ListEntries lines(path);
+    ListLine line;
+    std::string text;
+    for (size_t number = 1; reader.Next(text); ++number) {
+        if (number == 1 && text.compare(0, sizeof kRuler - 1, kRuler) == 0) {
+            std::fclose(file);
+            reason = "a saved report, which holds one file, not a checksum list";
+            return false;
+        }
+        if (!text.empty() && text.back() == '\n') text.pop_back();
+        line.number = number;
+        if (lines.Take(text, line.number, line.values, line.size, reason) !=
+            ChecksumLineKind::kEntry) {
+            continue;
+        }
+        entries = true;
+        hashdeep = lines.Hashdeep();
+        line.timeKnown = lines.Modified(line.modified);
+        if (!take(line)) break;
+    }
+    reason.clear();
+    std::fclose(file);
+    if (reader.Failed()) reason = reader.Reason();
+    return reason.empty();
+}
 
 std::string ListUpper(std::string hex) {
     for (char& c : hex) {

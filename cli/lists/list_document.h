@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -48,9 +49,9 @@ struct ListEntry {
 
 struct ListDocument {
     ListKind kind = ListKind::kGnu;
-    std::vector<std::string> lines;  // as read, without line ends
-    std::vector<long> owner;         // for each line, the entry it holds, or -1
-    std::vector<ListEntry> entries;  // in the order of their first lines
+    std::vector<std::string> lines;                  // as read, without line ends
+    std::vector<long> owner;                         // for each line, the entry it holds, or -1
+    std::vector<ListEntry> entries;                  // in the order of their first lines
     std::unordered_map<std::string, size_t> byName;  // the last entry of each name
     std::string lineEnd = "\n";
     std::string columnBlanks = "  ";  // what stands before each value of rhash's lines
@@ -66,6 +67,28 @@ struct ListDocument {
 // with reason, when it cannot be read, is a saved report or is UTF-16 (which would not be
 // written back the same), or holds no entry and no hashdeep header.
 bool ReadListDocument(const std::string& path, ListDocument& document, std::string& reason);
+
+// One entry line of a list read line by line (a CSV row that spans lines is one).
+struct ListLine {
+    size_t number = 0;                 // its first line's, from 1
+    std::vector<ChecksumLine> values;  // one file's values, as they are written
+    int64_t size = -1;                 // the file's size, where the line gives it
+    bool timeKnown = false;            // the line gives the file's modification time:
+    FileTime modified;
+};
+
+// Reads the list at path as ReadListDocument does, without keeping it: take is given each
+// entry line, in the list's order, and may stop the reading by returning false.  hashdeep
+// tells whether it is a hashdeep list, entries whether it held an entry.  False, with reason,
+// when it cannot be read or is a saved report.
+bool ReadListLines(const std::string& path, const std::function<bool(const ListLine&)>& take,
+                   bool& hashdeep, bool& entries, std::string& reason);
+
+// Whether values, of a line that names the file of entry, give it values it lacks: lines that
+// give one file several algorithms (tagged lines, one a line) make one entry.  A line that
+// gives a value of an algorithm the entry holds (tagged alike, or untagged of the same
+// width) lists the name twice, and begins an entry of its own.
+bool AddsTo(const ListEntry& entry, const std::vector<ChecksumLine>& values);
 
 // Whether the entries of the list record the size of their files, and their times.
 bool RecordsSizes(const ListDocument& document);

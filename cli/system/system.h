@@ -106,4 +106,9 @@ FILE* OpenForWriting(const std::string& path, bool append);
 // Removes the file at path; false, with errno set, when it cannot.
 bool RemoveFile(const std::string& path);
 
+// A new file for scratch data, open for reading and writing bytes, in the folder TMPDIR names
+// (TMP or TEMP on Windows), else the system's; it has no name left and goes when closed.  On
+// failure returns nullptr with errno set.
+FILE* OpenScratchFile();
+
 #endif

@@ -110,6 +110,18 @@ FILE* OpenForReading(const std::string& path) {
     return std::fopen(path.c_str(), "rb");
 }
 
+FILE* OpenScratchFile() {
+    const char* folder = std::getenv("TMPDIR");
+    std::string pattern = folder != nullptr && *folder != '\0' ? folder : "/tmp";
+    pattern += "/korvadex.XXXXXX";
+    const int fd = ::mkstemp(&pattern[0]);
+    if (fd < 0) return nullptr;
+    ::unlink(pattern.c_str());
+    FILE* file = ::fdopen(fd, "w+b");
+    if (file == nullptr) ::close(fd);
+    return file;
+}
+
 FILE* OpenForWriting(const std::string& path, bool append) {
     return std::fopen(path.c_str(), append ? "ab" : "wb");
 }

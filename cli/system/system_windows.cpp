@@ -309,6 +309,20 @@ FILE* OpenForWriting(const std::string& path, bool append) {
     return ::_wfopen(FilePath(path).c_str(), append ? L"ab" : L"wb");
 }
 
+FILE* OpenScratchFile() {
+    wchar_t folder[MAX_PATH + 1];
+    wchar_t path[MAX_PATH + 1];
+    const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH || ::GetTempFileNameW(folder, L"kvx", 0, path) == 0) {
+        errno = ErrnoOf(::GetLastError());
+        return nullptr;
+    }
+    // "D": the file is deleted when it is closed, or when the program ends.
+    FILE* file = ::_wfopen(path, L"w+bD");
+    if (file == nullptr) ::DeleteFileW(path);
+    return file;
+}
+
 bool RemoveFile(const std::string& path) {
     if (::DeleteFileW(FilePath(path).c_str()) != 0) return true;
     errno = ErrnoOf(::GetLastError());
