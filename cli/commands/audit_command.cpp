@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
-#include <set>
 #include <string>
 #include <unordered_set>
 #include <utility>
@@ -335,51 +334,29 @@ bool ReadEntries(const Options& options, const ShardOutput* shard, Audit& audit,
     std::unordered_set<std::string> given;
     for (const SeenFile& file : audit.files) given.insert(file.key);
     SortedEntries listed;
-    std::set<std::pair<size_t, long>> lines;  // tagged lines, and untagged widths and columns
     std::string reason, failure;
-    bool hashdeep = false, entries = false;
-    const bool read = ReadListLines(
-        listPath,
-        [&](const ListLine& line) {
-            const std::string& name = line.values[0].name;
-            if (!resolver.Take(name, line.values, failure)) return false;
-            for (size_t column = 0; column < line.values.size(); ++column) {
-                const ChecksumLine& value = line.values[column];
-                lines.insert(value.line >= 0 ? std::make_pair(size_t(value.line), -1L)
-                                             : std::make_pair(value.hex.size(), long(column)));
-            }
-            if (!options.filter.TakesListed(name) || (shard != nullptr && !shard->InShard(name))) {
-                return true;
-            }
-            const std::string nameKey = ListedKey(name);
-            SortedEntries& into = given.count(nameKey) != 0 ? listed : audit.left;
-            if (!into.Add(nameKey, line)) failure = into.Reason();
-            return failure.empty();
-        },
-        hashdeep, entries, reason);
+    // The list's entry lines go to the sorts, not into the document.
+    ListDocument document;
+    const bool read = ReadListDocument(listPath, document, reason, [&](const ListLine& line) {
+        const std::string& name = line.values[0].name;
+        if (!failure.empty() || !resolver.Take(name, line.values, failure)) return false;
+        if (!options.filter.TakesListed(name) || (shard != nullptr && !shard->InShard(name))) {
+            return false;
+        }
+        const std::string nameKey = ListedKey(name);
+        SortedEntries& into = given.count(nameKey) != 0 ? listed : audit.left;
+        if (!into.Add(nameKey, line)) failure = into.Reason();
+        return false;
+    });
     if (!read || !failure.empty()) {
         PrintError(listPath, read ? failure : reason);
         return false;
     }
-    // A list without entries is one of hashdeep or CSV with only its header, or none.
-    ListDocument document;
-    if (!entries && !ReadListDocument(listPath, document, reason)) {
+    if (!resolver.Finish(document.kind == ListKind::kHashdeep, reason)) {
         PrintError(listPath, reason);
         return false;
     }
-    if (!resolver.Finish(hashdeep, reason)) {
-        PrintError(listPath, reason);
-        return false;
-    }
-    for (const auto& line : lines) {
-        ListValue value{0, line.second < 0 ? long(line.first) : -1L, false,
-                        std::string(line.second < 0 ? 0 : line.first, '0'), ""};
-        resolver.Resolve(value, size_t(line.second < 0 ? 0 : line.second));
-        if (std::find(audit.lines.begin(), audit.lines.end(), size_t(value.line)) ==
-            audit.lines.end()) {
-            audit.lines.push_back(size_t(value.line));
-        }
-    }
+    audit.lines = resolver.Lines();
     std::string nameKey;
     ListEntry entry;
     listed.Start();

@@ -143,13 +143,15 @@ LineResolver::LineResolver(const Options& options, const std::vector<uint8_t>& k
     : options_(options),
       key_(key),
       progress_(progress),
-      hint_(AlgorithmOfListName(options.keptList)) {}
+      hint_(AlgorithmOfListName(options.keptList)),
+      tagged_(kReportLineCount, false) {}
 
 bool LineResolver::Take(const std::string& name, const std::vector<ChecksumLine>& values,
                         std::string& reason) {
     for (size_t column = 0; column < values.size(); ++column) {
         const ChecksumLine& value = values[column];
         if (value.line >= 0) {
+            tagged_[size_t(value.line)] = true;
             if (value.keyed == options_.keyed) continue;
             reason = value.keyed ? "it holds HMAC values: give their key with --key or --key-file"
                                  : "it holds plain digests, while a key was given";
@@ -197,6 +199,16 @@ void LineResolver::Resolve(ListValue& value, size_t column) const {
     for (const Slot& known : slots_) {
         if (known.widthAndColumn == slot) value.line = known.line;
     }
+}
+
+std::vector<size_t> LineResolver::Lines() const {
+    std::vector<bool> held = tagged_;
+    for (const Slot& slot : slots_) held[size_t(slot.line)] = true;
+    std::vector<size_t> lines;
+    for (size_t line = 0; line < kReportLineCount; ++line) {
+        if (held[line]) lines.push_back(line);
+    }
+    return lines;
 }
 
 void LineResolver::ResolveEntry(ListEntry& entry) const {

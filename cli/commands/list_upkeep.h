@@ -67,6 +67,9 @@ public:
     // Resolves the values of entry, as read from the list.
     void ResolveEntry(ListEntry& entry) const;
 
+    // After Finish: the lines of all the values taken, each once, in order.
+    std::vector<size_t> Lines() const;
+
 private:
     // The untagged values of one width in one column of their lines.
     struct Slot {
@@ -81,7 +84,8 @@ private:
     const std::vector<uint8_t>& key_;
     Progress& progress_;
     const long hint_;
-    std::vector<Slot> slots_;  // in the order met
+    std::vector<Slot> slots_;   // in the order met
+    std::vector<bool> tagged_;  // the lines of tagged values met
 };
 
 // Resolves the values of document (see LineResolver).  False, with reason, as Take and

@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <unordered_set>
 #include <utility>
 
 #include "batch/input_compute.h"
@@ -23,6 +25,7 @@
 #include "common/algorithm_names.h"
 #include "common/error_text.h"
 #include "common/line_names.h"
+#include "lists/sorted_entries.h"
 #include "system/file_input.h"
 #include "system/file_output.h"
 
@@ -36,13 +39,15 @@ int64_t Nanoseconds(const FileTime& time) {
     return time.seconds * 1000000000 + time.nanoseconds;
 }
 
-// The list named by options, read or begun.  False, after a message, when it can be neither.
-bool OpenList(const Options& options, ListDocument& document, PathStatus& status) {
+// The list named by options, read (only the entry lines keep takes, when given) or begun.
+// False, after a message, when it can be neither.
+bool OpenList(const Options& options, ListDocument& document, PathStatus& status,
+              const std::function<bool(const ListLine&)>& keep = nullptr) {
     const std::string& path = options.keptList;
     status = LookUpPath(path);
     std::string reason;
     if (status.kind == PathKind::kRegular) {
-        if (!ReadListDocument(path, document, reason)) {
+        if (!ReadListDocument(path, document, reason, keep)) {
             PrintError(path, "not updated: " + reason);
             return false;
         }
@@ -76,18 +81,13 @@ bool OpenList(const Options& options, ListDocument& document, PathStatus& status
 
 // Whether --format and -a, where given, fit the list that exists: a list keeps its format
 // and its algorithms.
-bool FitsList(const Options& options, const ListDocument& document, std::string& reason) {
+bool FitsList(const Options& options, const ListDocument& document, const std::vector<size_t>& held,
+              std::string& reason) {
     if (options.format != OutputFormat::kReport &&
         NewListDocument(options.format, {}, false, false, false, "").kind != document.kind) {
         reason = std::string("it is not a list of --format ") + FormatOf(options.format).name +
                  ", which only a new list takes";
         return false;
-    }
-    std::vector<size_t> held;
-    for (const ListEntry& entry : document.entries) {
-        for (size_t line : EntryLines(entry)) {
-            if (std::find(held.begin(), held.end(), line) == held.end()) held.push_back(line);
-        }
     }
     for (size_t line : options.only) {
         if (!options.algorithmsGiven || held.empty() ||
@@ -103,36 +103,54 @@ bool FitsList(const Options& options, const ListDocument& document, std::string&
 
 // The check of a key against a list that keeps some of its keyed values (see RunUpdate): the
 // entry at vouched (of a file given, kept as it is; -1: none), else the first entry the run
-// leaves as it is whose file the list vouches for, is hashed under the key and must give the
-// listed values.  False, after a message, when it does not, or when values are kept and no
-// such file is found.  A shard keeps only the values of its own entries (owns), but any
-// entry's file may vouch for the key.
+// leaves as it is whose file the list vouches for (of those document holds, then of others)
+// is hashed under the key and must give the listed values.  False, after a message, when it
+// does not, or when values are kept and no such file is found.  A shard keeps only the values
+// of its own entries (owns), but any entry's file may vouch for the key.
 template <typename Vouches, typename Owns>
-bool CheckListKey(const ListDocument& document, const std::vector<bool>& hashed,
-                  const std::vector<bool>& seen, long vouched, const std::string& vouchedPath,
-                  const Vouches& vouches, const Owns& owns, const Options& options,
-                  const std::vector<uint8_t>& key, Progress& progress) {
+bool CheckListKey(const ListDocument& document, SortedEntries& others, const LineResolver& resolver,
+                  const std::vector<bool>& hashed, const std::vector<bool>& seen, long vouched,
+                  const std::string& vouchedPath, const Vouches& vouches, const Owns& owns,
+                  const Options& options, const std::vector<uint8_t>& key, Progress& progress) {
     std::string path = vouchedPath;
-    const ListEntry* entry = vouched >= 0 ? &document.entries[size_t(vouched)] : nullptr;
-    bool keptValues = entry != nullptr;
-    for (size_t i = 0; i < document.entries.size() && entry == nullptr; ++i) {
-        const ListEntry& listed = document.entries[i];
-        if (listed.added || hashed[i] || seen[i]) continue;
+    ListEntry entry;
+    if (vouched >= 0) entry = document.entries[size_t(vouched)];
+    bool keptValues = vouched >= 0;
+    // Whether listed, left as it is, vouches for the key; it keeps values unless pruned.
+    const auto takes = [&](const ListEntry& listed) {
         const PathStatus status = LookUpPath(listed.name);
         // An entry whose file is gone, and which --prune drops, keeps nothing.
         if (options.prune && status.kind == PathKind::kMissing &&
             options.filter.TakesListed(listed.name)) {
-            continue;
+            return false;
         }
         keptValues = keptValues || owns(listed);
         FileTime modified;
-        if (status.kind == PathKind::kRegular && ModificationTime(listed.name, modified) &&
-            vouches(listed, status, modified)) {
-            path = listed.name;
-            entry = &listed;
+        if (status.kind != PathKind::kRegular || !ModificationTime(listed.name, modified) ||
+            !vouches(listed, status, modified)) {
+            return false;
         }
+        path = listed.name;
+        entry = listed;
+        return true;
+    };
+    bool found = vouched >= 0;
+    for (size_t i = 0; i < document.entries.size() && !found; ++i) {
+        const ListEntry& listed = document.entries[i];
+        if (!listed.added && !hashed[i] && !seen[i]) found = takes(listed);
     }
-    if (entry == nullptr) {
+    std::string name;
+    ListEntry other;
+    const bool sorted = found || others.Start();
+    while (!found && sorted && others.Next(name, other)) {
+        resolver.ResolveEntry(other);
+        found = takes(other);
+    }
+    if (!others.Reason().empty()) {
+        PrintError(options.keptList, "not updated: " + others.Reason());
+        return false;
+    }
+    if (!found) {
         if (!keptValues) return true;
         PrintError(options.keptList,
                    "not updated: the key given cannot be checked, since no listed file is as the "
@@ -143,8 +161,8 @@ bool CheckListKey(const ListDocument& document, const std::vector<bool>& hashed,
     }
     std::vector<std::string> hex;
     uint64_t size = 0;
-    if (HashFile(path, EntryLines(*entry), options, key, progress, hex, size) &&
-        !std::all_of(entry->values.begin(), entry->values.end(),
+    if (HashFile(path, EntryLines(entry), options, key, progress, hex, size) &&
+        !std::all_of(entry.values.begin(), entry.values.end(),
                      [&](const ListValue& v) { return ListUpper(v.hex) == hex[size_t(v.line)]; })) {
         PrintError(options.keptList,
                    "not updated: the key given does not give the listed values of " + path +
@@ -186,15 +204,38 @@ bool PutValues(ListDocument& document, ListEntry& entry, const std::vector<std::
     return same;
 }
 
-// Writes the list, in place of the one kept or to out, with the time the run began.
+// A list read in part: the number of its last entry line, and the entry lines it drops.
+struct ListPart {
+    size_t last = 0;
+    std::vector<bool> dropped;
+};
+
+// Writes the list, in place of the one kept or to out, with the time the run began: document
+// as it is, or with part, the list kept with document's lines in their places.
 bool WriteList(const ListDocument& document, const Options& options, const FileTime& started,
-               OutputFile* out, const std::string& target, bool& ok) {
-    const std::string text = WriteListDocument(document);
+               OutputFile* out, const std::string& target, bool& ok,
+               const ListPart* part = nullptr) {
     std::string reason;
     const std::string& path = out != nullptr ? target : options.keptList;
-    const bool written = out != nullptr
-                             ? out->Write(text.data(), text.size(), reason) && out->Commit(reason)
-                             : WriteOutputFile(path, text, reason);
+    bool written;
+    if (part != nullptr) {
+        OutputFile file;
+        OutputFile& into = out != nullptr ? *out : file;
+        written = (out != nullptr || file.Open(path, reason)) &&
+                  RewriteList(
+                      options.keptList, document, part->last,
+                      [&](size_t number) { return part->dropped[number]; },
+                      [&](const std::string& text, std::string& why) {
+                          return into.Write(text.data(), text.size(), why);
+                      },
+                      reason) &&
+                  into.Commit(reason);
+    } else {
+        const std::string text = WriteListDocument(document);
+        written = out != nullptr
+                      ? out->Write(text.data(), text.size(), reason) && out->Commit(reason)
+                      : WriteOutputFile(path, text, reason);
+    }
     if (!written) {
         PrintError(path, "not updated: " + reason);
         return false;
@@ -226,14 +267,42 @@ void PrintSummary(const Options& options, size_t added, size_t rehashed, size_t 
 
 int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
     const FileTime started = TimeNow();
+    Progress progress;
+    std::vector<SeenFile> files;
+    bool ok = GatherFiles(options, files);
+    std::unordered_set<std::string> given;
+    for (const SeenFile& file : files) given.insert(file.key);
+    // A list that exists is read in part: the entries of files given, and the first entry,
+    // whose values new entries take.  The others are sorted outside memory, to be counted,
+    // looked up and (with --prune) dropped, and are written back as they stand.
+    LineResolver resolver(options, key, progress);
+    SortedEntries others;
+    ListPart part;
+    std::string firstName, failure;
+    bool absolute = true;  // new names are written absolute when all of the list's are
     ListDocument document;
     PathStatus listStatus;
-    if (!OpenList(options, document, listStatus)) return kExitFailed;
+    const bool read = OpenList(options, document, listStatus, [&](const ListLine& line) {
+        const std::string& name = line.values[0].name;
+        if (!failure.empty() || !resolver.Take(name, line.values, failure)) return false;
+        if (part.last == 0) firstName = name;
+        part.last = line.number;
+        absolute = absolute && name[0] == '/';
+        if (name == firstName || given.count(ListedKey(name)) != 0) return true;
+        if (!others.Add("", line)) failure = others.Reason();
+        return false;
+    });
+    if (!read) return kExitFailed;
     const bool exists = listStatus.kind == PathKind::kRegular;
-    Progress progress;
-    std::string reason;
-    if (!ResolveLines(document, options, key, progress, reason) ||
-        (exists && !FitsList(options, document, reason))) {
+    absolute = absolute && part.last != 0;
+    std::string reason = failure;
+    if (reason.empty() && exists && resolver.Finish(document.kind == ListKind::kHashdeep, reason)) {
+        for (ListEntry& entry : document.entries) resolver.ResolveEntry(entry);
+        FitsList(options, document, resolver.Lines(), reason);
+    } else if (reason.empty() && !exists) {
+        ResolveLines(document, options, key, progress, reason);
+    }
+    if (!reason.empty()) {
         PrintError(options.keptList, "not updated: " + reason);
         return kExitFailed;
     }
@@ -245,12 +314,11 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
         !shard.Begin(options, key, "update", exists ? ListCheck(options, progress) : "")) {
         return kExitFailed;
     }
-    std::vector<SeenFile> files;
-    bool ok = GatherFiles(options, files);
+    // The number of the first line of an entry of the list, which a shard's list names it by.
+    const auto firstLine = [&](const ListEntry& entry) {
+        return entry.added ? 0 : document.numbers[entry.values[0].text];
+    };
 
-    // New names are written as the list writes its names: absolute when all of them are.
-    bool absolute = !document.entries.empty();
-    for (const ListEntry& entry : document.entries) absolute = absolute && entry.name[0] == '/';
     // Each entry of a name listed twice is kept or hashed again as one listed once.
     const std::unordered_map<std::string, std::vector<size_t>> byKey =
         EntriesByKey(document, options);
@@ -315,7 +383,7 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
     // values as they are and finds none is refused.
     if (options.keyed && exists &&
         !CheckListKey(
-            document, hashed, seen, vouched, vouchedPath, vouches,
+            document, others, resolver, hashed, seen, vouched, vouchedPath, vouches,
             [&](const ListEntry& entry) { return !sharded || shard.InShard(entry.name); }, options,
             key, progress)) {
         return kExitFailed;
@@ -333,7 +401,7 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
                     ShardEntry record;
                     record.kind = ShardEntry::Kind::kUpdate;
                     record.operand = place;
-                    record.listedLine = entry.added ? 0 : index + 1;
+                    record.listedLine = firstLine(entry);
                     record.hasFile = true;
                     record.record.name = entry.added ? entry.name : file.path;
                     if (result.ok) {
@@ -382,41 +450,56 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
     }
     batch.Finish();
     progress.EndJob();
-    // An entry that --exclude or --include leaves out is kept as it is.
+    // The entries not seen: those --exclude or --include leave out are kept as they are,
+    // and those whose files are gone counted (and with --prune dropped).
     std::string goneLines;
     size_t goneHere = 0;
+    part.dropped.assign(part.last + 1, false);
+    const auto notSeen = [&](const ListEntry& entry, ListEntry* held) {
+        if (sharded && !shard.InShard(entry.name)) return;
+        if (!options.filter.TakesListed(entry.name) ||
+            LookUpPath(entry.name).kind != PathKind::kMissing) {
+            ++kept;
+            return;
+        }
+        ++gone;
+        if (sharded) {
+            ShardEntry record;
+            record.kind = ShardEntry::Kind::kUpdate;
+            record.verdict = "gone";
+            record.listedLine = held != nullptr ? firstLine(entry) : entry.values[0].text + 1;
+            goneLines += ShardEntryLine(record);
+            ++goneHere;
+        } else if (options.prune && held != nullptr) {
+            held->dropped = true;
+            ++dropped;
+        } else if (options.prune) {
+            for (const ListValue& value : entry.values) part.dropped[value.text + 1] = true;
+            ++dropped;
+        } else {
+            ++kept;
+        }
+    };
     for (size_t i = 0; i < seen.size(); ++i) {
-        if (document.entries[i].added) continue;
-        if (sharded && !shard.InShard(document.entries[i].name)) continue;
-        if (seen[i] || !options.filter.TakesListed(document.entries[i].name)) {
-            if (!seen[i]) ++kept;
-            continue;
-        }
-        if (LookUpPath(document.entries[i].name).kind == PathKind::kMissing) {
-            ++gone;
-            if (sharded) {
-                ShardEntry record;
-                record.kind = ShardEntry::Kind::kUpdate;
-                record.verdict = "gone";
-                record.listedLine = i + 1;
-                goneLines += ShardEntryLine(record);
-                ++goneHere;
-                continue;
-            }
-            if (options.prune) {
-                document.entries[i].dropped = true;
-                ++dropped;
-                continue;
-            }
-        }
-        ++kept;
+        if (!document.entries[i].added && !seen[i])
+            notSeen(document.entries[i], &document.entries[i]);
+    }
+    std::string name;
+    ListEntry other;
+    if (!others.Start()) failure = others.Reason();
+    while (failure.empty() && others.Next(name, other)) notSeen(other, nullptr);
+    if (!failure.empty() || !others.Reason().empty()) {
+        PrintError(options.keptList,
+                   "not updated: " + (failure.empty() ? others.Reason() : failure));
+        if (sharded) shard.Abandon();
+        return kExitFailed;
     }
     if (sharded) {
         shard.WriteLines(goneLines, goneHere, 0, 0);
         const int status = shard.End(options);
         return ok && status == kExitOk ? kExitOk : kExitFailed;
     }
-    bool written = WriteList(document, options, started, nullptr, "", ok);
+    bool written = WriteList(document, options, started, nullptr, "", ok, exists ? &part : nullptr);
     if (!written) return kExitFailed;
     PrintSummary(options, added, rehashed, changed, dropped, kept, gone);
     return ok ? kExitOk : kExitFailed;
@@ -441,6 +524,15 @@ int MergeUpdate(const std::vector<ShardEntry>& records, const Options& options,
         return kExitFailed;
     }
     const size_t listed = document.entries.size();
+    // The entries by the number of their first lines, which the shards name them by.
+    std::unordered_map<uint64_t, size_t> byLine;
+    for (size_t i = 0; i < listed; ++i) {
+        byLine[document.numbers[document.entries[i].values[0].text]] = i;
+    }
+    const auto entryAt = [&](uint64_t line) {
+        const auto found = byLine.find(line);
+        return found == byLine.end() ? listed : found->second;
+    };
     size_t added = 0, rehashed = 0, changed = 0, dropped = 0, gone = 0;
     bool ok = true;
     // New files are added in the order of the files given.
@@ -451,10 +543,11 @@ int MergeUpdate(const std::vector<ShardEntry>& records, const Options& options,
     });
     for (const ShardEntry* record : ordered) {
         if (record->verdict == "gone") {
-            if (record->listedLine == 0 || record->listedLine > listed) continue;
+            const size_t index = entryAt(record->listedLine);
+            if (index == listed) continue;
             ++gone;
             if (options.prune) {
-                document.entries[record->listedLine - 1].dropped = true;
+                document.entries[index].dropped = true;
                 ++dropped;
             }
             continue;
@@ -470,9 +563,9 @@ int MergeUpdate(const std::vector<ShardEntry>& records, const Options& options,
             continue;
         }
         const bool isNew = record->verdict == "added";
-        if (!isNew && (record->listedLine == 0 || record->listedLine > listed)) continue;
+        if (!isNew && entryAt(record->listedLine) == listed) continue;
         const size_t index =
-            isNew ? AddEntry(document, record->record.name) : size_t(record->listedLine - 1);
+            isNew ? AddEntry(document, record->record.name) : entryAt(record->listedLine);
         ListEntry& entry = document.entries[index];
         const bool same = PutValues(document, entry, RecordHex(record->record),
                                     uint64_t(record->record.size), record->record.modified);

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 
 #include "common/error_text.h"
 #include "lists/csv_lines.h"
@@ -19,6 +20,9 @@ namespace {
 const char kRuler[] = "==========";
 
 const char kUtf8Mark[] = "\xEF\xBB\xBF";
+
+// The text a list rewritten is written in at once.
+constexpr size_t kRewriteBytes = size_t(1) << 20;
 
 std::string WithoutCr(const std::string& text) {
     return !text.empty() && text.back() == '\r' ? text.substr(0, text.size() - 1) : text;
@@ -226,41 +230,6 @@ bool AddsTo(const ListEntry& entry, const std::vector<ChecksumLine>& values) {
     return true;
 }
 
-bool ReadListLines(const std::string& path, const std::function<bool(const ListLine&)>& take,
-                   bool& hashdeep, bool& entries, std::string& reason) {
-    hashdeep = entries = false;
-    FILE* file = OpenForReading(path);
-    if (file == nullptr) {
-        reason = ErrnoText(errno);
-        return false;
-    }
-    ListReader reader(file);
-    ListEntries lines(path);
-    ListLine line;
-    std::string text;
-    for (size_t number = 1; reader.Next(text); ++number) {
-        if (number == 1 && text.compare(0, sizeof kRuler - 1, kRuler) == 0) {
-            std::fclose(file);
-            reason = "a saved report, which holds one file, not a checksum list";
-            return false;
-        }
-        if (!text.empty() && text.back() == '\n') text.pop_back();
-        line.number = number;
-        if (lines.Take(text, line.number, line.values, line.size, reason) !=
-            ChecksumLineKind::kEntry) {
-            continue;
-        }
-        entries = true;
-        hashdeep = lines.Hashdeep();
-        line.timeKnown = lines.Modified(line.modified);
-        if (!take(line)) break;
-    }
-    reason.clear();
-    std::fclose(file);
-    if (reader.Failed()) reason = reader.Reason();
-    return reason.empty();
-}
-
 std::string ListUpper(std::string hex) {
     for (char& c : hex) {
         if (c >= 'a' && c <= 'f') c = char(c - 'a' + 'A');
@@ -286,7 +255,8 @@ void SetValue(const ListDocument& document, ListValue& value, const std::string&
     }
 }
 
-bool ReadListDocument(const std::string& path, ListDocument& document, std::string& reason) {
+bool ReadListDocument(const std::string& path, ListDocument& document, std::string& reason,
+                      const std::function<bool(const ListLine&)>& keep) {
     document = ListDocument();
     FILE* file = OpenForReading(path);
     if (file == nullptr) {
@@ -304,7 +274,8 @@ bool ReadListDocument(const std::string& path, ListDocument& document, std::stri
     bool kindKnown = false;
     std::vector<std::string> raw;  // the lines of a CSV row not yet complete, as read
     std::string text;
-    while (reader.Next(text)) {
+    bool entryRead = false;
+    for (size_t physical = 1; reader.Next(text); ++physical) {
         if (document.lines.empty() && text.compare(0, sizeof kRuler - 1, kRuler) == 0) {
             std::fclose(file);
             reason = "a saved report, which holds one file, not a checksum list";
@@ -317,6 +288,7 @@ bool ReadListDocument(const std::string& path, ListDocument& document, std::stri
         raw.push_back(text);
         document.lines.push_back(WithoutCr(text));
         document.owner.push_back(-1);
+        document.numbers.push_back(physical);
         size_t number = document.lines.size();
         std::vector<ChecksumLine> values;
         int64_t size = -1;
@@ -337,12 +309,28 @@ bool ReadListDocument(const std::string& path, ListDocument& document, std::stri
             }
             document.lines.resize(first + 1);
             document.owner.resize(first + 1);
+            document.numbers.resize(first + 1);
             document.lines[first] = WithoutCr(row);
         }
         raw.clear();
+        entryRead = true;
         if (!kindKnown) {
             kindKnown = true;
             LearnForm(document, entries, first, values);
+        }
+        if (keep) {
+            ListLine line;
+            line.number = document.numbers[first];
+            line.values = std::move(values);
+            line.size = size;
+            line.timeKnown = entries.Modified(line.modified);
+            if (!keep(line)) {
+                document.lines.resize(first);
+                document.owner.resize(first);
+                document.numbers.resize(first);
+                continue;
+            }
+            values = std::move(line.values);
         }
         ListEntry& entry = TakeEntry(document, first, values, size);
         entry.timeKnown = entries.Modified(entry.modified);
@@ -353,8 +341,8 @@ bool ReadListDocument(const std::string& path, ListDocument& document, std::stri
         reason = reader.Reason();
         return false;
     }
-    if (document.entries.empty()) LearnHeader(document);
-    if (document.entries.empty() && document.pattern.empty()) {
+    if (!entryRead) LearnHeader(document);
+    if (!entryRead && document.pattern.empty()) {
         reason = "no properly formatted checksum lines found";
         return false;
     }
@@ -457,4 +445,88 @@ std::string WriteListDocument(const ListDocument& document) {
     }
     if (document.lines.empty()) writeAdded(nullptr);
     return text;
+}
+
+bool RewriteList(const std::string& path, const ListDocument& part, size_t last,
+                 const std::function<bool(size_t number)>& drop,
+                 const std::function<bool(const std::string& text, std::string& reason)>& write,
+                 std::string& reason) {
+    FILE* file = OpenForReading(path);
+    if (file == nullptr) {
+        reason = ErrnoText(errno);
+        return false;
+    }
+    std::unordered_map<size_t, size_t> partLines;  // by number, those of entries
+    for (size_t i = 0; i < part.lines.size(); ++i) {
+        if (part.owner[i] >= 0) partLines[part.numbers[i]] = i;
+    }
+    std::vector<size_t> added;
+    for (size_t i = 0; i < part.entries.size(); ++i) {
+        if (part.entries[i].added && !part.entries[i].dropped) added.push_back(i);
+    }
+    std::sort(added.begin(), added.end(),
+              [&](size_t a, size_t b) { return part.entries[a].name < part.entries[b].name; });
+    std::string out = part.utf8Mark ? kUtf8Mark : "";
+    size_t next = 0;  // the first added entry not yet written
+    const auto writeAdded = [&](const std::string* bound) {
+        for (; next < added.size(); ++next) {
+            const ListEntry& entry = part.entries[added[next]];
+            if (bound != nullptr && !(entry.name < *bound)) break;
+            std::vector<std::string> lines;
+            std::string why;
+            if (!AddedLines(part, entry, lines, why)) continue;
+            for (const std::string& line : lines) out += line + part.lineEnd;
+        }
+    };
+    ListReader reader(file);
+    ListEntries entries(path);
+    std::vector<std::pair<size_t, std::string>> pending;  // lines a CSV row may yet take
+    const auto plain = [&](const std::string& text) { out += WithoutCr(text) + part.lineEnd; };
+    bool written = true;
+    std::string text, why;
+    for (size_t physical = 1; written && reader.Next(text); ++physical) {
+        if (!text.empty() && text.back() == '\n') text.pop_back();
+        pending.push_back({physical, text});
+        size_t number = physical;
+        std::vector<ChecksumLine> values;
+        int64_t size = -1;
+        if (entries.Take(text, number, values, size, why) != ChecksumLineKind::kEntry) {
+            if (!entries.WholeFile() || entries.Hashdeep()) {
+                for (const auto& line : pending) plain(line.second);
+                pending.clear();
+            }
+            continue;
+        }
+        // The lines before the entry's first are of no entry; the others make its row.
+        std::string row;
+        for (const auto& line : pending) {
+            if (line.first < number) {
+                plain(line.second);
+            } else {
+                row += (row.empty() ? "" : "\n") + line.second;
+            }
+        }
+        pending.clear();
+        writeAdded(&values[0].name);
+        const auto found = partLines.find(number);
+        if (found != partLines.end()) {
+            if (!part.entries[size_t(part.owner[found->second])].dropped) {
+                out += EntryLine(part, found->second) + part.lineEnd;
+            }
+        } else if (!drop(number)) {
+            out += WithoutCr(row) + part.lineEnd;
+        }
+        if (number == last) writeAdded(nullptr);
+        if (out.size() >= kRewriteBytes) {
+            written = write(out, reason);
+            out.clear();
+        }
+    }
+    for (const auto& line : pending) plain(line.second);
+    std::fclose(file);
+    if (written && reader.Failed()) {
+        reason = reader.Reason();
+        return false;
+    }
+    return written && write(out, reason);
 }

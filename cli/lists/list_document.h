@@ -49,9 +49,10 @@ struct ListEntry {
 
 struct ListDocument {
     ListKind kind = ListKind::kGnu;
-    std::vector<std::string> lines;                  // as read, without line ends
-    std::vector<long> owner;                         // for each line, the entry it holds, or -1
-    std::vector<ListEntry> entries;                  // in the order of their first lines
+    std::vector<std::string> lines;  // as read, without line ends
+    std::vector<long> owner;         // for each line, the entry it holds, or -1
+    std::vector<size_t> numbers;     // for each line, its number in the list (from 1), where read
+    std::vector<ListEntry> entries;  // in the order of their first lines
     std::unordered_map<std::string, size_t> byName;  // the last entry of each name
     std::string lineEnd = "\n";
     std::string columnBlanks = "  ";  // what stands before each value of rhash's lines
@@ -63,11 +64,6 @@ struct ListDocument {
     std::vector<ListValue> pattern;   // the values of a new list's entries (lines, keyed)
 };
 
-// Reads the list at path into document.  sfv: the list is an SFV file (by its name).  False,
-// with reason, when it cannot be read, is a saved report or is UTF-16 (which would not be
-// written back the same), or holds no entry and no hashdeep header.
-bool ReadListDocument(const std::string& path, ListDocument& document, std::string& reason);
-
 // One entry line of a list read line by line (a CSV row that spans lines is one).
 struct ListLine {
     size_t number = 0;                 // its first line's, from 1
@@ -77,12 +73,13 @@ struct ListLine {
     FileTime modified;
 };
 
-// Reads the list at path as ReadListDocument does, without keeping it: take is given each
-// entry line, in the list's order, and may stop the reading by returning false.  hashdeep
-// tells whether it is a hashdeep list, entries whether it held an entry.  False, with reason,
-// when it cannot be read or is a saved report.
-bool ReadListLines(const std::string& path, const std::function<bool(const ListLine&)>& take,
-                   bool& hashdeep, bool& entries, std::string& reason);
+// Reads the list at path into document.  False, with reason, when it cannot be read, is a
+// saved report or is UTF-16 (which would not be written back the same), or holds no entry
+// and no hashdeep header.  keep, when given, is shown each entry line and says whether
+// document takes it; the lines it leaves out are in no entry and no line of document, which
+// is then only a part of the list, written with RewriteList.
+bool ReadListDocument(const std::string& path, ListDocument& document, std::string& reason,
+                      const std::function<bool(const ListLine&)>& keep = nullptr);
 
 // Whether values, of a line that names the file of entry, give it values it lacks: lines that
 // give one file several algorithms (tagged lines, one a line) make one entry.  A line that
@@ -119,5 +116,15 @@ bool CarriesEntry(const ListDocument& document, const ListEntry& entry, std::str
 // first line) whose name sorts after it, in byte order, else after the last entry.  An added
 // entry that the format cannot carry (see CarriesEntry) is left out.
 std::string WriteListDocument(const ListDocument& document);
+
+// Writes the list at path again through write, from part, the entries of it read with keep:
+// the lines of part as WriteListDocument writes them (added entries among those of the list
+// by name, after the entry line numbered last at the latest), and every other line as it
+// stands, but for the entry lines drop gives (by number).  False, with reason, when the
+// list cannot be read or write fails (which sets reason).
+bool RewriteList(const std::string& path, const ListDocument& part, size_t last,
+                 const std::function<bool(size_t number)>& drop,
+                 const std::function<bool(const std::string& text, std::string& reason)>& write,
+                 std::string& reason);
 
 #endif

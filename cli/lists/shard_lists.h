@@ -79,8 +79,8 @@ struct ShardEntry {
 
     // kUpdate, of --update: what became of a file given ("hashed" for a listed one, "added"
     // for a new one, "failed") or of an entry ("gone": its file is no more), with verdict
-    // the word, operand the file's place among the files given, listedLine the entry's
-    // index in the list from 1 (0 for a new file), record the file (its name as the list
+    // the word, operand the file's place among the files given, listedLine the line the
+    // entry begins on in the list, from 1 (0 for a new file), record the file (its name as the list
     // would take it, its upper-case values, size and time) and reason for a failure.
 
     // kCheck, of --check: what became of a line of the list, with verdict the word ("OK",
