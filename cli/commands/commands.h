@@ -25,6 +25,14 @@ bool IsBag(const std::string& dir);
 // -c DIR of a bag: validates it (with --fast, its Payload-Oxum only).
 int CheckBag(const Options& options, const std::string& dir);
 
+struct ShardEntry;
+
+// The verdicts and summary (out) and warnings (err) of -c on the bag options name, from the
+// records of the files of its shard's list (-o) in place of the files; returns the exit
+// status.
+int BagVerdicts(const std::vector<ShardEntry>& records, const Options& options, std::string& out,
+                std::string& err);
+
 // --make-bag: makes the one FILE, a folder, a bag in place, or adds payload manifests to it.
 int RunMakeBag(const Options& options);
 

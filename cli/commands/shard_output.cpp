@@ -415,7 +415,7 @@ int MergeLists(const std::vector<std::string>& paths, const Options* overrides,
         return kExitFailed;
     }
     const bool byPath = first.command == "check-embedded" || first.command == "verify-cache";
-    if ((first.command == "check" || byPath) && overrides != nullptr &&
+    if ((first.command == "check" || first.command == "bag" || byPath) && overrides != nullptr &&
         (overrides->format != OutputFormat::kReport || overrides->zero || overrides->binary ||
          overrides->hexCase != HexCase::kDefault)) {
         PrintError(readers[0]->Path(),
@@ -426,7 +426,8 @@ int MergeLists(const std::vector<std::string>& paths, const Options* overrides,
     std::vector<ShardEntry> verdicts;
     uint64_t inputs = 0;
     // Nothing is written before the lists are known to make a whole merge.
-    const bool whole = first.command == "audit" || first.command == "update";
+    const bool whole =
+        first.command == "audit" || first.command == "update" || first.command == "bag";
     if (whole ? !WholeEntries(readers, verdicts) : !MergeInOrder(readers, [&](const ShardEntry&) {
             ++inputs;
             return true;
@@ -440,6 +441,13 @@ int MergeLists(const std::vector<std::string>& paths, const Options* overrides,
         return kExitFailed;
     }
     if (first.command == "audit") return MergeAudit(verdicts, options, out, written);
+    if (first.command == "bag") {
+        std::string text, warnings;
+        const int status = BagVerdicts(verdicts, options, text, warnings);
+        written = EndEmitted(out, target, Emit(out, text, reason), reason);
+        PrintErrorText(warnings);
+        return written ? status : kExitFailed;
+    }
     if (first.command == "check") {
         return MergeCheck(paths, readers, options, out, target, tellFailures, written);
     }

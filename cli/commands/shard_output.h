@@ -27,11 +27,11 @@ public:
     ShardOutput(const ShardOutput&) = delete;
     ShardOutput& operator=(const ShardOutput&) = delete;
 
-    // Begins the list of a run of command ("list", "audit", "update", "check", "known",
-    // "unknown", "check-embedded", "verify-cache"): with -o in FILE.partial, taking up the
-    // one an earlier try left with --resume, else on standard output.  listCheck: for
-    // --update, --check, --known and --unknown, the SHA-256 of the list it reads.  False,
-    // after a message, when it cannot.
+    // Begins the list of a run of command ("list", "audit", "update", "check", "bag",
+    // "known", "unknown", "check-embedded", "verify-cache"): with -o in FILE.partial, taking
+    // up the one an earlier try left with --resume, else on standard output.  listCheck: for
+    // --update, --check, --known and --unknown, the SHA-256 of the list it reads, and for
+    // -c of a bag, of what its manifests hold.  False, after a message, when it cannot.
     bool Begin(const Options& options, const std::vector<uint8_t>& key, const char* command,
                const std::string& listCheck = "");
 

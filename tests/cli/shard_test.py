@@ -22,6 +22,8 @@
   shard_test.py KORVADEX bypath   --check-embedded and --verify-cache likewise, over names
                                   with good and bad CRCs, files corrupt, outdated, without
                                   cache and missing
+  shard_test.py KORVADEX bag      -c of a damaged bag with -o, and taken up from partial
+                                  lists cut anywhere; --shard refused for it
 
 A random case prints its seed; KORVADEX_TEST_SEED repeats one.
 """
@@ -502,11 +504,57 @@ def case_bypath(root):
           f"a partial list of another job: {other.stderr}")
 
 
+def case_bag(root):
+    rng = seeded()
+    make_tree(root, rng, 150, 0)
+    bag = os.path.join(root, "tree")
+    made = run(["--make-bag", "-a", "md5,sha256", "tree"], root)
+    check(made.returncode == 0, f"--make-bag: {made.stderr}")
+    payload = sorted(os.path.join(folder, name) for folder, _, leaves in
+                     os.walk(os.path.join(bag, "data")) for name in leaves)
+    open(payload[3], "ab").write(b"changed")
+    os.remove(payload[4])
+    open(os.path.join(bag, "data", "unlisted"), "wb").write(b"new")
+    out = os.path.join(root, "out.txt")
+    # A target that cannot be written keeps the whole partial list of a run.
+    kept = os.path.join(root, "kept")
+    os.makedirs(kept)
+    for extra in ([], ["--format", "json"], ["--quiet"]):
+        args = ["-c", "tree"] + extra
+        alone = run(args, root)
+        want = (alone.returncode, alone.stdout, alone.stderr)
+        check(alone.returncode == 1 and b"FAILED" in alone.stdout and b"missing" in alone.stdout,
+              f"{args}: {alone}")
+        whole = run(["-o", out] + args, root)
+        check((whole.returncode, contents(out), whole.stderr) == want and whole.stdout == b"",
+              f"-o {out} {args}: {whole.stderr}")
+        run(["-o", kept] + args, root)
+        listed = contents(kept + ".partial")
+        for cut in sorted(rng.sample(range(1, len(listed)), 5)) + [len(listed)]:
+            open(out + ".partial", "wb").write(listed[:cut])
+            taken = run(["-o", out, "--resume"] + args, root)
+            check((taken.returncode, contents(out)) == want[:2],
+                  f"{args} taken up after {cut} bytes: {taken.stderr}")
+    # A file that was missing when the run taken up passed its place is not taken as checked.
+    first = payload[0]
+    moved = os.path.join(root, "aside")
+    os.rename(first, moved)
+    run(["-o", kept, "-c", "tree"], root)
+    os.rename(moved, first)
+    open(out + ".partial", "wb").write(contents(kept + ".partial"))
+    taken = run(["-o", out, "--resume", "-c", "tree"], root)
+    check(taken.returncode == 1 and b"not checked" in contents(out),
+          f"a file back after its place was passed: {taken.stderr}")
+    sharded = run(["--shard", "1/2", "-o", out, "-c", "tree"], root)
+    check(sharded.returncode == 1 and b"--shard takes a checksum list" in sharded.stderr,
+          f"--shard of a bag: {sharded.stderr}")
+
+
 def main():
     case = sys.argv[2] if len(sys.argv) > 2 else ""
     cases = {"merge": case_merge, "audit": case_audit, "update": case_update,
              "refuse": case_refuse, "resume": case_resume, "check": case_check,
-             "known": case_known, "bypath": case_bypath}
+             "known": case_known, "bypath": case_bypath, "bag": case_bag}
     if not KORVADEX or case not in cases:
         print(__doc__)
         return 2
