@@ -249,10 +249,11 @@ const char kHelpText[] =
     "                       korvadex --verify-cache -r photos\n"
     "\n"
     "Runs split over machines, and runs taken up again (docs/scale.md):\n"
-    "  -o, --output FILE  write the list (or the verdicts of --audit, or of -c on\n"
-    "                     one LIST, or the names of --known and --unknown) to\n"
-    "                     FILE, through FILE.partial beside it, one whole entry at\n"
-    "                     a time, renamed into place when the run ends\n"
+    "  -o, --output FILE  write the list (or the verdicts of --audit, of -c on one\n"
+    "                     LIST or bag, of --check-embedded and of --verify-cache,\n"
+    "                     or the names of --known and --unknown) to FILE, through\n"
+    "                     FILE.partial beside it, one whole entry at a time,\n"
+    "                     renamed into place when the run ends\n"
     "                       korvadex -r -a sha256 --format json -o all.json data\n"
     "      --resume       with -o, take up the FILE.partial that a run cut off\n"
     "                     left: its entries are kept and only the rest is hashed,\n"
@@ -745,7 +746,8 @@ bool SplitFits(const Options& options, const Given& given, std::string& error) {
     const bool sharded = options.shardN != 0;
     const bool output = !options.outputPath.empty();
     if ((sharded || output) && command != Command::kReport && command != Command::kAudit &&
-        command != Command::kUpdate && command != Command::kCheck && command != Command::kKnown) {
+        command != Command::kUpdate && command != Command::kCheck && command != Command::kKnown &&
+        command != Command::kCheckEmbedded && command != Command::kVerifyCache) {
         error = std::string(sharded ? "--shard" : "-o (--output)") + " cannot be used with " +
                 CommandOption(command) + " yet";
         return false;
@@ -1176,15 +1178,18 @@ WalkOptions WalkOf(const Options& options) {
     return walk;
 }
 
-bool GivenFiles(const Options& options, std::vector<std::string>& files) {
+bool GivenFiles(const Options& options, std::vector<std::string>& files,
+                std::vector<uint64_t>* operands) {
     bool ok = true;
     const WalkOptions walk = WalkOf(options);
-    for (const std::string& path : options.files) {
+    for (size_t i = 0; i < options.files.size(); ++i) {
+        const std::string& path = options.files[i];
         if (!options.recursive) {
             files.push_back(path);
         } else if (!WalkFiles(path, walk, files)) {
             ok = false;
         }
+        if (operands != nullptr) operands->resize(files.size(), i);
     }
     return ok;
 }

@@ -3,6 +3,7 @@
 #define KORVADEX_CLI_OPTIONS_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -115,8 +116,11 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
 WalkOptions WalkOf(const Options& options);
 
 // Appends the files given to files: the FILE operands (and those of --files-from), each
-// walked as -r walks it when -r is given.  False, after a message, when a walk met a fault.
-bool GivenFiles(const Options& options, std::vector<std::string>& files);
+// walked as -r walks it when -r is given; operands, when given beside files of the same
+// length, gets the place among the operands that each file came from.  False, after a
+// message, when a walk met a fault.
+bool GivenFiles(const Options& options, std::vector<std::string>& files,
+                std::vector<uint64_t>* operands = nullptr);
 
 // The case the values are written in: --lower or --upper, else the format's own (upper for
 // the report and SFV, lower for the checksum lists, as the tools that write them do).

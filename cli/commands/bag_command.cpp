@@ -12,6 +12,8 @@
 #include "batch/input_batch.h"
 #include "batch/messages.h"
 #include "commands/commands.h"
+#include "commands/list_writer.h"
+#include "commands/shard_output.h"
 #include "common/algorithm_names.h"
 #include "common/error_text.h"
 #include "lists/bag_files.h"
@@ -104,13 +106,28 @@ public:
     // Reads the tag files and looks at what is on disk; the problems found are kept.
     void Load();
     // Reads every file the manifests name, and the payload files for the lines of extra,
-    // and compares.
-    void Verify(const std::vector<size_t>& extra);
+    // and compares.  With shard (a check with -o), writes each file's record, or why it
+    // could not be read, to the shard's list, and reads only the files an earlier try has
+    // no record of.
+    void Verify(const std::vector<size_t>& extra, ShardOutput* shard = nullptr);
+    // Compares what the records of a shard's list of this check give, in place of reading
+    // the files.
+    void Take(const std::vector<ShardEntry>& records);
     // Writes the verdicts and the summary, and the warnings; returns the exit status.
     int Report() const;
-    void Warnings() const {
-        for (const std::string& warning : warnings_) PrintError(dir_, "WARNING: " + warning);
+    // The verdicts and the summary (out) and the warnings (err) that Report writes.
+    int Verdicts(std::string& out, std::string& err) const;
+    void Warnings() const { PrintErrorText(WarningText()); }
+    std::string WarningText() const {
+        std::string text;
+        for (const std::string& warning : warnings_) {
+            text +=
+                "korvadex: " + MessageText(dir_) + ": " + MessageText("WARNING: " + warning) + "\n";
+        }
+        return text;
     }
+    // The SHA-256 of what the manifests hold, which the tries of one check must share.
+    std::string ManifestsCheck() const;
 
     bool Declared() const { return declared_; }
     bool Problems() const { return incomplete_ + invalid_ != 0; }
@@ -136,6 +153,13 @@ private:
     void LoadFetch();
     void LoadInfo();
     void CrossCheck();
+    // The lines a file of the bag is read for, the payload's with those of extra: none when
+    // it is not there or no manifest names it.
+    std::vector<size_t> LinesOf(const std::string& path, const BagEntry& entry,
+                                const std::vector<size_t>& extra) const;
+    // Compares the values a file gave, read whole (ok) or not, with the manifests.
+    void Compare(const std::string& path, BagEntry& entry, bool ok,
+                 const std::vector<std::string>& hex, uint64_t size);
 
     std::string dir_;
     const Options& options_;
@@ -395,46 +419,106 @@ void Bag::CrossCheck() {
     }
 }
 
-void Bag::Verify(const std::vector<size_t>& extra) {
-    Progress progress;
-    InputBatch batch(options_.jobs, options_.readOrder, entries_.size(), progress);
-    const std::vector<uint8_t> noKey;
-    for (auto& [path, entry] : entries_) {
-        if (!entry.present) continue;
-        std::vector<size_t> lines = entry.payload ? extra : std::vector<size_t>();
-        for (const Manifest& manifest : manifests_) {
-            if (manifest.values.count(path) != 0) lines.push_back(manifest.line);
+std::vector<size_t> Bag::LinesOf(const std::string& path, const BagEntry& entry,
+                                 const std::vector<size_t>& extra) const {
+    if (!entry.present) return {};
+    std::vector<size_t> lines = entry.payload ? extra : std::vector<size_t>();
+    for (const Manifest& manifest : manifests_) {
+        if (manifest.values.count(path) != 0) lines.push_back(manifest.line);
+    }
+    std::sort(lines.begin(), lines.end());
+    lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+    return lines;
+}
+
+void Bag::Compare(const std::string& path, BagEntry& entry, bool ok,
+                  const std::vector<std::string>& hex, uint64_t size) {
+    if (!ok) {
+        entry.unreadable = true;
+        ++invalid_;
+        return;
+    }
+    entry.hex = hex;
+    entry.size = size;
+    for (const Manifest& manifest : manifests_) {
+        const auto value = manifest.values.find(path);
+        if (value != manifest.values.end() && value->second != hex[manifest.line]) {
+            entry.failedIn.push_back(manifest.file);
         }
-        std::sort(lines.begin(), lines.end());
-        lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
-        if (lines.empty()) continue;
-        BagEntry* target = &entry;
-        const std::string name = path;
+    }
+    if (!entry.failedIn.empty()) ++invalid_;
+}
+
+void Bag::Verify(const std::vector<size_t>& extra, ShardOutput* shard) {
+    // In the walk's order, the one a shard's list is written in.
+    std::vector<std::pair<const std::string, BagEntry>*> files;
+    for (auto& file : entries_) files.push_back(&file);
+    std::sort(files.begin(), files.end(),
+              [](const auto* a, const auto* b) { return WalkOrderLess(a->first, b->first); });
+    Progress progress;
+    InputBatch batch(options_.jobs, options_.readOrder, files.size(), progress);
+    const std::vector<uint8_t> noKey;
+    for (auto* file : files) {
+        const std::string& path = file->first;
+        const std::vector<size_t> lines = LinesOf(path, file->second, extra);
+        if (lines.empty() || (shard != nullptr && !shard->Takes(0, path))) continue;
+        BagEntry* target = &file->second;
         batch.AddFile(Path(path), noKey, lines, options_.jobs,
-                      [this, target, name](const InputResult& result) {
-                          if (!result.ok) {
-                              target->unreadable = true;
-                              ++invalid_;
-                              return;
+                      [this, target, path, lines, shard](const InputResult& result) {
+                          if (shard == nullptr) {
+                              return Compare(path, *target, result.ok, result.hex, result.size);
                           }
-                          target->hex = result.hex;
-                          target->size = result.size;
-                          for (const Manifest& manifest : manifests_) {
-                              const auto value = manifest.values.find(name);
-                              if (value != manifest.values.end() &&
-                                  value->second != result.hex[manifest.line]) {
-                                  target->failedIn.push_back(manifest.file);
-                              }
-                          }
-                          if (!target->failedIn.empty()) ++invalid_;
+                          if (!result.ok) return shard->Failed(0, path, result.reason);
+                          FileRecord record;
+                          record.name = path;
+                          record.size = int64_t(result.size);
+                          for (size_t line : lines)
+                              record.digests.push_back({line, result.hex[line]});
+                          shard->Record(0, record);
                       });
     }
     batch.Finish();
 }
 
+void Bag::Take(const std::vector<ShardEntry>& records) {
+    std::set<std::string> taken;
+    for (const ShardEntry& record : records) {
+        const auto found = entries_.find(record.record.name);
+        if (found == entries_.end() || LinesOf(found->first, found->second, {}).empty()) continue;
+        Compare(found->first, found->second, record.kind == ShardEntry::Kind::kRecord,
+                RecordHex(record.record), uint64_t(record.record.size));
+        taken.insert(found->first);
+    }
+    // A file that came after the run taken up had passed its place.
+    for (const auto& [path, entry] : entries_) {
+        if (taken.count(path) == 0 && !LinesOf(path, entry, {}).empty()) {
+            Problem(path, "not checked: it was not there when the check taken up began", true);
+        }
+    }
+}
+
+std::string Bag::ManifestsCheck() const {
+    std::string text;
+    for (const Manifest& manifest : manifests_) {
+        text += manifest.file + "\n";
+        for (const auto& [path, hex] : manifest.values) text += path + '\0' + hex + "\n";
+    }
+    const size_t sha256 = size_t(FindAlgorithm("sha256"));
+    InputRun run;
+    run.callerOnly = true;
+    return ComputeTextResult(text, {}, {sha256}, run).hex[sha256];
+}
+
 int Bag::Report() const {
+    std::string out, err;
+    const int status = Verdicts(out, err);
+    PrintOut(out);
+    PrintErrorText(err);
+    return status;
+}
+
+int Bag::Verdicts(std::string& out, std::string& err) const {
     const bool json = options_.format == OutputFormat::kJson;
-    std::string out;
     auto line = [&](const std::string& name, const std::string& verdict,
                     const std::vector<std::string>& manifests) {
         if (options_.status) return;
@@ -480,8 +564,7 @@ int Bag::Report() const {
                    "\n";
         }
     }
-    PrintOut(out);
-    if (!options_.status) Warnings();
+    if (!options_.status) err = WarningText();
     return problems == 0 ? kExitOk : kExitFailed;
 }
 
@@ -589,9 +672,25 @@ int CheckBag(const Options& options, const std::string& dir) {
     if (options.fast) {
         return FastCheck(dir, bag, bag.Oxum());
     }
+    // With -o, the files' records go to a shard's list, and the merge of that list, which
+    // reads the bag again, writes the verdicts.
+    if (!options.outputPath.empty()) {
+        ShardOutput shard;
+        if (!shard.Begin(options, {}, "bag", bag.ManifestsCheck())) return kExitFailed;
+        if (bag.Declared()) bag.Verify({}, &shard);
+        return shard.End(options);
+    }
     if (bag.Declared()) bag.Verify({});
     const int status = bag.Report();
     return FlushOut() ? status : kExitFailed;
+}
+
+int BagVerdicts(const std::vector<ShardEntry>& records, const Options& options, std::string& out,
+                std::string& err) {
+    Bag bag(options.files[0], options);
+    bag.Load();
+    bag.Take(records);
+    return bag.Verdicts(out, err);
 }
 
 int RunMakeBag(const Options& options) {

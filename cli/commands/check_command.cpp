@@ -714,10 +714,12 @@ int RunCheck(const Options& options, const std::vector<uint8_t>& key) {
     // A run of --shard or -o checks one list (the options see to it) into a shard's list.
     if (options.shardN != 0 || !options.outputPath.empty()) {
         const std::string& list = options.files[0];
-        if (IsBag(list)) {
-            PrintError(list, "a bag: --shard and -o take a checksum list");
+        if (IsBag(list) && (options.shardN != 0 || options.fast)) {
+            PrintError(list, options.fast ? "--fast reads no file: it takes no -o"
+                                          : "a bag: --shard takes a checksum list");
             return kExitFailed;
         }
+        if (IsBag(list)) return CheckBag(options, list);
         ShardOutput shard;
         return CheckList(list, options, key, &shard);
     }

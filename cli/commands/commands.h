@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,14 @@ bool IsBag(const std::string& dir);
 // -c DIR of a bag: validates it (with --fast, its Payload-Oxum only).
 int CheckBag(const Options& options, const std::string& dir);
 
+struct ShardEntry;
+
+// The verdicts and summary (out) and warnings (err) of -c on the bag options name, from the
+// records of the files of its shard's list (-o) in place of the files; returns the exit
+// status.
+int BagVerdicts(const std::vector<ShardEntry>& records, const Options& options, std::string& out,
+                std::string& err);
+
 // --make-bag: makes the one FILE, a folder, a bag in place, or adds payload manifests to it.
 int RunMakeBag(const Options& options);
 
@@ -41,11 +50,21 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key);
 // --check-embedded: each file's CRC-32 against the one its name carries.
 int RunCheckEmbedded(const Options& options);
 
+// How many verdicts of --check-embedded or --verify-cache there were of each word.
+using VerdictCounts = std::map<std::string, size_t>;
+
+// Writes the summary of --check-embedded's verdicts on standard error, as options say;
+// returns their exit status.
+int CheckEmbeddedSummary(const VerdictCounts& counts, const Options& options);
+
 // --embed-crc: each file renamed to carry its CRC-32.
 int RunEmbedCrc(const Options& options);
 
 // --verify-cache: each file read and its digests compared with the cached ones.
 int RunVerifyCache(const Options& options);
+
+// The exit status of --verify-cache's verdicts.
+int VerifyCacheStatus(const VerdictCounts& counts);
 
 // --tree: one value of each directory, or with --expect the verdict on it.
 int RunTree(const Options& options, const std::vector<uint8_t>& key);

@@ -8,6 +8,7 @@
 #include "batch/messages.h"
 #include "commands/commands.h"
 #include "commands/crc_in_name.h"
+#include "commands/shard_output.h"
 #include "common/algorithm_names.h"
 #include "common/error_text.h"
 #include "lists/checksum_lines.h"
@@ -30,48 +31,13 @@ size_t CrcLine() {
 
 }  // namespace
 
-int RunCheckEmbedded(const Options& options) {
-    std::vector<std::string> files;
-    int status = GivenFiles(options, files) ? kExitOk : kExitFailed;
-    const size_t crc = CrcLine();
-    std::vector<size_t> lines = options.only;
-    bool named = false;
-    for (size_t line : lines) named = named || line == crc;
-    if (!named) lines.push_back(crc);
-    size_t failed = 0, unread = 0, unnamed = 0;
-    Progress progress;
-    if (files.size() > 1) progress.BeginJob(files.size(), 0, files);
-    InputBatch batch(options.jobs, options.readOrder, files.size(), progress);
-    const std::vector<uint8_t> noKey;
-    for (const std::string& file : files) {
-        batch.AddFile(file, noKey, lines, options.jobs, [&, file](const InputResult& result) {
-            std::string carried;
-            const bool hasCrc = CrcInName(file, carried);
-            std::string verdict;
-            if (!result.ok) {
-                ++unread;
-                verdict = "FAILED open or read";
-            } else if (!hasCrc) {
-                ++unnamed;
-                verdict = "no CRC in name";
-            } else if (carried != result.hex[crc]) {
-                ++failed;
-                verdict = "FAILED";
-            } else {
-                verdict = "OK";
-            }
-            if (options.status || (options.quiet && verdict == "OK")) return;
-            std::string text = VerdictName(file) + ": " + verdict + "\n";
-            for (size_t line : options.only) {
-                if (!result.ok) break;
-                text += std::string("  ") + kReportLines[line].label +
-                        DisplayHex(result.hex[line], LowerHex(options)) + "\n";
-            }
-            PrintOut(text);
-        });
-    }
-    batch.Finish();
-    progress.EndJob();
+int CheckEmbeddedSummary(const VerdictCounts& counts, const Options& options) {
+    const auto count = [&](const char* word) {
+        const auto found = counts.find(word);
+        return found == counts.end() ? size_t(0) : found->second;
+    };
+    const size_t unread = count("unreadable"), failed = count("FAILED"),
+                 unnamed = count("no CRC in name");
     if (!options.status) {
         if (unread != 0)
             PrintErrorText("korvadex: WARNING: " + std::to_string(unread) +
@@ -84,7 +50,73 @@ int RunCheckEmbedded(const Options& options) {
                            std::to_string(unnamed) +
                            (unnamed == 1 ? " name carries" : " names carry") + " no CRC\n");
     }
-    if (failed != 0 || unread != 0 || (options.strict && unnamed != 0)) status = kExitFailed;
+    return failed != 0 || unread != 0 || (options.strict && unnamed != 0) ? kExitFailed : kExitOk;
+}
+
+int RunCheckEmbedded(const Options& options) {
+    std::vector<std::string> given;
+    std::vector<uint64_t> places;
+    int status = GivenFiles(options, given, &places) ? kExitOk : kExitFailed;
+    // A run of --shard or -o writes its verdicts as a shard's list, and the merge of that
+    // list what the run writes.
+    const bool sharded = options.shardN != 0 || !options.outputPath.empty();
+    ShardOutput shard;
+    const std::vector<uint8_t> noKey;
+    if (sharded && !shard.Begin(options, noKey, "check-embedded")) return kExitFailed;
+    std::vector<std::string> files;
+    std::vector<uint64_t> operands;
+    for (size_t i = 0; i < given.size(); ++i) {
+        if (sharded && !shard.Takes(places[i], given[i])) continue;
+        files.push_back(given[i]);
+        operands.push_back(places[i]);
+    }
+    const size_t crc = CrcLine();
+    std::vector<size_t> lines = options.only;
+    bool named = false;
+    for (size_t line : lines) named = named || line == crc;
+    if (!named) lines.push_back(crc);
+    VerdictCounts counts;
+    Progress progress;
+    if (files.size() > 1) progress.BeginJob(files.size(), 0, files);
+    InputBatch batch(options.jobs, options.readOrder, files.size(), progress);
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string& file = files[i];
+        const uint64_t operand = operands[i];
+        batch.AddFile(
+            file, noKey, lines, options.jobs, [&, file, operand](const InputResult& result) {
+                std::string carried;
+                const bool hasCrc = CrcInName(file, carried);
+                const char* word = !result.ok                   ? "unreadable"
+                                   : !hasCrc                    ? "no CRC in name"
+                                   : carried != result.hex[crc] ? "FAILED"
+                                                                : "OK";
+                ++counts[word];
+                std::string text;
+                if (!options.status && !(options.quiet && word == std::string("OK"))) {
+                    text = VerdictName(file) + ": " + (result.ok ? word : "FAILED open or read") +
+                           "\n";
+                    for (size_t line : options.only) {
+                        if (!result.ok) break;
+                        text += std::string("  ") + kReportLines[line].label +
+                                DisplayHex(result.hex[line], LowerHex(options)) + "\n";
+                    }
+                }
+                if (!sharded) return PrintOut(text);
+                // The batch has written why the file could not be read.
+                const std::string failure = result.ok
+                                                ? ""
+                                                : "korvadex: " + MessageText(result.subject) +
+                                                      ": " + MessageText(result.reason) + "\n";
+                shard.Verdict(operand, file, word, text, failure);
+            });
+    }
+    batch.Finish();
+    progress.EndJob();
+    if (sharded) {
+        const int ended = shard.End(options);
+        return ended == kExitOk ? status : ended;
+    }
+    if (CheckEmbeddedSummary(counts, options) != kExitOk) status = kExitFailed;
     if (!FlushOut()) status = kExitFailed;
     return status;
 }

@@ -351,6 +351,29 @@ int MergeCheck(const std::vector<std::string>& paths, Readers& readers, const Op
     return written ? status : kExitFailed;
 }
 
+// The verdicts of --check-embedded or --verify-cache from their shards' lists at paths, in
+// the order of the run on one machine, written to out (or standard output when null), the
+// file at target, and the command's summary; returns the exit status.  tellFailures: name
+// the inputs that could not be read.
+int MergeVerdicts(const std::vector<std::string>& paths, Readers& readers, const Options& options,
+                  OutputFile* out, const std::string& target, bool tellFailures, bool& written) {
+    if (!OpenShards(paths, readers)) return kExitFailed;
+    VerdictCounts counts;
+    std::string reason;
+    written = true;
+    MergeInOrder(readers, [&](const ShardEntry& entry) {
+        ++counts[entry.verdict];
+        if (tellFailures && !entry.reason.empty()) PrintErrorText(entry.reason);
+        written = Emit(out, entry.text, reason);
+        return written;
+    });
+    written = EndEmitted(out, target, written, reason);
+    const int status = options.command == Command::kVerifyCache
+                           ? VerifyCacheStatus(counts)
+                           : CheckEmbeddedSummary(counts, options);
+    return written ? status : kExitFailed;
+}
+
 // The names --known or --unknown writes, from its shards' lists at paths, written to out (or
 // standard output when null), the file at target; returns the exit status: 1 when an input
 // could not be read or none is named.  tellFailures: name the inputs that could not be read.
@@ -391,7 +414,8 @@ int MergeLists(const std::vector<std::string>& paths, const Options* overrides,
         PrintError(readers[0]->Path(), reason);
         return kExitFailed;
     }
-    if (first.command == "check" && overrides != nullptr &&
+    const bool byPath = first.command == "check-embedded" || first.command == "verify-cache";
+    if ((first.command == "check" || first.command == "bag" || byPath) && overrides != nullptr &&
         (overrides->format != OutputFormat::kReport || overrides->zero || overrides->binary ||
          overrides->hexCase != HexCase::kDefault)) {
         PrintError(readers[0]->Path(),
@@ -402,7 +426,8 @@ int MergeLists(const std::vector<std::string>& paths, const Options* overrides,
     std::vector<ShardEntry> verdicts;
     uint64_t inputs = 0;
     // Nothing is written before the lists are known to make a whole merge.
-    const bool whole = first.command == "audit" || first.command == "update";
+    const bool whole =
+        first.command == "audit" || first.command == "update" || first.command == "bag";
     if (whole ? !WholeEntries(readers, verdicts) : !MergeInOrder(readers, [&](const ShardEntry&) {
             ++inputs;
             return true;
@@ -416,8 +441,18 @@ int MergeLists(const std::vector<std::string>& paths, const Options* overrides,
         return kExitFailed;
     }
     if (first.command == "audit") return MergeAudit(verdicts, options, out, written);
+    if (first.command == "bag") {
+        std::string text, warnings;
+        const int status = BagVerdicts(verdicts, options, text, warnings);
+        written = EndEmitted(out, target, Emit(out, text, reason), reason);
+        PrintErrorText(warnings);
+        return written ? status : kExitFailed;
+    }
     if (first.command == "check") {
         return MergeCheck(paths, readers, options, out, target, tellFailures, written);
+    }
+    if (byPath) {
+        return MergeVerdicts(paths, readers, options, out, target, tellFailures, written);
     }
     if (first.command == "known" || first.command == "unknown") {
         return MergeKnown(paths, readers, options, out, target, tellFailures, written);
@@ -565,7 +600,8 @@ bool ShardOutput::TakeUp(uint64_t& kept) {
         if (entry.hasEntry) doneLines_.insert(entry.listedLine);
         if ((entry.kind == ShardEntry::Kind::kVerdict && entry.verdict != "matched" &&
              entry.verdict != "unreadable") ||
-            (entry.kind == ShardEntry::Kind::kCheck && entry.verdict == "FAILED")) {
+            (entry.kind == ShardEntry::Kind::kCheck &&
+             (entry.verdict == "FAILED" || entry.verdict == "corrupt"))) {
             ++changes_;
         }
     }
@@ -620,6 +656,19 @@ void ShardOutput::WriteLines(const std::string& lines, size_t count, size_t unre
     entries_ += count - unreadable;
     failed_ += unreadable;
     changes_ += changes;
+}
+
+void ShardOutput::Verdict(uint64_t operand, const std::string& name, const std::string& word,
+                          const std::string& text, const std::string& reason) {
+    ShardEntry entry;
+    entry.kind = ShardEntry::Kind::kCheck;
+    entry.verdict = word;
+    entry.operand = operand;
+    entry.record.name = name;
+    entry.text = text;
+    entry.reason = reason;
+    WriteLines(ShardEntryLine(entry), 1, word == "unreadable",
+               word == "FAILED" || word == "corrupt");
 }
 
 void ShardOutput::Record(uint64_t operand, const FileRecord& record) {
@@ -758,6 +807,10 @@ int ShardOutput::End(const Options& options) {
         if (written) RemoveFile(partial_);
     }
     if (!written) status = kExitFailed;
+    // As on one machine, a file of --verify-cache found corrupt outweighs every failure.
+    if (options.shardN != 0 && header_.command == "verify-cache" && changes_ != 0) {
+        status = kExitCorrupt;
+    }
     if (options.shardN != 0) {
         std::string summary = ShardName(header_) + ": " + std::to_string(entries_) + " written";
         if (failed_ != 0) {

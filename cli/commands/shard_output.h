@@ -27,10 +27,11 @@ public:
     ShardOutput(const ShardOutput&) = delete;
     ShardOutput& operator=(const ShardOutput&) = delete;
 
-    // Begins the list of a run of command ("list", "audit", "update", "check", "known",
-    // "unknown"): with -o in FILE.partial, taking up the one an earlier try left with
-    // --resume, else on standard output.  listCheck: for --update, --check, --known and
-    // --unknown, the SHA-256 of the list it reads.  False, after a message, when it cannot.
+    // Begins the list of a run of command ("list", "audit", "update", "check", "bag",
+    // "known", "unknown", "check-embedded", "verify-cache"): with -o in FILE.partial, taking
+    // up the one an earlier try left with --resume, else on standard output.  listCheck: for
+    // --update, --check, --known and --unknown, the SHA-256 of the list it reads, and for
+    // -c of a bag, of what its manifests hold.  False, after a message, when it cannot.
     bool Begin(const Options& options, const std::vector<uint8_t>& key, const char* command,
                const std::string& listCheck = "");
 
@@ -53,6 +54,12 @@ public:
     void Failed(uint64_t operand, const std::string& name, const std::string& reason);
     // Writes whether the digest of an input, named name, is in the list of --known.
     void Known(uint64_t operand, const std::string& name, bool known);
+
+    // Writes the verdict of --check-embedded or --verify-cache on the input at operand,
+    // named name: its word, text, what the run writes of it on standard output, and reason,
+    // on standard error.
+    void Verdict(uint64_t operand, const std::string& name, const std::string& word,
+                 const std::string& text, const std::string& reason);
 
     // Writes lines, whole entries of the list: count of them, of which unreadable are of
     // inputs that could not be read and changes are verdicts of change.

@@ -18,9 +18,11 @@
 // a fixed text under the key (never the key).  Then one line for each input: its record as
 // a JSON list holds it, with "operand", the place of the input among those given (the FILE
 // operands and names of --files-from, then the texts of --string), or the input that could
-// not be read; or for --audit, a verdict; or for --check, the verdict on a line of the list
-// checked; or for --known and --unknown, whether an input's digest is in the list.  The
-// last line says the shard is whole.
+// not be read (for -c of a bag, with -o, of the bag's files, each at operand 0); or for
+// --audit, a verdict; or for --check, the verdict on a line of the list checked; or for
+// --known and --unknown, whether an input's digest is in the list; or for --check-embedded
+// and --verify-cache, the verdict on an input, as a check's, with the input's operand in
+// place of the line.  The last line says the shard is whole.
 #ifndef KORVADEX_CLI_SHARD_LISTS_H
 #define KORVADEX_CLI_SHARD_LISTS_H
 
@@ -37,7 +39,8 @@ uint64_t ShardOfName(const std::string& name, uint64_t n);
 
 // The first line of a shard's list.
 struct ShardHeader {
-    std::string command;                 // "list", "audit", "update", "check", "known", "unknown"
+    std::string command;                 // "list", "audit", "update", "check", "bag", "known",
+                                         // "unknown", "check-embedded", "verify-cache"
     std::vector<std::string> arguments;  // the run's on one machine
     std::string runId;                   // --run-id, or ""
     std::string keyCheck;                // for a keyed run, or ""
@@ -82,6 +85,10 @@ struct ShardEntry {
     // the word, operand the file's place among the files given, listedLine the line the
     // entry begins on in the list, from 1 (0 for a new file), record the file (its name as the list
     // would take it, its upper-case values, size and time) and reason for a failure.
+
+    // kCheck of --check-embedded and --verify-cache: the verdict on the input at operand,
+    // named record.name, with its word ("OK", "FAILED", "no CRC in name", "ok", "outdated",
+    // "corrupt", "no cache", "unreadable"), text and reason as below.
 
     // kCheck, of --check: what became of a line of the list, with verdict the word ("OK",
     // "FAILED", "unreadable" and "missing" for a file that could not be read, "skipped" for

@@ -19,6 +19,11 @@
                                   killed and taken up; shards of another job refused
   shard_test.py KORVADEX known    --known and --unknown in 1, 3 and 7 shards and with -o,
                                   and taken up from partial lists cut anywhere
+  shard_test.py KORVADEX bypath   --check-embedded and --verify-cache likewise, over names
+                                  with good and bad CRCs, files corrupt, outdated, without
+                                  cache and missing
+  shard_test.py KORVADEX bag      -c of a damaged bag with -o, and taken up from partial
+                                  lists cut anywhere; --shard refused for it
 
 A random case prints its seed; KORVADEX_TEST_SEED repeats one.
 """
@@ -32,6 +37,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import zlib
 
 KORVADEX = sys.argv[1] if len(sys.argv) > 1 else ""
 FAULTS = []
@@ -99,14 +105,16 @@ def make_tree(root, rng, files, large):
                 out.write(block)
 
 
-def shard_lists(root, n, args, tag):
-    """Runs the n shards of args; returns the paths of their lists."""
+def shard_lists(root, n, args, tag, before=lambda: None):
+    """Runs the n shards of args, each after before(); returns the paths of their lists."""
     paths = []
     for k in range(1, n + 1):
         path = os.path.join(root, f"{tag}-{k}of{n}.json")
+        before()
         done = run(["--shard", f"{k}/{n}", "-o", path] + args, root)
         # A shard's verdicts of change fail it, and for a check its files not read.
-        verdicts = "--audit" in args or "-c" in args
+        verdicts = any(word in args for word in
+                       ("--audit", "-c", "--check-embedded", "--verify-cache"))
         check(done.returncode == 0 or verdicts and (b"verdicts of change" in done.stderr or
                                                    b"could not be read" in done.stderr),
               f"shard {k}/{n} of {args}: {done.stderr.decode()}")
@@ -426,11 +434,127 @@ def case_known(root):
                   f"{args} taken up after {cut} bytes: {taken.stderr}")
 
 
+def case_bypath(root):
+    """--check-embedded and --verify-cache: shards merged, -o, and partial lists taken up give
+    the verdicts, messages and exit status of one run."""
+    rng = seeded()
+    make_tree(root, rng, 200, 0)
+    tree = os.path.join(root, "tree")
+    for i in range(30):
+        data = rng.randbytes(rng.randrange(0, 5000))
+        crc = zlib.crc32(data) ^ (1 if i % 4 == 0 else 0)
+        with open(os.path.join(tree, f"d{i % 7}", f"c{i} [{crc:08X}].bin"), "wb") as out:
+            out.write(data)
+    names = sorted(os.path.join(folder, name) for folder, _, leaves in os.walk(tree)
+                   for name in leaves)
+    old = 1577836800  # older than the cache's settling time: cached
+    for path in names:
+        os.utime(path, (old, old))
+    run(["--cache", "-r", "-a", "md5,sha256", "tree/d1", "tree/d2", "tree/d3"], root)
+    cached_names = [path for path in names
+                    if os.path.relpath(path, tree).split(os.sep)[0] in ("d1", "d2", "d3")]
+    # Same size and time, other bytes: corrupt.
+    for path in cached_names[1::12]:
+        flipped = bytes(b ^ 0xFF for b in contents(path))
+        open(path, "wb").write(flipped)
+        os.utime(path, (old, old))
+    touched = cached_names[0]
+    def before():
+        # A new time each run: its records are outdated every time.
+        os.utime(touched, None)
+    cached = b": ok\n" in run(["--verify-cache", "-r", "tree"], root).stdout
+    if not cached:
+        print("the temporary folder keeps no user attributes: --verify-cache left out")
+    jobs = [["--check-embedded", "-r", "tree", "missing"],
+            ["--check-embedded", "--quiet", "--strict", "-a", "md5", "--lower", "-r", "tree"]]
+    if cached:
+        jobs += [["--verify-cache", "-r", "tree", "missing"],
+                 ["--verify-cache", "-a", "sha256", "tree/d1", "-r", "tree/d3", "tree/d2"]]
+    out = os.path.join(root, "out.txt")
+    for args in jobs:
+        before()
+        alone = run(args, root)
+        want = (alone.returncode, alone.stdout, alone.stderr)
+        verified = b"corrupt" in alone.stdout and b"outdated" in alone.stdout
+        check(alone.returncode != 0 and alone.stdout.count(b"\n") > 20 and
+              (verified or "--check-embedded" in args), f"{args}: {alone}")
+        for n in (1, 3):
+            paths = shard_lists(root, n, args, "p", before)
+            merged = run(["--merge"] + paths, root)
+            check((merged.returncode, merged.stdout, merged.stderr) == want,
+                  f"{args} in {n} shards: {merged.stderr} against {alone.stderr}")
+            for path in paths:
+                os.remove(path)
+        before()
+        whole = run(["-o", out] + args, root)
+        check((whole.returncode, contents(out), whole.stderr) == want and whole.stdout == b"",
+              f"-o {out} {args}: {whole.stderr}")
+        listed = contents(shard_lists(root, 1, args, "p", before)[0])
+        for cut in sorted(rng.sample(range(1, len(listed)), 5)) + [len(listed)]:
+            open(out + ".partial", "wb").write(listed[:cut])
+            before()
+            taken = run(["-o", out, "--resume"] + args, root)
+            check((taken.returncode, contents(out)) == want[:2],
+                  f"{args} taken up after {cut} bytes: {taken.stderr}")
+            check(not os.path.exists(out + ".partial"), "the partial list is gone")
+    # The partial list of another command is not taken up.
+    open(out + ".partial", "wb").write(listed)
+    other = run(["-o", out, "--resume", "--check-embedded", "-r", "tree", "missing"], root)
+    check(other.returncode == 1 and b"not taken up" in other.stderr and contents(out) == want[1],
+          f"a partial list of another job: {other.stderr}")
+
+
+def case_bag(root):
+    rng = seeded()
+    make_tree(root, rng, 150, 0)
+    bag = os.path.join(root, "tree")
+    made = run(["--make-bag", "-a", "md5,sha256", "tree"], root)
+    check(made.returncode == 0, f"--make-bag: {made.stderr}")
+    payload = sorted(os.path.join(folder, name) for folder, _, leaves in
+                     os.walk(os.path.join(bag, "data")) for name in leaves)
+    open(payload[3], "ab").write(b"changed")
+    os.remove(payload[4])
+    open(os.path.join(bag, "data", "unlisted"), "wb").write(b"new")
+    out = os.path.join(root, "out.txt")
+    # A target that cannot be written keeps the whole partial list of a run.
+    kept = os.path.join(root, "kept")
+    os.makedirs(kept)
+    for extra in ([], ["--format", "json"], ["--quiet"]):
+        args = ["-c", "tree"] + extra
+        alone = run(args, root)
+        want = (alone.returncode, alone.stdout, alone.stderr)
+        check(alone.returncode == 1 and b"FAILED" in alone.stdout and b"missing" in alone.stdout,
+              f"{args}: {alone}")
+        whole = run(["-o", out] + args, root)
+        check((whole.returncode, contents(out), whole.stderr) == want and whole.stdout == b"",
+              f"-o {out} {args}: {whole.stderr}")
+        run(["-o", kept] + args, root)
+        listed = contents(kept + ".partial")
+        for cut in sorted(rng.sample(range(1, len(listed)), 5)) + [len(listed)]:
+            open(out + ".partial", "wb").write(listed[:cut])
+            taken = run(["-o", out, "--resume"] + args, root)
+            check((taken.returncode, contents(out)) == want[:2],
+                  f"{args} taken up after {cut} bytes: {taken.stderr}")
+    # A file that was missing when the run taken up passed its place is not taken as checked.
+    first = payload[0]
+    moved = os.path.join(root, "aside")
+    os.rename(first, moved)
+    run(["-o", kept, "-c", "tree"], root)
+    os.rename(moved, first)
+    open(out + ".partial", "wb").write(contents(kept + ".partial"))
+    taken = run(["-o", out, "--resume", "-c", "tree"], root)
+    check(taken.returncode == 1 and b"not checked" in contents(out),
+          f"a file back after its place was passed: {taken.stderr}")
+    sharded = run(["--shard", "1/2", "-o", out, "-c", "tree"], root)
+    check(sharded.returncode == 1 and b"--shard takes a checksum list" in sharded.stderr,
+          f"--shard of a bag: {sharded.stderr}")
+
+
 def main():
     case = sys.argv[2] if len(sys.argv) > 2 else ""
     cases = {"merge": case_merge, "audit": case_audit, "update": case_update,
              "refuse": case_refuse, "resume": case_resume, "check": case_check,
-             "known": case_known}
+             "known": case_known, "bypath": case_bypath, "bag": case_bag}
     if not KORVADEX or case not in cases:
         print(__doc__)
         return 2
