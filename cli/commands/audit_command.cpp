@@ -71,7 +71,7 @@ struct Audit {
     std::vector<std::string> entryKeys;
     std::vector<size_t> lines;  // every line any entry holds, computed for every file
     std::vector<Verdict> verdicts;
-    SortedEntries left;                      // the entries of names no file given bears
+    SortedEntries* left = nullptr;           // the entries of names no file given bears
     const LineResolver* resolver = nullptr;  // for their values, when they are not resolved
     std::unordered_set<uint64_t> moved;      // the first lines of those found moved
     bool ok = true;
@@ -91,7 +91,7 @@ struct Audit {
 
     // The next entry of left, its values resolved.
     bool NextLeft(std::string& key, ListEntry& entry) {
-        if (!left.Next(key, entry)) return false;
+        if (!left->Next(key, entry)) return false;
         if (resolver != nullptr) resolver->ResolveEntry(entry);
         return true;
     }
@@ -137,8 +137,8 @@ std::string VerdictLine(const Audit& audit, const Verdict& verdict, const ListEn
 }
 
 bool TellSortFailure(const Audit& audit, const std::string& listPath) {
-    if (audit.left.Reason().empty()) return false;
-    PrintError(listPath, audit.left.Reason());
+    if (audit.left->Reason().empty()) return false;
+    PrintError(listPath, audit.left->Reason());
     return true;
 }
 
@@ -163,7 +163,7 @@ bool PairMoves(Audit& audit, const std::string& listPath) {
     // Each group's candidates as a heap, the last by name on top.
     std::map<const std::vector<size_t>*, std::vector<Candidate>> groups;
     Candidate next;
-    if (filesLeft != 0 && !audit.left.Start()) return !TellSortFailure(audit, listPath);
+    if (filesLeft != 0 && !audit.left->Start()) return !TellSortFailure(audit, listPath);
     while (filesLeft != 0 && audit.NextLeft(next.key, next.entry)) {
         auto& signatures = bySignature[EntryLines(next.entry)];
         if (signatures.empty()) {
@@ -242,7 +242,7 @@ int WriteVerdicts(Audit& audit, const std::string& listPath, const Options& opti
         }
         return false;
     };
-    if (!audit.left.Start()) return TellSortFailure(audit, listPath), kExitFailed;
+    if (!audit.left->Start()) return TellSortFailure(audit, listPath), kExitFailed;
     bool more = nextMissing();
     for (size_t v = 0; v < audit.verdicts.size() || more;) {
         if (more && (v == audit.verdicts.size() || missing.order < audit.verdicts[v].order)) {
@@ -344,7 +344,7 @@ bool ReadEntries(const Options& options, const ShardOutput* shard, Audit& audit,
             return false;
         }
         const std::string nameKey = ListedKey(name);
-        SortedEntries& into = given.count(nameKey) != 0 ? listed : audit.left;
+        SortedEntries& into = given.count(nameKey) != 0 ? listed : *audit.left;
         if (!into.Add(nameKey, line)) failure = into.Reason();
         return false;
     });
@@ -388,6 +388,8 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
     if (sharded && !shard.Begin(options, key, "audit")) return kExitFailed;
 
     Audit audit;
+    SortedEntries left;
+    audit.left = &left;
     std::vector<SeenFile> given;
     audit.ok = GatherFiles(options, given);
     for (SeenFile& file : given) {
@@ -472,7 +474,7 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
     size_t missing = 0;
     Verdict verdict{-1, -1, "missing", ""};
     ListEntry entry;
-    audit.left.Start();
+    audit.left->Start();
     while (audit.NextLeft(verdict.order, entry)) {
         if (shard.EntryDone(entry.values[0].text + 1)) continue;
         lines += ShardEntryLine(ShardVerdict(audit, verdict, &entry));
@@ -489,9 +491,10 @@ int RunAudit(const Options& options, const std::vector<uint8_t>& key) {
     return shard.End(options);
 }
 
-int MergeAudit(const std::vector<ShardEntry>& verdicts, const Options& options, OutputFile* out,
-               bool& written) {
+int MergeAudit(const std::vector<ShardEntry>& verdicts, SortedEntries& missing,
+               const Options& options, OutputFile* out, bool& written) {
     Audit audit;
+    audit.left = &missing;
     std::map<std::string, size_t> fileIndex;
     std::vector<const ShardEntry*> sorted;
     for (const ShardEntry& verdict : verdicts) sorted.push_back(&verdict);
@@ -520,23 +523,10 @@ int MergeAudit(const std::vector<ShardEntry>& verdicts, const Options& options, 
             }
         }
         if (verdict->hasEntry) {
-            ListLine line;
-            line.number = verdict->listedLine;
-            line.size = verdict->listed.size;
-            for (const RecordDigest& digest : verdict->listed.digests) {
-                line.values.push_back(
-                    {verdict->listed.name, digest.hex, long(digest.line), digest.keyed});
-            }
-            // The missing wait with the entries left, to be paired with the files left.
-            if (verdict->verdict == "missing") {
-                if (!audit.left.Add(verdict->order, line)) {
-                    return TellSortFailure(audit, options.keptList), kExitFailed;
-                }
-                continue;
-            }
+            const ListLine line = ListedLine(*verdict);
             ListEntry listed;
             listed.name = verdict->listed.name;
-            listed.size = verdict->listed.size;
+            listed.size = line.size;
             for (const ChecksumLine& value : line.values) {
                 listed.values.push_back(
                     {size_t(line.number - 1), value.line, value.keyed, value.hex, value.hex});

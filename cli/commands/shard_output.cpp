@@ -17,6 +17,7 @@
 #include "commands/list_writer.h"
 #include "common/algorithm_names.h"
 #include "common/error_text.h"
+#include "lists/sorted_entries.h"
 #include "system/file_input.h"
 #include "system/file_output.h"
 #include "system/system.h"
@@ -294,33 +295,43 @@ bool MergeInOrder(Readers& readers, const std::function<bool(const ShardEntry&)>
     return true;
 }
 
-// Every entry of every list, read whole: an audit's verdicts, whose moves are paired in
-// memory, or an update's records, put into a list held in memory.
-bool WholeEntries(Readers& readers, std::vector<ShardEntry>& verdicts) {
-    std::map<std::string, const ShardListReader*> files;
-    std::map<uint64_t, const ShardListReader*> entries;
-    for (const auto& list : readers) {
+// The most lines a list read in a merge may have.
+constexpr uint64_t kMostListLines = uint64_t(1) << 34;
+
+// Every entry of every list: an audit's verdicts, whose moves are paired once all are read,
+// or an update's records, put into the list.  Those aside takes are not kept in verdicts.
+bool WholeEntries(Readers& readers, std::vector<ShardEntry>& verdicts,
+                  const std::function<bool(const ShardEntry&)>& aside) {
+    std::map<std::string, size_t> files;
+    std::vector<uint32_t> entries;  // by the line of each entry, its list's index and 1
+    for (size_t index = 0; index < readers.size(); ++index) {
+        const ShardListReader& list = *readers[index];
         ShardEntry entry;
-        while (list->Next(entry)) {
-            const auto twice = [&](const std::string& name, const ShardListReader* other) {
-                PrintError(name, "in two shards: " + other->Path() + " and " + list->Path());
+        while (readers[index]->Next(entry)) {
+            const auto twice = [&](const std::string& name, size_t other) {
+                PrintError(name,
+                           "in two shards: " + readers[other]->Path() + " and " + list.Path());
                 return false;
             };
             if (entry.hasFile) {
-                const auto seen = files.emplace(entry.record.name, list.get());
-                if (!seen.second && seen.first->second != list.get()) {
+                const auto seen = files.emplace(entry.record.name, index);
+                if (!seen.second && seen.first->second != index) {
                     return twice(entry.record.name, seen.first->second);
                 }
             }
             if (entry.hasEntry) {
-                const auto seen = entries.emplace(entry.listedLine, list.get());
-                if (!seen.second && seen.first->second != list.get()) {
-                    return twice(entry.listed.name, seen.first->second);
+                if (entry.listedLine > kMostListLines) {
+                    PrintError(list.Path(), "not a shard's list: an entry's line is past any list");
+                    return false;
                 }
+                if (entries.size() <= entry.listedLine) entries.resize(entry.listedLine + 1, 0);
+                uint32_t& owner = entries[entry.listedLine];
+                if (owner != 0 && owner != index + 1) return twice(entry.listed.name, owner - 1);
+                owner = uint32_t(index + 1);
             }
-            verdicts.push_back(std::move(entry));
+            if (!aside(entry)) verdicts.push_back(std::move(entry));
         }
-        if (!EndedWhole(*list)) return false;
+        if (!EndedWhole(list)) return false;
     }
     return true;
 }
@@ -425,13 +436,34 @@ int MergeLists(const std::vector<std::string>& paths, const Options* overrides,
     }
     std::vector<ShardEntry> verdicts;
     uint64_t inputs = 0;
+    // An audit's missing entries are sorted outside memory; an update's entries whose files
+    // are gone are kept as the lines they begin on.
+    SortedEntries missing;
+    std::vector<bool> gone;
+    const auto aside = [&](const ShardEntry& entry) {
+        if (entry.kind == ShardEntry::Kind::kVerdict && entry.verdict == "missing") {
+            if (!missing.Add(entry.order, ListedLine(entry))) reason = missing.Reason();
+            return true;
+        }
+        if (entry.kind != ShardEntry::Kind::kUpdate || entry.verdict != "gone") return false;
+        if (entry.listedLine <= kMostListLines) {
+            if (gone.size() <= entry.listedLine) gone.resize(entry.listedLine + 1, false);
+            gone[entry.listedLine] = true;
+        }
+        return true;
+    };
     // Nothing is written before the lists are known to make a whole merge.
     const bool whole =
         first.command == "audit" || first.command == "update" || first.command == "bag";
-    if (whole ? !WholeEntries(readers, verdicts) : !MergeInOrder(readers, [&](const ShardEntry&) {
-            ++inputs;
-            return true;
-        })) {
+    if (whole ? !WholeEntries(readers, verdicts, aside)
+              : !MergeInOrder(readers, [&](const ShardEntry&) {
+                    ++inputs;
+                    return true;
+                })) {
+        return kExitFailed;
+    }
+    if (!reason.empty()) {
+        PrintError(readers[0]->Path(), reason);
         return kExitFailed;
     }
     OutputFile file;
@@ -440,7 +472,7 @@ int MergeLists(const std::vector<std::string>& paths, const Options* overrides,
         PrintError(target, "not written: " + reason);
         return kExitFailed;
     }
-    if (first.command == "audit") return MergeAudit(verdicts, options, out, written);
+    if (first.command == "audit") return MergeAudit(verdicts, missing, options, out, written);
     if (first.command == "bag") {
         std::string text, warnings;
         const int status = BagVerdicts(verdicts, options, text, warnings);
@@ -466,8 +498,8 @@ int MergeLists(const std::vector<std::string>& paths, const Options* overrides,
                 started = time;
             }
         }
-        return MergeUpdate(verdicts, options, first.listCheck, started, out, target, tellFailures,
-                           written);
+        return MergeUpdate(verdicts, gone, options, first.listCheck, started, out, target,
+                           tellFailures, written);
     }
 
     ListWriter writer(options, inputs > 1 || options.recursive, first.folder);

@@ -116,19 +116,23 @@ bool ListDigest(const std::string& path, std::string& digest);
 
 class OutputFile;
 
-// The verdicts of an audit from the verdicts of its shards' lists, written to out (or
+class SortedEntries;
+
+// The verdicts of an audit from the verdicts of its shards' lists, those of files and the
+// missing entries (sorted by the keys of their verdicts, outside memory), written to out (or
 // standard output when null) as options say, and the summary; returns the exit status.
 // written tells whether the verdicts were written.
-int MergeAudit(const std::vector<ShardEntry>& verdicts, const Options& options, OutputFile* out,
-               bool& written);
+int MergeAudit(const std::vector<ShardEntry>& verdicts, SortedEntries& missing,
+               const Options& options, OutputFile* out, bool& written);
 
 // The list of an update from the records of its shards' lists: the list options name, read
 // again (it must still be the one whose SHA-256 is listCheck), with every record's values
-// put in, written to out (or standard output when null) with the summary, the time started
-// given to target, the file out writes.  tellFailures: name the files that could not be read.
-// Returns the exit status; written tells whether the list was written.
-int MergeUpdate(const std::vector<ShardEntry>& records, const Options& options,
-                const std::string& listCheck, const FileTime& started, OutputFile* out,
-                const std::string& target, bool tellFailures, bool& written);
+// put in and the entries whose files are gone (by the lines they begin on) counted and with
+// --prune dropped, written to out (or standard output when null) with the summary, the time
+// started given to target, the file out writes.  tellFailures: name the files that could not
+// be read.  Returns the exit status; written tells whether the list was written.
+int MergeUpdate(const std::vector<ShardEntry>& records, const std::vector<bool>& gone,
+                const Options& options, const std::string& listCheck, const FileTime& started,
+                OutputFile* out, const std::string& target, bool tellFailures, bool& written);
 
 #endif

@@ -505,35 +505,87 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
     return ok ? kExitOk : kExitFailed;
 }
 
-int MergeUpdate(const std::vector<ShardEntry>& records, const Options& options,
-                const std::string& listCheck, const FileTime& started, OutputFile* out,
-                const std::string& target, bool tellFailures, bool& written) {
+int MergeUpdate(const std::vector<ShardEntry>& records, const std::vector<bool>& goneLines,
+                const Options& options, const std::string& listCheck, const FileTime& started,
+                OutputFile* out, const std::string& target, bool tellFailures, bool& written) {
     written = false;
+    Progress progress;
+    // The list is read in part, as by RunUpdate: the entries hashed again (named by the
+    // lines they begin on), those of their names after them, and the first entry.
+    std::unordered_set<uint64_t> hashedLines;
+    for (const ShardEntry& record : records) {
+        if (record.verdict == "hashed") hashedLines.insert(record.listedLine);
+    }
+    LineResolver resolver(options, {}, progress);
+    SortedEntries others;
+    ListPart part;
+    std::unordered_set<std::string> keptNames;
+    std::string failure;
     ListDocument document;
     PathStatus listStatus;
-    if (!OpenList(options, document, listStatus)) return kExitFailed;
-    Progress progress;
-    std::string reason;
-    if (listCheck != (listStatus.kind == PathKind::kRegular ? ListCheck(options, progress) : "")) {
+    const bool read = OpenList(options, document, listStatus, [&](const ListLine& line) {
+        const std::string& name = line.values[0].name;
+        if (!failure.empty() || !resolver.Take(name, line.values, failure)) return false;
+        if (part.last == 0 || hashedLines.count(line.number) != 0) keptNames.insert(name);
+        part.last = line.number;
+        if (keptNames.count(name) != 0) return true;
+        if (!others.Add("", line)) failure = others.Reason();
+        return false;
+    });
+    if (!read) return kExitFailed;
+    const bool exists = listStatus.kind == PathKind::kRegular;
+    std::string reason = failure;
+    if (reason.empty() && listCheck != (exists ? ListCheck(options, progress) : "")) {
         PrintError(options.keptList,
                    "not the list the shards read: it changed since; run them again");
         return kExitFailed;
     }
-    if (!ResolveLines(document, options, {}, progress, reason)) {
+    if (reason.empty() && exists && resolver.Finish(document.kind == ListKind::kHashdeep, reason)) {
+        for (ListEntry& entry : document.entries) resolver.ResolveEntry(entry);
+    } else if (reason.empty() && !exists) {
+        ResolveLines(document, options, {}, progress, reason);
+    }
+    if (!reason.empty()) {
         PrintError(options.keptList, "not updated: " + reason);
         return kExitFailed;
     }
-    const size_t listed = document.entries.size();
+    const auto isGone = [&](uint64_t line) { return line < goneLines.size() && goneLines[line]; };
+    const size_t held = document.entries.size();
+    size_t listed = held;
+    size_t added = 0, rehashed = 0, changed = 0, dropped = 0, gone = 0;
     // The entries by the number of their first lines, which the shards name them by.
     std::unordered_map<uint64_t, size_t> byLine;
-    for (size_t i = 0; i < listed; ++i) {
-        byLine[document.numbers[document.entries[i].values[0].text]] = i;
+    for (size_t i = 0; i < held; ++i) {
+        const uint64_t line = document.numbers[document.entries[i].values[0].text];
+        byLine[line] = i;
+        if (!isGone(line)) continue;
+        ++gone;
+        if (options.prune) {
+            document.entries[i].dropped = true;
+            ++dropped;
+        }
     }
     const auto entryAt = [&](uint64_t line) {
         const auto found = byLine.find(line);
-        return found == byLine.end() ? listed : found->second;
+        return found == byLine.end() ? held : found->second;
     };
-    size_t added = 0, rehashed = 0, changed = 0, dropped = 0, gone = 0;
+    part.dropped.assign(part.last + 1, false);
+    std::string name;
+    ListEntry other;
+    if (!others.Start()) failure = others.Reason();
+    while (failure.empty() && others.Next(name, other)) {
+        ++listed;
+        if (!isGone(other.values[0].text + 1)) continue;
+        ++gone;
+        if (!options.prune) continue;
+        for (const ListValue& value : other.values) part.dropped[value.text + 1] = true;
+        ++dropped;
+    }
+    if (!failure.empty() || !others.Reason().empty()) {
+        PrintError(options.keptList,
+                   "not updated: " + (failure.empty() ? others.Reason() : failure));
+        return kExitFailed;
+    }
     bool ok = true;
     // New files are added in the order of the files given.
     std::vector<const ShardEntry*> ordered;
@@ -542,16 +594,6 @@ int MergeUpdate(const std::vector<ShardEntry>& records, const Options& options,
         return a->operand < b->operand;
     });
     for (const ShardEntry* record : ordered) {
-        if (record->verdict == "gone") {
-            const size_t index = entryAt(record->listedLine);
-            if (index == listed) continue;
-            ++gone;
-            if (options.prune) {
-                document.entries[index].dropped = true;
-                ++dropped;
-            }
-            continue;
-        }
         if (record->verdict == "failed") {
             ok = false;
             if (tellFailures) {
@@ -563,7 +605,7 @@ int MergeUpdate(const std::vector<ShardEntry>& records, const Options& options,
             continue;
         }
         const bool isNew = record->verdict == "added";
-        if (!isNew && entryAt(record->listedLine) == listed) continue;
+        if (!isNew && entryAt(record->listedLine) == held) continue;
         const size_t index =
             isNew ? AddEntry(document, record->record.name) : entryAt(record->listedLine);
         ListEntry& entry = document.entries[index];
@@ -580,7 +622,7 @@ int MergeUpdate(const std::vector<ShardEntry>& records, const Options& options,
             if (!same) ++changed;
         }
     }
-    written = WriteList(document, options, started, out, target, ok);
+    written = WriteList(document, options, started, out, target, ok, exists ? &part : nullptr);
     if (!written) return kExitFailed;
     PrintSummary(options, added, rehashed, changed, dropped, listed - rehashed - dropped, gone);
     return ok ? kExitOk : kExitFailed;

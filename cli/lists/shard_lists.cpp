@@ -333,3 +333,13 @@ bool WalkOrderLess(const std::string& a, const std::string& b) {
     if (b[i] == '/') return false;
     return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]);
 }
+
+ListLine ListedLine(const ShardEntry& entry) {
+    ListLine line;
+    line.number = size_t(entry.listedLine);
+    line.size = entry.listed.size;
+    for (const RecordDigest& digest : entry.listed.digests) {
+        line.values.push_back({entry.listed.name, digest.hex, long(digest.line), digest.keyed});
+    }
+    return line;
+}

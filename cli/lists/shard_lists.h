@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "common/file_record.h"
+#include "lists/list_document.h"
 
 // The shard, from 1 to n, of an input named name as the run on one machine lists it: the
 // first 8 bytes of the SHA-256 of its bytes, after any leading "./" is dropped, read as a
@@ -107,6 +108,9 @@ std::string ShardEntryLine(const ShardEntry& entry);
 
 // False, with reason, when line is not a shard's entry line.
 bool ParseShardEntry(const std::string& line, ShardEntry& entry, std::string& reason);
+
+// The entry of a verdict of --audit (hasEntry) as the line of the list it was read from.
+ListLine ListedLine(const ShardEntry& entry);
 
 // Whether the walk of -r meets a before b: names compared folder by folder, each folder's
 // names in byte order, so that "a/z" comes before "a-b".

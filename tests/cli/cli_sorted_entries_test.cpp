@@ -73,12 +73,12 @@ TEST(SortedEntries, MakesTheEntriesTheListReaderMakesWhereverTheirLinesLie) {
     std::string reason;
     ASSERT_TRUE(ReadListDocument(path, document, reason)) << reason;
     SortedEntries sorted;
-    bool hashdeep = false, entries = false;
-    ASSERT_TRUE(ReadListLines(
-        path, [&](const ListLine& line) { return sorted.Add("key", line); }, hashdeep, entries,
-        reason))
-        << reason;
-    EXPECT_TRUE(entries);
+    ListDocument rest;  // its lines of no entry
+    ASSERT_TRUE(ReadListDocument(path, rest, reason, [&](const ListLine& line) {
+        EXPECT_TRUE(sorted.Add("key", line));
+        return false;
+    })) << reason;
+    EXPECT_TRUE(rest.entries.empty());
     // Each entry as its name, first line and values.
     using Shape = std::tuple<std::string, size_t, std::vector<std::pair<long, std::string>>>;
     const auto shape = [](const ListEntry& entry) {
