@@ -10,12 +10,14 @@
 #   korvadex --known LIST -r tree                 (gnu and JSON)
 #   korvadex --audit LIST -r tree                 (gnu and JSON)
 #   korvadex --update COPY-OF-LIST -r tree        (gnu)
-# then the last two again after tree is renamed (every file moved).
+#   korvadex --merge of the lists of --audit LIST -r tree in 2 shards   (JSON)
+#   korvadex --merge of the lists of --update COPY-OF-LIST -r tree in 2 shards   (gnu)
+# then --audit and --update again after tree is renamed (every file moved).
 #
 #   bench/big_list.sh [SCRATCH]          (default: a new folder under TMPDIR, removed after)
 #   ENTRIES=100000 bench/big_list.sh     (a quick run; default 10000000 entries)
 #   RUNS="check known" bench/big_list.sh    (only those of -c and --known; default
-#                                            "check known audit update")
+#                                            "check known audit update merge")
 # KORVADEX names the program (default build/korvadex), FILES the files of the tree
 # (default 100000, or ENTRIES / 10 when that is fewer).  A SCRATCH given is kept, and lists
 # already made in it for the same ENTRIES and FILES are used again.  The lists of 10^7
@@ -24,7 +26,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 exe=$(realpath "${KORVADEX:-build/korvadex}")
 entries=${ENTRIES:-10000000}
-runs=" ${RUNS:-check known audit update} "
+runs=" ${RUNS:-check known audit update merge} "
 files=${FILES:-$((entries / 10 < 100000 ? entries / 10 : 100000))}
 if [ $# -ge 1 ]; then
   mkdir -p "$1"
@@ -127,6 +129,19 @@ fi
 if [[ $runs == *" known "* ]]; then
   measure "--known gnu -r tree" "$exe" --known list.md5 -r tree
   measure "--known json -r tree" "$exe" --known list.json -r tree
+fi
+if [[ $runs == *" merge "* ]]; then
+  # The shards' runs are not measured: each reads the whole list, as --audit does.
+  for k in 1 2; do
+    "$exe" --audit list.json -r tree --shard $k/2 -o audit-$k.json 2> /dev/null || true
+  done
+  measure "--merge of --audit json, 2 shards" "$exe" --merge audit-1.json audit-2.json
+  cp list.md5 copy.md5
+  for k in 1 2; do
+    "$exe" --update copy.md5 -r tree --shard $k/2 -o update-$k.json 2> /dev/null || true
+  done
+  measure "--merge of --update gnu, 2 shards" "$exe" --merge update-1.json update-2.json
+  rm -f audit-1.json audit-2.json update-1.json update-2.json
 fi
 for moved in no yes; do
   folder=tree
