@@ -48,6 +48,11 @@ def check(condition, what):
         FAULTS.append(what[:400])
 
 
+# The one-machine runs sort the entries they do not hold in many scratch files, the shards and
+# merges in memory: both ways must give the same output.
+SMALL_SORTS = dict(os.environ, KORVADEX_SORT_BYTES="4096")
+
+
 def run(args, cwd, **kwargs):
     return subprocess.run([KORVADEX] + args, cwd=cwd, capture_output=True, **kwargs)
 
@@ -172,7 +177,7 @@ def case_audit(root):
     open(kept[0], "ab").write(b"changed")
     for extra in ([], ["--format", "json"], ["--quiet"]):
         args = ["--audit", "list.json", "-r", "tree", "moved"] + extra
-        alone = run(args, root)
+        alone = run(args, root, env=SMALL_SORTS)
         counts = dict((word, int(n)) for n, word in
                       re.findall(rb"(\d+) (changed|moved|new|missing)", alone.stderr))
         check(alone.returncode == 1 and all(counts.get(w, 0) > 0 for w in
@@ -216,7 +221,7 @@ def case_update(root):
         original = open(listed, "rb").read()
         args = (keyed if suffix == "keyed" else []) + ["--update", f"list.{suffix}", "--prune",
                                                        "-r", "tree"]
-        alone = run(args, root)
+        alone = run(args, root, env=SMALL_SORTS)
         want = open(listed, "rb").read()
         check(b"5 dropped" in alone.stderr, f"{args}: {alone.stderr}")
         for n in (1, 7, 64):
