@@ -283,15 +283,7 @@ private:
     // error.
     void Write(const char* word, size_t number, const std::string& named, const std::string& text,
                const std::string& reason) {
-        ShardEntry entry;
-        entry.kind = ShardEntry::Kind::kCheck;
-        entry.verdict = word;
-        entry.operand = number;
-        entry.record.name = named;
-        entry.text = text;
-        entry.reason = reason;
-        const bool unread = entry.verdict == "unreadable" || entry.verdict == "missing";
-        shard_->WriteLines(ShardEntryLine(entry), 1, unread, entry.verdict == "FAILED");
+        shard_->Verdict(number, named, word, text, reason);
     }
 
     // Writes, after the verdicts of the lines before, a line that gets no verdict.

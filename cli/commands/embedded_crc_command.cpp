@@ -54,22 +54,16 @@ int CheckEmbeddedSummary(const VerdictCounts& counts, const Options& options) {
 }
 
 int RunCheckEmbedded(const Options& options) {
-    std::vector<std::string> given;
-    std::vector<uint64_t> places;
-    int status = GivenFiles(options, given, &places) ? kExitOk : kExitFailed;
     // A run of --shard or -o writes its verdicts as a shard's list, and the merge of that
     // list what the run writes.
     const bool sharded = options.shardN != 0 || !options.outputPath.empty();
     ShardOutput shard;
-    const std::vector<uint8_t> noKey;
-    if (sharded && !shard.Begin(options, noKey, "check-embedded")) return kExitFailed;
     std::vector<std::string> files;
     std::vector<uint64_t> operands;
-    for (size_t i = 0; i < given.size(); ++i) {
-        if (sharded && !shard.Takes(places[i], given[i])) continue;
-        files.push_back(given[i]);
-        operands.push_back(places[i]);
-    }
+    bool given = true;
+    if (!TakenFiles(options, "check-embedded", shard, files, operands, given)) return kExitFailed;
+    int status = given ? kExitOk : kExitFailed;
+    const std::vector<uint8_t> noKey;
     const size_t crc = CrcLine();
     std::vector<size_t> lines = options.only;
     bool named = false;

@@ -699,8 +699,23 @@ void ShardOutput::Verdict(uint64_t operand, const std::string& name, const std::
     entry.record.name = name;
     entry.text = text;
     entry.reason = reason;
-    WriteLines(ShardEntryLine(entry), 1, word == "unreadable",
+    WriteLines(ShardEntryLine(entry), 1, word == "unreadable" || word == "missing",
                word == "FAILED" || word == "corrupt");
+}
+
+bool TakenFiles(const Options& options, const char* command, ShardOutput& shard,
+                std::vector<std::string>& files, std::vector<uint64_t>& operands, bool& given) {
+    std::vector<std::string> paths;
+    std::vector<uint64_t> places;
+    given = GivenFiles(options, paths, &places);
+    const bool sharded = options.shardN != 0 || !options.outputPath.empty();
+    if (sharded && !shard.Begin(options, {}, command)) return false;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (sharded && !shard.Takes(places[i], paths[i])) continue;
+        files.push_back(paths[i]);
+        operands.push_back(places[i]);
+    }
+    return true;
 }
 
 void ShardOutput::Record(uint64_t operand, const FileRecord& record) {

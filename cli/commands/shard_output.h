@@ -55,9 +55,9 @@ public:
     // Writes whether the digest of an input, named name, is in the list of --known.
     void Known(uint64_t operand, const std::string& name, bool known);
 
-    // Writes the verdict of --check-embedded or --verify-cache on the input at operand,
-    // named name: its word, text, what the run writes of it on standard output, and reason,
-    // on standard error.
+    // Writes the verdict of -c, --check-embedded or --verify-cache on the input at operand
+    // (for -c, the line of the list), named name: its word, text, what the run writes of it
+    // on standard output, and reason, on standard error.
     void Verdict(uint64_t operand, const std::string& name, const std::string& word,
                  const std::string& text, const std::string& reason);
 
@@ -113,6 +113,13 @@ int MergeShardLists(const std::vector<std::string>& paths, const Options& option
 // Sets digest to the SHA-256 of the list at path, which the shards of one job, and the tries
 // of one run, must all have read ("" for standard input).  False when it cannot be read.
 bool ListDigest(const std::string& path, std::string& digest);
+
+// The files given to a command that gives each its verdict (command, as Begin takes it), and
+// their places among the operands: with --shard or -o, those this run takes (see Takes), its
+// list begun in shard.  False, after a message, when that list cannot be begun; given is false
+// when an operand could not be looked at.
+bool TakenFiles(const Options& options, const char* command, ShardOutput& shard,
+                std::vector<std::string>& files, std::vector<uint64_t>& operands, bool& given);
 
 class OutputFile;
 

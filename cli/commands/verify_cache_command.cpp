@@ -45,22 +45,16 @@ int VerifyCacheStatus(const VerdictCounts& counts) {
 }
 
 int RunVerifyCache(const Options& options) {
-    std::vector<std::string> given;
-    std::vector<uint64_t> places;
-    int status = GivenFiles(options, given, &places) ? kExitOk : kExitFailed;
     // A run of --shard or -o writes its verdicts as a shard's list, and the merge of that
     // list what the run writes.
     const bool sharded = options.shardN != 0 || !options.outputPath.empty();
     ShardOutput shard;
-    const std::vector<uint8_t> noKey;
-    if (sharded && !shard.Begin(options, noKey, "verify-cache")) return kExitFailed;
     std::vector<std::string> files;
     std::vector<uint64_t> operands;
-    for (size_t i = 0; i < given.size(); ++i) {
-        if (sharded && !shard.Takes(places[i], given[i])) continue;
-        files.push_back(given[i]);
-        operands.push_back(places[i]);
-    }
+    bool given = true;
+    if (!TakenFiles(options, "verify-cache", shard, files, operands, given)) return kExitFailed;
+    int status = given ? kExitOk : kExitFailed;
+    const std::vector<uint8_t> noKey;
     VerdictCounts counts;
     // The verdict on a file: text goes to standard output, or with the word and the failure
     // already told to the shard's list.
