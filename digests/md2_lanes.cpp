@@ -196,7 +196,7 @@ constexpr Compressors kCompressors[] = {
 
 // The bytes each lane hashes in one timing of Md2MeasureLanes, and the timings of each
 // candidate.
-constexpr size_t kMeasuredBytes = 512;
+constexpr size_t kMeasuredBytes = 256;
 constexpr int kMeasuredRounds = 5;
 // The share of the best rate that counts as a tie with it.
 constexpr double kNearTie = 0.96;

@@ -59,7 +59,7 @@ constexpr size_t kMd2CandidateLanes[] = {4, 6, 8, 10, 12, 16};
 
 // The lanes that run fastest on this processor, measured the first time it is called in the
 // process (any thread; the later calls wait for it and return the same): every candidate
-// count with every stepping hashes 512 bytes a lane, five times in turn, and the best rate of
+// count with every stepping hashes 256 bytes a lane, five times in turn, and the best rate of
 // each counts.  Each candidate count takes its fastest stepping, and so does every count
 // from it up to the next candidate (the counts below the first take the first's).  Of the
 // candidates within 4% of the fastest, the most lanes win (a caller with fewer messages runs
