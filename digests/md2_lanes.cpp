@@ -96,9 +96,10 @@ constexpr size_t MixedPairs(size_t n) {
 
 // CompressLanes with the mixed stepping: the first N - 2 P lanes hold X in words of their
 // own, as there, and the last 2 P lanes share theirs two by two (SharedStep).  Each step of
-// an own word takes two loads and a store, which leave no port idle from about eight lanes
-// on; a shared one a load and a half and half a store, for more instructions.  Mixing the
-// two keeps both the ports and the instructions short of their limits.
+// an own word takes two loads and a store, and with enough lanes those operations rather than
+// the chains set the pace; a step of a shared one takes a load and a half and half a store,
+// for more instructions.  Mixing the two keeps both the memory operations and the
+// instructions short of their limits (docs/tuning.md, "MD2's mixed stepping").
 template <size_t N>
 void CompressMixed(uint8_t* const* state, uint8_t* const* checksum, const uint8_t* const* block) {
     constexpr size_t P = MixedPairs(N);
