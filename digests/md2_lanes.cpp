@@ -78,10 +78,13 @@ void CompressLanes(uint8_t* const* state, uint8_t* const* checksum, const uint8_
 // byte: one load and one store of X for both steps, at the price of taking the word apart
 // and putting it together.  The old bytes are taken apart off the chains (KeepInRegister),
 // so that each chain stays one table load and one xor; otherwise the compiler xors the
-// whole word and narrows the result, an extension more on each chain.
+// whole word and narrows the result, an extension more on each chain.  The word is taken
+// apart as 32 bits: as 16, the compiler shifts a 16-bit register and extends it again.
 inline void SharedStep(uint16_t& x, uint32_t& t0, uint32_t& t1) {
-    uint32_t x0 = x & 0xFFu;
-    uint32_t x1 = uint32_t(x) >> 8;
+    uint32_t word = x;
+    KeepInRegister(word);
+    uint32_t x0 = word & 0xFFu;
+    uint32_t x1 = word >> 8;
     KeepInRegister(x0);
     KeepInRegister(x1);
     t0 = kMd2Sbox[t0] ^ x0;
