@@ -13,7 +13,8 @@
 // may be shared: a pass that other programs interrupt takes longer on the clock, and its
 // share of the caches may still suffer.  Then the lanes that the command line runs MD2 in
 // (Md2ChosenLanes, or KORVADEX_MD2_LANES when set) with the milliseconds its measurement
-// took, and what RUNS more of those measurements choose.  With md2, the Snefru rows are left
+// took and the stepping chosen for each candidate count, and what RUNS more of those
+// measurements choose.  With md2, the Snefru rows are left
 // out.
 #include <algorithm>
 #include <chrono>
@@ -101,6 +102,16 @@ double LanesRate(size_t count, const std::vector<uint8_t>& data, int runs, Start
     });
 }
 
+// The stepping chosen for each candidate count, as "(4s 6s 8m ...)": the initial of its name.
+void PrintSteppings(const Md2LaneChoice& choice) {
+    const char* space = "(";
+    for (size_t count : kMd2CandidateLanes) {
+        std::printf("%s%zu%c", space, count, Md2SteppingName(choice.byCount[count - 1])[0]);
+        space = " ";
+    }
+    std::printf(")");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -126,12 +137,14 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     const Md2LaneChoice chosen = Md2ChosenLanes();
     const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
-    std::printf("MD2 chosen\t%zu\t%s\t%.1f ms\n", chosen.count, Md2SteppingName(chosen.stepping),
+    std::printf("MD2 chosen\t%zu\t%s\t%.1f ms\t", chosen.count, Md2SteppingName(chosen.stepping),
                 took.count());
-    std::printf("MD2 measured again");
+    PrintSteppings(chosen);
+    std::printf("\nMD2 measured again");
     for (int r = 0; r < runs; ++r) {
         const Md2LaneChoice again = Md2MeasureLanes();
-        std::printf("\t%zu:%s", again.count, Md2SteppingName(again.stepping));
+        std::printf("\t%zu:%s ", again.count, Md2SteppingName(again.stepping));
+        PrintSteppings(again);
     }
     std::printf("\n");
     if (md2Only) return 0;

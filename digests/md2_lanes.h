@@ -37,16 +37,21 @@
 // The most lanes one Md2Lanes can hold.
 constexpr size_t kMd2MaxLanes = 16;
 
-// The order of the lanes' steps in a compression: one step of every lane in turn, or two
-// steps of each lane before the next lane's two.
-enum class Md2Stepping : uint8_t { kSingle, kPairs };
-constexpr Md2Stepping kMd2Steppings[] = {Md2Stepping::kSingle, Md2Stepping::kPairs};
+// How a compression steps its lanes: one step of every lane in turn (single), two steps of
+// each lane before the next lane's two (pairs), or one step of every lane in turn with n / 4
+// pairs of the n lanes holding their bytes of X side by side in 16-bit words, one load and
+// one store of X for a step of both lanes of a pair (mixed).
+enum class Md2Stepping : uint8_t { kSingle, kPairs, kMixed };
+constexpr Md2Stepping kMd2Steppings[] = {Md2Stepping::kSingle, Md2Stepping::kPairs,
+                                         Md2Stepping::kMixed};
 const char* Md2SteppingName(Md2Stepping stepping);
 
-// A number of lanes and their stepping.
+// A number of lanes and the stepping of each count of lanes: a set of lanes runs fewer
+// lanes than its count once some of them have no block left.
 struct Md2LaneChoice {
     size_t count;
-    Md2Stepping stepping;
+    Md2Stepping stepping;               // the stepping of count lanes
+    Md2Stepping byCount[kMd2MaxLanes];  // the stepping of n lanes at byCount[n - 1]
 };
 
 // The lane counts that Md2ChosenLanes measures and may choose.
@@ -54,28 +59,32 @@ constexpr size_t kMd2CandidateLanes[] = {4, 6, 8, 10, 12, 16};
 
 // The lanes that run fastest on this processor, measured the first time it is called in the
 // process (any thread; the later calls wait for it and return the same): every candidate
-// count with every stepping hashes 512 bytes a lane, five times in turn, and the best rate of
-// each counts.  Of those within 4% of the fastest, the most lanes win (a caller with fewer
-// messages runs fewer lanes, and a set of lanes left with only a few loses more than a set
-// slightly past its best count), then the stepping listed first.  The environment variable
-// KORVADEX_MD2_LANES, read at that first call, forces the choice instead (see Md2ParseLanes).
+// count with every stepping hashes 256 bytes a lane, five times in turn, and the best rate of
+// each counts.  Each candidate count takes its fastest stepping, and so does every count
+// from it up to the next candidate (the counts below the first take the first's).  Of the
+// candidates within 4% of the fastest, the most lanes win (a caller with fewer messages runs
+// fewer lanes, and a set of lanes left with only a few loses more than a set slightly past
+// its best count).  The environment variable KORVADEX_MD2_LANES, read at that first call,
+// forces the choice instead (see Md2ParseLanes).
 Md2LaneChoice Md2ChosenLanes();
 // The measurement of Md2ChosenLanes, made again on every call.
 Md2LaneChoice Md2MeasureLanes();
-// A forced choice: "COUNT" or "COUNT:STEPPING" (STEPPING "single" or "pairs", by default
-// "single"), COUNT from 1 to kMd2MaxLanes.  False, leaving choice as it was, for any other
-// text.
+// A forced choice: "COUNT" or "COUNT:STEPPING" (STEPPING "single", "pairs" or "mixed", by
+// default "single", for every count of lanes), COUNT from 1 to kMd2MaxLanes.  False, leaving
+// choice as it was, for any other text.
 bool Md2ParseLanes(const char* text, Md2LaneChoice& choice);
 
 class Md2Lanes {
 public:
     // count lanes, 1 to kMd2MaxLanes (a count outside is taken as the nearest bound),
-    // stepped as given; by default the stepping of Md2ChosenLanes().
+    // stepped as given; by default each count of lanes in the stepping Md2ChosenLanes()
+    // gives it.
     explicit Md2Lanes(size_t count);
     Md2Lanes(size_t count, Md2Stepping stepping);
 
     size_t Count() const { return count_; }
-    Md2Stepping Stepping() const { return stepping_; }
+    // The stepping of Count() lanes.
+    Md2Stepping Stepping() const { return steppings_[count_ - 1]; }
 
     // Lane i begins a new message; whatever it held is dropped.
     void Start(size_t lane);
@@ -111,7 +120,7 @@ private:
 
     Lane lanes_[kMd2MaxLanes];
     size_t count_;
-    Md2Stepping stepping_;
+    Md2Stepping steppings_[kMd2MaxLanes];  // of n lanes at steppings_[n - 1]
 };
 
 #endif

@@ -118,8 +118,15 @@ TEST(InterleavedLanes, Md2ChoiceIsACandidateOrTheForcedOne) {
         EXPECT_EQ(chosen.count, parsed.count);
         EXPECT_EQ(chosen.stepping, parsed.stepping);
     }
-    // Lanes made without a stepping take the chosen one.
-    EXPECT_EQ(Md2Lanes(3).Stepping(), chosen.stepping);
+    EXPECT_EQ(chosen.stepping, chosen.byCount[chosen.count - 1]);
+    // Lanes made without a stepping take the one chosen for their count.
+    for (size_t count = 1; count <= kMd2MaxLanes; ++count) {
+        SCOPED_TRACE(count);
+        EXPECT_EQ(Md2Lanes(count).Stepping(), chosen.byCount[count - 1]);
+        if (forced != nullptr && Md2ParseLanes(forced, parsed)) {
+            EXPECT_EQ(chosen.byCount[count - 1], parsed.stepping);
+        }
+    }
 }
 
 TEST(InterleavedLanes, Md2ForcedLanesParse) {
@@ -134,6 +141,8 @@ TEST(InterleavedLanes, Md2ForcedLanesParse) {
         {"8", true, 8, Md2Stepping::kSingle},
         {"16:pairs", true, 16, Md2Stepping::kPairs},
         {"12:single", true, 12, Md2Stepping::kSingle},
+        {"8:mixed", true, 8, Md2Stepping::kMixed},
+        {"8:mix", false, 0, {}},
         {"0", false, 0, {}},
         {"17", false, 0, {}},
         {"100000000000000000000", false, 0, {}},
@@ -146,10 +155,12 @@ TEST(InterleavedLanes, Md2ForcedLanesParse) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        Md2LaneChoice choice{5, Md2Stepping::kPairs};
+        Md2LaneChoice choice{5, Md2Stepping::kPairs, {}};
         EXPECT_EQ(Md2ParseLanes(c.text, choice), c.ok);
         EXPECT_EQ(choice.count, c.ok ? c.count : 5u);
         EXPECT_EQ(choice.stepping, c.ok ? c.stepping : Md2Stepping::kPairs);
+        // A forced stepping holds for every count of lanes.
+        for (Md2Stepping s : choice.byCount) EXPECT_EQ(s, c.ok ? c.stepping : Md2Stepping::kSingle);
     }
 }
 
