@@ -68,7 +68,6 @@ struct Audit {
     std::vector<uint64_t> sizes;
     std::vector<std::string> reasons;  // why a file could not be read
     std::vector<bool> done;
-    std::vector<std::string> entryKeys;
     std::vector<size_t> lines;  // every line any entry holds, computed for every file
     std::vector<Verdict> verdicts;
     SortedEntries* left = nullptr;           // the entries of names no file given bears
@@ -153,7 +152,6 @@ bool PairMoves(Audit& audit, const std::string& listPath) {
     std::map<std::vector<size_t>, std::map<std::string, std::vector<size_t>>> bySignature;
     struct Candidate {
         ListEntry entry;
-        std::string key;
         const std::vector<size_t>* files;  // those of its values, in path order
     };
     const auto before = [](const Candidate& a, const Candidate& b) {
@@ -163,8 +161,9 @@ bool PairMoves(Audit& audit, const std::string& listPath) {
     // Each group's candidates as a heap, the last by name on top.
     std::map<const std::vector<size_t>*, std::vector<Candidate>> groups;
     Candidate next;
+    std::string key;
     if (filesLeft != 0 && !audit.left->Start()) return !TellSortFailure(audit, listPath);
-    while (filesLeft != 0 && audit.NextLeft(next.key, next.entry)) {
+    while (filesLeft != 0 && audit.NextLeft(key, next.entry)) {
         auto& signatures = bySignature[EntryLines(next.entry)];
         if (signatures.empty()) {
             for (size_t i = 0; i < audit.files.size(); ++i) {
@@ -198,7 +197,6 @@ bool PairMoves(Audit& audit, const std::string& listPath) {
             audit.verdicts.push_back(
                 {long(file), long(audit.entries.size()), "moved", audit.files[file].key});
             audit.entries.push_back(std::move(candidate->entry));
-            audit.entryKeys.push_back(candidate->key);
             break;
         }
     }
@@ -226,11 +224,7 @@ int WriteVerdicts(Audit& audit, const std::string& listPath, const Options& opti
         }
         text += VerdictLine(audit, verdict, entry, listPath, options);
         if (text.size() < kVerdictBytes) return;
-        if (out == nullptr) {
-            PrintOut(text);
-        } else {
-            written = written && out->Write(text.data(), text.size(), reason);
-        }
+        written = written && Emit(out, text, reason);
         text.clear();
     };
     // The missing, in their place among the others.
@@ -255,11 +249,7 @@ int WriteVerdicts(Audit& audit, const std::string& listPath, const Options& opti
         emit(verdict, verdict.entry >= 0 ? &audit.entries[size_t(verdict.entry)] : nullptr);
     }
     if (TellSortFailure(audit, listPath)) return kExitFailed;
-    if (out == nullptr) {
-        PrintOut(text);
-    } else {
-        written = written && out->Write(text.data(), text.size(), reason);
-    }
+    written = written && Emit(out, text, reason);
     written = written && (out == nullptr ? FlushOut() : out->Commit(reason));
     if (!written) {
         if (out != nullptr) PrintError(options.outputPath, "not written: " + reason);
@@ -365,7 +355,6 @@ bool ReadEntries(const Options& options, const ShardOutput* shard, Audit& audit,
         resolver.ResolveEntry(entry);
         byKey[nameKey].push_back(audit.entries.size());
         audit.entries.push_back(std::move(entry));
-        audit.entryKeys.push_back(nameKey);
     }
     for (auto& named : byKey) {
         std::sort(named.second.begin(), named.second.end(), [&](size_t a, size_t b) {
@@ -533,7 +522,6 @@ int MergeAudit(const std::vector<ShardEntry>& verdicts, SortedEntries& missing,
             }
             entry = long(audit.entries.size());
             audit.entries.push_back(std::move(listed));
-            audit.entryKeys.push_back(verdict->order);
         }
         if (verdict->verdict == "unreadable") audit.ok = false;
         if (verdict->verdict != "new") {

@@ -22,6 +22,14 @@
 #include "system/file_output.h"
 #include "system/system.h"
 
+bool Emit(OutputFile* file, const std::string& text, std::string& reason) {
+    if (file == nullptr) {
+        PrintOut(text);
+        return true;
+    }
+    return file->Write(text.data(), text.size(), reason);
+}
+
 namespace {
 
 // The text whose keyed SHA-256 tells the shards of a keyed job apart from those of another
@@ -150,15 +158,6 @@ std::string OtherJob(const ShardHeader& header, const ShardHeader& expected) {
 
 std::string ShardName(const ShardHeader& header) {
     return "shard " + std::to_string(header.k) + "/" + std::to_string(header.n);
-}
-
-// Writes text to the output file, or to standard output when there is none.
-bool Emit(OutputFile* file, const std::string& text, std::string& reason) {
-    if (file == nullptr) {
-        PrintOut(text);
-        return true;
-    }
-    return file->Write(text.data(), text.size(), reason);
 }
 
 // Ends what Emit wrote: flushes standard output, or puts the file in place of target when

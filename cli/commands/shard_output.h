@@ -123,6 +123,10 @@ bool TakenFiles(const Options& options, const char* command, ShardOutput& shard,
 
 class OutputFile;
 
+// Writes text to file, or to standard output when it is null.  False, with reason, when the
+// file cannot be written.
+bool Emit(OutputFile* file, const std::string& text, std::string& reason);
+
 class SortedEntries;
 
 // The verdicts of an audit from the verdicts of its shards' lists, those of files and the
