@@ -204,11 +204,51 @@ bool PutValues(ListDocument& document, ListEntry& entry, const std::vector<std::
     return same;
 }
 
-// A list read in part: the number of its last entry line, and the entry lines it drops.
+// A list read in part: what it has beyond the entries its document holds (sorted outside
+// memory), the number of its last entry line, whether all its names are absolute, and the
+// entry lines it drops.
 struct ListPart {
+    SortedEntries others;
     size_t last = 0;
+    bool absolute = false;
     std::vector<bool> dropped;
 };
+
+// Opens the list (see OpenList), read in part when it exists: each entry line is taken by
+// resolver, those of the list's first name (whose values new entries take) and those keeps
+// takes go into document, and the others into part.others.  False, after a message, when it
+// can be neither read nor begun; failure then, or after, says why the lines were refused.
+bool OpenListPart(const Options& options, LineResolver& resolver,
+                  const std::function<bool(const ListLine&)>& keeps, ListDocument& document,
+                  PathStatus& status, ListPart& part, std::string& failure) {
+    std::string firstName;
+    bool absolute = true;
+    const bool read = OpenList(options, document, status, [&](const ListLine& line) {
+        const std::string& name = line.values[0].name;
+        if (!failure.empty() || !resolver.Take(name, line.values, failure)) return false;
+        if (part.last == 0) firstName = name;
+        part.last = line.number;
+        absolute = absolute && name[0] == '/';
+        if (name == firstName || keeps(line)) return true;
+        if (!part.others.Add("", line)) failure = part.others.Reason();
+        return false;
+    });
+    part.absolute = absolute && part.last != 0;
+    return read;
+}
+
+// Resolves the values of document: read in part by resolver from a list that exists, else a
+// new list's.  reason, when not empty, says why they cannot be.
+void ResolveValues(ListDocument& document, bool exists, LineResolver& resolver,
+                   const Options& options, const std::vector<uint8_t>& key, Progress& progress,
+                   std::string& reason) {
+    if (!reason.empty()) return;
+    if (!exists) {
+        ResolveLines(document, options, key, progress, reason);
+    } else if (resolver.Finish(document.kind == ListKind::kHashdeep, reason)) {
+        for (ListEntry& entry : document.entries) resolver.ResolveEntry(entry);
+    }
+}
 
 // Writes the list, in place of the one kept or to out, with the time the run began: document
 // as it is, or with part, the list kept with document's lines in their places.
@@ -276,32 +316,21 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
     // whose values new entries take.  The others are sorted outside memory, to be counted,
     // looked up and (with --prune) dropped, and are written back as they stand.
     LineResolver resolver(options, key, progress);
-    SortedEntries others;
     ListPart part;
-    std::string firstName, failure;
-    bool absolute = true;  // new names are written absolute when all of the list's are
+    std::string reason;
     ListDocument document;
     PathStatus listStatus;
-    const bool read = OpenList(options, document, listStatus, [&](const ListLine& line) {
-        const std::string& name = line.values[0].name;
-        if (!failure.empty() || !resolver.Take(name, line.values, failure)) return false;
-        if (part.last == 0) firstName = name;
-        part.last = line.number;
-        absolute = absolute && name[0] == '/';
-        if (name == firstName || given.count(ListedKey(name)) != 0) return true;
-        if (!others.Add("", line)) failure = others.Reason();
-        return false;
-    });
-    if (!read) return kExitFailed;
-    const bool exists = listStatus.kind == PathKind::kRegular;
-    absolute = absolute && part.last != 0;
-    std::string reason = failure;
-    if (reason.empty() && exists && resolver.Finish(document.kind == ListKind::kHashdeep, reason)) {
-        for (ListEntry& entry : document.entries) resolver.ResolveEntry(entry);
-        FitsList(options, document, resolver.Lines(), reason);
-    } else if (reason.empty() && !exists) {
-        ResolveLines(document, options, key, progress, reason);
+    if (!OpenListPart(
+            options, resolver,
+            [&](const ListLine& line) { return given.count(ListedKey(line.values[0].name)) != 0; },
+            document, listStatus, part, reason)) {
+        return kExitFailed;
     }
+    const bool exists = listStatus.kind == PathKind::kRegular;
+    // New names are written absolute when all of the list's are.
+    const bool absolute = part.absolute;
+    ResolveValues(document, exists, resolver, options, key, progress, reason);
+    if (reason.empty() && exists) FitsList(options, document, resolver.Lines(), reason);
     if (!reason.empty()) {
         PrintError(options.keptList, "not updated: " + reason);
         return kExitFailed;
@@ -383,7 +412,7 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
     // values as they are and finds none is refused.
     if (options.keyed && exists &&
         !CheckListKey(
-            document, others, resolver, hashed, seen, vouched, vouchedPath, vouches,
+            document, part.others, resolver, hashed, seen, vouched, vouchedPath, vouches,
             [&](const ListEntry& entry) { return !sharded || shard.InShard(entry.name); }, options,
             key, progress)) {
         return kExitFailed;
@@ -486,11 +515,10 @@ int RunUpdate(const Options& options, const std::vector<uint8_t>& key) {
     }
     std::string name;
     ListEntry other;
-    if (!others.Start()) failure = others.Reason();
-    while (failure.empty() && others.Next(name, other)) notSeen(other, nullptr);
-    if (!failure.empty() || !others.Reason().empty()) {
-        PrintError(options.keptList,
-                   "not updated: " + (failure.empty() ? others.Reason() : failure));
+    const bool sorted = part.others.Start();
+    while (sorted && part.others.Next(name, other)) notSeen(other, nullptr);
+    if (!part.others.Reason().empty()) {
+        PrintError(options.keptList, "not updated: " + part.others.Reason());
         if (sharded) shard.Abandon();
         return kExitFailed;
     }
@@ -517,34 +545,28 @@ int MergeUpdate(const std::vector<ShardEntry>& records, const std::vector<bool>&
         if (record.verdict == "hashed") hashedLines.insert(record.listedLine);
     }
     LineResolver resolver(options, {}, progress);
-    SortedEntries others;
     ListPart part;
     std::unordered_set<std::string> keptNames;
-    std::string failure;
+    std::string reason;
     ListDocument document;
     PathStatus listStatus;
-    const bool read = OpenList(options, document, listStatus, [&](const ListLine& line) {
-        const std::string& name = line.values[0].name;
-        if (!failure.empty() || !resolver.Take(name, line.values, failure)) return false;
-        if (part.last == 0 || hashedLines.count(line.number) != 0) keptNames.insert(name);
-        part.last = line.number;
-        if (keptNames.count(name) != 0) return true;
-        if (!others.Add("", line)) failure = others.Reason();
-        return false;
-    });
-    if (!read) return kExitFailed;
+    if (!OpenListPart(
+            options, resolver,
+            [&](const ListLine& line) {
+                const std::string& name = line.values[0].name;
+                if (hashedLines.count(line.number) != 0) keptNames.insert(name);
+                return keptNames.count(name) != 0;
+            },
+            document, listStatus, part, reason)) {
+        return kExitFailed;
+    }
     const bool exists = listStatus.kind == PathKind::kRegular;
-    std::string reason = failure;
     if (reason.empty() && listCheck != (exists ? ListCheck(options, progress) : "")) {
         PrintError(options.keptList,
                    "not the list the shards read: it changed since; run them again");
         return kExitFailed;
     }
-    if (reason.empty() && exists && resolver.Finish(document.kind == ListKind::kHashdeep, reason)) {
-        for (ListEntry& entry : document.entries) resolver.ResolveEntry(entry);
-    } else if (reason.empty() && !exists) {
-        ResolveLines(document, options, {}, progress, reason);
-    }
+    ResolveValues(document, exists, resolver, options, {}, progress, reason);
     if (!reason.empty()) {
         PrintError(options.keptList, "not updated: " + reason);
         return kExitFailed;
@@ -572,8 +594,8 @@ int MergeUpdate(const std::vector<ShardEntry>& records, const std::vector<bool>&
     part.dropped.assign(part.last + 1, false);
     std::string name;
     ListEntry other;
-    if (!others.Start()) failure = others.Reason();
-    while (failure.empty() && others.Next(name, other)) {
+    const bool sorted = part.others.Start();
+    while (sorted && part.others.Next(name, other)) {
         ++listed;
         if (!isGone(other.values[0].text + 1)) continue;
         ++gone;
@@ -581,9 +603,8 @@ int MergeUpdate(const std::vector<ShardEntry>& records, const std::vector<bool>&
         for (const ListValue& value : other.values) part.dropped[value.text + 1] = true;
         ++dropped;
     }
-    if (!failure.empty() || !others.Reason().empty()) {
-        PrintError(options.keptList,
-                   "not updated: " + (failure.empty() ? others.Reason() : failure));
+    if (!part.others.Reason().empty()) {
+        PrintError(options.keptList, "not updated: " + part.others.Reason());
         return kExitFailed;
     }
     bool ok = true;
